@@ -1,0 +1,19 @@
+#include "platform/buildinfo.h"
+
+#include "velloryconfig.h"
+
+namespace platform::buildinfo {
+
+QString applicationName() { return QStringLiteral(VELLORY_APP_NAME); }
+QString organizationName() { return QStringLiteral(VELLORY_ORGANIZATION); }
+QString shortVersion() { return QStringLiteral(VELLORY_VERSION); }
+QString buildNumber() { return QStringLiteral(VELLORY_BUILD_NUMBER); }
+QString bundleIdentifier() { return QStringLiteral(VELLORY_BUNDLE_ID); }
+QString makerWebsite() { return QStringLiteral(VELLORY_MAKER_WEBSITE); }
+QString newsPage() { return QStringLiteral(VELLORY_NEWS_PAGE); }
+QString productPage() { return QStringLiteral(VELLORY_PRODUCT_PAGE); }
+QString updatePageUrl() { return QStringLiteral(VELLORY_UPDATE_PAGE); }
+QString supportEmail() { return QStringLiteral(VELLORY_SUPPORT_EMAIL); }
+QString publicKeyPemPath() { return QStringLiteral(VELLORY_PUBLIC_KEY_PEM_PATH); }
+
+} // namespace platform::buildinfo
