@@ -1,0 +1,48 @@
+#include "Moraine/kitalert.h"
+#include "recordingalertpresenter.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <gtest/gtest.h>
+
+using moraine::makeKitAlert;
+using moraine::versionString;
+
+TEST(KitAlert, VersionStringFromItsParts)
+{
+    EXPECT_EQ(versionString(QStringLiteral("2.0.1"), QStringLiteral("57")), QStringLiteral("2.0.1 (57)"));
+    EXPECT_EQ(versionString(QStringLiteral("2.0.1"), QString()), QStringLiteral("2.0.1"));
+    EXPECT_EQ(versionString(QString(), QStringLiteral("57")), QStringLiteral("57"));
+    EXPECT_FALSE(versionString(QString(), QString()).has_value());
+}
+
+TEST(KitAlert, InformativeTextKeepsTheLineBreakForAnEmptyDetailAndSaysUnknownWithoutVersion)
+{
+    const auto alert = makeKitAlert(QStringLiteral("T"), QStringLiteral("msg"), QString(), false, std::nullopt,
+                                    QStringLiteral("Debian 12"));
+    EXPECT_EQ(alert.title, QStringLiteral("T"));
+    EXPECT_EQ(alert.informativeText, QStringLiteral("msg\n\n\nVersion: Unknown\nDebian 12"));
+
+    const auto withBuildOnly = makeKitAlert(QStringLiteral("T"), QStringLiteral("m"), QStringLiteral("d"), true,
+                                            versionString(QString(), QStringLiteral("57")), QStringLiteral("X"));
+    EXPECT_EQ(withBuildOnly.informativeText, QStringLiteral("m\nd\n\nVersion: 57\nX"));
+    EXPECT_TRUE(withBuildOnly.beep);
+}
+
+TEST(KitAlert, AlertsFromAnyThreadQueueOnTheMainThreadInOrder)
+{
+    RecordingAlertPresenter recorder;
+    QThread *worker = QThread::create([] {
+        moraine::showAlert(QStringLiteral("first"), QStringLiteral("a"), QString(), false);
+        moraine::showAlert(QStringLiteral("second"), QStringLiteral("b"), QString(), false);
+    });
+    worker->start();
+    worker->wait();
+    delete worker;
+    EXPECT_TRUE(recorder.alerts.isEmpty()) << "alert shown synchronously on the caller's thread";
+    QCoreApplication::processEvents();
+    ASSERT_EQ(recorder.alerts.size(), 2);
+    EXPECT_EQ(recorder.alerts[0].title, QStringLiteral("first"));
+    EXPECT_EQ(recorder.alerts[1].title, QStringLiteral("second"));
+    EXPECT_TRUE(recorder.alerts[1].informativeText.contains(QStringLiteral("\n\nVersion: ")));
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "Moraine/kitalert.h"
+
+#include <QList>
+
+// Records kit alerts instead of showing them, dismissing each at once.
+class RecordingAlertPresenter final : public moraine::AlertPresenter
+{
+public:
+    RecordingAlertPresenter() { moraine::setAlertPresenter(this); }
+    ~RecordingAlertPresenter() override { moraine::setAlertPresenter(nullptr); }
+    RecordingAlertPresenter(const RecordingAlertPresenter &) = delete;
+    RecordingAlertPresenter &operator=(const RecordingAlertPresenter &) = delete;
+
+    void present(const moraine::KitAlertContent &alert, std::function<void()> done) override
+    {
+        alerts.append(alert);
+        done();
+    }
+
+    QList<moraine::KitAlertContent> alerts;
+};
