@@ -14,6 +14,9 @@ QString newsPage() { return QStringLiteral(VELLORY_NEWS_PAGE); }
 QString productPage() { return QStringLiteral(VELLORY_PRODUCT_PAGE); }
 QString updatePageUrl() { return QStringLiteral(VELLORY_UPDATE_PAGE); }
 QString supportEmail() { return QStringLiteral(VELLORY_SUPPORT_EMAIL); }
+QString shareFacebookHost() { return QStringLiteral(VELLORY_SHARE_FACEBOOK); }
+QString shareThreadsHost() { return QStringLiteral(VELLORY_SHARE_THREADS); }
+QString shareXHost() { return QStringLiteral(VELLORY_SHARE_X); }
 QString publicKeyPemPath() { return QStringLiteral(VELLORY_PUBLIC_KEY_PEM_PATH); }
 
 } // namespace platform::buildinfo

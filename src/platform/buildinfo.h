@@ -16,6 +16,9 @@ namespace platform::buildinfo {
 [[nodiscard]] QString productPage();
 [[nodiscard]] QString updatePageUrl();
 [[nodiscard]] QString supportEmail();
+[[nodiscard]] QString shareFacebookHost(); // scheme and host of each share endpoint
+[[nodiscard]] QString shareThreadsHost();
+[[nodiscard]] QString shareXHost();
 [[nodiscard]] QString publicKeyPemPath(); // where the bundled key was at build time
 
 } // namespace platform::buildinfo
