@@ -1,8 +1,13 @@
 #include "platform/volumeeject.h"
 
+#include "platform/linuxvolumetable.h"
 #include "platform/mountpoint.h"
+#include "platform/udisks2.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
@@ -10,16 +15,55 @@
 
 namespace platform {
 
+namespace {
+
+// A user's own FUSE mount is unmounted by the setuid helper, not umount2().
+QString unmountFuseAsUser(const QString &mountPath)
+{
+    for (const QString &program : {QStringLiteral("fusermount3"), QStringLiteral("fusermount")}) {
+        const QString executable = QStandardPaths::findExecutable(program);
+        if (executable.isEmpty()) {
+            continue;
+        }
+        QProcess process;
+        process.start(executable, {QStringLiteral("-u"), QStringLiteral("--"), mountPath});
+        if (!process.waitForFinished(120000)) {
+            process.kill();
+            process.waitForFinished();
+            return program + QStringLiteral(" did not finish");
+        }
+        if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0) {
+            return QString();
+        }
+        return QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+    }
+    return QString::fromLocal8Bit(std::strerror(EPERM));
+}
+
+} // namespace
+
 QString unmountAndEject(const QString &mountPath)
 {
-    if (!isMountPoint(mountPath)) {
+    const QString path = QDir::cleanPath(mountPath);
+    if (!isMountPoint(path)) {
         return QStringLiteral("%1 is not a mounted volume").arg(mountPath);
     }
-    // No MNT_FORCE / MNT_DETACH: a busy volume stays mounted.
-    if (umount2(QFile::encodeName(mountPath).constData(), 0) != 0) {
-        return QString::fromLocal8Bit(std::strerror(errno));
+    const auto volume = LinuxVolumeTable().volumeAt(path);
+    if (volume && !volume->isNetwork && volume->device.startsWith(QLatin1Char('/'))) {
+        if (const auto result = udisks2::unmountAndEject(volume->device)) {
+            return *result;
+        }
     }
-    return QString();
+    // No MNT_FORCE / MNT_DETACH: a busy volume stays mounted. UMOUNT_NOFOLLOW:
+    // the path checked above is the path unmounted, never a link's target.
+    if (umount2(QFile::encodeName(path).constData(), UMOUNT_NOFOLLOW) == 0) {
+        return QString();
+    }
+    const int error = errno;
+    if (error == EPERM && volume && volume->fileSystemType.startsWith(QLatin1String("fuse"))) {
+        return unmountFuseAsUser(path);
+    }
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 } // namespace platform

@@ -8,6 +8,13 @@ namespace platform {
 /// its drive where the drive allows it. Acts only when `mountPath` is itself a
 /// mount point, never on the file system that merely contains it, and never
 /// forces a busy volume. Returns an empty text on success, else the reason.
+///
+/// With the system's storage service (UDisks2) the service unmounts and
+/// powers the drive off, as the desktop does. Without it (or for a network
+/// share it does not manage) the mount point is unmounted directly; a FUSE
+/// mount this user may not unmount directly goes through fusermount.
+/// Blocks until done (flushing a slow stick takes seconds): call it off the
+/// main thread.
 QString unmountAndEject(const QString &mountPath);
 
 } // namespace platform

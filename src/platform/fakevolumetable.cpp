@@ -1,0 +1,63 @@
+#include "platform/fakevolumetable.h"
+
+#include <QDir>
+
+namespace platform {
+
+void FakeVolumeTable::mount(const MountedVolume &volume)
+{
+    for (MountedVolume &existing : m_volumes) {
+        if (existing.mountPath == volume.mountPath) {
+            existing = volume;
+            return;
+        }
+    }
+    m_volumes.append(volume);
+}
+
+bool FakeVolumeTable::unmount(const QString &mountPath)
+{
+    const QString clean = QDir::cleanPath(mountPath);
+    return m_volumes.removeIf([&clean](const MountedVolume &v) { return v.mountPath == clean; }) > 0;
+}
+
+void FakeVolumeTable::setUnreadable(const QString &path, const QString &reason)
+{
+    if (reason.isEmpty()) {
+        m_unreadable.remove(QDir::cleanPath(path));
+    } else {
+        m_unreadable.insert(QDir::cleanPath(path), reason);
+    }
+}
+
+QList<MountedVolume> FakeVolumeTable::volumes() const
+{
+    QList<MountedVolume> result;
+    for (const MountedVolume &volume : m_volumes) {
+        if (volume.browsable) {
+            result.append(volume);
+        }
+    }
+    return result;
+}
+
+std::optional<MountedVolume> FakeVolumeTable::volumeAt(const QString &path) const
+{
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    const QString clean = QDir::cleanPath(path);
+    for (const MountedVolume &volume : m_volumes) {
+        if (volume.mountPath == clean) {
+            return volume;
+        }
+    }
+    return std::nullopt;
+}
+
+QString FakeVolumeTable::unreadableReason(const QString &path) const
+{
+    return m_unreadable.value(QDir::cleanPath(path));
+}
+
+} // namespace platform

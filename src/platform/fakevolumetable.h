@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/volumetable.h"
+
+#include <QHash>
+
+namespace platform {
+
+/// A volume table held in memory, steered by tests: volumes are added,
+/// changed and removed by hand; no file system is touched.
+class FakeVolumeTable : public VolumeTable
+{
+public:
+    /// Adds a volume, replacing one mounted at the same path.
+    void mount(const MountedVolume &volume);
+    /// Removes the volume mounted at `mountPath`; false when there is none.
+    bool unmount(const QString &mountPath);
+    /// Every volume held, browsable or not.
+    [[nodiscard]] QList<MountedVolume> allVolumes() const { return m_volumes; }
+    /// Makes `unreadableReason(path)` give `reason` (empty text clears it).
+    void setUnreadable(const QString &path, const QString &reason);
+
+    [[nodiscard]] QList<MountedVolume> volumes() const override;
+    [[nodiscard]] std::optional<MountedVolume> volumeAt(const QString &path) const override;
+    [[nodiscard]] QString unreadableReason(const QString &path) const override;
+
+private:
+    QList<MountedVolume> m_volumes;
+    QHash<QString, QString> m_unreadable;
+};
+
+} // namespace platform

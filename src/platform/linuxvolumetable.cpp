@@ -1,0 +1,312 @@
+#include "platform/linuxvolumetable.h"
+
+#include "platform/blockdeviceinfo.h"
+#include "platform/mountvisibility.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QUuid>
+
+#include <blkid/blkid.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+struct MountSources
+{
+    QList<MountInfoEntry> entries;              // not hidden under another mount
+    QHash<QString, QStringList> userOptions;    // by mount point
+};
+
+QByteArray readWhole(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QByteArray();
+    }
+    return file.readAll();
+}
+
+MountSources readMountSources()
+{
+    MountSources sources;
+    sources.entries = visibleMounts(parseMountInfo(readWhole(QStringLiteral("/proc/self/mountinfo"))));
+    sources.userOptions = parseFstabOptions(readWhole(QStringLiteral("/etc/fstab")));
+    // The mount helper's own table wins: it holds what was really asked for.
+    const auto utab = parseUtabOptions(readWhole(QStringLiteral("/run/mount/utab")));
+    for (auto it = utab.constBegin(); it != utab.constEnd(); ++it) {
+        sources.userOptions.insert(it.key(), it.value());
+    }
+    return sources;
+}
+
+// The block device a mount stands on, or 0. FUSE file systems on a device
+// (exFAT, NTFS) name the device as their source; kernel file systems also
+// give its number (btrfs gives an anonymous one, hence the source first).
+dev_t blockDeviceOf(const MountInfoEntry &entry)
+{
+    if (entry.source.startsWith(QLatin1Char('/'))) {
+        struct stat info {};
+        if (stat(QFile::encodeName(entry.source).constData(), &info) == 0 && S_ISBLK(info.st_mode)) {
+            return info.st_rdev;
+        }
+    }
+    if (entry.major != 0 && !isNetworkFileSystem(entry.fileSystemType)
+        && QFileInfo::exists(QStringLiteral("/sys/dev/block/%1:%2").arg(entry.major).arg(entry.minor))) {
+        return makedev(entry.major, entry.minor);
+    }
+    return 0;
+}
+
+QByteArray deviceNode(const MountInfoEntry &entry, dev_t device)
+{
+    if (entry.source.startsWith(QLatin1Char('/'))) {
+        struct stat info {};
+        const QByteArray source = QFile::encodeName(entry.source);
+        if (stat(source.constData(), &info) == 0 && S_ISBLK(info.st_mode) && info.st_rdev == device) {
+            return source;
+        }
+    }
+    char *name = blkid_devno_to_devname(device);
+    if (!name) {
+        return QByteArray();
+    }
+    QByteArray node(name);
+    std::free(name);
+    return node;
+}
+
+struct Identity
+{
+    QString uuid;
+    QString label;
+};
+
+// Reads UUID and label from the device itself. Nothing when the device
+// cannot be opened (an ordinary user may not read raw devices).
+std::optional<Identity> probeDevice(const QByteArray &node)
+{
+    if (node.isEmpty()) {
+        return std::nullopt;
+    }
+    blkid_probe probe = blkid_new_probe_from_filename(node.constData());
+    if (!probe) {
+        return std::nullopt;
+    }
+    blkid_probe_enable_superblocks(probe, 1);
+    blkid_probe_set_superblocks_flags(probe, BLKID_SUBLKS_LABEL | BLKID_SUBLKS_UUID | BLKID_SUBLKS_TYPE);
+    Identity identity;
+    // 0: found; 1: nothing found; negative: ambiguous or failed. Either of
+    // the last two leaves the identity empty rather than guessing.
+    if (blkid_do_safeprobe(probe) == 0) {
+        const char *value = nullptr;
+        if (blkid_probe_lookup_value(probe, "UUID", &value, nullptr) == 0 && value) {
+            identity.uuid = QString::fromUtf8(value);
+        }
+        if (blkid_probe_lookup_value(probe, "LABEL", &value, nullptr) == 0 && value) {
+            identity.label = QString::fromUtf8(value);
+        }
+    }
+    blkid_free_probe(probe);
+    return identity;
+}
+
+// udev's links name the device by UUID and label; used when the device
+// itself may not be read.
+QString linkNameFor(const QString &folder, const QString &canonicalNode)
+{
+    const QFileInfoList links = QDir(folder).entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot);
+    for (const QFileInfo &link : links) {
+        if (link.canonicalFilePath() == canonicalNode) {
+            return link.fileName();
+        }
+    }
+    return QString();
+}
+
+// The label the kernel holds for a mounted file system (ext4, btrfs, xfs, …).
+QString kernelLabel(const QString &mountPoint)
+{
+    const int fd = open(QFile::encodeName(mountPoint).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return QString();
+    }
+    char label[FSLABEL_MAX + 1] = {};
+    const bool ok = ioctl(fd, FS_IOC_GETFSLABEL, label) == 0;
+    close(fd);
+    return ok ? QString::fromUtf8(label) : QString();
+}
+
+Identity identityOf(const MountInfoEntry &entry, dev_t device)
+{
+    const QByteArray node = deviceNode(entry, device);
+    if (const auto probed = probeDevice(node)) {
+        return *probed;
+    }
+    Identity identity;
+    const QString canonical = QFileInfo(QFile::decodeName(node)).canonicalFilePath();
+    if (!canonical.isEmpty()) {
+        identity.uuid = linkNameFor(QStringLiteral("/dev/disk/by-uuid"), canonical);
+        identity.label = decodeUdevEscapes(linkNameFor(QStringLiteral("/dev/disk/by-label"), canonical));
+    }
+    // A FUSE file system would ask its daemon; only kernel ones are asked.
+    if (!entry.fileSystemType.startsWith(QLatin1String("fuse"))) {
+        const QString label = kernelLabel(entry.mountPoint);
+        if (!label.isEmpty()) {
+            identity.label = label;
+        }
+    }
+    return identity;
+}
+
+// "This user may": the effective user's permission, as access() decides it.
+bool userMay(const QString &path, int mode)
+{
+    return faccessat(AT_FDCWD, QFile::encodeName(path).constData(), mode, AT_EACCESS) == 0;
+}
+
+} // namespace
+
+QString networkShareUuid(const QString &source)
+{
+    static const QUuid shareNamespace(QStringLiteral("f6c96608-d5f5-463c-8a29-170fcbdbf2e6"));
+    return QUuid::createUuidV5(shareNamespace, source.toUtf8()).toString(QUuid::WithoutBraces).toUpper();
+}
+
+QString decodeUdevEscapes(const QString &name)
+{
+    QByteArray result;
+    const QByteArray bytes = name.toUtf8();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\\' && i + 3 < bytes.size() && bytes[i + 1] == 'x') {
+            bool ok = false;
+            const int value = bytes.mid(i + 2, 2).toInt(&ok, 16);
+            if (ok) {
+                result.append(char(value));
+                i += 3;
+                continue;
+            }
+        }
+        result.append(bytes[i]);
+    }
+    return QString::fromUtf8(result);
+}
+
+MountedVolume LinuxVolumeTable::describe(const MountInfoEntry &entry, const QStringList &userOptions)
+{
+    MountedVolume volume;
+    volume.mountId = entry.mountId;
+    volume.mountPath = entry.mountPoint;
+    volume.device = entry.source;
+    volume.fileSystemType = entry.fileSystemType;
+    volume.isNetwork = isNetworkFileSystem(entry.fileSystemType);
+
+    const dev_t device = blockDeviceOf(entry);
+    // Browsable: a file manager shows it (see isShownByFileManager()).
+    volume.browsable = isShownByFileManager(entry, device != 0, userOptions);
+
+    bool deviceReadOnly = false;
+    if (device != 0) {
+        const Identity identity = identityOf(entry, device);
+        volume.uuid = identity.uuid;
+        volume.label = identity.label;
+        const BlockDeviceInfo info = readBlockDeviceInfo(major(device), minor(device));
+        volume.deviceModel = info.model;
+        volume.deviceProtocol = info.protocol;
+        deviceReadOnly = info.readOnly;
+    } else if (volume.isNetwork) {
+        volume.uuid = networkShareUuid(entry.source);
+        volume.deviceProtocol = QStringLiteral("Network");
+    }
+    volume.localizedName = volume.label.isEmpty() ? QFileInfo(entry.mountPoint).fileName() : volume.label;
+
+    const QByteArray path = QFile::encodeName(entry.mountPoint);
+    struct statvfs sizes {};
+    bool mountReadOnly = entry.isReadOnly();
+    if (statvfs(path.constData(), &sizes) == 0) {
+        volume.totalBytes = std::int64_t(sizes.f_blocks) * std::int64_t(sizes.f_frsize);
+        volume.availableBytes = std::int64_t(sizes.f_bavail) * std::int64_t(sizes.f_frsize);
+        mountReadOnly = mountReadOnly || (sizes.f_flag & ST_RDONLY);
+    }
+    // Readable: this user may list the root and open what is in it.
+    volume.readable = userMay(entry.mountPoint, R_OK | X_OK);
+    // Writable: this user may create files in the root, and neither the mount
+    // nor the device is read-only (a locked card, a write-protected stick).
+    volume.writable = !mountReadOnly && !deviceReadOnly && userMay(entry.mountPoint, W_OK | X_OK);
+    return volume;
+}
+
+QList<MountedVolume> LinuxVolumeTable::volumes() const
+{
+    const MountSources sources = readMountSources();
+    QList<MountedVolume> result;
+    QSet<dev_t> seenDevices;
+    QSet<QString> seenShares;
+    for (const MountInfoEntry &entry : sources.entries) {
+        const QStringList options = sources.userOptions.value(entry.mountPoint);
+        const dev_t device = blockDeviceOf(entry);
+        if (!isShownByFileManager(entry, device != 0, options)) {
+            continue;
+        }
+        // A device mounted twice is one volume: the first mount stands for it.
+        if (device != 0) {
+            if (seenDevices.contains(device)) {
+                continue;
+            }
+            seenDevices.insert(device);
+        } else {
+            if (seenShares.contains(entry.source)) {
+                continue;
+            }
+            seenShares.insert(entry.source);
+        }
+        result.append(describe(entry, options));
+    }
+    return result;
+}
+
+std::optional<MountedVolume> LinuxVolumeTable::volumeAt(const QString &path) const
+{
+    if (path.isEmpty()) {
+        return std::nullopt;
+    }
+    const QString canonical = QFileInfo(QDir::cleanPath(path)).canonicalFilePath();
+    if (canonical.isEmpty()) {
+        return std::nullopt;
+    }
+    const MountSources sources = readMountSources();
+    // "Is a volume": the path is the root of a mounted file system.
+    for (const MountInfoEntry &entry : sources.entries) {
+        if (entry.mountPoint == canonical) {
+            return describe(entry, sources.userOptions.value(entry.mountPoint));
+        }
+    }
+    return std::nullopt;
+}
+
+QString LinuxVolumeTable::unreadableReason(const QString &path) const
+{
+    const QString name = QFileInfo(path).fileName().isEmpty() ? path : QFileInfo(path).fileName();
+    struct stat info {};
+    if (path.isEmpty() || stat(QFile::encodeName(path).constData(), &info) != 0) {
+        const int error = path.isEmpty() ? ENOENT : errno;
+        return QStringLiteral("The item \"%1\" can't be read: %2.").arg(name, QString::fromLocal8Bit(std::strerror(error)));
+    }
+    return QString();
+}
+
+} // namespace platform

@@ -1,0 +1,10 @@
+#include "platform/mountedvolume.h"
+
+namespace platform {
+
+QString MountedVolume::description() const
+{
+    return deviceModel + QStringLiteral(", ") + deviceProtocol;
+}
+
+} // namespace platform

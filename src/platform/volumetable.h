@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/mountedvolume.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace platform {
+
+/// The mounted file systems, as a file manager would list them.
+/// Implementations are safe to call from any thread.
+class VolumeTable
+{
+public:
+    virtual ~VolumeTable() = default;
+
+    /// The volumes a user would see (browsable ones), in mount order, each
+    /// device once. Empty when the table cannot be read.
+    [[nodiscard]] virtual QList<MountedVolume> volumes() const = 0;
+
+    /// The volume whose mount root is `path` (symbolic links resolved),
+    /// browsable or not; nothing when `path` is not the root of a mounted
+    /// file system (a folder inside one included).
+    [[nodiscard]] virtual std::optional<MountedVolume> volumeAt(const QString &path) const = 0;
+
+    /// Why the item at `path` cannot be looked at (it does not exist, a
+    /// folder on the way may not be searched), or empty text when it can.
+    [[nodiscard]] virtual QString unreadableReason(const QString &path) const = 0;
+};
+
+} // namespace platform
