@@ -1,0 +1,160 @@
+#include "Moraine/feedbackmail.h"
+#include "fakesystemfacts.h"
+#include "platform/buildinfo.h"
+#include "querydecoding.h"
+#include "recordingalertpresenter.h"
+#include "recordingurlopener.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QTest>
+#include <QThreadPool>
+#include <gtest/gtest.h>
+
+using moraine::MailUrlError;
+
+namespace {
+
+const QString prompt = QStringLiteral("Please enter your message below:\n");
+
+// Text that a careless encoder would cut, merge or mangle.
+const QString awkward = QStringLiteral("Tom & Jerry + 50% off #1?\nsecond line\r\nder Bär = 熊 ✓ a=b;c/d");
+
+moraine::SystemReport sampleReport()
+{
+    return {QStringLiteral("L1a, L1b"), QStringLiteral("L2a, L2b"), QStringLiteral("L3a L3b")};
+}
+
+} // namespace
+
+TEST(FeedbackMailText, BodyIsThePromptTwoEmptyLinesAndTheThreeReportLines)
+{
+    const QString body = moraine::feedbackBody(prompt, sampleReport());
+    EXPECT_TRUE(body.startsWith(QStringLiteral("Please enter your message below:\n\n\nL1a, L1b\n")));
+    EXPECT_EQ(body.split(QLatin1Char('\n')),
+              (QStringList{QStringLiteral("Please enter your message below:"), QString(), QString(),
+                           QStringLiteral("L1a, L1b"), QStringLiteral("L2a, L2b"), QStringLiteral("L3a L3b"),
+                           QString()}));
+}
+
+TEST(FeedbackMailText, SubjectReplacesEveryAppNameOrIsUsedUnchanged)
+{
+    EXPECT_EQ(moraine::feedbackSubject(QStringLiteral("<appName> Feedback"), QStringLiteral("Vellory 2")),
+              QStringLiteral("Vellory 2 Feedback"));
+    EXPECT_EQ(moraine::feedbackSubject(QStringLiteral("<appName>: <appName>"), QStringLiteral("V")),
+              QStringLiteral("V: V"));
+    EXPECT_EQ(moraine::feedbackSubject(QStringLiteral("Hello <appname> & co"), QStringLiteral("V")),
+              QStringLiteral("Hello <appname> & co"));
+    EXPECT_EQ(moraine::feedbackSubject(QStringLiteral("<appName> Feedback"), QString()),
+              QStringLiteral("Unknown Feedback"));
+}
+
+TEST(FeedbackMailUrl, HasTheRecipientAndExactlySubjectThenBodySurvivingParsing)
+{
+    const auto mail = moraine::mailUrl(QStringLiteral("support@brindlewick.com"), awkward, awkward + awkward);
+    ASSERT_EQ(mail.error, MailUrlError::none);
+    EXPECT_EQ(mail.url.scheme(), QStringLiteral("mailto"));
+    EXPECT_EQ(mail.url.path(), QStringLiteral("support@brindlewick.com"));
+    EXPECT_FALSE(mail.url.hasFragment()) << "a '#' in the text must not cut the address";
+
+    const QueryList items = formDecodedQuery(mail.url);
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0].first, QStringLiteral("subject"));
+    EXPECT_EQ(items[0].second, awkward);
+    EXPECT_EQ(items[1].first, QStringLiteral("body"));
+    EXPECT_EQ(items[1].second, awkward + awkward);
+    EXPECT_EQ(strictDecodedQuery(mail.url), items);
+}
+
+TEST(FeedbackMailUrl, RefusesAddressesThatWouldAddTheirOwnParts)
+{
+    for (const QString to : {QStringLiteral("support@brindlewick.com?bcc=someone@example.com"),
+                             QStringLiteral("support@brindlewick.com#x"), QStringLiteral("//evil.example/x"),
+                             QStringLiteral("sup port@brindlewick.com"), QStringLiteral("a%zz@b")}) {
+        EXPECT_EQ(moraine::mailUrl(to, QStringLiteral("s"), QStringLiteral("b")).error, MailUrlError::invalidBase)
+            << to.toStdString();
+    }
+}
+
+TEST(FeedbackMailOpen, AnUnusableAddressShowsOneAlertWithBeepAndOpensNothing)
+{
+    RecordingUrlOpener opener;
+    RecordingAlertPresenter alerts;
+    moraine::openMail(QStringLiteral("x@y?cc=z@w"), QStringLiteral("s"), QStringLiteral("b"));
+    QCoreApplication::processEvents();
+
+    EXPECT_TRUE(opener.opened.isEmpty());
+    ASSERT_EQ(alerts.alerts.size(), 1);
+    EXPECT_EQ(alerts.alerts[0].title, QStringLiteral("Unable to generate e-mail"));
+    EXPECT_TRUE(alerts.alerts[0].informativeText.startsWith(QStringLiteral("Unable to create base URL.\n\n\nVersion: ")));
+    EXPECT_TRUE(alerts.alerts[0].beep);
+
+    moraine::openMail(QStringLiteral("x@y"), QStringLiteral("s"), QStringLiteral("b"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(opener.opened.size(), 1);
+    EXPECT_EQ(alerts.alerts.size(), 1);
+}
+
+TEST(FeedbackMailOpen, ComposedMailGoesToSupportWithTheResolvedSubjectAndReport)
+{
+    RecordingUrlOpener opener;
+    FakeSystemFacts facts;
+    const moraine::KMSystemInfo info(facts, [](const QString &) {});
+    moraine::composeFeedback(QStringLiteral("<appName> Feedback"), prompt, QStringLiteral("Vellory 2"), info);
+    QCoreApplication::processEvents();
+
+    ASSERT_EQ(opener.opened.size(), 1);
+    const QUrl url = opener.opened[0];
+    EXPECT_EQ(url.path(), platform::buildinfo::supportEmail());
+    const QueryList items = formDecodedQuery(url);
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0].second, QStringLiteral("Vellory 2 Feedback"));
+    const moraine::SystemReport report = moraine::buildSystemReport(info, moraine::versionString());
+    EXPECT_EQ(items[1].second, moraine::feedbackBody(prompt, report));
+    EXPECT_TRUE(report.line3.startsWith(QStringLiteral("ThinkPad X1 Carbon Gen 9 i7 @ 2.8 Ghz,")));
+}
+
+TEST(FeedbackMailOpen, SendReturnsAtOnceAndEachRequestOpensItsOwnMessageOnTheMainThread)
+{
+    RecordingUrlOpener opener;
+    FakeSystemFacts facts;
+    facts.dropFirmware(); // the report's console line goes to stdout; harmless
+    QThread *openedOn = nullptr;
+    struct ThreadNotingOpener final : platform::UrlOpener
+    {
+        RecordingUrlOpener *inner = nullptr;
+        QThread **thread = nullptr;
+        bool openUrl(const QUrl &url) override
+        {
+            *thread = QThread::currentThread();
+            return inner->openUrl(url);
+        }
+        void revealInFileManager(const QString &) override {}
+    } noting;
+    noting.inner = &opener;
+    noting.thread = &openedOn;
+    platform::setUrlOpener(&noting);
+
+    const QString previousName = QGuiApplication::applicationDisplayName();
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Vellory 2"));
+    moraine::sendFeedback(QStringLiteral("<appName> Feedback"), prompt, facts);
+    moraine::sendFeedback(QStringLiteral("Second"), prompt, facts);
+    EXPECT_TRUE(opener.opened.isEmpty()) << "the mail was opened before the call returned";
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return opener.opened.size() == 2; }, 10000));
+    QThreadPool::globalInstance()->waitForDone(); // the tasks use `facts`
+    platform::setUrlOpener(&opener);
+    QGuiApplication::setApplicationDisplayName(previousName);
+    ASSERT_EQ(opener.opened.size(), 2);
+    EXPECT_EQ(openedOn, QCoreApplication::instance()->thread());
+
+    QStringList subjects;
+    for (const QUrl &url : opener.opened) {
+        const QueryList items = formDecodedQuery(url);
+        ASSERT_EQ(items.size(), 2);
+        subjects.append(items[0].second);
+        EXPECT_TRUE(items[1].second.contains(QStringLiteral("\nFailed with Error: 2 i7 @ 2.8 Ghz, 16 GB\n")));
+    }
+    subjects.sort();
+    EXPECT_EQ(subjects, (QStringList{QStringLiteral("Second"), QStringLiteral("Vellory 2 Feedback")}));
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QUrl>
+#include <QUrlQuery>
+
+#include <utility>
+
+using QueryList = QList<std::pair<QString, QString>>;
+
+// The query items of `url` as a web server or mail program reads the encoded
+// address: split at '&' and '=', '+' taken as a blank, then percent-decoded.
+// An encoder that leaves '+', '&', '=' or '#' bare fails against this.
+inline QueryList formDecodedQuery(const QUrl &url)
+{
+    QByteArray encoded = url.toEncoded();
+    const qsizetype hash = encoded.indexOf('#');
+    if (hash >= 0) {
+        encoded.truncate(hash);
+    }
+    QueryList items;
+    const qsizetype question = encoded.indexOf('?');
+    if (question < 0) {
+        return items;
+    }
+    for (const QByteArray &pair : encoded.mid(question + 1).split('&')) {
+        const qsizetype equals = pair.indexOf('=');
+        QByteArray key = equals < 0 ? pair : pair.left(equals);
+        QByteArray value = equals < 0 ? QByteArray() : pair.mid(equals + 1);
+        key.replace('+', ' ');
+        value.replace('+', ' ');
+        items.append({QString::fromUtf8(QByteArray::fromPercentEncoding(key)),
+                      QString::fromUtf8(QByteArray::fromPercentEncoding(value))});
+    }
+    return items;
+}
+
+// The same items as Qt's own parser reads them back from the encoded text.
+inline QueryList strictDecodedQuery(const QUrl &url)
+{
+    const QUrlQuery query(QUrl::fromEncoded(url.toEncoded(), QUrl::StrictMode));
+    QueryList items;
+    for (const auto &[key, value] : query.queryItems(QUrl::FullyDecoded)) {
+        items.append({key, value});
+    }
+    return items;
+}

@@ -1,0 +1,170 @@
+#include "Moraine/sharetargets.h"
+#include "platform/buildinfo.h"
+#include "querydecoding.h"
+#include "recordingurlopener.h"
+#include "sharepanelmodel.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QSignalSpy>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+#include <gtest/gtest.h>
+
+Q_IMPORT_QML_PLUGIN(MorainePlugin)
+
+namespace {
+
+const QString product = QStringLiteral("https://www.brindlewick.com/vellory/?from=app&x=1");
+
+std::unique_ptr<moraine::SharePanelModel> makeModel(const QString &message)
+{
+    auto model = std::make_unique<moraine::SharePanelModel>();
+    model->setAppName(QStringLiteral("Vellory"));
+    model->setEmailSubject(QStringLiteral("Vellory 2 - Backups & more"));
+    model->setTargetURL(product);
+    model->setMessage(message);
+    return model;
+}
+
+QString valueOf(const QUrl &url, const QString &key)
+{
+    for (const auto &[k, v] : formDecodedQuery(url)) {
+        if (k == key) {
+            return v;
+        }
+    }
+    return QStringLiteral("<missing>");
+}
+
+} // namespace
+
+TEST(ShareTargets, ShareTextFollowsTheMessageEvenWhenItIsEmpty)
+{
+    EXPECT_TRUE(moraine::shareText(QString(), QStringLiteral("Vellory"), product).startsWith(QStringLiteral("\n\nTry ")));
+    EXPECT_EQ(moraine::shareText(QStringLiteral("Hi"), QStringLiteral("Vellory"), QStringLiteral("https://p/")),
+              QStringLiteral("Hi\n\nTry Vellory Today https://p/\n\n#indiedMacDev #indieDev"));
+}
+
+TEST(ShareTargets, EachTargetHasItsPathAndExactlyItsQueryItemsInOrder)
+{
+    const QString text = QStringLiteral("50% + more & #tags\nnext ✓");
+
+    const auto mail = moraine::mailShareUrl(QStringLiteral("Sub & ject"), text);
+    ASSERT_TRUE(mail.has_value());
+    EXPECT_EQ(mail->scheme(), QStringLiteral("mailto"));
+    EXPECT_TRUE(mail->path().isEmpty()) << "the e-mail share has no recipient";
+    EXPECT_EQ(formDecodedQuery(*mail),
+              (QueryList{{QStringLiteral("subject"), QStringLiteral("Sub & ject")}, {QStringLiteral("body"), text}}));
+    EXPECT_EQ(strictDecodedQuery(*mail), formDecodedQuery(*mail));
+
+    const auto facebook = moraine::facebookShareUrl(QStringLiteral("https://www.facebook.com"), product);
+    ASSERT_TRUE(facebook.has_value());
+    EXPECT_EQ(facebook->host(), QStringLiteral("www.facebook.com"));
+    EXPECT_EQ(facebook->path(), QStringLiteral("/sharer/sharer.php"));
+    EXPECT_EQ(formDecodedQuery(*facebook),
+              (QueryList{{QStringLiteral("display"), QStringLiteral("page")}, {QStringLiteral("u"), product}}))
+        << "the product page's own '&' and '?' stay inside the value";
+
+    const auto threads = moraine::intentShareUrl(moraine::threadsIntentURL(), text);
+    ASSERT_TRUE(threads.has_value());
+    EXPECT_EQ(threads->path(), QStringLiteral("/intent/post"));
+    EXPECT_EQ(threads->host(), QUrl(platform::buildinfo::shareThreadsHost()).host());
+    EXPECT_EQ(formDecodedQuery(*threads), (QueryList{{QStringLiteral("text"), text}}));
+
+    const auto x = moraine::intentShareUrl(moraine::xIntentURL(), text);
+    ASSERT_TRUE(x.has_value());
+    EXPECT_EQ(x->path(), QStringLiteral("/intent/tweet"));
+    EXPECT_EQ(x->host(), QUrl(platform::buildinfo::shareXHost()).host());
+    EXPECT_FALSE(x->hasFragment());
+}
+
+TEST(ShareTargets, AnAddressThatCannotBeFormedOpensNothing)
+{
+    RecordingUrlOpener opener;
+    EXPECT_FALSE(moraine::facebookShareUrl(QStringLiteral("not a host"), product).has_value());
+    EXPECT_FALSE(moraine::intentShareUrl(QString(), QStringLiteral("t")).has_value());
+    moraine::openComponents(moraine::intentShareUrl(QString(), QStringLiteral("t")));
+    moraine::openComponents(QUrl());
+    EXPECT_TRUE(opener.opened.isEmpty());
+}
+
+TEST(SharePanelModel, FacebookGetsOnlyTheProductPage)
+{
+    RecordingUrlOpener opener;
+    auto model = makeModel(QStringLiteral("secret words"));
+    model->shareOnFacebook();
+    ASSERT_EQ(opener.opened.size(), 1);
+    EXPECT_EQ(valueOf(opener.opened[0], QStringLiteral("u")), product);
+    EXPECT_FALSE(QString::fromUtf8(opener.opened[0].toEncoded()).contains(QStringLiteral("secret")));
+}
+
+TEST(SharePanelModel, AnEditedMessageWithHashtagsReachesEveryLaterShareAndTheClipboard)
+{
+    RecordingUrlOpener opener;
+    auto model = makeModel(QStringLiteral("Vellory backs up to a USB drive."));
+    const QString edited = QStringLiteral("Edited! #backup #linux");
+    model->setMessage(edited);
+    const QString expected = moraine::shareText(edited, QStringLiteral("Vellory"), product);
+
+    model->shareByMail();
+    model->shareWithIntent(model->threadsIntentURL());
+    model->shareWithIntent(model->xIntentURL());
+    model->copyMessage();
+
+    ASSERT_EQ(opener.opened.size(), 3);
+    EXPECT_EQ(valueOf(opener.opened[0], QStringLiteral("subject")), QStringLiteral("Vellory 2 - Backups & more"));
+    EXPECT_EQ(valueOf(opener.opened[0], QStringLiteral("body")), expected);
+    EXPECT_EQ(valueOf(opener.opened[1], QStringLiteral("text")), expected);
+    EXPECT_EQ(valueOf(opener.opened[2], QStringLiteral("text")), expected);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
+
+    // Built afresh: a later edit shows in the next action.
+    model->setMessage(QString());
+    model->copyMessage();
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith(QStringLiteral("\n\nTry Vellory Today ")));
+}
+
+TEST(SharePanelView, EditorDrivesTheSharesAndCloseAsksToDismissLater)
+{
+    RecordingUrlOpener opener;
+    QQmlEngine engine;
+    QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/Moraine/SharePanel2025.qml")));
+    ASSERT_TRUE(component.isReady()) << component.errorString().toStdString();
+    std::unique_ptr<QObject> panel(component.createWithInitialProperties(
+        {{QStringLiteral("appName"), QStringLiteral("Vellory")},
+         {QStringLiteral("emailSubject"), QStringLiteral("Vellory 2 - subject")},
+         {QStringLiteral("message"), QStringLiteral("Initial text")},
+         {QStringLiteral("targetURL"), product}}));
+    ASSERT_TRUE(panel) << component.errorString().toStdString();
+    auto *item = qobject_cast<QQuickItem *>(panel.get());
+    ASSERT_TRUE(item);
+    EXPECT_EQ(item->width(), 600);
+    EXPECT_EQ(item->height(), 331);
+
+    auto *editor = panel->findChild<QObject *>(QStringLiteral("messageEditor"));
+    auto *xButton = panel->findChild<QObject *>(QStringLiteral("shareOnXButton"));
+    auto *copyButton = panel->findChild<QObject *>(QStringLiteral("copyMessageButton"));
+    auto *closeButton = panel->findChild<QObject *>(QStringLiteral("closeButton"));
+    ASSERT_TRUE(editor && xButton && copyButton && closeButton);
+    EXPECT_EQ(editor->property("text").toString(), QStringLiteral("Initial text"));
+    EXPECT_EQ(closeButton->property("text").toString(), QStringLiteral(" Close "));
+    EXPECT_EQ(copyButton->property("text").toString(), QStringLiteral("Copy Message "));
+
+    editor->setProperty("text", QStringLiteral("Typed #tag"));
+    QMetaObject::invokeMethod(xButton, "clicked");
+    QMetaObject::invokeMethod(copyButton, "clicked");
+    ASSERT_EQ(opener.opened.size(), 1);
+    const QString expected = moraine::shareText(QStringLiteral("Typed #tag"), QStringLiteral("Vellory"), product);
+    EXPECT_EQ(valueOf(opener.opened[0], QStringLiteral("text")), expected);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
+
+    QSignalSpy closeRequests(panel.get(), SIGNAL(closeRequested()));
+    QMetaObject::invokeMethod(closeButton, "clicked");
+    EXPECT_EQ(closeRequests.count(), 0) << "the sheet is dismissed from a later main-loop turn";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return closeRequests.count() == 1; }, 2000));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), expected) << "copy then close keeps the text on the clipboard";
+}
