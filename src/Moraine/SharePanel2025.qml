@@ -65,22 +65,24 @@ Pane {
                 Layout.alignment: Qt.AlignTop
                 spacing: 12
 
-                ColumnLayout {
+                // A positioner rather than a layout: the wrapped appeal's
+                // height is known only once its width is.
+                Column {
                     Layout.preferredWidth: 421
-                    Layout.maximumWidth: 421
                     Layout.alignment: Qt.AlignLeft
+                    width: 421
                     spacing: 6
 
                     Label {
                         objectName: "titleLabel"
-                        Layout.fillWidth: true
+                        width: parent.width
                         text: "Help us to spread the word"
                         font.pixelSize: root.largeTitleSize
                     }
 
                     Label {
                         objectName: "appealLabel"
-                        Layout.fillWidth: true
+                        width: parent.width
                         wrapMode: Text.WordWrap
                         font.pixelSize: root.bodySize
                         text: "We need your help to get " + root.appName
@@ -88,8 +90,8 @@ Pane {
                     }
 
                     ScrollView {
-                        Layout.fillWidth: true
-                        Layout.preferredHeight: 70
+                        width: parent.width
+                        height: 70
                         background: Rectangle {
                             color: "transparent"
                             border.color: "gray"

@@ -174,3 +174,29 @@ TEST(LinuxSystemFactsParsers, FirmwareFieldsComeFromTheTableFolder)
     const platform::LinuxSystemFacts none(dir.filePath(QStringLiteral("absent")));
     EXPECT_FALSE(none.hasFirmwareTable());
 }
+
+TEST(LinuxSystemFactsParsers, ThisMachineAnswersEveryQueryInShape)
+{
+    const platform::LinuxSystemFacts facts;
+    const KMSystemInfo info(facts, [](const QString &) {});
+
+    EXPECT_EQ(info.isTranslated(), 0) << "a native test build reads as translated";
+    const std::optional<qint64> launched = facts.secondsSinceLaunch();
+    const std::optional<qint64> uptime = facts.uptimeSeconds();
+    ASSERT_TRUE(launched.has_value());
+    ASSERT_TRUE(uptime.has_value());
+    EXPECT_GE(*launched, 0);
+    EXPECT_LE(*launched, *uptime);
+    // The test program belongs to no package, whether or not dpkg exists.
+    EXPECT_EQ(info.signingIdentity(), QStringLiteral("Local build"));
+
+    const SystemReport report = buildSystemReport(info, version);
+    EXPECT_TRUE(report.line1.startsWith(QStringLiteral("2.0.1 (57), ")));
+    EXPECT_TRUE(report.line1.endsWith(QStringLiteral(", Local build")));
+    EXPECT_FALSE(report.line2.isEmpty());
+    const std::optional<quint64> memory = facts.physicalMemoryBytes();
+    ASSERT_TRUE(memory.has_value());
+    EXPECT_TRUE(report.line3.endsWith(QStringLiteral(" Ghz, ") + moraine::memoryCountText(*memory)))
+        << report.line3.toStdString();
+    EXPECT_FALSE(report.line3.contains(QLatin1Char('\n')));
+}
