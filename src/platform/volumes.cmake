@@ -15,3 +15,6 @@ target_sources(vellory_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/fakevolumemonitor.h ${CMAKE_CURRENT_LIST_DIR}/fakevolumemonitor.cpp
   ${CMAKE_CURRENT_LIST_DIR}/udisks2.h ${CMAKE_CURRENT_LIST_DIR}/udisks2.cpp
 )
+target_sources(vellory_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/volumeejector.h ${CMAKE_CURRENT_LIST_DIR}/volumeejector.cpp
+)

@@ -6,6 +6,7 @@
 #include "platform/linuxvolumetable.h"
 #include "platform/mountpoint.h"
 #include "platform/volumeeject.h"
+#include "platform/volumeejector.h"
 #include "volumes/volumevalidator.h"
 
 #include <QCoreApplication>
@@ -325,4 +326,36 @@ TEST(VolumeEject, UnmountsAVolumeButNeitherAFolderNorABusyVolume)
     REQUIRE_MOUNTED(card);
     EXPECT_EQ(platform::unmountAndEject(card.mountPath()), QString());
     EXPECT_FALSE(platform::isMountPoint(card.mountPath()));
+}
+
+TEST(VolumeEject, TheSystemEjectorAnswersOnTheMainThreadWithoutBlockingIt)
+{
+    LoopVolume stick(LoopVolume::Kind::ExFat, QStringLiteral("ASYNC"), sizeMiB);
+    REQUIRE_MOUNTED(stick);
+    platform::SystemVolumeEjector ejector;
+    std::optional<QString> answer;
+    bool onMainThread = false;
+    ejector.eject(stick.mountPath(), [&](const QString &error) {
+        answer = error;
+        onMainThread = QThread::currentThread() == qApp->thread();
+    });
+    // The answer is posted to this thread: it cannot have arrived yet.
+    EXPECT_FALSE(answer.has_value());
+    for (int waited = 0; !answer && waited < eventTimeoutMs; waited += 20) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(20);
+    }
+    ASSERT_TRUE(answer.has_value()) << "no answer";
+    EXPECT_EQ(*answer, QString());
+    EXPECT_TRUE(onMainThread);
+    EXPECT_FALSE(platform::isMountPoint(stick.mountPath()));
+
+    answer.reset();
+    ejector.eject(stick.mountPath(), [&](const QString &error) { answer = error; });
+    for (int waited = 0; !answer && waited < eventTimeoutMs; waited += 20) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(20);
+    }
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_FALSE(answer->isEmpty()) << "a second eject of a gone volume reported success";
 }

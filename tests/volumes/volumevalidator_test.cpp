@@ -1,5 +1,6 @@
 #include "platform/fakevolumemonitor.h"
 #include "platform/fakevolumetable.h"
+#include "platform/volumeejector.h"
 #include "volumes/volumevalidator.h"
 
 #include <QSignalSpy>
@@ -181,4 +182,26 @@ TEST(FakeVolumeMonitor, ChangesTheTableBeforeAnnouncing)
     EXPECT_FALSE(table.volumeAt(QStringLiteral("/media/alice/BACKUP")).has_value());
     EXPECT_FALSE(monitor.unmount(QStringLiteral("/media/alice/BACKUP")));
     EXPECT_EQ(unmounted.size(), 1);
+}
+
+TEST(FakeVolumeEjector, UnmountsThroughTheMonitorOnlyWhenTheEjectSucceeds)
+{
+    platform::FakeVolumeTable table;
+    platform::FakeVolumeMonitor monitor(table);
+    platform::FakeVolumeEjector ejector(&monitor);
+    QSignalSpy unmounted(&monitor, &platform::VolumeMonitor::volumeUnmounted);
+    table.mount(usableStick());
+
+    QString answer = QStringLiteral("not called");
+    ejector.setAnswer(QStringLiteral("Device or resource busy"));
+    ejector.eject(QStringLiteral("/media/alice/BACKUP"), [&](const QString &error) { answer = error; });
+    EXPECT_EQ(answer, QStringLiteral("Device or resource busy"));
+    EXPECT_EQ(unmounted.size(), 0);
+    EXPECT_TRUE(table.volumeAt(QStringLiteral("/media/alice/BACKUP")).has_value());
+
+    ejector.setAnswer(QString());
+    ejector.eject(QStringLiteral("/media/alice/BACKUP"), [&](const QString &error) { answer = error; });
+    EXPECT_TRUE(answer.isEmpty());
+    EXPECT_EQ(unmounted.size(), 1);
+    EXPECT_EQ(ejector.requests(), QStringList(2, QStringLiteral("/media/alice/BACKUP")));
 }
