@@ -1,0 +1,292 @@
+#include "platform/filecopier.h"
+
+#include "platform/uniquefd.h"
+
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <random>
+#include <sys/file.h>
+#include <sys/sendfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+constexpr std::size_t kChunk = 1 << 30;
+constexpr int kTemporaryAttempts = 16;
+
+CopyResult failure(CopyStage stage, int error)
+{
+    CopyResult result;
+    result.stage = stage;
+    result.error = error;
+    return result;
+}
+
+timespec toTimespec(std::int64_t seconds, std::uint32_t nanoseconds)
+{
+    timespec value {};
+    value.tv_sec = seconds;
+    value.tv_nsec = long(nanoseconds);
+    return value;
+}
+
+} // namespace
+
+FileCopier::FileCopier()
+    : m_random(std::random_device{}() | (std::uint64_t(std::random_device{}()) << 32) | 1)
+{
+}
+
+bool FileCopier::isTemporaryName(QByteArrayView name)
+{
+    return name.startsWith(temporaryPrefix) && name.size() > temporaryPrefix.size();
+}
+
+QByteArray FileCopier::nextTemporaryName()
+{
+    // xorshift: cheap and unpredictable enough to avoid clashing with
+    // another run that writes into the same folder.
+    m_random ^= m_random << 13;
+    m_random ^= m_random >> 7;
+    m_random ^= m_random << 17;
+    return temporaryPrefix.toByteArray() + QByteArray::number(quint64(m_random & 0xFFFFFFFFFFFFULL), 16);
+}
+
+CopyResult FileCopier::copy(int sourceDirFd, const char *name, FileType type, int targetDirFd, const char *targetName)
+{
+    switch (type) {
+    case FileType::Regular:
+        return copyRegular(sourceDirFd, name, targetDirFd, targetName);
+    case FileType::Symlink:
+        return copySymlink(sourceDirFd, name, targetDirFd, targetName);
+    case FileType::Directory:
+        return failure(CopyStage::Unsupported, EISDIR);
+    default:
+        return failure(CopyStage::Unsupported, 0);
+    }
+}
+
+int FileCopier::copyData(int in, int out, std::int64_t &copied)
+{
+    for (;;) {
+        if (m_tryCopyFileRange) {
+            const ssize_t moved = copy_file_range(in, nullptr, out, nullptr, kChunk, 0);
+            if (moved > 0) {
+                copied += moved;
+                continue;
+            }
+            if (moved == 0) {
+                return 0;
+            }
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EBADF) {
+                return errno;
+            }
+            // Across file systems (the usual case for a backup) the kernel
+            // refuses; remember that for the rest of the run.
+            m_tryCopyFileRange = false;
+        }
+        if (m_trySendfile) {
+            const ssize_t moved = sendfile(out, in, nullptr, kChunk);
+            if (moved > 0) {
+                copied += moved;
+                continue;
+            }
+            if (moved == 0) {
+                return 0;
+            }
+            if (errno == EINTR || errno == EAGAIN) {
+                continue;
+            }
+            if (errno != EINVAL && errno != ENOSYS) {
+                return errno;
+            }
+            m_trySendfile = false;
+        }
+        if (m_buffer.empty()) {
+            m_buffer.resize(1 << 20);
+        }
+        const ssize_t got = ::read(in, m_buffer.data(), m_buffer.size());
+        if (got < 0) {
+            if (errno == EINTR || errno == EAGAIN) {
+                continue;
+            }
+            return errno;
+        }
+        if (got == 0) {
+            return 0;
+        }
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t written = ::write(out, m_buffer.data() + done, std::size_t(got - done));
+            if (written < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return errno;
+            }
+            done += written;
+        }
+        copied += got;
+    }
+}
+
+CopyResult FileCopier::copyRegular(int sourceDirFd, const char *name, int targetDirFd, const char *targetName)
+{
+    // O_NONBLOCK: should the item have turned into a pipe since the scan,
+    // opening it still does not wait for a writer.
+    UniqueFd source(::openat(sourceDirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!source) {
+        return failure(CopyStage::ReadSource, errno);
+    }
+    FileAttributes attributes;
+    if (const int error = attributesOfFd(source.get(), attributes); error != 0) {
+        return failure(CopyStage::ReadSource, error);
+    }
+    if (attributes.type != FileType::Regular) {
+        return failure(CopyStage::Unsupported, 0);
+    }
+    if (attributes.size > m_maximumFileSize) {
+        return failure(CopyStage::TooLarge, EFBIG);
+    }
+    ::fcntl(source.get(), F_SETFL, 0);
+
+    QByteArray temporary;
+    UniqueFd target;
+    for (int attempt = 0; attempt < kTemporaryAttempts && !target; ++attempt) {
+        temporary = nextTemporaryName();
+        target.reset(::openat(targetDirFd, temporary.constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!target && errno != EEXIST) {
+            break;
+        }
+    }
+    if (!target) {
+        return failure(CopyStage::CreateTemporary, errno);
+    }
+    // Held while the copy is unfinished, so a cleanup by another run leaves
+    // this file alone.
+    ::flock(target.get(), LOCK_EX | LOCK_NB);
+
+    auto abandon = [&](CopyStage stage, int error) {
+        target.reset();
+        ::unlinkat(targetDirFd, temporary.constData(), 0);
+        return failure(stage, error);
+    };
+
+    std::int64_t copied = 0;
+    if (const int error = copyData(source.get(), target.get(), copied); error != 0) {
+        return abandon(CopyStage::Write, error);
+    }
+    // Permission bits where the file system keeps them (FAT does not).
+    ::fchmod(target.get(), attributes.mode & 0777);
+    const timespec times[2] = {toTimespec(attributes.atimeSeconds, attributes.atimeNanoseconds),
+                               toTimespec(attributes.mtimeSeconds, attributes.mtimeNanoseconds)};
+    if (::futimens(target.get(), times) != 0) {
+        return abandon(CopyStage::SetTimes, errno);
+    }
+    if (const int error = target.close(); error != 0) {
+        ::unlinkat(targetDirFd, temporary.constData(), 0);
+        return failure(CopyStage::Write, error);
+    }
+    CopyResult result = moveIntoPlace(targetDirFd, temporary, targetName);
+    result.bytesCopied = copied;
+    return result;
+}
+
+CopyResult FileCopier::copySymlink(int sourceDirFd, const char *name, int targetDirFd, const char *targetName)
+{
+    FileAttributes attributes;
+    if (const int error = attributesAt(sourceDirFd, name, attributes); error != 0) {
+        return failure(CopyStage::ReadSource, error);
+    }
+    if (attributes.type != FileType::Symlink) {
+        return failure(CopyStage::Unsupported, 0);
+    }
+    QByteArray link(PATH_MAX + 1, Qt::Uninitialized);
+    const ssize_t length = ::readlinkat(sourceDirFd, name, link.data(), std::size_t(link.size()));
+    if (length < 0) {
+        return failure(CopyStage::ReadSource, errno);
+    }
+    if (length >= link.size()) {
+        return failure(CopyStage::ReadSource, ENAMETOOLONG);
+    }
+    link.truncate(length);
+
+    QByteArray temporary;
+    int error = EEXIST;
+    for (int attempt = 0; attempt < kTemporaryAttempts && error == EEXIST; ++attempt) {
+        temporary = nextTemporaryName();
+        error = ::symlinkat(link.constData(), targetDirFd, temporary.constData()) == 0 ? 0 : errno;
+    }
+    if (error != 0) {
+        return failure(CopyStage::CreateTemporary, error);
+    }
+    const timespec times[2] = {toTimespec(attributes.atimeSeconds, attributes.atimeNanoseconds),
+                               toTimespec(attributes.mtimeSeconds, attributes.mtimeNanoseconds)};
+    if (::utimensat(targetDirFd, temporary.constData(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+        const int timeError = errno;
+        ::unlinkat(targetDirFd, temporary.constData(), 0);
+        return failure(CopyStage::SetTimes, timeError);
+    }
+    CopyResult result = moveIntoPlace(targetDirFd, temporary, targetName);
+    result.bytesCopied = length;
+    return result;
+}
+
+CopyResult FileCopier::moveIntoPlace(int targetDirFd, const QByteArray &temporary, const char *targetName)
+{
+    if (::renameat(targetDirFd, temporary.constData(), targetDirFd, targetName) == 0) {
+        return CopyResult();
+    }
+    int error = errno;
+    if (error == EEXIST) {
+        // A file system that will not rename over an existing file: the old
+        // copy goes only now that the new one is complete.
+        if (::unlinkat(targetDirFd, targetName, 0) != 0) {
+            error = errno;
+            ::unlinkat(targetDirFd, temporary.constData(), 0);
+            return failure(CopyStage::RemoveOld, error);
+        }
+        if (::renameat(targetDirFd, temporary.constData(), targetDirFd, targetName) == 0) {
+            return CopyResult();
+        }
+        error = errno;
+    }
+    ::unlinkat(targetDirFd, temporary.constData(), 0);
+    return failure(CopyStage::Rename, error);
+}
+
+int FileCopier::removeStaleTemporaries(int targetDirFd)
+{
+    UniqueFd folder(::openat(targetDirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder || m_reader.read(folder.get(), m_listing) != 0) {
+        return 0;
+    }
+    int removed = 0;
+    for (std::size_t i = 0; i < m_listing.size(); ++i) {
+        if (!isTemporaryName(m_listing.name(i))) {
+            continue;
+        }
+        const char *name = m_listing.cName(i);
+        UniqueFd item(::openat(folder.get(), name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        if (item && ::flock(item.get(), LOCK_EX | LOCK_NB) != 0) {
+            continue; // another copy is still writing it
+        }
+        if (!item && errno != ELOOP) {
+            continue;
+        }
+        if (::unlinkat(folder.get(), name, 0) == 0) {
+            ++removed;
+        }
+    }
+    m_listing.clear();
+    return removed;
+}
+
+} // namespace platform

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "platform/directoryreader.h"
+#include "platform/fileattributes.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+namespace platform {
+
+/// Where a copy failed; the caller words the log line from it.
+enum class CopyStage : std::uint8_t {
+    None,            // success
+    ReadSource,      // the source could not be opened or read
+    Unsupported,     // a named pipe, socket or device file: never opened
+    TooLarge,        // larger than the volume's file system can hold
+    CreateTemporary, // the temporary file could not be made on the volume
+    Write,           // writing the data failed (no space, I/O error, ...)
+    SetTimes,        // the modification time could not be carried over
+    RemoveOld,       // the old copy could not be replaced
+    Rename,          // the finished copy could not take the real name
+};
+
+struct CopyResult
+{
+    CopyStage stage = CopyStage::None;
+    int error = 0;               // errno value, 0 on success
+    std::int64_t bytesCopied = 0;
+
+    [[nodiscard]] bool ok() const { return stage == CopyStage::None; }
+};
+
+/// Copies one item onto a volume atomically: the data goes to a temporary
+/// name in the target folder, gets the source's permission bits and
+/// modification time, and only then is renamed over the real name. A failed
+/// copy leaves the old copy as it was and removes its temporary file.
+/// Regular files are copied in the kernel (copy_file_range, else sendfile,
+/// else read/write); symbolic links are copied as links; named pipes,
+/// sockets and device files are refused without being opened.
+class FileCopier
+{
+public:
+    FileCopier();
+
+    /// Files larger than this fail with EFBIG before anything is written.
+    void setMaximumFileSize(std::int64_t bytes) { m_maximumFileSize = bytes; }
+
+    /// Copies `name` in `sourceDirFd` (of the type the scan saw) to
+    /// `targetName` in `targetDirFd`.
+    CopyResult copy(int sourceDirFd, const char *name, FileType type, int targetDirFd, const char *targetName);
+
+    /// Removes temporary files left in `targetDirFd` by an interrupted copy;
+    /// one that another running copy still holds is left alone. Returns how
+    /// many were removed.
+    int removeStaleTemporaries(int targetDirFd);
+
+    /// True for the names this class gives its temporary files.
+    [[nodiscard]] static bool isTemporaryName(QByteArrayView name);
+    static constexpr QByteArrayView temporaryPrefix{".vellory-partial-"};
+
+private:
+    CopyResult copyRegular(int sourceDirFd, const char *name, int targetDirFd, const char *targetName);
+    CopyResult copySymlink(int sourceDirFd, const char *name, int targetDirFd, const char *targetName);
+    CopyResult moveIntoPlace(int targetDirFd, const QByteArray &temporary, const char *targetName);
+    int copyData(int in, int out, std::int64_t &copied);
+    QByteArray nextTemporaryName();
+
+    std::int64_t m_maximumFileSize = std::numeric_limits<std::int64_t>::max();
+    std::vector<char> m_buffer;
+    std::uint64_t m_random;
+    DirectoryReader m_reader;
+    DirectoryListing m_listing;
+    bool m_tryCopyFileRange = true;
+    bool m_trySendfile = true;
+};
+
+} // namespace platform
