@@ -1,0 +1,79 @@
+#include "backup/backuprun.h"
+
+#include "backup/backupthread.h"
+#include "backup/backupvolume.h"
+#include "backup/copyplan.h"
+#include "backup/displayformat.h"
+#include "backup/plancopier.h"
+#include "backup/runreport.h"
+#include "backup/sourcescanner.h"
+#include "platform/computername.h"
+#include "platform/preferences.h"
+#include "platform/volumeeject.h"
+
+#include <memory>
+
+using displayformat::byteCount;
+using displayformat::count;
+
+BackupRun::BackupRun(const BackupScript &script, BackupThread &job)
+    : m_script(script)
+    , m_job(job)
+{
+}
+
+void BackupRun::execute()
+{
+    RunReport report(m_job);
+    BackupVolume volume(m_script.volumePath, platform::computerName());
+    CopyPlan plan;
+    bool cancelSeen = false;
+
+    // Scan.
+    quint64 itemsChecked = 0;
+    {
+        SourceScanner scanner(report, volume, plan);
+        for (const QString &source : m_script.sourcePaths) {
+            scanner.scan(source);
+            if (scanner.cancelSeen()) {
+                break;
+            }
+        }
+        itemsChecked = scanner.itemsChecked();
+        cancelSeen = scanner.cancelSeen();
+    }
+    const QString scanSummary = QStringLiteral("Items checked %1, %2 to copy, requires %3")
+                                    .arg(count(itemsChecked), count(plan.size()), byteCount(plan.bytesToCopy()));
+    m_job.setProgressMessage(scanSummary);
+    report.log(scanSummary);
+
+    // Copy. A cancel that came after the last item of the scan still counts:
+    // otherwise setting backingUp here would undo it.
+    if (!plan.isEmpty() && !cancelSeen && report.cancelRequested()) {
+        cancelSeen = true;
+    }
+    if (!plan.isEmpty() && !cancelSeen) {
+        m_job.setStatus(BackupThreadStatusValue::backingUp);
+        report.log(QStringLiteral("Backing up %1 items.").arg(count(plan.size())));
+        PlanCopier copier(report, volume, plan);
+        copier.run();
+        cancelSeen = copier.cancelSeen();
+        const QString copySummary = QStringLiteral("Items backed up %1, %2. Errors %3")
+                                        .arg(count(copier.itemsBackedUp()), byteCount(copier.bytesCopied()),
+                                             count(report.errorCount()));
+        m_job.setProgressMessage(copySummary);
+        report.log(copySummary);
+    }
+
+    // Close.
+    volume.close();
+    if (platform::boolPreference(QStringLiteral("autoEjectOnComplete"), true)) {
+        // Acts only on a mount point; its answer does not change the log.
+        platform::unmountAndEject(m_script.volumePath);
+        report.log(QStringLiteral("Ejected volume"));
+    }
+    m_job.setProgressTitle(QStringLiteral("Backup Process finished"));
+    if (!cancelSeen) {
+        m_job.setStatus(BackupThreadStatusValue::completed);
+    }
+}

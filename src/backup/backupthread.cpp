@@ -1,0 +1,262 @@
+#include "backup/backupthread.h"
+
+#include "backup/backuprun.h"
+#include "backup/displayformat.h"
+#include "platform/systemclock.h"
+
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLocale>
+#include <QMutexLocker>
+#include <QThread>
+#include <QThreadPool>
+#include <QTimer>
+#include <QUuid>
+
+#include <cmath>
+
+namespace {
+
+// About one screen frame: faster progress changes are merged.
+constexpr qint64 kDrainIntervalMs = 16;
+
+void deleteOnOwnThread(BackupThread *job)
+{
+    // The last holder may be the run's task on a pool thread; a QObject must
+    // go on the thread it lives on, after its pending events.
+    job->deleteLater();
+}
+
+} // namespace
+
+std::shared_ptr<BackupThread> BackupThread::create(const BackupScript &script, const QImage &icon)
+{
+    return std::shared_ptr<BackupThread>(new BackupThread(script, icon), deleteOnOwnThread);
+}
+
+std::shared_ptr<BackupThread> BackupThread::createPlaceholder()
+{
+    return std::shared_ptr<BackupThread>(new BackupThread(), deleteOnOwnThread);
+}
+
+BackupThread::BackupThread(const BackupScript &script, const QImage &icon)
+    : m_script(script)
+    , m_id(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper())
+    , m_baseTime(platform::systemUptime())
+    , m_icon(icon)
+    , m_progressTitle(QStringLiteral("Backing up to \"%1\"").arg(script.volumeName))
+    , m_log{QStringLiteral("Backup Initialized to ") + script.volumeName}
+{
+}
+
+BackupThread::BackupThread()
+    : m_id(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper())
+    , m_baseTime(platform::systemUptime())
+    , m_progressTitle(QStringLiteral("Backing up to Demo volume"))
+    , m_log{QStringLiteral("Backup Initialized")}
+{
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        m_icon = QGuiApplication::windowIcon().pixmap(QSize(128, 128)).toImage();
+    }
+}
+
+BackupThread::~BackupThread() = default;
+
+bool BackupThread::isRunning() const
+{
+    const BackupThreadStatusValue current = status();
+    return current == BackupThreadStatusValue::scanning || current == BackupThreadStatusValue::backingUp;
+}
+
+void BackupThread::appendLog(const QString &message)
+{
+    const double elapsed = platform::systemUptime() - m_baseTime;
+    post({Change::Kind::Log, displayformat::logLine(elapsed, message, QLocale())});
+}
+
+void BackupThread::setStatus(BackupThreadStatusValue status)
+{
+    Change change{Change::Kind::Status};
+    change.status = status;
+    post(std::move(change));
+}
+
+void BackupThread::setProgressMessage(const QString &message)
+{
+    post({Change::Kind::Message, message});
+}
+
+void BackupThread::setProgressTitle(const QString &title)
+{
+    appendLog(title);
+    post({Change::Kind::Title, title});
+}
+
+void BackupThread::setProgressValue(float value)
+{
+    Change change{Change::Kind::Value};
+    change.value = std::isnan(value) || value <= 0.0f ? 0.0f : std::min(value, 1.0f);
+    post(std::move(change));
+}
+
+void BackupThread::setErrorCount(quint64 count)
+{
+    Change change{Change::Kind::Errors};
+    change.count = count;
+    post(std::move(change));
+}
+
+void BackupThread::cancel()
+{
+    setStatus(BackupThreadStatusValue::cancelled);
+}
+
+void BackupThread::start()
+{
+    std::shared_ptr<BackupThread> self = weak_from_this().lock();
+    if (!self) {
+        qWarning("BackupThread::start(): the job must be made with BackupThread::create()");
+        return;
+    }
+    QThreadPool::globalInstance()->start(
+        [self] {
+            QThread *thread = QThread::currentThread();
+            const QThread::Priority before = thread->priority();
+            thread->setPriority(QThread::HighPriority);
+            self->runBackup();
+            thread->setPriority(before == QThread::InheritPriority ? QThread::NormalPriority : before);
+            self->post({Change::Kind::Finished});
+        },
+        QThread::HighPriority);
+}
+
+void BackupThread::runBackup()
+{
+    BackupRun run(m_script, *this);
+    run.execute();
+}
+
+void BackupThread::post(Change change)
+{
+    bool schedule = false;
+    {
+        QMutexLocker locker(&m_pendingLock);
+        m_pending.push_back(std::move(change));
+        schedule = !m_drainScheduled;
+        m_drainScheduled = true;
+    }
+    if (schedule) {
+        scheduleDrain();
+    }
+}
+
+void BackupThread::scheduleDrain()
+{
+    // The captured pointer keeps the job alive until its changes are applied.
+    std::shared_ptr<BackupThread> keep = weak_from_this().lock();
+    QMetaObject::invokeMethod(
+        this,
+        [this, keep] {
+            const qint64 since = m_sinceDrain.isValid() ? m_sinceDrain.elapsed() : kDrainIntervalMs;
+            if (since >= kDrainIntervalMs) {
+                drain();
+            } else {
+                QTimer::singleShot(kDrainIntervalMs - since, this, [this, keep] { drain(); });
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void BackupThread::drain()
+{
+    std::vector<Change> batch;
+    {
+        QMutexLocker locker(&m_pendingLock);
+        batch.swap(m_pending);
+        m_drainScheduled = false;
+    }
+    m_sinceDrain.start();
+
+    // Only the last progress message, value and error count of a batch are
+    // shown; everything else is applied one by one, in order.
+    std::size_t lastMessage = batch.size();
+    std::size_t lastValue = batch.size();
+    std::size_t lastErrors = batch.size();
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        switch (batch[i].kind) {
+        case Change::Kind::Message: lastMessage = i; break;
+        case Change::Kind::Value: lastValue = i; break;
+        case Change::Kind::Errors: lastErrors = i; break;
+        default: break;
+        }
+    }
+    bool logGrew = false;
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        const Change &change = batch[i];
+        if ((change.kind == Change::Kind::Message && i != lastMessage)
+            || (change.kind == Change::Kind::Value && i != lastValue)
+            || (change.kind == Change::Kind::Errors && i != lastErrors)) {
+            continue;
+        }
+        apply(change, logGrew);
+    }
+    if (logGrew) {
+        emit logChanged();
+    }
+}
+
+void BackupThread::apply(const Change &change, bool &logGrew)
+{
+    if (change.kind != Change::Kind::Log && logGrew) {
+        // Observers of later changes see the log as it stood when they were made.
+        logGrew = false;
+        emit logChanged();
+    }
+    switch (change.kind) {
+    case Change::Kind::Log:
+        m_log.append(change.text);
+        logGrew = true;
+        emit logLineAppended(change.text);
+        break;
+    case Change::Kind::Status: {
+        const BackupThreadStatusValue current = status();
+        if (current == change.status || current == BackupThreadStatusValue::cancelled) {
+            break;
+        }
+        const bool wasRunning = isRunning();
+        m_status.store(change.status, std::memory_order_release);
+        emit statusChanged();
+        if (wasRunning != isRunning()) {
+            emit isRunningChanged();
+        }
+        break;
+    }
+    case Change::Kind::Title:
+        if (m_progressTitle != change.text) {
+            m_progressTitle = change.text;
+            emit progressTitleChanged();
+        }
+        break;
+    case Change::Kind::Message:
+        if (m_progressMessage != change.text) {
+            m_progressMessage = change.text;
+            emit progressMessageChanged();
+        }
+        break;
+    case Change::Kind::Value:
+        if (m_progressValue != change.value) {
+            m_progressValue = change.value;
+            emit progressValueChanged();
+        }
+        break;
+    case Change::Kind::Errors:
+        if (m_errorCount != change.count) {
+            m_errorCount = change.count;
+            emit errorCountChanged();
+        }
+        break;
+    case Change::Kind::Finished:
+        emit runFinished();
+        break;
+    }
+}

@@ -1,0 +1,159 @@
+#pragma once
+
+#include "backup/backupscript.h"
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QtQml/qqmlregistration.h>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+/// One backup job: one run of a backup set against its volume, observable by
+/// the views. Every setter may be called from any thread; the change is
+/// applied on the job's own (main) thread, in call order, and the caller
+/// never waits. Progress message, value and error count are coalesced to at
+/// most about 60 updates a second; log lines and status changes never are.
+///
+/// Jobs are shared: make them with create() / createPlaceholder(). The list,
+/// a view and the running task each hold a std::shared_ptr, and the job lives
+/// as long as any of them does (it is deleted on its own thread).
+class BackupThread : public QObject, public std::enable_shared_from_this<BackupThread>
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Backup jobs are started by the backup controller.")
+    Q_PROPERTY(QString id READ id CONSTANT)
+    Q_PROPERTY(QString progressTitle READ progressTitle NOTIFY progressTitleChanged)
+    Q_PROPERTY(QString progressMessage READ progressMessage NOTIFY progressMessageChanged)
+    Q_PROPERTY(float progressValue READ progressValue NOTIFY progressValueChanged)
+    Q_PROPERTY(QStringList log READ log NOTIFY logChanged)
+    Q_PROPERTY(BackupThreadStatusValue status READ status NOTIFY statusChanged)
+    Q_PROPERTY(bool isRunning READ isRunning NOTIFY isRunningChanged)
+    Q_PROPERTY(quint64 errorCount READ errorCount NOTIFY errorCountChanged)
+    Q_PROPERTY(QImage icon READ icon CONSTANT)
+
+public:
+    // QML reaches enumeration keys only when they begin with a capital
+    // letter, hence the capitalised aliases.
+    enum class BackupThreadStatusValue {
+        awaiting,
+        scanning,
+        backingUp,
+        error,
+        completed,
+        cancelled,
+        Awaiting = awaiting,
+        Scanning = scanning,
+        BackingUp = backingUp,
+        Error = error,
+        Completed = completed,
+        Cancelled = cancelled,
+    };
+    Q_ENUM(BackupThreadStatusValue)
+
+    /// A job for `script` (copied) showing `icon`.
+    [[nodiscard]] static std::shared_ptr<BackupThread> create(const BackupScript &script, const QImage &icon);
+    /// The stand-alone job a log window shows when its job is gone.
+    [[nodiscard]] static std::shared_ptr<BackupThread> createPlaceholder();
+
+    BackupThread(const BackupScript &script, const QImage &icon);
+    BackupThread();
+    ~BackupThread() override;
+
+    [[nodiscard]] const BackupScript &script() const { return m_script; }
+    [[nodiscard]] QString id() const { return m_id; }
+    [[nodiscard]] QString progressTitle() const { return m_progressTitle; }
+    [[nodiscard]] QString progressMessage() const { return m_progressMessage; }
+    [[nodiscard]] float progressValue() const { return m_progressValue; }
+    [[nodiscard]] QStringList log() const { return m_log; }
+    [[nodiscard]] BackupThreadStatusValue status() const { return m_status.load(std::memory_order_acquire); }
+    [[nodiscard]] bool isRunning() const;
+    [[nodiscard]] quint64 errorCount() const { return m_errorCount; }
+    [[nodiscard]] QImage icon() const { return m_icon; }
+    /// Uptime in seconds when the job was made; the log's time origin.
+    [[nodiscard]] double baseTime() const { return m_baseTime; }
+
+    /// Safe from any thread: the status as last applied on the main thread.
+    [[nodiscard]] BackupThreadStatusValue statusForRun() const { return status(); }
+
+    /// Time-stamps `message` now and appends the line to the log.
+    Q_INVOKABLE void appendLog(const QString &message);
+    /// A `cancelled` status is final: later changes are ignored.
+    Q_INVOKABLE void setStatus(BackupThread::BackupThreadStatusValue status);
+    Q_INVOKABLE void setProgressMessage(const QString &message);
+    /// Logs `title`, then shows it.
+    Q_INVOKABLE void setProgressTitle(const QString &title);
+    /// Clamped to 0...1.
+    Q_INVOKABLE void setProgressValue(float value);
+    /// The run's error count (written only by the run).
+    void setErrorCount(quint64 count);
+    /// setStatus(cancelled): the run stops at its next status read.
+    Q_INVOKABLE void cancel();
+
+    /// Starts runBackup() on the shared thread pool at high priority and
+    /// returns at once. The task holds the job until it ends.
+    Q_INVOKABLE void start();
+    /// The backup run itself, on the calling thread (never the main one).
+    void runBackup();
+
+signals:
+    void progressTitleChanged();
+    void progressMessageChanged();
+    void progressValueChanged();
+    void logChanged();
+    /// One appended log line; cheaper for a view than re-reading `log`.
+    void logLineAppended(const QString &line);
+    void statusChanged();
+    void isRunningChanged();
+    void errorCountChanged();
+    /// The run has ended and all its changes have been applied.
+    void runFinished();
+
+private:
+    struct Change
+    {
+        enum class Kind { Log, Status, Title, Message, Value, Errors, Finished };
+        Change(Kind changeKind, QString changeText = QString())
+            : kind(changeKind)
+            , text(std::move(changeText))
+        {
+        }
+        Kind kind;
+        QString text;
+        float value = 0;
+        BackupThreadStatusValue status = BackupThreadStatusValue::awaiting;
+        quint64 count = 0;
+    };
+
+    void post(Change change);
+    void scheduleDrain();
+    void drain();
+    void apply(const Change &change, bool &logGrew);
+
+    BackupScript m_script;
+    QString m_id;
+    double m_baseTime = 0;
+    QImage m_icon;
+
+    // Published state, written on the main thread only.
+    QString m_progressTitle;
+    QString m_progressMessage = QStringLiteral("Preparing...");
+    float m_progressValue = 0;
+    QStringList m_log;
+    quint64 m_errorCount = 0;
+    std::atomic<BackupThreadStatusValue> m_status{BackupThreadStatusValue::awaiting};
+
+    // Changes on their way to the main thread.
+    QMutex m_pendingLock;
+    std::vector<Change> m_pending;
+    bool m_drainScheduled = false;
+    QElapsedTimer m_sinceDrain;
+};
+
+using BackupThreadStatusValue = BackupThread::BackupThreadStatusValue;

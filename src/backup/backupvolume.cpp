@@ -1,0 +1,45 @@
+#include "backup/backupvolume.h"
+
+#include "platform/directoryops.h"
+#include "platform/mountpoint.h"
+#include "platform/volumelimits.h"
+
+#include <QFile>
+
+BackupVolume::BackupVolume(const QString &volumePath, const QString &computerName)
+    : m_path(volumePath)
+    , m_rootRelative("Vellory/" + QFile::encodeName(computerName))
+{
+    if (!platform::isMountPoint(volumePath)) {
+        return;
+    }
+    platform::OpenResult root = platform::openMountRoot(QFile::encodeName(volumePath));
+    if (!root.fd || platform::attributesOfFd(root.fd.get(), m_root) != 0) {
+        return;
+    }
+    m_fd = std::move(root.fd);
+    m_maximumFileSize = platform::maximumFileSize(m_fd.get());
+}
+
+bool BackupVolume::isReachable() const
+{
+    return m_fd.isValid() && platform::isMountPoint(m_path);
+}
+
+QByteArray BackupVolume::nativePath() const
+{
+    return QFile::encodeName(m_path);
+}
+
+QByteArray BackupVolume::targetPathOf(const QByteArray &sourcePath) const
+{
+    if (sourcePath == "/") {
+        return m_rootRelative;
+    }
+    return m_rootRelative + sourcePath;
+}
+
+bool BackupVolume::isVolumeRoot(const platform::FileAttributes &folder) const
+{
+    return m_fd.isValid() && folder.device == m_root.device && folder.inode == m_root.inode;
+}

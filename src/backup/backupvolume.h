@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/fileattributes.h"
+#include "platform/uniquefd.h"
+
+#include <QByteArray>
+#include <QString>
+
+/// The destination of one run: the volume's root folder, held open so that
+/// every write goes onto that file system (never onto the computer's own disk
+/// should the volume go away), and the backup root "Vellory/<computer>" on it.
+class BackupVolume
+{
+public:
+    /// Opens `volumePath` when it is itself a mount point; otherwise the
+    /// volume counts as not connected.
+    BackupVolume(const QString &volumePath, const QString &computerName);
+
+    [[nodiscard]] bool isOpen() const { return m_fd.isValid(); }
+    /// Open, and still mounted at its path.
+    [[nodiscard]] bool isReachable() const;
+    [[nodiscard]] int fd() const { return m_fd.get(); }
+    [[nodiscard]] const QString &path() const { return m_path; }
+    [[nodiscard]] QByteArray nativePath() const;
+    /// Where a source folder's copy goes, relative to the volume's root.
+    [[nodiscard]] QByteArray targetPathOf(const QByteArray &sourcePath) const;
+    /// True for the volume's own root folder (a source that contains the
+    /// volume must not back the volume up into itself).
+    [[nodiscard]] bool isVolumeRoot(const platform::FileAttributes &folder) const;
+    /// Largest file the volume's file system can hold.
+    [[nodiscard]] std::int64_t maximumFileSize() const { return m_maximumFileSize; }
+
+    /// Lets go of the volume, so that it can be ejected.
+    void close() { m_fd.reset(); }
+
+private:
+    QString m_path;
+    QByteArray m_rootRelative;
+    platform::UniqueFd m_fd;
+    platform::FileAttributes m_root;
+    std::int64_t m_maximumFileSize = 0;
+};
