@@ -1,0 +1,864 @@
+#include "Moraine/update/nimblite.h"
+
+#include "Moraine/kitalert.h"
+#include "Moraine/update/nimbprogresswindow.h"
+#include "Moraine/update/pagesignature.h"
+#include "Moraine/update/updatepreferences.h"
+#include "Moraine/update/updatewebpage.h"
+#include "Moraine/update/xmldocument.h"
+#include "platform/buildinfo.h"
+#include "platform/preferences.h"
+#include "platform/urlopener.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QLocale>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QThread>
+#include <QTimeZone>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace moraine {
+
+namespace {
+
+std::optional<QString> &updatePageURLSetting()
+{
+    static std::optional<QString> url;
+    return url;
+}
+
+std::optional<RsaKey> &publicKeySetting()
+{
+    static std::optional<RsaKey> key;
+    return key;
+}
+
+const QString kSilentSender = QStringLiteral("silentUpdateCheck");
+const QString kManualSender = QStringLiteral("manualUpdateCheck");
+const QString kValidateSender = QStringLiteral("validateOnlinePage");
+const QString kUnableToCheck = QStringLiteral("Unable to check for update");
+
+// A dictionary the way log lines show it: ["key": value, ...], keys sorted.
+QString describe(const QVariantMap &map)
+{
+    QStringList entries;
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        const QVariant &value = it.value();
+        const QString shown = value.typeId() == QMetaType::QString
+                                  ? QLatin1Char('"') + value.toString() + QLatin1Char('"')
+                                  : value.toString();
+        entries.append(QLatin1Char('"') + it.key() + QStringLiteral("\": ") + shown);
+    }
+    return QLatin1Char('[') + entries.join(QStringLiteral(", ")) + QLatin1Char(']');
+}
+
+QString describe(const QDateTime &date)
+{
+    return date.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" +0000");
+}
+
+QString number(double value)
+{
+    return QString::number(value, 'g', 15);
+}
+
+// The standard reason phrase of an HTTP status (the server's own text is not used).
+QString httpStatusText(int code)
+{
+    switch (code) {
+    case 301: return QStringLiteral("Moved Permanently");
+    case 302: return QStringLiteral("Found");
+    case 304: return QStringLiteral("Not Modified");
+    case 400: return QStringLiteral("Bad Request");
+    case 401: return QStringLiteral("Unauthorized");
+    case 403: return QStringLiteral("Forbidden");
+    case 404: return QStringLiteral("Not Found");
+    case 405: return QStringLiteral("Method Not Allowed");
+    case 408: return QStringLiteral("Request Timeout");
+    case 410: return QStringLiteral("Gone");
+    case 429: return QStringLiteral("Too Many Requests");
+    case 500: return QStringLiteral("Internal Server Error");
+    case 502: return QStringLiteral("Bad Gateway");
+    case 503: return QStringLiteral("Service Unavailable");
+    case 504: return QStringLiteral("Gateway Timeout");
+    default: break;
+    }
+    if (code >= 200 && code < 300) {
+        return QStringLiteral("Success");
+    }
+    if (code >= 300 && code < 400) {
+        return QStringLiteral("Redirection");
+    }
+    if (code >= 400 && code < 500) {
+        return QStringLiteral("Client Error");
+    }
+    return QStringLiteral("Server Error");
+}
+
+QString headerOrUnknown(const QNetworkReply *reply, const char *name)
+{
+    const QByteArray value = reply->rawHeader(name);
+    return value.isEmpty() ? QStringLiteral("Unknown") : QString::fromLatin1(value);
+}
+
+} // namespace
+
+NIMBLite::NIMBLite(QObject *parent)
+    : NIMBLite(HostFacts::current(), parent)
+{
+}
+
+NIMBLite::NIMBLite(const HostFacts &facts, QObject *parent)
+    : QObject(parent)
+    , m_facts(facts)
+    , m_publicKey(publicKeySetting())
+{
+    fill(facts);
+}
+
+NIMBLite::~NIMBLite()
+{
+    if (m_reply) {
+        m_reply->disconnect(this);
+        m_reply->abort();
+    }
+    // Processing may still be writing into this object on a worker; it is
+    // bounded by the page cap, so waiting is short.
+    m_processing.waitForFinished();
+}
+
+void NIMBLite::setUpdatePageURL(const std::optional<QString> &url)
+{
+    updatePageURLSetting() = url;
+}
+
+std::optional<QString> NIMBLite::updatePageURL()
+{
+    return updatePageURLSetting();
+}
+
+void NIMBLite::setPublicKey(const std::optional<RsaKey> &key)
+{
+    publicKeySetting() = key;
+}
+
+std::optional<RsaKey> NIMBLite::publicKey()
+{
+    return publicKeySetting();
+}
+
+void NIMBLite::fill(const HostFacts &facts)
+{
+    const std::optional<int> build = parseDecimalInteger(facts.buildNumber);
+    if (!build) {
+        logError(QStringLiteral("Unable to get application's CFBundleVersion"), false);
+        return;
+    }
+    m_appVersion = *build;
+    if (facts.bundleIdentifier.isEmpty()) {
+        logError(QStringLiteral("Unable to get application's BundleIdentifier"), false);
+        return;
+    }
+    m_bundleIdentifier = facts.bundleIdentifier;
+    const std::optional<OsVersion> os = OsVersion::fromKernelRelease(facts.kernelRelease);
+    if (!os) {
+        logError(QStringLiteral("Unable to get the macOS version"), false);
+        return;
+    }
+    m_OSVersion = *os;
+    m_architecture = architectureCode(facts.machine);
+}
+
+void NIMBLite::appendLog(const QString &line)
+{
+    m_log.append(line);
+}
+
+void NIMBLite::logError(const QString &message, bool finish)
+{
+    appendLog(QStringLiteral("Error: ") + message);
+    m_errorMessage = message;
+    m_status = NIMBLiteStatus::error;
+    if (finish) {
+        finishCheck();
+    }
+}
+
+void NIMBLite::resetCheckState()
+{
+    // Processing a fetched page without a sender resets on the worker; that
+    // belongs to the same check. On the main thread a new check begins: a
+    // page still being processed is waited for, and older answers go stale.
+    if (QThread::currentThread() == thread()) {
+        m_processing.waitForFinished();
+        ++m_checkId;
+    }
+    m_finished = false;
+    m_completionOwed = false;
+    m_status = NIMBLiteStatus::busy;
+    m_cancelled.store(false);
+    m_errorMessage.reset();
+    m_updateDetails.reset();
+    m_maintenanceMode = false;
+    m_log.clear();
+    m_archiveURLS.clear();
+}
+
+void NIMBLite::finishCheck()
+{
+    if (m_finished) {
+        return;
+    }
+    m_finished = true;
+    if (QThread::currentThread() == thread()) {
+        deliverCompletion();
+    } else {
+        m_completionOwed = true;
+    }
+}
+
+void NIMBLite::deliverCompletion()
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            // A copy: a wrapper puts the previous callback back while it runs.
+            const std::function<void()> completion = m_onCompletion;
+            if (completion) {
+                completion();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+std::unique_ptr<QSettings> NIMBLite::preferencesStore()
+{
+    if (m_bundleIdentifier.isEmpty()) {
+        return nullptr;
+    }
+    if (m_bundleIdentifier == platform::buildinfo::bundleIdentifier()) {
+        return platform::preferences();
+    }
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       platform::buildinfo::organizationName(), m_bundleIdentifier);
+}
+
+void NIMBLite::setNextUpdateCheck(double seconds)
+{
+    const auto prefs = preferencesStore();
+    if (!prefs) {
+        appendLog(QStringLiteral("Failed to get the prefs for ") + m_bundleIdentifier);
+        return;
+    }
+    const QDateTime next = QDateTime::currentDateTimeUtc().addMSecs(static_cast<qint64>(seconds * 1000.0));
+    prefs->setValue(updateprefs::kNextUpdateCheck, next);
+    appendLog(QStringLiteral("Set next update check to ") + describe(next));
+}
+
+void NIMBLite::storeUpdateInfo(const QVariantMap &info)
+{
+    m_status = NIMBLiteStatus::updateAvailable;
+    m_updateDetails = info;
+    const auto prefs = preferencesStore();
+    if (!prefs) {
+        appendLog(QStringLiteral("Failed to get the prefs for ") + m_bundleIdentifier);
+        return;
+    }
+    prefs->setValue(updateprefs::kCurrentUpdateInfo, info);
+    prefs->setValue(updateprefs::kUpdateAvailable, true);
+    appendLog(QStringLiteral("Update Available: ") + describe(info));
+}
+
+void NIMBLite::performSilentCheck()
+{
+    resetCheckState();
+    appendLog(QStringLiteral("--- performSilentCheck()"));
+    const std::optional<QString> url = updatePageURL();
+    if (!url || !isValidUrlText(*url)) {
+        logError(QStringLiteral("Invalid URL ") + url.value_or(QStringLiteral("None")), true);
+        return;
+    }
+    const auto prefs = preferencesStore();
+    if (!prefs) {
+        logError(QStringLiteral("Failed to get the preferences object for ") + m_bundleIdentifier, true);
+        return;
+    }
+    const double period = updateprefs::checkPeriod(*prefs);
+    if (period == 0) {
+        appendLog(QStringLiteral("NIMBNextUpdateCheckPeriod is set to never."));
+        finishCheck();
+        return;
+    }
+    if (const auto stored = updateprefs::dictionary(*prefs, updateprefs::kCurrentUpdateInfo)) {
+        if (const auto build = updateprefs::integerEntry(*stored, updateprefs::kBuildNumber)) {
+            if (m_appVersion < *build) {
+                appendLog(QStringLiteral("build:%1 available, we're on %2").arg(*build).arg(m_appVersion));
+                m_status = NIMBLiteStatus::updateAvailable;
+            } else {
+                appendLog(QStringLiteral("We're using build:%1; update: %2; we'll flush the data and next time we'll do a check.")
+                              .arg(m_appVersion)
+                              .arg(*build));
+                prefs->remove(updateprefs::kCurrentUpdateInfo);
+                prefs->remove(updateprefs::kUpdateAvailable);
+                prefs->remove(updateprefs::kIgnoreVersionInfo);
+            }
+            finishCheck();
+            return;
+        }
+    }
+    const std::optional<QDateTime> next = updateprefs::date(*prefs, updateprefs::kNextUpdateCheck);
+    if (!next) {
+        appendLog(QStringLiteral("No NIMBNextUpdateCheck set, so we'll create one"));
+        setNextUpdateCheck(period);
+        finishCheck();
+        return;
+    }
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    if (*next < now) {
+        appendLog(QStringLiteral("So we've past our check date, let's reset the clock and perform an update check."));
+        setNextUpdateCheck(period);
+        const std::function<void()> previous = m_onCompletion;
+        m_onCompletion = [this, previous] {
+            m_onCompletion = previous;
+            if (previous) {
+                previous();
+            }
+        };
+        checkURL(*url, kSilentSender);
+        return;
+    }
+    appendLog(QStringLiteral("Still ") + number(static_cast<double>(now.msecsTo(*next)) / 1000.0)
+              + QStringLiteral(" seconds to go"));
+    finishCheck();
+}
+
+void NIMBLite::performManualCheck()
+{
+    resetCheckState();
+    appendLog(QStringLiteral("--- performManualCheck()"));
+    const std::optional<QString> url = updatePageURL();
+    if (!url || !isValidUrlText(*url)) {
+        const QString message = QStringLiteral("Invalid URL ") + url.value_or(QStringLiteral("None"));
+        logError(message, true);
+        showAlert(kUnableToCheck, message, QString(), false);
+        return;
+    }
+    const std::function<void()> previous = m_onCompletion;
+    const CachePolicy previousPolicy = m_cachePolicy;
+    m_onCompletion = [this, previous, previousPolicy] {
+        NIMBProgressWindow::dismiss();
+        if (m_status == NIMBLiteStatus::error) {
+            showAlert(kUnableToCheck, m_errorMessage.value_or(QStringLiteral("Unknown Error")), QString(), false);
+        } else if (!cancelled()) {
+            showUpdatePage(updatePageURL().value_or(QString()), kManualSender);
+        }
+        m_onCompletion = previous;
+        m_cachePolicy = previousPolicy;
+        if (previous) {
+            previous();
+        }
+    };
+    showProgressWindow();
+    m_cachePolicy = CachePolicy::reloadIgnoringLocalCacheData;
+    checkURL(*url, kManualSender);
+}
+
+void NIMBLite::showProgressWindow()
+{
+    NIMBProgressWindow::present(this);
+}
+
+void NIMBLite::validateOnlinePage(const QString &urlString)
+{
+    resetCheckState();
+    appendLog(QStringLiteral("--- validateOnlinePage(inURLString:)"));
+    checkURL(urlString, kValidateSender);
+}
+
+void NIMBLite::checkURL(const QString &urlString, const std::optional<QString> &sender)
+{
+    if (!sender) {
+        resetCheckState();
+    }
+    appendLog(QStringLiteral("--- checkURL(inURLString:sender:); cachePolicy:.") + cachePolicyName(m_cachePolicy));
+    if (!isValidUrlText(urlString)) {
+        logError(QStringLiteral("URL is invalid"), true);
+        return;
+    }
+    const QUrl url(urlString, QUrl::StrictMode);
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         m_cachePolicy == CachePolicy::useProtocolCachePolicy ? QNetworkRequest::PreferNetwork
+                                                                               : QNetworkRequest::AlwaysNetwork);
+    request.setTransferTimeout(static_cast<int>(m_requestTimeout.count()));
+    // Follow redirects, but never from HTTPS down to HTTP.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setMaximumRedirectsAllowed(10);
+
+    if (!m_network) {
+        m_network = new QNetworkAccessManager(this);
+    }
+    if (m_reply) {
+        m_reply->disconnect(this);
+        m_reply->abort();
+        m_reply->deleteLater();
+    }
+    m_body.clear();
+    m_bodyTooLarge = false;
+    // TLS errors are deliberately left unhandled: the reply fails with them.
+    QNetworkReply *reply = m_network->get(request);
+    m_reply = reply;
+    appendLog(QStringLiteral("Connecting to ") + url.toString(QUrl::FullyEncoded) + QStringLiteral("..."));
+
+    const quint64 check = m_checkId;
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > kMaxPageBytes && !m_bodyTooLarge) {
+            m_bodyTooLarge = true;
+            reply->abort();
+        }
+    });
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] { readAnswerBody(reply); });
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, check, sender] { handleAnswer(reply, check, sender); });
+}
+
+void NIMBLite::readAnswerBody(QNetworkReply *reply)
+{
+    if (m_bodyTooLarge || !reply->isOpen()) {
+        return;
+    }
+    m_body.append(reply->readAll());
+    if (m_body.size() > kMaxPageBytes) {
+        m_bodyTooLarge = true;
+        m_body.clear();
+        reply->abort();
+    }
+}
+
+void NIMBLite::handleAnswer(QNetworkReply *reply, quint64 check, const std::optional<QString> &sender)
+{
+    reply->deleteLater();
+    if (reply == m_reply) {
+        m_reply = nullptr;
+    }
+    if (check != m_checkId || cancelled()) {
+        return;
+    }
+    if (m_bodyTooLarge) {
+        logError(QStringLiteral("Response data too large: the page exceeds %1 bytes").arg(kMaxPageBytes), true);
+        return;
+    }
+    readAnswerBody(reply);
+    if (m_bodyTooLarge) {
+        logError(QStringLiteral("Response data too large: the page exceeds %1 bytes").arg(kMaxPageBytes), true);
+        return;
+    }
+    const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const int statusCode = statusAttribute.isValid() ? statusAttribute.toInt() : 0;
+    // Connection-level failures (refused, TLS, time-out, a refused redirect)
+    // come first: a refused redirect still carries the 3xx status.
+    const QNetworkReply::NetworkError failure = reply->error();
+    if (failure != QNetworkReply::NoError && failure < QNetworkReply::ProxyConnectionRefusedError) {
+        logError(QStringLiteral("Error: ") + reply->errorString(), true);
+        return;
+    }
+    if (statusAttribute.isValid() && statusCode != 200) {
+        logError(QStringLiteral("Error: Server said %1 %2").arg(statusCode).arg(httpStatusText(statusCode)), true);
+        return;
+    }
+    if (failure != QNetworkReply::NoError) {
+        logError(QStringLiteral("Error: ") + reply->errorString(), true);
+        return;
+    }
+    if (!statusAttribute.isValid()) {
+        logError(QStringLiteral("Error: Invalid server response"), true);
+        return;
+    }
+    appendLog(QStringLiteral("Server response: 200; ") + headerOrUnknown(reply, "Last-Modified")
+              + QStringLiteral("; size: ") + headerOrUnknown(reply, "Content-Length") + QStringLiteral("b; Etag: ")
+              + headerOrUnknown(reply, "Etag"));
+    if (m_body.isEmpty()) {
+        logError(QStringLiteral("Response data invalid"), true);
+        return;
+    }
+    const QByteArray body = std::exchange(m_body, QByteArray());
+    // Parsing and verification run on a worker; this object is not touched
+    // by the main thread until the worker hands back.
+    m_processing = QtConcurrent::run([this, body, sender] { processHTML(body, sender); });
+    m_processing.then(this, [this, check] { afterProcessing(check); });
+}
+
+void NIMBLite::afterProcessing(quint64 check)
+{
+    if (check != m_checkId || cancelled()) {
+        return;
+    }
+    if (m_completionOwed) {
+        m_completionOwed = false;
+        deliverCompletion();
+        return;
+    }
+    finishCheck();
+}
+
+void NIMBLite::processHTML(const QByteArray &data, const std::optional<QString> &sender)
+{
+    if (!sender) {
+        resetCheckState();
+    } else {
+        appendLog(QStringLiteral("--- processHTML(_:sender:)"));
+    }
+    processPage(data);
+    if (!sender) {
+        finishCheck();
+    }
+}
+
+void NIMBLite::processPage(const QByteArray &data)
+{
+    appendLog(QStringLiteral("--- Application Information"));
+    appendLog(QStringLiteral("build: %1; macOS: %2; processor: %3; %4")
+                  .arg(m_appVersion)
+                  .arg(m_OSVersion.toString(), m_architecture, m_bundleIdentifier));
+    appendLog(QStringLiteral("--- XML"));
+
+    QString parseError;
+    XmlLimits limits;
+    limits.maxBytes = kMaxPageBytes;
+    const std::optional<XmlDocument> document = XmlDocument::parse(data, &parseError, limits);
+    if (!document) {
+        logError(QStringLiteral("XML: ") + parseError, true);
+        return;
+    }
+    appendLog(QStringLiteral("--- HTML"));
+    const XmlNode *root = document->root();
+    if (!root) {
+        logError(QStringLiteral("HTML: Missing 'head' element"), true);
+        return;
+    }
+
+    std::optional<QString> signature;
+    bool productMatches = false;
+    for (const XmlNode &head : root->children()) {
+        if (!head.isElement() || head.name() != QLatin1String("head")) {
+            continue;
+        }
+        for (const XmlNode &item : head.children()) {
+            if (!item.isElement()) {
+                continue;
+            }
+            if (item.name() == QLatin1String("title")) {
+                if (m_map) {
+                    appendLog(QStringLiteral("Title: ") + item.textContent());
+                }
+            } else if (item.name() == QLatin1String("base")) {
+                m_baseURL = item.attribute(QStringLiteral("href"));
+                if (m_map) {
+                    appendLog(QStringLiteral("baseURL: \"") + m_baseURL.value_or(QStringLiteral("?"))
+                              + QLatin1Char('"'));
+                }
+            } else if (item.name() == QLatin1String("meta")) {
+                const QString name = item.attribute(QStringLiteral("name")).value_or(QString());
+                const std::optional<QString> content = item.attribute(QStringLiteral("content"));
+                if (name == QLatin1String("NIMBFormat")) {
+                    m_dataFormat = content ? parseDecimalInteger(*content) : std::nullopt;
+                    if (!m_dataFormat) {
+                        logError(QStringLiteral("NIMBFormat is invalid."), !m_map);
+                        if (!m_map) {
+                            return;
+                        }
+                    } else if (m_map) {
+                        appendLog(QStringLiteral("NIMBFormat ") + QString::number(*m_dataFormat));
+                    }
+                } else if (name == QLatin1String("NIMBProductIdentifier")) {
+                    if (!content) {
+                        productMatches = false;
+                        logError(QStringLiteral("NIMBProductIdentifier is invalid"), !m_map);
+                        if (!m_map) {
+                            return;
+                        }
+                    } else {
+                        productMatches = *content == m_bundleIdentifier;
+                        if (m_map) {
+                            appendLog(QStringLiteral("NIMBProductIdentifier: ") + *content);
+                        }
+                    }
+                } else if (name == QLatin1String("NIMBSignature")) {
+                    signature = content;
+                } else if (name == QLatin1String("NIMBMaintenance") && content == QLatin1String("true")) {
+                    m_status = NIMBLiteStatus::maintenance;
+                    m_maintenanceMode = true;
+                    appendLog(QStringLiteral("NIMBMaintenance: Page is in maintenance mode"));
+                    const auto prefs = preferencesStore();
+                    const bool ignoreMaintenance = prefs && updateprefs::flag(*prefs, updateprefs::kIgnoreMaintenance);
+                    if (!m_map && !ignoreMaintenance) {
+                        // Check again at the next launch.
+                        setNextUpdateCheck(0);
+                        return;
+                    }
+                }
+            }
+        }
+    }
+
+    if (!m_dataFormat) {
+        logError(QStringLiteral("NIMBFormat is missing"), true);
+        if (!m_map) {
+            return;
+        }
+    } else if (*m_dataFormat < 10) {
+        logError(QStringLiteral("The format of the update file is too old"), true);
+        if (!m_map) {
+            return;
+        }
+    } else if (*m_dataFormat > 10) {
+        logError(QStringLiteral("The format of the update file is too new, probably means a newer version."), false);
+        if (!m_map) {
+            m_status = NIMBLiteStatus::formatInvalid;
+            if (const auto prefs = preferencesStore()) {
+                prefs->setValue(updateprefs::kUpdateAvailable, true);
+            }
+            return;
+        }
+    }
+
+    if (!productMatches) {
+        logError(QStringLiteral("NIMBProductIdentifier != \"") + m_bundleIdentifier + QLatin1Char('"'), !m_map);
+        if (!m_map) {
+            return;
+        }
+    }
+
+    std::optional<QString> signatureProblem;
+    if (!m_publicKey) {
+        signatureProblem = QStringLiteral("Signature invalid, public key is missing");
+    } else if (!signature) {
+        signatureProblem = QStringLiteral("Signature not found");
+    } else if (const auto failure = verifyPageSignature(data, *signature, *m_publicKey)) {
+        signatureProblem = QStringLiteral("Failed to validate ") + *failure;
+    }
+    if (signatureProblem) {
+        logError(*signatureProblem, !m_map);
+        if (!m_map) {
+            return;
+        }
+    }
+
+    bool sawBody = false;
+    bool rejected = false;
+    for (const XmlNode &body : root->children()) {
+        if (!body.isElement() || body.name() != QLatin1String("body")) {
+            continue;
+        }
+        if (!sawBody) {
+            sawBody = true;
+        }
+        if (!m_map && m_status != NIMBLiteStatus::busy) {
+            break;
+        }
+        scanGroups(body, rejected);
+    }
+    if (!sawBody) {
+        logError(QStringLiteral("HTML: Missing 'body' element"), true);
+        return;
+    }
+
+    if (!m_map) {
+        if (m_status == NIMBLiteStatus::busy) {
+            m_status = rejected ? NIMBLiteStatus::noUpdateForThisMac : NIMBLiteStatus::noUpdateAtThisTime;
+        }
+        QString line = QStringLiteral("Scan complete. Status: ") + statusName(m_status);
+        if (m_updateDetails) {
+            line += QLatin1Char(' ') + describe(*m_updateDetails);
+        }
+        appendLog(line);
+    }
+}
+
+void NIMBLite::scanGroups(const XmlNode &element, bool &rejected)
+{
+    for (const XmlNode &child : element.children()) {
+        if (!child.isElement()) {
+            continue;
+        }
+        if (!m_map && m_status != NIMBLiteStatus::busy) {
+            return;
+        }
+        if (isUpdateGroup(child)) {
+            const UpdateGroup group = readUpdateGroup(child);
+            if (m_map) {
+                inspectGroup(group);
+            } else {
+                selectGroup(group, rejected);
+            }
+        } else {
+            scanGroups(child, rejected);
+        }
+    }
+}
+
+namespace {
+
+QString versionLine(const UpdateGroup &group, const QString &dateText)
+{
+    QString line = QStringLiteral("--- Version ") + group.displayVersion + QStringLiteral("; ") + dateText
+                   + QStringLiteral(" (") + QString::number(group.build) + QStringLiteral(") { minOS ")
+                   + boundText(group.minOS);
+    if (group.maxOS) {
+        line += QStringLiteral(", maxOS ") + group.maxOS->toString();
+    }
+    return line + QStringLiteral(" }");
+}
+
+} // namespace
+
+void NIMBLite::selectGroup(const UpdateGroup &group, bool &rejected)
+{
+    appendLog(versionLine(group, group.date));
+    if (group.hidden) {
+        appendLog(QStringLiteral("Reject: hidden"));
+        return;
+    }
+    if (!group.minOS) {
+        logError(QStringLiteral("Group ") + group.id + QStringLiteral(" invalid minOS"), false);
+        return;
+    }
+    if (m_OSVersion < *group.minOS) {
+        appendLog(QStringLiteral("Reject: Requires macOS ") + group.minOS->toString());
+        rejected = true;
+        return;
+    }
+    if (group.maxOS && m_OSVersion > *group.maxOS) {
+        appendLog(QStringLiteral("Reject: incompatible with macOS ") + m_OSVersion.toString());
+        return;
+    }
+    if (group.build == -1) {
+        logError(QStringLiteral("Group ") + group.id + QStringLiteral(" invalid build"), false);
+        return;
+    }
+    if (const auto prefs = preferencesStore()) {
+        if (const auto ignored = updateprefs::dictionary(*prefs, updateprefs::kIgnoreVersionInfo)) {
+            if (updateprefs::integerEntry(*ignored, updateprefs::kBuildNumber) == group.build) {
+                appendLog(QStringLiteral("Reject: %1 is set to be ignored.").arg(group.build));
+                return;
+            }
+        }
+    }
+    if (group.build < m_appVersion) {
+        appendLog(QStringLiteral("Reject: %1 <  appVersion %2").arg(group.build).arg(m_appVersion));
+        return;
+    }
+    if (group.build == m_appVersion) {
+        appendLog(QStringLiteral("Build %1 <  appVersion %2").arg(group.build).arg(m_appVersion));
+        m_status = rejected ? NIMBLiteStatus::noUpdateForThisMac : NIMBLiteStatus::upToDate;
+        m_updateDetails.reset();
+        return;
+    }
+    if (group.archives.isEmpty()) {
+        logError(QStringLiteral("Group ") + group.id + QStringLiteral(" invalid NIMBArchive"), false);
+        return;
+    }
+    for (const UpdateArchive &archive : group.archives) {
+        if (!archive.url) {
+            appendLog(QStringLiteral("Error: Archive URL is invalid. Architecture: ")
+                      + archive.architecture.value_or(QStringLiteral("?")));
+            continue;
+        }
+        appendLog(QStringLiteral("Update: ") + m_architecture + QLatin1Char(' ') + *archive.url);
+        storeUpdateInfo({{updateprefs::kGroupID, group.id},
+                         {updateprefs::kDisplayVersion, group.displayVersion},
+                         {updateprefs::kBuildNumber, group.build}});
+        return;
+    }
+}
+
+void NIMBLite::inspectGroup(const UpdateGroup &group)
+{
+    const bool dateValid = isValidBasicDate(group.date);
+    const QString dateText = dateValid ? QLocale().toString(QDate::fromString(group.date, QStringLiteral("yyyyMMdd")),
+                                                            QStringLiteral("MMM d, yyyy"))
+                                       : group.date;
+    appendLog(versionLine(group, dateText));
+    if (group.displayVersion.isEmpty()) {
+        appendLog(QStringLiteral("Error: Missing \"nimbgroupversion\""));
+    }
+    if (group.date == QLatin1String("?")) {
+        logError(QStringLiteral("Group ") + group.id + QStringLiteral(" is missing date"), false);
+    } else if (!dateValid) {
+        logError(QStringLiteral("Group ") + group.id + QStringLiteral(" has an invalid date \"") + group.date
+                     + QLatin1Char('"'),
+                 false);
+    }
+    if (group.archives.isEmpty()) {
+        logError(QStringLiteral("Group ") + group.id + QStringLiteral(" invalid NIMBArchive"), false);
+    }
+    for (const UpdateArchive &archive : group.archives) {
+        if (!archive.url) {
+            appendLog(QStringLiteral("Error: Archive URL is invalid. Architecture: ")
+                      + archive.architecture.value_or(QStringLiteral("?")));
+            continue;
+        }
+        QString url = *archive.url;
+        if (!url.contains(QStringLiteral("://"))) {
+            url = m_baseURL.value_or(QString()) + url;
+        }
+        if (!url.startsWith(QStringLiteral("https://"))) {
+            appendLog(QStringLiteral("Error: Not HTTPS! ") + url);
+        }
+        if (m_archiveURLS.contains(url)) {
+            appendLog(QStringLiteral("Error: Duplicate ") + url);
+        }
+        m_archiveURLS.append(url);
+        appendLog(QStringLiteral("Update: ") + m_architecture + QLatin1Char(' ') + url);
+    }
+}
+
+void NIMBLite::showUpdatePage(const QString &urlString, const std::optional<QString> &sender)
+{
+    appendLog(QStringLiteral("--- showUpdatePage(inURLString:sender:)"));
+    if (!isValidUrlText(urlString)) {
+        logError(QStringLiteral("Invalid URL ") + urlString, true);
+        return;
+    }
+    const std::optional<QString> systemVersion = fullKernelVersion(m_facts.kernelRelease);
+    if (!systemVersion) {
+        logError(QStringLiteral("Failed to get the macOS version."), true);
+        platform::urlOpener().openUrl(QUrl(urlString, QUrl::StrictMode));
+        return;
+    }
+    if (m_facts.shortVersion.isEmpty()) {
+        logError(QStringLiteral("Failed to get the application version"), true);
+        platform::urlOpener().openUrl(QUrl(urlString, QUrl::StrictMode));
+        return;
+    }
+    QString address = urlString + QStringLiteral("?arc=") + m_architecture + QStringLiteral("&appver=")
+                      + percentEncodeAlphanumerics(m_facts.shortVersion) + QStringLiteral("&macos=")
+                      + percentEncodeAlphanumerics(*systemVersion) + QStringLiteral("&state=")
+                      + QString::number(stateDigit(m_status));
+    if (m_status == NIMBLiteStatus::updateAvailable) {
+        if (m_updateDetails) {
+            auto entry = [this](const QString &key) {
+                const QVariant value = m_updateDetails->value(key);
+                return percentEncodeAlphanumerics(value.isValid() ? value.toString() : QStringLiteral("Unknown"));
+            };
+            address += QStringLiteral("&groupid=") + entry(updateprefs::kGroupID) + QStringLiteral("&newver=")
+                       + entry(updateprefs::kDisplayVersion);
+        } else {
+            logError(QStringLiteral("Failed to get update details"), false);
+        }
+    }
+    if (!isValidUrlText(address)) {
+        logError(QStringLiteral("Invalid URL ") + address, true);
+        return;
+    }
+    platform::urlOpener().openUrl(QUrl(address, QUrl::StrictMode));
+    if (!sender) {
+        finishCheck();
+    }
+}
+
+} // namespace moraine

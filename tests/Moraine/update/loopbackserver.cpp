@@ -1,0 +1,148 @@
+#include "loopbackserver.h"
+
+#include <QSslServer>
+#include <QSslSocket>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+LoopbackServer::LoopbackServer(const QSslConfiguration &tls, QObject *parent)
+    : QObject(parent)
+    , m_tls(!tls.isNull())
+{
+    if (m_tls) {
+        auto *server = new QSslServer(this);
+        server->setSslConfiguration(tls);
+        m_server = server;
+    } else {
+        m_server = new QTcpServer(this);
+    }
+    connect(m_server, &QTcpServer::pendingConnectionAvailable, this, &LoopbackServer::accept);
+    m_server->listen(QHostAddress::LocalHost, 0);
+}
+
+LoopbackServer::~LoopbackServer() = default;
+
+bool LoopbackServer::isListening() const
+{
+    return m_server->isListening();
+}
+
+QString LoopbackServer::url(const QString &path) const
+{
+    return QStringLiteral("%1://127.0.0.1:%2%3")
+        .arg(m_tls ? QStringLiteral("https") : QStringLiteral("http"))
+        .arg(m_server->serverPort())
+        .arg(path);
+}
+
+void LoopbackServer::route(const QString &path, Response response)
+{
+    m_routes.insert(path, std::move(response));
+}
+
+void LoopbackServer::page(const QString &path, const QByteArray &body)
+{
+    Response response;
+    response.headers = {{"Content-Type", "application/xhtml+xml"}, {"Last-Modified", "Wed, 01 Jan 2025 10:00:00 GMT"},
+                        {"Etag", "\"fixture\""}};
+    response.body = body;
+    route(path, response);
+}
+
+void LoopbackServer::release()
+{
+    const auto held = std::exchange(m_held, {});
+    for (const auto &[socket, response] : held) {
+        if (socket) {
+            Response normal = response;
+            normal.mode = Response::Mode::Normal;
+            answer(socket, normal);
+        }
+    }
+}
+
+void LoopbackServer::accept()
+{
+    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readRequest(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            ++m_closed;
+            m_pending.remove(socket);
+            m_streamLeft.remove(socket);
+            socket->deleteLater();
+        });
+        if (socket->bytesAvailable() > 0) {
+            readRequest(socket);
+        }
+    }
+}
+
+void LoopbackServer::readRequest(QTcpSocket *socket)
+{
+    QByteArray &buffer = m_pending[socket];
+    buffer.append(socket->readAll());
+    const qsizetype end = buffer.indexOf("\r\n\r\n");
+    if (end < 0) {
+        return;
+    }
+    const QList<QByteArray> requestLine = buffer.left(buffer.indexOf("\r\n")).split(' ');
+    buffer.clear();
+    const QString path = requestLine.size() >= 2 ? QString::fromLatin1(requestLine.at(1)) : QString();
+    m_requests[path] += 1;
+    Response response;
+    if (m_routes.contains(path)) {
+        response = m_routes.value(path);
+    } else {
+        response.status = 404;
+        response.reason = "Not Found";
+        response.body = "<html><body>missing</body></html>";
+    }
+    answer(socket, response);
+}
+
+void LoopbackServer::answer(QTcpSocket *socket, const Response &response)
+{
+    switch (response.mode) {
+    case Response::Mode::Hang:
+        return;
+    case Response::Mode::Hold:
+        m_held.append({socket, response});
+        return;
+    case Response::Mode::Stream: {
+        QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n";
+        if (response.declareLength) {
+            head += "Content-Length: " + QByteArray::number(response.streamBytes) + "\r\n";
+        }
+        socket->write(head + "\r\n");
+        m_streamLeft.insert(socket, response.streamBytes);
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { streamMore(socket); });
+        streamMore(socket);
+        return;
+    }
+    case Response::Mode::Normal:
+        break;
+    }
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + response.reason + "\r\n";
+    for (const auto &[name, value] : response.headers) {
+        head += name + ": " + value + "\r\n";
+    }
+    head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n\r\n";
+    socket->write(head + response.body);
+    socket->disconnectFromHost();
+}
+
+void LoopbackServer::streamMore(QTcpSocket *socket)
+{
+    if (!m_streamLeft.contains(socket) || socket->bytesToWrite() > 256 * 1024) {
+        return;
+    }
+    qint64 &left = m_streamLeft[socket];
+    if (left <= 0) {
+        m_streamLeft.remove(socket);
+        socket->disconnectFromHost();
+        return;
+    }
+    const qint64 chunk = std::min<qint64>(left, 64 * 1024);
+    socket->write(QByteArray(chunk, 'x'));
+    left -= chunk;
+}

@@ -1,0 +1,181 @@
+#include "updatetestsupport.h"
+
+#include "Moraine/update/pagesignature.h"
+#include "Moraine/update/updatepreferences.h"
+#include "platform/preferences.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTest>
+
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+
+namespace {
+
+QString pem(const char *label, const QByteArray &der)
+{
+    const QByteArray base64 = der.toBase64();
+    QString out = QStringLiteral("-----BEGIN %1-----\n").arg(QLatin1String(label));
+    for (qsizetype i = 0; i < base64.size(); i += 64) {
+        out += QString::fromLatin1(base64.mid(i, 64)) + QLatin1Char('\n');
+    }
+    return out + QStringLiteral("-----END %1-----\n").arg(QLatin1String(label));
+}
+
+template<typename Encoder>
+QByteArray der(EVP_PKEY *key, Encoder encode)
+{
+    unsigned char *out = nullptr;
+    const int length = encode(key, &out);
+    QByteArray bytes(reinterpret_cast<const char *>(out), length);
+    OPENSSL_free(out);
+    return bytes;
+}
+
+TestKeyPair makeKeyPair(unsigned bits)
+{
+    EVP_PKEY *generated = EVP_PKEY_Q_keygen(nullptr, nullptr, "RSA", static_cast<size_t>(bits));
+    if (!generated) {
+        qFatal("RSA key generation failed");
+    }
+    const QString privatePkcs8 =
+        pem("PRIVATE KEY", der(generated, [](EVP_PKEY *k, unsigned char **o) {
+                PKCS8_PRIV_KEY_INFO *info = EVP_PKEY2PKCS8(k);
+                const int n = i2d_PKCS8_PRIV_KEY_INFO(info, o);
+                PKCS8_PRIV_KEY_INFO_free(info);
+                return n;
+            }));
+    const QString privatePkcs1 = pem("RSA PRIVATE KEY", der(generated, [](EVP_PKEY *k, unsigned char **o) {
+                                         return i2d_PrivateKey(k, o);
+                                     }));
+    const QString publicPkcs1 = pem("RSA PUBLIC KEY", der(generated, [](EVP_PKEY *k, unsigned char **o) {
+                                        return i2d_PublicKey(k, o);
+                                    }));
+    const QString publicSpki = pem("PUBLIC KEY", der(generated, [](EVP_PKEY *k, unsigned char **o) {
+                                       return i2d_PUBKEY(k, o);
+                                   }));
+    EVP_PKEY_free(generated);
+    auto privateKey = moraine::importPEMKey(privatePkcs8, moraine::KeyClass::Private);
+    auto publicKey = moraine::importPEMKey(publicPkcs1, moraine::KeyClass::Public);
+    if (!privateKey.key || !publicKey.key) {
+        qFatal("test key import failed");
+    }
+    return {*privateKey.key, *publicKey.key, privatePkcs8, privatePkcs1, publicPkcs1, publicSpki};
+}
+
+} // namespace
+
+const TestKeyPair &publisherKey()
+{
+    static const TestKeyPair pair = makeKeyPair(3072);
+    return pair;
+}
+
+const TestKeyPair &otherKey()
+{
+    static const TestKeyPair pair = makeKeyPair(2048);
+    return pair;
+}
+
+QByteArray fixture(const QString &name)
+{
+    QFile file(QStringLiteral(VELLORY_UPDATE_TEST_DATA "/") + name);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ADD_FAILURE() << "missing fixture " << name.toStdString();
+        return {};
+    }
+    return file.readAll();
+}
+
+QByteArray signPage(const QByteArray &pageWithPlaceholder, const moraine::RsaKey &key)
+{
+    QString error;
+    const auto signature = moraine::signMessage(pageWithPlaceholder, key, &error);
+    if (!signature) {
+        ADD_FAILURE() << "signing failed: " << error.toStdString();
+        return {};
+    }
+    QByteArray signedPage = pageWithPlaceholder;
+    return signedPage.replace(moraine::kSignaturePlaceholder, signature->toLatin1());
+}
+
+QByteArray pageTemplate(const QByteArray &groups, const QByteArray &format, const QByteArray &extraHead)
+{
+    QByteArray page = fixture(QStringLiteral("page-template.xhtml"));
+    page.replace("@FORMAT@", format);
+    page.replace("@EXTRA_HEAD@", extraHead);
+    page.replace("@GROUPS@", groups);
+    return page;
+}
+
+QByteArray groupElement(const QByteArray &id, const QByteArray &build, const QByteArray &minOS,
+                        const QByteArray &version, const QByteArray &archives, const QByteArray &extraAttributes)
+{
+    QByteArray element = "<section class=\"release NIMBGroup\" id=\"" + id + "\" date=\"20250101\"";
+    if (!build.isNull()) {
+        element += " build=\"" + build + "\"";
+    }
+    if (!minOS.isNull()) {
+        element += " minOS=\"" + minOS + "\"";
+    }
+    element += extraAttributes + ">\n  <h2>Version <nimbgroupversion>" + version + "</nimbgroupversion></h2>\n  "
+               + archives + "\n</section>\n";
+    return element;
+}
+
+moraine::HostFacts facts(const QString &build, const QString &kernel)
+{
+    moraine::HostFacts facts = moraine::HostFacts::current();
+    facts.buildNumber = build;
+    facts.shortVersion = QStringLiteral("2.0.0");
+    facts.kernelRelease = kernel;
+    facts.machine = QStringLiteral("x86_64");
+    return facts;
+}
+
+void clearUpdatePreferences()
+{
+    using namespace moraine::updateprefs;
+    const auto settings = platform::preferences();
+    for (const QString &key : {kNextUpdateCheckPeriod, kNextUpdateCheck, kCurrentUpdateInfo, kUpdateAvailable,
+                               kIgnoreVersionInfo, kIgnoreMaintenance, kShowMoreOptions, kRemoteFileModDate}) {
+        settings->remove(key);
+    }
+}
+
+CompletionCounter::CompletionCounter(moraine::NIMBLite &check)
+{
+    check.setOnCompletion([count = m_count] { ++*count; });
+}
+
+bool CompletionCounter::waitForCompletion(int guardMs) const
+{
+    const std::shared_ptr<int> count = m_count;
+    return QTest::qWaitFor([count] { return *count > 0; }, guardMs);
+}
+
+void CompletionCounter::settle() const
+{
+    QTest::qWait(100);
+}
+
+::testing::AssertionResult logHas(const moraine::NIMBLite &check, const QString &line)
+{
+    if (check.log().contains(line)) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "no line \"" << line.toStdString() << "\" in\n"
+                                         << check.log().join(QLatin1Char('\n')).toStdString();
+}
+
+::testing::AssertionResult logHasPrefix(const moraine::NIMBLite &check, const QString &prefix)
+{
+    for (const QString &line : check.log()) {
+        if (line.startsWith(prefix)) {
+            return ::testing::AssertionSuccess();
+        }
+    }
+    return ::testing::AssertionFailure() << "no line starting \"" << prefix.toStdString() << "\" in\n"
+                                         << check.log().join(QLatin1Char('\n')).toStdString();
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "Moraine/update/hostfacts.h"
+#include "Moraine/update/nimblite.h"
+#include "Moraine/update/rsakey.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+// Key pairs made once per test process with OpenSSL; nothing private is
+// ever written to the repository.
+struct TestKeyPair
+{
+    moraine::RsaKey privateKey;
+    moraine::RsaKey publicKey;
+    QString privatePkcs8Pem;  // "PRIVATE KEY"
+    QString privatePkcs1Pem;  // "RSA PRIVATE KEY"
+    QString publicPkcs1Pem;   // "RSA PUBLIC KEY"
+    QString publicSpkiPem;    // "PUBLIC KEY"
+};
+
+/// The publisher's key (3072 bits, like the shipped one).
+const TestKeyPair &publisherKey();
+/// A stranger's key.
+const TestKeyPair &otherKey();
+
+/// A fixture from tests/data/update.
+QByteArray fixture(const QString &name);
+
+/// Signs a page whose signature meta (and any other place) holds the
+/// placeholder: every placeholder becomes the signature.
+QByteArray signPage(const QByteArray &pageWithPlaceholder, const moraine::RsaKey &key = publisherKey().privateKey);
+
+/// The general page fixture with its markers filled in; the groups go into
+/// the body. Not signed.
+QByteArray pageTemplate(const QByteArray &groups, const QByteArray &format = "10",
+                        const QByteArray &extraHead = QByteArray());
+
+/// A group element for pageTemplate().
+QByteArray groupElement(const QByteArray &id, const QByteArray &build, const QByteArray &minOS,
+                        const QByteArray &version, const QByteArray &archives, const QByteArray &extraAttributes = {});
+
+/// Facts of a program with this build on a system of this kernel release.
+moraine::HostFacts facts(const QString &build = QStringLiteral("100"), const QString &kernel = QStringLiteral("6.1.0-18-amd64"));
+
+/// Removes every update preference.
+void clearUpdatePreferences();
+
+/// Counts completions of a NIMBLite.
+class CompletionCounter
+{
+public:
+    explicit CompletionCounter(moraine::NIMBLite &check);
+    [[nodiscard]] int count() const { return *m_count; }
+    /// Runs the event loop until the first completion (or a generous guard).
+    [[nodiscard]] bool waitForCompletion(int guardMs = 20000) const;
+    /// Keeps the event loop running a little so that a second completion
+    /// (which must not come) would arrive.
+    void settle() const;
+
+private:
+    std::shared_ptr<int> m_count = std::make_shared<int>(0);
+};
+
+/// Whether some log line equals `line`.
+::testing::AssertionResult logHas(const moraine::NIMBLite &check, const QString &line);
+/// Whether some log line starts with `prefix`.
+::testing::AssertionResult logHasPrefix(const moraine::NIMBLite &check, const QString &prefix);

@@ -1,0 +1,176 @@
+#include "updatetestsupport.h"
+
+#include "Moraine/update/updategroup.h"
+#include "Moraine/update/xmldocument.h"
+
+#include <gtest/gtest.h>
+
+using moraine::XmlDocument;
+using moraine::XmlNode;
+
+namespace {
+
+std::optional<XmlDocument> parse(const QByteArray &bytes, QString *error = nullptr)
+{
+    QString ignored;
+    return XmlDocument::parse(bytes, error ? error : &ignored);
+}
+
+QByteArray nested(int depth)
+{
+    return "<html>" + QByteArray("<div>").repeated(depth) + QByteArray("</div>").repeated(depth) + "</html>";
+}
+
+} // namespace
+
+TEST(XmlHardening, RefusesInternalSubsetsAndEntityDeclarations)
+{
+    for (const QString &name : {QStringLiteral("billion-laughs.xml"), QStringLiteral("external-entity.xml")}) {
+        QString error;
+        EXPECT_FALSE(parse(fixture(name), &error).has_value()) << name.toStdString();
+        EXPECT_TRUE(error.contains(QStringLiteral("internal subset"))) << error.toStdString();
+    }
+    // An empty internal subset is still one.
+    EXPECT_FALSE(parse("<!DOCTYPE html []><html/>").has_value());
+    // A plain document type declaration is fine, with or without an external identifier.
+    EXPECT_TRUE(parse("<!DOCTYPE html><html/>").has_value());
+    EXPECT_TRUE(parse("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" "
+                      "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\"><html><body>x</body></html>")
+                    .has_value());
+}
+
+TEST(XmlHardening, BoundsDepthNodesAndSize)
+{
+    EXPECT_TRUE(parse(nested(200)).has_value());
+    QString error;
+    EXPECT_FALSE(parse(nested(100000), &error).has_value());
+    EXPECT_TRUE(error.contains(QStringLiteral("nested deeper"))) << error.toStdString();
+
+    moraine::XmlLimits small;
+    small.maxNodes = 50;
+    EXPECT_FALSE(XmlDocument::parse("<a>" + QByteArray("<b/>").repeated(60) + "</a>", &error, small).has_value());
+    EXPECT_TRUE(error.contains(QStringLiteral("nodes")));
+
+    small = {};
+    small.maxBytes = 100;
+    EXPECT_FALSE(XmlDocument::parse("<a>" + QByteArray(200, 'x') + "</a>", &error, small).has_value());
+    EXPECT_TRUE(error.contains(QStringLiteral("larger than 100 bytes")));
+}
+
+TEST(XmlHardening, TruncatedOrMalformedInputIsAnErrorNeverACrash)
+{
+    const QByteArray page = fixture(QStringLiteral("downloads-page.xhtml"));
+    ASSERT_TRUE(parse(page).has_value());
+    // Every truncation inside the root element must fail cleanly.
+    const qsizetype rootEnd = page.lastIndexOf("</html>");
+    for (qsizetype length = 0; length < rootEnd; length += 7) {
+        EXPECT_FALSE(parse(page.left(length)).has_value()) << length;
+    }
+    QString error;
+    EXPECT_FALSE(parse(fixture(QStringLiteral("unclosed-br.xhtml")), &error).has_value());
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(error.contains(QStringLiteral("line 9"))) << error.toStdString();
+}
+
+TEST(XmlTree, KeepsTextAttributesInOrderAndQualifiedNames)
+{
+    const auto document = parse("<html xmlns=\"http://www.w3.org/1999/xhtml\"><p z=\"1\" a=\"2\">a &amp; "
+                                "<![CDATA[b]]>&#x263A;<i>c</i></p></html>");
+    ASSERT_TRUE(document.has_value());
+    const XmlNode &p = document->root()->children().at(0);
+    EXPECT_EQ(document->root()->name(), QStringLiteral("html"));
+    EXPECT_EQ(p.textContent(), QStringLiteral("a & b\u263Ac"));
+    ASSERT_EQ(p.attributes().size(), 2);
+    EXPECT_EQ(p.attributes().at(0).name, QStringLiteral("z"));
+    EXPECT_EQ(p.attributes().at(1).name, QStringLiteral("a"));
+    // Adjacent text pieces form one node before the element.
+    EXPECT_EQ(p.children().size(), 2u);
+}
+
+TEST(XmlTree, ClassTokensMatchOnlyWholeWords)
+{
+    XmlNode element = XmlNode::element(QStringLiteral("div"));
+    element.setAttribute(QStringLiteral("class"), QStringLiteral("  row NIMBGroup  hidden "));
+    EXPECT_TRUE(moraine::isUpdateGroup(element));
+    EXPECT_TRUE(element.hasClassToken(QStringLiteral("hidden")));
+    element.setAttribute(QStringLiteral("class"), QStringLiteral("NIMBGroupX"));
+    EXPECT_FALSE(moraine::isUpdateGroup(element));
+    element.setAttribute(QStringLiteral("class"), QStringLiteral("NIMBGroup\thidden"));
+    EXPECT_FALSE(moraine::isUpdateGroup(element)) << "only the space character separates tokens";
+}
+
+TEST(XmlMetaHelpers, FindRemoveAndInsertMetaElements)
+{
+    auto document = parse("<head><title>t</title><meta name=\"A\" content=\"1\"/><meta name=\"B\"/>"
+                          "<meta name=\"A\" content=\"2\"/></head>");
+    ASSERT_TRUE(document.has_value());
+    XmlNode &head = *document->root();
+    EXPECT_EQ(head.metaContent(QStringLiteral("A")), QStringLiteral("1")) << "the first one counts";
+    EXPECT_FALSE(head.metaContent(QStringLiteral("B")).has_value()) << "a meta without content has none";
+    EXPECT_FALSE(head.metaContent(QStringLiteral("C")).has_value());
+
+    EXPECT_TRUE(head.removeMeta(QStringLiteral("A")));
+    EXPECT_EQ(head.metaContent(QStringLiteral("A")), QStringLiteral("2"));
+    EXPECT_FALSE(head.removeMeta(QStringLiteral("C")));
+
+    head.insertMeta(QStringLiteral("NIMBSignature"), QStringLiteral("sig"), 1);
+    const XmlNode &inserted = head.children().at(1);
+    ASSERT_EQ(inserted.attributes().size(), 2);
+    EXPECT_EQ(inserted.attributes().at(0).name, QStringLiteral("name"));
+    EXPECT_EQ(inserted.attributes().at(1).name, QStringLiteral("content"));
+    EXPECT_EQ(head.metaContent(QStringLiteral("NIMBSignature")), QStringLiteral("sig"));
+
+    head.insertMeta(QStringLiteral("Last"), QStringLiteral("x"), 999);
+    EXPECT_EQ(head.children().back().attribute(QStringLiteral("name")), QStringLiteral("Last"));
+}
+
+TEST(UpdateGroupReading, ReadsAttributesVersionAndArchives)
+{
+    const auto document = parse(
+        "<div class=\"NIMBGroup hidden\" id=\"g\" build=\"12x\" minOS=\"10.15\" maxOS=\"abc\">"
+        "<nimbgroupversion>1.0</nimbgroupversion><p><nimbgroupversion>1.1</nimbgroupversion></p>"
+        "<a class=\"NIMBArchive x86 ub\" href=\"   \"><span class=\"NIMBArchive ass\" href=\"inner\"/></a>"
+        "<a class=\"NIMBArchive ass\" href=\"\t https://x/y \t\"/><a class=\"NIMBArchive\"/></div>");
+    ASSERT_TRUE(document.has_value());
+    const moraine::UpdateGroup group = moraine::readUpdateGroup(*document->root());
+    EXPECT_EQ(group.id, QStringLiteral("g"));
+    EXPECT_EQ(group.date, QStringLiteral("?"));
+    EXPECT_EQ(group.build, -1);
+    ASSERT_TRUE(group.minOS.has_value());
+    EXPECT_EQ(*group.minOS, (moraine::OsVersion{10, 15}));
+    EXPECT_FALSE(group.maxOS.has_value());
+    EXPECT_TRUE(group.hidden);
+    EXPECT_EQ(group.displayVersion, QStringLiteral("1.1")) << "the last version element counts";
+    ASSERT_EQ(group.archives.size(), 3) << "an archive's descendants are not archives";
+    EXPECT_EQ(group.archives[0].architecture, QStringLiteral("ub"));
+    EXPECT_FALSE(group.archives[0].url.has_value());
+    EXPECT_EQ(group.archives[1].url, QStringLiteral("https://x/y"));
+    EXPECT_FALSE(group.archives[2].architecture.has_value());
+}
+
+TEST(UpdateGroupReading, NumbersAndDatesFollowTheirStrictForms)
+{
+    EXPECT_EQ(moraine::parseDecimalInteger(QStringLiteral("120")), 120);
+    EXPECT_EQ(moraine::parseDecimalInteger(QStringLiteral("+7")), 7);
+    for (const char *bad : {"", "10.0", " 10", "1e3", "99999999999", "0x10"}) {
+        EXPECT_FALSE(moraine::parseDecimalInteger(QString::fromLatin1(bad)).has_value()) << bad;
+    }
+    EXPECT_TRUE(moraine::isValidBasicDate(QStringLiteral("20240229")));
+    for (const char *bad : {"20230229", "2024-02-01", "2024021", "?", "20241301"}) {
+        EXPECT_FALSE(moraine::isValidBasicDate(QString::fromLatin1(bad))) << bad;
+    }
+}
+
+TEST(OsVersionNumbers, CompareAsVersionsNotAsFractions)
+{
+    using moraine::OsVersion;
+    EXPECT_GT(*OsVersion::parse(QStringLiteral("10.15")), *OsVersion::parse(QStringLiteral("10.9")));
+    EXPECT_EQ(*OsVersion::parse(QStringLiteral("13")), (OsVersion{13, 0}));
+    EXPECT_EQ(OsVersion::fromKernelRelease(QStringLiteral("6.10.3-arch1-1")), (OsVersion{6, 10}));
+    EXPECT_EQ(moraine::fullKernelVersion(QStringLiteral("6.1.0-18-amd64")), QStringLiteral("6.1.0"));
+    EXPECT_EQ(moraine::fullKernelVersion(QStringLiteral("6.5")), QStringLiteral("6.5.0"));
+    for (const char *bad : {"", "-1", "-1.0", "1e1", "13.0.1", "13.", ".5", "abc"}) {
+        EXPECT_FALSE(OsVersion::parse(QString::fromLatin1(bad)).has_value()) << bad;
+    }
+    EXPECT_FALSE(OsVersion::fromKernelRelease(QStringLiteral("unknown")).has_value());
+}
