@@ -19,7 +19,13 @@ constexpr std::chrono::milliseconds defaultLabelPoll{3000};
 } // namespace
 
 LinuxVolumeMonitor::LinuxVolumeMonitor(QObject *parent)
+    : LinuxVolumeMonitor(QDBusConnection::systemBus(), parent)
+{
+}
+
+LinuxVolumeMonitor::LinuxVolumeMonitor(const QDBusConnection &storageBus, QObject *parent)
     : VolumeMonitor(parent)
+    , m_storageBus(storageBus)
 {
     // One reading at a time, on a thread that backup jobs cannot occupy.
     m_scanner.setMaxThreadCount(1);
@@ -62,10 +68,10 @@ void LinuxVolumeMonitor::start()
 
 void LinuxVolumeMonitor::followStorageService()
 {
-    if (!udisks2::isAvailable()) {
+    if (!udisks2::isAvailable(m_storageBus)) {
         return;
     }
-    QDBusConnection bus = QDBusConnection::systemBus();
+    QDBusConnection &bus = m_storageBus;
     const QString service = QString::fromLatin1(udisks2::serviceName);
     const char *slot = SLOT(onStorageServiceSignal(QDBusMessage));
     // An empty path follows every object of the service.

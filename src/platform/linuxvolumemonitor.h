@@ -3,6 +3,7 @@
 #include "platform/linuxvolumetable.h"
 #include "platform/volumemonitor.h"
 
+#include <QDBusConnection>
 #include <QList>
 #include <QThreadPool>
 #include <QTimer>
@@ -30,7 +31,10 @@ class LinuxVolumeMonitor : public VolumeMonitor
     Q_OBJECT
 
 public:
+    /// Follows the storage service on the system bus, if it runs there.
     explicit LinuxVolumeMonitor(QObject *parent = nullptr);
+    /// Follows the storage service on `storageBus` instead.
+    explicit LinuxVolumeMonitor(const QDBusConnection &storageBus, QObject *parent = nullptr);
     ~LinuxVolumeMonitor() override;
 
     /// How often labels are read again; set before start().
@@ -58,6 +62,7 @@ private:
     void finishScan(const QList<MountedVolume> &volumes);
     void followStorageService();
 
+    QDBusConnection m_storageBus;
     LinuxVolumeTable m_table;
     QThreadPool m_scanner;
     QTimer m_labelPoll;

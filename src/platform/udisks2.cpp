@@ -22,17 +22,17 @@ const QString encryptedInterface = QStringLiteral("org.freedesktop.UDisks2.Encry
 // Unmounting flushes the volume's caches, which can take a while on a slow stick.
 constexpr int callTimeoutMs = 120000;
 
-QDBusMessage call(const QString &path, const QString &interface, const QString &method,
-                  const QVariantList &arguments)
+QDBusMessage call(const QDBusConnection &bus, const QString &path, const QString &interface,
+                  const QString &method, const QVariantList &arguments)
 {
     QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
     message.setArguments(arguments);
-    return QDBusConnection::systemBus().call(message, QDBus::Block, callTimeoutMs);
+    return bus.call(message, QDBus::Block, callTimeoutMs);
 }
 
-QVariant property(const QString &path, const QString &interface, const QString &name)
+QVariant property(const QDBusConnection &bus, const QString &path, const QString &interface, const QString &name)
 {
-    const QDBusMessage reply = call(path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+    const QDBusMessage reply = call(bus, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
                                     {interface, name});
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
         return QVariant();
@@ -40,9 +40,10 @@ QVariant property(const QString &path, const QString &interface, const QString &
     return reply.arguments().first().value<QDBusVariant>().variant();
 }
 
-QString objectPathProperty(const QString &path, const QString &interface, const QString &name)
+QString objectPathProperty(const QDBusConnection &bus, const QString &path, const QString &interface,
+                           const QString &name)
 {
-    const QString value = property(path, interface, name).value<QDBusObjectPath>().path();
+    const QString value = property(bus, path, interface, name).value<QDBusObjectPath>().path();
     return value == QLatin1String("/") ? QString() : value;
 }
 
@@ -53,9 +54,8 @@ QString errorText(const QDBusMessage &reply)
 
 } // namespace
 
-bool isAvailable()
+bool isAvailable(const QDBusConnection &bus)
 {
-    QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected() || !bus.interface()) {
         return false;
     }
@@ -66,12 +66,12 @@ bool isAvailable()
     return activatable.isValid() && activatable.value().contains(service);
 }
 
-std::optional<QString> unmountAndEject(const QString &deviceNode)
+std::optional<QString> unmountAndEject(const QString &deviceNode, const QDBusConnection &bus)
 {
-    if (!isAvailable()) {
+    if (!isAvailable(bus)) {
         return std::nullopt;
     }
-    const QDBusMessage resolved = call(managerPath, QStringLiteral("org.freedesktop.UDisks2.Manager"),
+    const QDBusMessage resolved = call(bus, managerPath, QStringLiteral("org.freedesktop.UDisks2.Manager"),
                                        QStringLiteral("ResolveDevice"),
                                        {QVariantMap{{QStringLiteral("path"), deviceNode}}, QVariantMap()});
     if (resolved.type() != QDBusMessage::ReplyMessage || resolved.arguments().isEmpty()) {
@@ -83,7 +83,7 @@ std::optional<QString> unmountAndEject(const QString &deviceNode)
     }
     const QString block = blocks.first().path();
 
-    const QString unmountError = errorText(call(block, filesystemInterface, QStringLiteral("Unmount"), {QVariantMap()}));
+    const QString unmountError = errorText(call(bus, block, filesystemInterface, QStringLiteral("Unmount"), {QVariantMap()}));
     if (!unmountError.isEmpty()) {
         return unmountError;
     }
@@ -91,26 +91,26 @@ std::optional<QString> unmountAndEject(const QString &deviceNode)
     // The drive is reached through the encrypted container when there is one;
     // the container must be locked before the drive can be powered off.
     QString driveOwner = block;
-    const QString container = objectPathProperty(block, blockInterface, QStringLiteral("CryptoBackingDevice"));
+    const QString container = objectPathProperty(bus, block, blockInterface, QStringLiteral("CryptoBackingDevice"));
     if (!container.isEmpty()) {
-        const QString lockError = errorText(call(container, encryptedInterface, QStringLiteral("Lock"), {QVariantMap()}));
+        const QString lockError = errorText(call(bus, container, encryptedInterface, QStringLiteral("Lock"), {QVariantMap()}));
         if (!lockError.isEmpty()) {
             qInfo().noquote() << "unmountAndEject() locking" << container << lockError;
             return QString();
         }
         driveOwner = container;
     }
-    const QString drive = objectPathProperty(driveOwner, blockInterface, QStringLiteral("Drive"));
+    const QString drive = objectPathProperty(bus, driveOwner, blockInterface, QStringLiteral("Drive"));
     if (drive.isEmpty()) {
         return QString();
     }
     // The volume is unmounted: that is the request. A drive that will not
     // power off (another of its partitions is in use) is only logged.
     QString driveError;
-    if (property(drive, driveInterface, QStringLiteral("CanPowerOff")).toBool()) {
-        driveError = errorText(call(drive, driveInterface, QStringLiteral("PowerOff"), {QVariantMap()}));
-    } else if (property(drive, driveInterface, QStringLiteral("Ejectable")).toBool()) {
-        driveError = errorText(call(drive, driveInterface, QStringLiteral("Eject"), {QVariantMap()}));
+    if (property(bus, drive, driveInterface, QStringLiteral("CanPowerOff")).toBool()) {
+        driveError = errorText(call(bus, drive, driveInterface, QStringLiteral("PowerOff"), {QVariantMap()}));
+    } else if (property(bus, drive, driveInterface, QStringLiteral("Ejectable")).toBool()) {
+        driveError = errorText(call(bus, drive, driveInterface, QStringLiteral("Eject"), {QVariantMap()}));
     }
     if (!driveError.isEmpty()) {
         qInfo().noquote() << "unmountAndEject()" << driveError;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QString>
 
 #include <optional>
@@ -9,9 +10,9 @@ namespace platform::udisks2 {
 /// The storage service's well-known name on the system bus.
 inline constexpr const char *serviceName = "org.freedesktop.UDisks2";
 
-/// True when the system bus is reachable and the storage service runs on it
-/// (or can be started by the bus).
-[[nodiscard]] bool isAvailable();
+/// True when `bus` (normally the system bus) is connected and the storage
+/// service runs on it or can be started by it.
+[[nodiscard]] bool isAvailable(const QDBusConnection &bus);
 
 /// Unmounts the file system on the block device `deviceNode` through the
 /// storage service, locks the encrypted container it may sit in, then powers
@@ -19,6 +20,6 @@ inline constexpr const char *serviceName = "org.freedesktop.UDisks2";
 /// is ejectable. Nothing when the service does not know the device (the
 /// caller then unmounts by itself); else empty text on success or the reason.
 /// Blocks until the service answers.
-[[nodiscard]] std::optional<QString> unmountAndEject(const QString &deviceNode);
+[[nodiscard]] std::optional<QString> unmountAndEject(const QString &deviceNode, const QDBusConnection &bus);
 
 } // namespace platform::udisks2

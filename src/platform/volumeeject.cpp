@@ -44,13 +44,18 @@ QString unmountFuseAsUser(const QString &mountPath)
 
 QString unmountAndEject(const QString &mountPath)
 {
+    return unmountAndEject(mountPath, QDBusConnection::systemBus());
+}
+
+QString unmountAndEject(const QString &mountPath, const QDBusConnection &storageBus)
+{
     const QString path = QDir::cleanPath(mountPath);
     if (!isMountPoint(path)) {
         return QStringLiteral("%1 is not a mounted volume").arg(mountPath);
     }
     const auto volume = LinuxVolumeTable().volumeAt(path);
     if (volume && !volume->isNetwork && volume->device.startsWith(QLatin1Char('/'))) {
-        if (const auto result = udisks2::unmountAndEject(volume->device)) {
+        if (const auto result = udisks2::unmountAndEject(volume->device, storageBus)) {
             return *result;
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QString>
 
 namespace platform {
@@ -16,5 +17,8 @@ namespace platform {
 /// Blocks until done (flushing a slow stick takes seconds): call it off the
 /// main thread.
 QString unmountAndEject(const QString &mountPath);
+/// As above, asking the storage service on `storageBus` instead of the
+/// system bus.
+QString unmountAndEject(const QString &mountPath, const QDBusConnection &storageBus);
 
 } // namespace platform

@@ -1,0 +1,279 @@
+// The monitor and eject against a stand-in for the system's storage service
+// on a private message bus: the calls they make, their order, and what
+// happens when the service refuses. Needs root (real loop volumes) and
+// dbus-daemon; skipped with the reason otherwise.
+#include "loopvolume.h"
+
+#include "platform/linuxvolumemonitor.h"
+#include "platform/mountpoint.h"
+#include "platform/volumeeject.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QDBusVirtualObject>
+#include <QDir>
+#include <QFile>
+#include <QMutex>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using platform::MountedVolume;
+
+namespace {
+
+const QString serviceName = QStringLiteral("org.freedesktop.UDisks2");
+const QString rootPath = QStringLiteral("/org/freedesktop/UDisks2");
+const QString blockPath = QStringLiteral("/org/freedesktop/UDisks2/block_devices/loop_test");
+const QString drivePath = QStringLiteral("/org/freedesktop/UDisks2/drives/Test_Stick");
+
+// A message bus of the test's own.
+class PrivateBus
+{
+public:
+    PrivateBus()
+    {
+        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+        if (daemon.isEmpty() || !m_dir.isValid()) {
+            m_reason = QStringLiteral("dbus-daemon is not installed");
+            return;
+        }
+        const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
+        QFile file(config);
+        if (!file.open(QIODevice::WriteOnly)) {
+            m_reason = QStringLiteral("cannot write the bus configuration");
+            return;
+        }
+        file.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+                   "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                   "<busconfig><type>session</type>"
+                   "<listen>unix:dir=" + QFile::encodeName(m_dir.path()) + "</listen>"
+                   "<auth>EXTERNAL</auth>"
+                   "<policy context=\"default\"><allow send_destination=\"*\"/><allow own=\"*\"/>"
+                   "<allow receive_sender=\"*\"/></policy></busconfig>\n");
+        file.close();
+        m_daemon.start(daemon, {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
+                                QStringLiteral("--print-address")});
+        if (!m_daemon.waitForStarted(10000) || !m_daemon.waitForReadyRead(10000)) {
+            m_reason = QStringLiteral("dbus-daemon did not start");
+            return;
+        }
+        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    }
+    ~PrivateBus()
+    {
+        m_daemon.kill();
+        m_daemon.waitForFinished();
+    }
+
+    [[nodiscard]] QString address() const { return m_address; }
+    [[nodiscard]] QString skipReason() const { return m_reason; }
+
+private:
+    // Bus addresses cannot hold blanks, which the default template has.
+    QTemporaryDir m_dir{QDir::tempPath() + QStringLiteral("/vellory-bus-XXXXXX")};
+    QProcess m_daemon;
+    QString m_address;
+    QString m_reason;
+};
+
+// Answers like the storage service for one block device on one drive, and
+// records what it was asked. Lives on a thread of its own, so that the code
+// under test may block on its calls.
+class StandInStorageService : public QDBusVirtualObject
+{
+public:
+    StandInStorageService(const QString &deviceNode) : m_deviceNode(deviceNode) {}
+
+    void setUnmountError(const QString &error)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_unmountError = error;
+    }
+    QStringList calls() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_calls;
+    }
+
+    QString introspect(const QString &) const override { return QString(); }
+
+    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
+    {
+        QMutexLocker lock(&m_mutex);
+        const QString member = message.member();
+        const QList<QVariant> args = message.arguments();
+        if (member == QLatin1String("ResolveDevice")) {
+            const QVariantMap spec = qdbus_cast<QVariantMap>(args.value(0));
+            m_calls.append(QStringLiteral("ResolveDevice ") + spec.value(QStringLiteral("path")).toString());
+            QList<QDBusObjectPath> found;
+            if (spec.value(QStringLiteral("path")).toString() == m_deviceNode) {
+                found.append(QDBusObjectPath(blockPath));
+            }
+            return connection.send(message.createReply(QVariant::fromValue(found)));
+        }
+        if (member == QLatin1String("Get")) {
+            const QString name = args.value(1).toString();
+            m_calls.append(QStringLiteral("Get ") + name + QLatin1Char(' ') + message.path());
+            QVariant value;
+            if (name == QLatin1String("Drive")) {
+                value = QVariant::fromValue(QDBusObjectPath(drivePath));
+            } else if (name == QLatin1String("CryptoBackingDevice")) {
+                value = QVariant::fromValue(QDBusObjectPath(QStringLiteral("/")));
+            } else if (name == QLatin1String("CanPowerOff") || name == QLatin1String("Ejectable")) {
+                value = true;
+            } else {
+                return connection.send(message.createErrorReply(QDBusError::UnknownProperty, name));
+            }
+            return connection.send(message.createReply(QVariant::fromValue(QDBusVariant(value))));
+        }
+        m_calls.append(member + QLatin1Char(' ') + message.path());
+        if (member == QLatin1String("Unmount") && !m_unmountError.isEmpty()) {
+            return connection.send(
+                message.createErrorReply(QStringLiteral("org.freedesktop.UDisks2.Error.DeviceBusy"), m_unmountError));
+        }
+        return connection.send(message.createReply());
+    }
+
+private:
+    const QString m_deviceNode;
+    mutable QMutex m_mutex;
+    QString m_unmountError;
+    QStringList m_calls;
+};
+
+// The bus, the stand-in service on its thread, and a client connection.
+class StorageServiceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QString reason;
+        if (!LoopVolume::available(&reason)) {
+            GTEST_SKIP() << reason.toStdString();
+        }
+        if (m_bus.address().isEmpty()) {
+            GTEST_SKIP() << m_bus.skipReason().toStdString();
+        }
+        m_volume = std::make_unique<LoopVolume>(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), 16);
+        if (!m_volume->isMounted()) {
+            GTEST_SKIP() << m_volume->skipReason().toStdString();
+        }
+        m_service = new StandInStorageService(m_volume->device());
+        m_service->moveToThread(&m_serviceThread);
+        m_serviceThread.start();
+        m_serviceBus = QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("storage-service"));
+        ASSERT_TRUE(m_serviceBus.isConnected());
+        // Registered from the service's own thread, where its helpers must live.
+        bool registered = false;
+        QMetaObject::invokeMethod(
+            m_service,
+            [this, &registered] {
+                registered = m_serviceBus.registerVirtualObject(rootPath, m_service, QDBusConnection::SubPath);
+            },
+            Qt::BlockingQueuedConnection);
+        ASSERT_TRUE(registered);
+        ASSERT_TRUE(m_serviceBus.registerService(serviceName));
+        m_clientBus = QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("storage-client"));
+        ASSERT_TRUE(m_clientBus.isConnected());
+    }
+
+    void TearDown() override
+    {
+        if (m_service) {
+            m_serviceBus.unregisterObject(rootPath, QDBusConnection::UnregisterTree);
+        }
+        QDBusConnection::disconnectFromBus(QStringLiteral("storage-client"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("storage-service"));
+        m_serviceThread.quit();
+        m_serviceThread.wait();
+        delete m_service;
+    }
+
+    PrivateBus m_bus;
+    std::unique_ptr<LoopVolume> m_volume;
+    QThread m_serviceThread;
+    StandInStorageService *m_service = nullptr;
+    QDBusConnection m_serviceBus{QString()};
+    QDBusConnection m_clientBus{QString()};
+};
+
+} // namespace
+
+TEST_F(StorageServiceTest, EjectUnmountsThroughTheServiceThenPowersTheDriveOff)
+{
+    EXPECT_EQ(platform::unmountAndEject(m_volume->mountPath(), m_clientBus), QString());
+    const QStringList calls = m_service->calls();
+    const qsizetype unmount = calls.indexOf(QStringLiteral("Unmount ") + blockPath);
+    const qsizetype powerOff = calls.indexOf(QStringLiteral("PowerOff ") + drivePath);
+    ASSERT_EQ(calls.value(0), QStringLiteral("ResolveDevice ") + m_volume->device()) << calls.join(u'|').toStdString();
+    ASSERT_GE(unmount, 0) << calls.join(u'|').toStdString();
+    ASSERT_GE(powerOff, 0) << calls.join(u'|').toStdString();
+    EXPECT_LT(unmount, powerOff);
+    EXPECT_FALSE(calls.contains(QStringLiteral("Eject ") + drivePath)) << "ejected a drive that powers off";
+}
+
+TEST_F(StorageServiceTest, ABusyVolumeRefusedByTheServiceStaysMountedAndPowered)
+{
+    m_service->setUnmountError(QStringLiteral("Error unmounting: target is busy"));
+    EXPECT_EQ(platform::unmountAndEject(m_volume->mountPath(), m_clientBus),
+              QStringLiteral("Error unmounting: target is busy"));
+    EXPECT_TRUE(platform::isMountPoint(m_volume->mountPath())) << "unmounted behind the service's back";
+    for (const QString &call : m_service->calls()) {
+        EXPECT_FALSE(call.startsWith(QLatin1String("PowerOff"))) << "powered off a drive still in use";
+    }
+}
+
+TEST_F(StorageServiceTest, AVolumeTheServiceDoesNotKnowIsUnmountedDirectly)
+{
+    LoopVolume other(LoopVolume::Kind::Ext4, QStringLiteral("OTHER"), 16);
+    if (!other.isMounted()) {
+        GTEST_SKIP() << other.skipReason().toStdString();
+    }
+    EXPECT_EQ(platform::unmountAndEject(other.mountPath(), m_clientBus), QString());
+    EXPECT_FALSE(platform::isMountPoint(other.mountPath()));
+    EXPECT_EQ(m_service->calls(), QStringList{QStringLiteral("ResolveDevice ") + other.device()});
+}
+
+TEST_F(StorageServiceTest, MonitorRereadsLabelsWhenTheServiceSignalsAChange)
+{
+    platform::LinuxVolumeMonitor monitor(m_clientBus);
+    monitor.setLabelPollInterval(std::chrono::hours(1));
+    QSignalSpy ready(&monitor, &platform::LinuxVolumeMonitor::ready);
+    QSignalSpy renamed(&monitor, &platform::VolumeMonitor::volumeRenamed);
+    monitor.start();
+    ASSERT_TRUE(monitor.followsStorageService());
+    ASSERT_TRUE(ready.wait(10000));
+
+    // e2label on a mounted volume: nothing in the mount table changes.
+    ASSERT_TRUE(m_volume->relabel(QStringLiteral("OFFSITE")));
+    QDBusMessage changed = QDBusMessage::createSignal(blockPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                      QStringLiteral("PropertiesChanged"));
+    changed << QStringLiteral("org.freedesktop.UDisks2.Block")
+            << QVariantMap{{QStringLiteral("IdLabel"), QStringLiteral("OFFSITE")}} << QStringList();
+    ASSERT_TRUE(m_serviceBus.send(changed));
+
+    bool seen = false;
+    for (int waited = 0; !seen && waited < 10000; waited += 50) {
+        renamed.wait(50);
+        for (const QList<QVariant> &event : renamed) {
+            seen = seen || event.value(0).value<MountedVolume>().mountPath == m_volume->mountPath();
+        }
+    }
+    ASSERT_TRUE(seen) << "the service's signal did not make the monitor read the labels again";
+    for (const QList<QVariant> &event : renamed) {
+        if (event.value(0).value<MountedVolume>().mountPath == m_volume->mountPath()) {
+            EXPECT_EQ(event.value(0).value<MountedVolume>().localizedName, QStringLiteral("OFFSITE"));
+            EXPECT_EQ(event.value(1).toString(), QStringLiteral("STICK"));
+        }
+    }
+}
