@@ -1,6 +1,7 @@
 #include "platform/linuxvolumetable.h"
 
 #include "platform/blockdeviceinfo.h"
+#include "platform/mountinfo.h"
 #include "platform/mountvisibility.h"
 
 #include <QDir>
@@ -179,34 +180,8 @@ bool userMay(const QString &path, int mode)
     return faccessat(AT_FDCWD, QFile::encodeName(path).constData(), mode, AT_EACCESS) == 0;
 }
 
-} // namespace
-
-QString networkShareUuid(const QString &source)
-{
-    static const QUuid shareNamespace(QStringLiteral("f6c96608-d5f5-463c-8a29-170fcbdbf2e6"));
-    return QUuid::createUuidV5(shareNamespace, source.toUtf8()).toString(QUuid::WithoutBraces).toUpper();
-}
-
-QString decodeUdevEscapes(const QString &name)
-{
-    QByteArray result;
-    const QByteArray bytes = name.toUtf8();
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\\' && i + 3 < bytes.size() && bytes[i + 1] == 'x') {
-            bool ok = false;
-            const int value = bytes.mid(i + 2, 2).toInt(&ok, 16);
-            if (ok) {
-                result.append(char(value));
-                i += 3;
-                continue;
-            }
-        }
-        result.append(bytes[i]);
-    }
-    return QString::fromUtf8(result);
-}
-
-MountedVolume LinuxVolumeTable::describe(const MountInfoEntry &entry, const QStringList &userOptions)
+// Everything the table tells about one mount.
+MountedVolume describe(const MountInfoEntry &entry, const QStringList &userOptions)
 {
     MountedVolume volume;
     volume.mountId = entry.mountId;
@@ -248,6 +223,33 @@ MountedVolume LinuxVolumeTable::describe(const MountInfoEntry &entry, const QStr
     // nor the device is read-only (a locked card, a write-protected stick).
     volume.writable = !mountReadOnly && !deviceReadOnly && userMay(entry.mountPoint, W_OK | X_OK);
     return volume;
+}
+
+} // namespace
+
+QString networkShareUuid(const QString &source)
+{
+    static const QUuid shareNamespace(QStringLiteral("f6c96608-d5f5-463c-8a29-170fcbdbf2e6"));
+    return QUuid::createUuidV5(shareNamespace, source.toUtf8()).toString(QUuid::WithoutBraces).toUpper();
+}
+
+QString decodeUdevEscapes(const QString &name)
+{
+    QByteArray result;
+    const QByteArray bytes = name.toUtf8();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\\' && i + 3 < bytes.size() && bytes[i + 1] == 'x') {
+            bool ok = false;
+            const int value = bytes.mid(i + 2, 2).toInt(&ok, 16);
+            if (ok) {
+                result.append(char(value));
+                i += 3;
+                continue;
+            }
+        }
+        result.append(bytes[i]);
+    }
+    return QString::fromUtf8(result);
 }
 
 QList<MountedVolume> LinuxVolumeTable::volumes() const

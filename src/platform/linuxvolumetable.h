@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/mountinfo.h"
 #include "platform/volumetable.h"
 
 namespace platform {
@@ -16,9 +15,6 @@ public:
     [[nodiscard]] QList<MountedVolume> volumes() const override;
     [[nodiscard]] std::optional<MountedVolume> volumeAt(const QString &path) const override;
     [[nodiscard]] QString unreadableReason(const QString &path) const override;
-
-    /// Describes one mount (identity, sizes, permissions, device).
-    [[nodiscard]] static MountedVolume describe(const MountInfoEntry &entry, const QStringList &userOptions);
 };
 
 /// Network shares carry no file-system UUID; they are identified by a UUID

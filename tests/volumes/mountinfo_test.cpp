@@ -1,3 +1,4 @@
+#include "platform/linuxvolumetable.h"
 #include "platform/mountinfo.h"
 
 #include <QFile>
@@ -158,4 +159,19 @@ TEST(MountInfo, ReadsUserOptionsFromFstabAndTheMountHelpersTable)
     EXPECT_EQ(utab.value(QStringLiteral("/media/alice/hidden")),
               (QStringList{QStringLiteral("x-gvfs-hide"), QStringLiteral("uhelper=udisks2")}));
     EXPECT_TRUE(utab.contains(QStringLiteral("/run/media/alice/MY STICK")));
+}
+
+TEST(VolumeIdentity, DecodesUdevLabelLinksAndNamesSharesStably)
+{
+    EXPECT_EQ(platform::decodeUdevEscapes(QStringLiteral("MY\\x20STICK")), QStringLiteral("MY STICK"));
+    EXPECT_EQ(platform::decodeUdevEscapes(QStringLiteral("a\\x2fb\\x5c")), QStringLiteral("a/b\\"));
+    EXPECT_EQ(platform::decodeUdevEscapes(QStringLiteral("\\xc3\\xa9t\\xc3\\xa9")), QStringLiteral("été"));
+    EXPECT_EQ(platform::decodeUdevEscapes(QStringLiteral("odd\\x2")), QStringLiteral("odd\\x2"));
+    EXPECT_EQ(platform::decodeUdevEscapes(QStringLiteral("\\xzz")), QStringLiteral("\\xzz"));
+
+    const QString share = platform::networkShareUuid(QStringLiteral("nas.local:/export/backup"));
+    EXPECT_EQ(share.size(), 36);
+    EXPECT_EQ(share, share.toUpper());
+    EXPECT_EQ(share, platform::networkShareUuid(QStringLiteral("nas.local:/export/backup")));
+    EXPECT_NE(share, platform::networkShareUuid(QStringLiteral("nas.local:/export/photos")));
 }

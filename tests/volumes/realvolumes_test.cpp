@@ -19,6 +19,8 @@
 
 #include <chrono>
 
+#include <grp.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using platform::MountedVolume;
@@ -175,6 +177,48 @@ TEST(LinuxVolumeTable, ReadOnlyMountsAndWriteProtectedDevicesAreNotWritable)
     ASSERT_TRUE(protectedCard.has_value());
     EXPECT_FALSE(protectedCard->writable) << "sysfs ro of the device was not taken into account";
     EXPECT_TRUE(protectedCard->readable);
+}
+
+TEST(LinuxVolumeTable, AnOrdinaryUserSeesTheLabelAndOnlyTheRightsOfThatUser)
+{
+    LoopVolume stick(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), sizeMiB);
+    REQUIRE_MOUNTED(stick);
+    // Let other users reach the mount point; its root stays writable by root only.
+    ASSERT_TRUE(QFile::setPermissions(QFileInfo(stick.imagePath()).path(),
+                                      QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                          | QFileDevice::ReadOther | QFileDevice::ExeOther));
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // As "nobody", who may not open the raw device.
+        close(pipeFds[0]);
+        const uid_t nobody = 65534;
+        if (setgroups(0, nullptr) != 0 || setresgid(nobody, nobody, nobody) != 0
+            || setresuid(nobody, nobody, nobody) != 0) {
+            _exit(2);
+        }
+        const auto volume = platform::LinuxVolumeTable().volumeAt(stick.mountPath());
+        const QByteArray line = !volume ? QByteArray("none")
+                                        : (volume->label + QLatin1Char('|') + QString::number(volume->readable)
+                                           + QLatin1Char('|') + QString::number(volume->writable))
+                                              .toUtf8();
+        const bool written = write(pipeFds[1], line.constData(), size_t(line.size())) == line.size();
+        _exit(written ? 0 : 3);
+    }
+    close(pipeFds[1]);
+    QByteArray answer;
+    char buffer[256];
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
+        answer.append(buffer, n);
+    }
+    close(pipeFds[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+    // Label from the kernel although the device cannot be read; readable, not writable.
+    EXPECT_EQ(answer, QByteArray("STICK|1|0"));
 }
 
 TEST(VolumeValidatorOnRealVolumes, RefusesFoldersHiddenAndNamelessVolumesAndAcceptsSticks)
