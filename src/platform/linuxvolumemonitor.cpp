@@ -37,6 +37,7 @@ LinuxVolumeMonitor::~LinuxVolumeMonitor()
 {
     // A reading in flight posts its result to this object: let it finish first.
     m_scanner.waitForDone();
+    delete m_mountTableNotifier;
     if (m_mountTableFd >= 0) {
         close(m_mountTableFd);
     }

@@ -3,7 +3,6 @@
 #include "platform/fakevolumemonitor.h"
 #include "platform/volumeeject.h"
 
-#include <QDebug>
 
 namespace platform {
 
@@ -23,9 +22,6 @@ void SystemVolumeEjector::eject(const QString &mountPath, Done done)
 {
     m_worker.start([this, mountPath, done] {
         const QString error = unmountAndEject(mountPath);
-        if (!error.isEmpty()) {
-            qInfo().noquote() << "unmountAndEject()" << mountPath << error;
-        }
         if (done) {
             QMetaObject::invokeMethod(this, [done, error] { done(error); }, Qt::QueuedConnection);
         }
