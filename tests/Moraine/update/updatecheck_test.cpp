@@ -10,6 +10,10 @@
 #include "platform/preferences.h"
 
 #include <QDateTime>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QTest>
 #include <QUrlQuery>
 
@@ -384,4 +388,113 @@ TEST(UpdateServiceCreation, StopsFillingAtTheFirstMissingFact)
     EXPECT_FALSE(fine.errorMessage().has_value());
     EXPECT_EQ(fine.status(), NIMBLiteStatus::idle);
     EXPECT_EQ(fine.OSVersion(), (moraine::OsVersion{6, 1}));
+}
+
+// HTTPS on 127.0.0.1 with a certificate made for the test.
+class UpdateCheckTls : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!QSslSocket::supportsSsl()) {
+            GTEST_SKIP() << "no TLS backend";
+        }
+        clearUpdatePreferences();
+        NIMBLite::setPublicKey(publisherKey().publicKey);
+        certificate = QSslCertificate(loopbackCertificatePem(), QSsl::Pem);
+        ASSERT_FALSE(certificate.isNull());
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setLocalCertificate(certificate);
+        tls.setPrivateKey(QSslKey(otherKey().privatePkcs8Pem.toLatin1(), QSsl::Rsa, QSsl::Pem, QSsl::PrivateKey));
+        tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+        secure = std::make_unique<LoopbackServer>(tls);
+        ASSERT_TRUE(secure->isListening());
+        secure->page(QStringLiteral("/downloads.html"), signPage(fixture(QStringLiteral("downloads-page.xhtml"))));
+        saved = QSslConfiguration::defaultConfiguration();
+    }
+    void TearDown() override
+    {
+        QSslConfiguration::setDefaultConfiguration(saved);
+        NIMBLite::setPublicKey(std::nullopt);
+        clearUpdatePreferences();
+    }
+
+    // Makes the test certificate trusted for this process, as a real site's would be.
+    void trustTestCertificate()
+    {
+        QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
+        trusting.addCaCertificate(certificate);
+        QSslConfiguration::setDefaultConfiguration(trusting);
+    }
+
+    void run(NIMBLite &check, const QString &url)
+    {
+        CompletionCounter completions(check);
+        check.checkURL(url, std::nullopt);
+        ASSERT_TRUE(completions.waitForCompletion()) << check.log().join(QLatin1Char('\n')).toStdString();
+        completions.settle();
+        EXPECT_EQ(completions.count(), 1);
+    }
+
+    QSslCertificate certificate;
+    std::unique_ptr<LoopbackServer> secure;
+    QSslConfiguration saved;
+};
+
+TEST_F(UpdateCheckTls, AnUntrustedCertificateFailsTheCheck)
+{
+    NIMBLite check(facts());
+    run(check, secure->url(QStringLiteral("/downloads.html")));
+    EXPECT_EQ(check.status(), NIMBLiteStatus::error);
+    EXPECT_TRUE(check.errorMessage()->startsWith(QStringLiteral("Error: "))) << check.errorMessage()->toStdString();
+    EXPECT_FALSE(platform::preferences()->contains(prefs::kCurrentUpdateInfo));
+}
+
+TEST_F(UpdateCheckTls, ATrustedServerIsReadButNeverLeftForPlainHttp)
+{
+    trustTestCertificate();
+    NIMBLite direct(facts());
+    run(direct, secure->url(QStringLiteral("/downloads.html")));
+    EXPECT_EQ(direct.status(), NIMBLiteStatus::updateAvailable) << direct.log().join('\n').toStdString();
+
+    LoopbackServer plain;
+    plain.page(QStringLiteral("/downloads.html"), signPage(fixture(QStringLiteral("downloads-page.xhtml"))));
+    LoopbackServer::Response downgrade;
+    downgrade.status = 302;
+    downgrade.reason = "Found";
+    downgrade.headers = {{"Location", plain.url(QStringLiteral("/downloads.html")).toLatin1()}};
+    secure->route(QStringLiteral("/old.html"), downgrade);
+    NIMBLite redirected(facts());
+    run(redirected, secure->url(QStringLiteral("/old.html")));
+    EXPECT_EQ(redirected.status(), NIMBLiteStatus::error);
+    EXPECT_TRUE(redirected.errorMessage()->startsWith(QStringLiteral("Error: "))) << redirected.errorMessage()->toStdString();
+    EXPECT_EQ(plain.requestCount(QStringLiteral("/downloads.html")), 0);
+}
+
+TEST(UpdatePreferences, PeriodsFlagsAndTextsReadDefensively)
+{
+    clearUpdatePreferences();
+    const auto settings = platform::preferences();
+    EXPECT_EQ(prefs::checkPeriod(*settings), 604800.0);
+    settings->setValue(prefs::kNextUpdateCheckPeriod, QStringLiteral("soon"));
+    EXPECT_EQ(prefs::checkPeriod(*settings), 604800.0);
+    settings->setValue(prefs::kNextUpdateCheck, QStringLiteral("tomorrow"));
+    EXPECT_FALSE(prefs::date(*settings, prefs::kNextUpdateCheck).has_value());
+
+    EXPECT_EQ(prefs::availableUpdateText(*settings), QStringLiteral("Version Update Info missing"));
+    EXPECT_EQ(prefs::ignoredVersionText(*settings), QStringLiteral("Ignoring version None"));
+    settings->setValue(prefs::kCurrentUpdateInfo, QVariantMap{{prefs::kBuildNumber, 120}});
+    EXPECT_EQ(prefs::availableUpdateText(*settings), QStringLiteral("Version No Display Version"));
+    prefs::ignoreCurrentUpdate(*settings);
+    EXPECT_EQ(prefs::ignoredVersionText(*settings), QStringLiteral("Ignoring version Ignore Info missing"));
+
+    // A build number stored as text is not an integer.
+    EXPECT_FALSE(prefs::integerEntry(QVariantMap{{prefs::kBuildNumber, QStringLiteral("120")}}, prefs::kBuildNumber));
+    EXPECT_EQ(prefs::integerEntry(QVariantMap{{prefs::kBuildNumber, 120}}, prefs::kBuildNumber), 120);
+
+    // Restoring without a skipped version leaves no dictionary behind.
+    settings->remove(prefs::kIgnoreVersionInfo);
+    prefs::restoreIgnoredUpdate(*settings);
+    EXPECT_FALSE(settings->contains(prefs::kCurrentUpdateInfo));
+    clearUpdatePreferences();
 }

@@ -10,6 +10,7 @@
 
 #include <openssl/evp.h>
 #include <openssl/pem.h>
+#include <openssl/x509v3.h>
 
 namespace {
 
@@ -76,6 +77,38 @@ const TestKeyPair &otherKey()
 {
     static const TestKeyPair pair = makeKeyPair(2048);
     return pair;
+}
+
+QByteArray loopbackCertificatePem()
+{
+    EVP_PKEY *key = otherKey().privateKey.get();
+    X509 *certificate = X509_new();
+    X509_set_version(certificate, 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(certificate), 1);
+    X509_gmtime_adj(X509_getm_notBefore(certificate), -3600);
+    X509_gmtime_adj(X509_getm_notAfter(certificate), 24 * 3600);
+    X509_set_pubkey(certificate, key);
+    X509_NAME *name = X509_get_subject_name(certificate);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char *>("127.0.0.1"), -1, -1, 0);
+    X509_set_issuer_name(certificate, name);
+    X509V3_CTX context;
+    X509V3_set_ctx_nodb(&context);
+    X509V3_set_ctx(&context, certificate, certificate, nullptr, nullptr, 0);
+    for (const auto &[nid, value] : {std::pair{NID_subject_alt_name, "IP:127.0.0.1"},
+                                     std::pair{NID_basic_constraints, "critical,CA:TRUE"}}) {
+        X509_EXTENSION *extension = X509V3_EXT_conf_nid(nullptr, &context, nid, value);
+        X509_add_ext(certificate, extension, -1);
+        X509_EXTENSION_free(extension);
+    }
+    X509_sign(certificate, key, EVP_sha256());
+    BIO *out = BIO_new(BIO_s_mem());
+    PEM_write_bio_X509(out, certificate);
+    char *data = nullptr;
+    const long length = BIO_get_mem_data(out, &data);
+    const QByteArray pem(data, static_cast<qsizetype>(length));
+    BIO_free(out);
+    X509_free(certificate);
+    return pem;
 }
 
 QByteArray fixture(const QString &name)

@@ -27,6 +27,10 @@ const TestKeyPair &publisherKey();
 /// A stranger's key.
 const TestKeyPair &otherKey();
 
+/// A self-signed certificate for 127.0.0.1 (PEM) made with the stranger's key,
+/// whose PKCS#8 PEM is otherKey().privatePkcs8Pem.
+QByteArray loopbackCertificatePem();
+
 /// A fixture from tests/data/update.
 QByteArray fixture(const QString &name);
 
