@@ -1,0 +1,399 @@
+#include "backup/backupcontroller.h"
+
+#include "backup/displayformat.h"
+#include "platform/preferences.h"
+#include "platform/volumeejector.h"
+#include "platform/volumemonitor.h"
+#include "platform/volumetable.h"
+#include "volumes/volumevalidator.h"
+
+#include <QLocale>
+
+#include <algorithm>
+
+namespace {
+
+const QString kNoVolumeSelected = QStringLiteral("No volume selected");
+const QString kNotConnected = QStringLiteral("Not connected");
+const QString kVolumeImagePrefix = QStringLiteral("volume/");
+const QString kFileImagePrefix = QStringLiteral("file/");
+
+QString capacityLabel(quint64 bytes)
+{
+    return displayformat::byteCount(bytes) + QStringLiteral(" Capacity");
+}
+
+QString availableLabel(quint64 bytes)
+{
+    return displayformat::byteCount(bytes) + QStringLiteral(" Available");
+}
+
+/// The used share of a volume, within 0...1: a volume reformatted larger
+/// than the capacity recorded for it would otherwise give a negative share,
+/// and an unknown (zero) capacity none at all.
+float usedFraction(quint64 capacity, std::int64_t available)
+{
+    if (capacity == 0) {
+        return 0.0f;
+    }
+    const float fraction = (float(capacity) - float(available)) / float(capacity);
+    return std::clamp(fraction, 0.0f, 1.0f);
+}
+
+} // namespace
+
+BackupController::BackupController(BackupControllerServices services, QObject *parent)
+    : QObject(parent)
+    , m_store(std::move(services.store))
+    , m_volumeTable(*services.volumeTable)
+    , m_volumeMonitor(*services.volumeMonitor)
+    , m_volumeEjector(*services.volumeEjector)
+    , m_iconSource(services.iconSource ? std::move(services.iconSource) : std::make_shared<ThemeIconSource>())
+    , m_outputLine(services.outputLine ? std::move(services.outputLine) : ScriptStore::printLine)
+    , m_clock(services.clock ? std::move(services.clock) : [] { return QDateTime::currentDateTime(); })
+    , m_threads(new BackupThreadListModel(this))
+{
+    m_script = m_store.load();
+    registerVolumeNotifications();
+    makeMissingVolumeIcon();
+    updateVolumeStatus();
+}
+
+BackupController::~BackupController()
+{
+    m_volumeMonitor.disconnect(this);
+}
+
+QString BackupController::volumeIconSource() const
+{
+    return QStringLiteral("image://vellory/") + kVolumeImagePrefix + QString::number(m_volumeIconSerial);
+}
+
+QUrl BackupController::scriptFileURL() const
+{
+    return m_store.fileUrl();
+}
+
+bool BackupController::scriptSave()
+{
+    return m_store.save(m_script);
+}
+
+void BackupController::registerVolumeNotifications()
+{
+    // The monitor lives on this (main) thread, so events arrive here one at a
+    // time, in order, between the controller's other operations.
+    connect(&m_volumeMonitor, &platform::VolumeMonitor::volumeMounted, this, &BackupController::volumeDidMount);
+    connect(&m_volumeMonitor, &platform::VolumeMonitor::volumeUnmounted, this, &BackupController::volumeDidUnmount);
+    connect(&m_volumeMonitor, &platform::VolumeMonitor::volumeRenamed, this, &BackupController::volumeDidRename);
+}
+
+void BackupController::makeMissingVolumeIcon()
+{
+    m_missingVolumeIcon = drawMissingVolumeIcon(m_iconSource->removableDiskIcon(), m_iconSource->offlineBadge());
+}
+
+void BackupController::updateVolumeStatus()
+{
+    if (m_script.volumeUUID.isEmpty()) {
+        setVolumeStatus(VolumeStatusValue::NotSpecified);
+        setVolumeIcon(m_missingVolumeIcon);
+        setVolumeLabelCapacity(kNoVolumeSelected);
+        setVolumeLabelAvailable(kNoVolumeSelected);
+        return;
+    }
+
+    // Absent until a mounted volume says otherwise. The capacity shown is the
+    // one recorded when the volume was chosen; only the free space is current.
+    VolumeStatusValue status = VolumeStatusValue::NotConnected;
+    QImage icon = m_missingVolumeIcon;
+    QString available = kNotConnected;
+    float usage = 0.0f;
+    BackupScript script = m_script;
+
+    for (const platform::MountedVolume &volume : m_volumeTable.volumes()) {
+        if (!isDestinationUuid(volume.uuid)) {
+            continue;
+        }
+        status = VolumeStatusValue::Connected;
+        if (const QImage volumeIcon = m_iconSource->volumeIcon(volume); !volumeIcon.isNull()) {
+            icon = volumeIcon;
+        }
+        if (!volume.localizedName.isEmpty()) {
+            script.volumeName = volume.localizedName;
+        }
+        script.volumePath = volume.mountPath;
+        if (volume.availableBytes) {
+            usage = usedFraction(script.volumeCapacity, *volume.availableBytes);
+            available = availableLabel(quint64(std::max<std::int64_t>(*volume.availableBytes, 0)));
+        }
+    }
+
+    setVolumeStatus(status);
+    setVolumeIcon(icon);
+    setVolumeLabelCapacity(capacityLabel(m_script.volumeCapacity));
+    setVolumeLabelAvailable(available);
+    setVolumeUsage(usage);
+    if (script != m_script) {
+        setScript(script);
+        scriptSave();
+    }
+}
+
+void BackupController::addSourcePath(const QString &path)
+{
+    BackupScript script = m_script;
+    script.sourcePaths.removeAll(path);
+    script.sourcePaths.append(path);
+    setScript(script);
+    scriptSave();
+}
+
+void BackupController::removeSourcePath(const QString &path)
+{
+    BackupScript script = m_script;
+    script.sourcePaths.removeAll(path);
+    setScript(script);
+    scriptSave();
+}
+
+QImage BackupController::icon(const QString &path)
+{
+    if (const auto cached = m_iconCache.constFind(path); cached != m_iconCache.constEnd()) {
+        return *cached;
+    }
+    const QImage image = m_iconSource->fileIcon(path);
+    if (!image.isNull()) {
+        m_iconCache.insert(path, image);
+        return image;
+    }
+    return m_iconSource->unknownItemIcon();
+}
+
+QString BackupController::iconSourceForPath(const QString &path) const
+{
+    return QStringLiteral("image://vellory/") + kFileImagePrefix
+        + QString::fromLatin1(QUrl::toPercentEncoding(path));
+}
+
+QImage BackupController::imageForId(const QString &id)
+{
+    if (id.startsWith(kVolumeImagePrefix)) {
+        // Any serial gives the current icon; the serial only makes views reload.
+        return m_volumeIcon;
+    }
+    if (id.startsWith(kFileImagePrefix)) {
+        return icon(QUrl::fromPercentEncoding(id.mid(kFileImagePrefix.size()).toLatin1()));
+    }
+    return QImage();
+}
+
+void BackupController::startBackup()
+{
+    m_showWindow = !m_showWindow;
+    emit showWindowChanged();
+
+    // The job gets the set as it is now, before the new lastBackup.
+    std::shared_ptr<BackupThread> job = BackupThread::create(m_script, m_volumeIcon);
+    m_threads->prepend(job);
+    job->setStatus(BackupThreadStatusValue::scanning);
+    job->start();
+
+    BackupScript script = m_script;
+    script.lastBackup = QLocale().toString(m_clock(), QLocale::ShortFormat);
+    setScript(script);
+    scriptSave();
+    emit backupStarted(job.get());
+}
+
+bool BackupController::validateVolume(const QUrl &url, QString &errorMessage, QString &itemName)
+{
+    const volumes::VolumeValidation validation = volumes::VolumeValidator(m_volumeTable).validate(url);
+    if (validation.hasItemName()) {
+        itemName = validation.itemName();
+    }
+    if (!validation.isAccepted()) {
+        errorMessage = validation.errorMessage();
+        return false;
+    }
+
+    BackupScript script = m_script;
+    script.volumeName = validation.volumeName();
+    script.volumeUUID = validation.volumeUUID();
+    script.volumePath = validation.volumePath();
+    script.volumeCapacity = quint64(std::max<std::int64_t>(validation.volumeCapacity(), 0));
+    script.volumeDescription = validation.volumeDescription();
+    setScript(script);
+    setVolumeStatus(VolumeStatusValue::Connected);
+    updateVolumeStatus();
+    scriptSave();
+    return true;
+}
+
+bool BackupController::selectVolume(const QUrl &url)
+{
+    QString errorMessage;
+    QString itemName;
+    if (validateVolume(url, errorMessage, itemName)) {
+        return true;
+    }
+    emit volumeRefused(itemName, errorMessage);
+    return false;
+}
+
+void BackupController::clearVolume()
+{
+    BackupScript script = m_script;
+    script.clearVolume();
+    setScript(script);
+    // Labels, icon and usage keep their texts until the next refresh; the
+    // panel shows its placeholder instead of them.
+    setVolumeStatus(VolumeStatusValue::NotSpecified);
+    scriptSave();
+}
+
+void BackupController::ejectVolume()
+{
+    ejectVolume(EjectDone());
+}
+
+void BackupController::ejectVolume(EjectDone done)
+{
+    auto answer = [this, done](const QString &error) {
+        if (done) {
+            QMetaObject::invokeMethod(this, [done, error] { done(error); }, Qt::QueuedConnection);
+        }
+    };
+    if (m_script.volumeUUID.isEmpty()) {
+        answer(QStringLiteral("No volume selected"));
+        return;
+    }
+    // Only the destination itself: another volume now mounted at its old
+    // path is left alone.
+    if (!volumes::volumeCarriesUuid(m_volumeTable, m_script.volumePath, m_script.volumeUUID)) {
+        answer(QStringLiteral("Not connected"));
+        return;
+    }
+    m_volumeEjector.eject(m_script.volumePath, answer);
+}
+
+void BackupController::volumeDidMount(const platform::MountedVolume &volume)
+{
+    // With no destination every volume without a UUID would "match" the
+    // empty UUID and start a backup of nowhere: such events are not ours.
+    if (m_script.volumeUUID.isEmpty() || volume.mountPath.isEmpty()) {
+        return;
+    }
+    if (!isDestinationUuid(volume.uuid)) {
+        return;
+    }
+    printLine(QStringLiteral("We received the mount notification"));
+    updateVolumeStatus();
+    if (platform::boolPreference(QStringLiteral("autoBackupOnConnect"), true)) {
+        startBackup();
+    }
+}
+
+void BackupController::volumeDidUnmount(const platform::MountedVolume &volume)
+{
+    if (volume.mountPath.isEmpty()) {
+        printLine(QStringLiteral("Missing vital Information"));
+        return;
+    }
+    if (volume.mountPath != m_script.volumePath) {
+        return;
+    }
+    printLine(QStringLiteral("We received the unmount notification"));
+    setVolumeStatus(VolumeStatusValue::NotConnected);
+    updateVolumeStatus();
+}
+
+void BackupController::volumeDidRename(const platform::MountedVolume &volume, const QString &oldName)
+{
+    Q_UNUSED(oldName);
+    if (volume.mountPath.isEmpty() || volume.localizedName.isNull()) {
+        printLine(QStringLiteral("Error collecting vital information"));
+        return;
+    }
+    // The event's volume is what the monitor saw; ask the table once more,
+    // as the volume may have gone since.
+    const std::optional<platform::MountedVolume> current = m_volumeTable.volumeAt(volume.mountPath);
+    if (!current) {
+        printLine(QStringLiteral("Failed to get volume resources"));
+        return;
+    }
+    if (m_script.volumeUUID.isEmpty() || !isDestinationUuid(current->uuid)) {
+        return;
+    }
+    printLine(QStringLiteral("We received the rename notification to \"%1\"").arg(volume.localizedName));
+    BackupScript script = m_script;
+    script.volumeName = volume.localizedName;
+    script.volumePath = volume.mountPath;
+    setScript(script);
+    scriptSave();
+}
+
+void BackupController::setScript(const BackupScript &script)
+{
+    if (m_script == script) {
+        return;
+    }
+    m_script = script;
+    emit scriptChanged();
+}
+
+void BackupController::setVolumeStatus(VolumeStatusValue status)
+{
+    if (m_volumeStatus == status) {
+        return;
+    }
+    m_volumeStatus = status;
+    emit volumeStatusChanged();
+}
+
+void BackupController::setVolumeIcon(const QImage &icon)
+{
+    if (m_volumeIcon == icon) {
+        return;
+    }
+    m_volumeIcon = icon;
+    ++m_volumeIconSerial;
+    emit volumeIconChanged();
+}
+
+void BackupController::setVolumeUsage(float usage)
+{
+    if (m_volumeUsage == usage) {
+        return;
+    }
+    m_volumeUsage = usage;
+    emit volumeUsageChanged();
+}
+
+void BackupController::setVolumeLabelCapacity(const QString &label)
+{
+    if (m_volumeLabelCapacity == label) {
+        return;
+    }
+    m_volumeLabelCapacity = label;
+    emit volumeLabelCapacityChanged();
+}
+
+void BackupController::setVolumeLabelAvailable(const QString &label)
+{
+    if (m_volumeLabelAvailable == label) {
+        return;
+    }
+    m_volumeLabelAvailable = label;
+    emit volumeLabelAvailableChanged();
+}
+
+bool BackupController::isDestinationUuid(const QString &uuid) const
+{
+    return !m_script.volumeUUID.isEmpty() && uuid.compare(m_script.volumeUUID, Qt::CaseInsensitive) == 0;
+}
+
+void BackupController::printLine(const QString &line) const
+{
+    m_outputLine(line);
+}

@@ -1,0 +1,209 @@
+#pragma once
+
+#include "backup/backupscript.h"
+#include "backup/backupthreadlistmodel.h"
+#include "backup/iconsource.h"
+#include "backup/scriptstore.h"
+#include "platform/mountedvolume.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QImage>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <QtQml/qqmlregistration.h>
+
+#include <functional>
+#include <memory>
+
+namespace platform {
+class VolumeEjector;
+class VolumeMonitor;
+class VolumeTable;
+} // namespace platform
+
+/// What the controller works with, handed in by whoever makes it: the
+/// application and vellory-cli pass this machine's (SystemVolumeServices),
+/// tests pass fakes. The table, monitor and ejector must outlive the
+/// controller.
+struct BackupControllerServices
+{
+    ScriptStore store;
+    const platform::VolumeTable *volumeTable = nullptr;
+    platform::VolumeMonitor *volumeMonitor = nullptr;
+    platform::VolumeEjector *volumeEjector = nullptr;
+    /// Null: icons from the desktop's icon theme.
+    std::shared_ptr<const IconSource> iconSource;
+    /// Receives the controller's standard-output lines (null: standard output).
+    std::function<void(const QString &line)> outputLine;
+    /// The time stamped as the last backup (null: the current time).
+    std::function<QDateTime()> clock;
+};
+
+/// The one observable object behind the main window. It owns the backup set
+/// (loaded from and saved to its store after every change), publishes the
+/// state of the destination volume, keeps the list of backup jobs, starts
+/// backups, accepts or refuses an offered destination, and follows the
+/// destination as it is mounted, unmounted and renamed (starting a backup on
+/// connect when "autoBackupOnConnect" is on). Lives on the main thread; every
+/// operation is called there.
+///
+/// Pictures reach QML through an image provider named "vellory" that the
+/// front-end registers and that answers with imageForId(): `volumeIconSource`
+/// ("image://vellory/volume/N", a new N for every new icon) and
+/// iconSourceForPath() ("image://vellory/file/<percent-encoded path>").
+class BackupController : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The application makes the one backup controller.")
+
+    Q_PROPERTY(BackupScript script READ script NOTIFY scriptChanged)
+    Q_PROPERTY(QStringList sourcePaths READ sourcePaths NOTIFY scriptChanged)
+    Q_PROPERTY(QString volumeName READ volumeName NOTIFY scriptChanged)
+    Q_PROPERTY(QString volumeDescription READ volumeDescription NOTIFY scriptChanged)
+    Q_PROPERTY(QString volumeUUID READ volumeUUID NOTIFY scriptChanged)
+    Q_PROPERTY(QString volumePath READ volumePath NOTIFY scriptChanged)
+    Q_PROPERTY(QString lastBackup READ lastBackup NOTIFY scriptChanged)
+    Q_PROPERTY(VolumeStatusValue volumeStatus READ volumeStatus NOTIFY volumeStatusChanged)
+    Q_PROPERTY(QImage volumeIcon READ volumeIcon NOTIFY volumeIconChanged)
+    Q_PROPERTY(QString volumeIconSource READ volumeIconSource NOTIFY volumeIconChanged)
+    Q_PROPERTY(float volumeUsage READ volumeUsage NOTIFY volumeUsageChanged)
+    Q_PROPERTY(QString volumeLabelCapacity READ volumeLabelCapacity NOTIFY volumeLabelCapacityChanged)
+    Q_PROPERTY(QString volumeLabelAvailable READ volumeLabelAvailable NOTIFY volumeLabelAvailableChanged)
+    Q_PROPERTY(bool showWindow READ showWindow NOTIFY showWindowChanged)
+    Q_PROPERTY(BackupThreadListModel *threads READ threads CONSTANT)
+
+public:
+    enum class VolumeStatusValue { NotSpecified, NotConnected, Connected };
+    Q_ENUM(VolumeStatusValue)
+
+    using EjectDone = std::function<void(const QString &error)>;
+
+    /// Loads the set, follows the monitor's volume events, draws the
+    /// missing-volume icon and works out the destination's state. Starting
+    /// the monitor is left to its owner.
+    explicit BackupController(BackupControllerServices services, QObject *parent = nullptr);
+    ~BackupController() override;
+
+    [[nodiscard]] const BackupScript &script() const { return m_script; }
+    [[nodiscard]] QStringList sourcePaths() const { return m_script.sourcePaths; }
+    [[nodiscard]] QString volumeName() const { return m_script.volumeName; }
+    [[nodiscard]] QString volumeDescription() const { return m_script.volumeDescription; }
+    [[nodiscard]] QString volumeUUID() const { return m_script.volumeUUID; }
+    [[nodiscard]] QString volumePath() const { return m_script.volumePath; }
+    [[nodiscard]] QString lastBackup() const { return m_script.lastBackup; }
+    [[nodiscard]] VolumeStatusValue volumeStatus() const { return m_volumeStatus; }
+    [[nodiscard]] QImage volumeIcon() const { return m_volumeIcon; }
+    [[nodiscard]] QString volumeIconSource() const;
+    [[nodiscard]] float volumeUsage() const { return m_volumeUsage; }
+    [[nodiscard]] QString volumeLabelCapacity() const { return m_volumeLabelCapacity; }
+    [[nodiscard]] QString volumeLabelAvailable() const { return m_volumeLabelAvailable; }
+    [[nodiscard]] bool showWindow() const { return m_showWindow; }
+    [[nodiscard]] BackupThreadListModel *threads() const { return m_threads; }
+    [[nodiscard]] QImage missingVolumeIcon() const { return m_missingVolumeIcon; }
+    [[nodiscard]] const ScriptStore &store() const { return m_store; }
+
+    // The store.
+    /// The store file's location (its folder is made when missing).
+    [[nodiscard]] QUrl scriptFileURL() const;
+    /// Writes the set to the store; trouble is one "scriptSave() ..." line.
+    bool scriptSave();
+
+    /// Works out status, icon, usage and the two labels from the set and the
+    /// mounted volumes; takes over a new name or mount path of the
+    /// destination (and saves it).
+    void updateVolumeStatus();
+
+    // Sources.
+    /// Adds `path` at the end of the sources (moving it there when listed).
+    Q_INVOKABLE void addSourcePath(const QString &path);
+    /// Removes every occurrence of `path` from the sources.
+    Q_INVOKABLE void removeSourcePath(const QString &path);
+    /// The display icon of a source item; cached once found, else the
+    /// unknown-item icon (not cached, so it is asked again next time).
+    [[nodiscard]] QImage icon(const QString &path);
+    /// icon(path) as an image URL for QML.
+    Q_INVOKABLE QString iconSourceForPath(const QString &path) const;
+    /// The picture behind an "image://vellory/ID" URL ("volume/N",
+    /// "file/<percent-encoded path>"); null for an unknown ID.
+    Q_INVOKABLE QImage imageForId(const QString &id);
+
+    /// Starts a backup job of the set: flips showWindow, puts the job first
+    /// in `threads` (backupStarted tells of it), starts it and stamps the
+    /// set's lastBackup. No check is made that the destination is there: a
+    /// job without its volume fails inside the job.
+    Q_INVOKABLE void startBackup();
+
+    // The destination.
+    /// Decides whether the item at `url` can be the destination; if so,
+    /// records it in the set (keeping sources and lastBackup), refreshes the
+    /// state and saves. On refusal sets `errorMessage` and, when the item
+    /// could be looked at, `itemName`; the set stays as it was.
+    bool validateVolume(const QUrl &url, QString &errorMessage, QString &itemName);
+    /// validateVolume() for the volume panel: a refusal emits volumeRefused.
+    Q_INVOKABLE bool selectVolume(const QUrl &url);
+    /// Forgets the destination ("Remove Volume"): status NotSpecified, saved.
+    Q_INVOKABLE void clearVolume();
+    /// Unmounts and ejects the destination. Nothing is done when no
+    /// destination is set or the volume at its path is not the destination.
+    Q_INVOKABLE void ejectVolume();
+    /// As above; `done` gets the outcome (empty text: ejected) on the main
+    /// thread, also when nothing could be tried.
+    void ejectVolume(EjectDone done);
+
+    // Volume events (connected to the monitor; public for the tests).
+    void volumeDidMount(const platform::MountedVolume &volume);
+    void volumeDidUnmount(const platform::MountedVolume &volume);
+    void volumeDidRename(const platform::MountedVolume &volume, const QString &oldName);
+
+signals:
+    void scriptChanged();
+    void volumeStatusChanged();
+    void volumeIconChanged();
+    void volumeUsageChanged();
+    void volumeLabelCapacityChanged();
+    void volumeLabelAvailableChanged();
+    void showWindowChanged();
+    /// An offered destination was refused: the alert's item name (null when
+    /// unknown) and sentence.
+    void volumeRefused(const QString &itemName, const QString &errorMessage);
+    /// A backup job was started (by the button, by a mount or from code).
+    void backupStarted(BackupThread *job);
+
+private:
+    void registerVolumeNotifications();
+    void makeMissingVolumeIcon();
+    void setScript(const BackupScript &script);
+    void setVolumeStatus(VolumeStatusValue status);
+    void setVolumeIcon(const QImage &icon);
+    void setVolumeUsage(float usage);
+    void setVolumeLabelCapacity(const QString &label);
+    void setVolumeLabelAvailable(const QString &label);
+    [[nodiscard]] bool isDestinationUuid(const QString &uuid) const;
+    void printLine(const QString &line) const;
+
+    ScriptStore m_store;
+    const platform::VolumeTable &m_volumeTable;
+    platform::VolumeMonitor &m_volumeMonitor;
+    platform::VolumeEjector &m_volumeEjector;
+    std::shared_ptr<const IconSource> m_iconSource;
+    std::function<void(const QString &)> m_outputLine;
+    std::function<QDateTime()> m_clock;
+
+    BackupScript m_script;
+    VolumeStatusValue m_volumeStatus = VolumeStatusValue::NotSpecified;
+    QImage m_volumeIcon;
+    quint64 m_volumeIconSerial = 0;
+    float m_volumeUsage = 0;
+    QString m_volumeLabelCapacity;
+    QString m_volumeLabelAvailable;
+    QImage m_missingVolumeIcon;
+    bool m_showWindow = false;
+    BackupThreadListModel *m_threads;
+    QHash<QString, QImage> m_iconCache;
+};
+
+using VolumeStatusValue = BackupController::VolumeStatusValue;

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "backup/backupthread.h"
+
+#include <QAbstractListModel>
+#include <QList>
+#include <QString>
+#include <QtQml/qqmlregistration.h>
+
+#include <memory>
+
+/// The backup jobs of this run of the program, newest first, one row per job,
+/// keyed by the job's id: what the Backups window lists and where a log
+/// window finds its job. Rows follow their job's changes.
+///
+/// A job taken out of the list (its row closed) is kept alive, so that a log
+/// window still showing it keeps a valid object.
+class BackupThreadListModel : public QAbstractListModel
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The job list belongs to the backup controller.")
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+
+public:
+    enum Role {
+        JobRole = Qt::UserRole + 1, ///< the BackupThread itself
+        IdRole,
+        TitleRole,
+        MessageRole,
+        ProgressRole,
+        StatusRole,
+        IsRunningRole,
+    };
+    Q_ENUM(Role)
+
+    explicit BackupThreadListModel(QObject *parent = nullptr);
+    ~BackupThreadListModel() override;
+
+    [[nodiscard]] int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    [[nodiscard]] QVariant data(const QModelIndex &index, int role) const override;
+    [[nodiscard]] QHash<int, QByteArray> roleNames() const override;
+
+    [[nodiscard]] int count() const { return int(m_jobs.size()); }
+    /// The jobs, newest first.
+    [[nodiscard]] const QList<std::shared_ptr<BackupThread>> &jobs() const { return m_jobs; }
+    [[nodiscard]] std::shared_ptr<BackupThread> jobAt(int row) const;
+    /// The first listed job with `id`, or none.
+    [[nodiscard]] std::shared_ptr<BackupThread> findJob(const QString &id) const;
+
+    /// Puts `job` at the top of the list.
+    void prepend(std::shared_ptr<BackupThread> job);
+
+    /// The first listed job with `id`, or null (for views).
+    Q_INVOKABLE BackupThread *jobById(const QString &id) const;
+    /// The first listed job with `id`, or the placeholder job (one, made on
+    /// first use) when there is none: what a log window shows.
+    Q_INVOKABLE BackupThread *jobOrPlaceholder(const QString &id);
+    /// Removes every job with `id` from the list, keeping the order of the
+    /// rest; a run still finishing is not stopped. The " Close " button.
+    Q_INVOKABLE void removeJob(const QString &id);
+
+signals:
+    void countChanged();
+    /// A job was put at the top of the list.
+    void jobAdded(BackupThread *job);
+
+private:
+    void follow(BackupThread *job);
+    void rowChanged(BackupThread *job, const QList<int> &roles);
+
+    QList<std::shared_ptr<BackupThread>> m_jobs;
+    QList<std::shared_ptr<BackupThread>> m_removed;
+    std::shared_ptr<BackupThread> m_placeholder;
+};
