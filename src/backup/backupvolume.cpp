@@ -43,3 +43,8 @@ bool BackupVolume::isVolumeRoot(const platform::FileAttributes &folder) const
 {
     return m_fd.isValid() && folder.device == m_root.device && folder.inode == m_root.inode;
 }
+
+std::int64_t BackupVolume::availableBytes() const
+{
+    return m_fd.isValid() ? platform::availableBytes(m_fd.get()) : -1;
+}

@@ -30,6 +30,9 @@ public:
     /// Largest file the volume's file system can hold.
     [[nodiscard]] std::int64_t maximumFileSize() const { return m_maximumFileSize; }
 
+    /// Free bytes on the volume now, or -1 when unknown.
+    [[nodiscard]] std::int64_t availableBytes() const;
+
     /// Lets go of the volume, so that it can be ejected.
     void close() { m_fd.reset(); }
 

@@ -135,6 +135,11 @@ QString PlanCopier::describeFailure(std::size_t index, const platform::CopyResul
 {
     using platform::CopyStage;
     const CopyPlan::Entry &entry = m_plan.entry(index);
+    // Some FAT drivers report a full volume as "operation not permitted".
+    auto isFull = [this](std::int64_t needed) {
+        const std::int64_t available = m_volume.availableBytes();
+        return available >= 0 && available < std::max<std::int64_t>(needed, 1);
+    };
     const CopyFileType paths = m_plan.describe(index, m_volume.nativePath());
     QString reason;
     switch (result.stage) {
@@ -180,6 +185,8 @@ QString PlanCopier::describeFailure(std::size_t index, const platform::CopyResul
         } else if (result.stage == CopyStage::SetTimes) {
             reason = QStringLiteral("its modification time could not be kept on the volume (%1)")
                          .arg(platform::describeFileError(result.error));
+        } else if (result.stage == CopyStage::Write && result.error != ENOSPC && isFull(entry.size)) {
+            reason = platform::describeFileError(ENOSPC);
         } else {
             reason = platform::describeFileError(result.error);
         }

@@ -7,6 +7,7 @@
 #include <limits>
 #include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/vfs.h>
 
 namespace platform {
@@ -60,6 +61,15 @@ std::int64_t maximumFileSize(int fd)
         }
     }
     return std::numeric_limits<std::int64_t>::max();
+}
+
+std::int64_t availableBytes(int fd)
+{
+    struct statvfs info {};
+    if (fstatvfs(fd, &info) != 0) {
+        return -1;
+    }
+    return std::int64_t(info.f_bavail) * std::int64_t(info.f_frsize);
 }
 
 } // namespace platform

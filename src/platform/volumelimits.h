@@ -10,4 +10,9 @@ namespace platform {
 /// after writing gigabytes.
 [[nodiscard]] std::int64_t maximumFileSize(int fd);
 
+/// Free bytes available to this user on the file system holding `fd`, or -1
+/// when unknown. Some drivers answer a full volume with EPERM or EIO; this
+/// tells the person what really happened.
+[[nodiscard]] std::int64_t availableBytes(int fd);
+
 } // namespace platform

@@ -1,0 +1,148 @@
+#pragma once
+
+#include "backup/backupcontroller.h"
+#include "backup/iconsource.h"
+#include "backup/scriptstore.h"
+#include "jobtesting.h"
+#include "platform/fakevolumemonitor.h"
+#include "platform/fakevolumetable.h"
+#include "platform/preferences.h"
+#include "platform/volumeejector.h"
+
+#include <QColor>
+#include <QFile>
+#include <QImage>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <map>
+#include <memory>
+
+// Icons of plain colours, so that tests can tell them apart; files listed
+// in `unknownFiles` have none. Counts what it is asked.
+class FakeIconSource : public IconSource
+{
+public:
+    static QImage solid(QColor colour, int size = 64)
+    {
+        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(colour);
+        return image;
+    }
+
+    QImage fileIcon(const QString &path) const override
+    {
+        ++fileRequests[path];
+        return unknownFiles.contains(path) ? QImage() : solid(Qt::green);
+    }
+    QImage volumeIcon(const platform::MountedVolume &) const override
+    {
+        return volumeIconMissing ? QImage() : solid(Qt::blue);
+    }
+    QImage removableDiskIcon() const override { return solid(Qt::red); }
+    QImage offlineBadge() const override { return solid(Qt::white); }
+    QImage unknownItemIcon() const override { return solid(Qt::yellow); }
+
+    QStringList unknownFiles;
+    bool volumeIconMissing = false;
+    mutable std::map<QString, int> fileRequests;
+};
+
+// A fake stick as the table reports it.
+inline platform::MountedVolume fakeStick(const QString &uuid, const QString &name, const QString &path,
+                                         std::int64_t total = 8'000'000'000, std::int64_t available = 6'000'000'000)
+{
+    platform::MountedVolume volume;
+    volume.uuid = uuid;
+    volume.label = name;
+    volume.localizedName = name;
+    volume.mountPath = path;
+    volume.device = QStringLiteral("/dev/sdz1");
+    volume.fileSystemType = QStringLiteral("exfat");
+    volume.totalBytes = total;
+    volume.availableBytes = available;
+    volume.readable = true;
+    volume.writable = true;
+    volume.browsable = true;
+    volume.deviceModel = QStringLiteral("Cruzer Blade");
+    volume.deviceProtocol = QStringLiteral("USB");
+    return volume;
+}
+
+// A controller over fake volumes, a private store and recorded output.
+// Make the controller with start() after arranging the table and store.
+class ControllerFixture
+{
+public:
+    ControllerFixture()
+        : monitor(table)
+        , ejector(&monitor)
+        , icons(std::make_shared<FakeIconSource>())
+    {
+        // Preferences live in the test run's private configuration folder.
+        platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
+        // Jobs started here must never try to eject anything of this machine.
+        platform::preferences()->setValue(QStringLiteral("autoEjectOnComplete"), false);
+    }
+
+    ~ControllerFixture()
+    {
+        controller.reset();
+        platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
+        platform::preferences()->remove(QStringLiteral("autoEjectOnComplete"));
+    }
+
+    [[nodiscard]] ScriptStore store() const
+    {
+        return ScriptStore(dataDir.path(), [this](const QString &line) { storeLines.append(line); });
+    }
+
+    BackupController &start()
+    {
+        BackupControllerServices services;
+        services.store = store();
+        services.volumeTable = &table;
+        services.volumeMonitor = &monitor;
+        services.volumeEjector = &ejector;
+        services.iconSource = icons;
+        services.outputLine = [this](const QString &line) { output.append(line); };
+        services.clock = [this] { return now; };
+        controller = std::make_unique<BackupController>(std::move(services));
+        return *controller;
+    }
+
+    // The set as it is in the store file now; a default set when there is none.
+    [[nodiscard]] BackupScript stored() const
+    {
+        const auto read = store().read();
+        return read.script.value_or(BackupScript());
+    }
+    [[nodiscard]] bool storeFileExists() const { return QFile::exists(store().filePath()); }
+
+    void storeSet(const BackupScript &script) { ASSERT_TRUE(store().save(script)); }
+
+    QTemporaryDir dataDir;
+    platform::FakeVolumeTable table;
+    platform::FakeVolumeMonitor monitor;
+    platform::FakeVolumeEjector ejector;
+    std::shared_ptr<FakeIconSource> icons;
+    QDateTime now = QDateTime(QDate(2024, 3, 9), QTime(14, 30));
+    mutable QStringList storeLines;
+    QStringList output;
+    std::unique_ptr<BackupController> controller;
+};
+
+// A set naming a destination, as a successful choice leaves it.
+inline BackupScript setWithDestination(const QString &uuid, const QString &name, const QString &path,
+                                       quint64 capacity = 8'000'000'000)
+{
+    BackupScript script;
+    script.sourcePaths = {QStringLiteral("/home/ann/Notes")};
+    script.volumeUUID = uuid;
+    script.volumeName = name;
+    script.volumePath = path;
+    script.volumeCapacity = capacity;
+    script.volumeDescription = QStringLiteral("Cruzer Blade, USB");
+    script.lastBackup = QStringLiteral("3/1/24, 9:00 AM");
+    return script;
+}

@@ -1,0 +1,156 @@
+#pragma once
+
+#include "backup/backupthread.h"
+#include "jobtesting.h"
+#include "loopvolume.h"
+#include "platform/computername.h"
+#include "platform/preferences.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// What a finished job showed.
+struct RunOutcome
+{
+    QStringList messages; // log lines after the first, time stamps removed
+    BackupThreadStatusValue status = BackupThreadStatusValue::awaiting;
+    quint64 errors = 0;
+    float progress = 0;
+    bool finished = false;
+
+    [[nodiscard]] QStringList errorLines() const
+    {
+        return messages.filter(QRegularExpression(QStringLiteral("^Error: ")));
+    }
+};
+
+// Starts a job as the controller does and waits for its run to end.
+// `whileRunning` is called on the main thread for each applied change.
+inline RunOutcome runJob(const BackupScript &script,
+                         const std::function<void(BackupThread &)> &whileRunning = {})
+{
+    const auto job = BackupThread::create(script, QImage());
+    RunOutcome outcome;
+    QObject::connect(job.get(), &BackupThread::runFinished, [&] { outcome.finished = true; });
+    if (whileRunning) {
+        auto poke = [&] { whileRunning(*job); };
+        QObject::connect(job.get(), &BackupThread::progressValueChanged, poke);
+        QObject::connect(job.get(), &BackupThread::logLineAppended, poke);
+    }
+    job->setStatus(BackupThreadStatusValue::scanning);
+    job->start();
+    if (!waitUntil([&] { return outcome.finished; }, 180000)) {
+        ADD_FAILURE() << "the run did not finish";
+        return outcome;
+    }
+    for (const QString &line : job->log().mid(1)) {
+        outcome.messages << line.mid(11);
+    }
+    outcome.status = job->status();
+    outcome.errors = job->errorCount();
+    outcome.progress = job->progressValue();
+    return outcome;
+}
+
+// A source tree in a temporary folder, with raw-byte helpers for names
+// that are not UTF-8.
+class SourceTree
+{
+public:
+    [[nodiscard]] QString path() const { return m_dir.path(); }
+    [[nodiscard]] QString filePath(const QString &relative) const { return m_dir.path() + QLatin1Char('/') + relative; }
+
+    QString write(const QString &relative, const QByteArray &content, qint64 secondsAgo = 3600) const
+    {
+        const QString full = filePath(relative);
+        QDir().mkpath(QFileInfo(full).path());
+        QFile file(full);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << full.toStdString();
+        file.write(content);
+        file.close();
+        setAge(full, secondsAgo);
+        return full;
+    }
+
+    static void setAge(const QString &path, double secondsAgo)
+    {
+        timespec now {};
+        clock_gettime(CLOCK_REALTIME, &now);
+        setTime(QFile::encodeName(path), double(now.tv_sec) - secondsAgo);
+    }
+
+    static void setTime(const QByteArray &path, double seconds)
+    {
+        timespec times[2] {};
+        times[0].tv_sec = time_t(seconds);
+        times[0].tv_nsec = long((seconds - double(times[0].tv_sec)) * 1e9);
+        times[1] = times[0];
+        EXPECT_EQ(utimensat(AT_FDCWD, path.constData(), times, AT_SYMLINK_NOFOLLOW), 0) << path.toStdString();
+    }
+
+    static timespec modificationTime(const QByteArray &path)
+    {
+        struct stat info {};
+        lstat(path.constData(), &info);
+        return info.st_mtim;
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Where the copy of `sourceFile` goes on `volumePath`.
+inline QString targetOf(const QString &volumePath, const QString &sourceFile)
+{
+    return volumePath + QStringLiteral("/Vellory/") + platform::computerName() + sourceFile;
+}
+
+// Every item below `folder`, hidden ones included, as relative paths.
+inline QStringList treeOf(const QString &folder)
+{
+    QStringList items;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        items << it.next().mid(folder.size() + 1);
+    }
+    items.sort();
+    return items;
+}
+
+inline QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// A backup set for a volume, with the eject at the close off unless asked.
+inline BackupScript scriptFor(const QString &volumePath, const QStringList &sources, const QString &name = QStringLiteral("STICK"))
+{
+    BackupScript script;
+    script.volumeName = name;
+    script.volumeUUID = QStringLiteral("TEST-UUID");
+    script.volumePath = volumePath;
+    script.sourcePaths = sources;
+    return script;
+}
+
+inline void setAutoEject(bool on)
+{
+    platform::preferences()->setValue(QStringLiteral("autoEjectOnComplete"), on);
+}
+
+#define SKIP_WITHOUT(volume)                                                                                           \
+    if (!(volume).isMounted()) {                                                                                       \
+        GTEST_SKIP() << (volume).skipReason().toStdString();                                                          \
+    }

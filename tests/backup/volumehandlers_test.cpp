@@ -1,0 +1,230 @@
+// The controller's answers to volume events, driven through the fake
+// monitor: mount (with automatic backup), unmount and rename, and what each
+// prints.
+#include "controllertesting.h"
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kUuid = QStringLiteral("5E1F-0A2B");
+const QString kPath = QStringLiteral("/media/ann/STICK");
+
+} // namespace
+
+// --- Mount ------------------------------------------------------------------------
+
+TEST(VolumeDidMount, TheDestinationStartsABackupWhenTheKeyWasNeverWritten)
+{
+    ControllerFixture f;
+    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
+    BackupController &controller = f.start();
+    ASSERT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
+    QSignalSpy window(&controller, &BackupController::showWindowChanged);
+
+    // Mounted somewhere new: recognised by its UUID, its path taken over.
+    f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), QStringLiteral("/media/ann/STICK1")));
+    EXPECT_EQ(f.output, QStringList{QStringLiteral("We received the mount notification")});
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
+    EXPECT_EQ(f.stored().volumePath, QStringLiteral("/media/ann/STICK1"));
+    ASSERT_EQ(controller.threads()->count(), 1);
+    EXPECT_EQ(window.size(), 1);
+    // The job was made after the refresh, so it goes to the new path.
+    EXPECT_EQ(controller.threads()->jobAt(0)->script().volumePath, QStringLiteral("/media/ann/STICK1"));
+    EXPECT_EQ(controller.lastBackup(), QLocale().toString(f.now, QLocale::ShortFormat));
+
+    // Plugged in again while that job may still run: a second job.
+    ASSERT_TRUE(f.monitor.unmount(QStringLiteral("/media/ann/STICK1")));
+    f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), QStringLiteral("/media/ann/STICK1")));
+    EXPECT_EQ(controller.threads()->count(), 2);
+    EXPECT_EQ(window.size(), 2);
+}
+
+TEST(VolumeDidMount, WithAutomaticBackupOffOnlyRefreshes)
+{
+    ControllerFixture f;
+    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000));
+    BackupController &controller = f.start();
+    QSignalSpy window(&controller, &BackupController::showWindowChanged);
+
+    f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000, 4'000'000'000));
+    EXPECT_EQ(f.output, QStringList{QStringLiteral("We received the mount notification")});
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
+    EXPECT_EQ(controller.volumeLabelAvailable(), QStringLiteral("4 GB Available"));
+    EXPECT_FLOAT_EQ(controller.volumeUsage(), 0.5f);
+    EXPECT_NE(controller.volumeIcon(), controller.missingVolumeIcon());
+    EXPECT_EQ(controller.threads()->count(), 0);
+    EXPECT_EQ(window.size(), 0);
+    EXPECT_EQ(controller.lastBackup(), QStringLiteral("3/1/24, 9:00 AM"));
+
+    // Switched on again (true, not merely absent): the next mount backs up.
+    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), true);
+    ASSERT_TRUE(f.monitor.unmount(kPath));
+    f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
+    EXPECT_EQ(controller.threads()->count(), 1);
+}
+
+TEST(VolumeDidMount, AnotherVolumeChangesNothingAndPrintsNothing)
+{
+    ControllerFixture f;
+    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
+    BackupController &controller = f.start();
+    const BackupScript before = controller.script();
+    QSignalSpy status(&controller, &BackupController::volumeStatusChanged);
+    QSignalSpy script(&controller, &BackupController::scriptChanged);
+
+    f.monitor.mount(fakeStick(QStringLiteral("0000-1111"), QStringLiteral("STICK"), kPath));
+    f.monitor.mount(fakeStick(QString(), QStringLiteral("NOID"), QStringLiteral("/media/ann/NOID")));
+    EXPECT_TRUE(f.output.isEmpty());
+    EXPECT_EQ(controller.threads()->count(), 0);
+    EXPECT_EQ(status.size(), 0);
+    EXPECT_EQ(script.size(), 0);
+    EXPECT_EQ(controller.script(), before);
+}
+
+TEST(VolumeDidMount, WithoutADestinationAVolumeWithoutUuidStartsNothing)
+{
+    ControllerFixture f;
+    BackupController &controller = f.start();
+    ASSERT_EQ(controller.volumeStatus(), VolumeStatusValue::NotSpecified);
+
+    f.monitor.mount(fakeStick(QString(), QStringLiteral("NOID"), QStringLiteral("/media/ann/NOID")));
+    ASSERT_TRUE(f.monitor.relabel(QStringLiteral("/media/ann/NOID"), QStringLiteral("RENAMED")));
+    EXPECT_TRUE(f.output.isEmpty());
+    EXPECT_EQ(controller.threads()->count(), 0);
+    EXPECT_TRUE(controller.volumeName().isEmpty());
+    EXPECT_TRUE(controller.volumePath().isEmpty());
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotSpecified);
+    EXPECT_FALSE(f.storeFileExists());
+}
+
+// --- Unmount ----------------------------------------------------------------------
+
+TEST(VolumeDidUnmount, TheDestinationTurnsNotConnectedWhileItsJobGoesOn)
+{
+    ControllerFixture f;
+    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000));
+    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000, 2'000'000'000));
+    BackupController &controller = f.start();
+    controller.startBackup();
+    const std::shared_ptr<BackupThread> job = controller.threads()->jobAt(0);
+    f.output.clear();
+
+    ASSERT_TRUE(f.monitor.unmount(kPath));
+    EXPECT_EQ(f.output, QStringList{QStringLiteral("We received the unmount notification")});
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
+    EXPECT_EQ(controller.volumeLabelAvailable(), QStringLiteral("Not connected"));
+    EXPECT_EQ(controller.volumeLabelCapacity(), QStringLiteral("8 GB Capacity"));
+    EXPECT_EQ(controller.volumeUsage(), 0.0f);
+    EXPECT_EQ(controller.volumeIcon(), controller.missingVolumeIcon());
+    // The job is not told; it runs to its own end.
+    ASSERT_TRUE(waitUntil([&] { return job->status() == BackupThreadStatusValue::completed; }));
+    EXPECT_EQ(controller.threads()->count(), 1);
+}
+
+TEST(VolumeDidUnmount, OtherVolumesAreIgnoredAndAnEventWithoutPathIsReported)
+{
+    ControllerFixture f;
+    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
+    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
+    f.table.mount(fakeStick(QStringLiteral("0000-1111"), QStringLiteral("OTHER"), QStringLiteral("/media/ann/OTHER")));
+    BackupController &controller = f.start();
+
+    ASSERT_TRUE(f.monitor.unmount(QStringLiteral("/media/ann/OTHER")));
+    EXPECT_TRUE(f.output.isEmpty());
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
+
+    controller.volumeDidUnmount(platform::MountedVolume());
+    EXPECT_EQ(f.output, QStringList{QStringLiteral("Missing vital Information")});
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
+}
+
+// --- Rename -----------------------------------------------------------------------
+
+TEST(VolumeDidRename, TheDestinationsNewNameIsSavedWithoutChangingItsStatus)
+{
+    ControllerFixture f;
+    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
+    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
+    BackupController &controller = f.start();
+    QSignalSpy status(&controller, &BackupController::volumeStatusChanged);
+
+    ASSERT_TRUE(f.monitor.relabel(kPath, QStringLiteral("Ann's \"Backup\"")));
+    EXPECT_EQ(f.output, QStringList{QStringLiteral("We received the rename notification to \"Ann's \"Backup\"\"")});
+    EXPECT_EQ(controller.volumeName(), QStringLiteral("Ann's \"Backup\""));
+    EXPECT_EQ(f.stored().volumeName, QStringLiteral("Ann's \"Backup\""));
+    EXPECT_EQ(f.stored().volumePath, kPath);
+    EXPECT_EQ(status.size(), 0);
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
+}
+
+TEST(VolumeDidRename, OtherVolumesAndIncompleteEventsChangeNothing)
+{
+    ControllerFixture f;
+    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
+    f.table.mount(fakeStick(QStringLiteral("0000-1111"), QStringLiteral("OTHER"), QStringLiteral("/media/ann/OTHER")));
+    BackupController &controller = f.start();
+    const BackupScript before = controller.script();
+
+    ASSERT_TRUE(f.monitor.relabel(QStringLiteral("/media/ann/OTHER"), QStringLiteral("STICK")));
+    EXPECT_TRUE(f.output.isEmpty());
+
+    platform::MountedVolume noPath = fakeStick(kUuid, QStringLiteral("NEW"), QString());
+    controller.volumeDidRename(noPath, QStringLiteral("STICK"));
+    platform::MountedVolume noName = fakeStick(kUuid, QString(), kPath);
+    noName.localizedName = QString();
+    controller.volumeDidRename(noName, QStringLiteral("STICK"));
+    // The destination's event arrives after it has gone again.
+    controller.volumeDidRename(fakeStick(kUuid, QStringLiteral("NEW"), kPath), QStringLiteral("STICK"));
+    EXPECT_EQ(f.output, QStringList({QStringLiteral("Error collecting vital information"),
+                                     QStringLiteral("Error collecting vital information"),
+                                     QStringLiteral("Failed to get volume resources")}));
+    EXPECT_EQ(controller.script(), before);
+    EXPECT_EQ(f.stored(), BackupScript(before)) << "the store was written";
+}
+
+// --- The job list -------------------------------------------------------------------
+
+TEST(BackupThreadListModel, RowsFollowTheirJobsAndClosingDropsEveryCopyOfAnId)
+{
+    BackupThreadListModel model;
+    const auto older = BackupThread::create(BackupScript(), QImage());
+    const auto newer = BackupThread::create(BackupScript(), QImage());
+    model.prepend(older);
+    model.prepend(newer);
+    ASSERT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.data(model.index(0), BackupThreadListModel::IdRole).toString(), newer->id());
+    EXPECT_EQ(model.jobById(older->id()), older.get());
+    EXPECT_EQ(model.jobById(QStringLiteral("nope")), nullptr);
+
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    older->setStatus(BackupThreadStatusValue::scanning);
+    ASSERT_TRUE(waitUntil([&] { return !changed.isEmpty(); }));
+    EXPECT_EQ(changed.first().at(0).toModelIndex().row(), 1);
+    EXPECT_TRUE(model.data(model.index(1), BackupThreadListModel::IsRunningRole).toBool());
+    EXPECT_FALSE(model.data(model.index(0), BackupThreadListModel::IsRunningRole).toBool());
+
+    model.removeJob(older->id());
+    EXPECT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(model.jobAt(0), newer);
+    // A log window's job that is no longer listed becomes the placeholder,
+    // always the same one.
+    BackupThread *placeholder = model.jobOrPlaceholder(older->id());
+    ASSERT_NE(placeholder, nullptr);
+    EXPECT_EQ(placeholder->log(), QStringList{QStringLiteral("Backup Initialized")});
+    EXPECT_EQ(model.jobOrPlaceholder(QString()), placeholder);
+    EXPECT_EQ(model.jobOrPlaceholder(newer->id()), newer.get());
+
+    // The closed job is kept alive for a window that still shows it.
+    const std::weak_ptr<BackupThread> closed = older;
+    const QString closedId = older->id();
+    const_cast<std::shared_ptr<BackupThread> &>(older).reset();
+    EXPECT_FALSE(closed.expired());
+    EXPECT_EQ(model.jobById(closedId), nullptr);
+}
