@@ -1,0 +1,87 @@
+#include "cli/runcommand.h"
+
+#include "backup/backupthread.h"
+#include "backup/scriptstore.h"
+#include "cli/cliconsole.h"
+#include "cli/commanddispatcher.h"
+#include "platform/interruptnotifier.h"
+
+#include <QEventLoop>
+#include <QFile>
+
+#include <cstdlib>
+
+QString RunCommand::summary() const
+{
+    return QStringLiteral("Backs up the saved backup set (or the one in FILE) now and prints its log.");
+}
+
+std::optional<BackupScript> RunCommand::loadSet(const QString &file, QString *error)
+{
+    if (file.isEmpty()) {
+        BackupScriptDecoding stored = ScriptStore().read();
+        if (!stored.script) {
+            *error = stored.error;
+        }
+        return stored.script;
+    }
+    QFile input(file);
+    if (!input.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("Could not read %1: %2").arg(file, input.errorString());
+        return std::nullopt;
+    }
+    BackupScriptDecoding decoded = decodeBackupScript(input.readAll());
+    if (!decoded.script) {
+        *error = QStringLiteral("The backup set in %1 is not valid: %2").arg(file, decoded.error);
+    }
+    return decoded.script;
+}
+
+int RunCommand::execute(const QStringList &arguments, CliConsole &console)
+{
+    QString setFile;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QLatin1String("--set") && i + 1 < arguments.size()) {
+            setFile = arguments.at(++i);
+        } else if (argument.startsWith(QLatin1String("--set=")) && argument.size() > 6) {
+            setFile = argument.mid(6);
+        } else {
+            console.printError(QStringLiteral("vellory-cli run: unexpected argument \"%1\"; usage: vellory-cli run %2")
+                                   .arg(argument, this->arguments()));
+            return CommandDispatcher::kUsageError;
+        }
+    }
+
+    QString error;
+    const std::optional<BackupScript> script = loadSet(setFile, &error);
+    if (!script) {
+        console.printError(QStringLiteral("vellory-cli: cannot load the backup set: ") + error);
+        return kSetNotLoaded;
+    }
+
+    // Before the job's thread starts, so that it inherits the blocked signals.
+    platform::InterruptNotifier interrupts;
+    const std::shared_ptr<BackupThread> job = BackupThread::create(*script, QImage());
+    console.printLine(job->log().constFirst());
+    QObject::connect(job.get(), &BackupThread::logLineAppended, job.get(),
+                     [&console](const QString &line) { console.printLine(line); });
+
+    QEventLoop loop;
+    QObject::connect(job.get(), &BackupThread::runFinished, &loop, &QEventLoop::quit);
+    QObject::connect(&interrupts, &platform::InterruptNotifier::interrupted, &loop, [&] {
+        if (job->status() == BackupThreadStatusValue::cancelled) {
+            // A second interrupt: stop without waiting for the run's close.
+            std::_Exit(kFailedOrCancelled);
+        }
+        job->cancel();
+    });
+
+    job->setStatus(BackupThreadStatusValue::scanning);
+    job->start();
+    loop.exec();
+    QObject::disconnect(job.get(), nullptr, nullptr, nullptr);
+
+    const bool clean = job->status() == BackupThreadStatusValue::completed && job->errorCount() == 0;
+    return clean ? kCompleted : kFailedOrCancelled;
+}
