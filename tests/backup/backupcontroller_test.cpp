@@ -3,6 +3,8 @@
 // ejecting the destination.
 #include "controllertesting.h"
 
+#include "backup/displayformat.h"
+
 #include <QFileInfo>
 #include <QLocale>
 #include <QSignalSpy>
@@ -25,6 +27,16 @@ ino_t inodeOf(const QString &path)
 QRgb pixel(const QImage &image, int x, int y)
 {
     return image.convertToFormat(QImage::Format_ARGB32).pixel(x, y);
+}
+
+QString capacityLabel(quint64 bytes)
+{
+    return displayformat::byteCount(bytes) + QStringLiteral(" Capacity");
+}
+
+QString availableLabel(quint64 bytes)
+{
+    return displayformat::byteCount(bytes) + QStringLiteral(" Available");
 }
 
 } // namespace
@@ -87,7 +99,7 @@ TEST(BackupControllerVolumeStatus, ADestinationNotMountedShowsTheRecordedCapacit
     f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000));
     BackupController &controller = f.start();
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
-    EXPECT_EQ(controller.volumeLabelCapacity(), QStringLiteral("8 GB Capacity"));
+    EXPECT_EQ(controller.volumeLabelCapacity(), capacityLabel(8'000'000'000));
     EXPECT_EQ(controller.volumeLabelAvailable(), QStringLiteral("Not connected"));
     EXPECT_EQ(controller.volumeUsage(), 0.0f);
     EXPECT_EQ(controller.volumeIcon(), controller.missingVolumeIcon());
@@ -102,8 +114,8 @@ TEST(BackupControllerVolumeStatus, AConnectedDestinationShowsItsIconUsageAndFree
     BackupController &controller = f.start();
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
     EXPECT_FLOAT_EQ(controller.volumeUsage(), 0.75f);
-    EXPECT_EQ(controller.volumeLabelCapacity(), QStringLiteral("8 GB Capacity"));
-    EXPECT_EQ(controller.volumeLabelAvailable(), QStringLiteral("2 GB Available"));
+    EXPECT_EQ(controller.volumeLabelCapacity(), capacityLabel(8'000'000'000));
+    EXPECT_EQ(controller.volumeLabelAvailable(), availableLabel(2'000'000'000));
     EXPECT_EQ(pixel(controller.volumeIcon(), 5, 5), QColor(Qt::blue).rgba());
 }
 
@@ -151,7 +163,7 @@ TEST(BackupControllerVolumeStatus, NoDestinationKeepsTheUsageItHad)
     controller.clearVolume();
     // Removing leaves labels and icon as they were until the next refresh.
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotSpecified);
-    EXPECT_EQ(controller.volumeLabelAvailable(), QStringLiteral("2 GB Available"));
+    EXPECT_EQ(controller.volumeLabelAvailable(), availableLabel(2'000'000'000));
     controller.updateVolumeStatus();
     EXPECT_EQ(controller.volumeLabelCapacity(), QStringLiteral("No volume selected"));
     EXPECT_EQ(controller.volumeLabelAvailable(), QStringLiteral("No volume selected"));
@@ -404,8 +416,8 @@ TEST(BackupControllerSelectVolume, AnotherVolumeReplacesTheDestinationAndKeepsTh
     EXPECT_EQ(stored.sourcePaths, QStringList{QStringLiteral("/home/ann/Notes")});
     EXPECT_EQ(controller.script(), stored);
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
-    EXPECT_EQ(controller.volumeLabelCapacity(), QStringLiteral("32 GB Capacity"));
-    EXPECT_EQ(controller.volumeLabelAvailable(), QStringLiteral("8 GB Available"));
+    EXPECT_EQ(controller.volumeLabelCapacity(), capacityLabel(32'000'000'000));
+    EXPECT_EQ(controller.volumeLabelAvailable(), availableLabel(8'000'000'000));
     EXPECT_FLOAT_EQ(controller.volumeUsage(), 0.75f);
 }
 

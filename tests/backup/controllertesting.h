@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 
 #include <map>
 #include <memory>

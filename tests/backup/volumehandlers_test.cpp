@@ -3,6 +3,8 @@
 // prints.
 #include "controllertesting.h"
 
+#include "backup/displayformat.h"
+
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -10,6 +12,16 @@ namespace {
 
 const QString kUuid = QStringLiteral("5E1F-0A2B");
 const QString kPath = QStringLiteral("/media/ann/STICK");
+
+QString capacityLabel(quint64 bytes)
+{
+    return displayformat::byteCount(bytes) + QStringLiteral(" Capacity");
+}
+
+QString availableLabel(quint64 bytes)
+{
+    return displayformat::byteCount(bytes) + QStringLiteral(" Available");
+}
 
 } // namespace
 
@@ -52,7 +64,7 @@ TEST(VolumeDidMount, WithAutomaticBackupOffOnlyRefreshes)
     f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000, 4'000'000'000));
     EXPECT_EQ(f.output, QStringList{QStringLiteral("We received the mount notification")});
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
-    EXPECT_EQ(controller.volumeLabelAvailable(), QStringLiteral("4 GB Available"));
+    EXPECT_EQ(controller.volumeLabelAvailable(), availableLabel(4'000'000'000));
     EXPECT_FLOAT_EQ(controller.volumeUsage(), 0.5f);
     EXPECT_NE(controller.volumeIcon(), controller.missingVolumeIcon());
     EXPECT_EQ(controller.threads()->count(), 0);
@@ -117,7 +129,7 @@ TEST(VolumeDidUnmount, TheDestinationTurnsNotConnectedWhileItsJobGoesOn)
     EXPECT_EQ(f.output, QStringList{QStringLiteral("We received the unmount notification")});
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
     EXPECT_EQ(controller.volumeLabelAvailable(), QStringLiteral("Not connected"));
-    EXPECT_EQ(controller.volumeLabelCapacity(), QStringLiteral("8 GB Capacity"));
+    EXPECT_EQ(controller.volumeLabelCapacity(), capacityLabel(8'000'000'000));
     EXPECT_EQ(controller.volumeUsage(), 0.0f);
     EXPECT_EQ(controller.volumeIcon(), controller.missingVolumeIcon());
     // The job is not told; it runs to its own end.
@@ -186,7 +198,7 @@ TEST(VolumeDidRename, OtherVolumesAndIncompleteEventsChangeNothing)
                                      QStringLiteral("Error collecting vital information"),
                                      QStringLiteral("Failed to get volume resources")}));
     EXPECT_EQ(controller.script(), before);
-    EXPECT_EQ(f.stored(), BackupScript(before)) << "the store was written";
+    EXPECT_EQ(f.stored(), before) << "the store was written";
 }
 
 // --- The job list -------------------------------------------------------------------
@@ -194,7 +206,7 @@ TEST(VolumeDidRename, OtherVolumesAndIncompleteEventsChangeNothing)
 TEST(BackupThreadListModel, RowsFollowTheirJobsAndClosingDropsEveryCopyOfAnId)
 {
     BackupThreadListModel model;
-    const auto older = BackupThread::create(BackupScript(), QImage());
+    auto older = BackupThread::create(BackupScript(), QImage());
     const auto newer = BackupThread::create(BackupScript(), QImage());
     model.prepend(older);
     model.prepend(newer);
@@ -224,7 +236,7 @@ TEST(BackupThreadListModel, RowsFollowTheirJobsAndClosingDropsEveryCopyOfAnId)
     // The closed job is kept alive for a window that still shows it.
     const std::weak_ptr<BackupThread> closed = older;
     const QString closedId = older->id();
-    const_cast<std::shared_ptr<BackupThread> &>(older).reset();
+    older.reset();
     EXPECT_FALSE(closed.expired());
     EXPECT_EQ(model.jobById(closedId), nullptr);
 }
