@@ -8,8 +8,10 @@
 #include "backup/runreport.h"
 #include "backup/sourcescanner.h"
 #include "platform/computername.h"
+#include "platform/linuxvolumetable.h"
 #include "platform/preferences.h"
 #include "platform/volumeeject.h"
+#include "volumes/volumevalidator.h"
 
 #include <memory>
 
@@ -25,7 +27,12 @@ BackupRun::BackupRun(const BackupScript &script, BackupThread &job)
 void BackupRun::execute()
 {
     RunReport report(m_job);
-    BackupVolume volume(m_script.volumePath, platform::computerName());
+    // A set that names its destination writes only to the volume carrying
+    // its UUID: another stick mounted at the same path (with the same label,
+    // say) counts as the destination not being connected.
+    const bool isDestination = m_script.volumeUUID.isEmpty()
+        || volumes::volumeCarriesUuid(platform::LinuxVolumeTable(), m_script.volumePath, m_script.volumeUUID);
+    BackupVolume volume(isDestination ? m_script.volumePath : QString(), platform::computerName());
     CopyPlan plan;
     bool cancelSeen = false;
 
@@ -68,8 +75,11 @@ void BackupRun::execute()
     // Close.
     volume.close();
     if (platform::boolPreference(QStringLiteral("autoEjectOnComplete"), true)) {
-        // Acts only on a mount point; its answer does not change the log.
-        platform::unmountAndEject(m_script.volumePath);
+        // Acts only on a mount point, never on a stranger's volume; its
+        // answer does not change the log.
+        if (isDestination) {
+            platform::unmountAndEject(m_script.volumePath);
+        }
         report.log(QStringLiteral("Ejected volume"));
     }
     m_job.setProgressTitle(QStringLiteral("Backup Process finished"));

@@ -4,6 +4,7 @@
 #include "jobtesting.h"
 #include "loopvolume.h"
 #include "platform/computername.h"
+#include "platform/linuxvolumetable.h"
 #include "platform/preferences.h"
 
 #include <QDir>
@@ -134,12 +135,14 @@ inline QByteArray contentOf(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-// A backup set for a volume, with the eject at the close off unless asked.
+// A backup set for a volume, naming it by its UUID as choosing it would
+// (a made-up one when nothing is mounted there).
 inline BackupScript scriptFor(const QString &volumePath, const QStringList &sources, const QString &name = QStringLiteral("STICK"))
 {
     BackupScript script;
     script.volumeName = name;
-    script.volumeUUID = QStringLiteral("TEST-UUID");
+    const auto mounted = platform::LinuxVolumeTable().volumeAt(volumePath);
+    script.volumeUUID = mounted ? mounted->uuid : QStringLiteral("TEST-UUID");
     script.volumePath = volumePath;
     script.sourcePaths = sources;
     return script;

@@ -1,0 +1,338 @@
+// The controller on this machine's volumes: real ext4 and exFAT images on
+// loop devices, the Linux table, monitor and ejector. Needs root; skipped
+// with the reason otherwise.
+#include "controllertesting.h"
+#include "loopvolume.h"
+
+#include "backup/systemvolumeservices.h"
+#include "platform/computername.h"
+#include "platform/mountpoint.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QProcess>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace {
+
+constexpr int kSizeMiB = 16;
+constexpr int kEventTimeoutMs = 15000;
+
+#define REQUIRE_MOUNTED(volume)                                                                                        \
+    if (!(volume).isMounted()) {                                                                                       \
+        GTEST_SKIP() << (volume).skipReason().toStdString();                                                          \
+    }
+
+// What blkid says, independent of the table's code.
+QString blkidUuid(const QString &device)
+{
+    QProcess process;
+    process.start(QStringLiteral("blkid"), {QStringLiteral("-p"), QStringLiteral("-s"), QStringLiteral("UUID"),
+                                            QStringLiteral("-o"), QStringLiteral("value"), device});
+    process.waitForFinished(10000);
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+bool run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+// A controller over this machine's volumes with its monitor running.
+class RealController
+{
+public:
+    RealController(const QString &dataDir)
+    {
+        platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
+        // The job's close must not eject the test's volumes unless asked.
+        platform::preferences()->setValue(QStringLiteral("autoEjectOnComplete"), false);
+        services.monitor().setLabelPollInterval(std::chrono::milliseconds(100));
+        QSignalSpy ready(&services.monitor(), &platform::LinuxVolumeMonitor::ready);
+        services.monitor().start();
+        monitorReady = ready.wait(kEventTimeoutMs);
+
+        BackupControllerServices wiring;
+        wiring.store = ScriptStore(dataDir, [this](const QString &line) { output.append(line); });
+        wiring.volumeTable = &services.table();
+        wiring.volumeMonitor = &services.monitor();
+        wiring.volumeEjector = &services.ejector();
+        wiring.outputLine = [this](const QString &line) { output.append(line); };
+        controller = std::make_unique<BackupController>(std::move(wiring));
+    }
+    ~RealController()
+    {
+        controller.reset();
+        platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
+        platform::preferences()->remove(QStringLiteral("autoEjectOnComplete"));
+    }
+
+    SystemVolumeServices services;
+    QStringList output;
+    std::unique_ptr<BackupController> controller;
+    bool monitorReady = false;
+};
+
+std::shared_ptr<BackupThread> finishedJob(BackupController &controller, int row = 0)
+{
+    const std::shared_ptr<BackupThread> job = controller.threads()->jobAt(row);
+    if (!job || !waitUntil([&] { return !job->isRunning() && job->status() != BackupThreadStatusValue::scanning; },
+                           60000)) {
+        return nullptr;
+    }
+    // Let the last log lines arrive.
+    waitUntil([&] { return job->log().last().contains(QStringLiteral("Backup Process finished")); }, 5000);
+    return job;
+}
+
+} // namespace
+
+TEST(ControllerOnRealVolumes, ChoosesSticksAndRefusesFoldersReadOnlyAndUnidentifiedVolumes)
+{
+    QTemporaryDir data;
+    LoopVolume ext4(LoopVolume::Kind::Ext4, QStringLiteral("BACKUP"), kSizeMiB);
+    REQUIRE_MOUNTED(ext4);
+    LoopVolume exfat(LoopVolume::Kind::ExFat, QStringLiteral("CAMERA"), kSizeMiB);
+    REQUIRE_MOUNTED(exfat);
+    LoopVolume locked(LoopVolume::Kind::Ext4, QStringLiteral("LOCKED"), kSizeMiB, /*readOnly=*/true);
+    REQUIRE_MOUNTED(locked);
+    LoopVolume unnamed(LoopVolume::Kind::Ext4, QStringLiteral("NOUUID"), kSizeMiB);
+    REQUIRE_MOUNTED(unnamed);
+    ASSERT_TRUE(unnamed.unmount());
+    ASSERT_TRUE(run(QStringLiteral("e2fsck"), {QStringLiteral("-fy"), unnamed.device()}));
+    ASSERT_TRUE(run(QStringLiteral("tune2fs"), {QStringLiteral("-U"), QStringLiteral("clear"), unnamed.device()}));
+    ASSERT_TRUE(unnamed.mount());
+
+    RealController real(data.path());
+    BackupController &controller = *real.controller;
+    ASSERT_TRUE(QDir(ext4.mountPath()).mkdir(QStringLiteral("Photos")));
+    struct Refusal {
+        QString path;
+        QString itemName;
+        QString message;
+    };
+    const QList<Refusal> refusals = {
+        {ext4.mountPath() + QStringLiteral("/Photos"), QStringLiteral("Photos"),
+         QStringLiteral("The item is not a volume. Please try again with a volume.")},
+        {locked.mountPath(), QStringLiteral("mnt"),
+         QStringLiteral("You don't have permission to write to the volume. Either unlock this volume or select a "
+                        "different volume.")},
+        {unnamed.mountPath(), QStringLiteral("mnt"),
+         QStringLiteral("Unable to obtain the volume's identifier. Please select a different volume.")},
+    };
+    for (const Refusal &refusal : refusals) {
+        QString message;
+        QString itemName;
+        EXPECT_FALSE(controller.validateVolume(QUrl::fromLocalFile(refusal.path), message, itemName));
+        EXPECT_EQ(message, refusal.message) << refusal.path.toStdString();
+        EXPECT_EQ(itemName, refusal.itemName);
+    }
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotSpecified);
+
+    ASSERT_TRUE(controller.selectVolume(QUrl::fromLocalFile(ext4.mountPath())));
+    EXPECT_EQ(controller.volumeUUID(), blkidUuid(ext4.device()));
+    EXPECT_EQ(controller.volumeName(), QStringLiteral("BACKUP"));
+    EXPECT_EQ(controller.volumePath(), ext4.mountPath());
+    EXPECT_GT(controller.script().volumeCapacity, 8u * 1024 * 1024);
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
+    EXPECT_NE(controller.volumeLabelAvailable(), QStringLiteral("Not connected"));
+    // Chosen again: accepted, the same identity.
+    ASSERT_TRUE(controller.selectVolume(QUrl::fromLocalFile(ext4.mountPath())));
+    EXPECT_EQ(controller.volumeUUID(), blkidUuid(ext4.device()));
+
+    // A second volume replaces the first; the last backup stays.
+    controller.startBackup();
+    ASSERT_TRUE(finishedJob(controller));
+    const QString stamped = controller.lastBackup();
+    ASSERT_NE(stamped, QStringLiteral("Never"));
+    ASSERT_TRUE(controller.selectVolume(QUrl::fromLocalFile(exfat.mountPath())));
+    const BackupScript stored = ScriptStore(data.path()).read().script.value_or(BackupScript());
+    EXPECT_EQ(stored.volumeUUID, blkidUuid(exfat.device()));
+    EXPECT_EQ(stored.volumeName, QStringLiteral("CAMERA"));
+    EXPECT_EQ(stored.volumePath, exfat.mountPath());
+    EXPECT_EQ(stored.lastBackup, stamped);
+}
+
+TEST(ControllerOnRealVolumes, FindsTheDestinationRenamedAndMountedElsewhereWhileNotRunning)
+{
+    QTemporaryDir data;
+    LoopVolume stick(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), kSizeMiB);
+    REQUIRE_MOUNTED(stick);
+    {
+        RealController first(data.path());
+        ASSERT_TRUE(first.controller->selectVolume(QUrl::fromLocalFile(stick.mountPath())));
+    }
+    ASSERT_TRUE(stick.unmount());
+    ASSERT_TRUE(stick.relabel(QStringLiteral("OFFSITE")));
+    const QString elsewhere = QFileInfo(stick.imagePath()).path() + QStringLiteral("/other place");
+    ASSERT_TRUE(stick.mount(elsewhere));
+
+    RealController second(data.path());
+    BackupController &controller = *second.controller;
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
+    const BackupScript stored = ScriptStore(data.path()).read().script.value_or(BackupScript());
+    EXPECT_EQ(stored.volumeName, QStringLiteral("OFFSITE"));
+    EXPECT_EQ(stored.volumePath, elsewhere);
+    EXPECT_EQ(stored.volumeUUID, blkidUuid(stick.device()));
+}
+
+TEST(ControllerOnRealVolumes, FollowsTheDestinationAsItComesGoesAndIsRenamed)
+{
+    QTemporaryDir data;
+    QTemporaryDir source;
+    ASSERT_TRUE(writeFile(source.filePath(QStringLiteral("Notes/a.txt")), "first"));
+    LoopVolume stick(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), kSizeMiB);
+    REQUIRE_MOUNTED(stick);
+    RealController real(data.path());
+    ASSERT_TRUE(real.monitorReady);
+    BackupController &controller = *real.controller;
+    ASSERT_TRUE(controller.selectVolume(QUrl::fromLocalFile(stick.mountPath())));
+    controller.addSourcePath(source.filePath(QStringLiteral("Notes")));
+    QSignalSpy window(&controller, &BackupController::showWindowChanged);
+
+    // Unplugged: not connected.
+    ASSERT_TRUE(stick.unmount());
+    ASSERT_TRUE(waitUntil([&] { return controller.volumeStatus() == VolumeStatusValue::NotConnected; },
+                          kEventTimeoutMs));
+    EXPECT_TRUE(real.output.contains(QStringLiteral("We received the unmount notification")));
+
+    // Another volume comes: nothing.
+    real.output.clear();
+    QSignalSpy mounted(&real.services.monitor(), &platform::VolumeMonitor::volumeMounted);
+    LoopVolume other(LoopVolume::Kind::ExFat, QStringLiteral("STICK"), kSizeMiB);
+    REQUIRE_MOUNTED(other);
+    ASSERT_TRUE(waitUntil([&] {
+        for (const auto &event : mounted) {
+            if (event.at(0).value<platform::MountedVolume>().mountPath == other.mountPath()) {
+                return true;
+            }
+        }
+        return false;
+    }, kEventTimeoutMs));
+    EXPECT_TRUE(real.output.isEmpty());
+    EXPECT_EQ(controller.threads()->count(), 0);
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
+
+    // Plugged in with automatic backup never set: a backup starts and writes.
+    ASSERT_TRUE(stick.mount());
+    ASSERT_TRUE(waitUntil([&] { return controller.threads()->count() == 1; }, kEventTimeoutMs));
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
+    EXPECT_EQ(window.size(), 1);
+    EXPECT_EQ(real.output.first(), QStringLiteral("We received the mount notification"));
+    const std::shared_ptr<BackupThread> job = finishedJob(controller);
+    ASSERT_TRUE(job);
+    EXPECT_EQ(job->errorCount(), 0u) << job->log().join(u'\n').toStdString();
+    const QString copy = stick.mountPath() + QStringLiteral("/Vellory/") + platform::computerName()
+        + source.filePath(QStringLiteral("Notes/a.txt"));
+    EXPECT_TRUE(QFile::exists(copy)) << copy.toStdString();
+
+    // A new label is picked up and saved, without a change of status.
+    real.output.clear();
+    ASSERT_TRUE(stick.relabel(QStringLiteral("OFFSITE")));
+    ASSERT_TRUE(waitUntil([&] { return controller.volumeName() == QStringLiteral("OFFSITE"); }, kEventTimeoutMs));
+    EXPECT_EQ(real.output, QStringList{QStringLiteral("We received the rename notification to \"OFFSITE\"")});
+    EXPECT_EQ(ScriptStore(data.path()).read().script.value_or(BackupScript()).volumeName, QStringLiteral("OFFSITE"));
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
+
+    // With automatic backup off, plugging in only refreshes.
+    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+    ASSERT_TRUE(stick.unmount());
+    ASSERT_TRUE(waitUntil([&] { return controller.volumeStatus() == VolumeStatusValue::NotConnected; },
+                          kEventTimeoutMs));
+    ASSERT_TRUE(stick.mount());
+    ASSERT_TRUE(waitUntil([&] { return controller.volumeStatus() == VolumeStatusValue::Connected; },
+                          kEventTimeoutMs));
+    EXPECT_EQ(controller.threads()->count(), 1);
+    EXPECT_EQ(window.size(), 1);
+
+    // Eject: the volume goes, and the controller follows.
+    std::optional<QString> answer;
+    controller.ejectVolume([&](const QString &error) { answer = error; });
+    ASSERT_TRUE(waitUntil([&] { return answer.has_value(); }, kEventTimeoutMs));
+    EXPECT_EQ(*answer, QString());
+    EXPECT_FALSE(platform::isMountPoint(stick.mountPath()));
+    ASSERT_TRUE(waitUntil([&] { return controller.volumeStatus() == VolumeStatusValue::NotConnected; },
+                          kEventTimeoutMs));
+}
+
+TEST(ControllerOnRealVolumes, UnpluggingTheDestinationLeavesItsJobRunning)
+{
+    QTemporaryDir data;
+    QTemporaryDir source;
+    for (int i = 0; i < 400; ++i) {
+        ASSERT_TRUE(writeFile(source.filePath(QStringLiteral("Many/%1.txt").arg(i)), QByteArray(4096, 'x')));
+    }
+    LoopVolume stick(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), kSizeMiB);
+    REQUIRE_MOUNTED(stick);
+    RealController real(data.path());
+    ASSERT_TRUE(real.monitorReady);
+    BackupController &controller = *real.controller;
+    ASSERT_TRUE(controller.selectVolume(QUrl::fromLocalFile(stick.mountPath())));
+    controller.addSourcePath(source.filePath(QStringLiteral("Many")));
+    controller.startBackup();
+    const std::shared_ptr<BackupThread> job = controller.threads()->jobAt(0);
+    bool everCancelled = false;
+    QObject::connect(job.get(), &BackupThread::statusChanged, job.get(), [&] {
+        everCancelled |= job->status() == BackupThreadStatusValue::cancelled;
+    });
+
+    // The job holds the volume open, so it can only be detached lazily.
+    ASSERT_TRUE(run(QStringLiteral("umount"), {QStringLiteral("-l"), stick.mountPath()}));
+    ASSERT_TRUE(waitUntil([&] { return controller.volumeStatus() == VolumeStatusValue::NotConnected; },
+                          kEventTimeoutMs));
+    EXPECT_EQ(controller.volumeLabelAvailable(), QStringLiteral("Not connected"));
+    ASSERT_TRUE(finishedJob(controller));
+    EXPECT_FALSE(everCancelled);
+    EXPECT_EQ(job->status(), BackupThreadStatusValue::completed);
+    EXPECT_EQ(controller.threads()->count(), 1);
+}
+
+TEST(ControllerOnRealVolumes, ABackupNeverWritesToAnotherStickAtTheDestinationsPath)
+{
+    QTemporaryDir data;
+    QTemporaryDir source;
+    ASSERT_TRUE(writeFile(source.filePath(QStringLiteral("Notes/a.txt")), "private"));
+    LoopVolume stick(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), kSizeMiB);
+    REQUIRE_MOUNTED(stick);
+    LoopVolume twin(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), kSizeMiB);
+    REQUIRE_MOUNTED(twin);
+
+    RealController real(data.path());
+    ASSERT_TRUE(real.monitorReady);
+    BackupController &controller = *real.controller;
+    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+    ASSERT_TRUE(controller.selectVolume(QUrl::fromLocalFile(stick.mountPath())));
+    controller.addSourcePath(source.filePath(QStringLiteral("Notes")));
+    const QString path = stick.mountPath();
+    ASSERT_TRUE(stick.unmount());
+    ASSERT_TRUE(waitUntil([&] { return controller.volumeStatus() == VolumeStatusValue::NotConnected; },
+                          kEventTimeoutMs));
+    ASSERT_TRUE(twin.unmount());
+    ASSERT_TRUE(twin.mount(path));
+    // The same label at the same path is not the destination.
+    QSignalSpy mounted(&real.services.monitor(), &platform::VolumeMonitor::volumeMounted);
+    ASSERT_TRUE(mounted.wait(kEventTimeoutMs));
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
+
+    // Even with the eject at the close on: the stranger stays mounted.
+    platform::preferences()->setValue(QStringLiteral("autoEjectOnComplete"), true);
+    controller.startBackup();
+    const std::shared_ptr<BackupThread> job = finishedJob(controller);
+    ASSERT_TRUE(job);
+    EXPECT_TRUE(job->log().filter(QStringLiteral("Error: Volume not connected")).size() == 1)
+        << job->log().join(u'\n').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral("/Vellory"))) << "the other stick was written to";
+    EXPECT_TRUE(platform::isMountPoint(path)) << "the other stick was ejected";
+}
