@@ -1,6 +1,7 @@
 #include "backup/iconsource.h"
 
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QMimeDatabase>
 #include <QPainter>
@@ -21,6 +22,10 @@ bool isRemovableProtocol(const QString &protocol)
 
 QImage ThemeIconSource::themedImage(const QStringList &names)
 {
+    // Icons need a graphical application; vellory-cli runs without one.
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        return QImage();
+    }
     for (const QString &name : names) {
         const QIcon icon = QIcon::fromTheme(name);
         if (icon.isNull()) {
@@ -88,6 +93,9 @@ QImage drawMissingVolumeIcon(const QImage &disk, const QImage &badge)
 {
     QImage image(kMissingIconSize, kMissingIconSize, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
+    if (disk.isNull() && badge.isNull()) {
+        return image;
+    }
     QPainter painter(&image);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     if (!disk.isNull()) {

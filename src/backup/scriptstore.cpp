@@ -40,9 +40,18 @@ void ScriptStore::printLine(const QString &line)
     std::fflush(stdout);
 }
 
+ScriptStore ScriptStore::atFile(const QString &filePath, LineSink sink)
+{
+    ScriptStore store(QString(), std::move(sink));
+    store.m_filePath = QFileInfo(filePath).absoluteFilePath();
+    return store;
+}
+
 QString ScriptStore::filePath() const
 {
-    const QString folder = m_dataDirectory + QLatin1Char('/') + platform::buildinfo::bundleIdentifier();
+    const QString folder = m_filePath.isEmpty()
+        ? m_dataDirectory + QLatin1Char('/') + platform::buildinfo::bundleIdentifier()
+        : QFileInfo(m_filePath).path();
     std::error_code error;
     const std::filesystem::path native(QFile::encodeName(folder).toStdString());
     if (!std::filesystem::is_directory(native, error)) {
@@ -52,7 +61,7 @@ QString ScriptStore::filePath() const
                        .arg(folder, QString::fromLocal8Bit(error.message())));
         }
     }
-    return folder + QLatin1Char('/') + kFileName;
+    return m_filePath.isEmpty() ? folder + QLatin1Char('/') + kFileName : m_filePath;
 }
 
 QUrl ScriptStore::fileUrl() const

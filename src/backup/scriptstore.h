@@ -20,6 +20,10 @@ public:
     /// trouble lines (standard output by default).
     explicit ScriptStore(QString dataDirectory = defaultDataDirectory(), LineSink sink = printLine);
 
+    /// A store kept in the file `filePath` itself rather than in the data
+    /// folder (vellory-cli's "--set FILE").
+    [[nodiscard]] static ScriptStore atFile(const QString &filePath, LineSink sink = printLine);
+
     [[nodiscard]] static QString defaultDataDirectory();
     static void printLine(const QString &line);
 
@@ -42,5 +46,6 @@ public:
 
 private:
     QString m_dataDirectory;
+    QString m_filePath; ///< when set, the store file itself
     LineSink m_sink;
 };

@@ -16,7 +16,9 @@ QString CommandDispatcher::usage() const
 {
     QString text = QStringLiteral("Usage:");
     for (const auto &command : m_commands) {
-        text += QStringLiteral("\n  %1 %2 %3").arg(m_programName, command->name(), command->arguments()).trimmed();
+        // Only the command line itself is trimmed: the line break before it stays.
+        text += QStringLiteral("\n  ")
+            + QStringLiteral("%1 %2 %3").arg(m_programName, command->name(), command->arguments()).trimmed();
         text += QStringLiteral("\n      ") + command->summary();
     }
     return text;

@@ -1,7 +1,9 @@
 // vellory-cli: the headless front-end over the backup core.
 #include "cli/cliconsole.h"
 #include "cli/commanddispatcher.h"
+#include "cli/controllercommands.h"
 #include "cli/runcommand.h"
+#include "cli/watchcommand.h"
 #include "platform/buildinfo.h"
 
 #include <QCoreApplication>
@@ -16,5 +18,13 @@ int main(int argc, char **argv)
     CliConsole console;
     CommandDispatcher dispatcher(QStringLiteral("vellory-cli"));
     dispatcher.add(std::make_unique<RunCommand>());
+    dispatcher.add(std::make_unique<StatusCommand>());
+    dispatcher.add(std::make_unique<VolumesCommand>());
+    dispatcher.add(std::make_unique<AddCommand>());
+    dispatcher.add(std::make_unique<RemoveCommand>());
+    dispatcher.add(std::make_unique<SelectVolumeCommand>());
+    dispatcher.add(std::make_unique<ClearVolumeCommand>());
+    dispatcher.add(std::make_unique<EjectCommand>());
+    dispatcher.add(std::make_unique<WatchCommand>());
     return dispatcher.dispatch(QCoreApplication::arguments().mid(1), console);
 }
