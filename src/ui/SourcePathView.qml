@@ -1,0 +1,198 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Vellory
+
+// The sources of the backup set as a grid of icons, with "Add..." and the
+// icon-size control in its header. Files and folders dropped anywhere on the
+// panel are added in the dropped order.
+Item {
+    id: root
+    objectName: "sourcePathView"
+
+    required property BackupController controller
+    readonly property int iconSize: preferences.iconSize
+    readonly property bool isDropTargeted: dropArea.containsDrag
+
+    // Grid column widths by icon size; any other stored size counts as large.
+    readonly property int minimumColumnWidth: 140
+    readonly property int maximumColumnWidth: iconSize === 32 ? 178 : iconSize === 64 ? 190 : 250
+
+    function addPaths(paths) {
+        for (let i = 0; i < paths.length; ++i) {
+            root.controller.addSourcePath(paths[i])
+        }
+    }
+
+    // Dropped locations, in their order.
+    function dropUrls(urls) {
+        root.addPaths(DesktopFiles.localPaths(urls))
+    }
+
+    function chooseItem() {
+        chooser.open(root.Window.window)
+    }
+
+    ViewPreferences { id: preferences }
+
+    ItemChooser {
+        id: chooser
+        title: "Add"
+        onChosen: (url) => root.addPaths(DesktopFiles.localPaths([url]))
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        color: palette.base
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        PanelHeader {
+            title: "Raverizavu"
+            Layout.fillWidth: true
+
+            Button {
+                objectName: "addButton"
+                text: "Add..."
+                icon.name: "list-add"
+                onClicked: root.chooseItem()
+            }
+            IconSizeControl {
+                objectName: "iconSizeControl"
+                value: root.iconSize
+                onChosen: (value) => preferences.iconSize = value
+            }
+        }
+
+        Item {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+
+            Flickable {
+                id: placeholder
+                objectName: "sourcePlaceholder"
+                anchors.fill: parent
+                visible: sources.count === 0
+                contentHeight: Math.max(height, placeholderColumn.implicitHeight + 40)
+                boundsBehavior: Flickable.StopAtBounds
+                clip: true
+
+                Column {
+                    id: placeholderColumn
+                    width: Math.min(parent.width - 40, 460)
+                    anchors.centerIn: parent
+                    spacing: 16
+
+                    Row {
+                        anchors.horizontalCenter: parent.horizontalCenter
+                        spacing: 12
+                        Repeater {
+                            model: ["x-office-document-symbolic", "image-x-generic-symbolic", "folder-symbolic"]
+                            Image {
+                                required property string modelData
+                                width: 100
+                                height: 100
+                                sourceSize: Qt.size(100, 100)
+                                source: DesktopFiles.themeIconSource(modelData, 100, palette.highlight)
+                                opacity: 0.85
+                            }
+                        }
+                    }
+
+                    Label {
+                        objectName: "sourcePlaceholderLine1"
+                        width: parent.width
+                        horizontalAlignment: Text.AlignHCenter
+                        wrapMode: Text.WordWrap
+                        textFormat: Text.PlainText
+                        text: "Drag and drop files & folders here to back them up, "
+                    }
+                    Label {
+                        objectName: "sourcePlaceholderLine2"
+                        width: parent.width
+                        horizontalAlignment: Text.AlignHCenter
+                        wrapMode: Text.WordWrap
+                        textFormat: Text.StyledText
+                        readonly property int glyph: Math.round(font.pixelSize > 0 ? font.pixelSize : font.pointSize * 4 / 3)
+                        text: "or click on the \"<img src=\"" + DesktopFiles.themeIconSource("list-add-symbolic", glyph, palette.windowText)
+                              + "\" width=\"" + glyph + "\" height=\"" + glyph + "\" align=\"middle\"> Add...\" button above to select files or folders."
+                    }
+                }
+            }
+
+            GridView {
+                id: grid
+                objectName: "sourceGrid"
+                anchors.fill: parent
+                anchors.margins: 20
+                visible: sources.count > 0
+                clip: true
+                boundsBehavior: Flickable.StopAtBounds
+
+                // Adaptive columns: as many as fit at their narrowest, then
+                // widened to share the row, up to their widest.
+                readonly property int columns: Math.max(1, Math.floor(width / root.minimumColumnWidth))
+                cellWidth: Math.max(root.minimumColumnWidth, Math.min(root.maximumColumnWidth, Math.floor(width / columns)))
+                cellHeight: root.iconSize + 3 * TextStyles.bodySize + 28
+
+                model: SourcePathListModel {
+                    id: sources
+                    controller: root.controller
+                }
+
+                delegate: CellView {
+                    required property string path
+                    cellPath: path
+                    controller: root.controller
+                    iconSize: root.iconSize
+                    width: grid.cellWidth
+                    height: grid.cellHeight
+                }
+
+                ScrollBar.vertical: ScrollBar {}
+
+                add: Transition {
+                    NumberAnimation { property: "opacity"; from: 0; to: 1; duration: 250 }
+                    NumberAnimation { property: "scale"; from: 0.8; to: 1; duration: 350; easing.type: Easing.OutBack }
+                }
+                remove: Transition {
+                    NumberAnimation { property: "opacity"; to: 0; duration: 250 }
+                    NumberAnimation { property: "scale"; to: 0.8; duration: 250 }
+                }
+                // A spring-like settle, as the remaining cells close the gap.
+                displaced: Transition {
+                    NumberAnimation { properties: "x,y"; duration: 500; easing.type: Easing.OutBack; easing.overshoot: 0.9 }
+                    NumberAnimation { property: "opacity"; to: 1; duration: 150 }
+                    NumberAnimation { property: "scale"; to: 1; duration: 150 }
+                }
+            }
+        }
+    }
+
+    DropArea {
+        id: dropArea
+        anchors.fill: parent
+        onEntered: (drag) => {
+            if (!drag.hasUrls) {
+                drag.accepted = false
+            }
+        }
+        onDropped: (drop) => {
+            if (drop.hasUrls) {
+                root.dropUrls(drop.urls)
+                drop.acceptProposedAction()
+            }
+        }
+    }
+
+    Rectangle {
+        objectName: "sourceDropHighlight"
+        anchors.fill: parent
+        color: "transparent"
+        border.width: root.isDropTargeted ? 3 : 0
+        border.color: palette.highlight
+    }
+}

@@ -1,0 +1,322 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Vellory
+
+// The destination volume: choosing it (by dialog or drop), ejecting it,
+// starting a backup, how full it is, when the last backup was started, and
+// the two automatic behaviours.
+Item {
+    id: root
+    objectName: "volumeView"
+
+    required property BackupController controller
+
+    property bool showError: false
+    property string errorMessage: ""
+    property string errorItemName: ""
+    readonly property bool isDropTargeted: dropArea.containsDrag
+    readonly property bool isConnected: controller.volumeStatus === BackupController.Connected
+    readonly property bool hasDestination: controller.volumeStatus !== BackupController.NotSpecified
+    readonly property string alertTitle: "Unable to use \"" + (errorItemName.length > 0 ? errorItemName : "Unknown item") + "\""
+    readonly property string alertMessage: errorMessage.length > 0 ? errorMessage : "Unknown reason"
+
+    // Offers `url` as the destination once the current event is done.
+    function chooseVolume(url) {
+        Qt.callLater(() => root.controller.selectVolume(url))
+    }
+
+    // Only the first dropped location counts; false for an empty drop.
+    function dropUrls(urls) {
+        const url = DesktopFiles.firstLocalUrl(urls)
+        if (url.toString().length === 0) {
+            return false
+        }
+        root.chooseVolume(url)
+        return true
+    }
+
+    function selectByDialog() {
+        chooser.open(root.Window.window)
+    }
+
+    function removeVolume() {
+        root.controller.clearVolume()
+    }
+
+    ViewPreferences { id: preferences }
+
+    ItemChooser {
+        id: chooser
+        title: "Select"
+        startFolder: DesktopFiles.removableMediaFolder()
+        onChosen: (url) => root.chooseVolume(url)
+    }
+
+    Connections {
+        target: root.controller
+        function onVolumeRefused(itemName, errorMessage) {
+            root.errorItemName = itemName ? itemName : ""
+            root.errorMessage = errorMessage ? errorMessage : ""
+            root.showError = true
+        }
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        color: palette.window
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        PanelHeader {
+            title: "Destination"
+            Layout.fillWidth: true
+
+            Button {
+                objectName: "selectButton"
+                text: " Select... "
+                onClicked: root.selectByDialog()
+            }
+            Button {
+                objectName: "ejectButton"
+                text: "Eject"
+                icon.name: "media-eject"
+                enabled: root.isConnected
+                onClicked: root.controller.ejectVolume()
+            }
+        }
+
+        Flickable {
+            id: body
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            contentHeight: Math.max(height, (root.hasDestination ? details.implicitHeight : placeholder.implicitHeight) + 40)
+            boundsBehavior: Flickable.StopAtBounds
+            clip: true
+            ScrollBar.vertical: ScrollBar {}
+
+            Column {
+                id: placeholder
+                objectName: "volumePlaceholder"
+                visible: !root.hasDestination
+                opacity: visible ? 1 : 0
+                Behavior on opacity { NumberAnimation { duration: 200 } }
+                x: 20
+                y: Math.max(20, (body.height - implicitHeight) / 2)
+                width: body.width - 40
+                spacing: 14
+
+                Image {
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    width: 100
+                    height: 100
+                    sourceSize: Qt.size(100, 100)
+                    source: DesktopFiles.themeIconSource("drive-removable-media-symbolic", 100, palette.windowText)
+                    opacity: 0.75
+                }
+                Label {
+                    objectName: "volumePlaceholderLine1"
+                    width: parent.width
+                    horizontalAlignment: Text.AlignHCenter
+                    wrapMode: Text.WordWrap
+                    textFormat: Text.PlainText
+                    text: "Drag and drop a volume here, "
+                }
+                Label {
+                    objectName: "volumePlaceholderLine2"
+                    width: parent.width
+                    horizontalAlignment: Text.AlignHCenter
+                    wrapMode: Text.WordWrap
+                    textFormat: Text.PlainText
+                    text: "or click \"Select...\" to choose a destination volume"
+                }
+            }
+
+            ColumnLayout {
+                id: details
+                objectName: "volumeDetails"
+                visible: root.hasDestination
+                opacity: visible ? 1 : 0
+                Behavior on opacity { NumberAnimation { duration: 200 } }
+                x: 20
+                y: 20
+                width: body.width - 40
+                spacing: 4
+
+                Image {
+                    objectName: "volumeIcon"
+                    Layout.preferredWidth: 100
+                    Layout.preferredHeight: 100
+                    Layout.alignment: Qt.AlignHCenter
+                    sourceSize: Qt.size(100, 100)
+                    fillMode: Image.PreserveAspectFit
+                    smooth: true
+                    mipmap: true
+                    source: root.controller.volumeIconSource
+                }
+                Label {
+                    objectName: "volumeNameLabel"
+                    Layout.fillWidth: true
+                    horizontalAlignment: Text.AlignHCenter
+                    elide: Text.ElideMiddle
+                    textFormat: Text.PlainText
+                    font.bold: true
+                    text: root.controller.volumeName
+                }
+                Label {
+                    objectName: "volumeDescriptionLabel"
+                    Layout.fillWidth: true
+                    horizontalAlignment: Text.AlignHCenter
+                    elide: Text.ElideRight
+                    textFormat: Text.PlainText
+                    text: root.controller.volumeDescription
+                }
+                Label {
+                    objectName: "lastBackupLabel"
+                    Layout.fillWidth: true
+                    horizontalAlignment: Text.AlignHCenter
+                    elide: Text.ElideRight
+                    textFormat: Text.PlainText
+                    text: "Last Backup: " + root.controller.lastBackup
+                }
+
+                Item { Layout.preferredHeight: 20 - parent.spacing }
+
+                RowLayout {
+                    Layout.fillWidth: true
+                    spacing: 10
+
+                    UsageGauge {
+                        objectName: "usageGauge"
+                        value: root.controller.volumeUsage
+                        Layout.preferredWidth: 44
+                        Layout.preferredHeight: 44
+                    }
+                    ColumnLayout {
+                        spacing: 2
+                        Layout.fillWidth: true
+                        Label {
+                            objectName: "capacityLabel"
+                            Layout.fillWidth: true
+                            elide: Text.ElideRight
+                            textFormat: Text.PlainText
+                            text: root.controller.volumeLabelCapacity
+                        }
+                        Label {
+                            objectName: "availableLabel"
+                            Layout.fillWidth: true
+                            elide: Text.ElideRight
+                            textFormat: Text.PlainText
+                            text: root.controller.volumeLabelAvailable
+                        }
+                    }
+                }
+
+                Item { Layout.preferredHeight: 8 }
+
+                Switch {
+                    objectName: "autoBackupSwitch"
+                    Layout.fillWidth: true
+                    text: "Auto Backup on Connect"
+                    checked: preferences.autoBackupOnConnect
+                    onToggled: preferences.autoBackupOnConnect = checked
+                }
+                Switch {
+                    objectName: "autoEjectSwitch"
+                    Layout.fillWidth: true
+                    text: "Auto Eject on Completion"
+                    enabled: preferences.autoBackupOnConnect
+                    checked: preferences.autoEjectOnComplete
+                    onToggled: preferences.autoEjectOnComplete = checked
+                }
+
+                Item { Layout.preferredHeight: 6 - parent.spacing }
+
+                Button {
+                    objectName: "backupButton"
+                    Layout.alignment: Qt.AlignHCenter
+                    text: " Backup Now "
+                    highlighted: root.isConnected
+                    enabled: root.isConnected
+                    onClicked: root.controller.startBackup()
+                }
+            }
+        }
+    }
+
+    TapHandler {
+        acceptedButtons: Qt.RightButton
+        onTapped: panelMenu.popup()
+    }
+
+    Menu {
+        id: panelMenu
+        objectName: "volumeMenu"
+        MenuItem {
+            objectName: "removeVolumeItem"
+            text: "Remove Volume"
+            icon.name: "list-remove"
+            onTriggered: root.removeVolume()
+        }
+    }
+
+    DropArea {
+        id: dropArea
+        anchors.fill: parent
+        onEntered: (drag) => {
+            if (!drag.hasUrls) {
+                drag.accepted = false
+            }
+        }
+        onDropped: (drop) => {
+            if (root.dropUrls(drop.urls)) {
+                drop.acceptProposedAction()
+            } else {
+                drop.accepted = false
+            }
+        }
+    }
+
+    Rectangle {
+        objectName: "volumeDropHighlight"
+        anchors.fill: parent
+        color: "transparent"
+        border.width: root.isDropTargeted ? 3 : 0
+        border.color: palette.highlight
+    }
+
+    Dialog {
+        id: refusalAlert
+        objectName: "refusalAlert"
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        width: Math.min(380, parent ? parent.width - 40 : 380)
+        modal: true
+        visible: root.showError
+        standardButtons: Dialog.Ok
+        onClosed: root.showError = false
+
+        ColumnLayout {
+            anchors.fill: parent
+            spacing: 8
+            Label {
+                objectName: "refusalAlertTitle"
+                Layout.fillWidth: true
+                wrapMode: Text.Wrap
+                textFormat: Text.PlainText
+                font.bold: true
+                text: root.alertTitle
+            }
+            Label {
+                objectName: "refusalAlertMessage"
+                Layout.fillWidth: true
+                wrapMode: Text.Wrap
+                textFormat: Text.PlainText
+                text: root.alertMessage
+            }
+        }
+    }
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QImage>
+#include <QQuickImageProvider>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+/// Serves "image://fileicon/<percent-encoded path>?size=N": the desktop
+/// theme's icon for a file or folder, found by its content type (by name, the
+/// file is never read) and drawn at the size asked for, so icons stay crisp
+/// at every size of the source grid. An item that does not exist gets the
+/// unknown-item icon.
+class FileIconProvider : public QQuickImageProvider
+{
+public:
+    static constexpr const char *kProviderName = "fileicon";
+
+    /// What one image URL asks for.
+    struct Request
+    {
+        QString path;
+        int size = 0;
+    };
+
+    FileIconProvider();
+
+    /// The image URL of `path`'s icon at `size` points.
+    [[nodiscard]] static QString source(const QString &path, int size);
+    /// The request behind an image id (the URL after "image://fileicon/", as
+    /// the engine hands it over); none when the id is malformed.
+    [[nodiscard]] static std::optional<Request> decodeId(const QString &id);
+    /// Theme icon names for the item at `path`, best first; empty when the
+    /// item does not exist.
+    [[nodiscard]] static QStringList iconNamesForPath(const QString &path);
+    /// The icon of `path` as an image of `pixels` × `pixels`.
+    [[nodiscard]] static QImage iconImage(const QString &path, int pixels);
+
+    QImage requestImage(const QString &id, QSize *size, const QSize &requestedSize) override;
+};

@@ -1,0 +1,9 @@
+#pragma once
+
+class BackupController;
+class QQmlEngine;
+
+/// Gives `engine` the image providers the views load their pictures from:
+/// "fileicon" (themed file icons), "themeicon" (named theme icons, tinted)
+/// and "vellory" (the controller's volume icons and the jobs' icons).
+void installImageProviders(QQmlEngine &engine, BackupController *controller);

@@ -1,0 +1,284 @@
+// The C++ behind the views: image URLs and their providers, the source
+// list's row changes, the log feed, the item dialog, the desktop helpers
+// and the window router's refusals.
+#include "viewtesting.h"
+
+#include "backup/backupthread.h"
+#include "ui/backuplogfeed.h"
+#include "ui/controllerimageprovider.h"
+#include "ui/desktopfiles.h"
+#include "ui/fileiconprovider.h"
+#include "ui/itemchooser.h"
+#include "ui/sourcepathlistmodel.h"
+#include "ui/themeiconprovider.h"
+
+#include <QAbstractItemModelTester>
+#include <QDir>
+#include <QFile>
+#include <QQmlComponent>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Records what the engine asked for, then answers as the real provider.
+class RecordingFileIconProvider : public FileIconProvider
+{
+public:
+    QImage requestImage(const QString &id, QSize *size, const QSize &requestedSize) override
+    {
+        ids.append(id);
+        return FileIconProvider::requestImage(id, size, requestedSize);
+    }
+    QStringList ids;
+};
+
+const QStringList kAwkwardPaths = {
+    QStringLiteral("/home/ann/Notes"),
+    QStringLiteral("/home/ann/Ünïcødé ?#&+ %20 name"),
+    QStringLiteral("/home/ann/100% done?.txt"),
+    QStringLiteral("/home/ann/a#b/c?d=e&f"),
+    QStringLiteral("/srv/日本語/ファイル"),
+};
+
+} // namespace
+
+TEST(FileIconProvider, EveryPathSurvivesTheTripThroughAnImageUrlOfTheEngine)
+{
+    ViewFixture f;
+    f.start();
+    auto *recording = new RecordingFileIconProvider;
+    f.engine->removeImageProvider(QStringLiteral("fileicon"));
+    f.engine->addImageProvider(QStringLiteral("fileicon"), recording);
+
+    for (const QString &path : kAwkwardPaths) {
+        QQmlComponent component(f.engine.get());
+        component.setData("import QtQuick\nimport Vellory\nImage { property string path; sourceSize: Qt.size(32, 32); "
+                          "source: DesktopFiles.fileIconSource(path, 32) }",
+                          QUrl());
+        std::unique_ptr<QObject> image(component.createWithInitialProperties({{QStringLiteral("path"), path}}));
+        ASSERT_TRUE(image) << component.errorString().toStdString();
+        ASSERT_FALSE(recording->ids.isEmpty());
+        const auto request = FileIconProvider::decodeId(recording->ids.last());
+        ASSERT_TRUE(request) << recording->ids.last().toStdString();
+        EXPECT_EQ(request->path, path);
+        EXPECT_EQ(request->size, 32);
+    }
+}
+
+TEST(FileIconProvider, IconsComeFromTheThemeByKindAtTheSizeAskedFor)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/Folder");
+    const QString text = dir.path() + QStringLiteral("/notes.txt");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile file(text);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    EXPECT_EQ(FileIconProvider::iconNamesForPath(folder).value(0), QStringLiteral("folder"));
+    EXPECT_TRUE(FileIconProvider::iconNamesForPath(text).contains(QStringLiteral("text-plain")));
+    EXPECT_TRUE(FileIconProvider::iconNamesForPath(dir.path() + QStringLiteral("/gone.pdf")).isEmpty());
+    EXPECT_TRUE(FileIconProvider::iconNamesForPath(QDir::homePath()).startsWith(QStringLiteral("user-home")));
+
+    FileIconProvider provider;
+    for (const int pixels : {32, 64, 100}) {
+        QSize size;
+        const QImage image = provider.requestImage(FileIconProvider::source(folder, pixels).mid(17), &size,
+                                                   QSize(pixels, pixels));
+        ASSERT_FALSE(image.isNull()) << pixels;
+        EXPECT_EQ(std::max(image.width(), image.height()), pixels);
+        EXPECT_EQ(size, image.size());
+    }
+    // A missing item still gets a picture (the unknown-item icon).
+    EXPECT_FALSE(FileIconProvider::iconImage(dir.path() + QStringLiteral("/gone"), 32).isNull());
+    EXPECT_FALSE(FileIconProvider::decodeId(QStringLiteral("%2Fhome?size=0")));
+    EXPECT_FALSE(FileIconProvider::decodeId(QStringLiteral("%2Fhome")));
+}
+
+TEST(ThemeIconProvider, TintsTheShapeInTheColourGiven)
+{
+    const QString id = ThemeIconProvider::source(QStringLiteral("folder-symbolic"), 24, QColor(255, 0, 0)).mid(18);
+    const auto request = ThemeIconProvider::decodeId(id);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->name, QStringLiteral("folder-symbolic"));
+    EXPECT_EQ(request->size, 24);
+    ASSERT_TRUE(request->color);
+    EXPECT_EQ(*request->color, QColor(255, 0, 0));
+
+    QImage shape(4, 4, QImage::Format_ARGB32_Premultiplied);
+    shape.fill(Qt::transparent);
+    shape.setPixelColor(1, 1, QColor(0, 0, 0, 255));
+    const QImage tinted = ThemeIconProvider::tinted(shape, QColor(0, 0, 255));
+    EXPECT_EQ(tinted.pixelColor(1, 1), QColor(0, 0, 255));
+    EXPECT_EQ(tinted.pixelColor(0, 0).alpha(), 0);
+}
+
+TEST(ControllerImageProvider, AJobIconIsTheJobsOwnAndAnUnlistedIdGetsThePlaceholders)
+{
+    ViewFixture f;
+    f.start();
+    QImage red(16, 16, QImage::Format_ARGB32_Premultiplied);
+    red.fill(Qt::red);
+    auto job = BackupThread::create(BackupScript(), red);
+    f.controller->threads()->prepend(job);
+
+    ControllerImageProvider provider(f.controller.get());
+    const QString prefix = QStringLiteral("image://vellory/");
+    const QImage shown = provider.requestImage(ControllerImageProvider::jobIconSource(job->id()).mid(prefix.size()),
+                                               nullptr, QSize(48, 48));
+    EXPECT_EQ(shown.size(), QSize(48, 48));
+    EXPECT_EQ(shown.pixelColor(24, 24), QColor(Qt::red));
+
+    // Unknown pictures never come back null (the view would complain).
+    EXPECT_FALSE(provider.requestImage(QStringLiteral("nonsense"), nullptr, QSize()).isNull());
+    const QImage volume = provider.requestImage(f.controller->volumeIconSource().mid(prefix.size()), nullptr, QSize());
+    EXPECT_EQ(volume, f.controller->volumeIcon());
+}
+
+TEST(SourcePathListModel, ReportsRemovalsAndInsertionsAndEndsWithTheControllersList)
+{
+    SourcePathListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+
+    const QString a = QStringLiteral("/a"), b = QStringLiteral("/b"), c = QStringLiteral("/c");
+    model.setPaths({a, b, a, c});
+    inserted.clear();
+
+    // Removing every "/a": two removals, nothing else moves.
+    model.setPaths({b, c});
+    EXPECT_EQ(removed.size(), 2);
+    EXPECT_EQ(inserted.size(), 0);
+    EXPECT_EQ(model.paths(), (QStringList{b, c}));
+
+    // Moving "/b" to the end: one removal and one insertion.
+    removed.clear();
+    model.setPaths({c, b});
+    EXPECT_EQ(removed.size() + inserted.size(), 2);
+    EXPECT_EQ(model.paths(), (QStringList{c, b}));
+    EXPECT_EQ(resets.size(), 0);
+
+    // Any change ends with exactly the new list.
+    QRandomGenerator random(20240309);
+    for (int round = 0; round < 300; ++round) {
+        QStringList next;
+        const int length = random.bounded(9);
+        for (int i = 0; i < length; ++i) {
+            next.append(QStringLiteral("/p%1").arg(random.bounded(5)));
+        }
+        model.setPaths(next);
+        ASSERT_EQ(model.paths(), next) << round;
+        ASSERT_EQ(model.rowCount(), next.size());
+        for (int row = 0; row < next.size(); ++row) {
+            ASSERT_EQ(model.data(model.index(row), SourcePathListModel::PathRole).toString(), next.at(row));
+        }
+    }
+}
+
+TEST(BackupLogFeed, HandsOutTheLogOnceAndThenOnlyTheNewLines)
+{
+    auto job = BackupThread::create(BackupScript(), QImage());
+    BackupLogFeed feed;
+    QSignalSpy resets(&feed, &BackupLogFeed::reset);
+    QSignalSpy appended(&feed, &BackupLogFeed::appended);
+    feed.setJob(job.get());
+    ASSERT_EQ(resets.size(), 1);
+    EXPECT_EQ(resets.at(0).at(0).toString(), job->log().join(QLatin1Char('\n')));
+
+    for (int i = 0; i < 100; ++i) {
+        job->appendLog(QStringLiteral("line %1").arg(i));
+    }
+    ASSERT_TRUE(ViewFixture::waitFor([&] { return feed.lineCount() == 101; }));
+    // Batches, not a line each, and not the whole log again.
+    EXPECT_LT(appended.size(), 100);
+    QStringList delivered;
+    for (const auto &call : appended) {
+        delivered += call.at(0).toString().split(QLatin1Char('\n'));
+    }
+    EXPECT_EQ(delivered, job->log().mid(1));
+    EXPECT_EQ(resets.size(), 1);
+
+    feed.setJob(nullptr);
+    EXPECT_EQ(resets.last().at(0).toString(), QString());
+    EXPECT_EQ(feed.lineCount(), 0);
+}
+
+TEST(FileOrFolderDialog, OpenOnAFolderChoosesItAndOnAFileChoosesTheFile)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/Photos");
+    const QString text = dir.path() + QStringLiteral("/notes.txt");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile file(text);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    {
+        FileOrFolderDialog dialog(QString(), dir.path());
+        dialog.selectFile(folder);
+        dialog.accept();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(dialog.chosenPath(), folder);
+    }
+    {
+        FileOrFolderDialog dialog(QString(), dir.path());
+        dialog.selectFile(text);
+        dialog.accept();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(dialog.chosenPath(), text);
+    }
+    {
+        // Without a window nothing is shown.
+        ItemChooser chooser;
+        EXPECT_FALSE(chooser.open(nullptr));
+        EXPECT_FALSE(chooser.isOpen());
+    }
+}
+
+TEST(DesktopFiles, NamesFoldersDropsAndTheRemovableMediaFolder)
+{
+    EXPECT_EQ(DesktopFiles::fileName(QStringLiteral("/home/ann/Notes")), QStringLiteral("Notes"));
+    EXPECT_EQ(DesktopFiles::parentPath(QStringLiteral("/home/ann/Notes")), QStringLiteral("/home/ann"));
+    EXPECT_EQ(DesktopFiles::fileName(QStringLiteral("/home/ann/Notes/")), QStringLiteral("Notes"));
+    EXPECT_EQ(DesktopFiles::parentPath(QStringLiteral("/Notes")), QStringLiteral("/"));
+    EXPECT_EQ(DesktopFiles::fileName(QStringLiteral("/")), QStringLiteral("/"));
+
+    const QList<QUrl> urls = {QUrl(QStringLiteral("https://example.com/a")), QUrl::fromLocalFile(QStringLiteral("/b c")),
+                              QUrl::fromLocalFile(QStringLiteral("/a/"))};
+    EXPECT_EQ(DesktopFiles::localPaths(urls), (QStringList{QStringLiteral("/b c"), QStringLiteral("/a")}));
+    EXPECT_EQ(DesktopFiles::firstLocalUrl(urls), QUrl::fromLocalFile(QStringLiteral("/b c")));
+    EXPECT_TRUE(DesktopFiles::firstLocalUrl({QUrl(QStringLiteral("https://example.com"))}).isEmpty());
+
+    const auto only = [](const QString &existing) {
+        return [existing](const QString &folder) { return folder == existing; };
+    };
+    EXPECT_EQ(DesktopFiles::removableMediaFolder(QStringLiteral("ann"), only(QStringLiteral("/media/ann"))),
+              QStringLiteral("/media/ann"));
+    EXPECT_EQ(DesktopFiles::removableMediaFolder(QStringLiteral("ann"), only(QStringLiteral("/run/media/ann"))),
+              QStringLiteral("/run/media/ann"));
+    EXPECT_EQ(DesktopFiles::removableMediaFolder(QStringLiteral("ann"), only(QString())), QStringLiteral("/media"));
+    // A user name must not lead out of the folder.
+    EXPECT_EQ(DesktopFiles::removableMediaFolder(QStringLiteral(".."), [](const QString &) { return true; }),
+              QStringLiteral("/media"));
+    EXPECT_EQ(DesktopFiles::removableMediaFolder(QString(), [](const QString &) { return true; }),
+              QStringLiteral("/media"));
+}
+
+TEST(WindowRouter, AnUnknownWindowOrABrokenFileGivesNoWindow)
+{
+    ViewFixture f;
+    f.start();
+    EXPECT_EQ(f.router->openWindow(QStringLiteral("nowhere")), nullptr);
+    QTemporaryDir dir;
+    QFile broken(dir.path() + QStringLiteral("/Broken.qml"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("import QtQuick\nItem {}\n");
+    broken.close();
+    f.router->setWindowSource(QStringLiteral("broken"), QUrl::fromLocalFile(broken.fileName()));
+    EXPECT_EQ(f.router->openWindow(QStringLiteral("broken")), nullptr);
+    EXPECT_EQ(f.router->window(QStringLiteral("broken")), nullptr);
+}
