@@ -22,6 +22,12 @@ constexpr qint64 kDrainIntervalMs = 16;
 
 void deleteOnOwnThread(BackupThread *job)
 {
+    // While the application shuts down, the last holder can be a queued
+    // change being discarded under Qt's event-queue lock, where posting (or
+    // deleting a QObject) would deadlock; the process is ending, so let go.
+    if (!QCoreApplication::instance() || QCoreApplication::closingDown()) {
+        return;
+    }
     // The last holder may be the run's task on a pool thread; a QObject must
     // go on the thread it lives on, after its pending events.
     job->deleteLater();
