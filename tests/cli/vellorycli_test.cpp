@@ -1,0 +1,213 @@
+#include "backup/backupscript.h"
+#include "loopvolume.h"
+#include "platform/computername.h"
+#include "platform/linuxvolumetable.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+
+// One vellory-cli process with its own data and preference folders.
+class CliTest : public ::testing::Test
+{
+protected:
+    struct Result
+    {
+        int exitCode = -1;
+        QStringList out;
+        QStringList err;
+        // Standard-output lines after the first, without their time stamps.
+        [[nodiscard]] QStringList messages() const
+        {
+            QStringList result;
+            for (const QString &line : out.mid(1)) {
+                result << line.mid(11);
+            }
+            return result;
+        }
+    };
+
+    QString dataHome() const { return m_home.path() + QStringLiteral("/data"); }
+    QString configHome() const { return m_home.path() + QStringLiteral("/config"); }
+
+    void setPreference(const QString &key, const QVariant &value) const
+    {
+        QSettings settings(configHome() + QStringLiteral("/Brindlewick/Vellory 2.conf"), QSettings::IniFormat);
+        settings.setValue(key, value);
+    }
+
+    QString writeSet(const BackupScript &script) const
+    {
+        const QString path = m_home.path() + QStringLiteral("/set.json");
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(encodeBackupScript(script));
+        return path;
+    }
+
+    void start(QProcess &process, const QStringList &arguments) const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(VELLORY_CLI_PATH), arguments);
+        EXPECT_TRUE(process.waitForStarted());
+    }
+
+    static Result finish(QProcess &process)
+    {
+        EXPECT_TRUE(process.waitForFinished(120000));
+        Result result;
+        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        result.out = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        result.err = QString::fromUtf8(process.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return result;
+    }
+
+    Result run(const QStringList &arguments) const
+    {
+        QProcess process;
+        start(process, arguments);
+        return finish(process);
+    }
+
+    QTemporaryDir m_home;
+};
+
+BackupScript setFor(const QString &volumePath, const QStringList &sources)
+{
+    BackupScript script;
+    script.volumeName = QStringLiteral("STICK");
+    // Named by its real UUID when a volume is mounted there, as choosing it would.
+    const auto mounted = platform::LinuxVolumeTable().volumeAt(volumePath);
+    script.volumeUUID = mounted ? mounted->uuid : QStringLiteral("TEST-UUID");
+    script.volumePath = volumePath;
+    script.sourcePaths = sources;
+    return script;
+}
+
+} // namespace
+
+TEST_F(CliTest, ASetThatCannotBeLoadedExitsTwoWithOneLineOnStandardError)
+{
+    const QString missing = m_home.path() + QStringLiteral("/absent.json");
+    const Result absent = run({QStringLiteral("run"), QStringLiteral("--set"), missing});
+    EXPECT_EQ(absent.exitCode, 2);
+    EXPECT_TRUE(absent.out.isEmpty());
+    ASSERT_EQ(absent.err.size(), 1);
+    EXPECT_TRUE(absent.err.first().startsWith(QStringLiteral("vellory-cli: cannot load the backup set: ")));
+    EXPECT_TRUE(absent.err.first().contains(missing));
+
+    QFile broken(m_home.path() + QStringLiteral("/broken.json"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write(R"({"scriptName":"a","scriptUUID":"b","sourcePaths":[],"volumeCapacity":0,"volumeDescription":"","volumeName":""})");
+    broken.close();
+    const Result invalid = run({QStringLiteral("run"), QStringLiteral("--set=") + broken.fileName()});
+    EXPECT_EQ(invalid.exitCode, 2);
+    ASSERT_EQ(invalid.err.size(), 1);
+    EXPECT_TRUE(invalid.err.first().contains(QStringLiteral("volumeUUID"))) << invalid.err.first().toStdString();
+
+    const Result nothingStored = run({QStringLiteral("run")});
+    EXPECT_EQ(nothingStored.exitCode, 2);
+    EXPECT_EQ(nothingStored.err.size(), 1);
+    EXPECT_TRUE(nothingStored.out.isEmpty()) << "no init() line: the reason goes to standard error";
+}
+
+TEST_F(CliTest, UsageMistakesAreRefusedAndHelpIsShown)
+{
+    EXPECT_EQ(run({}).exitCode, 64);
+    EXPECT_EQ(run({QStringLiteral("backup")}).exitCode, 64);
+    EXPECT_EQ(run({QStringLiteral("run"), QStringLiteral("--bogus")}).exitCode, 64);
+    EXPECT_EQ(run({QStringLiteral("run"), QStringLiteral("--set")}).exitCode, 64);
+    const Result help = run({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.join(QLatin1Char('\n')).contains(QStringLiteral("vellory-cli run [--set FILE]")));
+}
+
+TEST_F(CliTest, TheStoredSetRunsAndAFaultlessRunExitsZero)
+{
+    BackupScript script = setFor(QString(), {});
+    QDir().mkpath(dataHome() + QStringLiteral("/com.brindlewick.vellory2"));
+    QFile store(dataHome() + QStringLiteral("/com.brindlewick.vellory2/BackupScript.json"));
+    ASSERT_TRUE(store.open(QIODevice::WriteOnly));
+    store.write(encodeBackupScript(script));
+    store.close();
+    setPreference(QStringLiteral("autoEjectOnComplete"), false);
+
+    const Result result = run({QStringLiteral("run")});
+    EXPECT_EQ(result.exitCode, 0) << result.err.join(QLatin1Char('\n')).toStdString();
+    ASSERT_FALSE(result.out.isEmpty());
+    EXPECT_EQ(result.out.first(), QStringLiteral("Backup Initialized to STICK"));
+    EXPECT_EQ(result.messages(), (QStringList{QStringLiteral("Items checked 0, 0 to copy, requires Zero KB"),
+                                              QStringLiteral("Backup Process finished")}));
+}
+
+TEST_F(CliTest, ErrorsExitOneAndEveryLogLineIsPrintedHonouringTheEjectPreference)
+{
+    QTemporaryDir sources;
+    QFile file(sources.path() + QStringLiteral("/a.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("a");
+    file.close();
+    QTemporaryDir leftover; // not a mount point
+    const QString set = writeSet(setFor(leftover.path(), {sources.path()}));
+
+    const Result ejecting = run({QStringLiteral("run"), QStringLiteral("--set"), set});
+    EXPECT_EQ(ejecting.exitCode, 1);
+    EXPECT_EQ(ejecting.messages(),
+              (QStringList{QStringLiteral("Scanning %1...").arg(sources.path()), QStringLiteral("Error: Volume not connected"),
+                           QStringLiteral("Items checked 0, 0 to copy, requires Zero KB"), QStringLiteral("Ejected volume"),
+                           QStringLiteral("Backup Process finished")}));
+
+    setPreference(QStringLiteral("autoEjectOnComplete"), false);
+    const Result quiet = run({QStringLiteral("run"), QStringLiteral("--set"), set});
+    EXPECT_EQ(quiet.exitCode, 1);
+    EXPECT_FALSE(quiet.messages().contains(QStringLiteral("Ejected volume")));
+    EXPECT_TRUE(QDir(leftover.path()).isEmpty());
+}
+
+TEST_F(CliTest, BacksUpOntoARealVolumeAndAnInterruptCancelsWithExitOne)
+{
+    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"));
+    if (!volume.isMounted()) {
+        GTEST_SKIP() << volume.skipReason().toStdString();
+    }
+    setPreference(QStringLiteral("autoEjectOnComplete"), false);
+    QTemporaryDir sources;
+    QFile file(sources.path() + QStringLiteral("/a.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("payload");
+    file.close();
+    const QString set = writeSet(setFor(volume.mountPath(), {sources.path()}));
+    const Result done = run({QStringLiteral("run"), QStringLiteral("--set"), set});
+    EXPECT_EQ(done.exitCode, 0) << done.out.join(QLatin1Char('\n')).toStdString();
+    QFile copy(volume.mountPath() + QStringLiteral("/Vellory/") + platform::computerName() + file.fileName());
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), QByteArray("payload"));
+
+    // Enough files that the run is still busy when the interrupt arrives.
+    for (int i = 0; i < 3000; ++i) {
+        QFile more(sources.path() + QStringLiteral("/many/f%1").arg(i));
+        QDir().mkpath(QFileInfo(more).path());
+        ASSERT_TRUE(more.open(QIODevice::WriteOnly));
+    }
+    QProcess process;
+    start(process, {QStringLiteral("run"), QStringLiteral("--set"), set});
+    ASSERT_TRUE(process.waitForReadyRead(10000));
+    ::kill(pid_t(process.processId()), SIGINT);
+    const Result cancelled = finish(process);
+    EXPECT_EQ(cancelled.exitCode, 1);
+    ASSERT_FALSE(cancelled.messages().isEmpty());
+    EXPECT_EQ(cancelled.messages().last(), QStringLiteral("Backup Process finished"));
+    EXPECT_FALSE(cancelled.messages().contains(QStringLiteral("Items backed up 3000, Zero KB. Errors 0")));
+}
