@@ -2,6 +2,7 @@
 
 #include "jobtesting.h"
 
+#include <QLocale>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -202,4 +203,20 @@ TEST(BackupThread, AJobLivesWhileAHolderRemainsAndIsDeletedAfterTheLast)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return watched.isNull();
     }));
+}
+
+TEST(BackupThread, LogLinesFollowTheUsersLocale)
+{
+    const QLocale saved;
+    for (const auto &[locale, separator] : {std::pair{QLocale(QLocale::German, QLocale::Germany), QLatin1Char(',')},
+                                            std::pair{QLocale(QLocale::English, QLocale::UnitedStates), QLatin1Char('.')}}) {
+        QLocale::setDefault(locale);
+        const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), QImage());
+        QThread::msleep(30); // a fraction of a second has passed
+        job->appendLog(QStringLiteral("m"));
+        ASSERT_TRUE(waitUntil([&] { return job->log().size() == 2; }));
+        const QString column = job->log().at(1).left(9).trimmed();
+        EXPECT_TRUE(column.contains(separator)) << job->log().at(1).toStdString();
+    }
+    QLocale::setDefault(saved);
 }
