@@ -127,6 +127,17 @@ TEST(BackupThread, CancelledIsFinal)
     EXPECT_EQ(running.count(), 2) << "on at scanning, off at cancelled";
 }
 
+TEST(BackupThread, ACompletedJobIsNotTurnedIntoACancelledOne)
+{
+    const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), QImage());
+    job->setStatus(BackupThreadStatusValue::scanning);
+    job->setStatus(BackupThreadStatusValue::completed);
+    job->cancel(); // the Cancel button pressed as the run ends
+    job->appendLog(QStringLiteral("sentinel"));
+    ASSERT_TRUE(waitUntil([&] { return job->log().size() == 2; }));
+    EXPECT_EQ(job->status(), BackupThreadStatusValue::completed);
+}
+
 TEST(BackupThread, ChangesFromAWorkerThreadArriveInCallOrderAndNoLineIsLost)
 {
     const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), QImage());
