@@ -4,7 +4,7 @@ import Vellory
 
 // A "Backup Log" window: the log of the job with `jobId`, found when the
 // window is built; the placeholder job when no listed job has that id.
-ApplicationWindow {
+VelloryWindow {
     id: window
     objectName: "backupLogWindow"
 

@@ -3,7 +3,7 @@ import QtQuick.Controls
 import Vellory
 
 // The Backups window: the list of jobs.
-ApplicationWindow {
+VelloryWindow {
     id: window
     objectName: "backupsWindow"
 

@@ -94,13 +94,15 @@ Item {
         MenuItem {
             objectName: "showInFinderItem"
             text: "Show In Finder"
-            icon.name: "system-search"
+            icon.name: "edit-find-symbolic"
+            icon.color: palette.windowText
             onTriggered: root.showInFileManager()
         }
         MenuItem {
             objectName: "removeItem"
             text: "Remove"
-            icon.name: "list-remove"
+            icon.name: "list-remove-symbolic"
+            icon.color: palette.windowText
             onTriggered: root.remove()
         }
     }

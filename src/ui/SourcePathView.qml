@@ -57,7 +57,8 @@ Item {
             Button {
                 objectName: "addButton"
                 text: "Add..."
-                icon.name: "list-add"
+                icon.name: "list-add-symbolic"
+                icon.color: palette.buttonText
                 onClicked: root.chooseItem()
             }
             IconSizeControl {
@@ -102,23 +103,28 @@ Item {
                         }
                     }
 
-                    Label {
-                        objectName: "sourcePlaceholderLine1"
+                    Column {
                         width: parent.width
-                        horizontalAlignment: Text.AlignHCenter
-                        wrapMode: Text.WordWrap
-                        textFormat: Text.PlainText
-                        text: "Drag and drop files & folders here to back them up, "
-                    }
-                    Label {
-                        objectName: "sourcePlaceholderLine2"
-                        width: parent.width
-                        horizontalAlignment: Text.AlignHCenter
-                        wrapMode: Text.WordWrap
-                        textFormat: Text.StyledText
-                        readonly property int glyph: Math.round(font.pixelSize > 0 ? font.pixelSize : font.pointSize * 4 / 3)
-                        text: "or click on the \"<img src=\"" + DesktopFiles.themeIconSource("list-add-symbolic", glyph, palette.windowText)
-                              + "\" width=\"" + glyph + "\" height=\"" + glyph + "\" align=\"middle\"> Add...\" button above to select files or folders."
+                        spacing: 2
+
+                        Label {
+                            objectName: "sourcePlaceholderLine1"
+                            width: parent.width
+                            horizontalAlignment: Text.AlignHCenter
+                            wrapMode: Text.WordWrap
+                            textFormat: Text.PlainText
+                            text: "Drag and drop files & folders here to back them up, "
+                        }
+                        Label {
+                            objectName: "sourcePlaceholderLine2"
+                            width: parent.width
+                            horizontalAlignment: Text.AlignHCenter
+                            wrapMode: Text.WordWrap
+                            textFormat: Text.StyledText
+                            readonly property int glyph: Math.round(font.pixelSize > 0 ? font.pixelSize : font.pointSize * 4 / 3)
+                            text: "or click on the \"<img src=\"" + DesktopFiles.themeIconSource("list-add-symbolic", glyph, palette.windowText)
+                                  + "\" width=\"" + glyph + "\" height=\"" + glyph + "\" align=\"middle\"> Add...\" button above to select files or folders."
+                        }
                     }
                 }
             }

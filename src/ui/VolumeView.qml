@@ -77,13 +77,17 @@ Item {
 
             Button {
                 objectName: "selectButton"
+                // Sized to the label: the header shares 280 points with its title.
+                implicitWidth: implicitContentWidth + leftPadding + rightPadding
                 text: " Select... "
                 onClicked: root.selectByDialog()
             }
             Button {
                 objectName: "ejectButton"
+                implicitWidth: implicitContentWidth + leftPadding + rightPadding
                 text: "Eject"
-                icon.name: "media-eject"
+                icon.name: "media-eject-symbolic"
+                icon.color: palette.buttonText
                 enabled: root.isConnected
                 onClicked: root.controller.ejectVolume()
             }
@@ -117,21 +121,26 @@ Item {
                     source: DesktopFiles.themeIconSource("drive-removable-media-symbolic", 100, palette.windowText)
                     opacity: 0.75
                 }
-                Label {
-                    objectName: "volumePlaceholderLine1"
+                Column {
                     width: parent.width
-                    horizontalAlignment: Text.AlignHCenter
-                    wrapMode: Text.WordWrap
-                    textFormat: Text.PlainText
-                    text: "Drag and drop a volume here, "
-                }
-                Label {
-                    objectName: "volumePlaceholderLine2"
-                    width: parent.width
-                    horizontalAlignment: Text.AlignHCenter
-                    wrapMode: Text.WordWrap
-                    textFormat: Text.PlainText
-                    text: "or click \"Select...\" to choose a destination volume"
+                    spacing: 2
+
+                    Label {
+                        objectName: "volumePlaceholderLine1"
+                        width: parent.width
+                        horizontalAlignment: Text.AlignHCenter
+                        wrapMode: Text.WordWrap
+                        textFormat: Text.PlainText
+                        text: "Drag and drop a volume here, "
+                    }
+                    Label {
+                        objectName: "volumePlaceholderLine2"
+                        width: parent.width
+                        horizontalAlignment: Text.AlignHCenter
+                        wrapMode: Text.WordWrap
+                        textFormat: Text.PlainText
+                        text: "or click \"Select...\" to choose a destination volume"
+                    }
                 }
             }
 
@@ -258,7 +267,8 @@ Item {
         MenuItem {
             objectName: "removeVolumeItem"
             text: "Remove Volume"
-            icon.name: "list-remove"
+            icon.name: "list-remove-symbolic"
+            icon.color: palette.windowText
             onTriggered: root.removeVolume()
         }
     }

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+/// The program's options. The application has none for its users; two
+/// hidden ones serve the screenshot script: `--demo` starts one backup and
+/// keeps a second, simulated one running, and `--screenshot DIR` writes
+/// pictures of the three windows into DIR and quits.
+struct LaunchOptions
+{
+    bool demo = false;
+    QString screenshotFolder;
+
+    /// Reads `arguments` (the program's name first); unknown ones are ignored.
+    [[nodiscard]] static LaunchOptions parse(const QStringList &arguments);
+};

@@ -1,0 +1,46 @@
+// vellory: the desktop application.
+#include "app/demojobs.h"
+#include "app/desktopstyle.h"
+#include "app/launchoptions.h"
+#include "app/screenshotsession.h"
+#include "app/velloryapp.h"
+#include "platform/buildinfo.h"
+#include "ui/icontheme.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(VelloryPlugin)
+Q_IMPORT_QML_PLUGIN(Vellory_AppPlugin)
+
+int main(int argc, char **argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setOrganizationName(platform::buildinfo::organizationName());
+    QApplication::setApplicationName(platform::buildinfo::applicationName());
+    QApplication::setApplicationVersion(platform::buildinfo::shortVersion());
+    QGuiApplication::setDesktopFileName(platform::buildinfo::bundleIdentifier());
+
+    useIconThemeFallback();
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("drive-removable-media")));
+    DesktopStyle::apply();
+    const LaunchOptions options = LaunchOptions::parse(QApplication::arguments());
+
+    VelloryApp app;
+    if (!app.launch()) {
+        return 1;
+    }
+
+    std::unique_ptr<DemoJobs> demo;
+    if (options.demo) {
+        demo = std::make_unique<DemoJobs>(*app.controller());
+        demo->start();
+    }
+    std::unique_ptr<ScreenshotSession> screenshots;
+    if (!options.screenshotFolder.isEmpty()) {
+        screenshots = std::make_unique<ScreenshotSession>(app, demo.get(), options.screenshotFolder);
+        screenshots->start();
+    }
+    return QApplication::exec();
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "app/appdelegate.h"
+#include "backup/backupcontroller.h"
+#include "backup/systemvolumeservices.h"
+#include "ui/windowrouter.h"
+
+#include <QObject>
+#include <QQmlEngine>
+#include <QtQml/qqmlregistration.h>
+
+#include <memory>
+
+/// The application: the one backup controller every window shares, the
+/// engine and window router that build the windows, the application
+/// delegate, and whether the share sheet is shown over the main window.
+class VelloryApp : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The application object is made by main().")
+    Q_PROPERTY(bool showShareSheet READ showShareSheet WRITE setShowShareSheet NOTIFY showShareSheetChanged)
+    Q_PROPERTY(BackupController *controller READ controller CONSTANT)
+
+public:
+    static constexpr const char *kMainWindow = "mainWindow";
+
+    /// This machine's volumes and the user's own backup set; the volume
+    /// monitor is started.
+    explicit VelloryApp(QObject *parent = nullptr);
+    /// The given services (tests); their owner starts the monitor.
+    explicit VelloryApp(BackupControllerServices services, QObject *parent = nullptr);
+    ~VelloryApp() override;
+
+    [[nodiscard]] bool showShareSheet() const { return m_showShareSheet; }
+    void setShowShareSheet(bool show);
+
+    [[nodiscard]] BackupController *controller() const { return m_controller.get(); }
+    [[nodiscard]] AppDelegate &delegate() { return m_delegate; }
+    [[nodiscard]] WindowRouter &router() { return *m_router; }
+    [[nodiscard]] QQmlEngine &engine() { return *m_engine; }
+
+    /// Opens the main window and, once the event loop runs, tells the
+    /// delegate that launching has finished. False when the main window
+    /// cannot be made.
+    bool launch();
+
+signals:
+    void showShareSheetChanged();
+
+private:
+    void buildScenes();
+
+    std::unique_ptr<SystemVolumeServices> m_system;
+    std::unique_ptr<BackupController> m_controller;
+    AppDelegate m_delegate;
+    std::unique_ptr<QQmlEngine> m_engine;
+    std::unique_ptr<WindowRouter> m_router;
+    bool m_showShareSheet = false;
+};

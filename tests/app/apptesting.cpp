@@ -1,0 +1,151 @@
+#include "apptesting.h"
+
+#include "platform/preferences.h"
+#include "ui/icontheme.h"
+
+#include <QQuickStyle>
+#include <QSet>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+#include <gtest/gtest.h>
+
+Q_IMPORT_QML_PLUGIN(VelloryPlugin)
+Q_IMPORT_QML_PLUGIN(Vellory_AppPlugin)
+
+namespace {
+
+// Once for the run, before any window: software drawing, the application's
+// style and icon theme.
+class AppEnvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+        QQuickStyle::setStyle(QStringLiteral("Fusion"));
+        useIconThemeFallback();
+    }
+};
+
+[[maybe_unused]] ::testing::Environment *const appEnvironment = ::testing::AddGlobalTestEnvironment(new AppEnvironment);
+
+QObject *search(QObject *object, const QString &name, QSet<QObject *> &seen)
+{
+    if (!object || seen.contains(object)) {
+        return nullptr;
+    }
+    seen.insert(object);
+    if (object->objectName() == name) {
+        return object;
+    }
+    QList<QObject *> next = object->children();
+    if (auto *item = qobject_cast<QQuickItem *>(object)) {
+        for (QQuickItem *child : item->childItems()) {
+            next.append(child);
+        }
+    }
+    if (auto *window = qobject_cast<QQuickWindow *>(object)) {
+        next.append(window->contentItem());
+    }
+    for (const char *property : {"contentItem", "popupItem", "menuBar", "header"}) {
+        const QVariant value = object->property(property);
+        if (value.isValid()) {
+            if (auto *content = value.value<QObject *>()) {
+                next.append(content);
+            }
+        }
+    }
+    for (QObject *child : next) {
+        if (QObject *found = search(child, name, seen)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+void clearPreferences()
+{
+    const auto settings = platform::preferences();
+    for (const char *key : {"iconSize", "autoBackupOnConnect", "autoEjectOnComplete"}) {
+        settings->remove(QString::fromLatin1(key));
+    }
+}
+
+} // namespace
+
+platform::MountedVolume fakeStick(const QString &uuid, const QString &name, const QString &path)
+{
+    platform::MountedVolume volume;
+    volume.uuid = uuid;
+    volume.label = name;
+    volume.localizedName = name;
+    volume.mountPath = path;
+    volume.device = QStringLiteral("/dev/sdz1");
+    volume.fileSystemType = QStringLiteral("exfat");
+    volume.totalBytes = 64'000'000'000;
+    volume.availableBytes = 21'000'000'000;
+    volume.readable = true;
+    volume.writable = true;
+    volume.browsable = true;
+    volume.deviceModel = QStringLiteral("Cruzer Blade");
+    volume.deviceProtocol = QStringLiteral("USB");
+    return volume;
+}
+
+AppFixture::AppFixture()
+    : monitor(table)
+    , ejector(&monitor)
+{
+    clearPreferences();
+    // Jobs started by a test must never try to eject anything of this machine.
+    platform::preferences()->setValue(QStringLiteral("autoEjectOnComplete"), false);
+}
+
+AppFixture::~AppFixture()
+{
+    app.reset();
+    clearPreferences();
+}
+
+ScriptStore AppFixture::store() const
+{
+    return ScriptStore(dataDir.path(), [](const QString &) {});
+}
+
+void AppFixture::storeSet(const BackupScript &script) const
+{
+    ASSERT_TRUE(store().save(script));
+}
+
+VelloryApp &AppFixture::start()
+{
+    BackupControllerServices services;
+    services.store = store();
+    services.volumeTable = &table;
+    services.volumeMonitor = &monitor;
+    services.volumeEjector = &ejector;
+    services.outputLine = [](const QString &) {};
+    app = std::make_unique<VelloryApp>(std::move(services));
+    return *app;
+}
+
+QQuickWindow *AppFixture::mainWindow() const
+{
+    return app ? app->router().window(QString::fromLatin1(VelloryApp::kMainWindow)) : nullptr;
+}
+
+QObject *AppFixture::find(QObject *root, const QString &name)
+{
+    QSet<QObject *> seen;
+    return search(root, name, seen);
+}
+
+QQuickItem *AppFixture::item(QObject *root, const QString &name)
+{
+    return qobject_cast<QQuickItem *>(find(root, name));
+}
+
+bool AppFixture::waitFor(const std::function<bool()> &condition, int timeoutMs)
+{
+    return QTest::qWaitFor(condition, timeoutMs);
+}

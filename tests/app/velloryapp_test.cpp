@@ -1,0 +1,74 @@
+// Start-up: the main window, the one controller every window shares, the
+// delegate told once launching has finished, and the single windows.
+#include "apptesting.h"
+
+#include "backup/backupthreadlistmodel.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+TEST(VelloryApp, LaunchOpensTheMainWindowThenTellsTheDelegateOnce)
+{
+    AppFixture f;
+    VelloryApp &app = f.start();
+    QSignalSpy launched(&app.delegate(), &AppDelegate::launchTasksStarted);
+    ASSERT_TRUE(app.launch());
+
+    QQuickWindow *main = f.mainWindow();
+    ASSERT_TRUE(main);
+    EXPECT_EQ(main->title(), QStringLiteral("Vellory 2"));
+    EXPECT_TRUE(main->isVisible());
+    EXPECT_EQ(main->minimumSize(), QSize(800, 450));
+    EXPECT_TRUE(AppFixture::find(main, QStringLiteral("contentView")));
+
+    // Not before the event loop has run: launching has not finished yet.
+    EXPECT_EQ(launched.size(), 0);
+    ASSERT_TRUE(launched.wait(2000));
+    QTest::qWait(50);
+    EXPECT_EQ(launched.size(), 1);
+}
+
+TEST(VelloryApp, EveryWindowShowsTheOneController)
+{
+    AppFixture f;
+    VelloryApp &app = f.start();
+    ASSERT_TRUE(app.launch());
+    BackupController *controller = app.controller();
+
+    QQuickWindow *backups = app.router().openWindow(QStringLiteral("backups"));
+    ASSERT_TRUE(backups);
+    EXPECT_EQ(backups->title(), QStringLiteral("Backups"));
+    EXPECT_EQ(backups->property("controller").value<QObject *>(), controller);
+    EXPECT_EQ(f.mainWindow()->property("controller").value<QObject *>(), controller);
+    EXPECT_EQ(f.mainWindow()->property("app").value<QObject *>(), &app);
+
+    // Asked for again: the same window, not a second one.
+    EXPECT_EQ(app.router().openWindow(QStringLiteral("backups")), backups);
+    EXPECT_EQ(app.router().openWindow(QStringLiteral("mainWindow")), f.mainWindow());
+
+    // A started backup reaches the Backups window's list through the same controller.
+    controller->startBackup();
+    QQuickItem *list = AppFixture::item(backups, QStringLiteral("threadsList"));
+    ASSERT_TRUE(list);
+    EXPECT_TRUE(AppFixture::waitFor([&] { return list->property("count").toInt() == 1; }));
+
+    // Its log window finds the job by id.
+    BackupThread *job = controller->threads()->jobAt(0).get();
+    QQuickWindow *log = app.router().openLogWindow(job->id());
+    ASSERT_TRUE(log);
+    EXPECT_EQ(log->property("job").value<QObject *>(), job);
+}
+
+TEST(VelloryApp, TheShareSheetFlagNotifiesOnlyOnChange)
+{
+    AppFixture f;
+    VelloryApp &app = f.start();
+    QSignalSpy changed(&app, &VelloryApp::showShareSheetChanged);
+    EXPECT_FALSE(app.showShareSheet());
+    app.setShowShareSheet(true);
+    app.setShowShareSheet(true);
+    EXPECT_TRUE(app.showShareSheet());
+    app.setShowShareSheet(false);
+    EXPECT_EQ(changed.size(), 2);
+}
