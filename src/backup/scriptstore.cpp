@@ -26,7 +26,7 @@ ScriptStore::ScriptStore(QString dataDirectory, LineSink sink)
 QString ScriptStore::defaultDataDirectory()
 {
     const QString fromEnvironment = qEnvironmentVariable("XDG_DATA_HOME");
-    // The base directory specification ignores a relative value.
+    // XDG base directories must be absolute; a relative value is ignored.
     if (!fromEnvironment.isEmpty() && QDir::isAbsolutePath(fromEnvironment)) {
         return fromEnvironment;
     }
