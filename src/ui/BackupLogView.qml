@@ -2,57 +2,226 @@ import QtQuick
 import QtQuick.Controls
 import Vellory
 
-// A job's log as selectable, read-only, monospaced text that grows with the
-// job. New lines are appended in batches; the view stays at the end while
-// the person has not scrolled away from it.
-ScrollView {
+// A job's log as read-only, monospaced text that grows with the job: a list
+// of lines, of which only those on screen are laid out, so a log of 100,000
+// lines scrolls as easily as a short one. Text is selected with the mouse
+// (Shift extends it) and copied with Ctrl+C or the context menu; the view
+// stays at the end while the person has not scrolled away from it.
+FocusScope {
     id: root
     objectName: "backupLogView"
 
     required property BackupThread thread
 
+    readonly property alias lineCount: logModel.count
+    readonly property real charWidth: metrics.advanceWidth("M")
+    readonly property real lineHeight: Math.ceil(metrics.height)
+    readonly property int padding: 10
+
+    // The selection, from the anchor to the cursor, in (row, column).
+    property int anchorRow: -1
+    property int anchorColumn: 0
+    property int cursorRow: -1
+    property int cursorColumn: 0
+    readonly property bool hasSelection: anchorRow >= 0
+        && (anchorRow !== cursorRow || anchorColumn !== cursorColumn)
+    readonly property bool anchorFirst: anchorRow < cursorRow || (anchorRow === cursorRow && anchorColumn <= cursorColumn)
+    readonly property int firstRow: anchorFirst ? anchorRow : cursorRow
+    readonly property int firstColumn: anchorFirst ? anchorColumn : cursorColumn
+    readonly property int lastRow: anchorFirst ? cursorRow : anchorRow
+    readonly property int lastColumn: anchorFirst ? cursorColumn : anchorColumn
+
     implicitWidth: 640
     implicitHeight: 400
 
-    TextArea {
-        id: logText
-        objectName: "logText"
-        readOnly: true
-        selectByMouse: true
-        persistentSelection: true
-        wrapMode: TextEdit.NoWrap
-        textFormat: TextEdit.PlainText
-        font: TextStyles.monospaced
-        padding: 10
+    function text() {
+        return logModel.text()
     }
 
-    BackupLogFeed {
-        id: feed
+    function selectedText() {
+        return hasSelection ? logModel.textBetween(anchorRow, anchorColumn, cursorRow, cursorColumn) : ""
+    }
+
+    function selectAll() {
+        if (logModel.count === 0) {
+            return
+        }
+        anchorRow = 0
+        anchorColumn = 0
+        cursorRow = logModel.count - 1
+        cursorColumn = logModel.lineLength(cursorRow)
+    }
+
+    function copySelection() {
+        if (hasSelection) {
+            logModel.copyToClipboard(selectedText())
+        }
+    }
+
+    // The (row, column) under a point of the view.
+    function positionAt(x, y) {
+        const contentY = y + lines.contentY
+        let row = lines.indexAt(1, contentY)
+        if (row < 0) {
+            row = contentY < lines.originY ? 0 : logModel.count - 1
+        }
+        const column = Math.max(0, Math.min(logModel.lineLength(row),
+                                            Math.round((x + lines.contentX - root.padding) / root.charWidth)))
+        return { row: row, column: column }
+    }
+
+    BackupLogModel {
+        id: logModel
         job: root.thread
 
-        onReset: (text) => {
-            logText.text = text
-        }
-        onAppended: (text) => {
-            const flick = root.contentItem
-            const atEnd = !flick || flick.contentY + flick.height >= flick.contentHeight - 4
-            if (logText.length === 0) {
-                logText.text = text
-            } else {
-                logText.append(text)
-            }
-            if (atEnd) {
-                Qt.callLater(root.scrollToEnd)
+        property bool wasAtEnd: true
+        onLinesAboutToArrive: wasAtEnd = lines.atYEnd || lines.contentHeight <= lines.height
+        onLinesArrived: {
+            if (wasAtEnd) {
+                Qt.callLater(lines.positionViewAtEnd)
             }
         }
     }
 
-    function scrollToEnd() {
-        const flick = root.contentItem
-        if (flick && flick.contentHeight > flick.height) {
-            flick.contentY = flick.contentHeight - flick.height
+    FontMetrics {
+        id: metrics
+        font: TextStyles.monospaced
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        color: palette.base
+    }
+
+    ListView {
+        id: lines
+        objectName: "logLines"
+        anchors.fill: parent
+        clip: true
+        model: logModel
+        boundsBehavior: Flickable.StopAtBounds
+        flickableDirection: Flickable.AutoFlickIfNeeded
+        contentWidth: Math.max(width, logModel.longestLine * root.charWidth + 2 * root.padding)
+        topMargin: root.padding / 2
+        bottomMargin: root.padding / 2
+        cacheBuffer: 0
+        reuseItems: true
+        ScrollBar.vertical: ScrollBar {}
+        ScrollBar.horizontal: ScrollBar {}
+
+        delegate: Item {
+            id: lineItem
+            required property int index
+            required property string line
+
+            width: lines.contentWidth
+            height: root.lineHeight
+
+            // The selected part of this line.
+            Rectangle {
+                readonly property bool selected: root.hasSelection && lineItem.index >= root.firstRow
+                    && lineItem.index <= root.lastRow
+                readonly property int from: lineItem.index === root.firstRow ? root.firstColumn : 0
+                readonly property int to: lineItem.index === root.lastRow ? root.lastColumn : lineItem.line.length + 1
+                visible: selected && to > from
+                x: root.padding + from * root.charWidth
+                width: (to - from) * root.charWidth
+                height: parent.height
+                color: palette.highlight
+                opacity: root.activeFocus ? 0.45 : 0.25
+            }
+            Text {
+                x: root.padding
+                height: parent.height
+                verticalAlignment: Text.AlignVCenter
+                text: lineItem.line
+                textFormat: Text.PlainText
+                font: TextStyles.monospaced
+                color: palette.text
+                renderType: Text.NativeRendering
+            }
         }
     }
 
-    Component.onCompleted: feed.replay()
+    MouseArea {
+        id: selecting
+        anchors.fill: lines
+        anchors.rightMargin: 12
+        anchors.bottomMargin: 12
+        acceptedButtons: Qt.LeftButton | Qt.RightButton
+        preventStealing: true
+        cursorShape: Qt.IBeamCursor
+
+        onPressed: (mouse) => {
+            root.forceActiveFocus()
+            if (mouse.button === Qt.RightButton) {
+                return
+            }
+            const at = root.positionAt(mouse.x, mouse.y)
+            if (!(mouse.modifiers & Qt.ShiftModifier) || root.anchorRow < 0) {
+                root.anchorRow = at.row
+                root.anchorColumn = at.column
+            }
+            root.cursorRow = at.row
+            root.cursorColumn = at.column
+        }
+        onPositionChanged: (mouse) => {
+            if (!(mouse.buttons & Qt.LeftButton)) {
+                return
+            }
+            // Dragging past an edge scrolls on.
+            if (mouse.y < 0) {
+                lines.contentY = Math.max(lines.originY - lines.topMargin, lines.contentY - root.lineHeight)
+            } else if (mouse.y > height) {
+                lines.contentY = Math.min(lines.contentHeight - lines.height + lines.originY + lines.bottomMargin,
+                                          lines.contentY + root.lineHeight)
+            }
+            const at = root.positionAt(mouse.x, mouse.y)
+            root.cursorRow = at.row
+            root.cursorColumn = at.column
+        }
+        onClicked: (mouse) => {
+            if (mouse.button === Qt.RightButton) {
+                contextMenu.popup()
+            }
+        }
+        onDoubleClicked: (mouse) => {
+            // The whole line.
+            const at = root.positionAt(mouse.x, mouse.y)
+            root.anchorRow = at.row
+            root.anchorColumn = 0
+            root.cursorRow = at.row
+            root.cursorColumn = logModel.lineLength(at.row)
+        }
+    }
+
+    Keys.onPressed: (event) => {
+        if (event.matches(StandardKey.Copy)) {
+            root.copySelection()
+            event.accepted = true
+        } else if (event.matches(StandardKey.SelectAll)) {
+            root.selectAll()
+            event.accepted = true
+        }
+    }
+
+    Menu {
+        id: contextMenu
+        objectName: "logMenu"
+        MenuItem {
+            objectName: "copyItem"
+            text: "Copy"
+            icon.name: "edit-copy-symbolic"
+            icon.color: palette.windowText
+            enabled: root.hasSelection
+            onTriggered: root.copySelection()
+        }
+        MenuItem {
+            objectName: "selectAllItem"
+            text: "Select All"
+            icon.name: "edit-select-all-symbolic"
+            icon.color: palette.windowText
+            onTriggered: root.selectAll()
+        }
+    }
 }

@@ -21,6 +21,7 @@ VelloryWindow {
 
     BackupLogView {
         anchors.fill: parent
+        focus: true
         thread: window.job
     }
 }

@@ -4,7 +4,10 @@
 #include "backup/backupthread.h"
 #include "backup/backupthreadlistmodel.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QImage>
+#include <QSignalSpy>
 #include <QQuickItem>
 #include <QTest>
 #include <QThread>
@@ -41,13 +44,21 @@ QQuickItem *row(const ViewFixture &f, const BackupThread &job, QObject *root = n
     return f.item(QStringLiteral("threadRow:") + job.id(), root);
 }
 
+QObject *logView(QQuickWindow *window)
+{
+    return window ? window->findChild<QObject *>(QStringLiteral("backupLogView")) : nullptr;
+}
+
+// What the log window shows: its lines joined with line feeds.
 QString logText(QQuickWindow *window)
 {
-    if (!window) {
-        return QStringLiteral("<no window>");
+    QObject *view = logView(window);
+    if (!view) {
+        return QStringLiteral("<no log view>");
     }
-    QObject *text = window->findChild<QObject *>(QStringLiteral("logText"));
-    return text ? text->property("text").toString() : QStringLiteral("<no text>");
+    QVariant text;
+    QMetaObject::invokeMethod(view, "text", Q_RETURN_ARG(QVariant, text));
+    return text.toString();
 }
 
 } // namespace
@@ -141,9 +152,7 @@ TEST(BackupLogWindow, AnUnknownIdShowsExactlyThePlaceholderLog)
     EXPECT_EQ(window->title(), QStringLiteral("Backup Log"));
     ViewFixture::settle();
     EXPECT_EQ(logText(window), QStringLiteral("Backup Initialized"));
-    QObject *text = window->findChild<QObject *>(QStringLiteral("logText"));
-    EXPECT_TRUE(text->property("readOnly").toBool());
-    EXPECT_TRUE(text->property("selectByMouse").toBool());
+    EXPECT_EQ(logView(window)->property("lineCount").toInt(), 1);
 }
 
 TEST(BackupLogWindow, OneWindowPerJobAndTheSameOneForTheSameJob)
@@ -208,4 +217,82 @@ TEST(BackupLogWindow, FollowsItsJobWithoutDroppingALineAlsoAfterItsRowIsClosed)
     job->appendLog(QStringLiteral("Backup Finished"));
     ASSERT_TRUE(ViewFixture::waitFor([&] { return logText(window).endsWith(QStringLiteral("  Backup Finished")); }));
     EXPECT_EQ(logText(window).count(QLatin1Char('\n')), kLines + 1);
+}
+
+TEST(BackupLogWindow, TextIsSelectedWithTheMouseAndCopiedWithTheKeyboard)
+{
+    ViewFixture f;
+    f.start();
+    auto job = listJob(f, QStringLiteral("STICK"));
+    job->appendLog(QStringLiteral("Scanning /home/ann/Notes..."));
+    ASSERT_TRUE(ViewFixture::waitFor([&] { return job->log().size() == 2; }));
+    QQuickWindow *window = f.router->openLogWindow(job->id());
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    QObject *view = logView(window);
+    ASSERT_TRUE(view);
+
+    // Everything, from the keyboard.
+    QGuiApplication::clipboard()->clear();
+    window->requestActivate();
+    QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), job->log().join(QLatin1Char('\n')));
+
+    // A drag over the first line from its first character selects part of it.
+    auto *lines = qobject_cast<QQuickItem *>(window->findChild<QObject *>(QStringLiteral("logLines")));
+    ASSERT_TRUE(lines);
+    const qreal charWidth = view->property("charWidth").toReal();
+    const qreal lineHeight = view->property("lineHeight").toReal();
+    const int padding = view->property("padding").toInt();
+    const QPointF origin = lines->mapToScene(QPointF(0, 0));
+    const int y = int(origin.y() + lines->property("topMargin").toReal() + lineHeight / 2);
+    const QPoint start(int(origin.x() + padding + 0.2 * charWidth), y);
+    const QPoint end(int(origin.x() + padding + 6.2 * charWidth), y);
+    QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, start);
+    QTest::mouseMove(window, end);
+    QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, end);
+    QVariant selected;
+    QMetaObject::invokeMethod(view, "selectedText", Q_RETURN_ARG(QVariant, selected));
+    EXPECT_EQ(selected.toString(), QStringLiteral("Backup"));
+    QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Backup"));
+}
+
+TEST(BackupLogWindow, AHundredThousandLinesArriveInBatchesAndNoneIsDropped)
+{
+    ViewFixture f;
+    f.start();
+    auto job = listJob(f, QStringLiteral("STICK"));
+    job->setStatus(Status::backingUp);
+    ASSERT_TRUE(f.load(QStringLiteral("ThreadsListView.qml"), {}, QSize(600, 300)));
+    QQuickWindow *window = f.router->openLogWindow(job->id());
+    ASSERT_TRUE(window);
+    auto *lines = window->findChild<QObject *>(QStringLiteral("logLines"));
+    ASSERT_TRUE(lines);
+    auto *model = qobject_cast<QAbstractItemModel *>(lines->property("model").value<QObject *>());
+    ASSERT_TRUE(model);
+    QSignalSpy insertions(model, &QAbstractItemModel::rowsInserted);
+    int progressShown = 0;
+    QObject::connect(job.get(), &BackupThread::progressValueChanged, [&] { ++progressShown; });
+
+    // A run that logs and reports progress for every one of 100,000 files.
+    constexpr int kFiles = 100'000;
+    std::thread run([&job] {
+        for (int i = 0; i < kFiles; ++i) {
+            job->appendLog(QStringLiteral("Error: item not found: /home/ann/f%1").arg(i));
+            job->setProgressValue(float(i) / kFiles);
+            job->setProgressMessage(QStringLiteral("Backing up \"f%1\"...").arg(i));
+        }
+    });
+    const bool arrived = ViewFixture::waitFor([&] { return model->rowCount() == kFiles + 1; }, 60'000);
+    run.join();
+    ASSERT_TRUE(arrived) << model->rowCount();
+
+    // Every line, in order; far fewer insertions and progress updates than lines.
+    EXPECT_EQ(logText(window), job->log().join(QLatin1Char('\n')));
+    EXPECT_LT(insertions.size(), kFiles / 10);
+    EXPECT_LT(progressShown, kFiles / 10);
+    EXPECT_EQ(f.item(QStringLiteral("threadMessage"), row(f, *job))->property("text").toString(),
+              job->progressMessage());
 }

@@ -4,7 +4,7 @@
 #include "viewtesting.h"
 
 #include "backup/backupthread.h"
-#include "ui/backuplogfeed.h"
+#include "ui/backuplogmodel.h"
 #include "ui/controllerimageprovider.h"
 #include "ui/desktopfiles.h"
 #include "ui/fileiconprovider.h"
@@ -179,32 +179,57 @@ TEST(SourcePathListModel, ReportsRemovalsAndInsertionsAndEndsWithTheControllersL
     }
 }
 
-TEST(BackupLogFeed, HandsOutTheLogOnceAndThenOnlyTheNewLines)
+TEST(BackupLogModel, TakesEachBatchOfNewLinesAsOneInsertion)
 {
     auto job = BackupThread::create(BackupScript(), QImage());
-    BackupLogFeed feed;
-    QSignalSpy resets(&feed, &BackupLogFeed::reset);
-    QSignalSpy appended(&feed, &BackupLogFeed::appended);
-    feed.setJob(job.get());
-    ASSERT_EQ(resets.size(), 1);
-    EXPECT_EQ(resets.at(0).at(0).toString(), job->log().join(QLatin1Char('\n')));
+    BackupLogModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model.setJob(job.get());
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    ASSERT_EQ(model.count(), 1);
+    EXPECT_EQ(model.text(), job->log().join(QLatin1Char('\n')));
 
     for (int i = 0; i < 100; ++i) {
         job->appendLog(QStringLiteral("line %1").arg(i));
     }
-    ASSERT_TRUE(ViewFixture::waitFor([&] { return feed.lineCount() == 101; }));
-    // Batches, not a line each, and not the whole log again.
-    EXPECT_LT(appended.size(), 100);
-    QStringList delivered;
-    for (const auto &call : appended) {
-        delivered += call.at(0).toString().split(QLatin1Char('\n'));
+    ASSERT_TRUE(ViewFixture::waitFor([&] { return model.count() == 101; }));
+    // In batches, not a row at a time, and never the whole log again.
+    EXPECT_LT(inserted.size(), 100);
+    EXPECT_EQ(resets.size(), 0);
+    EXPECT_EQ(model.text(), job->log().join(QLatin1Char('\n')));
+    for (int row = 0; row < model.count(); ++row) {
+        ASSERT_EQ(model.data(model.index(row), BackupLogModel::LineRole).toString(), job->log().at(row));
     }
-    EXPECT_EQ(delivered, job->log().mid(1));
-    EXPECT_EQ(resets.size(), 1);
+    EXPECT_EQ(model.longestLine(), int(std::max_element(job->log().cbegin(), job->log().cend(),
+                                                         [](const QString &a, const QString &b) {
+                                                             return a.size() < b.size();
+                                                         })->size()));
 
-    feed.setJob(nullptr);
-    EXPECT_EQ(resets.last().at(0).toString(), QString());
-    EXPECT_EQ(feed.lineCount(), 0);
+    model.setJob(nullptr);
+    EXPECT_EQ(model.count(), 0);
+    EXPECT_EQ(model.text(), QString());
+}
+
+TEST(BackupLogModel, TheTextBetweenTwoPositionsEitherWayRound)
+{
+    auto job = BackupThread::createPlaceholder(); // "Backup Initialized"
+    job->appendLog(QStringLiteral("second"));
+    job->appendLog(QStringLiteral("third"));
+    ASSERT_TRUE(ViewFixture::waitFor([&] { return job->log().size() == 3; }));
+    BackupLogModel model;
+    model.setJob(job.get());
+    const QStringList log = job->log();
+
+    EXPECT_EQ(model.textBetween(0, 0, 0, 6), QStringLiteral("Backup"));
+    EXPECT_EQ(model.textBetween(0, 6, 0, 0), QStringLiteral("Backup"));
+    EXPECT_EQ(model.textBetween(0, 7, 1, 3), QStringLiteral("Initialized\n") + log.at(1).left(3));
+    EXPECT_EQ(model.textBetween(2, 99, 0, 0), log.join(QLatin1Char('\n')));
+    // Positions out of range are clamped.
+    EXPECT_EQ(model.textBetween(-5, -5, 99, 99), log.join(QLatin1Char('\n')));
+    EXPECT_EQ(model.textBetween(1, 2, 1, 2), QString());
+    EXPECT_EQ(model.lineLength(0), 18);
+    EXPECT_EQ(model.lineLength(7), 0);
 }
 
 TEST(FileOrFolderDialog, OpenOnAFolderChoosesItAndOnAFileChoosesTheFile)
