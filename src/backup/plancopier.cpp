@@ -8,7 +8,10 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -36,42 +39,158 @@ QByteArray refusedComponent(const QByteArray &path)
 
 } // namespace
 
-PlanCopier::PlanCopier(RunReport &report, const BackupVolume &volume, const CopyPlan &plan)
+PlanCopier::PlanCopier(RunReport &report, const BackupVolume &volume, const CopyPlan &plan, int workers)
     : m_report(report)
     , m_volume(volume)
     , m_plan(plan)
-    , m_cleaned(plan.folderCount(), false)
+    , m_workers(std::max(1, workers))
+    , m_cleaned(new std::once_flag[plan.folderCount()])
 {
-    m_copier.setMaximumFileSize(volume.maximumFileSize());
+}
+
+PlanCopier::~PlanCopier() = default;
+
+int PlanCopier::defaultWorkers()
+{
+    return int(std::clamp(std::thread::hardware_concurrency() * 2, 2u, 8u));
+}
+
+void PlanCopier::splitPlan()
+{
+    // Stretches stay within one folder and stay short, so that the workers
+    // share the load and the reporting thread can follow closely behind.
+    constexpr std::size_t kMaxEntries = 64;
+    constexpr std::int64_t kMaxBytes = 16 << 20;
+    std::size_t begin = 0;
+    std::int64_t bytes = 0;
+    for (std::size_t i = 0; i < m_plan.size(); ++i) {
+        const CopyPlan::Entry &entry = m_plan.entry(i);
+        const bool newFolder = i > begin && entry.folder != m_plan.entry(begin).folder;
+        if (i > begin && (newFolder || i - begin >= kMaxEntries || bytes >= kMaxBytes)) {
+            m_stretches.push_back(Stretch{begin, i, false, {}});
+            begin = i;
+            bytes = 0;
+        }
+        bytes += std::max<std::int64_t>(entry.size, 0);
+    }
+    if (begin < m_plan.size()) {
+        m_stretches.push_back(Stretch{begin, m_plan.size(), false, {}});
+    }
 }
 
 void PlanCopier::run()
 {
-    const float total = float(m_plan.size());
-    for (std::size_t i = 0; i < m_plan.size(); ++i) {
-        if (copyEntry(i)) {
-            m_report.job().setProgressValue(float(m_itemsBackedUp) / total);
+    splitPlan();
+    m_outcomes.assign(m_plan.size(), Outcome());
+    std::vector<std::thread> workers;
+    const int count = int(std::min<std::size_t>(std::size_t(m_workers), m_stretches.size()));
+    workers.reserve(std::size_t(count));
+    for (int i = 0; i < count; ++i) {
+        workers.emplace_back([this] { work(); });
+    }
+
+    // Report in plan order as the stretches complete.
+    std::size_t index = 0;
+    for (Stretch &stretch : m_stretches) {
+        {
+            std::unique_lock<std::mutex> locker(m_lock);
+            m_stretchDone.wait(locker, [&stretch] { return stretch.done; });
         }
-        if (m_report.cancelRequested()) {
-            m_cancelSeen = true;
+        std::size_t nextError = 0;
+        for (index = stretch.begin; index < stretch.end; ++index) {
+            if (!m_outcomes[index].attempted) {
+                m_cancelSeen = true; // a worker stopped for the cancel
+                break;
+            }
+            report(index, stretch, nextError);
+            if (m_report.cancelRequested()) {
+                m_cancelSeen = true;
+                break;
+            }
+        }
+        if (m_cancelSeen) {
             break;
         }
     }
-    m_folder = FolderHandles();
+    {
+        std::lock_guard<std::mutex> locker(m_lock);
+        m_stop = true;
+    }
+    for (std::thread &worker : workers) {
+        worker.join();
+    }
+    if (m_itemsBackedUp > 0) {
+        showProgress(std::min(index, m_plan.size() - 1), true);
+    }
 }
 
-void PlanCopier::enterFolder(std::uint32_t index, bool create)
+void PlanCopier::work()
 {
-    if (m_folder.index == std::int64_t(index) && (m_folder.target || !create)) {
+    platform::FileCopier copier;
+    copier.setMaximumFileSize(m_volume.maximumFileSize());
+    FolderHandles folder;
+    for (;;) {
+        Stretch *stretch = nullptr;
+        {
+            std::lock_guard<std::mutex> locker(m_lock);
+            if (m_stop || m_nextStretch == m_stretches.size()) {
+                return;
+            }
+            stretch = &m_stretches[m_nextStretch++];
+        }
+        copyStretch(*stretch, folder, copier);
+        {
+            std::lock_guard<std::mutex> locker(m_lock);
+            stretch->done = true;
+        }
+        m_stretchDone.notify_all();
+    }
+}
+
+void PlanCopier::report(std::size_t index, const Stretch &stretch, std::size_t &nextError)
+{
+    while (nextError < stretch.errors.size() && stretch.errors[nextError].first == index) {
+        m_report.error(stretch.errors[nextError].second);
+        ++nextError;
+    }
+    const Outcome &outcome = m_outcomes[index];
+    if (outcome.copied) {
+        ++m_itemsBackedUp;
+        m_bytesCopied += quint64(std::max<std::int64_t>(outcome.bytes, 0));
+    }
+    showProgress(index, false);
+}
+
+void PlanCopier::showProgress(std::size_t index, bool force)
+{
+    // The views show only the latest message and value, so a few a second
+    // carry everything they can show.
+    constexpr std::int64_t kIntervalNs = 40'000'000;
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::steady_clock::now().time_since_epoch())
+                                 .count();
+    if (!force && now - m_lastProgress < kIntervalNs) {
+        return;
+    }
+    m_lastProgress = now;
+    m_report.job().setProgressMessage(
+        QStringLiteral("Backing up \"%1\"...").arg(QFile::decodeName(m_plan.name(index).toByteArray())));
+    m_report.job().setProgressValue(float(m_itemsBackedUp) / float(m_plan.size()));
+}
+
+void PlanCopier::enterFolder(FolderHandles &handles, platform::FileCopier &copier, std::uint32_t index, bool create,
+                             Stretch &stretch, std::size_t entry)
+{
+    if (handles.index == std::int64_t(index) && (handles.target || !create)) {
         return;
     }
     const CopyPlan::Folder &folder = m_plan.folder(index);
-    if (m_folder.index != std::int64_t(index)) {
-        m_folder = FolderHandles();
-        m_folder.index = index;
+    if (handles.index != std::int64_t(index)) {
+        handles = FolderHandles();
+        handles.index = index;
         platform::OpenResult source = platform::openDirectory(folder.sourcePath);
-        m_folder.source = std::move(source.fd);
-        m_folder.sourceError = source.error;
+        handles.source = std::move(source.fd);
+        handles.sourceError = source.error;
     }
     platform::OpenResult target;
     if (!m_volume.isOpen()) {
@@ -84,51 +203,57 @@ void PlanCopier::enterFolder(std::uint32_t index, bool create)
             const QString reason = isNameError(target.error) && !refused.isEmpty()
                 ? QStringLiteral("the name \"%1\" is not allowed on this file system").arg(display(refused))
                 : platform::describeFileError(target.error);
-            m_report.error(QStringLiteral("Failed to create directory ")
-                           + display(joinPath(m_volume.nativePath(), failedAt)) + QStringLiteral(": ") + reason);
+            stretch.errors.emplace_back(entry, QStringLiteral("Failed to create directory ")
+                                                   + display(joinPath(m_volume.nativePath(), failedAt))
+                                                   + QStringLiteral(": ") + reason);
         }
     } else {
         target = platform::openDirectoryBeneath(m_volume.fd(), folder.targetPath);
     }
-    m_folder.target = std::move(target.fd);
-    m_folder.targetError = target.error;
-    if (m_folder.target && !m_cleaned[index]) {
-        m_copier.removeStaleTemporaries(m_folder.target.get());
-        m_cleaned[index] = true;
+    handles.target = std::move(target.fd);
+    handles.targetError = target.error;
+    if (handles.target) {
+        // Once per folder, and before any copy into it: a cleanup running
+        // beside a copy could take that copy's fresh temporary for stale.
+        const int targetFd = handles.target.get();
+        std::call_once(m_cleaned[index], [&copier, targetFd] { copier.removeStaleTemporaries(targetFd); });
     }
 }
 
-bool PlanCopier::copyEntry(std::size_t index)
+void PlanCopier::copyStretch(Stretch &stretch, FolderHandles &folder, platform::FileCopier &copier)
 {
-    const CopyPlan::Entry &entry = m_plan.entry(index);
-    enterFolder(entry.folder, entry.reason == CopyFileReason::doesNotExist);
+    for (std::size_t index = stretch.begin; index < stretch.end; ++index) {
+        if (m_report.cancelRequested()) {
+            return;
+        }
+        const CopyPlan::Entry &entry = m_plan.entry(index);
+        enterFolder(folder, copier, entry.folder, entry.reason == CopyFileReason::doesNotExist, stretch, index);
 
-    const QByteArrayView name = m_plan.name(index);
-    m_report.job().setProgressMessage(QStringLiteral("Backing up \"%1\"...").arg(QFile::decodeName(name.toByteArray())));
-
-    platform::CopyResult result;
-    if (!m_folder.source) {
-        result.stage = platform::CopyStage::ReadSource;
-        result.error = m_folder.sourceError;
-    } else if (!m_folder.target) {
-        result.stage = platform::CopyStage::CreateTemporary;
-        result.error = m_folder.targetError;
-    } else {
-        const char *cName = m_plan.cName(index);
-        result = m_copier.copy(m_folder.source.get(), cName, entry.type, m_folder.target.get(), cName);
+        platform::CopyResult result;
+        if (!folder.source) {
+            result.stage = platform::CopyStage::ReadSource;
+            result.error = folder.sourceError;
+        } else if (!folder.target) {
+            result.stage = platform::CopyStage::CreateTemporary;
+            result.error = folder.targetError;
+        } else {
+            const char *cName = m_plan.cName(index);
+            result = copier.copy(folder.source.get(), cName, entry.type, folder.target.get(), cName);
+        }
+        Outcome &outcome = m_outcomes[index];
+        outcome.attempted = true;
+        if (result.ok()) {
+            outcome.copied = true;
+            outcome.bytes = result.bytesCopied;
+            continue;
+        }
+        if (result.stage == platform::CopyStage::RemoveOld) {
+            stretch.errors.emplace_back(index, QStringLiteral("Failed to remove existing file ")
+                                                   + display(m_plan.describe(index, m_volume.nativePath()).target)
+                                                   + QStringLiteral(": ") + platform::describeFileError(result.error));
+        }
+        stretch.errors.emplace_back(index, QStringLiteral("Failed to copy file ") + describeFailure(index, result));
     }
-    if (result.ok()) {
-        ++m_itemsBackedUp;
-        m_bytesCopied += quint64(std::max<std::int64_t>(result.bytesCopied, 0));
-        return true;
-    }
-    if (result.stage == platform::CopyStage::RemoveOld) {
-        m_report.error(QStringLiteral("Failed to remove existing file ")
-                       + display(m_plan.describe(index, m_volume.nativePath()).target) + QStringLiteral(": ")
-                       + platform::describeFileError(result.error));
-    }
-    m_report.error(QStringLiteral("Failed to copy file ") + describeFailure(index, result));
-    return false;
 }
 
 QString PlanCopier::describeFailure(std::size_t index, const platform::CopyResult &result) const

@@ -4,19 +4,30 @@
 #include "platform/filecopier.h"
 #include "platform/uniquefd.h"
 
+#include <QString>
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 class BackupVolume;
 class RunReport;
 
-/// The copy phase of a run: carries out the plan in order. Each missing
-/// folder on the volume is made once; each file is copied atomically (see
+/// The copy phase of a run: carries out the plan. Each missing folder on the
+/// volume is made once; each file is copied atomically (see
 /// platform::FileCopier) and temporary files of an interrupted earlier run
 /// are removed from every folder written to.
+///
+/// Several workers copy at once, each taking the next stretch of the plan;
+/// the calling thread reports the outcomes strictly in plan order, so the
+/// log, the counts and a cancel read the same as with one worker.
 class PlanCopier
 {
 public:
-    PlanCopier(RunReport &report, const BackupVolume &volume, const CopyPlan &plan);
+    PlanCopier(RunReport &report, const BackupVolume &volume, const CopyPlan &plan, int workers = defaultWorkers());
+    ~PlanCopier();
 
     void run();
 
@@ -24,8 +35,12 @@ public:
     [[nodiscard]] quint64 bytesCopied() const { return m_bytesCopied; }
     [[nodiscard]] bool cancelSeen() const { return m_cancelSeen; }
 
+    /// Copies in flight at once: file creation on a volume waits on its
+    /// journal more than on a processor, so a few more than the cores.
+    [[nodiscard]] static int defaultWorkers();
+
 private:
-    // Open descriptors of the folder the current entries are in.
+    // Open descriptors of the folder a worker's current entries are in.
     struct FolderHandles
     {
         std::int64_t index = -1;
@@ -35,17 +50,46 @@ private:
         int targetError = 0;
     };
 
-    void enterFolder(std::uint32_t folder, bool create);
-    /// True when the entry was copied.
-    bool copyEntry(std::size_t index);
+    // What became of one entry, kept until it is reported in order.
+    struct Outcome
+    {
+        std::int64_t bytes = 0;
+        bool attempted = false; // false: a cancel stopped the worker first
+        bool copied = false;
+    };
+
+    // A stretch of consecutive entries handed to one worker.
+    struct Stretch
+    {
+        std::size_t begin = 0;
+        std::size_t end = 0;
+        bool done = false;
+        std::vector<std::pair<std::size_t, QString>> errors; // entry, message
+    };
+
+    void splitPlan();
+    void work();
+    void copyStretch(Stretch &stretch, FolderHandles &folder, platform::FileCopier &copier);
+    void enterFolder(FolderHandles &handles, platform::FileCopier &copier, std::uint32_t folder, bool create,
+                     Stretch &stretch, std::size_t index);
     [[nodiscard]] QString describeFailure(std::size_t index, const platform::CopyResult &result) const;
+    void report(std::size_t index, const Stretch &stretch, std::size_t &nextError);
+    void showProgress(std::size_t index, bool force);
 
     RunReport &m_report;
     const BackupVolume &m_volume;
     const CopyPlan &m_plan;
-    platform::FileCopier m_copier;
-    FolderHandles m_folder;
-    std::vector<bool> m_cleaned; // stale temporaries removed from this folder
+    const int m_workers;
+
+    std::vector<Stretch> m_stretches;
+    std::vector<Outcome> m_outcomes;
+    std::unique_ptr<std::once_flag[]> m_cleaned; // stale temporaries removed from this folder
+    std::mutex m_lock;
+    std::condition_variable m_stretchDone;
+    std::size_t m_nextStretch = 0; // guarded by m_lock
+    bool m_stop = false;           // guarded by m_lock
+
+    std::int64_t m_lastProgress = 0;
     quint64 m_itemsBackedUp = 0;
     quint64 m_bytesCopied = 0;
     bool m_cancelSeen = false;

@@ -150,9 +150,14 @@ bool SourceScanner::consider(int targetDirFd, const char *name,
     CopyFileReason reason = CopyFileReason::none;
     platform::FileAttributes target;
     if (targetDirFd < 0 || platform::attributesAt(targetDirFd, name, target) != 0) {
-        if (!m_volume.isReachable()) {
-            m_report.error(QStringLiteral("Volume not connected"));
-            return false;
+        // Once per folder: a volume that went away shows up at the next
+        // folder, and a first run does not pay a mount check per file.
+        if (!folder.volumeChecked) {
+            if (!m_volume.isReachable()) {
+                m_report.error(QStringLiteral("Volume not connected"));
+                return false;
+            }
+            folder.volumeChecked = true;
         }
         reason = CopyFileReason::doesNotExist;
     } else {

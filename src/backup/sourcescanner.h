@@ -33,6 +33,7 @@ private:
         const QByteArray &sourcePath;
         const QByteArray &targetPath;
         std::int64_t planFolder = -1;
+        bool volumeChecked = false; // the volume was found still mounted
     };
 
     /// Returns false when the rest of the source is to be skipped.

@@ -1,0 +1,374 @@
+// The scan and the copy phase on their own, on real ext4 volumes: what the
+// faster paths (per-folder handles, skipping missing folders, several copy
+// workers) must not change.
+#include "runtesting.h"
+
+#include "backup/backupvolume.h"
+#include "backup/displayformat.h"
+#include "backup/plancopier.h"
+#include "backup/runreport.h"
+#include "backup/sourcescanner.h"
+#include "platform/filecopier.h"
+
+#include <dirent.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <algorithm>
+
+namespace {
+
+class EngineTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { setAutoEject(false); }
+    void TearDown() override { platform::preferences()->remove(QStringLiteral("autoEjectOnComplete")); }
+
+    SourceTree m_source;
+};
+
+// Every file below `folder` in the order a plain depth-first walk visits
+// them: names in byte order, a folder's items where its name falls.
+void plainWalk(const QByteArray &folder, QList<QByteArray> &files)
+{
+    DIR *dir = ::opendir(folder.constData());
+    ASSERT_NE(dir, nullptr) << folder.constData();
+    QList<QByteArray> names;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != ".." && name != ".DS_Store") {
+            names << name;
+        }
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end()); // QByteArray compares bytes
+    for (const QByteArray &name : names) {
+        const QByteArray path = folder + '/' + name;
+        struct stat info {};
+        ASSERT_EQ(::lstat(path.constData(), &info), 0);
+        if (S_ISDIR(info.st_mode)) {
+            plainWalk(path, files);
+        } else {
+            files << path;
+        }
+    }
+}
+
+struct Scan
+{
+    CopyPlan plan;
+    quint64 itemsChecked = 0;
+    QStringList log;
+};
+
+Scan scanOnly(const QString &volumePath, const QStringList &sources)
+{
+    const auto job = BackupThread::create(scriptFor(volumePath, sources), QImage());
+    RunReport report(*job);
+    BackupVolume volume(volumePath, platform::computerName());
+    Scan scan;
+    SourceScanner scanner(report, volume, scan.plan);
+    for (const QString &source : sources) {
+        scanner.scan(source);
+    }
+    scan.itemsChecked = scanner.itemsChecked();
+    const qsizetype lines = 1 + qsizetype(sources.size()) + qsizetype(report.errorCount());
+    waitUntil([&] { return job->log().size() >= lines; });
+    for (const QString &line : job->log().mid(1)) {
+        scan.log << line.mid(11);
+    }
+    return scan;
+}
+
+struct Copy
+{
+    QStringList log;
+    quint64 backedUp = 0;
+    quint64 bytes = 0;
+};
+
+// Scans `source` and copies the plan with `workers` copy workers.
+Copy scanAndCopy(const QString &volumePath, const QString &source, int workers)
+{
+    const auto job = BackupThread::create(scriptFor(volumePath, {source}), QImage());
+    RunReport report(*job);
+    BackupVolume volume(volumePath, platform::computerName());
+    CopyPlan plan;
+    SourceScanner scanner(report, volume, plan);
+    scanner.scan(source);
+    PlanCopier copier(report, volume, plan, workers);
+    copier.run();
+    const qsizetype lines = 2 + qsizetype(report.errorCount());
+    waitUntil([&] { return job->log().size() >= lines; });
+    Copy copy{{}, copier.itemsBackedUp(), copier.bytesCopied()};
+    for (const QString &line : job->log().mid(1)) {
+        copy.log << line.mid(11);
+    }
+    return copy;
+}
+
+void makeFifo(const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+}
+
+// Content, modification time to the nanosecond, and permission bits equal.
+void expectSameFile(const QString &source, const QString &copy)
+{
+    EXPECT_EQ(contentOf(copy), contentOf(source)) << copy.toStdString();
+    struct stat a {};
+    struct stat b {};
+    ASSERT_EQ(::lstat(QFile::encodeName(source).constData(), &a), 0);
+    ASSERT_EQ(::lstat(QFile::encodeName(copy).constData(), &b), 0) << copy.toStdString();
+    EXPECT_EQ(a.st_mtim.tv_sec, b.st_mtim.tv_sec) << copy.toStdString();
+    EXPECT_EQ(a.st_mtim.tv_nsec, b.st_mtim.tv_nsec) << copy.toStdString();
+    EXPECT_EQ(a.st_mode, b.st_mode) << copy.toStdString();
+}
+
+QStringList temporariesBelow(const QString &folder)
+{
+    return treeOf(folder).filter(QStringLiteral(".vellory-partial-"));
+}
+
+} // namespace
+
+// ---- The scan -------------------------------------------------------------
+
+TEST_F(EngineTest, AFolderMissingOnTheVolumePlansEverythingBelowItAsMissing)
+{
+    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"));
+    SKIP_WITHOUT(volume);
+    const QString mount = volume.mountPath();
+    const QString same = m_source.write(QStringLiteral("keep/same.txt"), "same");
+    const QString grown = m_source.write(QStringLiteral("keep/grown.txt"), "grown");
+    m_source.write(QStringLiteral("gone/c.txt"), "c");
+    m_source.write(QStringLiteral("gone/deep/er/d.txt"), "d");
+    m_source.write(QStringLiteral("gone/deep/e.txt"), "e");
+    m_source.write(QStringLiteral("blocked/inner/f.txt"), "f");
+    m_source.write(QStringLiteral("keep/later/g.txt"), "g");
+    const QString source = m_source.path();
+    ASSERT_EQ(runJob(scriptFor(mount, {same, grown})).errors, 0u);
+    m_source.write(QStringLiteral("keep/grown.txt"), "grown more");
+    // A file on the volume where a folder's copy belongs.
+    QDir().mkpath(QFileInfo(targetOf(mount, m_source.filePath(QStringLiteral("blocked")))).path());
+    QFile inTheWay(targetOf(mount, m_source.filePath(QStringLiteral("blocked"))));
+    ASSERT_TRUE(inTheWay.open(QIODevice::WriteOnly));
+    inTheWay.close();
+
+    const Scan scan = scanOnly(mount, {source});
+    EXPECT_EQ(scan.log, QStringList{QStringLiteral("Scanning %1...").arg(source)});
+    EXPECT_EQ(scan.itemsChecked, 2u) << "only files whose copy exists are compared";
+    QStringList planned;
+    for (std::size_t i = 0; i < scan.plan.size(); ++i) {
+        const CopyFileType entry = scan.plan.describe(i, QFile::encodeName(mount));
+        const QString relative = QFile::decodeName(entry.source).mid(source.size() + 1);
+        EXPECT_EQ(QFile::decodeName(entry.target), targetOf(mount, QFile::decodeName(entry.source)));
+        planned << relative + QLatin1Char(' ')
+                + (entry.reason == CopyFileReason::doesNotExist ? QStringLiteral("missing")
+                   : entry.reason == CopyFileReason::sizeModified ? QStringLiteral("size")
+                                                                   : QStringLiteral("other"));
+    }
+    EXPECT_EQ(planned, (QStringList{QStringLiteral("blocked/inner/f.txt missing"), QStringLiteral("gone/c.txt missing"),
+                                    QStringLiteral("gone/deep/e.txt missing"), QStringLiteral("gone/deep/er/d.txt missing"),
+                                    QStringLiteral("keep/grown.txt size"), QStringLiteral("keep/later/g.txt missing")}));
+    EXPECT_EQ(scan.plan.bytesToCopy(), 15u);
+}
+
+TEST_F(EngineTest, ThePlanFollowsThePlainWalkAcrossFoldersAndSources)
+{
+    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"));
+    SKIP_WITHOUT(volume);
+    // Files and folders interleave in byte order (upper case first, "-" and
+    // "." before letters), and one source is a single file.
+    for (const char *name : {"b/a.txt", "b/B.txt", "b/m/1", "b/m/2/x", "b/m-1", "b/m.x", "b/z", "b/.h/k", "b/.DS_Store",
+                             "b/m/0", "b/M/q", "a/one", "c/\xc3\xa9t\xc3\xa9", "c/e"}) {
+        m_source.write(QString::fromUtf8(name), name);
+    }
+    const QStringList sources{m_source.filePath(QStringLiteral("b")), m_source.filePath(QStringLiteral("c/e")),
+                              m_source.filePath(QStringLiteral("a"))};
+    QList<QByteArray> expected;
+    plainWalk(QFile::encodeName(sources[0]), expected);
+    expected << QFile::encodeName(sources[1]);
+    plainWalk(QFile::encodeName(sources[2]), expected);
+
+    const Scan first = scanOnly(volume.mountPath(), sources);
+    QList<QByteArray> planned;
+    for (std::size_t i = 0; i < first.plan.size(); ++i) {
+        planned << first.plan.describe(i, QByteArray()).source;
+    }
+    EXPECT_EQ(planned, expected);
+
+    // The same order once part of the tree is on the volume.
+    ASSERT_EQ(runJob(scriptFor(volume.mountPath(), {m_source.filePath(QStringLiteral("b/m"))})).errors, 0u);
+    m_source.write(QStringLiteral("b/m/2/x"), "changed size");
+    const Scan again = scanOnly(volume.mountPath(), sources);
+    expected.removeIf([&](const QByteArray &path) {
+        return path.startsWith(QFile::encodeName(m_source.filePath(QStringLiteral("b/m/")))) && !path.endsWith("/2/x");
+    });
+    planned.clear();
+    for (std::size_t i = 0; i < again.plan.size(); ++i) {
+        planned << again.plan.describe(i, QByteArray()).source;
+    }
+    EXPECT_EQ(planned, expected);
+    EXPECT_EQ(again.itemsChecked, 3u);
+}
+
+// ---- The copy phase -------------------------------------------------------
+
+TEST_F(EngineTest, ManyWorkersLogAndCountExactlyAsOneDoes)
+{
+    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), 128);
+    SKIP_WITHOUT(volume);
+    const QString mount = volume.mountPath();
+    // Failures spread over several folders and stretches: pipes and a
+    // folder whose place on the volume is taken by a file.
+    for (int folder = 0; folder < 6; ++folder) {
+        for (int i = 0; i < 150; ++i) {
+            m_source.write(QStringLiteral("t/f%1/n%2").arg(folder).arg(i, 3, 10, QLatin1Char('0')),
+                           QByteArray(i * 7 + folder, char('a' + folder)));
+        }
+        makeFifo(m_source.filePath(QStringLiteral("t/f%1/p%2").arg(folder).arg(folder * 20)));
+    }
+    m_source.write(QStringLiteral("t/f3/blocked/x"), "x");
+    m_source.write(QStringLiteral("t/f3/blocked/y"), "y");
+    const QString source = m_source.filePath(QStringLiteral("t"));
+    auto blockFolder = [&] {
+        const QString blocked = targetOf(mount, m_source.filePath(QStringLiteral("t/f3/blocked")));
+        QDir().mkpath(QFileInfo(blocked).path());
+        QFile file(blocked);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    };
+
+    blockFolder();
+    const Copy one = scanAndCopy(mount, source, 1);
+    ASSERT_TRUE(QDir(mount + QStringLiteral("/Vellory")).removeRecursively());
+    blockFolder();
+    const Copy many = scanAndCopy(mount, source, 6);
+
+    EXPECT_EQ(many.log, one.log);
+    EXPECT_EQ(many.backedUp, one.backedUp);
+    EXPECT_EQ(many.bytes, one.bytes);
+    EXPECT_EQ(many.backedUp, 900u);
+    // Per pipe one line; per file below the blocked folder two, in plan order.
+    const QStringList errors = many.log.filter(QRegularExpression(QStringLiteral("^Error: ")));
+    ASSERT_EQ(errors.size(), 10);
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("/t/f0/p0: it is a named pipe")));
+    EXPECT_TRUE(errors[3].startsWith(QStringLiteral("Error: Failed to create directory ")));
+    EXPECT_TRUE(errors[4].contains(QStringLiteral("Failed to copy file ")) && errors[4].contains(QStringLiteral("/t/f3/blocked/x: ")))
+        << errors[4].toStdString();
+    EXPECT_TRUE(errors[5].startsWith(QStringLiteral("Error: Failed to create directory ")));
+    EXPECT_TRUE(errors[6].contains(QStringLiteral("/t/f3/blocked/y: ")));
+    EXPECT_TRUE(errors[7].contains(QStringLiteral("/t/f3/p60: it is a named pipe")));
+    EXPECT_TRUE(errors[9].contains(QStringLiteral("/t/f5/p100: it is a named pipe")));
+    EXPECT_TRUE(temporariesBelow(mount).isEmpty());
+}
+
+TEST_F(EngineTest, AFolderIsMadeOnceForAllItsWorkersAndStaleTemporariesGoFirst)
+{
+    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), 128);
+    SKIP_WITHOUT(volume);
+    const QString mount = volume.mountPath();
+    // One folder large enough for several stretches, and one whose files
+    // come before and after a sub-folder's in the plan.
+    QStringList files;
+    for (int i = 0; i < 400; ++i) {
+        files << m_source.write(QStringLiteral("big/f%1").arg(i, 3, 10, QLatin1Char('0')), QByteArray::number(i * 31),
+                                100 + i);
+    }
+    files << m_source.write(QStringLiteral("split/a1"), "a1") << m_source.write(QStringLiteral("split/b/x"), "bx")
+          << m_source.write(QStringLiteral("split/b/y/z"), "byz") << m_source.write(QStringLiteral("split/c2"), "c2");
+    // The large folder exists on the volume with a temporary file an
+    // interrupted run left behind, and nothing else.
+    const QString bigCopy = targetOf(mount, m_source.filePath(QStringLiteral("big")));
+    ASSERT_TRUE(QDir().mkpath(bigCopy));
+    QFile stale(bigCopy + QStringLiteral("/.vellory-partial-0123abcd"));
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.write("half");
+    stale.close();
+
+    const Copy copy = scanAndCopy(mount, m_source.path(), 8);
+    EXPECT_EQ(copy.log.filter(QStringLiteral("Error")), QStringList());
+    EXPECT_EQ(copy.backedUp, quint64(files.size()));
+    for (const QString &file : files) {
+        expectSameFile(file, targetOf(mount, file));
+    }
+    EXPECT_TRUE(temporariesBelow(mount).isEmpty());
+}
+
+TEST_F(EngineTest, RunsKeepContentTimesAndPermissionsAndCopyOnlyWhatChanged)
+{
+    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), 128);
+    SKIP_WITHOUT(volume);
+    const QString mount = volume.mountPath();
+    QStringList files;
+    const int sizes[] = {0, 1, 4095, 4096, 65537, (1 << 20) + 3, (2 << 20) + 5};
+    for (int i = 0; i < 140; ++i) {
+        QByteArray content(sizes[i % 7], Qt::Uninitialized);
+        for (qsizetype b = 0; b < content.size(); ++b) {
+            content[b] = char((b * 131 + i) & 0xff);
+        }
+        const QString file = m_source.write(QStringLiteral("d%1/e%2/f%3").arg(i % 5).arg(i % 3).arg(i), content, 500 + i);
+        SourceTree::setTime(QFile::encodeName(file), 1700000000.0 + i + 0.123456789);
+        QFile::setPermissions(file, i % 2 ? (QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+                                          : (QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther
+                                             | QFileDevice::ExeOwner));
+        files << file;
+    }
+    const RunOutcome first = runJob(scriptFor(mount, {m_source.path()}));
+    EXPECT_EQ(first.errors, 0u);
+    EXPECT_EQ(first.progress, 1.0f);
+    ASSERT_EQ(first.messages.size(), 5);
+    EXPECT_TRUE(first.messages.at(3).startsWith(QStringLiteral("Items backed up 140, "))) << first.messages.at(3).toStdString();
+    for (const QString &file : files) {
+        expectSameFile(file, targetOf(mount, file));
+    }
+
+    // One newer, one of another size, one older than its copy (kept).
+    SourceTree::setTime(QFile::encodeName(files[10]), 1800000000.5);
+    m_source.write(files[11].mid(m_source.path().size() + 1), "resized");
+    SourceTree::setTime(QFile::encodeName(files[11]), 1700000011.0);
+    SourceTree::setTime(QFile::encodeName(files[12]), 1600000000.0);
+    const RunOutcome second = runJob(scriptFor(mount, {m_source.path()}));
+    EXPECT_EQ(second.messages.at(1), QStringLiteral("Items checked 140, 2 to copy, requires %1")
+                                         .arg(displayformat::byteCount(quint64(QFileInfo(files[10]).size() + 7))));
+    EXPECT_EQ(second.errors, 0u);
+    expectSameFile(files[10], targetOf(mount, files[10]));
+    expectSameFile(files[11], targetOf(mount, files[11]));
+    EXPECT_NE(SourceTree::modificationTime(QFile::encodeName(targetOf(mount, files[12]))).tv_sec, 1600000000);
+    EXPECT_TRUE(temporariesBelow(mount).isEmpty());
+}
+
+TEST_F(EngineTest, ACancelDuringAParallelCopyLeavesOnlyWholeCopies)
+{
+    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), 128);
+    SKIP_WITHOUT(volume);
+    const QString mount = volume.mountPath();
+    QStringList files;
+    for (int i = 0; i < 6000; ++i) {
+        files << m_source.write(QStringLiteral("c/d%1/f%2").arg(i / 100).arg(i), QByteArray(i % 3000, char('0' + i % 10)));
+    }
+    const RunOutcome outcome = runJob(scriptFor(mount, {m_source.path()}), [](BackupThread &job) {
+        if (job.status() == BackupThreadStatusValue::backingUp) {
+            job.cancel();
+        }
+    });
+    EXPECT_EQ(outcome.status, BackupThreadStatusValue::cancelled);
+    ASSERT_GE(outcome.messages.size(), 3);
+    const QRegularExpression summary(QStringLiteral("^Items backed up ([0-9]+), .*\\. Errors 0$"));
+    const QRegularExpressionMatch match = summary.match(outcome.messages.at(outcome.messages.size() - 2));
+    ASSERT_TRUE(match.hasMatch()) << outcome.messages.join(QLatin1Char('\n')).toStdString();
+    const int reported = match.captured(1).toInt();
+    EXPECT_LT(reported, files.size());
+    int present = 0;
+    for (const QString &file : files) {
+        if (QFileInfo::exists(targetOf(mount, file))) {
+            ++present;
+            EXPECT_EQ(contentOf(targetOf(mount, file)), contentOf(file)) << file.toStdString();
+        }
+    }
+    // Every reported copy is there; copies in flight at the cancel may
+    // have finished too, but none is partial.
+    EXPECT_GE(present, reported);
+    EXPECT_TRUE(temporariesBelow(mount).isEmpty());
+}
