@@ -10,7 +10,10 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -26,11 +29,19 @@ bool isDsStore(const char *name)
 
 } // namespace
 
-SourceScanner::SourceScanner(RunReport &report, const BackupVolume &volume, CopyPlan &plan)
+SourceScanner::SourceScanner(RunReport &report, const BackupVolume &volume, CopyPlan &plan, int workers)
     : m_report(report)
     , m_volume(volume)
     , m_plan(plan)
+    , m_workers(std::max(1, workers))
 {
+}
+
+SourceScanner::~SourceScanner() = default;
+
+int SourceScanner::defaultWorkers()
+{
+    return int(std::clamp(std::thread::hardware_concurrency(), 2u, 8u));
 }
 
 void SourceScanner::scan(const QString &sourcePath)
@@ -57,17 +68,12 @@ void SourceScanner::scan(const QString &sourcePath)
         if (m_volume.isVolumeRoot(top)) {
             return;
         }
-        platform::OpenResult folder = platform::openDirectory(path);
-        if (!folder.fd) {
-            m_report.error(QStringLiteral("Unable to scan ") + sourcePath);
-            return;
-        }
         const QByteArray targetPath = m_volume.targetPathOf(path);
         platform::OpenResult target;
         if (m_volume.isOpen()) {
             target = platform::openDirectoryBeneath(m_volume.fd(), targetPath);
         }
-        walk(folder.fd.get(), target.fd.get(), path, targetPath);
+        scanFolder(path, sourcePath, target.fd.get());
         return;
     }
 
@@ -93,94 +99,280 @@ void SourceScanner::scan(const QString &sourcePath)
     if (m_volume.isOpen()) {
         target = platform::openDirectoryBeneath(m_volume.fd(), targetPath);
     }
-    FolderCursor cursor{parentPath, targetPath};
-    consider(target.fd.get(), name.constData(), item, cursor);
+    CopyFileReason reason = CopyFileReason::none;
+    bool volumeChecked = false;
+    if (!compare(target.fd.get(), name.constData(), item, volumeChecked, reason)) {
+        m_report.error(QStringLiteral("Volume not connected"));
+        return;
+    }
+    if (m_report.cancelRequested()) {
+        m_cancelSeen = true;
+        return;
+    }
+    if (reason != CopyFileReason::none) {
+        m_plan.add(m_plan.addFolder(parentPath, targetPath), QByteArrayView(name), reason, item.type, item.size);
+    }
 }
 
-bool SourceScanner::walk(int sourceFd, int targetFd, const QByteArray &sourcePath, const QByteArray &targetPath)
+bool SourceScanner::compare(int targetFd, const char *name, const platform::FileAttributes &item, bool &volumeChecked,
+                            CopyFileReason &reason)
 {
-    platform::DirectoryListing listing;
-    if (m_reader.read(sourceFd, listing) != 0) {
-        m_report.error(QStringLiteral("Unable to scan ") + display(sourcePath));
+    reason = CopyFileReason::none;
+    platform::FileAttributes copy;
+    if (targetFd < 0 || platform::attributesAt(targetFd, name, copy) != 0) {
+        // Once per folder: a volume that went away shows up at the next
+        // folder, and a first run does not pay a mount check per file.
+        if (!volumeChecked) {
+            if (!m_volume.isReachable()) {
+                return false;
+            }
+            volumeChecked = true;
+        }
+        reason = CopyFileReason::doesNotExist;
         return true;
     }
+    if (item.size != copy.size) {
+        reason = CopyFileReason::sizeModified;
+    }
+    // A copy newer than its source, or older by 10 s or less, is current.
+    if (item.secondsNewerThan(copy) > 10.0) {
+        reason = CopyFileReason::dateModified;
+    }
+    m_checked.fetch_add(1, std::memory_order_relaxed);
+    return true;
+}
+
+SourceScanner::FolderFindings &SourceScanner::slot(std::size_t index)
+{
+    std::lock_guard<std::mutex> locker(m_lock);
+    return m_slots[index];
+}
+
+void SourceScanner::scanFolder(const QByteArray &path, const QString &displayPath, int targetFd)
+{
+    platform::OpenResult folder = platform::openDirectory(path);
+    if (!folder.fd) {
+        m_report.error(QStringLiteral("Unable to scan ") + displayPath);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> locker(m_lock);
+        m_slots.clear();
+        m_slots.emplace_back();
+        m_slots.back().sourcePath = path;
+        m_slots.back().targetPath = m_volume.targetPathOf(path);
+        auto target = std::make_shared<platform::UniqueFd>();
+        if (targetFd >= 0) {
+            target->reset(::dup(targetFd));
+        }
+        // The root job is opened through "." of the folder itself.
+        m_jobs.push_back(FolderJob{0, std::make_shared<platform::UniqueFd>(std::move(folder.fd)), target, "."});
+        m_busy = 0;
+        m_finished = false;
+    }
+    m_abandon.store(0);
+    std::vector<std::thread> workers;
+    for (int i = 0; i < m_workers; ++i) {
+        workers.emplace_back([this] { work(); });
+    }
+    take(0);
+    // Whatever is left unread is not wanted any more.
+    std::uint8_t none = 0;
+    m_abandon.compare_exchange_strong(none, std::uint8_t(Finding::Kind::Cancelled));
+    {
+        std::lock_guard<std::mutex> locker(m_lock);
+        m_finished = true;
+    }
+    m_jobReady.notify_all();
+    for (std::thread &worker : workers) {
+        worker.join();
+    }
+    std::lock_guard<std::mutex> locker(m_lock);
+    m_jobs.clear();
+    m_slots.clear();
+}
+
+bool SourceScanner::take(std::size_t index)
+{
+    FolderFindings *folder = nullptr;
+    {
+        std::unique_lock<std::mutex> locker(m_lock);
+        folder = &m_slots[index];
+        m_folderDone.wait(locker, [folder] { return folder->done; });
+    }
+    std::int64_t planFolder = -1;
+    bool goOn = true;
+    for (const Finding &finding : folder->findings) {
+        switch (finding.kind) {
+        case Finding::Kind::Planned:
+            if (planFolder < 0) {
+                planFolder = m_plan.addFolder(folder->sourcePath, folder->targetPath);
+            }
+            m_plan.add(std::uint32_t(planFolder), QByteArrayView(folder->names.constData() + finding.index, finding.length),
+                       finding.reason, platform::FileType(finding.type), finding.size);
+            break;
+        case Finding::Kind::Folder:
+            goOn = take(finding.index);
+            break;
+        case Finding::Kind::Error:
+            m_report.error(folder->errors.at(finding.index));
+            break;
+        case Finding::Kind::VolumeGone:
+            m_report.error(QStringLiteral("Volume not connected"));
+            goOn = false;
+            break;
+        case Finding::Kind::Cancelled:
+            m_cancelSeen = true;
+            goOn = false;
+            break;
+        }
+        if (!goOn) {
+            break;
+        }
+    }
+    // Taken: its memory is not needed any more.
+    folder->findings = std::vector<Finding>();
+    folder->names = QByteArray();
+    folder->errors = QStringList();
+    folder->sourcePath = QByteArray();
+    folder->targetPath = QByteArray();
+    return goOn;
+}
+
+void SourceScanner::work()
+{
+    platform::DirectoryReader reader;
+    platform::DirectoryListing listing;
+    std::unique_lock<std::mutex> locker(m_lock);
+    for (;;) {
+        m_jobReady.wait(locker, [this] { return !m_jobs.empty() || m_finished || (m_busy == 0 && m_jobs.empty()); });
+        if (m_jobs.empty()) {
+            if (m_finished || m_busy == 0) {
+                return;
+            }
+            continue;
+        }
+        FolderJob job = std::move(m_jobs.back());
+        m_jobs.pop_back();
+        ++m_busy;
+        locker.unlock();
+        readFolder(job, reader, listing);
+        locker.lock();
+        --m_busy;
+        m_slots[job.slot].done = true;
+        m_folderDone.notify_all();
+        if (m_busy == 0 && m_jobs.empty()) {
+            m_jobReady.notify_all(); // the walk is complete
+        }
+    }
+}
+
+void SourceScanner::readFolder(FolderJob &job, platform::DirectoryReader &reader, platform::DirectoryListing &listing)
+{
+    FolderFindings &out = slot(job.slot);
+    auto fail = [&out](Finding::Kind kind, const QString &message = QString()) {
+        if (!message.isEmpty()) {
+            out.errors << message;
+        }
+        out.findings.push_back(Finding{kind, CopyFileReason::none, 0, std::uint32_t(out.errors.size() - 1), 0, 0});
+    };
+    // Left unread once a folder found the volume gone or the job cancelled;
+    // should the walk reach this folder first, it ends here the same way.
+    auto abandon = [&](Finding::Kind why) {
+        std::uint8_t none = 0;
+        m_abandon.compare_exchange_strong(none, std::uint8_t(why));
+        fail(why);
+    };
+    auto abandoned = [&] {
+        const std::uint8_t why = m_abandon.load(std::memory_order_relaxed);
+        if (why != 0) {
+            fail(Finding::Kind(why));
+        }
+        return why != 0;
+    };
+    if (abandoned()) {
+        return;
+    }
+    platform::OpenResult source = platform::openSubdirectory(job.parentSource->get(), job.name.constData());
+    if (!source.fd) {
+        // An unreadable folder is an error, not a silent gap.
+        fail(Finding::Kind::Error, QStringLiteral("Unable to scan ") + display(out.sourcePath));
+        return;
+    }
+    auto target = std::make_shared<platform::UniqueFd>();
+    if (job.parentTarget->isValid()) {
+        target->reset(job.name == "." ? ::dup(job.parentTarget->get())
+                                      : platform::openSubdirectoryHandle(job.parentTarget->get(), job.name.constData())
+                                            .fd.release());
+    }
+    if (reader.read(source.fd.get(), listing) != 0) {
+        fail(Finding::Kind::Error, QStringLiteral("Unable to scan ") + display(out.sourcePath));
+        return;
+    }
     listing.sortByName();
-    FolderCursor cursor{sourcePath, targetPath};
+    job.parentSource.reset();
+    job.parentTarget.reset();
+    auto sourceFolder = std::make_shared<platform::UniqueFd>(std::move(source.fd));
+    const int sourceFd = sourceFolder->get();
+    const int targetFd = target->isValid() ? target->get() : -1;
+    bool volumeChecked = false;
+    std::vector<FolderJob> children;
 
     for (std::size_t i = 0; i < listing.size(); ++i) {
+        if (abandoned()) {
+            break;
+        }
         const char *name = listing.cName(i);
         platform::FileAttributes item;
         if (platform::attributesAt(sourceFd, name, item) != 0) {
-            m_report.error(QStringLiteral("Can't get information from ") + display(joinPath(sourcePath, listing.name(i))));
+            fail(Finding::Kind::Error,
+                 QStringLiteral("Can't get information from ") + display(joinPath(out.sourcePath, listing.name(i))));
             continue;
         }
         if (item.isDirectory()) {
             if (m_volume.isVolumeRoot(item)) {
                 continue;
             }
-            const QByteArray childPath = joinPath(sourcePath, listing.name(i));
-            platform::OpenResult child = platform::openSubdirectory(sourceFd, name);
-            if (!child.fd) {
-                // An unreadable folder is an error, not a silent gap.
-                m_report.error(QStringLiteral("Unable to scan ") + display(childPath));
-                continue;
+            std::size_t childSlot = 0;
+            {
+                std::lock_guard<std::mutex> locker(m_lock);
+                childSlot = m_slots.size();
+                m_slots.emplace_back();
+                m_slots.back().sourcePath = joinPath(out.sourcePath, listing.name(i));
+                m_slots.back().targetPath = joinPath(out.targetPath, listing.name(i));
             }
-            platform::OpenResult childTarget;
-            if (targetFd >= 0) {
-                childTarget = platform::openSubdirectoryHandle(targetFd, name);
-            }
-            if (!walk(child.fd.get(), childTarget.fd.get(), childPath, joinPath(targetPath, listing.name(i)))) {
-                return false;
-            }
+            out.findings.push_back(Finding{Finding::Kind::Folder, CopyFileReason::none, 0, std::uint32_t(childSlot), 0, 0});
+            children.push_back(FolderJob{childSlot, sourceFolder, target, QByteArray(name)});
             continue;
         }
         if (isDsStore(name)) {
             continue;
         }
-        if (!consider(targetFd, name, item, cursor)) {
-            return false;
+        CopyFileReason reason = CopyFileReason::none;
+        if (!compare(targetFd, name, item, volumeChecked, reason)) {
+            abandon(Finding::Kind::VolumeGone);
+            break;
+        }
+        // Read for every file, so that a cancel is seen during a first run too.
+        if (m_report.cancelRequested()) {
+            abandon(Finding::Kind::Cancelled);
+            break;
+        }
+        if (reason == CopyFileReason::none) {
+            continue;
+        }
+        const QByteArrayView itemName = listing.name(i);
+        out.findings.push_back(Finding{Finding::Kind::Planned, reason, std::uint8_t(item.type),
+                                       std::uint32_t(out.names.size()), std::uint32_t(itemName.size()), item.size});
+        out.names.append(itemName);
+        out.names.append('\0');
+    }
+    if (!children.empty()) {
+        std::lock_guard<std::mutex> locker(m_lock);
+        // Last pushed is taken first: the walk goes on with the first sub-folder.
+        for (auto child = children.rbegin(); child != children.rend(); ++child) {
+            m_jobs.push_back(std::move(*child));
         }
     }
-    return true;
-}
-
-bool SourceScanner::consider(int targetDirFd, const char *name,
-                             const platform::FileAttributes &source, FolderCursor &folder)
-{
-    CopyFileReason reason = CopyFileReason::none;
-    platform::FileAttributes target;
-    if (targetDirFd < 0 || platform::attributesAt(targetDirFd, name, target) != 0) {
-        // Once per folder: a volume that went away shows up at the next
-        // folder, and a first run does not pay a mount check per file.
-        if (!folder.volumeChecked) {
-            if (!m_volume.isReachable()) {
-                m_report.error(QStringLiteral("Volume not connected"));
-                return false;
-            }
-            folder.volumeChecked = true;
-        }
-        reason = CopyFileReason::doesNotExist;
-    } else {
-        if (source.size != target.size) {
-            reason = CopyFileReason::sizeModified;
-        }
-        // A copy newer than its source, or older by 10 s or less, is current.
-        if (source.secondsNewerThan(target) > 10.0) {
-            reason = CopyFileReason::dateModified;
-        }
-        ++m_itemsChecked;
-    }
-    // Read for every file, so that a cancel is seen during a first run too.
-    if (m_report.cancelRequested()) {
-        m_cancelSeen = true;
-        return false;
-    }
-    if (reason == CopyFileReason::none) {
-        return true;
-    }
-    if (folder.planFolder < 0) {
-        folder.planFolder = m_plan.addFolder(folder.sourcePath, folder.targetPath);
-    }
-    m_plan.add(std::uint32_t(folder.planFolder), QByteArrayView(name), reason, source.type, source.size);
-    return true;
+    m_jobReady.notify_all();
 }

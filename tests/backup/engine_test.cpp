@@ -185,6 +185,11 @@ TEST_F(EngineTest, ThePlanFollowsThePlainWalkAcrossFoldersAndSources)
                              "b/m/0", "b/M/q", "a/one", "c/\xc3\xa9t\xc3\xa9", "c/e"}) {
         m_source.write(QString::fromUtf8(name), name);
     }
+    // Enough folders, wide and deep, that the scan's workers overtake each other.
+    for (int i = 0; i < 40; ++i) {
+        m_source.write(QStringLiteral("b/w%1/v%2/u%3/f").arg(i % 7).arg(i % 5).arg(i), QByteArray::number(i));
+        m_source.write(QStringLiteral("b/w%1/g%2").arg(i % 7).arg(i), "g");
+    }
     const QStringList sources{m_source.filePath(QStringLiteral("b")), m_source.filePath(QStringLiteral("c/e")),
                               m_source.filePath(QStringLiteral("a"))};
     QList<QByteArray> expected;
