@@ -1,9 +1,13 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Layouts
+import Moraine
 import Vellory
 import Vellory.App
 
-// The main window "Vellory 2": the sources and the destination side by side.
+// The main window "Vellory 2": the sources and the destination side by side,
+// a toolbar with "Share" and the maker's site, the menus, and the share
+// sheet shown while the application's showShareSheet is set.
 VelloryWindow {
     id: window
     objectName: "mainWindow"
@@ -12,17 +16,192 @@ VelloryWindow {
     required property WindowRouter router
     required property VelloryApp app
 
+    readonly property AppCommands commands: app.commands
+
     title: "Vellory 2"
+    // The content is at least 800 × 450; bars come on top of that.
     minimumWidth: content.implicitWidth
-    minimumHeight: content.implicitHeight
+    minimumHeight: content.implicitHeight + (menuBar ? menuBar.implicitHeight : 0) + (header ? header.implicitHeight : 0)
     width: 920
-    height: 560
+    height: 600
     visible: false
+
+    menuBar: MenuBar {
+        objectName: "menuBar"
+
+        Menu {
+            objectName: "fileMenu"
+            title: "&File"
+
+            MenuItem {
+                objectName: "settingsItem"
+                text: "Settings..."
+                icon.name: "preferences-system-symbolic"
+                icon.color: palette.windowText
+                onTriggered: window.commands.showSettings()
+            }
+            MenuSeparator {}
+            MenuItem {
+                objectName: "quitItem"
+                text: "Quit"
+                icon.name: "application-exit-symbolic"
+                icon.color: palette.windowText
+                onTriggered: Qt.quit()
+            }
+        }
+
+        Menu {
+            objectName: "helpMenu"
+            title: "&Help"
+
+            // The maker's group comes before the standard items.
+            MenuItem {
+                objectName: "contactItem"
+                text: "Contact Brindlewick for support or feedback..."
+                icon.name: "help-browser-symbolic"
+                icon.color: palette.windowText
+                onTriggered: window.commands.contactSupport()
+            }
+            MenuSeparator {}
+            MenuItem {
+                objectName: "websiteItem"
+                text: "Visit Brindlewick's Website..."
+                icon.name: "web-browser-symbolic"
+                icon.color: palette.windowText
+                onTriggered: window.commands.visitWebsite()
+            }
+            MenuItem {
+                objectName: "newsItem"
+                text: "Stay Up To Date"
+                icon.name: "mail-unread-symbolic"
+                icon.color: palette.windowText
+                onTriggered: window.commands.stayUpToDate()
+            }
+            MenuItem {
+                objectName: "shareLoveItem"
+                text: "Share the Vellory 2 love..."
+                icon.name: "emblem-favorite-symbolic"
+                icon.color: palette.windowText
+                onTriggered: window.app.showShareSheet = true
+            }
+            MenuSeparator {}
+
+            MenuItem {
+                objectName: "aboutItem"
+                text: "About Vellory 2"
+                icon.name: "help-about-symbolic"
+                icon.color: palette.windowText
+                onTriggered: aboutDialog.open()
+            }
+            MenuSeparator {}
+            MenuItem {
+                objectName: "checkForUpdatesItem"
+                text: "Check for updates..."
+                onTriggered: window.commands.checkForUpdates()
+            }
+        }
+    }
+
+    header: ToolBar {
+        objectName: "toolBar"
+
+        RowLayout {
+            anchors.fill: parent
+            anchors.leftMargin: 6
+            anchors.rightMargin: 6
+            spacing: 4
+
+            Item { Layout.fillWidth: true }
+
+            ToolButton {
+                objectName: "shareButton"
+                text: "Share"
+                display: AbstractButton.TextBesideIcon
+                icon.name: "emblem-favorite-symbolic"
+                icon.color: palette.buttonText
+                onClicked: window.app.showShareSheet = true
+            }
+            ToolButton {
+                objectName: "makerButton"
+                text: "Brindlewick"
+                display: AbstractButton.TextOnly
+                onClicked: window.commands.visitWebsite()
+            }
+        }
+    }
 
     ContentView {
         id: content
         anchors.fill: parent
         controller: window.controller
         router: window.router
+    }
+
+    Shortcut {
+        sequence: StandardKey.Quit
+        onActivated: Qt.quit()
+    }
+    Shortcut {
+        sequence: StandardKey.Preferences
+        onActivated: window.commands.showSettings()
+    }
+
+    // The share sheet: a panel made afresh each time it is shown, so edits
+    // to its message last only as long as the sheet.
+    Popup {
+        id: shareSheet
+        objectName: "shareSheet"
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        modal: true
+        padding: 0
+        closePolicy: Popup.CloseOnEscape
+        visible: window.app.showShareSheet
+        onClosed: window.app.showShareSheet = false
+
+        contentItem: Loader {
+            id: sharePanelLoader
+            active: shareSheet.visible
+            sourceComponent: SharePanel2025 {
+                objectName: "sharePanel"
+                appName: window.commands.shareAppName
+                emailSubject: window.commands.shareEmailSubject
+                message: window.commands.shareMessage
+                targetURL: window.commands.shareTargetURL
+                onCloseRequested: window.app.showShareSheet = false
+            }
+        }
+    }
+
+    Dialog {
+        id: aboutDialog
+        objectName: "aboutDialog"
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        modal: true
+        standardButtons: Dialog.Ok
+
+        ColumnLayout {
+            spacing: 6
+
+            Image {
+                Layout.alignment: Qt.AlignHCenter
+                Layout.preferredWidth: 96
+                Layout.preferredHeight: 96
+                sourceSize: Qt.size(96, 96)
+                source: DesktopFiles.themeIconSource("drive-removable-media", 96)
+            }
+            Label {
+                objectName: "aboutName"
+                Layout.alignment: Qt.AlignHCenter
+                font: TextStyles.title
+                text: window.commands ? window.commands.applicationName : ""
+            }
+            Label {
+                objectName: "aboutVersion"
+                Layout.alignment: Qt.AlignHCenter
+                text: window.commands ? "Version " + window.commands.versionText : ""
+            }
+        }
     }
 }

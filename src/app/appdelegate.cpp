@@ -1,12 +1,34 @@
 #include "app/appdelegate.h"
 
-AppDelegate::AppDelegate(QObject *parent)
+#include "Moraine/kitalert.h"
+#include "Moraine/update/bundledkey.h"
+#include "Moraine/update/nimblite.h"
+#include "Moraine/update/rsakey.h"
+#include "app/updatechecks.h"
+#include "platform/buildinfo.h"
+
+AppDelegate::AppDelegate(UpdateChecks &checks, QObject *parent)
     : QObject(parent)
+    , m_checks(checks)
+    , m_publicKeySource([] { return moraine::bundledPublicKeyPem(); })
 {
+}
+
+void AppDelegate::setPublicKeySource(std::function<QString()> source)
+{
+    m_publicKeySource = std::move(source);
 }
 
 void AppDelegate::applicationDidFinishLaunching()
 {
-    // The launch tasks (update service set-up and its first check) go here.
+    moraine::NIMBLite::setUpdatePageURL(platform::buildinfo::updatePageUrl());
+    const moraine::KeyImport imported = moraine::importPEMKey(m_publicKeySource(), moraine::KeyClass::Public);
+    if (!imported.key) {
+        moraine::showAlert(QString::fromLatin1(kKeyAlertTitle), imported.error, QString(), true);
+        emit launchTasksStarted();
+        return;
+    }
+    moraine::NIMBLite::setPublicKey(imported.key);
+    m_checks.startSilentCheck();
     emit launchTasksStarted();
 }

@@ -1,21 +1,40 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
-/// Told by the application when launching has finished; runs the tasks that
-/// belong to that moment.
+#include <functional>
+
+class UpdateChecks;
+
+/// Told by the application when launching has finished; configures the
+/// update service then: its page address and verification key, and one
+/// silent check. A key that cannot be read is reported in the kit alert and
+/// no check is made during this run (a manual check still can be, and then
+/// fails for want of the key).
 class AppDelegate : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit AppDelegate(QObject *parent = nullptr);
+    static constexpr const char *kKeyAlertTitle = "Couldn't configure update system";
+
+    explicit AppDelegate(UpdateChecks &checks, QObject *parent = nullptr);
+
+    /// Where the PEM text of the verification key comes from (default: the
+    /// key built into the program); tests give their own.
+    void setPublicKeySource(std::function<QString()> source);
 
 public slots:
     /// Launching has finished: the main window is up and the event loop runs.
     void applicationDidFinishLaunching();
 
 signals:
-    /// After the launch tasks have been started (for tests).
+    /// The launch tasks are done (after the check was started, or the alert
+    /// was asked for).
     void launchTasksStarted();
+
+private:
+    UpdateChecks &m_checks;
+    std::function<QString()> m_publicKeySource;
 };

@@ -13,6 +13,8 @@
 
 Q_IMPORT_QML_PLUGIN(VelloryPlugin)
 Q_IMPORT_QML_PLUGIN(Vellory_AppPlugin)
+Q_IMPORT_QML_PLUGIN(MorainePlugin)
+Q_IMPORT_QML_PLUGIN(Moraine_UpdatePlugin)
 
 int main(int argc, char **argv)
 {

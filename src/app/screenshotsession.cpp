@@ -38,6 +38,7 @@ void ScreenshotSession::start()
         if (m_demo && m_demo->finishedJob()) {
             m_app.router().openLogWindow(m_demo->finishedJob()->id());
         }
+        m_app.commands()->showSettings();
         QTimer::singleShot(kSettleMs, this, &ScreenshotSession::capture);
     };
     if (m_demo) {
@@ -58,6 +59,9 @@ void ScreenshotSession::capture()
     if (m_demo && m_demo->finishedJob()) {
         ok = save(m_app.router().logWindow(m_demo->finishedJob()->id()), QStringLiteral("backup-log-window.png")) && ok;
     }
+    ok = save(m_app.router().window(QString::fromLatin1(AppCommands::kSettingsWindow)),
+              QStringLiteral("settings-window.png"))
+        && ok;
     // Last, the main window at its smallest size, once it has been redrawn.
     QQuickWindow *main = m_app.router().window(QString::fromLatin1(VelloryApp::kMainWindow));
     if (!main) {

@@ -8,9 +8,10 @@ class VelloryApp;
 class DemoJobs;
 
 /// Writes pictures of the main window, the Backups window and a log window
-/// into a folder, then quits the application: "main-window.png",
-/// "backups-window.png", "backup-log-window.png" and the main window at its
-/// smallest size, "main-window-smallest.png". Only for `--screenshot`.
+/// and the settings window into a folder, then quits the application:
+/// "main-window.png", "backups-window.png", "backup-log-window.png",
+/// "settings-window.png" and the main window at its smallest size,
+/// "main-window-smallest.png". Only for `--screenshot`.
 class ScreenshotSession : public QObject
 {
     Q_OBJECT

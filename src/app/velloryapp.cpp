@@ -20,6 +20,7 @@ BackupControllerServices systemServices(SystemVolumeServices &system)
 VelloryApp::VelloryApp(QObject *parent)
     : QObject(parent)
     , m_system(std::make_unique<SystemVolumeServices>())
+    , m_delegate(m_updateChecks)
 {
     m_controller = std::make_unique<BackupController>(systemServices(*m_system));
     m_system->monitor().start();
@@ -29,6 +30,7 @@ VelloryApp::VelloryApp(QObject *parent)
 VelloryApp::VelloryApp(BackupControllerServices services, QObject *parent)
     : QObject(parent)
     , m_controller(std::make_unique<BackupController>(std::move(services)))
+    , m_delegate(m_updateChecks)
 {
     buildScenes();
 }
@@ -37,6 +39,7 @@ VelloryApp::~VelloryApp()
 {
     // Windows first, then the engine that made them, then the controller
     // they show.
+    m_commands.reset();
     m_router.reset();
     m_engine.reset();
 }
@@ -62,6 +65,9 @@ void VelloryApp::buildScenes()
     m_router->setWindowSource(QString::fromLatin1(kMainWindow), QUrl(QStringLiteral("qrc:/Vellory/App/MainWindow.qml")));
     m_router->setSharedProperty(QStringLiteral("controller"), QVariant::fromValue(m_controller.get()));
     m_router->setSharedProperty(QStringLiteral("app"), QVariant::fromValue(this));
+    m_router->setWindowSource(QString::fromLatin1(AppCommands::kSettingsWindow),
+                              QUrl(QStringLiteral("qrc:/Vellory/App/SettingsWindow.qml")));
+    m_commands = std::make_unique<AppCommands>(m_updateChecks, *m_router);
 }
 
 bool VelloryApp::launch()

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "app/appcommands.h"
 #include "app/appdelegate.h"
+#include "app/updatechecks.h"
 #include "backup/backupcontroller.h"
 #include "backup/systemvolumeservices.h"
 #include "ui/windowrouter.h"
@@ -13,7 +15,8 @@
 
 /// The application: the one backup controller every window shares, the
 /// engine and window router that build the windows, the application
-/// delegate, and whether the share sheet is shown over the main window.
+/// delegate, the menu and toolbar commands, and whether the share sheet is
+/// shown over the main window.
 class VelloryApp : public QObject
 {
     Q_OBJECT
@@ -21,6 +24,7 @@ class VelloryApp : public QObject
     QML_UNCREATABLE("The application object is made by main().")
     Q_PROPERTY(bool showShareSheet READ showShareSheet WRITE setShowShareSheet NOTIFY showShareSheetChanged)
     Q_PROPERTY(BackupController *controller READ controller CONSTANT)
+    Q_PROPERTY(AppCommands *commands READ commands CONSTANT)
 
 public:
     static constexpr const char *kMainWindow = "mainWindow";
@@ -37,6 +41,8 @@ public:
 
     [[nodiscard]] BackupController *controller() const { return m_controller.get(); }
     [[nodiscard]] AppDelegate &delegate() { return m_delegate; }
+    [[nodiscard]] AppCommands *commands() const { return m_commands.get(); }
+    [[nodiscard]] UpdateChecks &updateChecks() { return m_updateChecks; }
     [[nodiscard]] WindowRouter &router() { return *m_router; }
     [[nodiscard]] QQmlEngine &engine() { return *m_engine; }
 
@@ -53,8 +59,10 @@ private:
 
     std::unique_ptr<SystemVolumeServices> m_system;
     std::unique_ptr<BackupController> m_controller;
+    UpdateChecks m_updateChecks;
     AppDelegate m_delegate;
     std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<WindowRouter> m_router;
+    std::unique_ptr<AppCommands> m_commands;
     bool m_showShareSheet = false;
 };

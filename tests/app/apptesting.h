@@ -31,6 +31,13 @@ public:
 
     [[nodiscard]] static QObject *find(QObject *root, const QString &name);
     [[nodiscard]] static QQuickItem *item(QObject *root, const QString &name);
+    // A menu bar entry of `window` by object name; the menus of its bar, and
+    // the entries (items and separators) of one menu, in order.
+    [[nodiscard]] static QObject *menuItem(QQuickWindow *window, const QString &name);
+    [[nodiscard]] static QList<QObject *> menus(QQuickWindow *window);
+    [[nodiscard]] static QList<QObject *> menuEntries(QObject *menu);
+    // Runs a QML expression in the scope of `object` (for Qt's private types).
+    [[nodiscard]] static QVariant evaluate(QObject *object, const QString &expression);
     static bool waitFor(const std::function<bool()> &condition, int timeoutMs = 3000);
 
     QTemporaryDir dataDir;

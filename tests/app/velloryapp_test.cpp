@@ -19,7 +19,8 @@ TEST(VelloryApp, LaunchOpensTheMainWindowThenTellsTheDelegateOnce)
     ASSERT_TRUE(main);
     EXPECT_EQ(main->title(), QStringLiteral("Vellory 2"));
     EXPECT_TRUE(main->isVisible());
-    EXPECT_EQ(main->minimumSize(), QSize(800, 450));
+    EXPECT_EQ(main->minimumWidth(), 800);
+    EXPECT_GE(main->minimumHeight(), 450);
     EXPECT_TRUE(AppFixture::find(main, QStringLiteral("contentView")));
 
     // Not before the event loop has run: launching has not finished yet.

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+
+namespace moraine {
+class NIMBLite;
+}
+
+/// Starts update checks, each on a fresh update-service object that deletes
+/// itself once its check has completed; nobody keeps a reference to it. Two
+/// requests make two checks on two objects.
+class UpdateChecks : public QObject
+{
+    Q_OBJECT
+
+public:
+    /// Makes the object for one check (tests give their own).
+    using Factory = std::function<moraine::NIMBLite *()>;
+    enum class Kind { Manual, Silent };
+    Q_ENUM(Kind)
+
+    explicit UpdateChecks(QObject *parent = nullptr);
+
+    void setFactory(Factory factory);
+
+    /// "Check for updates...": the check with its progress window, the update
+    /// page or an alert at its end.
+    moraine::NIMBLite *startManualCheck();
+    /// The quiet check at launch.
+    moraine::NIMBLite *startSilentCheck();
+
+signals:
+    void checkStarted(moraine::NIMBLite *check, UpdateChecks::Kind kind);
+    /// The check has completed; the object is deleted after this returns.
+    void checkFinished(moraine::NIMBLite *check, UpdateChecks::Kind kind);
+
+private:
+    moraine::NIMBLite *start(Kind kind);
+
+    Factory m_factory;
+};
