@@ -175,3 +175,22 @@ TEST_F(LaunchTasks, CheckForUpdatesTwiceMakesTwoChecksOnTwoObjects)
     EXPECT_EQ(counts.manual, 2);
     EXPECT_EQ(counts.silent, 1);
 }
+
+TEST_F(LaunchTasks, ACheckEndingAfterTheApplicationIsGoneStillDeletesItselfQuietly)
+{
+    CheckCounts counts;
+    QPointer<NIMBLite> check;
+    {
+        AppFixture f;
+        VelloryApp &app = f.start();
+        app.updateChecks().setFactory([&] {
+            auto *made = new RecordingCheck(counts);
+            check = made;
+            return made;
+        });
+        app.updateChecks().startManualCheck(); // its completion is still queued
+        ASSERT_TRUE(check);
+    }
+    EXPECT_TRUE(AppFixture::waitFor([&] { return check.isNull(); }));
+    EXPECT_EQ(counts.manual, 1);
+}

@@ -2,6 +2,8 @@
 // delegate told once launching has finished, and the single windows.
 #include "apptesting.h"
 
+#include "app/desktopstyle.h"
+#include "app/launchoptions.h"
 #include "backup/backupthreadlistmodel.h"
 
 #include <QSignalSpy>
@@ -72,4 +74,40 @@ TEST(VelloryApp, TheShareSheetFlagNotifiesOnlyOnChange)
     EXPECT_TRUE(app.showShareSheet());
     app.setShowShareSheet(false);
     EXPECT_EQ(changed.size(), 2);
+}
+
+TEST(DesktopStyle, ADarkGtkThemeOrPaletteIsRecognised)
+{
+    using Scheme = DesktopStyle::ColorScheme;
+    EXPECT_EQ(DesktopStyle::schemeFromGtkTheme(QStringLiteral("Adwaita:dark")), Scheme::Dark);
+    EXPECT_EQ(DesktopStyle::schemeFromGtkTheme(QStringLiteral(" Arc-Dark ")), Scheme::Dark);
+    EXPECT_EQ(DesktopStyle::schemeFromGtkTheme(QStringLiteral("Adwaita")), Scheme::Light);
+    EXPECT_EQ(DesktopStyle::schemeFromGtkTheme(QString()), Scheme::NoPreference);
+
+    const QPalette dark = DesktopStyle::darkPalette();
+    EXPECT_TRUE(DesktopStyle::isDark(dark));
+    // Text must stand out from its background in every place it is drawn.
+    EXPECT_GT(dark.color(QPalette::WindowText).lightness() - dark.color(QPalette::Window).lightness(), 100);
+    EXPECT_GT(dark.color(QPalette::Text).lightness() - dark.color(QPalette::Base).lightness(), 100);
+    EXPECT_GT(dark.color(QPalette::ButtonText).lightness() - dark.color(QPalette::Button).lightness(), 100);
+    EXPECT_LT(dark.color(QPalette::Disabled, QPalette::ButtonText).lightness(),
+              dark.color(QPalette::Active, QPalette::ButtonText).lightness());
+}
+
+TEST(LaunchOptions, OnlyTheTwoHiddenOptionsAreReadAndAnythingElseIsIgnored)
+{
+    const LaunchOptions none = LaunchOptions::parse({QStringLiteral("vellory")});
+    EXPECT_FALSE(none.demo);
+    EXPECT_TRUE(none.screenshotFolder.isEmpty());
+
+    const LaunchOptions both = LaunchOptions::parse({QStringLiteral("vellory"), QStringLiteral("--demo"),
+                                                     QStringLiteral("--screenshot"), QStringLiteral("/tmp/pictures")});
+    EXPECT_TRUE(both.demo);
+    EXPECT_EQ(both.screenshotFolder, QStringLiteral("/tmp/pictures"));
+
+    // What a desktop launcher may add does not stop the program.
+    const LaunchOptions other = LaunchOptions::parse(
+        {QStringLiteral("vellory"), QStringLiteral("--unknown"), QStringLiteral("/home/ann/file.txt")});
+    EXPECT_FALSE(other.demo);
+    EXPECT_TRUE(other.screenshotFolder.isEmpty());
 }
