@@ -377,3 +377,31 @@ TEST_F(EngineTest, ACancelDuringAParallelCopyLeavesOnlyWholeCopies)
     EXPECT_GE(present, reported);
     EXPECT_TRUE(temporariesBelow(mount).isEmpty());
 }
+
+TEST_F(EngineTest, ACancelDuringTheScanEndsItWithoutCopyingAnything)
+{
+    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"));
+    SKIP_WITHOUT(volume);
+    constexpr int kFiles = 6000;
+    for (int i = 0; i < kFiles; ++i) {
+        m_source.write(QStringLiteral("s/d%1/e%2/f%3").arg(i % 40).arg(i % 9).arg(i), "x");
+    }
+    // The second source holds the first again: 12,000 files in all.
+    const QStringList sources{m_source.filePath(QStringLiteral("s")), m_source.path(), m_source.path()};
+    const RunOutcome outcome = runJob(scriptFor(volume.mountPath(), sources), [](BackupThread &job) {
+        job.cancel(); // at the first line the run logs
+    });
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.status, BackupThreadStatusValue::cancelled);
+    ASSERT_GE(outcome.messages.size(), 3);
+    EXPECT_EQ(outcome.messages[0], QStringLiteral("Scanning %1...").arg(sources[0]));
+    for (qsizetype i = 1; i + 2 < outcome.messages.size(); ++i) {
+        EXPECT_TRUE(outcome.messages[i].startsWith(QStringLiteral("Scanning "))) << outcome.messages[i].toStdString();
+    }
+    const QRegularExpression summary(QStringLiteral("^Items checked 0, ([0-9,]+) to copy, requires .*$"));
+    const QRegularExpressionMatch match = summary.match(outcome.messages.at(outcome.messages.size() - 2));
+    ASSERT_TRUE(match.hasMatch()) << outcome.messages.join(QLatin1Char('\n')).toStdString();
+    EXPECT_LT(match.captured(1).remove(QLatin1Char(',')).toInt(), 3 * kFiles) << "the scan stopped early";
+    EXPECT_EQ(outcome.messages.last(), QStringLiteral("Backup Process finished"));
+    EXPECT_FALSE(QFileInfo::exists(volume.mountPath() + QStringLiteral("/Vellory"))) << "nothing is copied";
+}
