@@ -179,10 +179,13 @@ VelloryWindow {
         parent: Overlay.overlay
         anchors.centerIn: parent
         modal: true
+        width: Math.max(300, implicitWidth)
+        padding: 24
         standardButtons: Dialog.Ok
 
         ColumnLayout {
-            spacing: 6
+            anchors.horizontalCenter: parent.horizontalCenter
+            spacing: 8
 
             Image {
                 Layout.alignment: Qt.AlignHCenter
