@@ -183,7 +183,7 @@ QImage BackupController::imageForId(const QString &id)
         return m_volumeIcon;
     }
     if (id.startsWith(kFileImagePrefix)) {
-        return icon(QUrl::fromPercentEncoding(id.mid(kFileImagePrefix.size()).toLatin1()));
+        return icon(QUrl::fromPercentEncoding(id.mid(kFileImagePrefix.size()).toUtf8()));
     }
     return QImage();
 }

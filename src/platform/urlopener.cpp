@@ -1,7 +1,9 @@
 #include "platform/urlopener.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
 #include <QFileInfo>
 
@@ -16,15 +18,25 @@ public:
     void revealInFileManager(const QString &path) override
     {
         // The freedesktop file-manager interface selects the item; without a
-        // file manager on the session bus, open the folder that holds it.
+        // file manager on the session bus, open the folder that holds it. The
+        // call is asynchronous so a slow bus never stalls the windows.
+        const QUrl folder = QUrl::fromLocalFile(QFileInfo(path).absolutePath());
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.isConnected() || !QCoreApplication::instance()) {
+            QDesktopServices::openUrl(folder);
+            return;
+        }
         QDBusMessage call = QDBusMessage::createMethodCall(
             QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
             QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
         call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
-        const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 3000);
-        if (reply.type() != QDBusMessage::ReplyMessage) {
-            QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
-        }
+        auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 3000), QCoreApplication::instance());
+        QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [folder](QDBusPendingCallWatcher *done) {
+            if (done->isError()) {
+                QDesktopServices::openUrl(folder);
+            }
+            done->deleteLater();
+        });
     }
 };
 
