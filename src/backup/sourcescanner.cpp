@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -73,7 +72,7 @@ void SourceScanner::scan(const QString &sourcePath)
         if (m_volume.isOpen()) {
             target = platform::openDirectoryBeneath(m_volume.fd(), targetPath);
         }
-        scanFolder(path, sourcePath, target.fd.get());
+        scanFolder(path, sourcePath, std::move(target.fd));
         return;
     }
 
@@ -148,7 +147,7 @@ SourceScanner::FolderFindings &SourceScanner::slot(std::size_t index)
     return m_slots[index];
 }
 
-void SourceScanner::scanFolder(const QByteArray &path, const QString &displayPath, int targetFd)
+void SourceScanner::scanFolder(const QByteArray &path, const QString &displayPath, platform::UniqueFd target)
 {
     platform::OpenResult folder = platform::openDirectory(path);
     if (!folder.fd) {
@@ -161,12 +160,10 @@ void SourceScanner::scanFolder(const QByteArray &path, const QString &displayPat
         m_slots.emplace_back();
         m_slots.back().sourcePath = path;
         m_slots.back().targetPath = m_volume.targetPathOf(path);
-        auto target = std::make_shared<platform::UniqueFd>();
-        if (targetFd >= 0) {
-            target->reset(::dup(targetFd));
-        }
-        // The root job is opened through "." of the folder itself.
-        m_jobs.push_back(FolderJob{0, std::make_shared<platform::UniqueFd>(std::move(folder.fd)), target, "."});
+        // The root job is opened through "." of the folder itself, and
+        // shares the handle of its copy.
+        m_jobs.push_back(FolderJob{0, std::make_shared<platform::UniqueFd>(std::move(folder.fd)),
+                                   std::make_shared<platform::UniqueFd>(std::move(target)), "."});
         m_busy = 0;
         m_finished = false;
     }
@@ -299,11 +296,10 @@ void SourceScanner::readFolder(FolderJob &job, platform::DirectoryReader &reader
         fail(Finding::Kind::Error, QStringLiteral("Unable to scan ") + display(out.sourcePath));
         return;
     }
-    auto target = std::make_shared<platform::UniqueFd>();
-    if (job.parentTarget->isValid()) {
-        target->reset(job.name == "." ? ::dup(job.parentTarget->get())
-                                      : platform::openSubdirectoryHandle(job.parentTarget->get(), job.name.constData())
-                                            .fd.release());
+    std::shared_ptr<platform::UniqueFd> target = job.name == "." ? job.parentTarget
+                                                                 : std::make_shared<platform::UniqueFd>();
+    if (job.name != "." && job.parentTarget->isValid()) {
+        *target = platform::openSubdirectoryHandle(job.parentTarget->get(), job.name.constData()).fd;
     }
     if (reader.read(source.fd.get(), listing) != 0) {
         fail(Finding::Kind::Error, QStringLiteral("Unable to scan ") + display(out.sourcePath));

@@ -83,7 +83,7 @@ private:
         QByteArray name;
     };
 
-    void scanFolder(const QByteArray &path, const QString &displayPath, int targetFd);
+    void scanFolder(const QByteArray &path, const QString &displayPath, platform::UniqueFd target);
     /// Takes the findings of `slot` and of its sub-folders into the plan.
     /// Returns false when the rest of the source is to be skipped.
     bool take(std::size_t slot);
