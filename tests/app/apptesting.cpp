@@ -1,5 +1,7 @@
 #include "apptesting.h"
 
+#include "objectsearch.h"
+
 #include "Moraine/update/nimblite.h"
 #include "platform/preferences.h"
 #include "updatetestsupport.h"
@@ -35,39 +37,6 @@ public:
 
 [[maybe_unused]] ::testing::Environment *const appEnvironment = ::testing::AddGlobalTestEnvironment(new AppEnvironment);
 
-QObject *search(QObject *object, const QString &name, QSet<QObject *> &seen)
-{
-    if (!object || seen.contains(object)) {
-        return nullptr;
-    }
-    seen.insert(object);
-    if (object->objectName() == name) {
-        return object;
-    }
-    QList<QObject *> next = object->children();
-    if (auto *item = qobject_cast<QQuickItem *>(object)) {
-        for (QQuickItem *child : item->childItems()) {
-            next.append(child);
-        }
-    }
-    if (auto *window = qobject_cast<QQuickWindow *>(object)) {
-        next.append(window->contentItem());
-    }
-    for (const char *property : {"contentItem", "popupItem", "menuBar", "header"}) {
-        const QVariant value = object->property(property);
-        if (value.isValid()) {
-            if (auto *content = value.value<QObject *>()) {
-                next.append(content);
-            }
-        }
-    }
-    for (QObject *child : next) {
-        if (QObject *found = search(child, name, seen)) {
-            return found;
-        }
-    }
-    return nullptr;
-}
 
 // An update check that contacts nobody and completes at once: what a
 // launch in these tests starts unless a test says otherwise.
@@ -101,24 +70,6 @@ void clearPreferences()
 
 } // namespace
 
-platform::MountedVolume fakeStick(const QString &uuid, const QString &name, const QString &path)
-{
-    platform::MountedVolume volume;
-    volume.uuid = uuid;
-    volume.label = name;
-    volume.localizedName = name;
-    volume.mountPath = path;
-    volume.device = QStringLiteral("/dev/sdz1");
-    volume.fileSystemType = QStringLiteral("exfat");
-    volume.totalBytes = 64'000'000'000;
-    volume.availableBytes = 21'000'000'000;
-    volume.readable = true;
-    volume.writable = true;
-    volume.browsable = true;
-    volume.deviceModel = QStringLiteral("Cruzer Blade");
-    volume.deviceProtocol = QStringLiteral("USB");
-    return volume;
-}
 
 AppFixture::AppFixture()
     : monitor(table)
@@ -165,8 +116,7 @@ QQuickWindow *AppFixture::mainWindow() const
 
 QObject *AppFixture::find(QObject *root, const QString &name)
 {
-    QSet<QObject *> seen;
-    return search(root, name, seen);
+    return findObjectNamed(root, name);
 }
 
 QQuickItem *AppFixture::item(QObject *root, const QString &name)

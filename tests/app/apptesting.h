@@ -2,6 +2,7 @@
 
 #include "app/velloryapp.h"
 #include "backup/scriptstore.h"
+#include "fakevolumes.h"
 #include "platform/fakevolumemonitor.h"
 #include "platform/fakevolumetable.h"
 #include "platform/volumeejector.h"
@@ -12,9 +13,6 @@
 
 #include <functional>
 #include <memory>
-
-// A fake stick as the volume table reports it.
-platform::MountedVolume fakeStick(const QString &uuid, const QString &name, const QString &path);
 
 // The application over fake volumes and a private store.
 class AppFixture

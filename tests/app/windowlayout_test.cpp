@@ -159,7 +159,7 @@ TEST(MainWindowLayout, AConnectedDestinationAndSomeSourcesFitTheSmallestWindow)
     script.volumeDescription = QStringLiteral("Cruzer Blade, USB");
     script.lastBackup = QStringLiteral("3/9/24, 2:30 PM");
     f.storeSet(script);
-    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), QStringLiteral("/media/ann/STICK")));
+    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), QStringLiteral("/media/ann/STICK"), 64'000'000'000, 21'000'000'000));
     QQuickWindow *window = launchAtMinimumSize(f);
     ASSERT_TRUE(window);
     ASSERT_TRUE(AppFixture::item(window, QStringLiteral("backupButton"))->isVisible());

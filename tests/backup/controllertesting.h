@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fakevolumes.h"
+
 #include "backup/backupcontroller.h"
 #include "backup/iconsource.h"
 #include "backup/scriptstore.h"
@@ -49,26 +51,6 @@ public:
     mutable std::map<QString, int> fileRequests;
 };
 
-// A fake stick as the table reports it.
-inline platform::MountedVolume fakeStick(const QString &uuid, const QString &name, const QString &path,
-                                         std::int64_t total = 8'000'000'000, std::int64_t available = 6'000'000'000)
-{
-    platform::MountedVolume volume;
-    volume.uuid = uuid;
-    volume.label = name;
-    volume.localizedName = name;
-    volume.mountPath = path;
-    volume.device = QStringLiteral("/dev/sdz1");
-    volume.fileSystemType = QStringLiteral("exfat");
-    volume.totalBytes = total;
-    volume.availableBytes = available;
-    volume.readable = true;
-    volume.writable = true;
-    volume.browsable = true;
-    volume.deviceModel = QStringLiteral("Cruzer Blade");
-    volume.deviceProtocol = QStringLiteral("USB");
-    return volume;
-}
 
 // A controller over fake volumes, a private store and recorded output.
 // Make the controller with start() after arranging the table and store.

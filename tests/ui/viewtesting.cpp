@@ -1,5 +1,7 @@
 #include "viewtesting.h"
 
+#include "objectsearch.h"
+
 #include "platform/preferences.h"
 #include "ui/icontheme.h"
 #include "ui/imageproviders.h"
@@ -25,42 +27,7 @@ void clearPreferences()
     }
 }
 
-bool matches(QObject *object, const QString &name)
-{
-    return object && object->objectName() == name;
-}
 
-QObject *search(QObject *object, const QString &name, QSet<QObject *> &seen)
-{
-    if (!object || seen.contains(object)) {
-        return nullptr;
-    }
-    seen.insert(object);
-    if (matches(object, name)) {
-        return object;
-    }
-    QList<QObject *> next = object->children();
-    if (auto *item = qobject_cast<QQuickItem *>(object)) {
-        for (QQuickItem *child : item->childItems()) {
-            next.append(child);
-        }
-    }
-    // Popups (menus, dialogs) keep their items under a content item.
-    for (const char *property : {"contentItem", "popupItem"}) {
-        const QVariant value = object->property(property);
-        if (value.isValid()) {
-            if (auto *content = value.value<QObject *>()) {
-                next.append(content);
-            }
-        }
-    }
-    for (QObject *child : next) {
-        if (QObject *found = search(child, name, seen)) {
-            return found;
-        }
-    }
-    return nullptr;
-}
 
 // Set once for the whole run, before any view or icon is made: the software
 // scene graph draws without a GPU, the style and the icon theme are the ones
@@ -81,25 +48,6 @@ public:
 
 } // namespace
 
-platform::MountedVolume fakeStick(const QString &uuid, const QString &name, const QString &path, std::int64_t total,
-                                  std::int64_t available)
-{
-    platform::MountedVolume volume;
-    volume.uuid = uuid;
-    volume.label = name;
-    volume.localizedName = name;
-    volume.mountPath = path;
-    volume.device = QStringLiteral("/dev/sdz1");
-    volume.fileSystemType = QStringLiteral("exfat");
-    volume.totalBytes = total;
-    volume.availableBytes = available;
-    volume.readable = true;
-    volume.writable = true;
-    volume.browsable = true;
-    volume.deviceModel = QStringLiteral("Cruzer Blade");
-    volume.deviceProtocol = QStringLiteral("USB");
-    return volume;
-}
 
 BackupScript setWithDestination(const QString &uuid, const QString &name, const QString &path,
                                 const QStringList &sources)
@@ -222,8 +170,7 @@ void ViewFixture::unload()
 
 QObject *ViewFixture::find(const QString &name, QObject *root) const
 {
-    QSet<QObject *> seen;
-    return search(root ? root : view, name, seen);
+    return findObjectNamed(root ? root : view, name);
 }
 
 QQuickItem *ViewFixture::item(const QString &name, QObject *root) const

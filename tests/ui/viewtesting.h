@@ -2,6 +2,7 @@
 
 #include "backup/backupcontroller.h"
 #include "backup/scriptstore.h"
+#include "fakevolumes.h"
 #include "platform/fakevolumemonitor.h"
 #include "platform/fakevolumetable.h"
 #include "platform/volumeejector.h"
@@ -17,10 +18,6 @@
 
 #include <functional>
 #include <memory>
-
-// A fake stick as the volume table reports it.
-platform::MountedVolume fakeStick(const QString &uuid, const QString &name, const QString &path,
-                                  std::int64_t total = 8'000'000'000, std::int64_t available = 6'000'000'000);
 
 // A set naming a destination, as a successful choice leaves it.
 BackupScript setWithDestination(const QString &uuid, const QString &name, const QString &path,
