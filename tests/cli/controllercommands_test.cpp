@@ -2,6 +2,7 @@
 // process with its own data and preference folders; on real loop volumes
 // when running as root.
 #include "backup/backupscript.h"
+#include "clitesting.h"
 #include "loopvolume.h"
 #include "platform/computername.h"
 #include "platform/mountpoint.h"
@@ -21,25 +22,10 @@ namespace {
 
 constexpr int kWaitMs = 30000;
 
-class CliControllerTest : public ::testing::Test
+class CliControllerTest : public CliProcessTest
 {
 protected:
-    struct Result
-    {
-        int exitCode = -1;
-        QStringList out;
-        QStringList err;
-    };
-
-    QString dataHome() const { return m_home.path() + QStringLiteral("/data"); }
-    QString storeFile() const { return dataHome() + QStringLiteral("/com.brindlewick.vellory2/BackupScript.json"); }
     QString setFile() const { return m_home.path() + QStringLiteral("/sets/mine.json"); }
-
-    void setPreference(const QString &key, const QVariant &value) const
-    {
-        QSettings settings(m_home.path() + QStringLiteral("/config/Brindlewick/Vellory 2.conf"), QSettings::IniFormat);
-        settings.setValue(key, value);
-    }
 
     static BackupScript readSet(const QString &path)
     {
@@ -48,37 +34,6 @@ protected:
             return BackupScript();
         }
         return decodeBackupScript(file.readAll()).script.value_or(BackupScript());
-    }
-
-    void start(QProcess &process, const QStringList &arguments, const QString &workingDirectory = QString()) const
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path() + QStringLiteral("/config"));
-        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-        process.setProcessEnvironment(environment);
-        if (!workingDirectory.isEmpty()) {
-            process.setWorkingDirectory(workingDirectory);
-        }
-        process.start(QStringLiteral(VELLORY_CLI_PATH), arguments);
-        ASSERT_TRUE(process.waitForStarted());
-    }
-
-    static Result finish(QProcess &process)
-    {
-        EXPECT_TRUE(process.waitForFinished(120000));
-        Result result;
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        result.err = QString::fromUtf8(process.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        return result;
-    }
-
-    Result run(const QStringList &arguments, const QString &workingDirectory = QString()) const
-    {
-        QProcess process;
-        start(process, arguments, workingDirectory);
-        return finish(process);
     }
 
     // Reads a running process's standard error until `line` shows up.
@@ -92,8 +47,6 @@ protected:
         }
         return seen.contains(line);
     }
-
-    QTemporaryDir m_home;
 };
 
 #define REQUIRE_MOUNTED(volume)                                                                                        \

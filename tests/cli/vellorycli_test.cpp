@@ -1,4 +1,5 @@
 #include "backup/backupscript.h"
+#include "clitesting.h"
 #include "loopvolume.h"
 #include "platform/computername.h"
 #include "platform/linuxvolumetable.h"
@@ -15,35 +16,9 @@
 
 namespace {
 
-// One vellory-cli process with its own data and preference folders.
-class CliTest : public ::testing::Test
+class CliTest : public CliProcessTest
 {
 protected:
-    struct Result
-    {
-        int exitCode = -1;
-        QStringList out;
-        QStringList err;
-        // Standard-output lines after the first, without their time stamps.
-        [[nodiscard]] QStringList messages() const
-        {
-            QStringList result;
-            for (const QString &line : out.mid(1)) {
-                result << line.mid(11);
-            }
-            return result;
-        }
-    };
-
-    QString dataHome() const { return m_home.path() + QStringLiteral("/data"); }
-    QString configHome() const { return m_home.path() + QStringLiteral("/config"); }
-
-    void setPreference(const QString &key, const QVariant &value) const
-    {
-        QSettings settings(configHome() + QStringLiteral("/Brindlewick/Vellory 2.conf"), QSettings::IniFormat);
-        settings.setValue(key, value);
-    }
-
     QString writeSet(const BackupScript &script) const
     {
         const QString path = m_home.path() + QStringLiteral("/set.json");
@@ -52,36 +27,6 @@ protected:
         file.write(encodeBackupScript(script));
         return path;
     }
-
-    void start(QProcess &process, const QStringList &arguments) const
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
-        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-        process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(VELLORY_CLI_PATH), arguments);
-        EXPECT_TRUE(process.waitForStarted());
-    }
-
-    static Result finish(QProcess &process)
-    {
-        EXPECT_TRUE(process.waitForFinished(120000));
-        Result result;
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        result.err = QString::fromUtf8(process.readAllStandardError()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        return result;
-    }
-
-    Result run(const QStringList &arguments) const
-    {
-        QProcess process;
-        start(process, arguments);
-        return finish(process);
-    }
-
-    QTemporaryDir m_home;
 };
 
 BackupScript setFor(const QString &volumePath, const QStringList &sources)
