@@ -3,6 +3,7 @@
 // with the reason otherwise.
 #include "controllertesting.h"
 #include "loopvolume.h"
+#include "systemcommands.h"
 
 #include "backup/systemvolumeservices.h"
 #include "platform/computername.h"
@@ -25,23 +26,6 @@ constexpr int kEventTimeoutMs = 15000;
     if (!(volume).isMounted()) {                                                                                       \
         GTEST_SKIP() << (volume).skipReason().toStdString();                                                          \
     }
-
-// What blkid says, independent of the table's code.
-QString blkidUuid(const QString &device)
-{
-    QProcess process;
-    process.start(QStringLiteral("blkid"), {QStringLiteral("-p"), QStringLiteral("-s"), QStringLiteral("UUID"),
-                                            QStringLiteral("-o"), QStringLiteral("value"), device});
-    process.waitForFinished(10000);
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
-
-bool run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
 
 bool writeFile(const QString &path, const QByteArray &content)
 {
@@ -111,8 +95,8 @@ TEST(ControllerOnRealVolumes, ChoosesSticksAndRefusesFoldersReadOnlyAndUnidentif
     LoopVolume unnamed(LoopVolume::Kind::Ext4, QStringLiteral("NOUUID"), kSizeMiB);
     REQUIRE_MOUNTED(unnamed);
     ASSERT_TRUE(unnamed.unmount());
-    ASSERT_TRUE(run(QStringLiteral("e2fsck"), {QStringLiteral("-fy"), unnamed.device()}));
-    ASSERT_TRUE(run(QStringLiteral("tune2fs"), {QStringLiteral("-U"), QStringLiteral("clear"), unnamed.device()}));
+    ASSERT_TRUE(runCommand(QStringLiteral("e2fsck"), {QStringLiteral("-fy"), unnamed.device()}));
+    ASSERT_TRUE(runCommand(QStringLiteral("tune2fs"), {QStringLiteral("-U"), QStringLiteral("clear"), unnamed.device()}));
     ASSERT_TRUE(unnamed.mount());
 
     RealController real(data.path());
@@ -142,7 +126,7 @@ TEST(ControllerOnRealVolumes, ChoosesSticksAndRefusesFoldersReadOnlyAndUnidentif
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotSpecified);
 
     ASSERT_TRUE(controller.selectVolume(QUrl::fromLocalFile(ext4.mountPath())));
-    EXPECT_EQ(controller.volumeUUID(), blkidUuid(ext4.device()));
+    EXPECT_EQ(controller.volumeUUID(), blkidValue(ext4.device(), QStringLiteral("UUID")));
     EXPECT_EQ(controller.volumeName(), QStringLiteral("BACKUP"));
     EXPECT_EQ(controller.volumePath(), ext4.mountPath());
     EXPECT_GT(controller.script().volumeCapacity, 8u * 1024 * 1024);
@@ -150,7 +134,7 @@ TEST(ControllerOnRealVolumes, ChoosesSticksAndRefusesFoldersReadOnlyAndUnidentif
     EXPECT_NE(controller.volumeLabelAvailable(), QStringLiteral("Not connected"));
     // Chosen again: accepted, the same identity.
     ASSERT_TRUE(controller.selectVolume(QUrl::fromLocalFile(ext4.mountPath())));
-    EXPECT_EQ(controller.volumeUUID(), blkidUuid(ext4.device()));
+    EXPECT_EQ(controller.volumeUUID(), blkidValue(ext4.device(), QStringLiteral("UUID")));
 
     // A second volume replaces the first; the last backup stays.
     controller.startBackup();
@@ -159,7 +143,7 @@ TEST(ControllerOnRealVolumes, ChoosesSticksAndRefusesFoldersReadOnlyAndUnidentif
     ASSERT_NE(stamped, QStringLiteral("Never"));
     ASSERT_TRUE(controller.selectVolume(QUrl::fromLocalFile(exfat.mountPath())));
     const BackupScript stored = ScriptStore(data.path()).read().script.value_or(BackupScript());
-    EXPECT_EQ(stored.volumeUUID, blkidUuid(exfat.device()));
+    EXPECT_EQ(stored.volumeUUID, blkidValue(exfat.device(), QStringLiteral("UUID")));
     EXPECT_EQ(stored.volumeName, QStringLiteral("CAMERA"));
     EXPECT_EQ(stored.volumePath, exfat.mountPath());
     EXPECT_EQ(stored.lastBackup, stamped);
@@ -185,7 +169,7 @@ TEST(ControllerOnRealVolumes, FindsTheDestinationRenamedAndMountedElsewhereWhile
     const BackupScript stored = ScriptStore(data.path()).read().script.value_or(BackupScript());
     EXPECT_EQ(stored.volumeName, QStringLiteral("OFFSITE"));
     EXPECT_EQ(stored.volumePath, elsewhere);
-    EXPECT_EQ(stored.volumeUUID, blkidUuid(stick.device()));
+    EXPECT_EQ(stored.volumeUUID, blkidValue(stick.device(), QStringLiteral("UUID")));
 }
 
 TEST(ControllerOnRealVolumes, FollowsTheDestinationAsItComesGoesAndIsRenamed)
@@ -289,7 +273,7 @@ TEST(ControllerOnRealVolumes, UnpluggingTheDestinationLeavesItsJobRunning)
     });
 
     // The job holds the volume open, so it can only be detached lazily.
-    ASSERT_TRUE(run(QStringLiteral("umount"), {QStringLiteral("-l"), stick.mountPath()}));
+    ASSERT_TRUE(runCommand(QStringLiteral("umount"), {QStringLiteral("-l"), stick.mountPath()}));
     ASSERT_TRUE(waitUntil([&] { return controller.volumeStatus() == VolumeStatusValue::NotConnected; },
                           kEventTimeoutMs));
     EXPECT_EQ(controller.volumeLabelAvailable(), QStringLiteral("Not connected"));

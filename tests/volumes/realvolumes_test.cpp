@@ -1,6 +1,7 @@
 // The volume table, validation, monitor and eject on real file systems on
 // loop devices. Needs root; skipped with the reason otherwise.
 #include "loopvolume.h"
+#include "systemcommands.h"
 
 #include "platform/linuxvolumemonitor.h"
 #include "platform/linuxvolumetable.h"
@@ -34,23 +35,6 @@ constexpr int sizeMiB = 16;
     if (!(volume).isMounted()) {                                        \
         GTEST_SKIP() << (volume).skipReason().toStdString();            \
     }
-
-// What blkid itself says, as an oracle independent of the table's code.
-QString blkidValue(const QString &device, const char *tag)
-{
-    QProcess process;
-    process.start(QStringLiteral("blkid"), {QStringLiteral("-p"), QStringLiteral("-s"), QString::fromLatin1(tag),
-                                            QStringLiteral("-o"), QStringLiteral("value"), device});
-    process.waitForFinished(10000);
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
-
-bool run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
 
 std::optional<MountedVolume> listed(const QString &mountPath)
 {
@@ -118,7 +102,7 @@ TEST(LinuxVolumeTable, ReportsIdentitySizesAndPermissionsOfRealVolumes)
         const auto volume = listed(path);
         ASSERT_TRUE(volume.has_value()) << "not in the table";
         EXPECT_FALSE(volume->uuid.isEmpty());
-        EXPECT_EQ(volume->uuid, blkidValue(expected.volume->device(), "UUID"));
+        EXPECT_EQ(volume->uuid, blkidValue(expected.volume->device(), QStringLiteral("UUID")));
         EXPECT_EQ(volume->label, expected.label);
         EXPECT_EQ(volume->localizedName, expected.label);
         EXPECT_EQ(volume->device, expected.volume->device());
@@ -171,9 +155,9 @@ TEST(LinuxVolumeTable, ReadOnlyMountsAndWriteProtectedDevicesAreNotWritable)
     LoopVolume card(LoopVolume::Kind::ExFat, QStringLiteral("CARD"), sizeMiB);
     REQUIRE_MOUNTED(card);
     ASSERT_TRUE(table.volumeAt(card.mountPath())->writable);
-    ASSERT_TRUE(run(QStringLiteral("blockdev"), {QStringLiteral("--setro"), card.device()}));
+    ASSERT_TRUE(runCommand(QStringLiteral("blockdev"), {QStringLiteral("--setro"), card.device()}));
     const auto protectedCard = table.volumeAt(card.mountPath());
-    run(QStringLiteral("blockdev"), {QStringLiteral("--setrw"), card.device()});
+    runCommand(QStringLiteral("blockdev"), {QStringLiteral("--setrw"), card.device()});
     ASSERT_TRUE(protectedCard.has_value());
     EXPECT_FALSE(protectedCard->writable) << "sysfs ro of the device was not taken into account";
     EXPECT_TRUE(protectedCard->readable);
@@ -245,7 +229,7 @@ TEST(VolumeValidatorOnRealVolumes, RefusesFoldersHiddenAndNamelessVolumesAndAcce
     for (LoopVolume *volume : {&ext4, &exfat}) {
         const auto accepted = validator.validate(volume->mountPath());
         ASSERT_TRUE(accepted.isAccepted()) << accepted.errorMessage().toStdString();
-        EXPECT_EQ(accepted.volumeUUID(), blkidValue(volume->device(), "UUID"));
+        EXPECT_EQ(accepted.volumeUUID(), blkidValue(volume->device(), QStringLiteral("UUID")));
         EXPECT_EQ(accepted.volumeName(), volume == &ext4 ? QStringLiteral("BACKUP") : QStringLiteral("EXBACKUP"));
         EXPECT_EQ(accepted.volumePath(), volume->mountPath());
         EXPECT_GT(accepted.volumeCapacity(), 0);
@@ -264,8 +248,8 @@ TEST(VolumeValidatorOnRealVolumes, RefusesFoldersHiddenAndNamelessVolumesAndAcce
     LoopVolume nameless(LoopVolume::Kind::Ext4, QStringLiteral("NOUUID"), sizeMiB);
     REQUIRE_MOUNTED(nameless);
     ASSERT_TRUE(nameless.unmount());
-    ASSERT_TRUE(run(QStringLiteral("e2fsck"), {QStringLiteral("-fy"), nameless.device()}));
-    ASSERT_TRUE(run(QStringLiteral("tune2fs"), {QStringLiteral("-U"), QStringLiteral("clear"), nameless.device()}));
+    ASSERT_TRUE(runCommand(QStringLiteral("e2fsck"), {QStringLiteral("-fy"), nameless.device()}));
+    ASSERT_TRUE(runCommand(QStringLiteral("tune2fs"), {QStringLiteral("-U"), QStringLiteral("clear"), nameless.device()}));
     ASSERT_TRUE(nameless.mount());
     const auto noUuid = validator.validate(nameless.mountPath());
     EXPECT_EQ(noUuid.errorMessage(),
@@ -273,7 +257,7 @@ TEST(VolumeValidatorOnRealVolumes, RefusesFoldersHiddenAndNamelessVolumesAndAcce
     EXPECT_EQ(noUuid.itemName(), QStringLiteral("mnt"));
 
     // Another stick with the same label at the same path is not the destination.
-    const QString uuid = blkidValue(ext4.device(), "UUID");
+    const QString uuid = blkidValue(ext4.device(), QStringLiteral("UUID"));
     const QString path = ext4.mountPath();
     ASSERT_TRUE(ext4.unmount());
     LoopVolume twin(LoopVolume::Kind::Ext4, QStringLiteral("BACKUP"), sizeMiB);
@@ -281,7 +265,7 @@ TEST(VolumeValidatorOnRealVolumes, RefusesFoldersHiddenAndNamelessVolumesAndAcce
     ASSERT_TRUE(twin.unmount());
     ASSERT_TRUE(twin.mount(path));
     EXPECT_FALSE(volumes::volumeCarriesUuid(table, path, uuid));
-    EXPECT_TRUE(volumes::volumeCarriesUuid(table, path, blkidValue(twin.device(), "UUID")));
+    EXPECT_TRUE(volumes::volumeCarriesUuid(table, path, blkidValue(twin.device(), QStringLiteral("UUID"))));
     ASSERT_TRUE(twin.unmount());
     EXPECT_FALSE(volumes::volumeCarriesUuid(table, path, uuid)) << "a bare folder matched";
 }
@@ -312,7 +296,7 @@ TEST(LinuxVolumeMonitor, ReportsMountRenameAndUnmountOnTheMainThread)
     const QList<QVariant> mount = waitForEventAt(mounted, stick.mountPath());
     ASSERT_FALSE(mount.isEmpty()) << "no mount event";
     const auto volume = mount[0].value<MountedVolume>();
-    EXPECT_EQ(volume.uuid, blkidValue(stick.device(), "UUID"));
+    EXPECT_EQ(volume.uuid, blkidValue(stick.device(), QStringLiteral("UUID")));
     EXPECT_EQ(volume.localizedName, QStringLiteral("STICK"));
 
     // e2label on a mounted ext4 volume goes through the kernel: only the timer sees it.
