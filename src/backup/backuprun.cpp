@@ -8,12 +8,15 @@
 #include "backup/runreport.h"
 #include "backup/sourcescanner.h"
 #include "platform/computername.h"
+#include "platform/fileerror.h"
 #include "platform/linuxvolumetable.h"
 #include "platform/preferences.h"
 #include "platform/volumeeject.h"
 #include "volumes/volumevalidator.h"
 
+#include <exception>
 #include <memory>
+#include <new>
 
 using displayformat::byteCount;
 using displayformat::count;
@@ -27,12 +30,40 @@ BackupRun::BackupRun(const BackupScript &script, BackupThread &job)
 void BackupRun::execute()
 {
     RunReport report(m_job);
-    // A set that names its destination writes only to the volume carrying
-    // its UUID: another stick mounted at the same path (with the same label,
-    // say) counts as the destination not being connected.
-    const bool isDestination = m_script.volumeUUID.isEmpty()
-        || volumes::volumeCarriesUuid(platform::LinuxVolumeTable(), m_script.volumePath, m_script.volumeUUID);
-    BackupVolume volume(isDestination ? m_script.volumePath : QString(), platform::computerName());
+    bool cancelSeen = false;
+    bool isDestination = false;
+    try {
+        // A set that names its destination writes only to the volume carrying
+        // its UUID: another stick mounted at the same path (with the same
+        // label, say) counts as the destination not being connected.
+        isDestination = m_script.volumeUUID.isEmpty()
+            || volumes::volumeCarriesUuid(platform::LinuxVolumeTable(), m_script.volumePath, m_script.volumeUUID);
+        BackupVolume volume(isDestination ? m_script.volumePath : QString(), platform::computerName());
+        cancelSeen = scanAndCopy(report, volume);
+    } catch (const std::bad_alloc &) {
+        report.error(QStringLiteral("The backup stopped early: there is not enough memory"));
+    } catch (const std::exception &failure) {
+        report.error(QStringLiteral("The backup stopped early: ") + QString::fromLocal8Bit(failure.what()));
+    } catch (...) {
+        report.error(QStringLiteral("The backup stopped early because of an unexpected failure"));
+    }
+    if (!cancelSeen && report.cancelRequested()) {
+        cancelSeen = true;
+    }
+    try {
+        close(report, isDestination);
+    } catch (...) {
+        // The close's own steps allocate little; should one of them fail the
+        // job still ends.
+        m_job.setProgressTitle(QStringLiteral("Backup Process finished"));
+    }
+    if (!cancelSeen) {
+        m_job.setStatus(BackupThreadStatusValue::completed);
+    }
+}
+
+bool BackupRun::scanAndCopy(RunReport &report, BackupVolume &volume)
+{
     CopyPlan plan;
     bool cancelSeen = false;
 
@@ -65,25 +96,38 @@ void BackupRun::execute()
         PlanCopier copier(report, volume, plan);
         copier.run();
         cancelSeen = copier.cancelSeen();
+        // On the medium before the summary: a stick pulled after the run
+        // says it finished must hold what the summary counts.
+        if (copier.itemsBackedUp() > 0 && volume.isOpen()) {
+            if (const int error = volume.flush(); error != 0) {
+                report.error(QStringLiteral("Failed to write the copies onto ") + volume.path() + QStringLiteral(": ")
+                             + platform::describeFileError(error));
+            }
+        }
         const QString copySummary = QStringLiteral("Items backed up %1, %2. Errors %3")
                                         .arg(count(copier.itemsBackedUp()), byteCount(copier.bytesCopied()),
                                              count(report.errorCount()));
         m_job.setProgressMessage(copySummary);
         report.log(copySummary);
     }
-
-    // Close.
     volume.close();
+    return cancelSeen;
+}
+
+void BackupRun::close(RunReport &report, bool isDestination)
+{
     if (platform::boolPreference(QStringLiteral("autoEjectOnComplete"), true)) {
-        // Acts only on a mount point, never on a stranger's volume; its
-        // answer does not change the log.
+        // Acts only on the destination itself, its UUID checked again right
+        // before: the stick may have gone and another one taken its mount
+        // point since the start. Its answer does not change the log.
         if (isDestination) {
-            platform::unmountAndEject(m_script.volumePath);
+            if (m_script.volumeUUID.isEmpty()) {
+                platform::unmountAndEject(m_script.volumePath);
+            } else {
+                platform::unmountAndEjectVolume(m_script.volumePath, m_script.volumeUUID);
+            }
         }
         report.log(QStringLiteral("Ejected volume"));
     }
     m_job.setProgressTitle(QStringLiteral("Backup Process finished"));
-    if (!cancelSeen) {
-        m_job.setStatus(BackupThreadStatusValue::completed);
-    }
 }

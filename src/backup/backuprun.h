@@ -3,6 +3,8 @@
 #include "backup/backupscript.h"
 
 class BackupThread;
+class BackupVolume;
+class RunReport;
 
 /// The work of one backup job: scan every source and compare it with its
 /// copy on the volume, copy what is missing or changed, then close with the
@@ -14,10 +16,16 @@ class BackupRun
 public:
     BackupRun(const BackupScript &script, BackupThread &job);
 
-    /// Runs to the end on the calling thread.
+    /// Runs to the end on the calling thread. Never throws: a failure that
+    /// stops the run early (memory exhausted, say) is logged as an error and
+    /// the close still follows.
     void execute();
 
 private:
+    /// Scan and copy; returns whether a cancel was seen.
+    bool scanAndCopy(RunReport &report, BackupVolume &volume);
+    void close(RunReport &report, bool isDestination);
+
     const BackupScript &m_script;
     BackupThread &m_job;
 };

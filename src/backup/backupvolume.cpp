@@ -6,6 +6,8 @@
 
 #include <QFile>
 
+#include <cerrno>
+
 BackupVolume::BackupVolume(const QString &volumePath, const QString &computerName)
     : m_path(volumePath)
     , m_rootRelative("Vellory/" + QFile::encodeName(computerName))
@@ -47,4 +49,9 @@ bool BackupVolume::isVolumeRoot(const platform::FileAttributes &folder) const
 std::int64_t BackupVolume::availableBytes() const
 {
     return m_fd.isValid() ? platform::availableBytes(m_fd.get()) : -1;
+}
+
+int BackupVolume::flush() const
+{
+    return m_fd.isValid() ? platform::syncFileSystem(m_fd.get()) : ENOTCONN;
 }

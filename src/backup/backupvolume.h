@@ -33,6 +33,10 @@ public:
     /// Free bytes on the volume now, or -1 when unknown.
     [[nodiscard]] std::int64_t availableBytes() const;
 
+    /// Writes everything written to the volume so far onto the medium;
+    /// 0 or an errno value.
+    [[nodiscard]] int flush() const;
+
     /// Lets go of the volume, so that it can be ejected.
     void close() { m_fd.reset(); }
 

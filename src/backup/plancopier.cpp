@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <new>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -67,14 +69,14 @@ void PlanCopier::splitPlan()
         const CopyPlan::Entry &entry = m_plan.entry(i);
         const bool newFolder = i > begin && entry.folder != m_plan.entry(begin).folder;
         if (i > begin && (newFolder || i - begin >= kMaxEntries || bytes >= kMaxBytes)) {
-            m_stretches.push_back(Stretch{begin, i, false, {}});
+            m_stretches.push_back(Stretch{begin, i, false, 0, {}});
             begin = i;
             bytes = 0;
         }
         bytes += std::max<std::int64_t>(entry.size, 0);
     }
     if (begin < m_plan.size()) {
-        m_stretches.push_back(Stretch{begin, m_plan.size(), false, {}});
+        m_stretches.push_back(Stretch{begin, m_plan.size(), false, 0, {}});
     }
 }
 
@@ -86,41 +88,68 @@ void PlanCopier::run()
     const int count = int(std::min<std::size_t>(std::size_t(m_workers), m_stretches.size()));
     workers.reserve(std::size_t(count));
     for (int i = 0; i < count; ++i) {
-        workers.emplace_back([this] { work(); });
+        try {
+            workers.emplace_back([this] { work(); });
+        } catch (const std::system_error &) {
+            break; // the threads already started share the plan
+        }
+    }
+    if (workers.empty()) {
+        work(); // no thread could be started: copy on this one
     }
 
-    // Report in plan order as the stretches complete.
+    // Report in plan order as the stretches complete. After a cancel the
+    // workers stop before their next file; what they did up to then is
+    // still reported, so that the counts match what is on the volume.
     std::size_t index = 0;
+    std::size_t lastReported = 0;
     for (Stretch &stretch : m_stretches) {
-        {
+        if (m_cancelSeen) {
+            std::lock_guard<std::mutex> locker(m_lock);
+            if (!stretch.done) {
+                continue; // never taken: with the workers joined, never will be
+            }
+        } else {
             std::unique_lock<std::mutex> locker(m_lock);
             m_stretchDone.wait(locker, [&stretch] { return stretch.done; });
         }
         std::size_t nextError = 0;
         for (index = stretch.begin; index < stretch.end; ++index) {
             if (!m_outcomes[index].attempted) {
-                m_cancelSeen = true; // a worker stopped for the cancel
+                if (!m_cancelSeen) {
+                    m_cancelSeen = true; // a worker stopped for the cancel
+                    stopWorkers(workers);
+                }
                 break;
             }
             report(index, stretch, nextError);
-            if (m_report.cancelRequested()) {
+            lastReported = index;
+            if (!m_cancelSeen && m_report.cancelRequested()) {
                 m_cancelSeen = true;
-                break;
+                stopWorkers(workers);
             }
         }
-        if (m_cancelSeen) {
-            break;
+        // Errors of a stretch that a failure cut short.
+        while (nextError < stretch.errors.size()) {
+            m_report.error(stretch.errors[nextError++].second);
         }
     }
+    stopWorkers(workers);
+    if (m_itemsBackedUp > 0) {
+        showProgress(lastReported, true);
+    }
+}
+
+void PlanCopier::stopWorkers(std::vector<std::thread> &workers)
+{
     {
         std::lock_guard<std::mutex> locker(m_lock);
         m_stop = true;
     }
     for (std::thread &worker : workers) {
-        worker.join();
-    }
-    if (m_itemsBackedUp > 0) {
-        showProgress(std::min(index, m_plan.size() - 1), true);
+        if (worker.joinable()) {
+            worker.join();
+        }
     }
 }
 
@@ -138,7 +167,14 @@ void PlanCopier::work()
             }
             stretch = &m_stretches[m_nextStretch++];
         }
-        copyStretch(*stretch, folder, copier);
+        try {
+            copyStretch(*stretch, folder, copier);
+        } catch (const std::exception &failure) {
+            // Memory ran out, say: the entry in hand fails, the rest of the
+            // stretch is left for a later run.
+            folder = FolderHandles();
+            noteFailure(*stretch, failure);
+        }
         {
             std::lock_guard<std::mutex> locker(m_lock);
             stretch->done = true;
@@ -216,16 +252,19 @@ void PlanCopier::enterFolder(FolderHandles &handles, platform::FileCopier &copie
         // Once per folder, and before any copy into it: a cleanup running
         // beside a copy could take that copy's fresh temporary for stale.
         const int targetFd = handles.target.get();
-        std::call_once(m_cleaned[index], [&copier, targetFd] { copier.removeStaleTemporaries(targetFd); });
+        const int sourceFd = handles.source.get();
+        std::call_once(m_cleaned[index],
+                       [&copier, targetFd, sourceFd] { copier.removeStaleTemporaries(targetFd, sourceFd); });
     }
 }
 
 void PlanCopier::copyStretch(Stretch &stretch, FolderHandles &folder, platform::FileCopier &copier)
 {
     for (std::size_t index = stretch.begin; index < stretch.end; ++index) {
-        if (m_report.cancelRequested()) {
+        if (m_report.cancelRequested() || stopRequested()) {
             return;
         }
+        stretch.inHand = index;
         const CopyPlan::Entry &entry = m_plan.entry(index);
         enterFolder(folder, copier, entry.folder, entry.reason == CopyFileReason::doesNotExist, stretch, index);
 
@@ -238,7 +277,8 @@ void PlanCopier::copyStretch(Stretch &stretch, FolderHandles &folder, platform::
             result.error = folder.targetError;
         } else {
             const char *cName = m_plan.cName(index);
-            result = copier.copy(folder.source.get(), cName, entry.type, folder.target.get(), cName);
+            result = copier.copy(folder.source.get(), cName, entry.type, folder.target.get(), cName,
+                                 entry.reason != CopyFileReason::doesNotExist);
         }
         Outcome &outcome = m_outcomes[index];
         outcome.attempted = true;
@@ -253,6 +293,27 @@ void PlanCopier::copyStretch(Stretch &stretch, FolderHandles &folder, platform::
                                                    + QStringLiteral(": ") + platform::describeFileError(result.error));
         }
         stretch.errors.emplace_back(index, QStringLiteral("Failed to copy file ") + describeFailure(index, result));
+    }
+}
+
+bool PlanCopier::stopRequested()
+{
+    return m_stop.load(std::memory_order_relaxed);
+}
+
+void PlanCopier::noteFailure(Stretch &stretch, const std::exception &failure) noexcept
+{
+    try {
+        const bool memory = dynamic_cast<const std::bad_alloc *>(&failure) != nullptr;
+        const QString reason = memory ? QStringLiteral("there is not enough memory")
+                                      : QString::fromLocal8Bit(failure.what());
+        const std::size_t index = std::min(stretch.inHand, stretch.end - 1);
+        m_outcomes[index].attempted = true;
+        stretch.errors.emplace_back(index, QStringLiteral("Failed to copy file ")
+                                               + display(m_plan.describe(index, m_volume.nativePath()).source)
+                                               + QStringLiteral(": ") + reason);
+    } catch (...) {
+        // Not even the message could be made; the entry stays unreported.
     }
 }
 

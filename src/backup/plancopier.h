@@ -6,7 +6,10 @@
 
 #include <QString>
 
+#include <atomic>
 #include <condition_variable>
+#include <exception>
+#include <thread>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -64,10 +67,14 @@ private:
         std::size_t begin = 0;
         std::size_t end = 0;
         bool done = false;
+        std::size_t inHand = 0; // the entry being copied
         std::vector<std::pair<std::size_t, QString>> errors; // entry, message
     };
 
     void splitPlan();
+    void stopWorkers(std::vector<std::thread> &workers);
+    [[nodiscard]] bool stopRequested();
+    void noteFailure(Stretch &stretch, const std::exception &failure) noexcept;
     void work();
     void copyStretch(Stretch &stretch, FolderHandles &folder, platform::FileCopier &copier);
     void enterFolder(FolderHandles &handles, platform::FileCopier &copier, std::uint32_t folder, bool create,
@@ -87,7 +94,7 @@ private:
     std::mutex m_lock;
     std::condition_variable m_stretchDone;
     std::size_t m_nextStretch = 0; // guarded by m_lock
-    bool m_stop = false;           // guarded by m_lock
+    std::atomic<bool> m_stop{false}; // written under m_lock
 
     std::int64_t m_lastProgress = 0;
     quint64 m_itemsBackedUp = 0;

@@ -22,11 +22,11 @@ OpenResult fromCall(int fd)
     return result;
 }
 
-int openBeneath(int rootFd, const char *relativePath, int flags)
+int openBeneath(int rootFd, const char *relativePath, int flags, bool sameMount = true)
 {
     open_how how {};
     how.flags = std::uint64_t(flags);
-    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_XDEV | RESOLVE_NO_MAGICLINKS;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS | (sameMount ? RESOLVE_NO_XDEV : 0);
     long fd;
     do {
         fd = syscall(SYS_openat2, rootFd, relativePath, &how, sizeof how);
@@ -49,6 +49,30 @@ OpenResult openSubdirectory(int dirFd, const char *name)
 OpenResult openSubdirectoryHandle(int dirFd, const char *name)
 {
     return fromCall(::openat(dirFd, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+OpenResult openSubdirectoryPath(int rootFd, const QByteArray &relativePath)
+{
+    const char *path = relativePath.isEmpty() ? "." : relativePath.constData();
+    OpenResult whole = fromCall(openBeneath(rootFd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC, false));
+    if (whole.fd || whole.error != ENAMETOOLONG) {
+        return whole;
+    }
+    // Longer than the kernel takes at once: one folder at a time.
+    OpenResult current = fromCall(::fcntl(rootFd, F_DUPFD_CLOEXEC, 0));
+    for (const QByteArray &part : relativePath.split('/')) {
+        if (!current.fd) {
+            break;
+        }
+        if (part.isEmpty() || part == ".") {
+            continue;
+        }
+        if (part == "..") {
+            return OpenResult{UniqueFd(), EXDEV};
+        }
+        current = openSubdirectory(current.fd.get(), part.constData());
+    }
+    return current;
 }
 
 OpenResult openDirectoryBeneath(int rootFd, const QByteArray &relativePath)
@@ -135,6 +159,16 @@ OpenResult openMountRoot(const QByteArray &path)
         return OpenResult{UniqueFd(), ENOTDIR};
     }
     return result;
+}
+
+int syncFileSystem(int dirFd)
+{
+    // syncfs() wants a descriptor opened for reading, not a path-only one.
+    const UniqueFd folder(::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder) {
+        return errno;
+    }
+    return ::syncfs(folder.get()) == 0 ? 0 : errno;
 }
 
 } // namespace platform

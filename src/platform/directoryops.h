@@ -27,6 +27,11 @@ struct OpenResult
 /// symbolic link: enough for the *at() calls on the folder's items.
 [[nodiscard]] OpenResult openSubdirectoryHandle(int dirFd, const char *name);
 
+/// Opens the folder at `relativePath` below `rootFd` for listing, as a
+/// chain of openSubdirectory() calls would: no symbolic link is followed and
+/// nothing above `rootFd` is reached. Other mounts on the way are entered.
+[[nodiscard]] OpenResult openSubdirectoryPath(int rootFd, const QByteArray &relativePath);
+
 /// A path-only handle of the folder at `relativePath` below `rootFd`,
 /// refusing symbolic links, ".." escapes and other mounts on the way.
 [[nodiscard]] OpenResult openDirectoryBeneath(int rootFd, const QByteArray &relativePath);
@@ -41,5 +46,9 @@ struct OpenResult
 /// A path-only handle of a mount point's root folder, or an error; ENOTDIR
 /// when `path` is not itself the root of a mounted file system.
 [[nodiscard]] OpenResult openMountRoot(const QByteArray &path);
+
+/// Writes the cached data of the whole file system holding `dirFd` (a
+/// path-only handle will do) onto its medium; 0 or an errno value.
+[[nodiscard]] int syncFileSystem(int dirFd);
 
 } // namespace platform

@@ -2,6 +2,7 @@
 
 #include "platform/uniquefd.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
@@ -43,7 +44,12 @@ FileCopier::FileCopier()
 
 bool FileCopier::isTemporaryName(QByteArrayView name)
 {
-    return name.startsWith(temporaryPrefix) && name.size() > temporaryPrefix.size();
+    if (name.size() != temporaryPrefix.size() + temporaryTokenLength + temporarySuffix.size()
+        || !name.startsWith(temporaryPrefix) || !name.endsWith(temporarySuffix)) {
+        return false;
+    }
+    const QByteArrayView token = name.sliced(temporaryPrefix.size(), temporaryTokenLength);
+    return std::all_of(token.begin(), token.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
 QByteArray FileCopier::nextTemporaryName()
@@ -53,14 +59,17 @@ QByteArray FileCopier::nextTemporaryName()
     m_random ^= m_random << 13;
     m_random ^= m_random >> 7;
     m_random ^= m_random << 17;
-    return temporaryPrefix.toByteArray() + QByteArray::number(quint64(m_random & 0xFFFFFFFFFFFFULL), 16);
+    QByteArray token = QByteArray::number(quint64(m_random), 16);
+    token.prepend(QByteArray(temporaryTokenLength - token.size(), '0'));
+    return temporaryPrefix.toByteArray() + token + temporarySuffix.toByteArray();
 }
 
-CopyResult FileCopier::copy(int sourceDirFd, const char *name, FileType type, int targetDirFd, const char *targetName)
+CopyResult FileCopier::copy(int sourceDirFd, const char *name, FileType type, int targetDirFd, const char *targetName,
+                            bool replacing)
 {
     switch (type) {
     case FileType::Regular:
-        return copyRegular(sourceDirFd, name, targetDirFd, targetName);
+        return copyRegular(sourceDirFd, name, targetDirFd, targetName, replacing);
     case FileType::Symlink:
         return copySymlink(sourceDirFd, name, targetDirFd, targetName);
     case FileType::Directory:
@@ -136,7 +145,8 @@ int FileCopier::copyData(int in, int out, std::int64_t &copied)
     }
 }
 
-CopyResult FileCopier::copyRegular(int sourceDirFd, const char *name, int targetDirFd, const char *targetName)
+CopyResult FileCopier::copyRegular(int sourceDirFd, const char *name, int targetDirFd, const char *targetName,
+                                   bool replacing)
 {
     // O_NONBLOCK: should the item have turned into a pipe since the scan,
     // opening it still does not wait for a writer.
@@ -189,6 +199,12 @@ CopyResult FileCopier::copyRegular(int sourceDirFd, const char *name, int target
                                toTimespec(attributes.mtimeSeconds, attributes.mtimeNanoseconds)};
     if (::futimens(target.get(), times) != 0) {
         return abandon(CopyStage::SetTimes, errno);
+    }
+    // A new file needs no flush: a power loss leaves it missing or
+    // incomplete, and the next run copies it again. Replacing an older copy
+    // must not leave a zero-filled file that carries the new time.
+    if (replacing && ::fdatasync(target.get()) != 0) {
+        return abandon(CopyStage::Write, errno);
     }
     if (const int error = target.close(); error != 0) {
         ::unlinkat(targetDirFd, temporary.constData(), 0);
@@ -262,7 +278,7 @@ CopyResult FileCopier::moveIntoPlace(int targetDirFd, const QByteArray &temporar
     return failure(CopyStage::Rename, error);
 }
 
-int FileCopier::removeStaleTemporaries(int targetDirFd)
+int FileCopier::removeStaleTemporaries(int targetDirFd, int sourceDirFd)
 {
     UniqueFd folder(::openat(targetDirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder || m_reader.read(folder.get(), m_listing) != 0) {
@@ -274,6 +290,12 @@ int FileCopier::removeStaleTemporaries(int targetDirFd)
             continue;
         }
         const char *name = m_listing.cName(i);
+        // A file of the user's that happens to look like a temporary one
+        // is a copy like any other.
+        struct stat original {};
+        if (sourceDirFd < 0 || ::fstatat(sourceDirFd, name, &original, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT) {
+            continue;
+        }
         UniqueFd item(::openat(folder.get(), name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         if (item && ::flock(item.get(), LOCK_EX | LOCK_NB) != 0) {
             continue; // another copy is still writing it

@@ -50,20 +50,28 @@ public:
     void setMaximumFileSize(std::int64_t bytes) { m_maximumFileSize = bytes; }
 
     /// Copies `name` in `sourceDirFd` (of the type the scan saw) to
-    /// `targetName` in `targetDirFd`.
-    CopyResult copy(int sourceDirFd, const char *name, FileType type, int targetDirFd, const char *targetName);
+    /// `targetName` in `targetDirFd`. With `replacing` (an older copy is
+    /// there) the new data is flushed to the medium before it takes the
+    /// name, so that a power loss leaves the old copy or the new one, never
+    /// an empty file with the new time.
+    CopyResult copy(int sourceDirFd, const char *name, FileType type, int targetDirFd, const char *targetName,
+                    bool replacing = false);
 
     /// Removes temporary files left in `targetDirFd` by an interrupted copy;
-    /// one that another running copy still holds is left alone. Returns how
-    /// many were removed.
-    int removeStaleTemporaries(int targetDirFd);
+    /// one that another running copy still holds, and one whose name the
+    /// source folder `sourceDirFd` also holds (a file of the user's), is left
+    /// alone. Returns how many were removed.
+    int removeStaleTemporaries(int targetDirFd, int sourceDirFd);
 
-    /// True for the names this class gives its temporary files.
+    /// True for the names this class gives its temporary files: the prefix,
+    /// exactly 16 lower-case hex digits and the suffix.
     [[nodiscard]] static bool isTemporaryName(QByteArrayView name);
     static constexpr QByteArrayView temporaryPrefix{".vellory-partial-"};
+    static constexpr QByteArrayView temporarySuffix{".tmp"};
+    static constexpr qsizetype temporaryTokenLength = 16;
 
 private:
-    CopyResult copyRegular(int sourceDirFd, const char *name, int targetDirFd, const char *targetName);
+    CopyResult copyRegular(int sourceDirFd, const char *name, int targetDirFd, const char *targetName, bool replacing);
     CopyResult copySymlink(int sourceDirFd, const char *name, int targetDirFd, const char *targetName);
     CopyResult moveIntoPlace(int targetDirFd, const QByteArray &temporary, const char *targetName);
     int copyData(int in, int out, std::int64_t &copied);

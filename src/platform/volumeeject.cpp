@@ -49,11 +49,24 @@ QString unmountAndEject(const QString &mountPath)
 
 QString unmountAndEject(const QString &mountPath, const QDBusConnection &storageBus)
 {
+    return unmountAndEjectVolume(mountPath, QString(), storageBus);
+}
+
+QString unmountAndEjectVolume(const QString &mountPath, const QString &uuid)
+{
+    return unmountAndEjectVolume(mountPath, uuid, QDBusConnection::systemBus());
+}
+
+QString unmountAndEjectVolume(const QString &mountPath, const QString &uuid, const QDBusConnection &storageBus)
+{
     const QString path = QDir::cleanPath(mountPath);
     if (!isMountPoint(path)) {
         return QStringLiteral("%1 is not a mounted volume").arg(mountPath);
     }
     const auto volume = LinuxVolumeTable().volumeAt(path);
+    if (!uuid.isEmpty() && (!volume || volume->uuid.compare(uuid, Qt::CaseInsensitive) != 0)) {
+        return QStringLiteral("%1 holds another volume").arg(mountPath);
+    }
     if (volume && !volume->isNetwork && volume->device.startsWith(QLatin1Char('/'))) {
         if (const auto result = udisks2::unmountAndEject(volume->device, storageBus)) {
             return *result;

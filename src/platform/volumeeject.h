@@ -20,5 +20,10 @@ QString unmountAndEject(const QString &mountPath);
 /// As above, asking the storage service on `storageBus` instead of the
 /// system bus.
 QString unmountAndEject(const QString &mountPath, const QDBusConnection &storageBus);
+/// As above, but only when the volume mounted at `mountPath` still carries
+/// `uuid`: looked up right before the eject, so that a volume mounted at the
+/// same path in the meantime is left alone.
+QString unmountAndEjectVolume(const QString &mountPath, const QString &uuid);
+QString unmountAndEjectVolume(const QString &mountPath, const QString &uuid, const QDBusConnection &storageBus);
 
 } // namespace platform

@@ -23,7 +23,7 @@ protected:
 bool hasTemporaryFiles(const QString &folder)
 {
     for (const QString &item : treeOf(folder)) {
-        if (QFileInfo(item).fileName().startsWith(QStringLiteral(".vellory-partial-"))) {
+        if (platform::FileCopier::isTemporaryName(QFile::encodeName(QFileInfo(item).fileName()))) {
             return true;
         }
     }
@@ -247,29 +247,45 @@ TEST_F(BackupRunTest, Ext4VolumeFullKeepsTheOldCopyAndLeavesNoTemporaryFile)
     EXPECT_FALSE(hasTemporaryFiles(volume.mountPath()));
 }
 
-TEST_F(BackupRunTest, Ext4RemovesStaleTemporariesButNotOnesInUse)
+TEST_F(BackupRunTest, Ext4RemovesStaleTemporariesButNeverAUsersFileOrOneInUse)
 {
     LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"));
     SKIP_WITHOUT(volume);
     const QString file = m_source.write(QStringLiteral("s/doc.txt"), "v1");
+    // The user's own files, named like temporaries by accident or on purpose.
+    const QStringList own{m_source.write(QStringLiteral("s/.vellory-partial-notes"), "notes"),
+                          m_source.write(QStringLiteral("s/.vellory-partial-00000000000000aa.tmp"), "lookalike")};
     const QString source = m_source.filePath(QStringLiteral("s"));
     ASSERT_EQ(runJob(scriptFor(volume.mountPath(), {source})).errors, 0u);
 
     const QString folder = QFileInfo(targetOf(volume.mountPath(), file)).path();
-    const QString stale = folder + QStringLiteral("/.vellory-partial-0123abcd");
-    const QString inUse = folder + QStringLiteral("/.vellory-partial-feedbeef");
-    QFile(stale).open(QIODevice::WriteOnly);
+    const QString stale = folder + QStringLiteral("/.vellory-partial-0123456789abcdef.tmp");
+    const QString inUse = folder + QStringLiteral("/.vellory-partial-feedbeef00000000.tmp");
     QFile busy(inUse);
     ASSERT_TRUE(busy.open(QIODevice::WriteOnly));
     ASSERT_EQ(::flock(busy.handle(), LOCK_EX), 0); // as a running copy of another job holds it
+    for (int run = 2; run <= 3; ++run) {
+        QFile(stale).open(QIODevice::WriteOnly);
+        const QByteArray content = "v" + QByteArray::number(run) + QByteArray(run, '+'); // a new size each run
+        m_source.write(QStringLiteral("s/doc.txt"), content, 0);
+        const RunOutcome outcome = runJob(scriptFor(volume.mountPath(), {source}));
+        EXPECT_EQ(outcome.errors, 0u);
+        EXPECT_EQ(contentOf(targetOf(volume.mountPath(), file)), content);
+        EXPECT_FALSE(QFileInfo::exists(stale)) << "run " << run;
+        EXPECT_TRUE(QFileInfo::exists(inUse)) << "run " << run;
+        for (const QString &mine : own) {
+            EXPECT_EQ(contentOf(targetOf(volume.mountPath(), mine)), contentOf(mine)) << "run " << run;
+        }
+    }
 
-    m_source.write(QStringLiteral("s/doc.txt"), "v2 longer", 0);
-    const RunOutcome outcome = runJob(scriptFor(volume.mountPath(), {source}));
-    EXPECT_EQ(outcome.errors, 0u);
-    EXPECT_EQ(contentOf(targetOf(volume.mountPath(), file)), QByteArray("v2 longer"));
-    EXPECT_FALSE(QFileInfo::exists(stale));
-    EXPECT_TRUE(QFileInfo::exists(inUse));
-    EXPECT_TRUE(platform::FileCopier::isTemporaryName(".vellory-partial-0123abcd"));
+    const std::pair<const char *, bool> names[] = {
+        {".vellory-partial-0123456789abcdef.tmp", true},  {".vellory-partial-notes", false},
+        {".vellory-partial-0123abcd", false},             {".vellory-partial-0123456789ABCDEF.tmp", false},
+        {".vellory-partial-0123456789abcdef.tmp~", false}, {".vellory-partial-0123456789abcdeg.tmp", false},
+    };
+    for (const auto &[name, temporary] : names) {
+        EXPECT_EQ(platform::FileCopier::isTemporaryName(name), temporary) << name;
+    }
 }
 
 TEST_F(BackupRunTest, Ext4CancelDuringTheCopyStopsAndStillCloses)
