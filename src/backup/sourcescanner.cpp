@@ -6,12 +6,16 @@
 #include "platform/directoryops.h"
 #include "platform/fileattributes.h"
 #include "platform/fileerror.h"
+#include "platform/volumelimits.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
+#include <new>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -28,12 +32,22 @@ bool isDsStore(const char *name)
 
 } // namespace
 
-SourceScanner::SourceScanner(RunReport &report, const BackupVolume &volume, CopyPlan &plan, int workers)
+SourceScanner::SourceScanner(RunReport &report, const BackupVolume &volume, CopyPlan &plan, int workers,
+                             int openFileLimit)
     : m_report(report)
     , m_volume(volume)
     , m_plan(plan)
     , m_workers(std::max(1, workers))
 {
+    // Left for the rest of the process: standard streams, the event loop,
+    // the volume's root and the source's own two handles.
+    constexpr int kReserved = 24;
+    const int limit = openFileLimit > 0 ? openFileLimit : platform::openFileLimit();
+    const int spare = std::max(0, limit - kReserved);
+    // A worker holds a folder and its copy while it reads them, and briefly
+    // a sub-folder's pair besides.
+    m_workers = std::clamp(spare / 8, 1, m_workers);
+    m_parkBudget = std::clamp((spare - 4 * m_workers) / 4, 1, 4096);
 }
 
 SourceScanner::~SourceScanner() = default;
@@ -147,6 +161,32 @@ SourceScanner::FolderFindings &SourceScanner::slot(std::size_t index)
     return m_slots[index];
 }
 
+bool SourceScanner::targetFoldsCase(const QByteArray &targetPath) const
+{
+    if (!m_volume.isOpen()) {
+        return false;
+    }
+    // A folder still to be made inherits the attribute of the nearest one
+    // that exists.
+    QByteArray path = targetPath;
+    for (;;) {
+        const platform::OpenResult folder = platform::openDirectoryBeneath(m_volume.fd(), path);
+        if (folder.fd) {
+            return platform::foldsCase(folder.fd.get());
+        }
+        if (path.isEmpty()) {
+            return false;
+        }
+        const qsizetype slash = path.lastIndexOf('/');
+        path = slash < 0 ? QByteArray() : path.left(slash);
+    }
+}
+
+QByteArray SourceScanner::belowSource(const QByteArray &path) const
+{
+    return m_rootPath == "/" ? path.mid(1) : path.mid(m_rootPath.size() + 1);
+}
+
 void SourceScanner::scanFolder(const QByteArray &path, const QString &displayPath, platform::UniqueFd target)
 {
     platform::OpenResult folder = platform::openDirectory(path);
@@ -154,25 +194,48 @@ void SourceScanner::scanFolder(const QByteArray &path, const QString &displayPat
         m_report.error(QStringLiteral("Unable to scan ") + displayPath);
         return;
     }
+    const QByteArray targetPath = m_volume.targetPathOf(path);
+    const bool foldsCase = targetFoldsCase(targetPath);
+    m_rootPath = path;
+    m_rootSource = std::make_shared<platform::UniqueFd>(std::move(folder.fd));
+    m_rootTarget = std::make_shared<platform::UniqueFd>(std::move(target));
     {
         std::lock_guard<std::mutex> locker(m_lock);
         m_slots.clear();
         m_slots.emplace_back();
         m_slots.back().sourcePath = path;
-        m_slots.back().targetPath = m_volume.targetPathOf(path);
+        m_slots.back().targetPath = targetPath;
+        m_slots.back().foldsCase = foldsCase;
         // The root job is opened through "." of the folder itself, and
         // shares the handle of its copy.
-        m_jobs.push_back(FolderJob{0, std::make_shared<platform::UniqueFd>(std::move(folder.fd)),
-                                   std::make_shared<platform::UniqueFd>(std::move(target)), "."});
+        m_jobs.push_back(FolderJob{0, m_rootSource, m_rootTarget, "."});
         m_busy = 0;
         m_finished = false;
     }
     m_abandon.store(0);
     std::vector<std::thread> workers;
+    workers.reserve(std::size_t(m_workers));
     for (int i = 0; i < m_workers; ++i) {
-        workers.emplace_back([this] { work(); });
+        try {
+            workers.emplace_back([this] { work(); });
+        } catch (const std::system_error &) {
+            break; // the workers already started read every folder
+        }
     }
-    take(0);
+    if (workers.empty()) {
+        work(); // no thread could be started: read every folder on this one
+    }
+    try {
+        take(0);
+    } catch (...) {
+        finishWorkers(workers);
+        throw;
+    }
+    finishWorkers(workers);
+}
+
+void SourceScanner::finishWorkers(std::vector<std::thread> &workers)
+{
     // Whatever is left unread is not wanted any more.
     std::uint8_t none = 0;
     m_abandon.compare_exchange_strong(none, std::uint8_t(Finding::Kind::Cancelled));
@@ -182,11 +245,15 @@ void SourceScanner::scanFolder(const QByteArray &path, const QString &displayPat
     }
     m_jobReady.notify_all();
     for (std::thread &worker : workers) {
-        worker.join();
+        if (worker.joinable()) {
+            worker.join();
+        }
     }
     std::lock_guard<std::mutex> locker(m_lock);
     m_jobs.clear();
     m_slots.clear();
+    m_rootSource.reset();
+    m_rootTarget.reset();
 }
 
 bool SourceScanner::take(std::size_t index)
@@ -253,15 +320,75 @@ void SourceScanner::work()
         m_jobs.pop_back();
         ++m_busy;
         locker.unlock();
-        readFolder(job, reader, listing);
+        const std::size_t slotIndex = job.slot;
+        try {
+            readFolder(job, reader, listing);
+        } catch (const std::exception &failure) {
+            noteFailure(slotIndex, failure);
+        }
+        job = FolderJob();
         locker.lock();
         --m_busy;
-        m_slots[job.slot].done = true;
+        m_slots[slotIndex].done = true;
         m_folderDone.notify_all();
         if (m_busy == 0 && m_jobs.empty()) {
             m_jobReady.notify_all(); // the walk is complete
         }
     }
+}
+
+void SourceScanner::noteFailure(std::size_t index, const std::exception &failure) noexcept
+{
+    std::lock_guard<std::mutex> locker(m_lock);
+    FolderFindings &out = m_slots[index];
+    // Sub-folders found but never queued would be waited for forever.
+    if (!out.childrenQueued) {
+        for (const Finding &finding : out.findings) {
+            if (finding.kind == Finding::Kind::Folder) {
+                m_slots[finding.index].done = true;
+            }
+        }
+    }
+    try {
+        const bool memory = dynamic_cast<const std::bad_alloc *>(&failure) != nullptr;
+        out.errors << QStringLiteral("Unable to scan ") + display(out.sourcePath) + QStringLiteral(": ")
+                + (memory ? QStringLiteral("there is not enough memory") : QString::fromLocal8Bit(failure.what()));
+        out.findings.push_back(Finding{Finding::Kind::Error, CopyFileReason::none, 0,
+                                       std::uint32_t(out.errors.size() - 1), 0, 0});
+    } catch (...) {
+        // Not even the message fits: the folder ends without it.
+    }
+}
+
+void SourceScanner::findCaseTwins(const platform::DirectoryListing &listing, std::vector<bool> &twins)
+{
+    twins.assign(listing.size(), false);
+    QSet<QString> seen;
+    seen.reserve(qsizetype(listing.size()));
+    for (std::size_t i = 0; i < listing.size(); ++i) {
+        const QString key = platform::caseFoldingKey(listing.name(i));
+        if (seen.contains(key)) {
+            twins[i] = true;
+        } else {
+            seen.insert(key);
+        }
+    }
+}
+
+std::pair<std::shared_ptr<platform::UniqueFd>, std::shared_ptr<platform::UniqueFd>>
+SourceScanner::park(std::shared_ptr<platform::UniqueFd> &source, std::shared_ptr<platform::UniqueFd> &target)
+{
+    if (m_parked.fetch_add(1) >= m_parkBudget) {
+        m_parked.fetch_sub(1);
+        return {};
+    }
+    // The pair counts until the last sub-folder lets go of it.
+    std::shared_ptr<platform::UniqueFd> parked(new platform::UniqueFd(std::move(*source)),
+                                               [this](platform::UniqueFd *fd) {
+                                                   delete fd;
+                                                   m_parked.fetch_sub(1);
+                                               });
+    return {parked, target};
 }
 
 void SourceScanner::readFolder(FolderJob &job, platform::DirectoryReader &reader, platform::DirectoryListing &listing)
@@ -290,7 +417,12 @@ void SourceScanner::readFolder(FolderJob &job, platform::DirectoryReader &reader
     if (abandoned()) {
         return;
     }
-    platform::OpenResult source = platform::openSubdirectory(job.parentSource->get(), job.name.constData());
+    // Without its parent's handles (the budget was spent when it was found)
+    // a folder is opened by its path below the source.
+    const bool byPath = !job.parentSource;
+    platform::OpenResult source = byPath
+        ? platform::openSubdirectoryPath(m_rootSource->get(), belowSource(out.sourcePath))
+        : platform::openSubdirectory(job.parentSource->get(), job.name.constData());
     if (!source.fd) {
         // An unreadable folder is an error, not a silent gap.
         fail(Finding::Kind::Error, QStringLiteral("Unable to scan ") + display(out.sourcePath));
@@ -298,8 +430,12 @@ void SourceScanner::readFolder(FolderJob &job, platform::DirectoryReader &reader
     }
     std::shared_ptr<platform::UniqueFd> target = job.name == "." ? job.parentTarget
                                                                  : std::make_shared<platform::UniqueFd>();
-    if (job.name != "." && job.parentTarget->isValid()) {
-        *target = platform::openSubdirectoryHandle(job.parentTarget->get(), job.name.constData()).fd;
+    if (job.name != ".") {
+        if (byPath && m_rootTarget->isValid()) {
+            *target = platform::openDirectoryBeneath(m_rootTarget->get(), belowSource(out.sourcePath)).fd;
+        } else if (!byPath && job.parentTarget->isValid()) {
+            *target = platform::openSubdirectoryHandle(job.parentTarget->get(), job.name.constData()).fd;
+        }
     }
     if (reader.read(source.fd.get(), listing) != 0) {
         fail(Finding::Kind::Error, QStringLiteral("Unable to scan ") + display(out.sourcePath));
@@ -312,7 +448,11 @@ void SourceScanner::readFolder(FolderJob &job, platform::DirectoryReader &reader
     const int sourceFd = sourceFolder->get();
     const int targetFd = target->isValid() ? target->get() : -1;
     bool volumeChecked = false;
-    std::vector<FolderJob> children;
+    std::vector<std::pair<std::size_t, QByteArray>> children; // slot, name
+    std::vector<bool> twins;
+    if (out.foldsCase) {
+        findCaseTwins(listing, twins);
+    }
 
     for (std::size_t i = 0; i < listing.size(); ++i) {
         if (abandoned()) {
@@ -323,6 +463,14 @@ void SourceScanner::readFolder(FolderJob &job, platform::DirectoryReader &reader
         if (platform::attributesAt(sourceFd, name, item) != 0) {
             fail(Finding::Kind::Error,
                  QStringLiteral("Can't get information from ") + display(joinPath(out.sourcePath, listing.name(i))));
+            continue;
+        }
+        if (!twins.empty() && twins[i]) {
+            // Both would land on one copy, each run overwriting the other.
+            fail(Finding::Kind::Error,
+                 QStringLiteral("Failed to copy file ") + display(joinPath(out.sourcePath, listing.name(i)))
+                     + QStringLiteral(": another file in this folder has the same name on this volume's file "
+                                      "system, which does not tell upper from lower case"));
             continue;
         }
         if (item.isDirectory()) {
@@ -336,9 +484,10 @@ void SourceScanner::readFolder(FolderJob &job, platform::DirectoryReader &reader
                 m_slots.emplace_back();
                 m_slots.back().sourcePath = joinPath(out.sourcePath, listing.name(i));
                 m_slots.back().targetPath = joinPath(out.targetPath, listing.name(i));
+                m_slots.back().foldsCase = out.foldsCase;
             }
             out.findings.push_back(Finding{Finding::Kind::Folder, CopyFileReason::none, 0, std::uint32_t(childSlot), 0, 0});
-            children.push_back(FolderJob{childSlot, sourceFolder, target, QByteArray(name)});
+            children.emplace_back(childSlot, QByteArray(name));
             continue;
         }
         if (isDsStore(name)) {
@@ -364,11 +513,16 @@ void SourceScanner::readFolder(FolderJob &job, platform::DirectoryReader &reader
         out.names.append('\0');
     }
     if (!children.empty()) {
+        const auto [parkedSource, parkedTarget] = park(sourceFolder, target);
+        sourceFolder.reset();
+        target.reset();
         std::lock_guard<std::mutex> locker(m_lock);
+        m_jobs.reserve(m_jobs.size() + children.size());
         // Last pushed is taken first: the walk goes on with the first sub-folder.
         for (auto child = children.rbegin(); child != children.rend(); ++child) {
-            m_jobs.push_back(std::move(*child));
+            m_jobs.push_back(FolderJob{child->first, parkedSource, parkedTarget, std::move(child->second)});
         }
+        out.childrenQueued = true;
     }
     m_jobReady.notify_all();
 }

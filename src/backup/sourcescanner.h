@@ -12,8 +12,11 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <mutex>
+#include <thread>
+#include <utility>
 #include <vector>
 
 class BackupVolume;
@@ -27,10 +30,20 @@ class RunReport;
 /// Several workers read folders at once; the calling thread takes their
 /// findings folder by folder in the order of a plain depth-first walk (names
 /// in byte order), so the plan and the log are those of a sequential scan.
+///
+/// The descriptors held stay within a budget taken from the process's limit,
+/// however deep the tree and however many folders wait their turn: a waiting
+/// folder keeps its parent's handles only while the budget allows, and is
+/// otherwise opened again by its path below the source.
+///
+/// On a volume that folds case (FAT, exFAT, casefold folders), the second of
+/// two names in one folder that the volume would take for the same name is
+/// an error and is not planned; the first is backed up as usual.
 class SourceScanner
 {
 public:
-    SourceScanner(RunReport &report, const BackupVolume &volume, CopyPlan &plan, int workers = defaultWorkers());
+    SourceScanner(RunReport &report, const BackupVolume &volume, CopyPlan &plan, int workers = defaultWorkers(),
+                  int openFileLimit = -1);
     ~SourceScanner();
 
     /// Scans one source: a folder, or a single file.
@@ -71,10 +84,13 @@ private:
         QByteArray names; // planned names, each NUL-terminated
         std::vector<Finding> findings;
         QStringList errors;
+        bool foldsCase = false;      // its copy's folder folds case
+        bool childrenQueued = false; // its sub-folders wait to be read
         bool done = false;
     };
 
-    // A folder waiting to be read, opened through its parent's handles.
+    // A folder waiting to be read, opened through its parent's handles, or
+    // (without them) by its path below the source.
     struct FolderJob
     {
         std::size_t slot;
@@ -93,12 +109,24 @@ private:
     bool compare(int targetFd, const char *name, const platform::FileAttributes &item, bool &volumeChecked,
                  CopyFileReason &reason);
     void readFolder(FolderJob &job, platform::DirectoryReader &reader, platform::DirectoryListing &listing);
+    /// Marks the names of `listing` that fold onto an earlier one.
+    static void findCaseTwins(const platform::DirectoryListing &listing, std::vector<bool> &twins);
+    /// Whether the copy of source folder `path` would fold case.
+    [[nodiscard]] bool targetFoldsCase(const QByteArray &targetPath) const;
+    /// Handles a folder's waiting sub-folders may keep, or none when the
+    /// budget is spent.
+    [[nodiscard]] std::pair<std::shared_ptr<platform::UniqueFd>, std::shared_ptr<platform::UniqueFd>>
+    park(std::shared_ptr<platform::UniqueFd> &source, std::shared_ptr<platform::UniqueFd> &target);
+    void finishWorkers(std::vector<std::thread> &workers);
+    void noteFailure(std::size_t slot, const std::exception &failure) noexcept;
+    [[nodiscard]] QByteArray belowSource(const QByteArray &path) const;
     [[nodiscard]] FolderFindings &slot(std::size_t index);
 
     RunReport &m_report;
     const BackupVolume &m_volume;
     CopyPlan &m_plan;
-    const int m_workers;
+    int m_workers;
+    int m_parkBudget = 0; // folders whose handles waiting sub-folders may keep
     std::atomic<quint64> m_checked{0};
     bool m_cancelSeen = false;
 
@@ -111,4 +139,8 @@ private:
     int m_busy = 0;                       // workers reading a folder
     bool m_finished = false;              // no more jobs will come
     std::atomic<std::uint8_t> m_abandon{0}; // why the rest of the source is skipped (a Finding::Kind)
+    std::atomic<int> m_parked{0};           // folders whose handles are kept for waiting sub-folders
+    QByteArray m_rootPath;                  // the folder source being scanned
+    std::shared_ptr<platform::UniqueFd> m_rootSource;
+    std::shared_ptr<platform::UniqueFd> m_rootTarget;
 };

@@ -3,7 +3,14 @@
 #include <QByteArray>
 #include <QFile>
 
+#include <QList>
+
+#include <blkid/blkid.h>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <limits>
 #include <linux/magic.h>
 #include <sys/stat.h>
@@ -17,17 +24,19 @@ namespace {
 constexpr std::int64_t kFatLimit = 0xFFFFFFFFLL;
 constexpr long kFuseMagic = 0x65735546;
 
-// The file system type of a FUSE mount ("fuse.fusefat", "fuseblk", ...) from
-// the mount table line carrying its mount id.
-QByteArray fuseTypeOf(int fd)
+constexpr long kExfatMagic = 0x2011BAB0;
+
+// The file system type of a FUSE mount ("fuse.fusefat", "fuseblk", ...) and
+// its source from the mount table line carrying its mount id.
+QList<QByteArray> mountTypeAndSourceOf(int fd)
 {
     struct statx info {};
     if (statx(fd, "", AT_EMPTY_PATH, STATX_MNT_ID, &info) != 0 || !(info.stx_mask & STATX_MNT_ID)) {
-        return QByteArray();
+        return {};
     }
     QFile table(QStringLiteral("/proc/self/mountinfo"));
     if (!table.open(QIODevice::ReadOnly)) {
-        return QByteArray();
+        return {};
     }
     const QByteArray id = QByteArray::number(quint64(info.stx_mnt_id));
     for (const QByteArray &line : table.readAll().split('\n')) {
@@ -36,11 +45,42 @@ QByteArray fuseTypeOf(int fd)
         }
         const int separator = line.indexOf(" - ");
         if (separator < 0) {
-            return QByteArray();
+            return {};
         }
-        return line.mid(separator + 3).split(' ').value(0);
+        return line.mid(separator + 3).split(' ').mid(0, 2);
     }
-    return QByteArray();
+    return {};
+}
+
+QByteArray fuseTypeOf(int fd)
+{
+    return mountTypeAndSourceOf(fd).value(0);
+}
+
+// What the superblock on `device` says the file system is.
+QByteArray probedTypeOf(const QByteArray &device)
+{
+    if (!device.startsWith('/')) {
+        return QByteArray();
+    }
+    blkid_probe probe = blkid_new_probe_from_filename(device.constData());
+    if (!probe) {
+        return QByteArray();
+    }
+    blkid_probe_enable_superblocks(probe, 1);
+    blkid_probe_set_superblocks_flags(probe, BLKID_SUBLKS_TYPE);
+    QByteArray type;
+    const char *value = nullptr;
+    if (blkid_do_safeprobe(probe) == 0 && blkid_probe_lookup_value(probe, "TYPE", &value, nullptr) == 0 && value) {
+        type = value;
+    }
+    blkid_free_probe(probe);
+    return type;
+}
+
+bool isFatFamily(const QByteArray &type)
+{
+    return type.contains("fat") || type == "msdos";
 }
 
 } // namespace
@@ -61,6 +101,49 @@ std::int64_t maximumFileSize(int fd)
         }
     }
     return std::numeric_limits<std::int64_t>::max();
+}
+
+bool foldsCase(int fd)
+{
+    struct statfs info {};
+    if (fstatfs(fd, &info) != 0) {
+        return false;
+    }
+    if (info.f_type == MSDOS_SUPER_MAGIC || info.f_type == kExfatMagic) {
+        return true;
+    }
+    if (info.f_type == kFuseMagic) {
+        const QList<QByteArray> mount = mountTypeAndSourceOf(fd);
+        const QByteArray type = mount.value(0).toLower();
+        if (type == "fuseblk") {
+            // exfat-fuse and others name no subtype: ask the device.
+            return isFatFamily(probedTypeOf(mount.value(1)).toLower());
+        }
+        return isFatFamily(type);
+    }
+    // The casefold attribute wants a descriptor open for reading.
+    const int folder = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) {
+        return false;
+    }
+    int flags = 0;
+    const bool folded = ::ioctl(folder, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_CASEFOLD_FL) != 0;
+    ::close(folder);
+    return folded;
+}
+
+QString caseFoldingKey(QByteArrayView name)
+{
+    return QString::fromUtf8(name).toCaseFolded();
+}
+
+int openFileLimit()
+{
+    struct rlimit limit {};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur > (1u << 20)) {
+        return 1 << 20;
+    }
+    return int(limit.rlim_cur);
 }
 
 std::int64_t availableBytes(int fd)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QByteArrayView>
+#include <QString>
+
 #include <cstdint>
 
 namespace platform {
@@ -14,5 +17,18 @@ namespace platform {
 /// when unknown. Some drivers answer a full volume with EPERM or EIO; this
 /// tells the person what really happened.
 [[nodiscard]] std::int64_t availableBytes(int fd);
+
+/// True when the file system holding `fd` treats names that differ only in
+/// case as one name: the FAT family and exFAT (kernel or FUSE drivers), and
+/// folders with the casefold attribute (ext4, f2fs). For such a folder the
+/// attribute of `fd` itself counts; a folder made in it inherits it.
+[[nodiscard]] bool foldsCase(int fd);
+
+/// The name such a file system compares: names that give the same key
+/// cannot both exist in one folder there.
+[[nodiscard]] QString caseFoldingKey(QByteArrayView name);
+
+/// How many descriptors this process may have open (its soft limit).
+[[nodiscard]] int openFileLimit();
 
 } // namespace platform
