@@ -76,7 +76,8 @@ QUrl BackupController::scriptFileURL() const
 
 bool BackupController::scriptSave()
 {
-    return m_store.save(m_script);
+    m_lastSaveSucceeded = m_store.save(m_script);
+    return m_lastSaveSucceeded;
 }
 
 void BackupController::registerVolumeNotifications()

@@ -111,6 +111,8 @@ public:
     [[nodiscard]] QUrl scriptFileURL() const;
     /// Writes the set to the store; trouble is one "scriptSave() ..." line.
     bool scriptSave();
+    /// Whether the latest scriptSave() wrote the set (true before any).
+    [[nodiscard]] bool lastSaveSucceeded() const { return m_lastSaveSucceeded; }
 
     /// Works out status, icon, usage and the two labels from the set and the
     /// mounted volumes; takes over a new name or mount path of the
@@ -202,6 +204,7 @@ private:
     QString m_volumeLabelAvailable;
     QImage m_missingVolumeIcon;
     bool m_showWindow = false;
+    bool m_lastSaveSucceeded = true;
     BackupThreadListModel *m_threads;
     QHash<QString, QImage> m_iconCache;
 };

@@ -125,6 +125,9 @@ int AddCommand::run(ControllerSession &session, const QStringList &positional, C
     }
     for (const QString &path : std::as_const(paths)) {
         session.controller().addSourcePath(path);
+        if (!session.controller().lastSaveSucceeded()) {
+            return kFailed; // the store printed why
+        }
         console.printLine(QStringLiteral("Added ") + path);
     }
     return kDone;
@@ -147,6 +150,9 @@ int RemoveCommand::run(ControllerSession &session, const QStringList &positional
         return kFailed;
     }
     controller.removeSourcePath(path);
+    if (!controller.lastSaveSucceeded()) {
+        return kFailed;
+    }
     console.printLine(QStringLiteral("Removed ") + path);
     return kDone;
 }
@@ -168,6 +174,9 @@ int SelectVolumeCommand::run(ControllerSession &session, const QStringList &posi
                                     errorMessage.isEmpty() ? QStringLiteral("Unknown reason") : errorMessage));
         return kFailed;
     }
+    if (!controller.lastSaveSucceeded()) {
+        return kFailed;
+    }
     console.printLine(QStringLiteral("Destination: %1 (%2) at %3")
                           .arg(controller.volumeName(), controller.volumeDescription(), controller.volumePath()));
     return kDone;
@@ -181,6 +190,9 @@ QString ClearVolumeCommand::summary() const
 int ClearVolumeCommand::run(ControllerSession &session, const QStringList &, CliConsole &console)
 {
     session.controller().clearVolume();
+    if (!session.controller().lastSaveSucceeded()) {
+        return kFailed;
+    }
     console.printLine(QStringLiteral("Destination: No volume selected"));
     return kDone;
 }

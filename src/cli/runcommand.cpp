@@ -4,12 +4,14 @@
 #include "backup/scriptstore.h"
 #include "cli/cliconsole.h"
 #include "cli/commanddispatcher.h"
+#include "cli/controllersession.h"
 #include "platform/interruptnotifier.h"
 
 #include <QEventLoop>
 #include <QFile>
 
 #include <cstdlib>
+#include <memory>
 
 QString RunCommand::summary() const
 {
@@ -62,7 +64,20 @@ int RunCommand::execute(const QStringList &arguments, CliConsole &console)
 
     // Before the job's thread starts, so that it inherits the blocked signals.
     platform::InterruptNotifier interrupts;
-    const std::shared_ptr<BackupThread> job = BackupThread::create(*script, QImage());
+    std::unique_ptr<ControllerSession> session;
+    std::shared_ptr<BackupThread> job;
+    if (setFile.isEmpty()) {
+        // The stored set runs as the window would run it: the controller
+        // finds the destination by its UUID (a new mount path or name is
+        // saved), starts the job and stamps lastBackup.
+        session = std::make_unique<ControllerSession>(QString(), [&console](const QString &line) {
+            console.printLine(line);
+        });
+        session->controller().startBackup();
+        job = session->controller().threads()->jobAt(0);
+    } else {
+        job = BackupThread::create(*script, QImage());
+    }
     console.printLine(job->log().constFirst());
     QObject::connect(job.get(), &BackupThread::logLineAppended, job.get(),
                      [&console](const QString &line) { console.printLine(line); });
@@ -77,8 +92,10 @@ int RunCommand::execute(const QStringList &arguments, CliConsole &console)
         job->cancel();
     });
 
-    job->setStatus(BackupThreadStatusValue::scanning);
-    job->start();
+    if (!session) {
+        job->setStatus(BackupThreadStatusValue::scanning);
+        job->start();
+    }
     loop.exec();
     QObject::disconnect(job.get(), nullptr, nullptr, nullptr);
 

@@ -41,7 +41,9 @@ protected:
         settings.setValue(key, value);
     }
 
-    void start(QProcess &process, const QStringList &arguments, const QString &workingDirectory = QString()) const
+    // `wrapper` runs the program under another one (strace, prlimit, ...).
+    void start(QProcess &process, const QStringList &arguments, const QString &workingDirectory = QString(),
+               const QStringList &wrapper = {}) const
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
@@ -51,7 +53,11 @@ protected:
         if (!workingDirectory.isEmpty()) {
             process.setWorkingDirectory(workingDirectory);
         }
-        process.start(QStringLiteral(VELLORY_CLI_PATH), arguments);
+        if (wrapper.isEmpty()) {
+            process.start(QStringLiteral(VELLORY_CLI_PATH), arguments);
+        } else {
+            process.start(wrapper.first(), wrapper.mid(1) + QStringList{QStringLiteral(VELLORY_CLI_PATH)} + arguments);
+        }
         EXPECT_TRUE(process.waitForStarted());
     }
 
@@ -65,10 +71,11 @@ protected:
         return result;
     }
 
-    Result run(const QStringList &arguments, const QString &workingDirectory = QString()) const
+    Result run(const QStringList &arguments, const QString &workingDirectory = QString(),
+               const QStringList &wrapper = {}) const
     {
         QProcess process;
-        start(process, arguments, workingDirectory);
+        start(process, arguments, workingDirectory, wrapper);
         return finish(process);
     }
 

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <memory>
 
 namespace {
 
@@ -278,4 +279,38 @@ TEST_F(CliControllerTest, WatchBacksUpTheDestinationWhenItIsMountedAndPrintsTheL
     EXPECT_EQ(copy.readAll(), QByteArray("watched"));
     copy.close();
     QProcess::execute(QStringLiteral("umount"), {stick.mountPath()});
+}
+
+TEST_F(CliControllerTest, ACommandWhoseSetCannotBeSavedSaysWhyAndExitsOne)
+{
+    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"));
+    REQUIRE_MOUNTED(volume);
+    QTemporaryDir work;
+    ASSERT_EQ(run({QStringLiteral("add"), QStringLiteral("--set"), setFile(), work.path()}).exitCode, 0);
+    ASSERT_EQ(run({QStringLiteral("select-volume"), QStringLiteral("--set"), setFile(), volume.mountPath()}).exitCode, 0);
+    // The set's folder turns read-only, for root too.
+    const QString folder = QFileInfo(setFile()).path();
+    ASSERT_EQ(QProcess::execute(QStringLiteral("mount"), {QStringLiteral("--bind"), folder, folder}), 0);
+    const std::shared_ptr<void> unmount(nullptr, [&folder](void *) {
+        QProcess::execute(QStringLiteral("umount"), {folder});
+    });
+    const bool readOnly = QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("remount,ro,bind"), folder}) == 0;
+
+    const QStringList commands[] = {
+        {QStringLiteral("add"), QStringLiteral("/")},
+        {QStringLiteral("remove"), work.path()},
+        {QStringLiteral("select-volume"), volume.mountPath()},
+        {QStringLiteral("clear-volume")},
+    };
+    for (const QStringList &command : commands) {
+        if (!readOnly) {
+            break;
+        }
+        const Result result = run(command + QStringList{QStringLiteral("--set"), setFile()});
+        EXPECT_EQ(result.exitCode, 1) << command.first().toStdString();
+        EXPECT_EQ(result.out.size(), 1) << result.out.join(u'\n').toStdString();
+        EXPECT_TRUE(result.out.value(0).startsWith(QStringLiteral("scriptSave() "))) << result.out.value(0).toStdString();
+    }
+    ASSERT_TRUE(readOnly) << "could not make the folder read-only";
+    EXPECT_EQ(readSet(setFile()).sourcePaths, QStringList{work.path()}) << "the set stayed as it was";
 }

@@ -9,10 +9,14 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -155,4 +159,125 @@ TEST_F(CliTest, BacksUpOntoARealVolumeAndAnInterruptCancelsWithExitOne)
     ASSERT_FALSE(cancelled.messages().isEmpty());
     EXPECT_EQ(cancelled.messages().last(), QStringLiteral("Backup Process finished"));
     EXPECT_FALSE(cancelled.messages().contains(QStringLiteral("Items backed up 3000, Zero KB. Errors 0")));
+}
+
+// ---- What a person relies on when the run says it finished ----------------
+
+TEST_F(CliTest, TheStoredSetRunsAsTheWindowRunsIt)
+{
+    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"));
+    if (!volume.isMounted()) {
+        GTEST_SKIP() << volume.skipReason().toStdString();
+    }
+    setPreference(QStringLiteral("autoEjectOnComplete"), false);
+    QTemporaryDir sources;
+    QFile file(sources.path() + QStringLiteral("/a.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("payload");
+    file.close();
+    // Chosen while the stick was mounted elsewhere: the controller finds it
+    // by its UUID at its new path.
+    BackupScript stored = setFor(volume.mountPath(), {sources.path()});
+    stored.volumePath = QStringLiteral("/media/somebody/OLD");
+    QDir().mkpath(QFileInfo(storeFile()).path());
+    QFile store(storeFile());
+    ASSERT_TRUE(store.open(QIODevice::WriteOnly));
+    store.write(encodeBackupScript(stored));
+    store.close();
+
+    const Result done = run({QStringLiteral("run")});
+    EXPECT_EQ(done.exitCode, 0) << done.out.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(QFileInfo::exists(volume.mountPath() + QStringLiteral("/Vellory/") + platform::computerName()
+                                  + file.fileName()));
+    ASSERT_TRUE(store.open(QIODevice::ReadOnly));
+    const BackupScript after = decodeBackupScript(store.readAll()).script.value_or(BackupScript());
+    EXPECT_EQ(after.volumePath, volume.mountPath());
+    EXPECT_NE(after.lastBackup, QStringLiteral("Never"));
+    EXPECT_FALSE(after.lastBackup.isEmpty());
+}
+
+TEST_F(CliTest, AReplacedCopyIsFlushedBeforeItsRenameAndTheVolumeBeforeTheRunFinishes)
+{
+    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+    if (strace.isEmpty()) {
+        GTEST_SKIP() << "needs strace";
+    }
+    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"));
+    if (!volume.isMounted()) {
+        GTEST_SKIP() << volume.skipReason().toStdString();
+    }
+    setPreference(QStringLiteral("autoEjectOnComplete"), false);
+    QTemporaryDir sources;
+    auto write = [&](const QString &name, const QByteArray &content) {
+        QFile file(sources.path() + QLatin1Char('/') + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+    };
+    write(QStringLiteral("changed.txt"), "v1");
+    const QString set = writeSet(setFor(volume.mountPath(), {sources.path()}));
+    ASSERT_EQ(run({QStringLiteral("run"), QStringLiteral("--set"), set}).exitCode, 0);
+    write(QStringLiteral("changed.txt"), "version 2");
+    write(QStringLiteral("new.txt"), "new");
+
+    const QString trace = m_home.path() + QStringLiteral("/trace");
+    const Result traced = run({QStringLiteral("run"), QStringLiteral("--set"), set}, QString(),
+                              {strace, QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-s"), QStringLiteral("200"),
+                               QStringLiteral("-o"), trace, QStringLiteral("-e"),
+                               QStringLiteral("trace=fdatasync,fsync,syncfs,rename,renameat,renameat2,write")});
+    ASSERT_EQ(traced.exitCode, 0) << traced.out.join(QLatin1Char('\n')).toStdString();
+    QFile file(trace);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList calls = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    auto first = [&calls](const QString &a, const QString &b = QString()) {
+        for (qsizetype i = 0; i < calls.size(); ++i) {
+            if (calls[i].contains(a) && calls[i].contains(b)) {
+                return i;
+            }
+        }
+        return qsizetype(-1);
+    };
+    const qsizetype flush = first(QStringLiteral("fdatasync("));
+    const qsizetype replace = first(QStringLiteral("rename"), QStringLiteral("\"changed.txt\""));
+    const qsizetype sync = first(QStringLiteral("syncfs("));
+    const qsizetype finished = first(QStringLiteral("write(1,"), QStringLiteral("Backup Process finished"));
+    ASSERT_GE(replace, 0);
+    ASSERT_GE(finished, 0);
+    EXPECT_GE(flush, 0);
+    EXPECT_LT(flush, replace) << "the new content is on the medium before it replaces the old copy";
+    EXPECT_EQ(calls.filter(QStringLiteral("fdatasync(")).size(), 1) << "a new file needs no flush of its own";
+    EXPECT_GE(sync, 0);
+    EXPECT_LT(sync, finished) << "the volume is synced before the run says it finished";
+}
+
+TEST_F(CliTest, ADeepTreeWithAFolderWaitingAtEveryLevelBacksUpUnderSixtyFourDescriptors)
+{
+    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"));
+    if (!volume.isMounted()) {
+        GTEST_SKIP() << volume.skipReason().toStdString();
+    }
+    setPreference(QStringLiteral("autoEjectOnComplete"), false);
+    QTemporaryDir sources;
+    // 1,000 folders deep; beside each, a folder that waits its turn.
+    constexpr int kDepth = 1000;
+    int folder = ::open(QFile::encodeName(sources.path()).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    for (int level = 0; level < kDepth; ++level) {
+        ASSERT_EQ(::mkdirat(folder, "d", 0755), 0);
+        ASSERT_EQ(::mkdirat(folder, "s", 0755), 0);
+        ::close(::openat(folder, "s/f", O_WRONLY | O_CREAT, 0644));
+        const int next = ::openat(folder, "d", O_RDONLY | O_DIRECTORY);
+        ::close(folder);
+        folder = next;
+        ASSERT_GE(folder, 0);
+    }
+    ::close(::openat(folder, "bottom", O_WRONLY | O_CREAT, 0644));
+    ::close(folder);
+
+    const QString set = writeSet(setFor(volume.mountPath(), {sources.path()}));
+    const Result result = run({QStringLiteral("run"), QStringLiteral("--set"), set}, QString(),
+                              {QStringLiteral("prlimit"), QStringLiteral("--nofile=64:64")});
+    EXPECT_EQ(result.exitCode, 0) << result.out.mid(0, 8).join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(result.messages().filter(QStringLiteral("Error: ")), QStringList());
+    EXPECT_TRUE(result.messages().contains(QStringLiteral("Items backed up 1,001, Zero KB. Errors 0")))
+        << result.messages().mid(0, 4).join(QLatin1Char('\n')).toStdString();
 }
