@@ -5,6 +5,7 @@
 #include "backup/runreport.h"
 #include "platform/directoryops.h"
 #include "platform/fileerror.h"
+#include "platform/volumelimits.h"
 
 #include <QFile>
 
@@ -45,7 +46,9 @@ PlanCopier::PlanCopier(RunReport &report, const BackupVolume &volume, const Copy
     : m_report(report)
     , m_volume(volume)
     , m_plan(plan)
-    , m_workers(std::max(1, workers))
+    // A worker holds its folder pair, the file pair and, while it clears a
+    // folder of stale temporaries, two more: within the descriptor limit.
+    , m_workers(std::clamp((platform::openFileLimit() - 24) / 8, 1, std::max(1, workers)))
     , m_cleaned(new std::once_flag[plan.folderCount()])
 {
 }

@@ -333,6 +333,32 @@ TEST_F(BackupRunTest, Ext4EjectActsOnlyOnTheMountPointItself)
     EXPECT_FALSE(platform::isMountPoint(volume.mountPath()));
 }
 
+TEST_F(BackupRunTest, Ext4AnotherStickMountedAtThePathDuringTheRunIsNotEjected)
+{
+    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"));
+    LoopVolume other(LoopVolume::Kind::Ext4, QStringLiteral("STICK")); // same label, so the same place
+    SKIP_WITHOUT(volume);
+    SKIP_WITHOUT(other);
+    setAutoEject(true);
+    for (int i = 0; i < 2000; ++i) {
+        m_source.write(QStringLiteral("many/f%1.txt").arg(i, 4, 10, QLatin1Char('0')), "x");
+    }
+    const QString mount = volume.mountPath();
+    const QString otherUuid = scriptFor(other.mountPath(), {}).volumeUUID;
+    bool swapped = false;
+    const RunOutcome outcome = runJob(scriptFor(mount, {m_source.filePath(QStringLiteral("many"))}), [&](BackupThread &job) {
+        if (!swapped && job.status() == BackupThreadStatusValue::backingUp) {
+            swapped = QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), mount}) == 0 && other.unmount()
+                && other.mount(mount);
+        }
+    });
+    ASSERT_TRUE(swapped);
+    EXPECT_TRUE(outcome.messages.contains(QStringLiteral("Ejected volume")));
+    const auto there = platform::LinuxVolumeTable().volumeAt(mount);
+    ASSERT_TRUE(there.has_value()) << "the other stick was ejected";
+    EXPECT_EQ(there->uuid, otherUuid);
+}
+
 TEST_F(BackupRunTest, Ext4UnmountedMidRunWritesNothingOntoTheComputersDisk)
 {
     LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"));
@@ -425,6 +451,41 @@ TEST_F(BackupRunTest, FatRefusesLinksPipesAndNamesWithAReasonAndCopiesTheRest)
         EXPECT_EQ(contentOf(targetOf(volume.mountPath(), plain)), QByteArray("fine"));
         EXPECT_FALSE(QFileInfo::exists(targetOf(volume.mountPath(), badFolderFile)));
         EXPECT_FALSE(hasTemporaryFiles(volume.mountPath())) << "kind " << int(kind);
+    }
+}
+
+TEST_F(BackupRunTest, FatNamesThatDifferOnlyInCaseAreReportedAndNeverOverwriteEachOther)
+{
+    for (const auto kind : {LoopVolume::Kind::ExFat, LoopVolume::Kind::Fat}) {
+        LoopVolume volume(kind, QStringLiteral("STICK"));
+        SKIP_WITHOUT(volume);
+        SourceTree source;
+        const QString upper = source.write(QStringLiteral("s/README.txt"), "upper case");
+        const QString lower = source.write(QStringLiteral("s/readme.txt"), "lower");
+        const QString inFolder = source.write(QStringLiteral("s/Notes/a.txt"), "a");
+        source.write(QStringLiteral("s/notes/b.txt"), "b");
+        const QString reason = QStringLiteral(": another file in this folder has the same name on this volume's file "
+                                              "system, which does not tell upper from lower case");
+        QStringList expected{QStringLiteral("Error: Failed to copy file ") + source.filePath(QStringLiteral("s/notes")) + reason,
+                             QStringLiteral("Error: Failed to copy file ") + lower + reason};
+        if (kind == LoopVolume::Kind::ExFat) { // FAT through FUSE takes no letters beyond ASCII
+            source.write(QStringLiteral("s/\u00C4rger.txt"), "A umlaut");
+            expected << QStringLiteral("Error: Failed to copy file ") + source.filePath(QStringLiteral("s/\u00E4rger.txt")) + reason;
+            source.write(QStringLiteral("s/\u00E4rger.txt"), "a umlaut");
+        }
+        for (int run = 1; run <= 3; ++run) {
+            if (run == 3) {
+                // After a remount, and with the second one newer and longer.
+                ASSERT_TRUE(volume.unmount());
+                ASSERT_TRUE(volume.mount());
+                source.write(QStringLiteral("s/readme.txt"), "lower, and changed", 0);
+            }
+            const RunOutcome outcome = runJob(scriptFor(volume.mountPath(), {source.filePath(QStringLiteral("s"))}));
+            EXPECT_EQ(outcome.errorLines(), expected) << "kind " << int(kind) << ", run " << run;
+            EXPECT_EQ(outcome.errors, quint64(expected.size()));
+            EXPECT_EQ(contentOf(targetOf(volume.mountPath(), upper)), QByteArray("upper case")) << "run " << run;
+            EXPECT_EQ(contentOf(targetOf(volume.mountPath(), inFolder)), QByteArray("a")) << "run " << run;
+        }
     }
 }
 
