@@ -14,7 +14,12 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include <QThreadPool>
+
 #include <algorithm>
+#include <sys/resource.h>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -412,4 +417,47 @@ TEST_F(EngineTest, ACancelDuringTheScanEndsItWithoutCopyingAnything)
     EXPECT_LT(match.captured(1).remove(QLatin1Char(',')).toInt(), 3 * kFiles) << "the scan stopped early";
     EXPECT_EQ(outcome.messages.last(), QStringLiteral("Backup Process finished"));
     EXPECT_FALSE(QFileInfo::exists(volume.mountPath() + QStringLiteral("/Vellory"))) << "nothing is copied";
+}
+
+// ---- Failures inside the run ---------------------------------------------
+
+TEST_F(EngineTest, WorkersThatCannotBeStartedLeaveTheWorkToTheRunItself)
+{
+    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"));
+    SKIP_WITHOUT(volume);
+    QStringList files;
+    for (int i = 0; i < 300; ++i) {
+        files << m_source.write(QStringLiteral("t/d%1/f%2").arg(i % 7).arg(i), QByteArray::number(i));
+    }
+    // The job's own pool thread exists already (idle) ...
+    ASSERT_TRUE(runJob(scriptFor(volume.mountPath(), {})).finished);
+    ASSERT_TRUE(waitUntil([] { return QThreadPool::globalInstance()->activeThreadCount() == 0; }));
+    // ... but the address space left is too small for a new thread's stack.
+    rlimit before {};
+    ASSERT_EQ(::getrlimit(RLIMIT_AS, &before), 0);
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    ASSERT_TRUE(statm.open(QIODevice::ReadOnly));
+    const rlim_t used = rlim_t(statm.readAll().split(' ').value(0).toULongLong()) * rlim_t(::sysconf(_SC_PAGESIZE));
+    rlimit tight = before;
+    tight.rlim_cur = used + (6 << 20);
+    ASSERT_EQ(::setrlimit(RLIMIT_AS, &tight), 0);
+    const bool threadRefused = [] {
+        try {
+            std::thread([] {}).join();
+            return false;
+        } catch (const std::system_error &) {
+            return true;
+        }
+    }();
+    const RunOutcome outcome = threadRefused ? runJob(scriptFor(volume.mountPath(), {m_source.path()})) : RunOutcome();
+    ::setrlimit(RLIMIT_AS, &before);
+    if (!threadRefused) {
+        GTEST_SKIP() << "a thread still started under the address-space limit";
+    }
+    ASSERT_TRUE(outcome.finished);
+    EXPECT_EQ(outcome.status, BackupThreadStatusValue::completed);
+    EXPECT_EQ(outcome.errorLines(), QStringList());
+    for (const QString &file : files) {
+        EXPECT_EQ(contentOf(targetOf(volume.mountPath(), file)), contentOf(file)) << file.toStdString();
+    }
 }
