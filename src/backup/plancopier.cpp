@@ -72,14 +72,14 @@ void PlanCopier::splitPlan()
         const CopyPlan::Entry &entry = m_plan.entry(i);
         const bool newFolder = i > begin && entry.folder != m_plan.entry(begin).folder;
         if (i > begin && (newFolder || i - begin >= kMaxEntries || bytes >= kMaxBytes)) {
-            m_stretches.push_back(Stretch{begin, i, false, 0, {}});
+            m_stretches.push_back(Stretch{begin, i, false, 0, false, {}});
             begin = i;
             bytes = 0;
         }
         bytes += std::max<std::int64_t>(entry.size, 0);
     }
     if (begin < m_plan.size()) {
-        m_stretches.push_back(Stretch{begin, m_plan.size(), false, 0, {}});
+        m_stretches.push_back(Stretch{begin, m_plan.size(), false, 0, false, {}});
     }
 }
 
@@ -119,6 +119,9 @@ void PlanCopier::run()
         std::size_t nextError = 0;
         for (index = stretch.begin; index < stretch.end; ++index) {
             if (!m_outcomes[index].attempted) {
+                if (stretch.cutShort) {
+                    break; // the rest of it waits for a later run
+                }
                 if (!m_cancelSeen) {
                     m_cancelSeen = true; // a worker stopped for the cancel
                     stopWorkers(workers);
@@ -310,6 +313,7 @@ void PlanCopier::noteFailure(Stretch &stretch, const std::exception &failure) no
         const bool memory = dynamic_cast<const std::bad_alloc *>(&failure) != nullptr;
         const QString reason = memory ? QStringLiteral("there is not enough memory")
                                       : QString::fromLocal8Bit(failure.what());
+        stretch.cutShort = true;
         const std::size_t index = std::min(stretch.inHand, stretch.end - 1);
         m_outcomes[index].attempted = true;
         stretch.errors.emplace_back(index, QStringLiteral("Failed to copy file ")

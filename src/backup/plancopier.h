@@ -68,6 +68,7 @@ private:
         std::size_t end = 0;
         bool done = false;
         std::size_t inHand = 0; // the entry being copied
+        bool cutShort = false;  // a failure ended it before its end
         std::vector<std::pair<std::size_t, QString>> errors; // entry, message
     };
 

@@ -14,9 +14,11 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include <QScopeGuard>
 #include <QThreadPool>
 
 #include <algorithm>
+#include <future>
 #include <sys/resource.h>
 #include <system_error>
 #include <thread>
@@ -432,7 +434,20 @@ TEST_F(EngineTest, WorkersThatCannotBeStartedLeaveTheWorkToTheRunItself)
     // The job's own pool thread exists already (idle) ...
     ASSERT_TRUE(runJob(scriptFor(volume.mountPath(), {})).finished);
     ASSERT_TRUE(waitUntil([] { return QThreadPool::globalInstance()->activeThreadCount() == 0; }));
-    // ... but the address space left is too small for a new thread's stack.
+    // ... but the address space left is too small for a new thread's stack,
+    // and the stacks that exited threads left for reuse are all taken.
+    std::promise<void> release;
+    const std::shared_future<void> released = release.get_future().share();
+    std::vector<std::thread> holders;
+    for (int i = 0; i < 12; ++i) {
+        holders.emplace_back([released] { released.wait(); });
+    }
+    const auto freeHolders = qScopeGuard([&] {
+        release.set_value();
+        for (std::thread &holder : holders) {
+            holder.join();
+        }
+    });
     rlimit before {};
     ASSERT_EQ(::getrlimit(RLIMIT_AS, &before), 0);
     QFile statm(QStringLiteral("/proc/self/statm"));
