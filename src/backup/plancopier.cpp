@@ -101,11 +101,23 @@ void PlanCopier::run()
         work(); // no thread could be started: copy on this one
     }
 
+    try {
+        reportInOrder(workers);
+    } catch (...) {
+        stopWorkers(workers); // never leave a worker running behind an escaping failure
+        throw;
+    }
+    stopWorkers(workers);
+    if (m_itemsBackedUp > 0) {
+        showProgress(m_lastReported, true);
+    }
+}
+
+void PlanCopier::reportInOrder(std::vector<std::thread> &workers)
+{
     // Report in plan order as the stretches complete. After a cancel the
     // workers stop before their next file; what they did up to then is
     // still reported, so that the counts match what is on the volume.
-    std::size_t index = 0;
-    std::size_t lastReported = 0;
     for (Stretch &stretch : m_stretches) {
         if (m_cancelSeen) {
             std::lock_guard<std::mutex> locker(m_lock);
@@ -117,7 +129,7 @@ void PlanCopier::run()
             m_stretchDone.wait(locker, [&stretch] { return stretch.done; });
         }
         std::size_t nextError = 0;
-        for (index = stretch.begin; index < stretch.end; ++index) {
+        for (std::size_t index = stretch.begin; index < stretch.end; ++index) {
             if (!m_outcomes[index].attempted) {
                 if (stretch.cutShort) {
                     break; // the rest of it waits for a later run
@@ -129,7 +141,7 @@ void PlanCopier::run()
                 break;
             }
             report(index, stretch, nextError);
-            lastReported = index;
+            m_lastReported = index;
             if (!m_cancelSeen && m_report.cancelRequested()) {
                 m_cancelSeen = true;
                 stopWorkers(workers);
@@ -139,10 +151,6 @@ void PlanCopier::run()
         while (nextError < stretch.errors.size()) {
             m_report.error(stretch.errors[nextError++].second);
         }
-    }
-    stopWorkers(workers);
-    if (m_itemsBackedUp > 0) {
-        showProgress(lastReported, true);
     }
 }
 

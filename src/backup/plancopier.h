@@ -73,6 +73,8 @@ private:
     };
 
     void splitPlan();
+    /// Reports the outcomes in plan order as the stretches complete.
+    void reportInOrder(std::vector<std::thread> &workers);
     void stopWorkers(std::vector<std::thread> &workers);
     [[nodiscard]] bool stopRequested();
     void noteFailure(Stretch &stretch, const std::exception &failure) noexcept;
@@ -98,6 +100,7 @@ private:
     std::atomic<bool> m_stop{false}; // written under m_lock
 
     std::int64_t m_lastProgress = 0;
+    std::size_t m_lastReported = 0;
     quint64 m_itemsBackedUp = 0;
     quint64 m_bytesCopied = 0;
     bool m_cancelSeen = false;
