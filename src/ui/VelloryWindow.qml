@@ -7,46 +7,49 @@ import QtQuick.Controls
 ApplicationWindow {
     id: window
 
-    SystemPalette { id: active; colorGroup: SystemPalette.Active }
-    SystemPalette { id: disabled; colorGroup: SystemPalette.Disabled }
-    SystemPalette { id: inactive; colorGroup: SystemPalette.Inactive }
+    // Ids that differ from the palette's group names: inside the `palette`
+    // block "disabled" and "inactive" name the palette's own groups, so a
+    // binding to them would copy the group onto itself.
+    SystemPalette { id: systemActive; colorGroup: SystemPalette.Active }
+    SystemPalette { id: systemDisabled; colorGroup: SystemPalette.Disabled }
+    SystemPalette { id: systemInactive; colorGroup: SystemPalette.Inactive }
 
     palette {
-        alternateBase: active.alternateBase
-        base: active.base
-        button: active.button
-        buttonText: active.buttonText
-        dark: active.dark
-        highlight: active.highlight
-        highlightedText: active.highlightedText
-        light: active.light
-        mid: active.mid
-        midlight: active.midlight
-        placeholderText: active.placeholderText
-        shadow: active.shadow
-        text: active.text
-        window: active.window
-        windowText: active.windowText
+        alternateBase: systemActive.alternateBase
+        base: systemActive.base
+        button: systemActive.button
+        buttonText: systemActive.buttonText
+        dark: systemActive.dark
+        highlight: systemActive.highlight
+        highlightedText: systemActive.highlightedText
+        light: systemActive.light
+        mid: systemActive.mid
+        midlight: systemActive.midlight
+        placeholderText: systemActive.placeholderText
+        shadow: systemActive.shadow
+        text: systemActive.text
+        window: systemActive.window
+        windowText: systemActive.windowText
 
         inactive {
-            base: inactive.base
-            button: inactive.button
-            buttonText: inactive.buttonText
-            highlight: inactive.highlight
-            highlightedText: inactive.highlightedText
-            text: inactive.text
-            window: inactive.window
-            windowText: inactive.windowText
+            base: systemInactive.base
+            button: systemInactive.button
+            buttonText: systemInactive.buttonText
+            highlight: systemInactive.highlight
+            highlightedText: systemInactive.highlightedText
+            text: systemInactive.text
+            window: systemInactive.window
+            windowText: systemInactive.windowText
         }
         disabled {
-            base: disabled.base
-            button: disabled.button
-            buttonText: disabled.buttonText
-            highlight: disabled.highlight
-            highlightedText: disabled.highlightedText
-            text: disabled.text
-            window: disabled.window
-            windowText: disabled.windowText
+            base: systemDisabled.base
+            button: systemDisabled.button
+            buttonText: systemDisabled.buttonText
+            highlight: systemDisabled.highlight
+            highlightedText: systemDisabled.highlightedText
+            text: systemDisabled.text
+            window: systemDisabled.window
+            windowText: systemDisabled.windowText
         }
     }
 }

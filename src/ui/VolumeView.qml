@@ -261,7 +261,7 @@ Item {
         onTapped: panelMenu.popup()
     }
 
-    Menu {
+    FittedMenu {
         id: panelMenu
         objectName: "volumeMenu"
         MenuItem {
