@@ -11,6 +11,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,19 @@ std::string describe(const ShownText &shown)
 }
 
 constexpr qreal kSlack = 1.0;
+
+// The contrast ratio of two colours (1 to 21), as accessibility guides
+// measure it.
+double contrast(const QColor &a, const QColor &b)
+{
+    auto luminance = [](const QColor &c) {
+        auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
 
 // Every text under `root` whole: inside the window, not clipped, not elided.
 void expectWholeText(QQuickWindow *window, const std::vector<ShownText> &texts)
@@ -201,6 +215,13 @@ TEST(MainWindowLayout, AConnectedDestinationAndSomeSourcesFitTheSmallestWindow)
     ASSERT_TRUE(window);
     ASSERT_TRUE(AppFixture::item(window, QStringLiteral("backupButton"))->isVisible());
     expectTidyText(window);
+    // The hairlines under the two panels' headers meet.
+    QQuickItem *sourceLine = AppFixture::item(AppFixture::find(window, QStringLiteral("sourceHeader")),
+                                              QStringLiteral("panelHeaderLine"));
+    QQuickItem *volumeLine = AppFixture::item(AppFixture::find(window, QStringLiteral("volumeHeader")),
+                                              QStringLiteral("panelHeaderLine"));
+    ASSERT_TRUE(sourceLine && volumeLine);
+    EXPECT_EQ(sourceLine->mapToScene(QPointF(0, 0)).y(), volumeLine->mapToScene(QPointF(0, 0)).y());
     expectWholeMenus(window, {QStringLiteral("volumeMenu"), QStringLiteral("cellMenu")});
 }
 
@@ -257,6 +278,20 @@ TEST(MainWindowLook, DisabledControlsLookDisabledInLightAndDarkPalettes)
         ASSERT_FALSE(AppFixture::item(window, QStringLiteral("autoEjectSwitch"))->isEnabled());
         EXPECT_NE(textColour(QStringLiteral("autoEjectSwitch")), enabledSwitch);
         EXPECT_EQ(textColour(QStringLiteral("autoEjectSwitch")), palette.color(QPalette::Disabled, QPalette::Text));
+
+        // An off switch's knob stands out from its track.
+        QObject *offSwitch = AppFixture::find(window, QStringLiteral("autoBackupSwitch"));
+        ASSERT_FALSE(offSwitch->property("checked").toBool());
+        QObject *track = AppFixture::find(offSwitch, QStringLiteral("switchTrack"));
+        QObject *knob = AppFixture::find(offSwitch, QStringLiteral("switchKnob"));
+        ASSERT_TRUE(track && knob);
+        EXPECT_GE(contrast(track->property("color").value<QColor>(), knob->property("color").value<QColor>()), 2.5);
+
+        // Tooltips follow the palette: dark on a dark desktop, readable.
+        const QColor tipBase = AppFixture::evaluate(window, QStringLiteral("palette.toolTipBase")).value<QColor>();
+        const QColor tipText = AppFixture::evaluate(window, QStringLiteral("palette.toolTipText")).value<QColor>();
+        EXPECT_EQ(tipBase.lightnessF() < 0.5, dark) << tipBase.name().toStdString();
+        EXPECT_GE(contrast(tipBase, tipText), 4.5);
     }
     QGuiApplication::setPalette(saved);
 }
