@@ -3,9 +3,8 @@
 // and the window router's refusals.
 #include "viewtesting.h"
 
-#include "backup/iconsource.h"
-
 #include "backup/backupthread.h"
+#include "backup/iconsource.h"
 #include "ui/backuplogmodel.h"
 #include "ui/controllerimageprovider.h"
 #include "ui/desktopfiles.h"
