@@ -58,8 +58,7 @@ QString feedbackSubject(const QString &subjectTemplate, const QString &appName)
 
 QString feedbackBody(const QString &prompt, const SystemReport &report)
 {
-    return prompt + QStringLiteral("\n\n") + report.line1 + QLatin1Char('\n') + report.line2 + QLatin1Char('\n')
-           + report.line3 + QLatin1Char('\n');
+    return prompt + QStringLiteral("\n\n") + reportText(report);
 }
 
 void openMail(const QString &to, const QString &subject, const QString &body)

@@ -1,5 +1,7 @@
 #include "Moraine/kitalert.h"
 
+#include "Moraine/systemreport.h"
+
 #include "platform/buildinfo.h"
 
 #include <QApplication>
@@ -31,9 +33,9 @@ std::optional<QString> versionString()
 
 QString systemVersionText()
 {
-    QString text = QSysInfo::prettyProductName();
-    text.replace(QStringLiteral("Version"), QStringLiteral("macOS"));
-    return text;
+    // The same text as the system report's, so an alert and a feedback mail
+    // name the system alike.
+    return systemVersionText(platform::systemFacts());
 }
 
 KitAlertContent makeKitAlert(const QString &title, const QString &message, const QString &detail, bool beep,

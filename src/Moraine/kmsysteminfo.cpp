@@ -123,6 +123,18 @@ std::optional<QStringList> packagesOwning(const QString &output, const QString &
     return std::nullopt;
 }
 
+// One package name a line, as "rpm -qf" and "pacman -Qqo" print them.
+QStringList packageNames(const QString &output)
+{
+    QStringList names;
+    for (const QString &line : output.split(QLatin1Char('\n'))) {
+        if (!line.trimmed().isEmpty()) {
+            names.append(line.trimmed());
+        }
+    }
+    return names;
+}
+
 } // namespace
 
 QString KMError::localizedDescription() const
@@ -208,6 +220,16 @@ QString KMSystemInfo::modelIdentifier() const
     const SystemText board = m_facts.firmwareField(QStringLiteral("board_name"));
     if (!board.failed() && !isPlaceholder(board.text)) {
         return board.text;
+    }
+    // Boards without DMI name themselves in the device tree; a virtual
+    // machine is at least named as one, with its hypervisor.
+    const QString deviceTree = m_facts.deviceTreeModel();
+    if (!deviceTree.isEmpty()) {
+        return deviceTree;
+    }
+    if (const std::optional<QString> hypervisor = m_facts.hypervisor()) {
+        return hypervisor->isEmpty() ? QStringLiteral("Virtual machine")
+                                     : QStringLiteral("Virtual machine (") + *hypervisor + QLatin1Char(')');
     }
     if (!product.failed() && !product.text.isEmpty()) {
         return product.text;
@@ -308,28 +330,40 @@ QString KMSystemInfo::signingIdentity() const
         return QStringLiteral("AppImage ") + QFileInfo(appImage).fileName();
     }
 
-    const platform::PackageQuery owners = m_facts.packageOwning(executable.text);
-    // No package database, or one that does not know the file: built here.
-    if (!owners.ran || owners.exitCode == 1) {
-        return QStringLiteral("Local build");
+    // The first package database that knows the file names its package.
+    for (const platform::PackageTool tool :
+         {platform::PackageTool::dpkg, platform::PackageTool::rpm, platform::PackageTool::pacman}) {
+        const platform::PackageQuery owners = m_facts.packageOwning(tool, executable.text);
+        // No such database, or one that does not know the file.
+        if (!owners.ran || owners.exitCode == 1) {
+            continue;
+        }
+        if (owners.exitCode != 0) {
+            return QStringLiteral("Failed to get code signature details Error: ") + QString::number(owners.exitCode);
+        }
+        const std::optional<QStringList> packages = tool == platform::PackageTool::dpkg
+                                                        ? packagesOwning(owners.output, executable.text)
+                                                        : std::optional<QStringList>(packageNames(owners.output));
+        if (!packages) {
+            return QStringLiteral("Failed to get code signing signatures");
+        }
+        if (packages->isEmpty()) {
+            return QStringLiteral("Failed to get the first signing certificate");
+        }
+        const QString package = packages->first();
+        const platform::PackageQuery version = m_facts.packageVersion(tool, package);
+        QString versionText = version.output.trimmed();
+        // pacman answers "name version".
+        if (tool == platform::PackageTool::pacman && versionText.startsWith(package + QLatin1Char(' '))) {
+            versionText = versionText.mid(package.size() + 1).trimmed();
+        }
+        if (!version.ran || version.exitCode != 0 || versionText.isEmpty()) {
+            return QStringLiteral("Failed to obtain the identity of the signer");
+        }
+        return QStringLiteral("Package ") + package + QLatin1Char(' ') + versionText;
     }
-    if (owners.exitCode != 0) {
-        return QStringLiteral("Failed to get code signature details Error: ") + QString::number(owners.exitCode);
-    }
-    const std::optional<QStringList> packages = packagesOwning(owners.output, executable.text);
-    if (!packages) {
-        return QStringLiteral("Failed to get code signing signatures");
-    }
-    if (packages->isEmpty()) {
-        return QStringLiteral("Failed to get the first signing certificate");
-    }
-    const QString package = packages->first();
-    const platform::PackageQuery version = m_facts.packageVersion(package);
-    const QString versionText = version.output.trimmed();
-    if (!version.ran || version.exitCode != 0 || versionText.isEmpty()) {
-        return QStringLiteral("Failed to obtain the identity of the signer");
-    }
-    return QStringLiteral("Package ") + package + QLatin1Char(' ') + versionText;
+    // Built here: no package database knows the program.
+    return QStringLiteral("Local build");
 }
 
 QString KMSystemInfo::cpuName(bool shortName) const

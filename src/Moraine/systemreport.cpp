@@ -102,9 +102,12 @@ QString reportedSigner(QString identity)
     return identity;
 }
 
-namespace {
+QString reportText(const SystemReport &report)
+{
+    return report.line1 + QLatin1Char('\n') + report.line2 + QLatin1Char('\n') + report.line3 + QLatin1Char('\n');
+}
 
-QString systemVersionItem(const platform::SystemFacts &facts)
+QString systemVersionText(const platform::SystemFacts &facts)
 {
     const QString distribution = facts.distributionName();
     const QString kernel = facts.kernelRelease();
@@ -117,6 +120,8 @@ QString systemVersionItem(const platform::SystemFacts &facts)
     text.replace(QStringLiteral("Version"), QStringLiteral("macOS"));
     return text;
 }
+
+namespace {
 
 // The uptime's largest unit ("3 days"): the bare number alone would not say
 // whether it counts days or seconds.
@@ -152,7 +157,7 @@ SystemReport buildSystemReport(const KMSystemInfo &info, const std::optional<QSt
     line1.append(reportedSigner(info.signingIdentity()));
     report.line1 = line1.join(QStringLiteral(", "));
 
-    QStringList line2{systemVersionItem(facts)};
+    QStringList line2{systemVersionText(facts)};
     if (const std::optional<QString> uptime = uptimeItem(facts)) {
         line2.append(*uptime);
     }

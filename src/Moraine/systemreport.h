@@ -20,6 +20,14 @@ struct SystemReport
 /// version text (nothing: "Unknown").
 [[nodiscard]] SystemReport buildSystemReport(const KMSystemInfo &info, const std::optional<QString> &version);
 
+/// The operating system's version as the report and the kit alert show it:
+/// "Debian GNU/Linux 12 (bookworm) with Linux 6.1.0-18-amd64".
+[[nodiscard]] QString systemVersionText(const platform::SystemFacts &facts);
+
+/// The three lines as one text, each ending in a line feed, as the feedback
+/// e-mail carries them.
+[[nodiscard]] QString reportText(const SystemReport &report);
+
 /// A duration in short units, largest first, zero parts left out:
 /// "2 days, 3 hr, 5 min"; "0 sec" for none; nothing for a negative one.
 [[nodiscard]] std::optional<QString> shortDurationPhrase(qint64 seconds);

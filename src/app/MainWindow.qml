@@ -29,10 +29,20 @@ VelloryWindow {
     menuBar: MenuBar {
         objectName: "menuBar"
 
-        Menu {
+        FittedMenu {
             objectName: "fileMenu"
             title: "&File"
 
+            // People who lost a file look at the backup first.
+            MenuItem {
+                objectName: "openBackupFolderItem"
+                text: "Open Backup Folder"
+                icon.name: "folder-open-symbolic"
+                icon.color: palette.windowText
+                enabled: window.controller.volumeStatus === BackupController.Connected
+                onTriggered: DesktopFiles.revealInFileManager(window.controller.backupFolderPath())
+            }
+            MenuSeparator {}
             MenuItem {
                 objectName: "settingsItem"
                 text: "Settings..."
@@ -50,7 +60,7 @@ VelloryWindow {
             }
         }
 
-        Menu {
+        FittedMenu {
             objectName: "helpMenu"
             title: "&Help"
 

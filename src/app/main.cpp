@@ -8,8 +8,11 @@
 #include "ui/icontheme.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 #include <QtQml/qqmlextensionplugin.h>
+
+#include <cstdio>
 
 Q_IMPORT_QML_PLUGIN(VelloryPlugin)
 Q_IMPORT_QML_PLUGIN(Vellory_AppPlugin)
@@ -28,6 +31,14 @@ int main(int argc, char **argv)
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("drive-removable-media")));
     DesktopStyle::apply();
     const LaunchOptions options = LaunchOptions::parse(QApplication::arguments());
+    if (options.forPictures()) {
+        const QString problem = LaunchOptions::privateFoldersProblem(
+            qEnvironmentVariable("XDG_DATA_HOME"), qEnvironmentVariable("XDG_CONFIG_HOME"), QDir::tempPath());
+        if (!problem.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(problem));
+            return 2;
+        }
+    }
 
     VelloryApp app;
     if (!app.launch()) {

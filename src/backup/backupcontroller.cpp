@@ -1,12 +1,14 @@
 #include "backup/backupcontroller.h"
 
 #include "backup/displayformat.h"
+#include "platform/computername.h"
 #include "platform/preferences.h"
 #include "platform/volumeejector.h"
 #include "platform/volumemonitor.h"
 #include "platform/volumetable.h"
 #include "volumes/volumevalidator.h"
 
+#include <QFileInfo>
 #include <QLocale>
 
 #include <algorithm>
@@ -240,6 +242,15 @@ bool BackupController::selectVolume(const QUrl &url)
     }
     emit volumeRefused(itemName, errorMessage);
     return false;
+}
+
+QString BackupController::backupFolderPath() const
+{
+    if (m_volumeStatus != VolumeStatusValue::Connected || m_script.volumePath.isEmpty()) {
+        return {};
+    }
+    const QString folder = m_script.volumePath + QStringLiteral("/Vellory/") + platform::computerName();
+    return QFileInfo(folder).isDir() ? folder : m_script.volumePath;
 }
 
 void BackupController::clearVolume()

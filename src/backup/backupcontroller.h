@@ -149,6 +149,10 @@ public:
     Q_INVOKABLE bool selectVolume(const QUrl &url);
     /// Forgets the destination ("Remove Volume"): status NotSpecified, saved.
     Q_INVOKABLE void clearVolume();
+    /// Where this computer's backups lie: "/Vellory/" + computer name on the
+    /// destination volume, or the volume itself while no backup has made that
+    /// folder yet. Empty unless the destination is connected.
+    Q_INVOKABLE QString backupFolderPath() const;
     /// Unmounts and ejects the destination. Nothing is done when no
     /// destination is set or the volume at its path is not the destination.
     Q_INVOKABLE void ejectVolume();

@@ -79,8 +79,10 @@ QImage ThemeIconSource::removableDiskIcon() const
 
 QImage ThemeIconSource::offlineBadge() const
 {
-    return themedImage({QStringLiteral("network-offline"), QStringLiteral("emblem-unreadable"),
-                        QStringLiteral("network-offline-symbolic")});
+    // A cross over the greyed stick says "not here"; a network picture would
+    // send the person looking for a network problem.
+    return themedImage({QStringLiteral("emblem-unreadable"), QStringLiteral("action-unavailable-symbolic"),
+                        QStringLiteral("process-stop")});
 }
 
 QImage ThemeIconSource::unknownItemIcon() const

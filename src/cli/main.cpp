@@ -2,6 +2,7 @@
 #include "cli/cliconsole.h"
 #include "cli/commanddispatcher.h"
 #include "cli/controllercommands.h"
+#include "cli/reportcommand.h"
 #include "cli/runcommand.h"
 #include "cli/watchcommand.h"
 #include "platform/buildinfo.h"
@@ -26,5 +27,6 @@ int main(int argc, char **argv)
     dispatcher.add(std::make_unique<ClearVolumeCommand>());
     dispatcher.add(std::make_unique<EjectCommand>());
     dispatcher.add(std::make_unique<WatchCommand>());
+    dispatcher.add(std::make_unique<ReportCommand>());
     return dispatcher.dispatch(QCoreApplication::arguments().mid(1), console);
 }

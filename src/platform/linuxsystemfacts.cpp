@@ -6,13 +6,22 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <QDir>
+
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysinfo.h>
 #include <sys/utsname.h>
 #include <unistd.h>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
 
 namespace platform {
 namespace {
@@ -80,27 +89,211 @@ std::optional<qint64> bootClockSeconds()
 
 namespace linuxfacts {
 
-QString processorBrand(const QByteArray &cpuinfo)
+namespace {
+
+// "key : value" pairs of a cpuinfo, in order.
+QList<std::pair<QByteArray, QString>> cpuinfoFields(const QByteArray &cpuinfo)
 {
-    QString fallback;
+    QList<std::pair<QByteArray, QString>> fields;
     for (const QByteArray &line : cpuinfo.split('\n')) {
         const qsizetype colon = line.indexOf(':');
         if (colon < 0) {
             continue;
         }
-        const QByteArray key = line.left(colon).trimmed();
         const QString value = QString::fromUtf8(line.mid(colon + 1)).trimmed();
-        if (value.isEmpty()) {
-            continue;
-        }
-        if (key == "model name") {
-            return value;
-        }
-        if (fallback.isEmpty() && (key == "Processor" || key == "Hardware")) {
-            fallback = value;
+        if (!value.isEmpty()) {
+            fields.append({line.left(colon).trimmed(), value});
         }
     }
-    return fallback;
+    return fields;
+}
+
+QString firstField(const QList<std::pair<QByteArray, QString>> &fields, const QByteArray &key)
+{
+    for (const auto &[name, value] : fields) {
+        if (name == key) {
+            return value;
+        }
+    }
+    return {};
+}
+
+struct ArmCore
+{
+    int part;
+    const char *name;
+};
+
+// Arm's own cores, by "CPU part" under implementer 0x41.
+constexpr ArmCore kArmCores[] = {
+    {0xb76, "ARM1176"},        {0xc07, "Cortex-A7"},      {0xc08, "Cortex-A8"},      {0xc09, "Cortex-A9"},
+    {0xc0d, "Cortex-A17"},     {0xc0e, "Cortex-A17"},     {0xc0f, "Cortex-A15"},     {0xd01, "Cortex-A32"},
+    {0xd02, "Cortex-A34"},     {0xd03, "Cortex-A53"},     {0xd04, "Cortex-A35"},     {0xd05, "Cortex-A55"},
+    {0xd06, "Cortex-A65"},     {0xd07, "Cortex-A57"},     {0xd08, "Cortex-A72"},     {0xd09, "Cortex-A73"},
+    {0xd0a, "Cortex-A75"},     {0xd0b, "Cortex-A76"},     {0xd0c, "Neoverse-N1"},    {0xd0d, "Cortex-A77"},
+    {0xd0e, "Cortex-A76AE"},   {0xd40, "Neoverse-V1"},    {0xd41, "Cortex-A78"},     {0xd44, "Cortex-X1"},
+    {0xd46, "Cortex-A510"},    {0xd47, "Cortex-A710"},    {0xd48, "Cortex-X2"},      {0xd49, "Neoverse-N2"},
+    {0xd4b, "Cortex-A78C"},    {0xd4d, "Cortex-A715"},    {0xd4e, "Cortex-X3"},      {0xd4f, "Neoverse-V2"},
+    {0xd80, "Cortex-A520"},    {0xd81, "Cortex-A720"},    {0xd82, "Cortex-X4"},
+};
+
+struct Implementer
+{
+    int code;
+    const char *name;
+};
+
+constexpr Implementer kImplementers[] = {
+    {0x41, "ARM"},     {0x42, "Broadcom"}, {0x43, "Cavium"},    {0x46, "Fujitsu"}, {0x48, "HiSilicon"},
+    {0x4e, "NVIDIA"},  {0x50, "APM"},      {0x51, "Qualcomm"},  {0x53, "Samsung"}, {0x56, "Marvell"},
+    {0x61, "Apple"},   {0x69, "Intel"},    {0x6d, "Microsoft"}, {0xc0, "Ampere"},
+};
+
+int hexNumber(const QString &text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok, 0);
+    return ok ? value : -1;
+}
+
+// Device tree vendor prefixes as people write the makers' names.
+QString vendorName(const QString &prefix)
+{
+    static const std::pair<const char *, const char *> vendors[] = {
+        {"arm", "ARM"},           {"brcm", "Broadcom"}, {"qcom", "Qualcomm"}, {"apple", "Apple"},
+        {"nvidia", "NVIDIA"},     {"sifive", "SiFive"}, {"thead", "T-Head"},  {"starfive", "StarFive"},
+        {"rockchip", "Rockchip"}, {"allwinner", "Allwinner"}, {"amlogic", "Amlogic"}, {"marvell", "Marvell"},
+    };
+    for (const auto &[key, name] : vendors) {
+        if (prefix == QLatin1String(key)) {
+            return QLatin1String(name);
+        }
+    }
+    return prefix;
+}
+
+} // namespace
+
+QString armCoreNames(const QByteArray &cpuinfo)
+{
+    QString implementerName;
+    QStringList cores;
+    int implementer = -1;
+    for (const auto &[key, value] : cpuinfoFields(cpuinfo)) {
+        if (key == "CPU implementer") {
+            implementer = hexNumber(value);
+            continue;
+        }
+        if (key != "CPU part") {
+            continue;
+        }
+        const int part = hexNumber(value);
+        const char *core = nullptr;
+        if (implementer == 0x41) {
+            for (const ArmCore &known : kArmCores) {
+                if (known.part == part) {
+                    core = known.name;
+                }
+            }
+        }
+        const char *maker = nullptr;
+        for (const Implementer &known : kImplementers) {
+            if (known.code == implementer) {
+                maker = known.name;
+            }
+        }
+        if (!core || !maker) {
+            return {};
+        }
+        if (implementerName.isEmpty()) {
+            implementerName = QLatin1String(maker);
+        }
+        const QString name = QLatin1String(core);
+        if (!cores.contains(name)) {
+            cores.append(name);
+        }
+    }
+    if (cores.isEmpty()) {
+        return {};
+    }
+    return implementerName + QLatin1Char(' ') + cores.join(QStringLiteral(" + "));
+}
+
+QString compatibleName(const QByteArray &compatible)
+{
+    const QString first = QString::fromUtf8(compatible.split('\0').constFirst()).trimmed();
+    const qsizetype comma = first.indexOf(QLatin1Char(','));
+    if (first.isEmpty() || comma < 0) {
+        return first;
+    }
+    QStringList words;
+    for (const QString &word : first.mid(comma + 1).split(QLatin1Char('-'), Qt::SkipEmptyParts)) {
+        // Short pieces are model codes ("a72", "mc"); longer ones are words.
+        words.append(word.size() <= 3 ? word.toUpper() : word.left(1).toUpper() + word.mid(1));
+    }
+    return vendorName(first.left(comma)) + QLatin1Char(' ') + words.join(QLatin1Char('-'));
+}
+
+QString processorBrand(const QByteArray &cpuinfo, const QByteArray &deviceTreeCpu)
+{
+    const auto fields = cpuinfoFields(cpuinfo);
+    if (const QString model = firstField(fields, "model name"); !model.isEmpty()) {
+        return model;
+    }
+    if (const QString cores = armCoreNames(cpuinfo); !cores.isEmpty()) {
+        return cores;
+    }
+    if (const QString fromTree = compatibleName(deviceTreeCpu); !fromTree.isEmpty()) {
+        return fromTree;
+    }
+    for (const char *key : {"Processor", "Hardware", "cpu model", "uarch", "cpu"}) {
+        if (const QString value = firstField(fields, key); !value.isEmpty()) {
+            return value;
+        }
+    }
+    return {};
+}
+
+std::optional<quint64> highestCpuMegahertz(const QByteArray &cpuinfo)
+{
+    std::optional<quint64> highest;
+    for (const auto &[key, value] : cpuinfoFields(cpuinfo)) {
+        bool ok = false;
+        const double megahertz = key == "cpu MHz" ? value.toDouble(&ok) : 0.0;
+        if (ok && megahertz > 0) {
+            const auto hertz = static_cast<quint64>(std::llround(megahertz * 1'000'000.0));
+            highest = std::max(highest.value_or(0), hertz);
+        }
+    }
+    return highest;
+}
+
+bool hasHypervisorFlag(const QByteArray &cpuinfo)
+{
+    const QString flags = firstField(cpuinfoFields(cpuinfo), "flags");
+    return flags.split(QLatin1Char(' '), Qt::SkipEmptyParts).contains(QLatin1String("hypervisor"));
+}
+
+QString hypervisorName(const QString &text)
+{
+    static const std::pair<const char *, const char *> names[] = {
+        {"kvmkvmkvm", "KVM"},          {"kvm", "KVM"},
+        {"microsoft hv", "Hyper-V"},   {"microsoft corporation", "Hyper-V"},
+        {"vmwarevmware", "VMware"},    {"vmware, inc.", "VMware"},           {"vmware", "VMware"},
+        {"xenvmmxenvmm", "Xen"},       {"xen", "Xen"},
+        {"tcgtcgtcgtcg", "QEMU"},      {"qemu", "QEMU"},
+        {"vboxvboxvbox", "VirtualBox"}, {"innotek gmbh", "VirtualBox"},      {"oracle corporation", "VirtualBox"},
+        {"bhyve bhyve", "bhyve"},      {"lrpepyh vr", "Parallels"},          {"parallels software international inc.", "Parallels"},
+        {"acrnacrnacrn", "ACRN"},      {"amazon ec2", "Amazon EC2"},         {"google", "Google Compute Engine"},
+        {"apple virtualization", "Apple Virtualization"},
+    };
+    const QString folded = text.trimmed().toLower();
+    for (const auto &[key, name] : names) {
+        if (folded == QLatin1String(key)) {
+            return QLatin1String(name);
+        }
+    }
+    return {};
 }
 
 QString prettyName(const QByteArray &osRelease)
@@ -185,48 +378,136 @@ const SystemFacts &systemFacts()
     return facts;
 }
 
-LinuxSystemFacts::LinuxSystemFacts(QString dmiDir)
-    : m_dmiDir(std::move(dmiDir))
+LinuxSystemFacts::LinuxSystemFacts(QString rootDir, HypervisorSignature signature)
+    : m_root(std::move(rootDir))
+    , m_signature(std::move(signature))
 {
+    if (!m_root.endsWith(QLatin1Char('/'))) {
+        m_root += QLatin1Char('/');
+    }
+}
+
+QString LinuxSystemFacts::cpuHypervisorSignature()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    // Leaf 0x40000000 exists only under a hypervisor; EBX, ECX, EDX spell
+    // its vendor.
+    unsigned int eax = 0;
+    unsigned int ebx = 0;
+    unsigned int ecx = 0;
+    unsigned int edx = 0;
+    __cpuid(1, eax, ebx, ecx, edx);
+    if ((ecx & (1U << 31)) == 0) {
+        return {};
+    }
+    __cpuid(0x40000000, eax, ebx, ecx, edx);
+    char vendor[13] = {};
+    std::memcpy(vendor, &ebx, 4);
+    std::memcpy(vendor + 4, &ecx, 4);
+    std::memcpy(vendor + 8, &edx, 4);
+    return QString::fromLatin1(vendor).trimmed();
+#else
+    return {};
+#endif
+}
+
+QString LinuxSystemFacts::path(const char *relative) const
+{
+    return m_root + QLatin1String(relative);
+}
+
+QByteArray LinuxSystemFacts::cpuinfo() const
+{
+    QFile file(path("proc/cpuinfo"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return file.readAll();
 }
 
 bool LinuxSystemFacts::hasFirmwareTable() const
 {
-    return QFileInfo(m_dmiDir).isDir();
+    return QFileInfo(path("sys/class/dmi/id")).isDir();
 }
 
 SystemText LinuxSystemFacts::firmwareField(const QString &field) const
 {
-    return readSmallFile(m_dmiDir + QLatin1Char('/') + field);
+    return readSmallFile(path("sys/class/dmi/id/") + field);
+}
+
+QString LinuxSystemFacts::deviceTreeModel() const
+{
+    QFile file(path("proc/device-tree/model"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    // Device tree strings end in a NUL byte.
+    return QString::fromUtf8(file.read(4096).split('\0').constFirst()).trimmed();
+}
+
+std::optional<QString> LinuxSystemFacts::hypervisor() const
+{
+    const SystemText type = readSmallFile(path("sys/hypervisor/type"));
+    if (!type.failed() && !type.text.isEmpty()) {
+        const QString name = linuxfacts::hypervisorName(type.text);
+        return name.isEmpty() ? type.text : name;
+    }
+    const SystemText vendor = firmwareField(QStringLiteral("sys_vendor"));
+    const QString vendorName = vendor.failed() ? QString() : linuxfacts::hypervisorName(vendor.text);
+    if (!linuxfacts::hasHypervisorFlag(cpuinfo())) {
+        // Virtual ARM machines have no such flag; their firmware names them.
+        return vendorName.isEmpty() ? std::nullopt : std::optional<QString>(vendorName);
+    }
+    const QString signature = m_signature ? linuxfacts::hypervisorName(m_signature()) : QString();
+    return signature.isEmpty() ? vendorName : signature;
 }
 
 SystemText LinuxSystemFacts::processorBrand() const
 {
-    QFile file(QStringLiteral("/proc/cpuinfo"));
+    QFile file(path("proc/cpuinfo"));
     if (!file.open(QIODevice::ReadOnly)) {
         return {QString(), ENOENT};
     }
-    return {linuxfacts::processorBrand(file.readAll()), 0};
+    QByteArray deviceTreeCpu;
+    const QDir cpus(path("proc/device-tree/cpus"));
+    const QStringList nodes = cpus.entryList({QStringLiteral("cpu@*")}, QDir::Dirs, QDir::Name);
+    for (const QString &node : nodes) {
+        QFile compatible(cpus.filePath(node + QStringLiteral("/compatible")));
+        if (compatible.open(QIODevice::ReadOnly)) {
+            deviceTreeCpu = compatible.read(4096);
+            break;
+        }
+    }
+    return {linuxfacts::processorBrand(file.readAll(), deviceTreeCpu), 0};
 }
 
 ClockRate LinuxSystemFacts::processorClock() const
 {
-    // The nominal rate where the driver publishes it, else the highest.
-    const QString dir = QStringLiteral("/sys/devices/system/cpu/cpu0/cpufreq/");
+    // The nominal rate where the driver publishes it, else the highest rate
+    // of any core (big and little cores differ), else what cpuinfo shows.
+    const QDir cpus(path("sys/devices/system/cpu"));
+    const QStringList cores = cpus.entryList({QStringLiteral("cpu[0-9]*")}, QDir::Dirs, QDir::Name);
     for (const char *name : {"base_frequency", "cpuinfo_max_freq"}) {
-        const QString path = dir + QLatin1String(name);
-        if (!QFileInfo::exists(path)) {
-            continue;
+        std::optional<quint64> highest;
+        for (const QString &core : cores) {
+            const QString file = cpus.filePath(core + QStringLiteral("/cpufreq/") + QLatin1String(name));
+            if (!QFileInfo::exists(file)) {
+                continue;
+            }
+            const SystemText value = readSmallFile(file);
+            const std::optional<quint64> hertz =
+                value.failed() ? std::nullopt : linuxfacts::kilohertzToHertz(value.text.toLatin1());
+            if (!hertz) {
+                return {ClockRate::Outcome::unreadable, 0};
+            }
+            highest = std::max(highest.value_or(0), *hertz);
         }
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            return {ClockRate::Outcome::unreadable, 0};
+        if (highest) {
+            return {ClockRate::Outcome::known, *highest};
         }
-        const std::optional<quint64> hertz = linuxfacts::kilohertzToHertz(file.read(64));
-        if (!hertz) {
-            return {ClockRate::Outcome::unreadable, 0};
-        }
-        return {ClockRate::Outcome::known, *hertz};
+    }
+    if (const std::optional<quint64> shown = linuxfacts::highestCpuMegahertz(cpuinfo())) {
+        return {ClockRate::Outcome::known, *shown};
     }
     return {ClockRate::Outcome::absent, 0};
 }
@@ -244,7 +525,7 @@ SystemText LinuxSystemFacts::machineArchitecture() const
 {
     // The kernel's own answer first: under user-mode emulation uname()
     // reports the emulated architecture, this file the real one.
-    const SystemText kernelArch = readSmallFile(QStringLiteral("/proc/sys/kernel/arch"));
+    const SystemText kernelArch = readSmallFile(path("proc/sys/kernel/arch"));
     if (!kernelArch.failed() && !kernelArch.text.isEmpty()) {
         return kernelArch;
     }
@@ -278,8 +559,8 @@ QString LinuxSystemFacts::programArchitecture() const
 
 QString LinuxSystemFacts::distributionName() const
 {
-    for (const char *path : {"/etc/os-release", "/usr/lib/os-release"}) {
-        QFile file(QString::fromLatin1(path));
+    for (const char *name : {"etc/os-release", "usr/lib/os-release"}) {
+        QFile file(path(name));
         if (file.open(QIODevice::ReadOnly)) {
             return linuxfacts::prettyName(file.read(64 * 1024));
         }
@@ -342,22 +623,40 @@ QString LinuxSystemFacts::environmentValue(const QString &name) const
 
 QString LinuxSystemFacts::flatpakInfo() const
 {
-    QFile file(QStringLiteral("/.flatpak-info"));
+    QFile file(path(".flatpak-info"));
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
     return QString::fromUtf8(file.read(64 * 1024));
 }
 
-PackageQuery LinuxSystemFacts::packageOwning(const QString &path) const
+PackageQuery LinuxSystemFacts::packageOwning(PackageTool tool, const QString &file) const
 {
-    return runPackageTool(QStringLiteral("dpkg"), {QStringLiteral("-S"), path});
+    switch (tool) {
+    case PackageTool::dpkg:
+        return runPackageTool(QStringLiteral("dpkg"), {QStringLiteral("-S"), file});
+    case PackageTool::rpm:
+        return runPackageTool(QStringLiteral("rpm"), {QStringLiteral("-qf"), QStringLiteral("--queryformat"),
+                                                      QStringLiteral("%{NAME}\\n"), file});
+    case PackageTool::pacman:
+        return runPackageTool(QStringLiteral("pacman"), {QStringLiteral("-Qqo"), file});
+    }
+    return {};
 }
 
-PackageQuery LinuxSystemFacts::packageVersion(const QString &package) const
+PackageQuery LinuxSystemFacts::packageVersion(PackageTool tool, const QString &package) const
 {
-    return runPackageTool(QStringLiteral("dpkg-query"),
-                          {QStringLiteral("-W"), QStringLiteral("-f=${Version}"), package});
+    switch (tool) {
+    case PackageTool::dpkg:
+        return runPackageTool(QStringLiteral("dpkg-query"),
+                              {QStringLiteral("-W"), QStringLiteral("-f=${Version}"), package});
+    case PackageTool::rpm:
+        return runPackageTool(QStringLiteral("rpm"), {QStringLiteral("-q"), QStringLiteral("--queryformat"),
+                                                      QStringLiteral("%{VERSION}-%{RELEASE}"), package});
+    case PackageTool::pacman:
+        return runPackageTool(QStringLiteral("pacman"), {QStringLiteral("-Q"), package});
+    }
+    return {};
 }
 
 } // namespace platform

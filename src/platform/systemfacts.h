@@ -24,6 +24,9 @@ struct ClockRate
     quint64 hertz = 0;
 };
 
+/// The package databases a distribution may keep, asked in this order.
+enum class PackageTool { dpkg, rpm, pacman };
+
 /// What the distribution's package database said about one query.
 struct PackageQuery
 {
@@ -45,8 +48,17 @@ public:
     /// "board_name", "sys_vendor", "product_serial" (root-only on most systems).
     [[nodiscard]] virtual SystemText firmwareField(const QString &field) const = 0;
 
-    /// The processor's brand text ("model name" of the first processor).
+    /// The board's name in the device tree (ARM and other boards without
+    /// DMI: "Raspberry Pi 4 Model B Rev 1.4"); empty where there is none.
+    [[nodiscard]] virtual QString deviceTreeModel() const = 0;
+    /// On a virtual machine the hypervisor's name, or an empty text when it
+    /// gives none; nothing on real hardware.
+    [[nodiscard]] virtual std::optional<QString> hypervisor() const = 0;
+
+    /// The processor's name: "model name" of the first processor, else a
+    /// name from the ARM implementer and part numbers or the device tree.
     [[nodiscard]] virtual SystemText processorBrand() const = 0;
+    /// cpufreq's highest rate, else the highest "cpu MHz" of /proc/cpuinfo.
     [[nodiscard]] virtual ClockRate processorClock() const = 0;
     [[nodiscard]] virtual std::optional<quint64> physicalMemoryBytes() const = 0;
     /// The machine's architecture as the kernel names it ("x86_64", "aarch64").
@@ -69,10 +81,11 @@ public:
     [[nodiscard]] virtual QString environmentValue(const QString &name) const = 0;
     /// The sandbox's description of a Flatpak application; empty outside one.
     [[nodiscard]] virtual QString flatpakInfo() const = 0;
-    /// The packages that ship `path` ("dpkg -S").
-    [[nodiscard]] virtual PackageQuery packageOwning(const QString &path) const = 0;
-    /// The installed version of `package`.
-    [[nodiscard]] virtual PackageQuery packageVersion(const QString &package) const = 0;
+    /// The packages that ship `path`: "dpkg -S" ("name: path" lines), or
+    /// the names alone from "rpm -qf" and "pacman -Qqo".
+    [[nodiscard]] virtual PackageQuery packageOwning(PackageTool tool, const QString &path) const = 0;
+    /// The installed version of `package` (pacman: "name version").
+    [[nodiscard]] virtual PackageQuery packageVersion(PackageTool tool, const QString &package) const = 0;
 };
 
 /// The facts of the machine this process runs on.

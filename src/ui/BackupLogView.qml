@@ -205,7 +205,7 @@ FocusScope {
         }
     }
 
-    Menu {
+    FittedMenu {
         id: contextMenu
         objectName: "logMenu"
         MenuItem {

@@ -87,7 +87,7 @@ Item {
         onLongPressed: menu.popup()
     }
 
-    Menu {
+    FittedMenu {
         id: menu
         objectName: "cellMenu"
 

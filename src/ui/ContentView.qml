@@ -19,7 +19,9 @@ Item {
         spacing: 0
 
         SourcePathView {
+            id: sources
             controller: root.controller
+            headerHeight: Math.max(naturalHeaderHeight, destination.naturalHeaderHeight)
             Layout.fillWidth: true
             Layout.fillHeight: true
             Layout.alignment: Qt.AlignTop
@@ -33,7 +35,9 @@ Item {
         }
 
         VolumeView {
+            id: destination
             controller: root.controller
+            headerHeight: Math.max(naturalHeaderHeight, sources.naturalHeaderHeight)
             Layout.fillHeight: true
             Layout.preferredWidth: 280
             Layout.maximumWidth: 280

@@ -10,7 +10,12 @@ Rectangle {
     property alias title: titleLabel.text
     default property alias controls: controlRow.data
 
-    implicitHeight: Math.max(titleLabel.implicitHeight, controlRow.implicitHeight) + 24
+    // The height its own title and controls need; the panels side by side
+    // share the larger of theirs, so their hairlines meet.
+    readonly property real naturalHeight: Math.max(titleLabel.implicitHeight, controlRow.implicitHeight) + 24
+    property real sharedHeight: 0
+
+    implicitHeight: Math.max(naturalHeight, sharedHeight)
     color: palette.window
 
     RowLayout {
@@ -36,6 +41,7 @@ Rectangle {
     }
 
     Rectangle {
+        objectName: "panelHeaderLine"
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.bottom: parent.bottom

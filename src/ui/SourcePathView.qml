@@ -11,6 +11,9 @@ Item {
     objectName: "sourcePathView"
 
     required property BackupController controller
+    /// The height both panels' headers take, the larger of their needs.
+    property real headerHeight: 0
+    readonly property real naturalHeaderHeight: header.naturalHeight
     readonly property int iconSize: preferences.iconSize
     readonly property bool isDropTargeted: dropArea.containsDrag
 
@@ -51,6 +54,9 @@ Item {
         spacing: 0
 
         PanelHeader {
+            id: header
+            objectName: "sourceHeader"
+            sharedHeight: root.headerHeight
             title: "Raverizavu"
             Layout.fillWidth: true
 

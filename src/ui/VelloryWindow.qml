@@ -7,46 +7,73 @@ import QtQuick.Controls
 ApplicationWindow {
     id: window
 
-    SystemPalette { id: active; colorGroup: SystemPalette.Active }
-    SystemPalette { id: disabled; colorGroup: SystemPalette.Disabled }
-    SystemPalette { id: inactive; colorGroup: SystemPalette.Inactive }
+    // Ids that differ from the palette's group names: inside the `palette`
+    // block "disabled" and "inactive" name the palette's own groups.
+    SystemPalette { id: systemActive; colorGroup: SystemPalette.Active }
+    SystemPalette { id: systemDisabled; colorGroup: SystemPalette.Disabled }
+    SystemPalette { id: systemInactive; colorGroup: SystemPalette.Inactive }
 
+    // Each group is set on its own: a role set on the palette itself applies
+    // to every group and would draw disabled controls like enabled ones.
+    // Tooltips take the base colours instead of the style's fixed light
+    // yellow, so they follow a dark palette too.
     palette {
-        alternateBase: active.alternateBase
-        base: active.base
-        button: active.button
-        buttonText: active.buttonText
-        dark: active.dark
-        highlight: active.highlight
-        highlightedText: active.highlightedText
-        light: active.light
-        mid: active.mid
-        midlight: active.midlight
-        placeholderText: active.placeholderText
-        shadow: active.shadow
-        text: active.text
-        window: active.window
-        windowText: active.windowText
-
+        active {
+            alternateBase: systemActive.alternateBase
+            base: systemActive.base
+            button: systemActive.button
+            buttonText: systemActive.buttonText
+            dark: systemActive.dark
+            highlight: systemActive.highlight
+            highlightedText: systemActive.highlightedText
+            light: systemActive.light
+            mid: systemActive.mid
+            midlight: systemActive.midlight
+            placeholderText: systemActive.placeholderText
+            shadow: systemActive.shadow
+            text: systemActive.text
+            window: systemActive.window
+            windowText: systemActive.windowText
+            toolTipBase: systemActive.base
+            toolTipText: systemActive.text
+        }
         inactive {
-            base: inactive.base
-            button: inactive.button
-            buttonText: inactive.buttonText
-            highlight: inactive.highlight
-            highlightedText: inactive.highlightedText
-            text: inactive.text
-            window: inactive.window
-            windowText: inactive.windowText
+            alternateBase: systemInactive.alternateBase
+            base: systemInactive.base
+            button: systemInactive.button
+            buttonText: systemInactive.buttonText
+            dark: systemInactive.dark
+            highlight: systemInactive.highlight
+            highlightedText: systemInactive.highlightedText
+            light: systemInactive.light
+            mid: systemInactive.mid
+            midlight: systemInactive.midlight
+            placeholderText: systemInactive.placeholderText
+            shadow: systemInactive.shadow
+            text: systemInactive.text
+            window: systemInactive.window
+            windowText: systemInactive.windowText
+            toolTipBase: systemInactive.base
+            toolTipText: systemInactive.text
         }
         disabled {
-            base: disabled.base
-            button: disabled.button
-            buttonText: disabled.buttonText
-            highlight: disabled.highlight
-            highlightedText: disabled.highlightedText
-            text: disabled.text
-            window: disabled.window
-            windowText: disabled.windowText
+            alternateBase: systemDisabled.alternateBase
+            base: systemDisabled.base
+            button: systemDisabled.button
+            buttonText: systemDisabled.buttonText
+            dark: systemDisabled.dark
+            highlight: systemDisabled.highlight
+            highlightedText: systemDisabled.highlightedText
+            light: systemDisabled.light
+            mid: systemDisabled.mid
+            midlight: systemDisabled.midlight
+            placeholderText: systemDisabled.placeholderText
+            shadow: systemDisabled.shadow
+            text: systemDisabled.text
+            window: systemDisabled.window
+            windowText: systemDisabled.windowText
+            toolTipBase: systemDisabled.base
+            toolTipText: systemDisabled.text
         }
     }
 }

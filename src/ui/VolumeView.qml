@@ -11,6 +11,9 @@ Item {
     objectName: "volumeView"
 
     required property BackupController controller
+    /// The height both panels' headers take, the larger of their needs.
+    property real headerHeight: 0
+    readonly property real naturalHeaderHeight: header.naturalHeight
 
     property bool showError: false
     property string errorMessage: ""
@@ -72,6 +75,9 @@ Item {
         spacing: 0
 
         PanelHeader {
+            id: header
+            objectName: "volumeHeader"
+            sharedHeight: root.headerHeight
             title: "Destination"
             Layout.fillWidth: true
 
@@ -192,10 +198,12 @@ Item {
                     text: "Last Backup: " + root.controller.lastBackup
                 }
 
-                Item { Layout.preferredHeight: 20 - parent.spacing }
-
+                // A margin, not a spacer item: a spacer would add the
+                // column's spacing twice.
                 RowLayout {
+                    objectName: "usageRow"
                     Layout.fillWidth: true
+                    Layout.topMargin: 20 - parent.spacing
                     spacing: 10
 
                     UsageGauge {
@@ -226,14 +234,14 @@ Item {
 
                 Item { Layout.preferredHeight: 8 }
 
-                Switch {
+                PanelSwitch {
                     objectName: "autoBackupSwitch"
                     Layout.fillWidth: true
                     text: "Auto Backup on Connect"
                     checked: preferences.autoBackupOnConnect
                     onToggled: preferences.autoBackupOnConnect = checked
                 }
-                Switch {
+                PanelSwitch {
                     objectName: "autoEjectSwitch"
                     Layout.fillWidth: true
                     text: "Auto Eject on Completion"
@@ -242,11 +250,10 @@ Item {
                     onToggled: preferences.autoEjectOnComplete = checked
                 }
 
-                Item { Layout.preferredHeight: 6 - parent.spacing }
-
                 Button {
                     objectName: "backupButton"
                     Layout.alignment: Qt.AlignHCenter
+                    Layout.topMargin: 6 - parent.spacing
                     text: " Backup Now "
                     highlighted: root.isConnected
                     enabled: root.isConnected
@@ -261,7 +268,7 @@ Item {
         onTapped: panelMenu.popup()
     }
 
-    Menu {
+    FittedMenu {
         id: panelMenu
         objectName: "volumeMenu"
         MenuItem {

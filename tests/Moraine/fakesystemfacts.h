@@ -33,6 +33,8 @@ public:
     {
         return firmware.value(field, platform::SystemText{QString(), ENOENT});
     }
+    QString deviceTreeModel() const override { return deviceTree; }
+    std::optional<QString> hypervisor() const override { return hypervisorName; }
     platform::SystemText processorBrand() const override { return brand; }
     platform::ClockRate processorClock() const override { return clock; }
     std::optional<quint64> physicalMemoryBytes() const override { return memory; }
@@ -47,15 +49,17 @@ public:
     int fileStatus(const QString &) const override { return executableStatus; }
     QString environmentValue(const QString &name) const override { return environment.value(name); }
     QString flatpakInfo() const override { return flatpak; }
-    platform::PackageQuery packageOwning(const QString &path) const override
+    // dpkg answers with `owners` and `version`; the other tools with their
+    // entries in `otherOwners` and `otherVersions`, else as absent.
+    platform::PackageQuery packageOwning(platform::PackageTool tool, const QString &path) const override
     {
         queriedPath = path;
-        return owners;
+        return tool == platform::PackageTool::dpkg ? owners : otherOwners.value(tool);
     }
-    platform::PackageQuery packageVersion(const QString &package) const override
+    platform::PackageQuery packageVersion(platform::PackageTool tool, const QString &package) const override
     {
         queriedPackage = package;
-        return version;
+        return tool == platform::PackageTool::dpkg ? version : otherVersions.value(tool);
     }
 
     bool firmwareTable = true;
@@ -76,6 +80,10 @@ public:
     QString flatpak;
     platform::PackageQuery owners{true, 0, QStringLiteral("vellory2: /usr/bin/vellory2\n")};
     platform::PackageQuery version{true, 0, QStringLiteral("2.0.0-1")};
+    QHash<platform::PackageTool, platform::PackageQuery> otherOwners;
+    QHash<platform::PackageTool, platform::PackageQuery> otherVersions;
+    QString deviceTree;
+    std::optional<QString> hypervisorName;
     mutable QString queriedPath;
     mutable QString queriedPackage;
 };

@@ -1,4 +1,5 @@
 #include "Moraine/kitalert.h"
+#include "Moraine/systemreport.h"
 #include "recordingalertpresenter.h"
 
 #include <QCoreApplication>
@@ -45,4 +46,10 @@ TEST(KitAlert, AlertsFromAnyThreadQueueOnTheMainThreadInOrder)
     EXPECT_EQ(recorder.alerts[0].title, QStringLiteral("first"));
     EXPECT_EQ(recorder.alerts[1].title, QStringLiteral("second"));
     EXPECT_TRUE(recorder.alerts[1].informativeText.contains(QStringLiteral("\n\nVersion: ")));
+    // The system is named as in the feedback report's second line.
+    const moraine::SystemReport report =
+        moraine::buildSystemReport(moraine::KMSystemInfo(platform::systemFacts(), [](const QString &) {}), std::nullopt);
+    const QString systemItem = report.line2.section(QStringLiteral(", "), 0, 0);
+    EXPECT_TRUE(recorder.alerts[1].informativeText.endsWith(QLatin1Char('\n') + systemItem))
+        << recorder.alerts[1].informativeText.toStdString();
 }

@@ -60,6 +60,18 @@ TEST(KMSystemInfoModel, MissingFirmwareTableGivesFailureTextsInsteadOfNames)
     EXPECT_EQ(probe.info.serialNumber().error().domain, QStringLiteral("Failed to get platform"));
 }
 
+TEST(KMSystemInfoModel, WithoutFirmwareTheDeviceTreeOrTheHypervisorNamesTheMachine)
+{
+    FakeSystemFacts facts;
+    facts.dropFirmware();
+    facts.hypervisorName = QStringLiteral("KVM");
+    EXPECT_EQ(KMSystemInfo(facts).modelIdentifier(), QStringLiteral("Virtual machine (KVM)"));
+    facts.hypervisorName = QString();
+    EXPECT_EQ(KMSystemInfo(facts).modelIdentifier(), QStringLiteral("Virtual machine"));
+    facts.deviceTree = QStringLiteral("Raspberry Pi 4 Model B Rev 1.4");
+    EXPECT_EQ(KMSystemInfo(facts).modelIdentifier(), facts.deviceTree);
+}
+
 TEST(KMSystemInfoModel, ModelIdentifierPrefersARealNameAndReportsEmptyAsErrorZero)
 {
     FakeSystemFacts facts;
@@ -162,6 +174,27 @@ TEST(KMSystemInfoSigning, NamesThePackageAndVersionThatShipTheProgram)
                                          "vellory2:amd64, vellory2-extras: /usr/bin/vellory2\n");
     EXPECT_EQ(KMSystemInfo(facts).signingIdentity(), QStringLiteral("Package vellory2:amd64 2.0.0-1"));
     EXPECT_EQ(facts.queriedPackage, QStringLiteral("vellory2:amd64"));
+}
+
+TEST(KMSystemInfoSigning, RpmAndPacmanNameThePackageWhenDpkgDoesNotKnowTheProgram)
+{
+    using platform::PackageQuery;
+    using platform::PackageTool;
+    FakeSystemFacts facts;
+    facts.owners = PackageQuery{false, 0, QString()};
+    facts.otherOwners[PackageTool::rpm] = PackageQuery{true, 0, QStringLiteral("vellory2\n")};
+    facts.otherVersions[PackageTool::rpm] = PackageQuery{true, 0, QStringLiteral("2.0.0-1.fc39")};
+    EXPECT_EQ(KMSystemInfo(facts).signingIdentity(), QStringLiteral("Package vellory2 2.0.0-1.fc39"));
+
+    facts.otherOwners[PackageTool::rpm] =
+        PackageQuery{true, 1, QStringLiteral("file /usr/bin/vellory2 is not owned by any package\n")};
+    facts.otherOwners[PackageTool::pacman] = PackageQuery{true, 0, QStringLiteral("vellory2\n")};
+    facts.otherVersions[PackageTool::pacman] = PackageQuery{true, 0, QStringLiteral("vellory2 2.0.0-1\n")};
+    EXPECT_EQ(KMSystemInfo(facts).signingIdentity(), QStringLiteral("Package vellory2 2.0.0-1"));
+    EXPECT_EQ(facts.queriedPackage, QStringLiteral("vellory2"));
+
+    facts.otherOwners[PackageTool::pacman] = PackageQuery{true, 1, QStringLiteral("error: No package owns it\n")};
+    EXPECT_EQ(KMSystemInfo(facts).signingIdentity(), QStringLiteral("Local build"));
 }
 
 TEST(KMSystemInfoSigning, UnpackagedCopiesAreLocalBuilds)

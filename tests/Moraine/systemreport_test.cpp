@@ -156,23 +156,75 @@ TEST(LinuxSystemFactsParsers, ProcessorOsReleaseStatAndLocale)
     EXPECT_EQ(languageOfLocale(QStringLiteral("POSIX")), QString());
 }
 
-TEST(LinuxSystemFactsParsers, FirmwareFieldsComeFromTheTableFolder)
+TEST(LinuxSystemFactsParsers, ProcessorNamesClockAndHypervisorFallBackInOrder)
 {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    QFile product(dir.filePath(QStringLiteral("product_name")));
-    ASSERT_TRUE(product.open(QIODevice::WriteOnly));
-    product.write("XPS 13 9310\n");
-    product.close();
+    using namespace platform::linuxfacts;
+    // A core unknown by part number is named by the device tree's first CPU.
+    const QByteArray unknownPart = "processor\t: 0\nCPU implementer\t: 0x41\nCPU part\t: 0xfff\n";
+    EXPECT_EQ(processorBrand(unknownPart, QByteArray("arm,cortex-a55\0arm,armv8\0", 26)),
+              QStringLiteral("ARM Cortex-A55"));
+    EXPECT_EQ(processorBrand("processor\t: 0\nhart\t: 0\nisa\t: rv64imafdc\nuarch\t: sifive,u74-mc\n"),
+              QStringLiteral("sifive,u74-mc"));
+    EXPECT_EQ(processorBrand("hart\t: 0\n", "sifive,u74-mc"), QStringLiteral("SiFive U74-MC"));
+    EXPECT_EQ(armCoreNames("CPU implementer\t: 0x51\nCPU part\t: 0xd03\n"), QString())
+        << "part numbers belong to their implementer";
 
-    const platform::LinuxSystemFacts facts(dir.path());
-    EXPECT_TRUE(facts.hasFirmwareTable());
-    EXPECT_EQ(facts.firmwareField(QStringLiteral("product_name")).text, QStringLiteral("XPS 13 9310"));
-    EXPECT_EQ(facts.firmwareField(QStringLiteral("product_version")).error, ENOENT);
-    EXPECT_EQ(KMSystemInfo(facts, [](const QString &) {}).modelName(), QStringLiteral("XPS 13 9310"));
+    EXPECT_EQ(highestCpuMegahertz("cpu MHz\t\t: 800.021\ncpu MHz\t\t: 3400.5\ncpu MHz\t: junk\n"), 3'400'500'000ULL);
+    EXPECT_FALSE(highestCpuMegahertz("model name\t: x\n").has_value());
 
-    const platform::LinuxSystemFacts none(dir.filePath(QStringLiteral("absent")));
-    EXPECT_FALSE(none.hasFirmwareTable());
+    EXPECT_TRUE(hasHypervisorFlag("flags\t\t: fpu vme hypervisor lahf_lm\n"));
+    EXPECT_FALSE(hasHypervisorFlag("flags\t\t: fpu vme hypervisorx\n"));
+    for (const auto &[text, name] : std::vector<std::pair<QString, QString>>{
+             {QStringLiteral("KVMKVMKVM"), QStringLiteral("KVM")},
+             {QStringLiteral("Microsoft Hv"), QStringLiteral("Hyper-V")},
+             {QStringLiteral("innotek GmbH"), QStringLiteral("VirtualBox")},
+             {QStringLiteral("xen"), QStringLiteral("Xen")},
+             {QStringLiteral("Dell Inc."), QString()}}) {
+        EXPECT_EQ(hypervisorName(text), name) << text.toStdString();
+    }
+}
+
+// Recorded files of four kinds of machine: each fact falls back to what
+// that kind of machine offers, and line 3 of the report names it.
+TEST(LinuxSystemFactsMachines, EveryKindOfMachineIsNamedWithItsProcessorAndClock)
+{
+    struct Machine
+    {
+        const char *folder;
+        QString signature;
+        QString model;
+        QString processor;
+        double gigahertz;
+        QString system;
+    };
+    const std::vector<Machine> machines{
+        {"x86-desktop", QString(), QStringLiteral("OptiPlex 7080"), QStringLiteral("i7"), 2.9,
+         QStringLiteral("Ubuntu 22.04.4 LTS")},
+        {"virtual-machine", QStringLiteral("KVMKVMKVM"), QStringLiteral("Virtual machine (KVM)"),
+         QStringLiteral("AMD EPYC"), 2.596136, QStringLiteral("Debian GNU/Linux 12 (bookworm)")},
+        {"virtual-machine", QString(), QStringLiteral("Virtual machine"), QStringLiteral("AMD EPYC"), 2.596136,
+         QStringLiteral("Debian GNU/Linux 12 (bookworm)")},
+        {"arm-board", QString(), QStringLiteral("Pine64 RockPro64 v2.1"), QStringLiteral("ARM Cortex-A53 + Cortex-A72"),
+         1.8, QStringLiteral("Armbian 23.8.1 bookworm")},
+        {"raspberry-pi", QString(), QStringLiteral("Raspberry Pi 4 Model B Rev 1.4"), QStringLiteral("ARM Cortex-A72"),
+         1.8, QStringLiteral("Debian GNU/Linux 12 (bookworm)")},
+    };
+    for (const Machine &machine : machines) {
+        SCOPED_TRACE(std::string(machine.folder) + " " + machine.signature.toStdString());
+        const QString signature = machine.signature;
+        const platform::LinuxSystemFacts facts(QStringLiteral(VELLORY_MACHINE_DATA "/") + QLatin1String(machine.folder),
+                                               [signature] { return signature; });
+        const KMSystemInfo info(facts, [](const QString &) {});
+        EXPECT_EQ(info.modelName(), machine.model);
+        EXPECT_EQ(info.cpuName(true), machine.processor);
+        EXPECT_DOUBLE_EQ(info.cpuGigahertz(), machine.gigahertz);
+
+        const SystemReport report = buildSystemReport(info, version);
+        EXPECT_TRUE(report.line2.startsWith(machine.system + QStringLiteral(" with Linux "))) << report.line2.toStdString();
+        EXPECT_TRUE(report.line3.startsWith(machine.model + QLatin1Char(' ') + machine.processor + QStringLiteral(" @ ")
+                                            + moraine::gigahertzText(machine.gigahertz) + QStringLiteral(" Ghz, ")))
+            << report.line3.toStdString();
+    }
 }
 
 TEST(LinuxSystemFactsParsers, ThisMachineAnswersEveryQueryInShape)

@@ -4,10 +4,14 @@
 
 #include "Moraine/kitalert.h"
 #include "platform/buildinfo.h"
+#include "platform/computername.h"
+#include "platform/preferences.h"
 #include "recordingalertpresenter.h"
 #include "recordingurlopener.h"
 
+#include <QDir>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QQuickItem>
 #include <QTest>
 #include <QUrlQuery>
@@ -230,4 +234,39 @@ TEST(ShellCommands, OneSettingsWindowWithTheUpdatesTab)
 
     trigger(window, QStringLiteral("settingsItem"));
     EXPECT_EQ(f.app->router().window(QStringLiteral("settings")), settings);
+}
+
+TEST(ShellCommands, OpenBackupFolderRevealsThisComputersFolderWhileTheDestinationIsConnected)
+{
+    RecordingAlertPresenter alerts;
+    RecordingUrlOpener fileManager;
+    QTemporaryDir stick;
+    ASSERT_TRUE(stick.isValid());
+    const QString uuid = QStringLiteral("1A2B-3C4D");
+    AppFixture f;
+    BackupScript script;
+    script.volumeUUID = uuid;
+    script.volumeName = QStringLiteral("STICK");
+    script.volumePath = stick.path();
+    f.storeSet(script);
+    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+    QQuickWindow *window = launched(f);
+    ASSERT_TRUE(window);
+    QObject *item = AppFixture::menuItem(window, QStringLiteral("openBackupFolderItem"));
+    ASSERT_TRUE(item);
+    EXPECT_EQ(item->property("text").toString(), QStringLiteral("Open Backup Folder"));
+    EXPECT_FALSE(item->property("enabled").toBool());
+
+    f.monitor.mount(fakeStick(uuid, QStringLiteral("STICK"), stick.path()));
+    ASSERT_TRUE(AppFixture::waitFor([item] { return item->property("enabled").toBool(); }));
+    // Before the first backup there is only the volume to show.
+    trigger(window, QStringLiteral("openBackupFolderItem"));
+    const QString folder = stick.path() + QStringLiteral("/Vellory/") + platform::computerName();
+    ASSERT_TRUE(QDir().mkpath(folder));
+    trigger(window, QStringLiteral("openBackupFolderItem"));
+    EXPECT_EQ(fileManager.revealed, (QStringList{stick.path(), folder}));
+
+    ASSERT_TRUE(f.monitor.unmount(stick.path()));
+    EXPECT_TRUE(AppFixture::waitFor([item] { return !item->property("enabled").toBool(); }));
+    EXPECT_TRUE(alerts.alerts.isEmpty());
 }

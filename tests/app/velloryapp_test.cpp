@@ -8,6 +8,9 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 TEST(VelloryApp, LaunchOpensTheMainWindowThenTellsTheDelegateOnce)
@@ -110,4 +113,48 @@ TEST(LaunchOptions, OnlyTheTwoHiddenOptionsAreReadAndAnythingElseIsIgnored)
         {QStringLiteral("vellory"), QStringLiteral("--unknown"), QStringLiteral("/home/ann/file.txt")});
     EXPECT_FALSE(other.demo);
     EXPECT_TRUE(other.screenshotFolder.isEmpty());
+}
+
+TEST(LaunchOptions, PictureOptionsRunOnlyOnFoldersInsideTheTemporaryFolder)
+{
+    struct Case
+    {
+        QString data;
+        QString config;
+        bool allowed;
+    };
+    const std::vector<Case> cases{
+        {QStringLiteral("/tmp/demo-AB12/data"), QStringLiteral("/tmp/demo-AB12/config"), true},
+        {QString(), QStringLiteral("/tmp/demo-AB12/config"), false},
+        {QStringLiteral("/tmp/demo-AB12/data"), QString(), false},
+        {QStringLiteral("/home/ann/.local/share"), QStringLiteral("/tmp/demo-AB12/config"), false},
+        {QStringLiteral("/tmp"), QStringLiteral("/tmp/"), false},
+        {QStringLiteral("/tmp/../home/ann"), QStringLiteral("/tmp/demo/config"), false},
+        {QStringLiteral("/tmpfoo/data"), QStringLiteral("/tmp/demo/config"), false},
+        {QStringLiteral("tmp/data"), QStringLiteral("/tmp/demo/config"), false},
+    };
+    for (const Case &c : cases) {
+        const QString problem = LaunchOptions::privateFoldersProblem(c.data, c.config, QStringLiteral("/tmp"));
+        EXPECT_EQ(problem.isEmpty(), c.allowed) << c.data.toStdString() << " " << c.config.toStdString();
+    }
+}
+
+// The real program, started for pictures in a person's own folders, stops
+// before it reads or writes anything there.
+TEST(LaunchOptions, TheDemoRefusesThePersonsOwnFolders)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    QProcess vellory;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("XDG_DATA_HOME"));
+    environment.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    vellory.setProcessEnvironment(environment);
+    vellory.start(QStringLiteral(VELLORY_APP_PATH), {QStringLiteral("--demo")});
+    ASSERT_TRUE(vellory.waitForFinished(30000));
+    EXPECT_EQ(vellory.exitCode(), 2);
+    EXPECT_TRUE(QString::fromUtf8(vellory.readAllStandardError()).contains(QStringLiteral("XDG_DATA_HOME")));
+    EXPECT_TRUE(QDir(home.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
 }

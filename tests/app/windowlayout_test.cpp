@@ -2,10 +2,16 @@
 // lying over other text, whatever the panels show.
 #include "apptesting.h"
 
+#include "app/desktopstyle.h"
+#include "platform/preferences.h"
+
+#include <QGuiApplication>
+
 #include <QQuickItem>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -87,14 +93,25 @@ std::string describe(const ShownText &shown)
     return "\"" + shown.text.left(60).toStdString() + "\" (" + shown.item->objectName().toStdString() + ")";
 }
 
-void expectTidyText(QQuickWindow *window)
-{
-    std::vector<ShownText> texts;
-    collect(window->contentItem(), texts);
-    ASSERT_FALSE(texts.empty());
-    const QRectF windowRect(0, 0, window->width(), window->height());
-    constexpr qreal kSlack = 1.0;
+constexpr qreal kSlack = 1.0;
 
+// The contrast ratio of two colours (1 to 21), as accessibility guides
+// measure it.
+double contrast(const QColor &a, const QColor &b)
+{
+    auto luminance = [](const QColor &c) {
+        auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Every text under `root` whole: inside the window, not clipped, not elided.
+void expectWholeText(QQuickWindow *window, const std::vector<ShownText> &texts)
+{
+    const QRectF windowRect(0, 0, window->width(), window->height());
     for (const ShownText &shown : texts) {
         SCOPED_TRACE(describe(shown));
         // Inside the window and not hidden by a clipping parent.
@@ -110,12 +127,46 @@ void expectTidyText(QQuickWindow *window)
             EXPECT_LE(shown.item->property("implicitWidth").toReal(), shown.item->width() + kSlack);
         }
     }
+}
+
+void expectTidyText(QQuickWindow *window)
+{
+    std::vector<ShownText> texts;
+    collect(window->contentItem(), texts);
+    ASSERT_FALSE(texts.empty());
+    expectWholeText(window, texts);
     for (std::size_t i = 0; i < texts.size(); ++i) {
         for (std::size_t j = i + 1; j < texts.size(); ++j) {
             const QRectF overlap = texts[i].rect.intersected(texts[j].rect);
             EXPECT_FALSE(overlap.width() > 1.5 && overlap.height() > 1.5)
                 << describe(texts[i]) << " lies over " << describe(texts[j]);
         }
+    }
+}
+
+// Opens each menu in turn (the menu bar's and the panels' context menus)
+// and checks that no item's text is cut.
+void expectWholeMenus(QQuickWindow *window, const QStringList &contextMenus)
+{
+    QList<QObject *> menus = AppFixture::menus(window);
+    for (const QString &name : contextMenus) {
+        QObject *menu = AppFixture::find(window, name);
+        EXPECT_TRUE(menu) << name.toStdString();
+        if (menu) {
+            menus.append(menu);
+        }
+    }
+    ASSERT_GE(menus.size(), 2);
+    for (QObject *menu : menus) {
+        SCOPED_TRACE(menu->objectName().toStdString());
+        QMetaObject::invokeMethod(menu, "open");
+        ASSERT_TRUE(AppFixture::waitFor([menu] { return menu->property("opened").toBool(); }));
+        std::vector<ShownText> texts;
+        collect(menu->property("contentItem").value<QQuickItem *>(), texts);
+        EXPECT_GE(texts.size(), 1U);
+        expectWholeText(window, texts);
+        QMetaObject::invokeMethod(menu, "close");
+        ASSERT_TRUE(AppFixture::waitFor([menu] { return !menu->property("visible").toBool(); }));
     }
 }
 
@@ -164,6 +215,14 @@ TEST(MainWindowLayout, AConnectedDestinationAndSomeSourcesFitTheSmallestWindow)
     ASSERT_TRUE(window);
     ASSERT_TRUE(AppFixture::item(window, QStringLiteral("backupButton"))->isVisible());
     expectTidyText(window);
+    // The hairlines under the two panels' headers meet.
+    QQuickItem *sourceLine = AppFixture::item(AppFixture::find(window, QStringLiteral("sourceHeader")),
+                                              QStringLiteral("panelHeaderLine"));
+    QQuickItem *volumeLine = AppFixture::item(AppFixture::find(window, QStringLiteral("volumeHeader")),
+                                              QStringLiteral("panelHeaderLine"));
+    ASSERT_TRUE(sourceLine && volumeLine);
+    EXPECT_EQ(sourceLine->mapToScene(QPointF(0, 0)).y(), volumeLine->mapToScene(QPointF(0, 0)).y());
+    expectWholeMenus(window, {QStringLiteral("volumeMenu"), QStringLiteral("cellMenu")});
 }
 
 TEST(MainWindowLayout, ADisconnectedDestinationFitsTheSmallestWindow)
@@ -179,4 +238,60 @@ TEST(MainWindowLayout, ADisconnectedDestinationFitsTheSmallestWindow)
     QQuickWindow *window = launchAtMinimumSize(f);
     ASSERT_TRUE(window);
     expectTidyText(window);
+}
+
+// A disabled " Backup Now ", "Eject" and "Auto Eject on Completion" are drawn
+// in the palette's disabled text colour, unlike their enabled neighbours, in
+// the light palette and in the dark one.
+TEST(MainWindowLook, DisabledControlsLookDisabledInLightAndDarkPalettes)
+{
+    const QPalette saved = QGuiApplication::palette();
+    for (const bool dark : {false, true}) {
+        SCOPED_TRACE(dark ? "dark palette" : "light palette");
+        const QPalette palette = dark ? DesktopStyle::darkPalette() : saved;
+        QGuiApplication::setPalette(palette);
+        AppFixture f;
+        BackupScript script;
+        script.volumeUUID = kUuid;
+        script.volumeName = QStringLiteral("STICK");
+        script.volumePath = QStringLiteral("/media/ann/STICK");
+        f.storeSet(script);
+        platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+        QQuickWindow *window = launchAtMinimumSize(f);
+        ASSERT_TRUE(window);
+
+        auto textColour = [window](const QString &name) {
+            QQuickItem *control = AppFixture::item(window, name);
+            EXPECT_TRUE(control) << name.toStdString();
+            QObject *label = control ? control->property("contentItem").value<QObject *>() : nullptr;
+            return label ? label->property("color").value<QColor>() : QColor();
+        };
+        const QColor enabledButton = textColour(QStringLiteral("selectButton"));
+        const QColor enabledSwitch = textColour(QStringLiteral("autoBackupSwitch"));
+        EXPECT_EQ(enabledButton, palette.color(QPalette::Active, QPalette::ButtonText));
+        for (const QString name : {QStringLiteral("backupButton"), QStringLiteral("ejectButton")}) {
+            SCOPED_TRACE(name.toStdString());
+            ASSERT_FALSE(AppFixture::item(window, name)->isEnabled());
+            EXPECT_NE(textColour(name), enabledButton);
+            EXPECT_EQ(textColour(name), palette.color(QPalette::Disabled, QPalette::ButtonText));
+        }
+        ASSERT_FALSE(AppFixture::item(window, QStringLiteral("autoEjectSwitch"))->isEnabled());
+        EXPECT_NE(textColour(QStringLiteral("autoEjectSwitch")), enabledSwitch);
+        EXPECT_EQ(textColour(QStringLiteral("autoEjectSwitch")), palette.color(QPalette::Disabled, QPalette::Text));
+
+        // An off switch's knob stands out from its track.
+        QObject *offSwitch = AppFixture::find(window, QStringLiteral("autoBackupSwitch"));
+        ASSERT_FALSE(offSwitch->property("checked").toBool());
+        QObject *track = AppFixture::find(offSwitch, QStringLiteral("switchTrack"));
+        QObject *knob = AppFixture::find(offSwitch, QStringLiteral("switchKnob"));
+        ASSERT_TRUE(track && knob);
+        EXPECT_GE(contrast(track->property("color").value<QColor>(), knob->property("color").value<QColor>()), 2.5);
+
+        // Tooltips follow the palette: dark on a dark desktop, readable.
+        const QColor tipBase = AppFixture::evaluate(window, QStringLiteral("palette.toolTipBase")).value<QColor>();
+        const QColor tipText = AppFixture::evaluate(window, QStringLiteral("palette.toolTipText")).value<QColor>();
+        EXPECT_EQ(tipBase.lightnessF() < 0.5, dark) << tipBase.name().toStdString();
+        EXPECT_GE(contrast(tipBase, tipText), 4.5);
+    }
+    QGuiApplication::setPalette(saved);
 }

@@ -1,3 +1,5 @@
+#include "Moraine/feedbackmail.h"
+#include "Moraine/kitalert.h"
 #include "backup/backupscript.h"
 #include "clitesting.h"
 #include "loopvolume.h"
@@ -280,4 +282,26 @@ TEST_F(CliTest, ADeepTreeWithAFolderWaitingAtEveryLevelBacksUpUnderSixtyFourDesc
     EXPECT_EQ(result.messages().filter(QStringLiteral("Error: ")), QStringList());
     EXPECT_TRUE(result.messages().contains(QStringLiteral("Items backed up 1,001, Zero KB. Errors 0")))
         << result.messages().mid(0, 4).join(QLatin1Char('\n')).toStdString();
+}
+
+// The same three lines as the feedback e-mail's body ends with, and nothing
+// else on standard output.
+TEST_F(CliTest, ReportPrintsTheFeedbackMailsThreeLines)
+{
+    const Result result = run({QStringLiteral("report")});
+    EXPECT_EQ(result.exitCode, 0);
+    ASSERT_EQ(result.out.size(), 3) << result.out.join(QLatin1Char('\n')).toStdString();
+    const moraine::SystemReport expected =
+        moraine::buildSystemReport(moraine::KMSystemInfo(platform::systemFacts(), [](const QString &) {}),
+                                   moraine::versionString());
+    // Line 1 differs only in the time since each program started.
+    EXPECT_TRUE(result.out[0].startsWith(moraine::versionString().value_or(QStringLiteral("Unknown")) + QStringLiteral(", ")));
+    EXPECT_EQ(result.out[0].section(QStringLiteral(", "), -1), expected.line1.section(QStringLiteral(", "), -1));
+    EXPECT_EQ(result.out[1], expected.line2);
+    EXPECT_EQ(result.out[2], expected.line3);
+    EXPECT_EQ(moraine::feedbackBody(QStringLiteral("Hi\n"), expected),
+              QStringLiteral("Hi\n\n\n") + expected.line1 + QLatin1Char('\n') + result.out[1] + QLatin1Char('\n')
+                  + result.out[2] + QLatin1Char('\n'));
+
+    EXPECT_EQ(run({QStringLiteral("report"), QStringLiteral("extra")}).exitCode, 64);
 }

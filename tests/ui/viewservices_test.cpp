@@ -4,6 +4,7 @@
 #include "viewtesting.h"
 
 #include "backup/backupthread.h"
+#include "backup/iconsource.h"
 #include "ui/backuplogmodel.h"
 #include "ui/controllerimageprovider.h"
 #include "ui/desktopfiles.h"
@@ -18,6 +19,7 @@
 #include <QQmlComponent>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QIcon>
 #include <gtest/gtest.h>
 
 namespace {
@@ -95,6 +97,18 @@ TEST(FileIconProvider, IconsComeFromTheThemeByKindAtTheSizeAskedFor)
     EXPECT_FALSE(FileIconProvider::iconImage(dir.path() + QStringLiteral("/gone"), 32).isNull());
     EXPECT_FALSE(FileIconProvider::decodeId(QStringLiteral("%2Fhome?size=0")));
     EXPECT_FALSE(FileIconProvider::decodeId(QStringLiteral("%2Fhome")));
+}
+
+// The missing-volume badge says "not here", not "network trouble".
+TEST(ThemeIconSource, TheMissingVolumeBadgeIsNotANetworkPicture)
+{
+    const QIcon network = QIcon::fromTheme(QStringLiteral("network-offline"));
+    if (network.isNull()) {
+        GTEST_SKIP() << "the icon theme has no network picture";
+    }
+    const QImage badge = ThemeIconSource().offlineBadge();
+    ASSERT_FALSE(badge.isNull());
+    EXPECT_NE(badge, network.pixmap(badge.size()).toImage().convertToFormat(badge.format()));
 }
 
 TEST(ThemeIconProvider, TintsTheShapeInTheColourGiven)

@@ -72,6 +72,15 @@ TEST(VolumeView, ADisconnectedDestinationShowsNotConnectedAndDisablesBackupAndEj
     EXPECT_FALSE(enabled(f.item(QStringLiteral("backupButton"))));
     EXPECT_FALSE(enabled(f.item(QStringLiteral("ejectButton"))));
 
+    // 20 points above the usage row, 6 above the backup button.
+    auto gap = [&f](const QString &above, const QString &below) {
+        QQuickItem *upper = f.item(above);
+        QQuickItem *lower = f.item(below);
+        return lower->mapToScene(QPointF(0, 0)).y() - upper->mapToScene(QPointF(0, upper->height())).y();
+    };
+    EXPECT_DOUBLE_EQ(gap(QStringLiteral("lastBackupLabel"), QStringLiteral("usageRow")), 20.0);
+    EXPECT_DOUBLE_EQ(gap(QStringLiteral("autoEjectSwitch"), QStringLiteral("backupButton")), 6.0);
+
     // Clicking the disabled button starts nothing.
     ViewFixture::click(f.item(QStringLiteral("backupButton")));
     EXPECT_EQ(f.controller->threads()->count(), 0);
