@@ -59,12 +59,15 @@ void BackupRun::execute()
     if (!plan.isEmpty() && !cancelSeen && report.cancelRequested()) {
         cancelSeen = true;
     }
+    BackupOutcome outcome;
     if (!plan.isEmpty() && !cancelSeen) {
         m_job.setStatus(BackupThreadStatusValue::backingUp);
         report.log(QStringLiteral("Backing up %1 items.").arg(count(plan.size())));
         PlanCopier copier(report, volume, plan);
         copier.run();
         cancelSeen = copier.cancelSeen();
+        outcome.itemsBackedUp = copier.itemsBackedUp();
+        outcome.bytesBackedUp = copier.bytesCopied();
         const QString copySummary = QStringLiteral("Items backed up %1, %2. Errors %3")
                                         .arg(count(copier.itemsBackedUp()), byteCount(copier.bytesCopied()),
                                              count(report.errorCount()));
@@ -77,11 +80,12 @@ void BackupRun::execute()
     if (platform::boolPreference(QStringLiteral("autoEjectOnComplete"), true)) {
         // Acts only on a mount point, never on a stranger's volume; its
         // answer does not change the log.
-        if (isDestination) {
-            platform::unmountAndEject(m_script.volumePath);
-        }
+        outcome.ejectTried = true;
+        outcome.ejectError = isDestination ? platform::unmountAndEject(m_script.volumePath)
+                                           : QStringLiteral("The backup volume is not connected.");
         report.log(QStringLiteral("Ejected volume"));
     }
+    m_job.setOutcome(outcome);
     m_job.setProgressTitle(QStringLiteral("Backup Process finished"));
     if (!cancelSeen) {
         m_job.setStatus(BackupThreadStatusValue::completed);
