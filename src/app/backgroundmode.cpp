@@ -41,7 +41,11 @@ void BackgroundMode::startInBackground()
     }
 }
 
-void BackgroundMode::windowShown()
+void BackgroundMode::mainWindowVisibilityChanged(bool visible)
 {
-    m_icon.hide();
+    if (visible) {
+        m_icon.hide();
+    } else if (m_iconAvailable()) {
+        m_icon.show();
+    }
 }

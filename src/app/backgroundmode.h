@@ -29,8 +29,10 @@ public slots:
     /// Launched at login: start in the background (quits when there is
     /// nothing to do there: automatic backup is off).
     void startInBackground();
-    /// A window is shown again: the status icon is no longer needed.
-    void windowShown();
+    /// The main window was shown or hidden. While it is hidden (closed
+    /// with the Backups window still open, say) the status icon, where the
+    /// desktop shows one, is the way back to it.
+    void mainWindowVisibilityChanged(bool visible);
 
 signals:
     /// The application should end.

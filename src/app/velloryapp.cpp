@@ -108,7 +108,13 @@ void VelloryApp::followDesktop()
     connect(m_statusIcon.get(), &StatusIcon::quitRequested, QCoreApplication::instance(), &QCoreApplication::quit);
     connect(m_background.get(), &BackgroundMode::quitRequested, QCoreApplication::instance(), &QCoreApplication::quit,
             Qt::QueuedConnection);
-    connect(m_router.get(), &WindowRouter::windowRequested, m_background.get(), &BackgroundMode::windowShown);
+    connect(m_router.get(), &WindowRouter::windowCreated, this,
+            [this](const QString &identifier, const QString &, QQuickWindow *window) {
+                if (identifier == QLatin1String(kMainWindow)) {
+                    connect(window, &QWindow::visibleChanged, m_background.get(),
+                            &BackgroundMode::mainWindowVisibilityChanged);
+                }
+            });
 }
 
 void VelloryApp::launchInBackground()

@@ -46,6 +46,24 @@ TEST(BackgroundModeTest, StaysOnlyWithAutoBackupAndAPanel)
     platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
 }
 
+TEST(BackgroundModeTest, AHiddenMainWindowIsFoundAgainThroughTheStatusIcon)
+{
+    ControllerFixture fixture;
+    BackupController &controller = fixture.start();
+    StatusIcon icon(controller);
+    for (const bool panel : {true, false}) {
+        SCOPED_TRACE(panel ? "panel" : "no panel");
+        BackgroundMode mode(icon, [panel] { return panel; });
+        mode.mainWindowVisibilityChanged(false);
+        EXPECT_EQ(icon.isVisible(), panel);
+        QSignalSpy open(&icon, &StatusIcon::openRequested);
+        icon.menu().actions().value(0)->trigger();
+        EXPECT_EQ(open.size(), 1);
+        mode.mainWindowVisibilityChanged(true);
+        EXPECT_FALSE(icon.isVisible());
+    }
+}
+
 TEST(BackgroundModeTest, LoginLaunchQuitsWhenAutomaticBackupIsOff)
 {
     ControllerFixture fixture;
