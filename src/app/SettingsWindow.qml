@@ -3,6 +3,7 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Moraine.Update
 import Vellory
+import Vellory.App
 
 // The settings window: 450 points wide, at least 220 high, with one tab,
 // "Updates", holding the update service's settings.
@@ -33,6 +34,12 @@ VelloryWindow {
                 icon.name: "software-update-available-symbolic"
                 icon.color: palette.windowText
             }
+            TabButton {
+                objectName: "generalTab"
+                text: "General"
+                icon.name: "preferences-system-symbolic"
+                icon.color: palette.windowText
+            }
         }
 
         StackLayout {
@@ -50,6 +57,8 @@ VelloryWindow {
                     width: parent ? parent.width : implicitWidth
                 }
             }
+
+            StartupSettingsView {}
         }
     }
 }

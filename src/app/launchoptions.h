@@ -3,12 +3,14 @@
 #include <QString>
 #include <QStringList>
 
-/// The program's options. The application has none for its users; two
-/// hidden ones serve the screenshot script: `--demo` starts one backup and
+/// The program's options. `--background` is given by the login autostart
+/// entry; two hidden ones serve the screenshot script: `--demo` starts one backup and
 /// keeps a second, simulated one running, and `--screenshot DIR` writes
 /// pictures of the three windows into DIR and quits.
 struct LaunchOptions
 {
+    /// `--background`: started at login; no window, only the status icon.
+    bool background = false;
     bool demo = false;
     QString screenshotFolder;
 

@@ -4,6 +4,7 @@
 #include "app/launchoptions.h"
 #include "app/screenshotsession.h"
 #include "app/velloryapp.h"
+#include "platform/applicationbus.h"
 #include "platform/buildinfo.h"
 #include "ui/icontheme.h"
 
@@ -40,8 +41,30 @@ int main(int argc, char **argv)
         }
     }
 
+    // One instance per session: a second launch raises the first one's
+    // window (a login launch leaves it be) and ends.
+    const bool simulated = options.demo || !options.screenshotFolder.isEmpty();
+    platform::ApplicationBus applicationBus(platform::buildinfo::bundleIdentifier());
+    if (!simulated
+        && applicationBus.claim(options.background ? QStringLiteral("background") : QString())
+            == platform::ApplicationBus::Claim::AlreadyRunning) {
+        return 0;
+    }
+
     VelloryApp app;
-    if (!app.launch()) {
+    QObject::connect(&applicationBus, &platform::ApplicationBus::activated, &app, [&app](const QVariantMap &data) {
+        app.showMainWindow(data.value(QStringLiteral("activation-token")).toString());
+    });
+    QObject::connect(&applicationBus, &platform::ApplicationBus::actionRequested, &app, [&app](const QString &action) {
+        if (action == QLatin1String("backup-now")) {
+            app.controller()->startBackup();
+        } else if (action == QLatin1String("quit")) {
+            QCoreApplication::quit();
+        }
+    });
+    if (options.background && !simulated) {
+        app.launchInBackground();
+    } else if (!app.launch()) {
         return 1;
     }
 

@@ -1,5 +1,12 @@
 #include "app/velloryapp.h"
 
+#include "app/backgroundmode.h"
+#include "app/backupnotifications.h"
+#include "app/sleepwhilebackingup.h"
+#include "app/statusicon.h"
+#include "backup/scriptstorewatcher.h"
+#include "platform/desktopnotifier.h"
+#include "platform/sleepinhibitor.h"
 #include "ui/imageproviders.h"
 
 #include <QCoreApplication>
@@ -25,6 +32,7 @@ VelloryApp::VelloryApp(QObject *parent)
     m_controller = std::make_unique<BackupController>(systemServices(*m_system));
     m_system->monitor().start();
     buildScenes();
+    followDesktop();
 }
 
 VelloryApp::VelloryApp(BackupControllerServices services, QObject *parent)
@@ -39,6 +47,8 @@ VelloryApp::~VelloryApp()
 {
     // Windows first, then the engine that made them, then the controller
     // they show.
+    m_background.reset();
+    m_statusIcon.reset();
     m_commands.reset();
     m_router.reset();
     m_engine.reset();
@@ -77,4 +87,50 @@ bool VelloryApp::launch()
     }
     QMetaObject::invokeMethod(&m_delegate, &AppDelegate::applicationDidFinishLaunching, Qt::QueuedConnection);
     return true;
+}
+
+void VelloryApp::followDesktop()
+{
+    m_storeWatcher = std::make_unique<ScriptStoreWatcher>(m_controller->store().filePath());
+    connect(m_storeWatcher.get(), &ScriptStoreWatcher::changed, m_controller.get(), &BackupController::reloadScript);
+
+    m_notifier = std::make_unique<platform::DesktopNotifier>();
+    m_notifications = std::make_unique<BackupNotifications>(*m_controller, *m_notifier);
+    connect(m_notifications.get(), &BackupNotifications::showLogRequested, this,
+            [this](const QString &jobId) { m_router->openLogWindow(jobId); });
+
+    m_inhibitor = std::make_unique<platform::SleepInhibitor>();
+    m_sleepGuard = std::make_unique<SleepWhileBackingUp>(*m_controller, *m_inhibitor);
+
+    m_statusIcon = std::make_unique<StatusIcon>(*m_controller);
+    m_background = std::make_unique<BackgroundMode>(*m_statusIcon);
+    connect(m_statusIcon.get(), &StatusIcon::openRequested, this, [this] { showMainWindow(); });
+    connect(m_statusIcon.get(), &StatusIcon::quitRequested, QCoreApplication::instance(), &QCoreApplication::quit);
+    connect(m_background.get(), &BackgroundMode::quitRequested, QCoreApplication::instance(), &QCoreApplication::quit,
+            Qt::QueuedConnection);
+    connect(m_router.get(), &WindowRouter::windowCreated, this,
+            [this](const QString &identifier, const QString &, QQuickWindow *window) {
+                if (identifier == QLatin1String(kMainWindow)) {
+                    connect(window, &QWindow::visibleChanged, m_background.get(),
+                            &BackgroundMode::mainWindowVisibilityChanged);
+                }
+            });
+}
+
+void VelloryApp::launchInBackground()
+{
+    QMetaObject::invokeMethod(&m_delegate, &AppDelegate::applicationDidFinishLaunching, Qt::QueuedConnection);
+    if (m_background) {
+        m_background->startInBackground();
+    }
+}
+
+void VelloryApp::showMainWindow(const QString &activationToken)
+{
+    // The desktop lets a window take the focus only with the token of the
+    // launch that asked for it.
+    if (!activationToken.isEmpty()) {
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
+    }
+    m_router->openWindow(QString::fromLatin1(kMainWindow));
 }

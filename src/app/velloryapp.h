@@ -13,6 +13,17 @@
 
 #include <memory>
 
+class BackgroundMode;
+class BackupNotifications;
+class ScriptStoreWatcher;
+class SleepWhileBackingUp;
+class StatusIcon;
+
+namespace platform {
+class DesktopNotifier;
+class SleepInhibitor;
+} // namespace platform
+
 /// The application: the one backup controller every window shares, the
 /// engine and window router that build the windows, the application
 /// delegate, the menu and toolbar commands, and whether the share sheet is
@@ -50,12 +61,19 @@ public:
     /// delegate that launching has finished. False when the main window
     /// cannot be made.
     bool launch();
+    /// Starts without a window (login autostart): only the status icon, or
+    /// quits when automatic backup is off.
+    void launchInBackground();
+    /// Brings the main window forward (another launch asked for it);
+    /// `activationToken` lets the desktop raise it.
+    void showMainWindow(const QString &activationToken = QString());
 
 signals:
     void showShareSheetChanged();
 
 private:
     void buildScenes();
+    void followDesktop();
 
     std::unique_ptr<SystemVolumeServices> m_system;
     std::unique_ptr<BackupController> m_controller;
@@ -65,4 +83,13 @@ private:
     std::unique_ptr<WindowRouter> m_router;
     std::unique_ptr<AppCommands> m_commands;
     bool m_showShareSheet = false;
+
+    // The desktop around the windows (the application on this machine only).
+    std::unique_ptr<ScriptStoreWatcher> m_storeWatcher;
+    std::unique_ptr<platform::DesktopNotifier> m_notifier;
+    std::unique_ptr<BackupNotifications> m_notifications;
+    std::unique_ptr<platform::SleepInhibitor> m_inhibitor;
+    std::unique_ptr<SleepWhileBackingUp> m_sleepGuard;
+    std::unique_ptr<StatusIcon> m_statusIcon;
+    std::unique_ptr<BackgroundMode> m_background;
 };

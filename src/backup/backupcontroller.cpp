@@ -56,6 +56,7 @@ BackupController::BackupController(BackupControllerServices services, QObject *p
     , m_threads(new BackupThreadListModel(this))
 {
     m_script = m_store.load();
+    m_stored = m_script;
     registerVolumeNotifications();
     makeMissingVolumeIcon();
     updateVolumeStatus();
@@ -78,8 +79,32 @@ QUrl BackupController::scriptFileURL() const
 
 bool BackupController::scriptSave()
 {
+    // The store is small; reading it first costs little and keeps another
+    // program's changes that arrived since the last read.
+    if (const BackupScriptDecoding stored = m_store.read(); stored.script && *stored.script != m_stored) {
+        setScript(mergeBackupScripts(m_stored, m_script, *stored.script));
+    }
     m_lastSaveSucceeded = m_store.save(m_script);
-    return m_lastSaveSucceeded;
+    if (!m_lastSaveSucceeded) {
+        return false;
+    }
+    m_stored = m_script;
+    return true;
+}
+
+void BackupController::reloadScript()
+{
+    const BackupScriptDecoding stored = m_store.read();
+    if (!stored.script || *stored.script == m_stored) {
+        return;
+    }
+    const BackupScript merged = mergeBackupScripts(m_stored, m_script, *stored.script);
+    m_stored = *stored.script;
+    setScript(merged);
+    if (merged != m_stored) {
+        scriptSave();
+    }
+    updateVolumeStatus();
 }
 
 void BackupController::registerVolumeNotifications()
@@ -266,7 +291,12 @@ void BackupController::clearVolume()
 
 void BackupController::ejectVolume()
 {
-    ejectVolume(EjectDone());
+    const QString name = m_script.volumeName;
+    ejectVolume([this, name](const QString &error) {
+        if (!error.isEmpty()) {
+            emit ejectFailed(name, error);
+        }
+    });
 }
 
 void BackupController::ejectVolume(EjectDone done)
@@ -303,6 +333,9 @@ void BackupController::volumeDidMount(const platform::MountedVolume &volume)
     updateVolumeStatus();
     if (platform::boolPreference(QStringLiteral("autoBackupOnConnect"), true)) {
         startBackup();
+        if (const std::shared_ptr<BackupThread> job = m_threads->jobAt(0)) {
+            emit automaticBackupStarted(job.get());
+        }
     }
 }
 

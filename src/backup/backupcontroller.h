@@ -110,9 +110,16 @@ public:
     /// The store file's location (its folder is made when missing).
     [[nodiscard]] QUrl scriptFileURL() const;
     /// Writes the set to the store; trouble is one "scriptSave() ..." line.
+    /// When another program (vellory-cli) changed the stored set since this
+    /// controller last read or wrote it, its changes are merged in first
+    /// (mergeBackupScripts), so an older copy never overwrites them.
     bool scriptSave();
     /// Whether the latest scriptSave() wrote the set (true before any).
     [[nodiscard]] bool lastSaveSucceeded() const { return m_lastSaveSucceeded; }
+    /// Takes over a set another program wrote to the store (merged with
+    /// this controller's own changes) and refreshes the destination's state.
+    /// Nothing when the store is unchanged or cannot be read.
+    void reloadScript();
 
     /// Works out status, icon, usage and the two labels from the set and the
     /// mounted volumes; takes over a new name or mount path of the
@@ -178,6 +185,11 @@ signals:
     void volumeRefused(const QString &itemName, const QString &errorMessage);
     /// A backup job was started (by the button, by a mount or from code).
     void backupStarted(BackupThread *job);
+    /// The job just started (after backupStarted) was started by connecting
+    /// the destination.
+    void automaticBackupStarted(BackupThread *job);
+    /// The eject button's eject failed, and why.
+    void ejectFailed(const QString &volumeName, const QString &reason);
 
 private:
     void registerVolumeNotifications();
@@ -200,6 +212,8 @@ private:
     std::function<QDateTime()> m_clock;
 
     BackupScript m_script;
+    /// The set as this controller last read it from or wrote it to the store.
+    BackupScript m_stored;
     VolumeStatusValue m_volumeStatus = VolumeStatusValue::NotSpecified;
     QImage m_volumeIcon;
     quint64 m_volumeIconSerial = 0;

@@ -104,6 +104,8 @@ bool BackupRun::scanAndCopy(RunReport &report, BackupVolume &volume)
                              + platform::describeFileError(error));
             }
         }
+        m_outcome.itemsBackedUp = copier.itemsBackedUp();
+        m_outcome.bytesBackedUp = copier.bytesCopied();
         const QString copySummary = QStringLiteral("Items backed up %1, %2. Errors %3")
                                         .arg(count(copier.itemsBackedUp()), byteCount(copier.bytesCopied()),
                                              count(report.errorCount()));
@@ -119,15 +121,18 @@ void BackupRun::close(RunReport &report, bool isDestination)
     if (platform::boolPreference(QStringLiteral("autoEjectOnComplete"), true)) {
         // Acts only on the destination itself, its UUID checked again right
         // before: the stick may have gone and another one taken its mount
-        // point since the start. Its answer does not change the log.
-        if (isDestination) {
-            if (m_script.volumeUUID.isEmpty()) {
-                platform::unmountAndEject(m_script.volumePath);
-            } else {
-                platform::unmountAndEjectVolume(m_script.volumePath, m_script.volumeUUID);
-            }
+        // point since the start. Its answer does not change the log; it is
+        // kept for the desktop notification.
+        m_outcome.ejectTried = true;
+        if (!isDestination) {
+            m_outcome.ejectError = QStringLiteral("The backup volume is not connected.");
+        } else if (m_script.volumeUUID.isEmpty()) {
+            m_outcome.ejectError = platform::unmountAndEject(m_script.volumePath);
+        } else {
+            m_outcome.ejectError = platform::unmountAndEjectVolume(m_script.volumePath, m_script.volumeUUID);
         }
         report.log(QStringLiteral("Ejected volume"));
     }
+    m_job.setOutcome(m_outcome);
     m_job.setProgressTitle(QStringLiteral("Backup Process finished"));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "backup/backupscript.h"
+#include "backup/backupthread.h"
 
 class BackupThread;
 class BackupVolume;
@@ -28,4 +29,5 @@ private:
 
     const BackupScript &m_script;
     BackupThread &m_job;
+    BackupOutcome m_outcome;
 };

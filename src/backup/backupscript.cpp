@@ -4,6 +4,8 @@
 
 #include <QUuid>
 
+#include <tuple>
+
 QString BackupScript::newUuid()
 {
     return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
@@ -188,4 +190,40 @@ BackupScriptDecoding decodeBackupScript(const QByteArray &json)
     BackupScriptDecoding result;
     result.script = std::move(script);
     return result;
+}
+
+BackupScript mergeBackupScripts(const BackupScript &base, const BackupScript &ours, const BackupScript &theirs)
+{
+    auto volume = [](auto &script) {
+        return std::tie(script.volumeCapacity, script.volumeDescription, script.volumeName, script.volumeUUID,
+                        script.volumePath);
+    };
+    BackupScript merged = theirs;
+    if (ours.scriptName != base.scriptName) {
+        merged.scriptName = ours.scriptName;
+    }
+    if (ours.scriptUUID != base.scriptUUID) {
+        merged.scriptUUID = ours.scriptUUID;
+    }
+    if (ours.sourcePaths != base.sourcePaths) {
+        // Our removals and additions, applied to their list: a source the
+        // other program added stays, one we added is not lost.
+        for (const QString &path : base.sourcePaths) {
+            if (!ours.sourcePaths.contains(path)) {
+                merged.sourcePaths.removeAll(path);
+            }
+        }
+        for (const QString &path : ours.sourcePaths) {
+            if (!base.sourcePaths.contains(path) && !merged.sourcePaths.contains(path)) {
+                merged.sourcePaths.append(path);
+            }
+        }
+    }
+    if (volume(ours) != volume(base)) {
+        volume(merged) = volume(ours);
+    }
+    if (ours.lastBackup != base.lastBackup) {
+        merged.lastBackup = ours.lastBackup;
+    }
+    return merged;
 }

@@ -50,6 +50,15 @@ public:
 
 Q_DECLARE_METATYPE(BackupScript)
 
+/// Joins two sets that both grew from `base`: `ours` (in memory) and
+/// `theirs` (written to the store by another program). Each part that ours
+/// changed keeps our version, every other part takes theirs. The parts are
+/// the name, the identity, the destination volume (its five fields
+/// together) and the last backup; the sources are merged path by path (our
+/// removals and additions applied to their list).
+[[nodiscard]] BackupScript mergeBackupScripts(const BackupScript &base, const BackupScript &ours,
+                                              const BackupScript &theirs);
+
 /// The outcome of reading a stored set: the set, or why it could not be read.
 struct BackupScriptDecoding
 {

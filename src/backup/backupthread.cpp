@@ -112,6 +112,13 @@ void BackupThread::setErrorCount(quint64 count)
     post(std::move(change));
 }
 
+void BackupThread::setOutcome(const BackupOutcome &outcome)
+{
+    Change change{Change::Kind::Outcome};
+    change.outcome = outcome;
+    post(std::move(change));
+}
+
 void BackupThread::cancel()
 {
     setStatus(BackupThreadStatusValue::cancelled);
@@ -264,6 +271,9 @@ void BackupThread::apply(const Change &change, bool &logGrew)
             m_errorCount = change.count;
             emit errorCountChanged();
         }
+        break;
+    case Change::Kind::Outcome:
+        m_outcome = change.outcome;
         break;
     case Change::Kind::Finished:
         emit runFinished();

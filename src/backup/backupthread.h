@@ -23,6 +23,17 @@
 /// Jobs are shared: make them with create() / createPlaceholder(). The list,
 /// a view and the running task each hold a std::shared_ptr, and the job lives
 /// as long as any of them does (it is deleted on its own thread).
+/// What a finished run did, for those who tell the person about it.
+struct BackupOutcome
+{
+    quint64 itemsBackedUp = 0;
+    quint64 bytesBackedUp = 0;
+    /// An eject of the destination was asked for after the run.
+    bool ejectTried = false;
+    /// Why that eject failed; empty when it succeeded.
+    QString ejectError;
+};
+
 class BackupThread : public QObject, public std::enable_shared_from_this<BackupThread>
 {
     Q_OBJECT
@@ -78,6 +89,8 @@ public:
     [[nodiscard]] QImage icon() const { return m_icon; }
     /// Uptime in seconds when the job was made; the log's time origin.
     [[nodiscard]] double baseTime() const { return m_baseTime; }
+    /// The run's totals and eject answer; set before runFinished.
+    [[nodiscard]] const BackupOutcome &outcome() const { return m_outcome; }
 
     /// Safe from any thread: the status as last applied on the main thread.
     [[nodiscard]] BackupThreadStatusValue statusForRun() const { return status(); }
@@ -93,6 +106,8 @@ public:
     Q_INVOKABLE void setProgressValue(float value);
     /// The run's error count (written only by the run).
     void setErrorCount(quint64 count);
+    /// The run's totals and eject answer (written only by the run).
+    void setOutcome(const BackupOutcome &outcome);
     /// setStatus(cancelled): the run stops at its next status read.
     Q_INVOKABLE void cancel();
 
@@ -118,7 +133,7 @@ signals:
 private:
     struct Change
     {
-        enum class Kind { Log, Status, Title, Message, Value, Errors, Finished };
+        enum class Kind { Log, Status, Title, Message, Value, Errors, Outcome, Finished };
         Change(Kind changeKind, QString changeText = QString())
             : kind(changeKind)
             , text(std::move(changeText))
@@ -129,6 +144,7 @@ private:
         float value = 0;
         BackupThreadStatusValue status = BackupThreadStatusValue::awaiting;
         quint64 count = 0;
+        BackupOutcome outcome;
     };
 
     void post(Change change);
@@ -147,6 +163,7 @@ private:
     float m_progressValue = 0;
     QStringList m_log;
     quint64 m_errorCount = 0;
+    BackupOutcome m_outcome;
     std::atomic<BackupThreadStatusValue> m_status{BackupThreadStatusValue::awaiting};
 
     // Changes on their way to the main thread.

@@ -10,6 +10,7 @@
 #include "recordingurlopener.h"
 
 #include <QDir>
+#include <QFile>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QQuickItem>
@@ -231,6 +232,19 @@ TEST(ShellCommands, OneSettingsWindowWithTheUpdatesTab)
     QObject *view = AppFixture::find(settings, QStringLiteral("updatesView"));
     ASSERT_TRUE(view);
     EXPECT_TRUE(QByteArray(view->metaObject()->className()).startsWith("NIMBSettingsView"));
+
+    // "General" holds "Start at login", off until turned on; turning it on
+    // writes the user's autostart entry.
+    const QString entry = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/autostart/com.brindlewick.vellory2.desktop");
+    QFile::remove(entry);
+    QObject *loginSwitch = AppFixture::find(settings, QStringLiteral("startAtLoginSwitch"));
+    ASSERT_TRUE(loginSwitch);
+    EXPECT_EQ(loginSwitch->property("text").toString(), QStringLiteral("Start at login"));
+    EXPECT_FALSE(loginSwitch->property("checked").toBool());
+    loginSwitch->setProperty("checked", true);
+    QMetaObject::invokeMethod(loginSwitch, "toggled");
+    EXPECT_TRUE(QFile::exists(entry));
+    QFile::remove(entry);
 
     trigger(window, QStringLiteral("settingsItem"));
     EXPECT_EQ(f.app->router().window(QStringLiteral("settings")), settings);

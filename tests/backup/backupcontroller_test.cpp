@@ -4,6 +4,8 @@
 #include "controllertesting.h"
 
 #include "backup/displayformat.h"
+#include "backup/scriptstorewatcher.h"
+#include "jobtesting.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -496,3 +498,59 @@ TEST(BackupControllerEject, WithoutADestinationNothingIsEjected)
     ASSERT_TRUE(waitUntil([&] { return !answer.isEmpty(); }));
     EXPECT_TRUE(f.ejector.requests().isEmpty());
 }
+
+namespace {
+
+// vellory-cli writes the same store while the window runs.
+TEST(BackupControllerStore, ChangesOfAnotherProgramArePickedUpAndNeverOverwritten)
+{
+    ControllerFixture fixture;
+    fixture.storeSet(setWithDestination(QStringLiteral("U-1"), QStringLiteral("STICK"), QStringLiteral("/media/STICK")));
+    BackupController &controller = fixture.start();
+    QSignalSpy changed(&controller, &BackupController::scriptChanged);
+
+    // The other program adds a source; our next change keeps it.
+    BackupScript fromCli = fixture.stored();
+    fromCli.sourcePaths.append(QStringLiteral("/home/ann/Music"));
+    fixture.storeSet(fromCli);
+    controller.addSourcePath(QStringLiteral("/home/ann/Photos"));
+    EXPECT_EQ(fixture.stored().sourcePaths,
+              (QStringList{QStringLiteral("/home/ann/Notes"), QStringLiteral("/home/ann/Music"),
+                           QStringLiteral("/home/ann/Photos")}));
+    EXPECT_EQ(controller.sourcePaths(), fixture.stored().sourcePaths);
+
+    // The other program removes the destination; reading the store again
+    // shows it at once.
+    fromCli = fixture.stored();
+    fromCli.clearVolume();
+    fixture.storeSet(fromCli);
+    changed.clear();
+    controller.reloadScript();
+    EXPECT_EQ(changed.size(), 1);
+    EXPECT_TRUE(controller.volumeUUID().isEmpty());
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotSpecified);
+    EXPECT_EQ(fixture.stored(), controller.script());
+
+    // Nothing new in the store: nothing changes.
+    changed.clear();
+    controller.reloadScript();
+    EXPECT_EQ(changed.size(), 0);
+}
+
+TEST(BackupControllerStore, TheWatcherTellsOfAnotherProgramsWrite)
+{
+    ControllerFixture fixture;
+    fixture.storeSet(BackupScript());
+    BackupController &controller = fixture.start();
+    ScriptStoreWatcher watcher(controller.store().filePath());
+    QObject::connect(&watcher, &ScriptStoreWatcher::changed, &controller, &BackupController::reloadScript);
+
+    for (const QString &path : {QStringLiteral("/first"), QStringLiteral("/second")}) {
+        BackupScript fromCli = fixture.stored();
+        fromCli.sourcePaths.append(path);
+        fixture.storeSet(fromCli); // replaced whole, as every save does
+        EXPECT_TRUE(waitUntil([&] { return controller.sourcePaths().contains(path); })) << path.toStdString();
+    }
+}
+
+} // namespace

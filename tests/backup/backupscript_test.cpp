@@ -2,6 +2,7 @@
 #include "backup/jsonreader.h"
 
 #include <QMap>
+#include <functional>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
@@ -269,3 +270,55 @@ TEST(BackupScriptJson, DeepNestingInAnUnknownKeyFailsWithoutExhaustingTheStack)
     members[QStringLiteral("zz")] = QByteArray(100, '[') + QByteArray(100, ']');
     EXPECT_TRUE(decodeBackupScript(objectOf(members)).script.has_value());
 }
+
+namespace {
+
+// Our change and the other program's change to a set that both read as
+// `base`: each part the one side changed survives.
+TEST(MergeBackupScripts, KeepsEachSidesOwnChanges)
+{
+    BackupScript base;
+    base.sourcePaths = {QStringLiteral("/a"), QStringLiteral("/b")};
+    base.volumeUUID = QStringLiteral("U-1");
+    base.volumeName = QStringLiteral("STICK");
+    base.volumePath = QStringLiteral("/media/STICK");
+
+    struct Case
+    {
+        const char *what;
+        std::function<void(BackupScript &)> ours;
+        std::function<void(BackupScript &)> theirs;
+        std::function<void(BackupScript &)> expected; // applied to base
+    };
+    auto none = [](BackupScript &) {};
+    const Case cases[] = {
+        {"theirs only", none, [](BackupScript &s) { s.sourcePaths.append(QStringLiteral("/c")); },
+         [](BackupScript &s) { s.sourcePaths.append(QStringLiteral("/c")); }},
+        {"both add a source",
+         [](BackupScript &s) { s.sourcePaths.append(QStringLiteral("/mine")); },
+         [](BackupScript &s) { s.sourcePaths.append(QStringLiteral("/theirs")); },
+         [](BackupScript &s) { s.sourcePaths << QStringLiteral("/theirs") << QStringLiteral("/mine"); }},
+        {"we remove, they add",
+         [](BackupScript &s) { s.sourcePaths.removeAll(QStringLiteral("/a")); },
+         [](BackupScript &s) { s.sourcePaths.append(QStringLiteral("/c")); },
+         [](BackupScript &s) { s.sourcePaths = {QStringLiteral("/b"), QStringLiteral("/c")}; }},
+        {"we stamp a backup, they clear the volume",
+         [](BackupScript &s) { s.lastBackup = QStringLiteral("today"); },
+         [](BackupScript &s) { s.volumeUUID.clear(); s.volumeName.clear(); s.volumePath.clear(); },
+         [](BackupScript &s) { s.lastBackup = QStringLiteral("today"); s.volumeUUID.clear(); s.volumeName.clear(); s.volumePath.clear(); }},
+        {"the volume moves as a whole",
+         [](BackupScript &s) { s.volumePath = QStringLiteral("/media/STICK1"); },
+         [](BackupScript &s) { s.volumeUUID = QStringLiteral("U-2"); s.volumeName = QStringLiteral("OTHER"); },
+         [](BackupScript &s) { s.volumePath = QStringLiteral("/media/STICK1"); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        BackupScript ours = base, theirs = base, expected = base;
+        c.ours(ours);
+        c.theirs(theirs);
+        c.expected(expected);
+        EXPECT_EQ(mergeBackupScripts(base, ours, theirs), expected);
+    }
+}
+
+} // namespace

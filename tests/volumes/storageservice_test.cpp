@@ -3,6 +3,7 @@
 // happens when the service refuses. Needs root (real loop volumes) and
 // dbus-daemon; skipped with the reason otherwise.
 #include "loopvolume.h"
+#include "privatebus.h"
 
 #include "platform/linuxvolumemonitor.h"
 #include "platform/mountpoint.h"
@@ -35,56 +36,6 @@ const QString serviceName = QStringLiteral("org.freedesktop.UDisks2");
 const QString rootPath = QStringLiteral("/org/freedesktop/UDisks2");
 const QString blockPath = QStringLiteral("/org/freedesktop/UDisks2/block_devices/loop_test");
 const QString drivePath = QStringLiteral("/org/freedesktop/UDisks2/drives/Test_Stick");
-
-// A message bus of the test's own.
-class PrivateBus
-{
-public:
-    PrivateBus()
-    {
-        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-        if (daemon.isEmpty() || !m_dir.isValid()) {
-            m_reason = QStringLiteral("dbus-daemon is not installed");
-            return;
-        }
-        const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
-        QFile file(config);
-        if (!file.open(QIODevice::WriteOnly)) {
-            m_reason = QStringLiteral("cannot write the bus configuration");
-            return;
-        }
-        file.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-                   "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                   "<busconfig><type>session</type>"
-                   "<listen>unix:dir=" + QFile::encodeName(m_dir.path()) + "</listen>"
-                   "<auth>EXTERNAL</auth>"
-                   "<policy context=\"default\"><allow send_destination=\"*\"/><allow own=\"*\"/>"
-                   "<allow receive_sender=\"*\"/></policy></busconfig>\n");
-        file.close();
-        m_daemon.start(daemon, {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
-                                QStringLiteral("--print-address")});
-        if (!m_daemon.waitForStarted(10000) || !m_daemon.waitForReadyRead(10000)) {
-            m_reason = QStringLiteral("dbus-daemon did not start");
-            return;
-        }
-        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-    }
-    ~PrivateBus()
-    {
-        m_daemon.kill();
-        m_daemon.waitForFinished();
-    }
-
-    [[nodiscard]] QString address() const { return m_address; }
-    [[nodiscard]] QString skipReason() const { return m_reason; }
-
-private:
-    // Bus addresses cannot hold blanks, which the default template has.
-    QTemporaryDir m_dir{QDir::tempPath() + QStringLiteral("/vellory-bus-XXXXXX")};
-    QProcess m_daemon;
-    QString m_address;
-    QString m_reason;
-};
 
 // Answers like the storage service for one block device on one drive, and
 // records what it was asked. Lives on a thread of its own, so that the code

@@ -1,0 +1,323 @@
+// The application's desktop services against stand-ins for the desktop's
+// own on private buses (no desktop runs here): notifications when backups
+// start and end and when an eject fails, the sleep inhibitor held while a
+// job runs, and one instance per session. The stand-ins record the calls of
+// the real protocols and answer as the real services do.
+#include "controllertesting.h"
+#include "jobtesting.h"
+#include "loopvolume.h"
+#include "runtesting.h"
+#include "privatebus.h"
+
+#include "app/backupnotifications.h"
+#include "app/sleepwhilebackingup.h"
+#include "platform/applicationbus.h"
+#include "platform/desktopnotifier.h"
+#include "platform/sleepinhibitor.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
+#include <QDBusVirtualObject>
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+// Answers as the notification service, the login manager and the desktop
+// portal do, and records every call: member, then its arguments.
+class StandInDesktop : public QDBusVirtualObject
+{
+public:
+    struct Call
+    {
+        QString member;
+        QVariantList arguments;
+    };
+
+    ~StandInDesktop() override
+    {
+        for (int fd : m_inhibitorEnds) {
+            ::close(fd);
+        }
+    }
+
+    QString introspect(const QString &) const override { return QString(); }
+
+    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
+    {
+        calls.append({message.member(), message.arguments()});
+        if (message.member() == QLatin1String("Notify")) {
+            return connection.send(message.createReply(QVariant::fromValue(uint(calls.size()))));
+        }
+        if (message.member() == QLatin1String("Inhibit") && message.interface().startsWith(QLatin1String("org.freedesktop.login1"))) {
+            // The login manager hands out one end of a pipe and holds the
+            // inhibitor until every copy of that end is closed.
+            int ends[2];
+            if (::pipe(ends) != 0) {
+                return connection.send(message.createErrorReply(QDBusError::Failed, QStringLiteral("pipe")));
+            }
+            m_inhibitorEnds.append(ends[0]);
+            const QDBusUnixFileDescriptor handed(ends[1]);
+            ::close(ends[1]);
+            return connection.send(message.createReply(QVariant::fromValue(handed)));
+        }
+        if (message.member() == QLatin1String("Inhibit")) {
+            return connection.send(message.createReply(
+                QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/freedesktop/portal/desktop/request/1_1/t")))));
+        }
+        return connection.send(message.createReply());
+    }
+
+    // Whether the last inhibitor handed out is still held by someone.
+    [[nodiscard]] bool inhibitorHeld() const
+    {
+        if (m_inhibitorEnds.isEmpty()) {
+            return false;
+        }
+        pollfd end{m_inhibitorEnds.last(), POLLIN, 0};
+        return ::poll(&end, 1, 0) == 0; // hang-up once the last copy is closed
+    }
+
+    [[nodiscard]] QList<Call> callsOf(const QString &member) const
+    {
+        QList<Call> found;
+        for (const Call &call : calls) {
+            if (call.member == member) {
+                found.append(call);
+            }
+        }
+        return found;
+    }
+
+    QList<Call> calls;
+
+private:
+    QList<int> m_inhibitorEnds;
+};
+
+// A private session bus and a private system bus, each with the stand-in
+// serving the desktop's names.
+class DesktopServicesTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (m_session.address().isEmpty() || m_system.address().isEmpty()) {
+            GTEST_SKIP() << m_session.skipReason().toStdString();
+        }
+        m_serviceSession = QDBusConnection::connectToBus(m_session.address(), QStringLiteral("desktop-session"));
+        m_serviceSystem = QDBusConnection::connectToBus(m_system.address(), QStringLiteral("desktop-system"));
+        ASSERT_TRUE(m_serviceSession.registerVirtualObject(QStringLiteral("/org/freedesktop"), &desktop,
+                                                           QDBusConnection::SubPath));
+        ASSERT_TRUE(m_serviceSession.registerService(QStringLiteral("org.freedesktop.Notifications")));
+        ASSERT_TRUE(m_serviceSession.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+        ASSERT_TRUE(m_serviceSystem.registerVirtualObject(QStringLiteral("/org/freedesktop"), &desktop,
+                                                          QDBusConnection::SubPath));
+        ASSERT_TRUE(m_serviceSystem.registerService(QStringLiteral("org.freedesktop.login1")));
+        session = QDBusConnection::connectToBus(m_session.address(), QStringLiteral("app-session"));
+        system = QDBusConnection::connectToBus(m_system.address(), QStringLiteral("app-system"));
+    }
+
+    void TearDown() override
+    {
+        for (const char *name : {"desktop-session", "desktop-system", "app-session", "app-system", "second-session"}) {
+            QDBusConnection::disconnectFromBus(QString::fromLatin1(name));
+        }
+    }
+
+    // Sends the notification service's ActionInvoked for notification `id`.
+    void pressAction(uint id, const QString &key)
+    {
+        QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
+                                                         QStringLiteral("org.freedesktop.Notifications"),
+                                                         QStringLiteral("ActionInvoked"));
+        signal << id << key;
+        m_serviceSession.send(signal);
+    }
+
+    // A controller whose backups go to a plain folder (no destination UUID):
+    // sources `sources`, and the job's log tells what happened.
+    BackupController &controllerBackingUp(const QStringList &sources)
+    {
+        BackupScript script;
+        script.sourcePaths = sources;
+        script.volumeName = QStringLiteral("STICK");
+        script.volumePath = destination.path();
+        fixture.storeSet(script);
+        return fixture.start();
+    }
+
+    PrivateBus m_session;
+    PrivateBus m_system;
+    QDBusConnection m_serviceSession{QString()};
+    QDBusConnection m_serviceSystem{QString()};
+    QDBusConnection session{QString()};
+    QDBusConnection system{QString()};
+    StandInDesktop desktop;
+    ControllerFixture fixture;
+    QTemporaryDir sources;
+    QTemporaryDir destination;
+};
+
+TEST_F(DesktopServicesTest, EndedBackupIsToldWithTotalsEjectErrorsAndALogButton)
+{
+    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), 16);
+    SKIP_WITHOUT(volume);
+    QFile file(sources.filePath(QStringLiteral("a.txt")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("12345") == 5);
+    file.close();
+    // A source that does not exist is one error of the run; the volume is
+    // ejected after it.
+    fixture.storeSet(scriptFor(volume.mountPath(), {sources.path(), QStringLiteral("/nonexistent/vellory")}));
+    setAutoEject(true);
+    BackupController &controller = fixture.start();
+    platform::DesktopNotifier notifier(session);
+    BackupNotifications notifications(controller, notifier);
+    QSignalSpy logRequests(&notifications, &BackupNotifications::showLogRequested);
+
+    controller.startBackup();
+    const std::shared_ptr<BackupThread> job = controller.threads()->jobAt(0);
+    ASSERT_TRUE(waitUntil([&] { return desktop.callsOf(QStringLiteral("Notify")).size() == 1; }));
+
+    const QVariantList notify = desktop.callsOf(QStringLiteral("Notify")).first().arguments;
+    EXPECT_EQ(notify.value(0).toString(), QStringLiteral("Vellory 2"));
+    EXPECT_EQ(notify.value(3).toString(), QStringLiteral("Backup finished with errors"));
+    EXPECT_EQ(notify.value(4).toString(), QStringLiteral("1 item backed up, 5 bytes. 1 error. "
+                                                         "\"STICK\" was ejected and can now be removed safely."));
+    EXPECT_EQ(notify.value(5).toStringList(), (QStringList{QStringLiteral("show-log"), QStringLiteral("Show Log")}));
+
+    // The stand-in gave the notification the id 1 (its first call).
+    pressAction(1, QStringLiteral("show-log"));
+    ASSERT_TRUE(waitUntil([&] { return logRequests.size() == 1; }));
+    EXPECT_EQ(logRequests.first().value(0).toString(), job->id());
+}
+
+TEST_F(DesktopServicesTest, AutomaticStartAndFailedEjectAreTold)
+{
+    fixture.storeSet(setWithDestination(QStringLiteral("U-1"), QStringLiteral("STICK"), QStringLiteral("/media/STICK")));
+    fixture.table.mount(fakeStick(QStringLiteral("U-1"), QStringLiteral("STICK"), QStringLiteral("/media/STICK")));
+    BackupController &controller = fixture.start();
+    platform::DesktopNotifier notifier(session);
+    BackupNotifications notifications(controller, notifier);
+
+    fixture.monitor.mount(fakeStick(QStringLiteral("U-1"), QStringLiteral("STICK"), QStringLiteral("/media/STICK")));
+    fixture.ejector.setAnswer(QStringLiteral("A file on the volume is open."));
+    controller.ejectVolume();
+
+    // Summary -> body of every notification (the job's own end comes too).
+    QMap<QString, QString> told;
+    ASSERT_TRUE(waitUntil([&] {
+        for (const StandInDesktop::Call &call : desktop.callsOf(QStringLiteral("Notify"))) {
+            told.insert(call.arguments.value(3).toString(), call.arguments.value(4).toString());
+        }
+        return told.contains(QStringLiteral("Could not eject \"STICK\""));
+    }));
+    EXPECT_EQ(told.value(QStringLiteral("Automatic backup started")), QStringLiteral("Backing up to \"STICK\"."));
+    EXPECT_EQ(told.value(QStringLiteral("Could not eject \"STICK\"")), QStringLiteral("A file on the volume is open."));
+}
+
+TEST_F(DesktopServicesTest, SleepIsInhibitedWhileAJobRunsHoweverItEnds)
+{
+    enum class End { RunEnds, Cancelled, JobDropped };
+    for (const End end : {End::RunEnds, End::Cancelled, End::JobDropped}) {
+        SCOPED_TRACE(int(end));
+        desktop.calls.clear();
+        ControllerFixture local;
+        BackupScript script;
+        script.sourcePaths = {sources.path()};
+        script.volumePath = destination.path();
+        local.storeSet(script);
+        BackupController &controller = local.start();
+        platform::SleepInhibitor inhibitor(platform::SleepInhibitor::Route::LoginManager, system);
+        SleepWhileBackingUp guard(controller, inhibitor);
+        QSignalSpy answered(&inhibitor, &platform::SleepInhibitor::answered);
+
+        std::shared_ptr<BackupThread> job;
+        if (end == End::JobDropped) {
+            // A job that never runs to its end: held until the job is gone.
+            job = BackupThread::create(script, QImage());
+            emit controller.backupStarted(job.get());
+            ASSERT_TRUE(waitUntil([&] { return answered.size() == 1; }));
+            EXPECT_TRUE(inhibitor.isHeld());
+            EXPECT_TRUE(desktop.inhibitorHeld());
+            job.reset();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        } else {
+            controller.startBackup();
+            if (end == End::Cancelled) {
+                controller.threads()->jobAt(0)->cancel();
+            }
+        }
+        ASSERT_TRUE(waitUntil([&] { return guard.runningJobs() == 0 && !desktop.callsOf(QStringLiteral("Inhibit")).isEmpty(); }));
+        const QVariantList inhibit = desktop.callsOf(QStringLiteral("Inhibit")).first().arguments;
+        EXPECT_EQ(inhibit.value(0).toString(), QStringLiteral("sleep:idle"));
+        EXPECT_EQ(inhibit.value(1).toString(), QStringLiteral("Vellory 2"));
+        EXPECT_FALSE(inhibit.value(2).toString().isEmpty());
+        EXPECT_EQ(inhibit.value(3).toString(), QStringLiteral("block"));
+        // Released, also when the grant arrives after the job has ended.
+        EXPECT_TRUE(waitUntil([&] { return !desktop.inhibitorHeld(); }));
+        EXPECT_FALSE(inhibitor.isHeld());
+    }
+}
+
+TEST_F(DesktopServicesTest, PortalInhibitIsClosedOnRelease)
+{
+    platform::SleepInhibitor inhibitor(platform::SleepInhibitor::Route::DesktopPortal, session);
+    QSignalSpy answered(&inhibitor, &platform::SleepInhibitor::answered);
+    inhibitor.acquire(QStringLiteral("A backup is running"));
+    ASSERT_TRUE(waitUntil([&] { return answered.size() == 1; }));
+    EXPECT_TRUE(inhibitor.isHeld());
+    const QVariantList call = desktop.callsOf(QStringLiteral("Inhibit")).value(0).arguments;
+    EXPECT_EQ(call.value(1).toUInt(), 12u); // suspend | idle
+
+    inhibitor.release();
+    ASSERT_TRUE(waitUntil([&] { return desktop.callsOf(QStringLiteral("Close")).size() == 1; }));
+    EXPECT_FALSE(inhibitor.isHeld());
+}
+
+TEST_F(DesktopServicesTest, WithoutServicesNothingIsShownOrHeldAndNothingBreaks)
+{
+    PrivateBus empty;
+    ASSERT_FALSE(empty.address().isEmpty());
+    QDBusConnection bare = QDBusConnection::connectToBus(empty.address(), QStringLiteral("second-session"));
+    platform::DesktopNotifier notifier(bare);
+    notifier.notify(QStringLiteral("Backup finished"), QStringLiteral("body"));
+    platform::SleepInhibitor inhibitor(platform::SleepInhibitor::Route::LoginManager, bare);
+    QSignalSpy answered(&inhibitor, &platform::SleepInhibitor::answered);
+    inhibitor.acquire(QStringLiteral("A backup is running"));
+    ASSERT_TRUE(waitUntil([&] { return answered.size() == 1; }));
+    EXPECT_FALSE(answered.first().value(0).toBool());
+    EXPECT_FALSE(inhibitor.isHeld());
+    EXPECT_TRUE(desktop.calls.isEmpty());
+}
+
+TEST_F(DesktopServicesTest, SecondLaunchActivatesTheFirstInstance)
+{
+    const QString appId = QStringLiteral("com.brindlewick.vellory2");
+    platform::ApplicationBus first(appId, session);
+    ASSERT_EQ(first.claim(), platform::ApplicationBus::Claim::Primary);
+    QSignalSpy activated(&first, &platform::ApplicationBus::activated);
+    QSignalSpy actions(&first, &platform::ApplicationBus::actionRequested);
+
+    qputenv("XDG_ACTIVATION_TOKEN", "token-42");
+    QDBusConnection secondBus = QDBusConnection::connectToBus(m_session.address(), QStringLiteral("second-session"));
+    platform::ApplicationBus second(appId, secondBus);
+    EXPECT_EQ(second.claim(), platform::ApplicationBus::Claim::AlreadyRunning);
+    EXPECT_EQ(second.claim(QStringLiteral("backup-now")), platform::ApplicationBus::Claim::AlreadyRunning);
+    qunsetenv("XDG_ACTIVATION_TOKEN");
+
+    ASSERT_TRUE(waitUntil([&] { return activated.size() == 1 && actions.size() == 1; }));
+    EXPECT_EQ(activated.first().value(0).toMap().value(QStringLiteral("activation-token")).toString(),
+              QStringLiteral("token-42"));
+    EXPECT_EQ(actions.first().value(0).toString(), QStringLiteral("backup-now"));
+}
+
+} // namespace
