@@ -100,7 +100,7 @@ TEST_F(CliTest, UsageMistakesAreRefusedAndHelpAndVersionAreShown)
         EXPECT_TRUE((c.onStandardOutput ? result.err : result.out).isEmpty());
         ASSERT_FALSE(answer.isEmpty());
         if (!c.firstLine.isEmpty()) {
-            EXPECT_EQ(answer.first(), c.firstLine);
+            EXPECT_EQ(answer.first().toStdString(), c.firstLine.toStdString());
         }
         EXPECT_TRUE(answer.join(u'\n').contains(c.contains)) << answer.join(u'\n').toStdString();
     }
