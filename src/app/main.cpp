@@ -14,14 +14,47 @@
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <cstdio>
+#include <optional>
 
 Q_IMPORT_QML_PLUGIN(VelloryPlugin)
 Q_IMPORT_QML_PLUGIN(Vellory_AppPlugin)
 Q_IMPORT_QML_PLUGIN(MorainePlugin)
 Q_IMPORT_QML_PLUGIN(Moraine_UpdatePlugin)
 
+namespace {
+
+/// Answers --help and --version, and refuses options nobody knows, before a
+/// display is opened: the exit code when the program ends here.
+std::optional<int> answerWithoutWindow(const LaunchOptions &options)
+{
+    const QString program = QStringLiteral("vellory");
+    if (!options.errors.isEmpty()) {
+        std::fprintf(stderr, "%s: %s\n%s\n", qPrintable(program), qPrintable(options.errors.join(u' ')),
+                     qPrintable(LaunchOptions::usage(program)));
+        return 64; // sysexits' EX_USAGE, as vellory-cli answers
+    }
+    if (options.helpRequested || options.versionRequested) {
+        const QString text = options.helpRequested ? LaunchOptions::usage(program)
+                                                   : platform::buildinfo::versionText(program);
+        std::printf("%s\n", qPrintable(text));
+        return 0;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    const LaunchOptions options = LaunchOptions::parse(arguments);
+    if (const std::optional<int> exitCode = answerWithoutWindow(options)) {
+        return *exitCode;
+    }
+
     QApplication application(argc, argv);
     QApplication::setOrganizationName(platform::buildinfo::organizationName());
     QApplication::setApplicationName(platform::buildinfo::applicationName());
@@ -29,9 +62,9 @@ int main(int argc, char **argv)
     QGuiApplication::setDesktopFileName(platform::buildinfo::bundleIdentifier());
 
     useIconThemeFallback();
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("drive-removable-media")));
+    QApplication::setWindowIcon(QIcon::fromTheme(platform::buildinfo::bundleIdentifier(),
+                                                  QIcon::fromTheme(QStringLiteral("drive-removable-media"))));
     DesktopStyle::apply();
-    const LaunchOptions options = LaunchOptions::parse(QApplication::arguments());
     if (options.forPictures()) {
         const QString problem = LaunchOptions::privateFoldersProblem(
             qEnvironmentVariable("XDG_DATA_HOME"), qEnvironmentVariable("XDG_CONFIG_HOME"), QDir::tempPath());

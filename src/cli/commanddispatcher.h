@@ -6,7 +6,8 @@
 #include <vector>
 
 /// Picks the command named by the first argument and runs it; prints the
-/// usage for "help", "--help" or "-h", and refuses anything else.
+/// usage for "help", "--help" or "-h", the version for "--version", and
+/// refuses anything else with the usage on standard error.
 class CommandDispatcher
 {
 public:

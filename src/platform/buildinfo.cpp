@@ -19,4 +19,10 @@ QString shareThreadsHost() { return QStringLiteral(VELLORY_SHARE_THREADS); }
 QString shareXHost() { return QStringLiteral(VELLORY_SHARE_X); }
 QString publicKeyPemPath() { return QStringLiteral(VELLORY_PUBLIC_KEY_PEM_PATH); }
 
+QString versionText(const QString &program)
+{
+    return QStringLiteral("%1 %2\n%3 build %4, by %5 <%6>")
+        .arg(program, shortVersion(), applicationName(), buildNumber(), organizationName(), makerWebsite());
+}
+
 } // namespace platform::buildinfo

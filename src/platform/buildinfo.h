@@ -21,4 +21,8 @@ namespace platform::buildinfo {
 [[nodiscard]] QString shareXHost();
 [[nodiscard]] QString publicKeyPemPath(); // where the bundled key was at build time
 
+/// What `program --version` prints: "program 2.0.0" first, as GNU tools do,
+/// then the build number and the maker.
+[[nodiscard]] QString versionText(const QString &program);
+
 } // namespace platform::buildinfo

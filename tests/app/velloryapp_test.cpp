@@ -97,22 +97,42 @@ TEST(DesktopStyle, ADarkGtkThemeOrPaletteIsRecognised)
               dark.color(QPalette::Active, QPalette::ButtonText).lightness());
 }
 
-TEST(LaunchOptions, OnlyTheTwoHiddenOptionsAreReadAndAnythingElseIsIgnored)
+TEST(LaunchOptions, GnuAndQtOptionsAreReadAndUnknownOnesRefused)
 {
-    const LaunchOptions none = LaunchOptions::parse({QStringLiteral("vellory")});
-    EXPECT_FALSE(none.demo);
-    EXPECT_TRUE(none.screenshotFolder.isEmpty());
+    struct Case
+    {
+        QStringList arguments; // after the program's name
+        bool help = false;
+        bool version = false;
+        bool refused = false;
+    };
+    const Case cases[] = {
+        {{}},
+        {{QStringLiteral("--help")}, true},
+        {{QStringLiteral("-h")}, true},
+        {{QStringLiteral("--version")}, false, true},
+        // Qt's own options, with one dash or two; and a launcher's file argument.
+        {{QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("-style"), QStringLiteral("Fusion"),
+          QStringLiteral("-reverse")}},
+        {{QStringLiteral("--platform=offscreen"), QStringLiteral("/home/ann/file.txt")}},
+        {{QStringLiteral("--unknown")}, false, false, true},
+        {{QStringLiteral("-x")}, false, false, true},
+        {{QStringLiteral("--screenshot")}, false, false, true},
+    };
+    for (const Case &c : cases) {
+        const LaunchOptions options = LaunchOptions::parse(QStringList{QStringLiteral("vellory")} + c.arguments);
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        EXPECT_EQ(options.helpRequested, c.help);
+        EXPECT_EQ(options.versionRequested, c.version);
+        EXPECT_EQ(!options.errors.isEmpty(), c.refused);
+        EXPECT_FALSE(options.demo);
+    }
 
     const LaunchOptions both = LaunchOptions::parse({QStringLiteral("vellory"), QStringLiteral("--demo"),
                                                      QStringLiteral("--screenshot"), QStringLiteral("/tmp/pictures")});
     EXPECT_TRUE(both.demo);
     EXPECT_EQ(both.screenshotFolder, QStringLiteral("/tmp/pictures"));
-
-    // What a desktop launcher may add does not stop the program.
-    const LaunchOptions other = LaunchOptions::parse(
-        {QStringLiteral("vellory"), QStringLiteral("--unknown"), QStringLiteral("/home/ann/file.txt")});
-    EXPECT_FALSE(other.demo);
-    EXPECT_TRUE(other.screenshotFolder.isEmpty());
+    EXPECT_TRUE(both.errors.isEmpty());
 }
 
 TEST(LaunchOptions, PictureOptionsRunOnlyOnFoldersInsideTheTemporaryFolder)

@@ -3,6 +3,7 @@
 #include "backup/backupscript.h"
 #include "clitesting.h"
 #include "loopvolume.h"
+#include "platform/buildinfo.h"
 #include "platform/computername.h"
 #include "platform/linuxvolumetable.h"
 
@@ -74,15 +75,41 @@ TEST_F(CliTest, ASetThatCannotBeLoadedExitsTwoWithOneLineOnStandardError)
     EXPECT_TRUE(nothingStored.out.isEmpty()) << "no init() line: the reason goes to standard error";
 }
 
-TEST_F(CliTest, UsageMistakesAreRefusedAndHelpIsShown)
+TEST_F(CliTest, UsageMistakesAreRefusedAndHelpAndVersionAreShown)
 {
-    EXPECT_EQ(run({}).exitCode, 64);
-    EXPECT_EQ(run({QStringLiteral("backup")}).exitCode, 64);
-    EXPECT_EQ(run({QStringLiteral("run"), QStringLiteral("--bogus")}).exitCode, 64);
-    EXPECT_EQ(run({QStringLiteral("run"), QStringLiteral("--set")}).exitCode, 64);
-    const Result help = run({QStringLiteral("--help")});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.join(QLatin1Char('\n')).contains(QStringLiteral("vellory-cli run [--set FILE]")));
+    struct Case
+    {
+        QStringList arguments;
+        int exitCode;
+        bool onStandardOutput; // the answer's stream; the other one stays empty
+        QString firstLine;
+        QString contains;
+    };
+    const QString usageLine = QStringLiteral("Usage: vellory-cli COMMAND [ARGUMENT]...");
+    const Case cases[] = {
+        {{}, 64, false, usageLine, QStringLiteral("  -h, --help")},
+        {{QStringLiteral("backup")}, 64, false, QStringLiteral("vellory-cli: unknown command \"backup\""), usageLine},
+        {{QStringLiteral("--bogus")}, 64, false, QStringLiteral("vellory-cli: unrecognized option '--bogus'"), usageLine},
+        {{QStringLiteral("run"), QStringLiteral("--bogus")}, 64, false, {}, QStringLiteral("--bogus")},
+        {{QStringLiteral("run"), QStringLiteral("--set")}, 64, false, {}, QStringLiteral("--set")},
+        {{QStringLiteral("--help")}, 0, true, usageLine, QStringLiteral("  vellory-cli run [--set FILE]")},
+        {{QStringLiteral("-h")}, 0, true, usageLine, QStringLiteral("      --version")},
+        {{QStringLiteral("help")}, 0, true, usageLine, QStringLiteral("  vellory-cli watch")},
+        {{QStringLiteral("--version")}, 0, true, QStringLiteral("vellory-cli ") + platform::buildinfo::shortVersion(),
+         QStringLiteral("build ") + platform::buildinfo::buildNumber()},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        const Result result = run(c.arguments);
+        EXPECT_EQ(result.exitCode, c.exitCode);
+        const QStringList &answer = c.onStandardOutput ? result.out : result.err;
+        EXPECT_TRUE((c.onStandardOutput ? result.err : result.out).isEmpty());
+        ASSERT_FALSE(answer.isEmpty());
+        if (!c.firstLine.isEmpty()) {
+            EXPECT_EQ(answer.first().toStdString(), c.firstLine.toStdString());
+        }
+        EXPECT_TRUE(answer.join(u'\n').contains(c.contains)) << answer.join(u'\n').toStdString();
+    }
 }
 
 TEST_F(CliTest, TheStoredSetRunsAndAFaultlessRunExitsZero)
