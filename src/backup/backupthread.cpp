@@ -9,7 +9,6 @@
 #include <QLocale>
 #include <QMutexLocker>
 #include <QThread>
-#include <QThreadPool>
 #include <QTimer>
 #include <QUuid>
 
@@ -124,16 +123,16 @@ void BackupThread::start()
         qWarning("BackupThread::start(): the job must be made with BackupThread::create()");
         return;
     }
-    QThreadPool::globalInstance()->start(
-        [self] {
-            QThread *thread = QThread::currentThread();
-            const QThread::Priority before = thread->priority();
-            thread->setPriority(QThread::HighPriority);
-            self->runBackup();
-            thread->setPriority(before == QThread::InheritPriority ? QThread::NormalPriority : before);
-            self->post({Change::Kind::Finished});
-        },
-        QThread::HighPriority);
+    // A thread of its own: a run can take hours, and on the shared pool two
+    // of them would hold back every other job and every short task (as many
+    // threads as cores). The thread deletes itself once the run is over.
+    QThread *thread = QThread::create([self] {
+        self->runBackup();
+        self->post({Change::Kind::Finished});
+    });
+    thread->setObjectName(QStringLiteral("backup job"));
+    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start(QThread::HighPriority);
 }
 
 void BackupThread::runBackup()
