@@ -40,18 +40,10 @@ QString unmountFuseAsUser(const QString &mountPath)
     return QString::fromLocal8Bit(std::strerror(EPERM));
 }
 
-} // namespace
-
-QString unmountAndEject(const QString &mountPath)
+QString unmountAndEjectAt(const QString &path, const QDBusConnection &storageBus)
 {
-    return unmountAndEject(mountPath, QDBusConnection::systemBus());
-}
-
-QString unmountAndEject(const QString &mountPath, const QDBusConnection &storageBus)
-{
-    const QString path = QDir::cleanPath(mountPath);
     if (!isMountPoint(path)) {
-        return QStringLiteral("%1 is not a mounted volume").arg(mountPath);
+        return QStringLiteral("%1 is not a mounted volume").arg(path);
     }
     const auto volume = LinuxVolumeTable().volumeAt(path);
     if (volume && !volume->isNetwork && volume->device.startsWith(QLatin1Char('/'))) {
@@ -69,6 +61,25 @@ QString unmountAndEject(const QString &mountPath, const QDBusConnection &storage
         return unmountFuseAsUser(path);
     }
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+} // namespace
+
+QString unmountAndEject(const QString &mountPath)
+{
+    return unmountAndEject(mountPath, QDBusConnection::systemBus());
+}
+
+QString unmountAndEject(const QString &mountPath, const QDBusConnection &storageBus)
+{
+    const QString path = QDir::cleanPath(mountPath);
+    const QString error = unmountAndEjectAt(path, storageBus);
+    // The service unmounts a device, not a path: with the device mounted at
+    // two places it may well have taken the other one.
+    if (error.isEmpty() && isMountPoint(path)) {
+        return QStringLiteral("%1 is still mounted").arg(mountPath);
+    }
+    return error;
 }
 
 } // namespace platform
