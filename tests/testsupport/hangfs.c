@@ -1,7 +1,7 @@
 /* A FUSE file system for tests that stands for a network share that stopped
  * answering: statfs, and a look at the entry "hang", block until the release
- * file exists (or the parent test dies). Everything else answers at once: an
- * empty root with one folder "hang" and one folder "ok".
+ * file exists (or the parent test dies, or a minute passes). Everything else
+ * answers at once: an empty root with one folder "hang" and one folder "ok".
  *
  *   hangfs RELEASE-FILE MOUNT-POINT
  *
@@ -19,9 +19,12 @@
 static const char *releaseFile;
 static pid_t parent;
 
+/* A request the kernel has sent cannot be abandoned by its caller, not even
+ * when it is killed: never hold one for more than a minute, so that a test
+ * that dies without releasing leaves nothing hung behind for long. */
 static void waitForRelease(void)
 {
-    while (access(releaseFile, F_OK) != 0 && getppid() == parent) {
+    for (int waited = 0; waited < 6000 && access(releaseFile, F_OK) != 0 && getppid() == parent; ++waited) {
         usleep(10000);
     }
 }
