@@ -80,7 +80,6 @@ private:
     int m_mountTableFd = -1;
     QList<MountedVolume> m_known;
     quint64 m_reading = 0;
-    int m_stalledReadings = 0;
     bool m_started = false;
     bool m_ready = false;
     bool m_scanning = false;
