@@ -21,19 +21,6 @@ int refuse(const QString &message)
     return 1;
 }
 
-// The content of the signature meta in the first head that has one.
-std::optional<QString> signatureMetaContent(const moraine::XmlDocument &document)
-{
-    for (const moraine::XmlNode &child : document.root()->children()) {
-        if (child.isElement() && child.name() == QLatin1String("head")) {
-            if (auto content = child.metaContent(QStringLiteral("NIMBSignature"))) {
-                return content;
-            }
-        }
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -81,7 +68,16 @@ int main(int argc, char **argv)
     if (!document) {
         return refuse(QStringLiteral("the page would be refused by the program: %1").arg(parseError));
     }
-    if (!document->root() || signatureMetaContent(*document) != QLatin1String(moraine::kSignaturePlaceholder)) {
+    // Read as the program reads it: the last signature meta counts, so a
+    // second one would silently decide which signature is checked.
+    const moraine::SignatureMetas metas =
+        document->root() ? moraine::signatureMetas(*document->root()) : moraine::SignatureMetas();
+    if (metas.count > 1) {
+        return refuse(QStringLiteral("the page has %1 NIMBSignature metas; it must have exactly one, as the program "
+                                     "reads only the last")
+                          .arg(metas.count));
+    }
+    if (metas.lastContent != QLatin1String(moraine::kSignaturePlaceholder)) {
         return refuse(QStringLiteral("the placeholder must be the content of the NIMBSignature meta in the head"));
     }
 
@@ -102,7 +98,16 @@ int main(int argc, char **argv)
     }
     QByteArray signedPage = page;
     signedPage.replace(moraine::kSignaturePlaceholder, signature->toLatin1());
-    if (const auto failure = moraine::verifyPageSignature(signedPage, *signature, *imported.key)) {
+    // The program's own reading and verification of the finished page.
+    const std::optional<moraine::XmlDocument> signedDocument =
+        moraine::XmlDocument::parse(signedPage, &parseError, limits);
+    const std::optional<QString> readBack = signedDocument && signedDocument->root()
+        ? moraine::signatureMetas(*signedDocument->root()).lastContent
+        : std::nullopt;
+    if (!readBack) {
+        return refuse(QStringLiteral("the signed page has no signature the program can read"));
+    }
+    if (const auto failure = moraine::verifyPageSignature(signedPage, *readBack, *imported.key)) {
         return refuse(QStringLiteral("the signed page does not verify: %1").arg(*failure));
     }
 

@@ -114,6 +114,33 @@ void BackupController::registerVolumeNotifications()
     connect(&m_volumeMonitor, &platform::VolumeMonitor::volumeMounted, this, &BackupController::volumeDidMount);
     connect(&m_volumeMonitor, &platform::VolumeMonitor::volumeUnmounted, this, &BackupController::volumeDidUnmount);
     connect(&m_volumeMonitor, &platform::VolumeMonitor::volumeRenamed, this, &BackupController::volumeDidRename);
+    connect(&m_volumeMonitor, &platform::VolumeMonitor::ready, this, &BackupController::volumeMonitorReady);
+}
+
+void BackupController::volumeMonitorReady()
+{
+    // The monitor reports changes from its first reading on; a destination
+    // mounted between the controller's own reading and that one is
+    // announced by nobody else.
+    if (m_volumeStatus != VolumeStatusValue::NotConnected) {
+        return;
+    }
+    updateVolumeStatus();
+    if (m_volumeStatus == VolumeStatusValue::Connected) {
+        destinationMounted();
+    }
+}
+
+void BackupController::destinationMounted()
+{
+    printLine(QStringLiteral("We received the mount notification"));
+    updateVolumeStatus();
+    if (platform::boolPreference(QStringLiteral("autoBackupOnConnect"), true)) {
+        startBackup();
+        if (const std::shared_ptr<BackupThread> job = m_threads->jobAt(0)) {
+            emit automaticBackupStarted(job.get());
+        }
+    }
 }
 
 void BackupController::makeMissingVolumeIcon()
@@ -139,10 +166,18 @@ void BackupController::updateVolumeStatus()
     float usage = 0.0f;
     BackupScript script = m_script;
 
-    for (const platform::MountedVolume &volume : m_volumeTable.volumes()) {
+    // Only the destination is looked into (for its free space); the other
+    // volumes are known by their identity alone.
+    for (platform::MountedVolume volume : m_volumeTable.volumeIdentities()) {
         if (!isDestinationUuid(volume.uuid)) {
             continue;
         }
+        // Gone since, or not answering: left out of this reading.
+        const std::optional<platform::MountedVolume> detailed = m_volumeTable.volumeAt(volume.mountPath);
+        if (!detailed || !isDestinationUuid(detailed->uuid)) {
+            continue;
+        }
+        volume = *detailed;
         status = VolumeStatusValue::Connected;
         if (const QImage volumeIcon = m_iconSource->volumeIcon(volume); !volumeIcon.isNull()) {
             icon = volumeIcon;
@@ -170,9 +205,34 @@ void BackupController::updateVolumeStatus()
 
 void BackupController::addSourcePath(const QString &path)
 {
+    addSourcePaths({path});
+}
+
+void BackupController::addSourcePaths(const QStringList &paths)
+{
+    if (paths.isEmpty()) {
+        return;
+    }
+    // Each added path goes to the end, leaving its earlier place; in one
+    // pass over the old and the new list rather than one per path.
+    QHash<QString, qsizetype> lastAdded;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        lastAdded.insert(paths.at(i), i);
+    }
     BackupScript script = m_script;
-    script.sourcePaths.removeAll(path);
-    script.sourcePaths.append(path);
+    QStringList kept;
+    kept.reserve(script.sourcePaths.size() + paths.size());
+    for (const QString &path : std::as_const(script.sourcePaths)) {
+        if (!lastAdded.contains(path)) {
+            kept.append(path);
+        }
+    }
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        if (lastAdded.value(paths.at(i)) == i) {
+            kept.append(paths.at(i));
+        }
+    }
+    script.sourcePaths = kept;
     setScript(script);
     scriptSave();
 }
@@ -329,14 +389,7 @@ void BackupController::volumeDidMount(const platform::MountedVolume &volume)
     if (!isDestinationUuid(volume.uuid)) {
         return;
     }
-    printLine(QStringLiteral("We received the mount notification"));
-    updateVolumeStatus();
-    if (platform::boolPreference(QStringLiteral("autoBackupOnConnect"), true)) {
-        startBackup();
-        if (const std::shared_ptr<BackupThread> job = m_threads->jobAt(0)) {
-            emit automaticBackupStarted(job.get());
-        }
-    }
+    destinationMounted();
 }
 
 void BackupController::volumeDidUnmount(const platform::MountedVolume &volume)

@@ -129,6 +129,9 @@ public:
     // Sources.
     /// Adds `path` at the end of the sources (moving it there when listed).
     Q_INVOKABLE void addSourcePath(const QString &path);
+    /// addSourcePath() for each of `paths` in order, as one change and one
+    /// save: what a drop of many items does.
+    Q_INVOKABLE void addSourcePaths(const QStringList &paths);
     /// Removes every occurrence of `path` from the sources.
     Q_INVOKABLE void removeSourcePath(const QString &path);
     /// The display icon of a source item; cached once found, else the
@@ -171,6 +174,9 @@ public:
     void volumeDidMount(const platform::MountedVolume &volume);
     void volumeDidUnmount(const platform::MountedVolume &volume);
     void volumeDidRename(const platform::MountedVolume &volume, const QString &oldName);
+    /// The monitor's first reading is in: a destination mounted since the
+    /// controller read the table is taken as just mounted.
+    void volumeMonitorReady();
 
 signals:
     void scriptChanged();
@@ -193,6 +199,8 @@ signals:
 
 private:
     void registerVolumeNotifications();
+    /// Log, refresh and (when automatic backup is on) back up.
+    void destinationMounted();
     void makeMissingVolumeIcon();
     void setScript(const BackupScript &script);
     void setVolumeStatus(VolumeStatusValue status);

@@ -2,6 +2,7 @@
 
 #include "backup/backuprun.h"
 #include "backup/displayformat.h"
+#include "backup/runreport.h"
 #include "platform/systemclock.h"
 
 #include <QGuiApplication>
@@ -9,7 +10,6 @@
 #include <QLocale>
 #include <QMutexLocker>
 #include <QThread>
-#include <QThreadPool>
 #include <QTimer>
 #include <QUuid>
 
@@ -131,16 +131,32 @@ void BackupThread::start()
         qWarning("BackupThread::start(): the job must be made with BackupThread::create()");
         return;
     }
-    QThreadPool::globalInstance()->start(
-        [self] {
-            QThread *thread = QThread::currentThread();
-            const QThread::Priority before = thread->priority();
-            thread->setPriority(QThread::HighPriority);
+    // A thread of its own: a run can take hours, and on the shared pool two
+    // of them would hold back every other job and every short task (as many
+    // threads as cores). The thread deletes itself once the run is over.
+    QString failure;
+    try {
+        QThread *thread = QThread::create([self] {
             self->runBackup();
-            thread->setPriority(before == QThread::InheritPriority ? QThread::NormalPriority : before);
             self->post({Change::Kind::Finished});
-        },
-        QThread::HighPriority);
+        });
+        thread->setObjectName(QStringLiteral("backup job"));
+        QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+        thread->start(QThread::HighPriority);
+        // A thread that could not be made is neither running nor finished.
+        if (thread->isRunning() || thread->isFinished()) {
+            return;
+        }
+        delete thread;
+        failure = QStringLiteral("no thread could be started for it");
+    } catch (const std::exception &error) {
+        failure = QString::fromLocal8Bit(error.what());
+    }
+    // The job still ends, as a run that stopped early does.
+    RunReport(*this).error(QStringLiteral("The backup could not start: ") + failure);
+    setProgressTitle(QStringLiteral("Backup Process finished"));
+    setStatus(BackupThreadStatusValue::completed);
+    post({Change::Kind::Finished});
 }
 
 void BackupThread::runBackup()

@@ -111,8 +111,8 @@ public:
     /// setStatus(cancelled): the run stops at its next status read.
     Q_INVOKABLE void cancel();
 
-    /// Starts runBackup() on the shared thread pool at high priority and
-    /// returns at once. The task holds the job until it ends.
+    /// Starts runBackup() on a new thread of its own at high priority and
+    /// returns at once. The thread holds the job until the run ends.
     Q_INVOKABLE void start();
     /// The backup run itself, on the calling thread (never the main one).
     void runBackup();

@@ -111,6 +111,17 @@ BackupThread *BackupThreadListModel::jobOrPlaceholder(const QString &id)
     return m_placeholder.get();
 }
 
+BackupThread *BackupThreadListModel::holdJob(const QString &id, QObject *holder)
+{
+    std::shared_ptr<BackupThread> job = findJob(id);
+    if (!job || !holder) {
+        return jobOrPlaceholder(id);
+    }
+    // The connection's functor owns a reference; it goes with the holder.
+    connect(holder, &QObject::destroyed, job.get(), [job] {});
+    return job.get();
+}
+
 void BackupThreadListModel::removeJob(const QString &id)
 {
     bool removed = false;
@@ -122,7 +133,6 @@ void BackupThreadListModel::removeJob(const QString &id)
         std::shared_ptr<BackupThread> job = m_jobs.takeAt(row);
         endRemoveRows();
         job->disconnect(this);
-        m_removed.append(std::move(job));
         removed = true;
     }
     if (removed) {

@@ -13,8 +13,8 @@
 /// keyed by the job's id: what the Backups window lists and where a log
 /// window finds its job. Rows follow their job's changes.
 ///
-/// A job taken out of the list (its row closed) is kept alive, so that a log
-/// window still showing it keeps a valid object.
+/// A job taken out of the list (its row closed) lives on only while a view
+/// holds it (holdJob()) or its run goes on; then it is deleted.
 class BackupThreadListModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -56,6 +56,9 @@ public:
     /// The first listed job with `id`, or the placeholder job (one, made on
     /// first use) when there is none: what a log window shows.
     Q_INVOKABLE BackupThread *jobOrPlaceholder(const QString &id);
+    /// jobOrPlaceholder(), and the job is kept alive until `holder` is
+    /// destroyed, even after its row is closed: what a log window shows.
+    Q_INVOKABLE BackupThread *holdJob(const QString &id, QObject *holder);
     /// Removes every job with `id` from the list, keeping the order of the
     /// rest; a run still finishing is not stopped. The " Close " button.
     Q_INVOKABLE void removeJob(const QString &id);
@@ -70,6 +73,5 @@ private:
     void rowChanged(BackupThread *job, const QList<int> &roles);
 
     QList<std::shared_ptr<BackupThread>> m_jobs;
-    QList<std::shared_ptr<BackupThread>> m_removed;
     std::shared_ptr<BackupThread> m_placeholder;
 };

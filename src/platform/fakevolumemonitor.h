@@ -14,7 +14,11 @@ class FakeVolumeMonitor : public VolumeMonitor
 public:
     explicit FakeVolumeMonitor(FakeVolumeTable &table, QObject *parent = nullptr);
 
-    void start() override { m_started = true; }
+    void start() override
+    {
+        m_started = true;
+        emit ready();
+    }
     [[nodiscard]] bool isStarted() const { return m_started; }
 
     /// Puts `volume` in the table and emits volumeMounted.

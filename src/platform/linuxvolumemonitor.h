@@ -5,10 +5,10 @@
 
 #include <QDBusConnection>
 #include <QList>
-#include <QThreadPool>
 #include <QTimer>
 
 #include <chrono>
+#include <memory>
 
 class QDBusMessage;
 class QSocketNotifier;
@@ -23,9 +23,16 @@ namespace platform {
 /// mounted ext4 volume does that), so labels are also read again on a slow
 /// timer. Where the system's storage service runs (UDisks2 on the system
 /// bus), its change signals trigger a reading at once as well (it sees
-/// labels written to the device, as fatlabel does). exFAT volumes cannot be
+/// labels written to the device, as fatlabel does); a service that appears
+/// after start() is followed from then on. exFAT volumes cannot be
 /// relabelled while mounted (exfatlabel needs the device to itself); their
 /// new label arrives with the next mount.
+///
+/// Readings touch no mounted tree (labels come from the devices), so an
+/// unmount anywhere on the machine never finds the monitor in its way. A
+/// reading that still does not come back within the stall bound is given up
+/// (and logged); the next one runs on a fresh thread, and destroying the
+/// monitor never waits for a reading.
 class LinuxVolumeMonitor : public VolumeMonitor
 {
     Q_OBJECT
@@ -39,6 +46,8 @@ public:
 
     /// How often labels are read again; set before start().
     void setLabelPollInterval(std::chrono::milliseconds interval);
+    /// How long a reading may take before it is given up.
+    void setStallBound(std::chrono::milliseconds bound);
 
     /// Takes the first reading (in the background) and then reports changes
     /// from it; ready() says when that reading is in.
@@ -50,25 +59,27 @@ public:
     /// The volumes as of the last reading.
     [[nodiscard]] QList<MountedVolume> knownVolumes() const { return m_known; }
 
-signals:
-    /// The first reading is in; changes from now on are reported.
-    void ready();
-
 private slots:
     void onStorageServiceSignal(const QDBusMessage &message);
+    void onBusNameOwnerChanged(const QString &name, const QString &oldOwner, const QString &newOwner);
 
 private:
+    struct Mailbox;
+
     void requestScan();
-    void finishScan(const QList<MountedVolume> &volumes);
+    void giveUpScan();
+    void finishScan(quint64 reading, const QList<MountedVolume> &volumes);
     void followStorageService();
 
     QDBusConnection m_storageBus;
     LinuxVolumeTable m_table;
-    QThreadPool m_scanner;
+    std::shared_ptr<Mailbox> m_mailbox;
     QTimer m_labelPoll;
+    QTimer m_stallTimer;
     QSocketNotifier *m_mountTableNotifier = nullptr;
     int m_mountTableFd = -1;
     QList<MountedVolume> m_known;
+    quint64 m_reading = 0;
     bool m_started = false;
     bool m_ready = false;
     bool m_scanning = false;

@@ -7,14 +7,21 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QSet>
 #include <QUuid>
 
 #include <blkid/blkid.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -25,7 +32,77 @@
 
 namespace platform {
 
+namespace detail {
+
+/// Looks still stuck in the kernel, by mount point, and the answer bound.
+struct VolumeProbes
+{
+    QMutex lock;
+    QSet<QString> stuck;
+    std::chrono::milliseconds bound{2000};
+};
+
+} // namespace detail
+
 namespace {
+
+// Runs `look` (which may wait on the file system at `key`) on a thread of
+// its own and waits at most the bound for it. Nothing when it does not
+// answer in time, or when an earlier look at `key` is still stuck; the
+// stuck thread finishes whenever the file system answers.
+template<typename T>
+std::optional<T> lookWithinBound(const std::shared_ptr<detail::VolumeProbes> &probes, const QString &key,
+                                 std::function<T()> look)
+{
+    std::chrono::milliseconds bound;
+    {
+        QMutexLocker locker(&probes->lock);
+        if (probes->stuck.contains(key)) {
+            qWarning("The volume at %s still does not answer; left out of this reading", qPrintable(key));
+            return std::nullopt;
+        }
+        probes->stuck.insert(key);
+        bound = probes->bound;
+    }
+    struct Answer
+    {
+        std::mutex lock;
+        std::condition_variable arrived;
+        std::optional<T> value;
+    };
+    auto answer = std::make_shared<Answer>();
+    auto work = [probes, key, answer, look] {
+        T value = look();
+        {
+            // Free before the waiter hears of it, which may look again at once.
+            QMutexLocker locker(&probes->lock);
+            probes->stuck.remove(key);
+        }
+        {
+            std::lock_guard<std::mutex> guard(answer->lock);
+            answer->value = std::move(value);
+        }
+        answer->arrived.notify_all();
+    };
+    try {
+        std::thread(std::move(work)).detach();
+    } catch (const std::system_error &) {
+        // No thread to be had (the process is at its limits): look directly
+        // rather than leave the volume out.
+        {
+            QMutexLocker locker(&probes->lock);
+            probes->stuck.remove(key);
+        }
+        return look();
+    }
+    std::unique_lock<std::mutex> guard(answer->lock);
+    if (!answer->arrived.wait_for(guard, bound, [&answer] { return answer->value.has_value(); })) {
+        qWarning("The volume at %s does not answer within %lld ms; left out of this reading", qPrintable(key),
+                 static_cast<long long>(bound.count()));
+        return std::nullopt;
+    }
+    return std::move(answer->value);
+}
 
 struct MountSources
 {
@@ -152,7 +229,7 @@ QString kernelLabel(const QString &mountPoint)
     return ok ? QString::fromUtf8(label) : QString();
 }
 
-Identity identityOf(const MountInfoEntry &entry, dev_t device)
+Identity identityOf(const MountInfoEntry &entry, dev_t device, bool lookInside)
 {
     const QByteArray node = deviceNode(entry, device);
     if (const auto probed = probeDevice(node)) {
@@ -165,7 +242,7 @@ Identity identityOf(const MountInfoEntry &entry, dev_t device)
         identity.label = decodeUdevEscapes(linkNameFor(QStringLiteral("/dev/disk/by-label"), canonical));
     }
     // A FUSE file system would ask its daemon; only kernel ones are asked.
-    if (!entry.fileSystemType.startsWith(QLatin1String("fuse"))) {
+    if (lookInside && !entry.fileSystemType.startsWith(QLatin1String("fuse"))) {
         const QString label = kernelLabel(entry.mountPoint);
         if (!label.isEmpty()) {
             identity.label = label;
@@ -180,8 +257,10 @@ bool userMay(const QString &path, int mode)
     return faccessat(AT_FDCWD, QFile::encodeName(path).constData(), mode, AT_EACCESS) == 0;
 }
 
+void lookInto(MountedVolume &volume, const MountInfoEntry &entry, bool deviceReadOnly);
+
 // Everything the table tells about one mount.
-MountedVolume describe(const MountInfoEntry &entry, const QStringList &userOptions)
+MountedVolume describe(const MountInfoEntry &entry, const QStringList &userOptions, bool lookInside)
 {
     MountedVolume volume;
     volume.mountId = entry.mountId;
@@ -196,7 +275,7 @@ MountedVolume describe(const MountInfoEntry &entry, const QStringList &userOptio
 
     bool deviceReadOnly = false;
     if (device != 0) {
-        const Identity identity = identityOf(entry, device);
+        const Identity identity = identityOf(entry, device, lookInside);
         volume.uuid = identity.uuid;
         volume.label = identity.label;
         const BlockDeviceInfo info = readBlockDeviceInfo(major(device), minor(device));
@@ -208,7 +287,15 @@ MountedVolume describe(const MountInfoEntry &entry, const QStringList &userOptio
         volume.deviceProtocol = QStringLiteral("Network");
     }
     volume.localizedName = volume.label.isEmpty() ? QFileInfo(entry.mountPoint).fileName() : volume.label;
+    if (lookInside) {
+        lookInto(volume, entry, deviceReadOnly);
+    }
+    return volume;
+}
 
+// Sizes and what this user may do: the calls that wait on the file system.
+void lookInto(MountedVolume &volume, const MountInfoEntry &entry, bool deviceReadOnly)
+{
     const QByteArray path = QFile::encodeName(entry.mountPoint);
     struct statvfs sizes {};
     bool mountReadOnly = entry.isReadOnly();
@@ -222,7 +309,6 @@ MountedVolume describe(const MountInfoEntry &entry, const QStringList &userOptio
     // Writable: this user may create files in the root, and neither the mount
     // nor the device is read-only (a locked card, a write-protected stick).
     volume.writable = !mountReadOnly && !deviceReadOnly && userMay(entry.mountPoint, W_OK | X_OK);
-    return volume;
 }
 
 } // namespace
@@ -252,7 +338,28 @@ QString decodeUdevEscapes(const QString &name)
     return QString::fromUtf8(result);
 }
 
+LinuxVolumeTable::LinuxVolumeTable()
+    : m_probes(std::make_shared<detail::VolumeProbes>())
+{
+}
+
+void LinuxVolumeTable::setAnswerBound(std::chrono::milliseconds bound)
+{
+    QMutexLocker locker(&m_probes->lock);
+    m_probes->bound = bound;
+}
+
 QList<MountedVolume> LinuxVolumeTable::volumes() const
+{
+    return readVolumes(Detail::full);
+}
+
+QList<MountedVolume> LinuxVolumeTable::volumeIdentities() const
+{
+    return readVolumes(Detail::identity);
+}
+
+QList<MountedVolume> LinuxVolumeTable::readVolumes(Detail detail) const
 {
     const MountSources sources = readMountSources();
     QList<MountedVolume> result;
@@ -276,7 +383,12 @@ QList<MountedVolume> LinuxVolumeTable::volumes() const
             }
             seenShares.insert(entry.source);
         }
-        result.append(describe(entry, options));
+        if (detail == Detail::identity) {
+            result.append(describe(entry, options, false));
+        } else if (auto volume = lookWithinBound<MountedVolume>(
+                       m_probes, entry.mountPoint, [entry, options] { return describe(entry, options, true); })) {
+            result.append(*volume);
+        }
     }
     return result;
 }
@@ -286,7 +398,10 @@ std::optional<MountedVolume> LinuxVolumeTable::volumeAt(const QString &path) con
     if (path.isEmpty()) {
         return std::nullopt;
     }
-    const QString canonical = QFileInfo(QDir::cleanPath(path)).canonicalFilePath();
+    const QString clean = QDir::cleanPath(path);
+    const QString canonical = lookWithinBound<QString>(m_probes, clean, [clean] {
+                                  return QFileInfo(clean).canonicalFilePath();
+                              }).value_or(QString());
     if (canonical.isEmpty()) {
         return std::nullopt;
     }
@@ -294,7 +409,9 @@ std::optional<MountedVolume> LinuxVolumeTable::volumeAt(const QString &path) con
     // "Is a volume": the path is the root of a mounted file system.
     for (const MountInfoEntry &entry : sources.entries) {
         if (entry.mountPoint == canonical) {
-            return describe(entry, sources.userOptions.value(entry.mountPoint));
+            const QStringList options = sources.userOptions.value(entry.mountPoint);
+            return lookWithinBound<MountedVolume>(m_probes, entry.mountPoint,
+                                                  [entry, options] { return describe(entry, options, true); });
         }
     }
     return std::nullopt;

@@ -40,6 +40,32 @@ QString unmountFuseAsUser(const QString &mountPath)
     return QString::fromLocal8Bit(std::strerror(EPERM));
 }
 
+QString unmountAndEjectAt(const QString &path, const QString &uuid, const QDBusConnection &storageBus)
+{
+    if (!isMountPoint(path)) {
+        return QStringLiteral("%1 is not a mounted volume").arg(path);
+    }
+    const auto volume = LinuxVolumeTable().volumeAt(path);
+    if (!uuid.isEmpty() && (!volume || volume->uuid.compare(uuid, Qt::CaseInsensitive) != 0)) {
+        return QStringLiteral("%1 holds another volume").arg(path);
+    }
+    if (volume && !volume->isNetwork && volume->device.startsWith(QLatin1Char('/'))) {
+        if (const auto result = udisks2::unmountAndEject(volume->device, storageBus)) {
+            return *result;
+        }
+    }
+    // No MNT_FORCE / MNT_DETACH: a busy volume stays mounted. UMOUNT_NOFOLLOW:
+    // the path checked above is the path unmounted, never a link's target.
+    if (umount2(QFile::encodeName(path).constData(), UMOUNT_NOFOLLOW) == 0) {
+        return QString();
+    }
+    const int error = errno;
+    if (error == EPERM && volume && volume->fileSystemType.startsWith(QLatin1String("fuse"))) {
+        return unmountFuseAsUser(path);
+    }
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
 } // namespace
 
 QString unmountAndEject(const QString &mountPath)
@@ -60,28 +86,13 @@ QString unmountAndEjectVolume(const QString &mountPath, const QString &uuid)
 QString unmountAndEjectVolume(const QString &mountPath, const QString &uuid, const QDBusConnection &storageBus)
 {
     const QString path = QDir::cleanPath(mountPath);
-    if (!isMountPoint(path)) {
-        return QStringLiteral("%1 is not a mounted volume").arg(mountPath);
+    const QString error = unmountAndEjectAt(path, uuid, storageBus);
+    // The service unmounts a device, not a path: with the device mounted at
+    // two places it may well have taken the other one.
+    if (error.isEmpty() && isMountPoint(path)) {
+        return QStringLiteral("%1 is still mounted").arg(mountPath);
     }
-    const auto volume = LinuxVolumeTable().volumeAt(path);
-    if (!uuid.isEmpty() && (!volume || volume->uuid.compare(uuid, Qt::CaseInsensitive) != 0)) {
-        return QStringLiteral("%1 holds another volume").arg(mountPath);
-    }
-    if (volume && !volume->isNetwork && volume->device.startsWith(QLatin1Char('/'))) {
-        if (const auto result = udisks2::unmountAndEject(volume->device, storageBus)) {
-            return *result;
-        }
-    }
-    // No MNT_FORCE / MNT_DETACH: a busy volume stays mounted. UMOUNT_NOFOLLOW:
-    // the path checked above is the path unmounted, never a link's target.
-    if (umount2(QFile::encodeName(path).constData(), UMOUNT_NOFOLLOW) == 0) {
-        return QString();
-    }
-    const int error = errno;
-    if (error == EPERM && volume && volume->fileSystemType.startsWith(QLatin1String("fuse"))) {
-        return unmountFuseAsUser(path);
-    }
-    return QString::fromLocal8Bit(std::strerror(error));
+    return error;
 }
 
 } // namespace platform

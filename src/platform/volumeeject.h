@@ -8,7 +8,8 @@ namespace platform {
 /// Unmounts the file system mounted at `mountPath`, then powers off or ejects
 /// its drive where the drive allows it. Acts only when `mountPath` is itself a
 /// mount point, never on the file system that merely contains it, and never
-/// forces a busy volume. Returns an empty text on success, else the reason.
+/// forces a busy volume. Returns an empty text on success (`mountPath` is
+/// then no longer a mount point), else the reason.
 ///
 /// With the system's storage service (UDisks2) the service unmounts and
 /// powers the drive off, as the desktop does. Without it (or for a network

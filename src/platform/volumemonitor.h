@@ -21,6 +21,10 @@ public:
     virtual void start() = 0;
 
 signals:
+    /// The first reading after start() is in; changes from then on are
+    /// reported. What was mounted before it is not announced one by one:
+    /// whoever read the table earlier reads it again now.
+    void ready();
     /// A volume appeared; `volume` is as it is now (its UUID, name, path).
     void volumeMounted(const platform::MountedVolume &volume);
     /// A volume went away; `volume` is as it was last seen, so its path and

@@ -20,6 +20,12 @@ public:
     /// device once. Empty when the table cannot be read.
     [[nodiscard]] virtual QList<MountedVolume> volumes() const = 0;
 
+    /// volumes() without looking inside any of them: identity, place and
+    /// device only; sizes stay unknown and `readable`/`writable` false. What
+    /// a watcher reads often, as it neither waits on a hung share nor holds a
+    /// mounted tree that someone is unmounting.
+    [[nodiscard]] virtual QList<MountedVolume> volumeIdentities() const { return volumes(); }
+
     /// The volume whose mount root is `path` (symbolic links resolved),
     /// browsable or not; nothing when `path` is not the root of a mounted
     /// file system (a folder inside one included).

@@ -10,7 +10,7 @@ VelloryWindow {
 
     required property BackupController controller
     required property string jobId
-    readonly property BackupThread job: controller.threads.jobOrPlaceholder(jobId)
+    readonly property BackupThread job: controller.threads.holdJob(jobId, window)
 
     title: "Backup Log"
     width: 720

@@ -22,9 +22,7 @@ Item {
     readonly property int maximumColumnWidth: iconSize === 32 ? 178 : iconSize === 64 ? 190 : 250
 
     function addPaths(paths) {
-        for (let i = 0; i < paths.length; ++i) {
-            root.controller.addSourcePath(paths[i])
-        }
+        root.controller.addSourcePaths(paths)
     }
 
     // Dropped locations, in their order.

@@ -2,6 +2,8 @@
 
 #include "backup/backupcontroller.h"
 
+#include <QHash>
+
 #include <vector>
 
 namespace {
@@ -14,27 +16,45 @@ struct Kept
     std::vector<bool> inNew;
 };
 
-Kept longestCommonSubsequence(const QStringList &from, const QStringList &to)
+Kept keptEntries(const QStringList &from, const QStringList &to)
 {
     const std::size_t n = std::size_t(from.size());
     const std::size_t m = std::size_t(to.size());
-    // Suffix lengths; the lists are a person's sources, so n × m stays small.
-    std::vector<std::vector<int>> length(n + 1, std::vector<int>(m + 1, 0));
-    for (std::size_t i = n; i-- > 0;) {
-        for (std::size_t j = m; j-- > 0;) {
-            length[i][j] = from.at(qsizetype(i)) == to.at(qsizetype(j))
-                ? length[i + 1][j + 1] + 1
-                : std::max(length[i + 1][j], length[i][j + 1]);
-        }
+    // Where each entry stands in the other list (its last place there).
+    QHash<QString, std::size_t> inNew;
+    inNew.reserve(qsizetype(m));
+    for (std::size_t j = 0; j < m; ++j) {
+        inNew.insert(to.at(qsizetype(j)), j);
     }
+    QHash<QString, std::size_t> inOld;
+    inOld.reserve(qsizetype(n));
+    for (std::size_t i = 0; i < n; ++i) {
+        inOld.insert(from.at(qsizetype(i)), i);
+    }
+    // One walk over both lists: equal entries are kept; of two that differ,
+    // the one that is gone from the other list (or lies further away in it)
+    // is the one removed or inserted. Linear, and as few changes as the
+    // longest common subsequence for additions, removals and one moved entry.
     Kept kept{std::vector<bool>(n, false), std::vector<bool>(m, false)};
     std::size_t i = 0;
     std::size_t j = 0;
     while (i < n && j < m) {
-        if (from.at(qsizetype(i)) == to.at(qsizetype(j))) {
+        const QString &old = from.at(qsizetype(i));
+        const QString &fresh = to.at(qsizetype(j));
+        if (old == fresh) {
             kept.inOld[i++] = true;
             kept.inNew[j++] = true;
-        } else if (length[i + 1][j] >= length[i][j + 1]) {
+            continue;
+        }
+        const auto oldAhead = inNew.constFind(old);
+        const auto freshAhead = inOld.constFind(fresh);
+        const bool oldGone = oldAhead == inNew.constEnd() || *oldAhead < j;
+        const bool freshNew = freshAhead == inOld.constEnd() || *freshAhead < i;
+        if (oldGone) {
+            ++i;
+        } else if (freshNew) {
+            ++j;
+        } else if (*oldAhead - j > *freshAhead - i) {
             ++i;
         } else {
             ++j;
@@ -101,7 +121,7 @@ void SourcePathListModel::setPaths(const QStringList &paths)
         return;
     }
     const int before = count();
-    const Kept kept = longestCommonSubsequence(m_paths, paths);
+    const Kept kept = keptEntries(m_paths, paths);
 
     // Removals from the back, so the rows still to be looked at keep their
     // numbers; then insertions from the front, each at its final row.

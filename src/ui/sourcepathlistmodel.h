@@ -33,8 +33,9 @@ public:
     [[nodiscard]] QVariant data(const QModelIndex &index, int role) const override;
     [[nodiscard]] QHash<int, QByteArray> roleNames() const override;
 
-    /// Brings the rows to `paths` with as few removals and insertions as a
-    /// longest common subsequence allows.
+    /// Brings the rows to `paths` by removals and insertions found in one
+    /// walk over both lists (linear in their length); additions, removals
+    /// and a moved entry take as few changes as possible.
     void setPaths(const QStringList &paths);
 
 signals:

@@ -244,6 +244,21 @@ TEST(BackupControllerSources, AddingMovesAPathToTheEndAndRemovingTakesEveryCopy)
     EXPECT_EQ(f.stored().sourcePaths, QStringList({QStringLiteral("/c"), QStringLiteral("/d"), QStringLiteral("/b")}));
     EXPECT_EQ(changed.size(), 4) << "a change that changed nothing was announced";
     EXPECT_EQ(f.stored().scriptUUID, controller.script().scriptUUID);
+
+    // A drop of many items is one change, ordered as one add at a time would.
+    changed.clear();
+    QStringList drop;
+    for (int i = 0; i < 2000; ++i) {
+        drop.append(QStringLiteral("/drop/%1").arg(i));
+    }
+    drop.append({QStringLiteral("/c"), QStringLiteral("/drop/7")});
+    controller.addSourcePaths(drop);
+    EXPECT_EQ(changed.size(), 1);
+    QStringList expected = {QStringLiteral("/d"), QStringLiteral("/b")};
+    expected.append(drop.first(2000));
+    expected.removeAll(QStringLiteral("/drop/7"));
+    expected.append({QStringLiteral("/c"), QStringLiteral("/drop/7")});
+    EXPECT_EQ(f.stored().sourcePaths, expected);
 }
 
 TEST(BackupControllerSources, IconsAreCachedButAMissingIconIsAskedForAgain)

@@ -1,11 +1,15 @@
 #include "backup/backupthread.h"
 
+#include "hangingshare.h"
 #include "jobtesting.h"
+#include "platform/preferences.h"
 
 #include <QLocale>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -230,4 +234,45 @@ TEST(BackupThread, LogLinesFollowTheUsersLocale)
         EXPECT_TRUE(column.contains(separator)) << job->log().at(1).toStdString();
     }
     QLocale::setDefault(saved);
+}
+
+TEST(BackupThread, JobsRunOnThreadsOfTheirOwnAndLeaveTheSharedPoolToShortTasks)
+{
+    HangingShare share;
+    if (!share.isMounted()) {
+        GTEST_SKIP() << share.skipReason().toStdString();
+    }
+    platform::preferences()->setValue(QStringLiteral("autoEjectOnComplete"), false);
+    // The shared pool of a two-core machine: two threads free (beside any
+    // that earlier tests' runs still hold).
+    QThreadPool *pool = QThreadPool::globalInstance();
+    const int poolThreads = pool->maxThreadCount();
+    pool->setMaxThreadCount(pool->activeThreadCount() + 2);
+
+    // Two jobs held in their scan by a share that does not answer.
+    BackupScript held;
+    held.sourcePaths = {share.hangingFolder()};
+    std::vector<std::shared_ptr<BackupThread>> jobs;
+    std::vector<std::unique_ptr<QSignalSpy>> finished;
+    QTemporaryDir quickSource;
+    BackupScript quick;
+    quick.sourcePaths = {quickSource.path()};
+    for (const BackupScript &script : {held, held, quick}) {
+        jobs.push_back(BackupThread::create(script, QImage()));
+        finished.push_back(std::make_unique<QSignalSpy>(jobs.back().get(), &BackupThread::runFinished));
+        jobs.back()->start();
+    }
+
+    // A third job still runs, and short tasks still get a thread.
+    EXPECT_TRUE(waitUntil([&] { return !finished[2]->isEmpty(); })) << "the third job never ran";
+    std::atomic<bool> shortTaskRan = false;
+    pool->start([&shortTaskRan] { shortTaskRan = true; });
+    EXPECT_TRUE(waitUntil([&] { return shortTaskRan.load(); })) << "the shared pool was full of jobs";
+    EXPECT_TRUE(finished[0]->isEmpty() && finished[1]->isEmpty()) << "the share did not hold the jobs";
+
+    share.release();
+    EXPECT_TRUE(waitUntil([&] { return !finished[0]->isEmpty() && !finished[1]->isEmpty(); }));
+    pool->waitForDone();
+    pool->setMaxThreadCount(poolThreads);
+    platform::preferences()->remove(QStringLiteral("autoEjectOnComplete"));
 }

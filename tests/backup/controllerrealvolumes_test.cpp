@@ -2,11 +2,13 @@
 // loop devices, the Linux table, monitor and ejector. Needs root; skipped
 // with the reason otherwise.
 #include "controllertesting.h"
+#include "hangingshare.h"
 #include "loopvolume.h"
 #include "systemcommands.h"
 
 #include "backup/systemvolumeservices.h"
 #include "platform/computername.h"
+#include "platform/linuxvolumetable.h"
 #include "platform/mountpoint.h"
 
 #include <QDir>
@@ -319,4 +321,87 @@ TEST(ControllerOnRealVolumes, ABackupNeverWritesToAnotherStickAtTheDestinationsP
         << job->log().join(u'\n').toStdString();
     EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral("/Vellory"))) << "the other stick was written to";
     EXPECT_TRUE(platform::isMountPoint(path)) << "the other stick was ejected";
+}
+
+TEST(ControllerOnRealVolumes, MountCyclesWithTheMonitorRunningNeverFindAVolumeBusy)
+{
+    QTemporaryDir data;
+    LoopVolume destination(LoopVolume::Kind::Ext4, QStringLiteral("DEST"), kSizeMiB);
+    REQUIRE_MOUNTED(destination);
+    // exFAT goes through FUSE: every look into it waits on its daemon.
+    LoopVolume other(LoopVolume::Kind::ExFat, QStringLiteral("OTHER"), kSizeMiB);
+    REQUIRE_MOUNTED(other);
+    RealController real(data.path());
+    ASSERT_TRUE(real.monitorReady);
+    BackupController &controller = *real.controller;
+    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+    ASSERT_TRUE(controller.selectVolume(QUrl::fromLocalFile(destination.mountPath())));
+
+    // Another volume, unmounted the moment it is mounted, while the monitor
+    // reads the table on every change and every 100 ms.
+    int otherBusy = 0;
+    for (int cycle = 0; cycle < 200 && otherBusy == 0; ++cycle) {
+        if (!other.unmount()) {
+            ++otherBusy;
+            break;
+        }
+        ASSERT_TRUE(other.mount());
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(otherBusy, 0) << "another volume was busy";
+
+    // The destination, each time once the controller has looked at it.
+    int refused = 0;
+    for (int cycle = 0; cycle < 50 && refused == 0; ++cycle) {
+        ASSERT_TRUE(waitUntil([&] { return controller.volumeStatus() == VolumeStatusValue::Connected; },
+                              kEventTimeoutMs));
+        if (!destination.unmount()) {
+            ++refused;
+            break;
+        }
+        ASSERT_TRUE(waitUntil([&] { return controller.volumeStatus() == VolumeStatusValue::NotConnected; },
+                              kEventTimeoutMs));
+        ASSERT_TRUE(destination.mount());
+    }
+    EXPECT_EQ(refused, 0) << "the destination was busy";
+}
+
+TEST(ControllerOnRealVolumes, AHungShareHoldsUpNeitherTheControllerNorTheMonitorNorQuitting)
+{
+    HangingShare share;
+    if (!share.isMounted()) {
+        GTEST_SKIP() << share.skipReason().toStdString();
+    }
+    // The share is the destination: the controller looks into it at start.
+    QTemporaryDir data;
+    BackupScript script;
+    script.volumeUUID = platform::networkShareUuid(QStringLiteral("hang@loopback:/share"));
+    script.volumeName = QStringLiteral("share");
+    script.volumePath = share.mountPath();
+    ASSERT_TRUE(ScriptStore(data.path()).save(script));
+    {
+        RealController real(data.path());
+        ASSERT_TRUE(real.monitorReady);
+        BackupController &controller = *real.controller;
+        EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
+
+        // A stick plugged in meanwhile is still reported.
+        QSignalSpy mounted(&real.services.monitor(), &platform::VolumeMonitor::volumeMounted);
+        LoopVolume stick(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), kSizeMiB);
+        REQUIRE_MOUNTED(stick);
+        EXPECT_TRUE(waitUntil([&] {
+            for (const auto &event : mounted) {
+                if (event.at(0).value<platform::MountedVolume>().mountPath == stick.mountPath()) {
+                    return true;
+                }
+            }
+            return false;
+        }, kEventTimeoutMs));
+        // The full table leaves the share out rather than waiting on it.
+        for (const platform::MountedVolume &volume : real.services.table().volumes()) {
+            EXPECT_NE(volume.mountPath, share.mountPath());
+        }
+        EXPECT_TRUE(stick.unmount());
+    } // quitting: controller, monitor and table go while the share still hangs
+    share.release();
 }

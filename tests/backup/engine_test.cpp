@@ -3,6 +3,7 @@
 // workers) must not change.
 #include "runtesting.h"
 
+#include "backup/backuprun.h"
 #include "backup/backupvolume.h"
 #include "backup/displayformat.h"
 #include "backup/plancopier.h"
@@ -431,11 +432,8 @@ TEST_F(EngineTest, WorkersThatCannotBeStartedLeaveTheWorkToTheRunItself)
     for (int i = 0; i < 300; ++i) {
         files << m_source.write(QStringLiteral("t/d%1/f%2").arg(i % 7).arg(i), QByteArray::number(i));
     }
-    // The job's own pool thread exists already (idle) ...
-    ASSERT_TRUE(runJob(scriptFor(volume.mountPath(), {})).finished);
-    ASSERT_TRUE(waitUntil([] { return QThreadPool::globalInstance()->activeThreadCount() == 0; }));
-    // ... but the address space left is too small for a new thread's stack,
-    // and the stacks that exited threads left for reuse are all taken.
+    // The address space left is too small for a new thread's stack, and the
+    // stacks that exited threads left for reuse are all taken.
     std::promise<void> release;
     const std::shared_future<void> released = release.get_future().share();
     std::vector<std::thread> holders;
@@ -464,14 +462,24 @@ TEST_F(EngineTest, WorkersThatCannotBeStartedLeaveTheWorkToTheRunItself)
             return true;
         }
     }();
-    const RunOutcome outcome = threadRefused ? runJob(scriptFor(volume.mountPath(), {m_source.path()})) : RunOutcome();
+    // The run itself, on this thread: its workers cannot start.
+    const BackupScript script = scriptFor(volume.mountPath(), {m_source.path()});
+    const auto direct = BackupThread::create(script, QImage());
+    if (threadRefused) {
+        BackupRun(script, *direct).execute();
+    }
+    // A job asked to start now has no thread for its run at all.
+    const RunOutcome refused = threadRefused ? runJob(script) : RunOutcome();
     ::setrlimit(RLIMIT_AS, &before);
     if (!threadRefused) {
         GTEST_SKIP() << "a thread still started under the address-space limit";
     }
-    ASSERT_TRUE(outcome.finished);
-    EXPECT_EQ(outcome.status, BackupThreadStatusValue::completed);
-    EXPECT_EQ(outcome.errorLines(), QStringList());
+    ASSERT_TRUE(waitUntil([&] { return direct->log().size() > 1 && direct->progressTitle() == QStringLiteral("Backup Process finished"); }));
+    EXPECT_EQ(direct->errorCount(), 0u) << direct->log().join(QLatin1Char('\n')).toStdString();
+    ASSERT_TRUE(refused.finished);
+    EXPECT_EQ(refused.errors, 1u);
+    ASSERT_EQ(refused.errorLines().size(), 1);
+    EXPECT_TRUE(refused.errorLines().constFirst().startsWith(QStringLiteral("Error: The backup could not start: ")));
     for (const QString &file : files) {
         EXPECT_EQ(contentOf(targetOf(volume.mountPath(), file)), contentOf(file)) << file.toStdString();
     }

@@ -5,6 +5,7 @@
 
 #include "backup/displayformat.h"
 
+#include <QPointer>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -51,6 +52,28 @@ TEST(VolumeDidMount, TheDestinationStartsABackupWhenTheKeyWasNeverWritten)
     f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), QStringLiteral("/media/ann/STICK1")));
     EXPECT_EQ(controller.threads()->count(), 2);
     EXPECT_EQ(window.size(), 2);
+}
+
+TEST(VolumeDidMount, ADestinationMountedBeforeTheMonitorsFirstReadingIsTakenAsMounted)
+{
+    for (const bool mountedInTheGap : {true, false}) {
+        SCOPED_TRACE(mountedInTheGap);
+        ControllerFixture f;
+        f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
+        BackupController &controller = f.start();
+        ASSERT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
+        // Plugged in after the controller read the table, before the monitor's
+        // first reading: the monitor reports no change for it.
+        if (mountedInTheGap) {
+            f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
+        }
+        f.monitor.start();
+        EXPECT_EQ(controller.volumeStatus(),
+                  mountedInTheGap ? VolumeStatusValue::Connected : VolumeStatusValue::NotConnected);
+        EXPECT_EQ(controller.threads()->count(), mountedInTheGap ? 1 : 0);
+        EXPECT_EQ(f.output, mountedInTheGap ? QStringList{QStringLiteral("We received the mount notification")}
+                                            : QStringList());
+    }
 }
 
 TEST(VolumeDidMount, WithAutomaticBackupOffOnlyRefreshes)
@@ -207,7 +230,7 @@ TEST(BackupThreadListModel, RowsFollowTheirJobsAndClosingDropsEveryCopyOfAnId)
 {
     BackupThreadListModel model;
     auto older = BackupThread::create(BackupScript(), QImage());
-    const auto newer = BackupThread::create(BackupScript(), QImage());
+    auto newer = BackupThread::create(BackupScript(), QImage());
     model.prepend(older);
     model.prepend(newer);
     ASSERT_EQ(model.rowCount(), 2);
@@ -233,10 +256,21 @@ TEST(BackupThreadListModel, RowsFollowTheirJobsAndClosingDropsEveryCopyOfAnId)
     EXPECT_EQ(model.jobOrPlaceholder(QString()), placeholder);
     EXPECT_EQ(model.jobOrPlaceholder(newer->id()), newer.get());
 
-    // The closed job is kept alive for a window that still shows it.
-    const std::weak_ptr<BackupThread> closed = older;
+    // A closed job lives while a log window holds it, and not a moment longer.
+    auto window = std::make_unique<QObject>();
+    EXPECT_EQ(model.holdJob(newer->id(), window.get()), newer.get());
+    const QPointer<BackupThread> held = newer.get();
+    const QPointer<BackupThread> closed = older.get();
     const QString closedId = older->id();
     older.reset();
-    EXPECT_FALSE(closed.expired());
+    model.removeJob(newer->id());
     EXPECT_EQ(model.jobById(closedId), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(closed.isNull()) << "a closed row's job outlived every holder";
+    newer.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(held.isNull());
+    window.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(held.isNull()) << "the job outlived its log window";
 }

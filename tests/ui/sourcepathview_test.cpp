@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QQuickItem>
+#include <QSignalSpy>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -198,4 +199,39 @@ TEST(SourcePathView, AStoredSizeOtherThan32Or64GetsTheLargeColumns)
     ASSERT_TRUE(f.load(QStringLiteral("SourcePathView.qml"), {}, QSize(300, 450)));
     EXPECT_EQ(f.item(QStringLiteral("cellIcon"))->width(), 48);
     EXPECT_GT(f.item(QStringLiteral("sourceGrid"))->property("cellWidth").toReal(), 190);
+}
+
+TEST(SourcePathListModel, EachKindOfChangeTakesTheFewestRowChanges)
+{
+    QStringList many = {QStringLiteral("a"), QStringLiteral("b")};
+    for (int i = 0; i < 3000; ++i) {
+        many.append(QStringLiteral("x%1").arg(i));
+    }
+    struct Case {
+        const char *what;
+        QStringList from;
+        QStringList to;
+        int removals;
+        int insertions;
+    };
+    const QList<Case> cases = {
+        {"a large drop at the end", {QStringLiteral("a"), QStringLiteral("b")}, many, 0, 1},
+        {"moved to the end", {"a", "b", "c"}, {"b", "c", "a"}, 1, 1},
+        {"moved to the front", {"a", "b", "c"}, {"c", "a", "b"}, 1, 1},
+        {"a run removed", {"a", "b", "c", "d"}, {"a", "d"}, 1, 0},
+        {"two runs removed", {"a", "b", "c", "d", "e"}, {"a", "c", "e"}, 2, 0},
+        {"everything replaced", {"a", "b"}, {"c"}, 1, 1},
+        {"a large list emptied", many, {}, 1, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        SourcePathListModel model;
+        model.setPaths(c.from);
+        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        model.setPaths(c.to);
+        EXPECT_EQ(model.paths(), c.to);
+        EXPECT_EQ(removed.size(), c.removals);
+        EXPECT_EQ(inserted.size(), c.insertions);
+    }
 }

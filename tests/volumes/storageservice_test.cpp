@@ -23,6 +23,7 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -49,6 +50,13 @@ public:
     {
         QMutexLocker lock(&m_mutex);
         m_unmountError = error;
+    }
+    /// Where Unmount really unmounts the device (as the real service picks
+    /// one of its mount points); nowhere when empty.
+    void setUnmountAt(const QString &mountPoint)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_unmountAt = mountPoint;
     }
     QStringList calls() const
     {
@@ -92,6 +100,9 @@ public:
             return connection.send(
                 message.createErrorReply(QStringLiteral("org.freedesktop.UDisks2.Error.DeviceBusy"), m_unmountError));
         }
+        if (member == QLatin1String("Unmount") && !m_unmountAt.isEmpty()) {
+            QProcess::execute(QStringLiteral("umount"), {m_unmountAt});
+        }
         return connection.send(message.createReply());
     }
 
@@ -99,6 +110,7 @@ private:
     const QString m_deviceNode;
     mutable QMutex m_mutex;
     QString m_unmountError;
+    QString m_unmountAt;
     QStringList m_calls;
 };
 
@@ -162,6 +174,7 @@ protected:
 
 TEST_F(StorageServiceTest, EjectUnmountsThroughTheServiceThenPowersTheDriveOff)
 {
+    m_service->setUnmountAt(m_volume->mountPath());
     EXPECT_EQ(platform::unmountAndEject(m_volume->mountPath(), m_clientBus), QString());
     const QStringList calls = m_service->calls();
     const qsizetype unmount = calls.indexOf(QStringLiteral("Unmount ") + blockPath);
@@ -184,6 +197,19 @@ TEST_F(StorageServiceTest, ABusyVolumeRefusedByTheServiceStaysMountedAndPowered)
     }
 }
 
+TEST_F(StorageServiceTest, AVolumeAlsoMountedElsewhereIsNotEjectedWhenTheServiceTakesTheOtherPlace)
+{
+    QTemporaryDir second;
+    ASSERT_EQ(QProcess::execute(QStringLiteral("mount"), {m_volume->device(), second.path()}), 0);
+    m_service->setUnmountAt(second.path());
+    EXPECT_EQ(platform::unmountAndEject(m_volume->mountPath(), m_clientBus),
+              m_volume->mountPath() + QStringLiteral(" is still mounted"));
+    EXPECT_TRUE(platform::isMountPoint(m_volume->mountPath()));
+    if (platform::isMountPoint(second.path())) {
+        QProcess::execute(QStringLiteral("umount"), {second.path()});
+    }
+}
+
 TEST_F(StorageServiceTest, AVolumeTheServiceDoesNotKnowIsUnmountedDirectly)
 {
     LoopVolume other(LoopVolume::Kind::Ext4, QStringLiteral("OTHER"), 16);
@@ -201,9 +227,16 @@ TEST_F(StorageServiceTest, MonitorRereadsLabelsWhenTheServiceSignalsAChange)
     monitor.setLabelPollInterval(std::chrono::hours(1));
     QSignalSpy ready(&monitor, &platform::LinuxVolumeMonitor::ready);
     QSignalSpy renamed(&monitor, &platform::VolumeMonitor::volumeRenamed);
+    // The service starts after the monitor: it is followed from then on.
+    ASSERT_TRUE(m_serviceBus.unregisterService(serviceName));
     monitor.start();
-    ASSERT_TRUE(monitor.followsStorageService());
+    EXPECT_FALSE(monitor.followsStorageService());
     ASSERT_TRUE(ready.wait(10000));
+    ASSERT_TRUE(m_serviceBus.registerService(serviceName));
+    for (int waited = 0; !monitor.followsStorageService() && waited < 10000; waited += 50) {
+        QTest::qWait(50);
+    }
+    ASSERT_TRUE(monitor.followsStorageService());
 
     // e2label on a mounted volume: nothing in the mount table changes.
     ASSERT_TRUE(m_volume->relabel(QStringLiteral("OFFSITE")));

@@ -18,6 +18,7 @@
 #include <QNetworkRequest>
 #include <QThread>
 #include <QTimeZone>
+#include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace moraine {
@@ -408,9 +409,18 @@ void NIMBLite::checkURL(const QString &urlString, const std::optional<QString> &
     }
     m_body.clear();
     m_bodyTooLarge = false;
+    m_deadlinePassed = false;
     // TLS errors are deliberately left unhandled: the reply fails with them.
     QNetworkReply *reply = m_network->get(request);
     m_reply = reply;
+    // The transfer time-out starts again with every byte; a server that
+    // trickles would keep the check open for ever without this.
+    QTimer::singleShot(m_checkDeadline, reply, [this, reply] {
+        if (!reply->isFinished()) {
+            m_deadlinePassed = true;
+            reply->abort();
+        }
+    });
     appendLog(QStringLiteral("Connecting to ") + url.toString(QUrl::FullyEncoded) + QStringLiteral("..."));
 
     const quint64 check = m_checkId;
@@ -450,6 +460,12 @@ void NIMBLite::handleAnswer(QNetworkReply *reply, quint64 check, const std::opti
     }
     if (m_bodyTooLarge) {
         logError(QStringLiteral("Response data too large: the page exceeds %1 bytes").arg(kMaxPageBytes), true);
+        return;
+    }
+    if (m_deadlinePassed) {
+        logError(QStringLiteral("Error: The server did not send the page within %1 seconds")
+                     .arg(std::chrono::duration_cast<std::chrono::seconds>(m_checkDeadline).count()),
+                 true);
         return;
     }
     readAnswerBody(reply);
@@ -541,7 +557,7 @@ void NIMBLite::processPage(const QByteArray &data)
         return;
     }
 
-    std::optional<QString> signature;
+    const std::optional<QString> signature = signatureMetas(*root).lastContent;
     bool productMatches = false;
     for (const XmlNode &head : root->children()) {
         if (!head.isElement() || head.name() != QLatin1String("head")) {
@@ -587,8 +603,6 @@ void NIMBLite::processPage(const QByteArray &data)
                             appendLog(QStringLiteral("NIMBProductIdentifier: ") + *content);
                         }
                     }
-                } else if (name == QLatin1String("NIMBSignature")) {
-                    signature = content;
                 } else if (name == QLatin1String("NIMBMaintenance") && content == QLatin1String("true")) {
                     m_status = NIMBLiteStatus::maintenance;
                     m_maintenanceMode = true;

@@ -75,6 +75,9 @@ public:
 
     /// How long a request may stall before it fails (60 s unless changed).
     void setRequestTimeout(std::chrono::milliseconds timeout) { m_requestTimeout = timeout; }
+    /// How long one request may take in all, however steadily its bytes
+    /// trickle in (3 minutes unless changed).
+    void setCheckDeadline(std::chrono::milliseconds deadline) { m_checkDeadline = deadline; }
 
     /// Appends "Error: " + message to the log, sets errorMessage and the
     /// error status; with `finish` the check ends.
@@ -134,6 +137,8 @@ private:
 
     std::optional<RsaKey> m_publicKey;
     std::chrono::milliseconds m_requestTimeout{60'000};
+    std::chrono::milliseconds m_checkDeadline{180'000};
+    bool m_deadlinePassed = false;
     QNetworkAccessManager *m_network = nullptr;
     QPointer<QNetworkReply> m_reply;
     QByteArray m_body;

@@ -9,7 +9,7 @@ namespace {
 // Nine digits at most, so every number fits an int.
 const QRegularExpression &decimalVersion()
 {
-    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,9})(?:\\.(\\d{1,9}))?$"));
+    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,9})(?:\\.(\\d{1,9}))?\\z"));
     return pattern;
 }
 

@@ -118,4 +118,22 @@ std::optional<QString> signMessage(const QByteArray &message, const RsaKey &priv
     return QString::fromLatin1(signature.toBase64());
 }
 
+SignatureMetas signatureMetas(const XmlNode &root)
+{
+    SignatureMetas metas;
+    for (const XmlNode &head : root.children()) {
+        if (!head.isElement() || head.name() != QLatin1String("head")) {
+            continue;
+        }
+        for (const XmlNode &item : head.children()) {
+            if (item.isElement() && item.name() == QLatin1String("meta")
+                && item.attribute(QStringLiteral("name")) == QLatin1String("NIMBSignature")) {
+                ++metas.count;
+                metas.lastContent = item.attribute(QStringLiteral("content"));
+            }
+        }
+    }
+    return metas;
+}
+
 } // namespace moraine

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Moraine/update/rsakey.h"
+#include "Moraine/update/xmlnode.h"
 
 #include <QByteArray>
 #include <QString>
@@ -11,6 +12,15 @@ namespace moraine {
 
 /// The text a publisher puts in the signature meta before signing.
 inline constexpr char kSignaturePlaceholder[] = "NIMBSignaturePlaceHolder";
+
+/// The signature metas of a parsed page, as the checker reads them: every
+/// "NIMBSignature" meta in every head of the root; the last one counts.
+struct SignatureMetas
+{
+    int count = 0;
+    std::optional<QString> lastContent; ///< the last meta's content, if it has one
+};
+[[nodiscard]] SignatureMetas signatureMetas(const XmlNode &root);
 
 /// The bytes the page's signature covers: the page with every occurrence of
 /// the signature text written as the placeholder. A page that is not valid

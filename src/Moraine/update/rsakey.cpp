@@ -138,6 +138,13 @@ KeyImport importPEMKey(const QString &pem, KeyClass keyClass)
         result.error = QStringLiteral("The key is not an RSA key");
         return result;
     }
+    // Shorter keys can be factored with means within reach; a page signed
+    // with one proves nothing.
+    if (const int bits = EVP_PKEY_get_bits(key); bits < kMinimumKeyBits) {
+        EVP_PKEY_free(key);
+        result.error = QStringLiteral("The key has %1 bits; at least %2 are required").arg(bits).arg(kMinimumKeyBits);
+        return result;
+    }
     result.key = RsaKey(key, keyClass);
     return result;
 }

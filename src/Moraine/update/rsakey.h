@@ -41,7 +41,11 @@ struct KeyImport
     static constexpr int errorCode = -1;
 };
 
-/// Turns a PEM text into an RSA key of the given class. Public keys may be
+/// The shortest RSA key accepted, in bits.
+inline constexpr int kMinimumKeyBits = 2048;
+
+/// Turns a PEM text into an RSA key of the given class (of at least
+/// kMinimumKeyBits bits). Public keys may be
 /// PKCS#1 ("RSA PUBLIC KEY") or SubjectPublicKeyInfo ("PUBLIC KEY"); private
 /// keys PKCS#1 ("RSA PRIVATE KEY") or PKCS#8 ("PRIVATE KEY", unencrypted).
 /// Armour lines are dropped and characters outside the base64 alphabet

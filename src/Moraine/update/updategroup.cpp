@@ -43,7 +43,7 @@ bool isUpdateGroup(const XmlNode &element)
 
 std::optional<int> parseDecimalInteger(const QString &text)
 {
-    static const QRegularExpression pattern(QStringLiteral("^[+-]?[0-9]+$"));
+    static const QRegularExpression pattern(QStringLiteral("^[+-]?[0-9]+\\z"));
     if (!pattern.match(text).hasMatch()) {
         return std::nullopt;
     }
@@ -54,7 +54,7 @@ std::optional<int> parseDecimalInteger(const QString &text)
 
 bool isValidBasicDate(const QString &text)
 {
-    static const QRegularExpression pattern(QStringLiteral("^[0-9]{8}$"));
+    static const QRegularExpression pattern(QStringLiteral("^[0-9]{8}\\z"));
     return pattern.match(text).hasMatch() && QDate::fromString(text, QStringLiteral("yyyyMMdd")).isValid();
 }
 

@@ -2,6 +2,8 @@
 
 #include <QXmlStreamReader>
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace moraine {
@@ -16,6 +18,65 @@ QString located(const QString &description, const QXmlStreamReader &reader)
         .arg(reader.columnNumber());
 }
 
+// The largest number of attributes on one tag, counted as '=' signs outside
+// quoted values between '<' and '>'; comments, CDATA sections, processing
+// instructions and declarations are skipped whole. One pass, no allocation.
+// Stops counting once `bound` is passed.
+int mostAttributesOnATag(const QByteArray &bytes, int bound)
+{
+    const qsizetype size = bytes.size();
+    int most = 0;
+    qsizetype i = 0;
+    auto skipPast = [&bytes, &i, size](const char *end, qsizetype from) {
+        const qsizetype found = bytes.indexOf(end, from);
+        i = found < 0 ? size : found + qsizetype(std::strlen(end));
+    };
+    while (i < size) {
+        if (bytes.at(i) != '<') {
+            ++i;
+            continue;
+        }
+        const QByteArrayView rest = QByteArrayView(bytes).sliced(i);
+        if (rest.startsWith("<!--")) {
+            skipPast("-->", i + 4);
+            continue;
+        }
+        if (rest.startsWith("<![CDATA[")) {
+            skipPast("]]>", i + 9);
+            continue;
+        }
+        if (rest.startsWith("<?")) {
+            skipPast("?>", i + 2);
+            continue;
+        }
+        if (rest.startsWith("<!")) {
+            skipPast(">", i + 2);
+            continue;
+        }
+        int count = 0;
+        char quote = 0;
+        for (++i; i < size; ++i) {
+            const char c = bytes.at(i);
+            if (quote) {
+                if (c == quote) {
+                    quote = 0;
+                }
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '=') {
+                ++count;
+            } else if (c == '>' || c == '<') {
+                break;
+            }
+        }
+        most = std::max(most, count);
+        if (most > bound) {
+            return most;
+        }
+    }
+    return most;
+}
+
 } // namespace
 
 std::optional<XmlDocument> XmlDocument::parse(const QByteArray &bytes, QString *error, const XmlLimits &limits)
@@ -28,6 +89,10 @@ std::optional<XmlDocument> XmlDocument::parse(const QByteArray &bytes, QString *
     };
     if (bytes.size() > limits.maxBytes) {
         return fail(QStringLiteral("the document is larger than %1 bytes").arg(limits.maxBytes));
+    }
+
+    if (mostAttributesOnATag(bytes, limits.maxAttributes) > limits.maxAttributes) {
+        return fail(QStringLiteral("an element has more than %1 attributes").arg(limits.maxAttributes));
     }
 
     QXmlStreamReader reader(bytes);

@@ -16,12 +16,16 @@ struct XmlLimits
     int maxDepth = 256;
     qsizetype maxNodes = 200'000;
     qint64 maxEntityExpansion = 1024;
+    /// Per element. The reader checks every attribute against the ones
+    /// before it, so an unbounded count costs quadratic time.
+    int maxAttributes = 128;
 };
 
 /// A well-formed XML document read from untrusted bytes. The reader refuses
 /// a document type declaration with an internal subset or any entity or
 /// notation declaration (so no custom entity is ever expanded and nothing
-/// external is fetched), and stops at the limits.
+/// external is fetched), and stops at the limits; an element with too many
+/// attributes is refused by a linear pass before the reader sees it.
 class XmlDocument
 {
 public:

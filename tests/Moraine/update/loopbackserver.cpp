@@ -4,6 +4,7 @@
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 LoopbackServer::LoopbackServer(const QSslConfiguration &tls, QObject *parent)
     : QObject(parent)
@@ -117,6 +118,14 @@ void LoopbackServer::answer(QTcpSocket *socket, const Response &response)
         m_streamLeft.insert(socket, response.streamBytes);
         connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { streamMore(socket); });
         streamMore(socket);
+        return;
+    }
+    case Response::Mode::Trickle: {
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: "
+                      + QByteArray::number(response.streamBytes) + "\r\n\r\n");
+        auto *timer = new QTimer(socket);
+        connect(timer, &QTimer::timeout, socket, [socket] { socket->write(" "); });
+        timer->start(response.trickleMs);
         return;
     }
     case Response::Mode::Normal:

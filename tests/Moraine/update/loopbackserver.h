@@ -27,6 +27,7 @@ public:
             Hang,   // read the request, never answer
             Hold,   // answer only when release() is called
             Stream, // send `streamBytes` of filler, with or without a Content-Length
+            Trickle, // announce `streamBytes`, then send one byte every `trickleMs`
         };
         int status = 200;
         QByteArray reason = "OK";
@@ -35,6 +36,7 @@ public:
         Mode mode = Mode::Normal;
         qint64 streamBytes = 0;
         bool declareLength = true;
+        int trickleMs = 50;
     };
 
     explicit LoopbackServer(const QSslConfiguration &tls = {}, QObject *parent = nullptr);

@@ -27,6 +27,15 @@ TEST(KeyImport, ReportsEachFailureWithItsOwnText)
     EXPECT_FALSE(notAKey.key.has_value());
     EXPECT_FALSE(notAKey.error.isEmpty());
 
+    // Keys shorter than 2048 bits are refused, whatever their form.
+    const TestKeyPems weak = makeKeyPems(1024);
+    for (const auto &[pem, keyClass] : {std::pair{weak.publicPkcs1Pem, KeyClass::Public},
+                                        std::pair{weak.privatePkcs8Pem, KeyClass::Private}}) {
+        const auto imported = importPEMKey(pem, keyClass);
+        EXPECT_FALSE(imported.key.has_value());
+        EXPECT_EQ(imported.error, QStringLiteral("The key has 1024 bits; at least 2048 are required"));
+    }
+
     // A public key is not a private key, and the other way round.
     EXPECT_FALSE(importPEMKey(publisherKey().publicPkcs1Pem, KeyClass::Private).key.has_value());
     EXPECT_FALSE(importPEMKey(publisherKey().privatePkcs8Pem, KeyClass::Public).key.has_value());

@@ -130,8 +130,11 @@ TEST_F(PageTools, SigningRefusesPagesWithoutExactlyOnePlaceholderInTheSignatureM
     elsewhere.replace("content=\"NIMBSignaturePlaceHolder\"", "content=\"\"");
     elsewhere.replace("<p>Keep", "<p>NIMBSignaturePlaceHolder</p><p>Keep");
     QByteArray broken = fixture(QStringLiteral("unclosed-br.xhtml"));
+    // A second signature meta after the placeholder's: the program would read that one.
+    QByteArray twoMetas = fixture(QStringLiteral("downloads-page.xhtml"));
+    twoMetas.replace("</head>", "<meta name=\"NIMBSignature\" content=\"\"/></head>");
 
-    for (const QByteArray &bytes : {twice, none, elsewhere, broken}) {
+    for (const QByteArray &bytes : {twice, none, elsewhere, broken, twoMetas}) {
         const QString input = write(QStringLiteral("refused.xhtml"), bytes);
         const QString output = dir.filePath(QStringLiteral("refused-signed.xhtml"));
         const ToolRun result = sign(input, output);
@@ -139,9 +142,21 @@ TEST_F(PageTools, SigningRefusesPagesWithoutExactlyOnePlaceholderInTheSignatureM
         EXPECT_FALSE(result.err.isEmpty());
         EXPECT_FALSE(QFile::exists(output));
     }
-    // A public key cannot sign.
+    const QString twoMetasPage = write(QStringLiteral("two-metas.xhtml"), twoMetas);
+    EXPECT_TRUE(sign(twoMetasPage, dir.filePath(QStringLiteral("x.xhtml")))
+                    .err.contains("the page has 2 NIMBSignature metas; it must have exactly one"));
+    // A public key cannot sign; a short key can do neither.
     const ToolRun withPublic = run(QStringLiteral(SIGN_UPDATE_PAGE_TOOL), {page, publicKey});
     EXPECT_EQ(withPublic.exitCode, 1);
+    const TestKeyPems weak = makeKeyPems(1024);
+    const ToolRun withWeak =
+        run(QStringLiteral(SIGN_UPDATE_PAGE_TOOL), {page, write(QStringLiteral("weak.pem"), weak.privatePkcs1Pem.toLatin1())});
+    EXPECT_EQ(withWeak.exitCode, 1);
+    EXPECT_TRUE(withWeak.err.contains("at least 2048")) << withWeak.err.toStdString();
+    const ToolRun checkWeak =
+        check({page, QStringLiteral("--key"), write(QStringLiteral("weak-public.pem"), weak.publicPkcs1Pem.toLatin1())});
+    EXPECT_EQ(checkWeak.exitCode, 2);
+    EXPECT_TRUE(checkWeak.err.contains("at least 2048")) << checkWeak.err.toStdString();
 }
 
 TEST_F(PageTools, TheCheckFetchesAnAddressWithTheProgramsRequestCode)

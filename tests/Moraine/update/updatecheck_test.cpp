@@ -169,7 +169,7 @@ TEST_F(UpdateCheck, ServerAndNetworkFailuresEndTheCheckOnceWithAnError)
     EXPECT_EQ(refused.status(), NIMBLiteStatus::error);
 }
 
-TEST_F(UpdateCheck, AStalledServerTimesOut)
+TEST_F(UpdateCheck, AStalledOrTricklingServerTimesOut)
 {
     LoopbackServer::Response hang;
     hang.mode = LoopbackServer::Response::Mode::Hang;
@@ -179,6 +179,18 @@ TEST_F(UpdateCheck, AStalledServerTimesOut)
     run(check, [&] { check.checkURL(server.url(QStringLiteral("/hang.html")), std::nullopt); });
     EXPECT_EQ(check.status(), NIMBLiteStatus::error);
     EXPECT_TRUE(check.errorMessage()->startsWith(QStringLiteral("Error: ")));
+
+    // A byte now and then restarts the stall time-out; the whole check has a deadline.
+    LoopbackServer::Response trickle;
+    trickle.mode = LoopbackServer::Response::Mode::Trickle;
+    trickle.streamBytes = 1'000'000;
+    server.route(QStringLiteral("/trickle.html"), trickle);
+    NIMBLite slow(facts());
+    slow.setRequestTimeout(std::chrono::milliseconds(400));
+    slow.setCheckDeadline(std::chrono::milliseconds(1500));
+    run(slow, [&] { slow.checkURL(server.url(QStringLiteral("/trickle.html")), std::nullopt); });
+    EXPECT_EQ(slow.status(), NIMBLiteStatus::error);
+    EXPECT_EQ(slow.errorMessage(), QStringLiteral("Error: The server did not send the page within 1 seconds"));
 }
 
 TEST_F(UpdateCheck, AnOversizedAnswerIsCutOffWithAnError)

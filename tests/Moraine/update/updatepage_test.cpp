@@ -181,10 +181,12 @@ TEST_F(UpdatePage, FormatVersionsOtherThanTenAreRefused)
     EXPECT_EQ(old->errorMessage(), QStringLiteral("The format of the update file is too old"));
     EXPECT_EQ(old->status(), NIMBLiteStatus::error);
 
-    const auto decimal = process(signPage(pageTemplate(groups, "10.0")));
-    EXPECT_EQ(decimal->errorMessage(), QStringLiteral("NIMBFormat is invalid."));
-    EXPECT_FALSE(logHasPrefix(*decimal, QStringLiteral("Error: NIMBFormat is missing")));
-    EXPECT_FALSE(pref(prefs::kUpdateAvailable).isValid());
+    for (const char *malformed : {"10.0", "10&#10;"}) {
+        const auto decimal = process(signPage(pageTemplate(groups, malformed)));
+        EXPECT_EQ(decimal->errorMessage(), QStringLiteral("NIMBFormat is invalid.")) << malformed;
+        EXPECT_FALSE(logHasPrefix(*decimal, QStringLiteral("Error: NIMBFormat is missing")));
+        EXPECT_FALSE(pref(prefs::kUpdateAvailable).isValid());
+    }
 
     const auto newer = process(signPage(pageTemplate(groups, "11")));
     EXPECT_TRUE(logHas(*newer, QStringLiteral("Error: The format of the update file is too new, probably means a newer version.")));

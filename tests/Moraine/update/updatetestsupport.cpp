@@ -34,7 +34,9 @@ QByteArray der(EVP_PKEY *key, Encoder encode)
     return bytes;
 }
 
-TestKeyPair makeKeyPair(unsigned bits)
+} // namespace
+
+TestKeyPems makeKeyPems(unsigned bits)
 {
     EVP_PKEY *generated = EVP_PKEY_Q_keygen(nullptr, nullptr, "RSA", static_cast<size_t>(bits));
     if (!generated) {
@@ -57,12 +59,21 @@ TestKeyPair makeKeyPair(unsigned bits)
                                        return i2d_PUBKEY(k, o);
                                    }));
     EVP_PKEY_free(generated);
-    auto privateKey = moraine::importPEMKey(privatePkcs8, moraine::KeyClass::Private);
-    auto publicKey = moraine::importPEMKey(publicPkcs1, moraine::KeyClass::Public);
+    return {privatePkcs8, privatePkcs1, publicPkcs1, publicSpki};
+}
+
+namespace {
+
+TestKeyPair makeKeyPair(unsigned bits)
+{
+    const TestKeyPems pems = makeKeyPems(bits);
+    auto privateKey = moraine::importPEMKey(pems.privatePkcs8Pem, moraine::KeyClass::Private);
+    auto publicKey = moraine::importPEMKey(pems.publicPkcs1Pem, moraine::KeyClass::Public);
     if (!privateKey.key || !publicKey.key) {
         qFatal("test key import failed");
     }
-    return {*privateKey.key, *publicKey.key, privatePkcs8, privatePkcs1, publicPkcs1, publicSpki};
+    return {*privateKey.key, *publicKey.key, pems.privatePkcs8Pem, pems.privatePkcs1Pem, pems.publicPkcs1Pem,
+            pems.publicSpkiPem};
 }
 
 } // namespace

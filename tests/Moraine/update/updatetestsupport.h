@@ -22,6 +22,17 @@ struct TestKeyPair
     QString publicSpkiPem;    // "PUBLIC KEY"
 };
 
+/// The PEM forms of a new key of `bits` bits, imported by nobody (so also
+/// of keys too short to import).
+struct TestKeyPems
+{
+    QString privatePkcs8Pem;
+    QString privatePkcs1Pem;
+    QString publicPkcs1Pem;
+    QString publicSpkiPem;
+};
+TestKeyPems makeKeyPems(unsigned bits);
+
 /// The publisher's key (3072 bits, like the shipped one).
 const TestKeyPair &publisherKey();
 /// A stranger's key.

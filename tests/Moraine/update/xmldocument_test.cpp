@@ -51,6 +51,20 @@ TEST(XmlHardening, BoundsDepthNodesAndSize)
     EXPECT_FALSE(XmlDocument::parse("<a>" + QByteArray("<b/>").repeated(60) + "</a>", &error, small).has_value());
     EXPECT_TRUE(error.contains(QStringLiteral("nodes")));
 
+    // Attributes per element are bounded before the reader (which compares
+    // each with every earlier one) sees them; quoted '=' and '>' do not count.
+    QByteArray many = "<a";
+    for (int i = 0; i < 60000; ++i) {
+        many += " a" + QByteArray::number(i) + "=\"\"";
+    }
+    EXPECT_FALSE(parse(many + "/>", &error).has_value());
+    EXPECT_TRUE(error.contains(QStringLiteral("more than 128 attributes"))) << error.toStdString();
+    QByteArray fine = "<a><!-- x=1 y=2 --><b t='a=b>c=d'";
+    for (int i = 0; i < 127; ++i) {
+        fine += " b" + QByteArray::number(i) + "=\"\"";
+    }
+    EXPECT_TRUE(parse(fine + "/></a>", &error).has_value()) << error.toStdString();
+
     small = {};
     small.maxBytes = 100;
     EXPECT_FALSE(XmlDocument::parse("<a>" + QByteArray(200, 'x') + "</a>", &error, small).has_value());
@@ -152,11 +166,11 @@ TEST(UpdateGroupReading, NumbersAndDatesFollowTheirStrictForms)
 {
     EXPECT_EQ(moraine::parseDecimalInteger(QStringLiteral("120")), 120);
     EXPECT_EQ(moraine::parseDecimalInteger(QStringLiteral("+7")), 7);
-    for (const char *bad : {"", "10.0", " 10", "1e3", "99999999999", "0x10"}) {
+    for (const char *bad : {"", "10.0", " 10", "1e3", "99999999999", "0x10", "10\n", "120\n"}) {
         EXPECT_FALSE(moraine::parseDecimalInteger(QString::fromLatin1(bad)).has_value()) << bad;
     }
     EXPECT_TRUE(moraine::isValidBasicDate(QStringLiteral("20240229")));
-    for (const char *bad : {"20230229", "2024-02-01", "2024021", "?", "20241301"}) {
+    for (const char *bad : {"20230229", "2024-02-01", "2024021", "?", "20241301", "20240229\n"}) {
         EXPECT_FALSE(moraine::isValidBasicDate(QString::fromLatin1(bad))) << bad;
     }
 }
@@ -169,7 +183,7 @@ TEST(OsVersionNumbers, CompareAsVersionsNotAsFractions)
     EXPECT_EQ(OsVersion::fromKernelRelease(QStringLiteral("6.10.3-arch1-1")), (OsVersion{6, 10}));
     EXPECT_EQ(moraine::fullKernelVersion(QStringLiteral("6.1.0-18-amd64")), QStringLiteral("6.1.0"));
     EXPECT_EQ(moraine::fullKernelVersion(QStringLiteral("6.5")), QStringLiteral("6.5.0"));
-    for (const char *bad : {"", "-1", "-1.0", "1e1", "13.0.1", "13.", ".5", "abc"}) {
+    for (const char *bad : {"", "-1", "-1.0", "1e1", "13.0.1", "13.", ".5", "abc", "13\n", "5.0\n"}) {
         EXPECT_FALSE(OsVersion::parse(QString::fromLatin1(bad)).has_value()) << bad;
     }
     EXPECT_FALSE(OsVersion::fromKernelRelease(QStringLiteral("unknown")).has_value());

@@ -1,0 +1,61 @@
+#include "hangingshare.h"
+
+#include "platform/mountpoint.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+
+#include <unistd.h>
+
+HangingShare::HangingShare()
+{
+    if (geteuid() != 0 || !QFile::exists(QStringLiteral("/dev/fuse"))) {
+        m_reason = QStringLiteral("needs root and /dev/fuse");
+        return;
+    }
+    m_mountPath = m_dir.filePath(QStringLiteral("share"));
+    m_releaseFile = m_dir.filePath(QStringLiteral("released"));
+    QDir().mkpath(m_mountPath);
+    m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+    m_process.start(QStringLiteral(VELLORY_HANGFS), {m_releaseFile, m_mountPath});
+    if (!m_process.waitForStarted(5000)) {
+        m_reason = QStringLiteral("hangfs did not start: ") + m_process.errorString();
+        return;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    while (!platform::isMountPoint(m_mountPath)) {
+        if (timer.elapsed() > 10000 || m_process.state() == QProcess::NotRunning) {
+            m_reason = QStringLiteral("hangfs did not mount");
+            return;
+        }
+        QThread::msleep(10);
+    }
+    m_mounted = true;
+}
+
+HangingShare::~HangingShare()
+{
+    release();
+    if (m_process.state() != QProcess::NotRunning) {
+        // Lazily, as a reader may still be on its way out.
+        QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), m_mountPath});
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000)) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+}
+
+void HangingShare::release()
+{
+    if (m_releaseFile.isEmpty()) {
+        return;
+    }
+    QFile file(m_releaseFile);
+    file.open(QIODevice::WriteOnly);
+}
