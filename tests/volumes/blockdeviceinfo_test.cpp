@@ -5,140 +5,105 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-// Small sysfs trees in a temporary folder, shaped like the kernel's.
+namespace {
+
+const QString usbSdb = QStringLiteral("devices/pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host6/target6:0:0/6:0:0:0/block/sdb");
+const QString sataSda = QStringLiteral("devices/pci0000:00/0000:00:17.0/ata3/host2/target2:0:0/2:0:0:0/block/sda");
+const QString cardMmc = QStringLiteral(
+    "devices/pci0000:00/0000:00:1c.0/0000:02:00.0/rtsx_pci_sdmmc.0/mmc_host/mmc0/mmc0:aaaa/block/mmcblk0");
+const QString nvme = QStringLiteral("devices/pci0000:00/0000:00:1d.0/0000:3d:00.0/nvme/nvme0/nvme0n1");
+const QString lockedCard = QStringLiteral("devices/platform/soc/mmc_host/mmc1/mmc1:0001/block/mmcblk1");
+const QString usbSdc = QStringLiteral("devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/host7/target7:0:0/7:0:0:0/block/sdc");
+const QString usbSdd = QStringLiteral("devices/pci0000:00/0000:00:14.0/usb3/3-1/3-1:1.0/host8/target8:0:0/8:0:0:0/block/sdd");
+
+} // namespace
+
+// A small sysfs tree in a temporary folder, shaped like the kernel's: drives
+// with partitions, a write-protected card, a loop device and a mapped device.
 class BlockDeviceInfoTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
-
-    QString root() const { return m_dir.path(); }
-
-    void write(const QString &relativePath, const QByteArray &content)
+    void SetUp() override
     {
-        const QString path = root() + QLatin1Char('/') + relativePath;
-        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        ASSERT_TRUE(m_dir.isValid());
+        const std::pair<QString, QByteArray> files[] = {
+            {usbSdb + "/device/model", "Cruzer Blade    \n"}, {usbSdb + "/device/vendor", "SanDisk \n"},
+            {usbSdb + "/ro", "0\n"}, {usbSdb + "/sdb1/partition", "1\n"}, {usbSdb + "/sdb1/ro", "0\n"},
+            {sataSda + "/device/model", "Samsung SSD 860 EVO\n"}, {sataSda + "/device/vendor", "ATA     \n"},
+            {sataSda + "/sda2/partition", "2\n"}, {cardMmc + "/device/name", "SD32G\n"},
+            {cardMmc + "/mmcblk0p1/partition", "1\n"}, {nvme + "/device/model", "WD Blue SN570 1TB\n"},
+            {nvme + "/nvme0n1p3/partition", "3\n"}, {lockedCard + "/ro", "1\n"},
+            {lockedCard + "/mmcblk1p1/partition", "1\n"}, {lockedCard + "/mmcblk1p1/ro", "0\n"}, {usbSdc + "/ro", "1\n"},
+            {"devices/virtual/block/loop3/loop/backing_file", "/home/alice/images/backup disk.img\n"},
+            {usbSdd + "/device/model", "Flair\n"}, {usbSdd + "/device/vendor", "Kingston\n"},
+            {usbSdd + "/sdd1/partition", "1\n"}};
+        for (const auto &[path, content] : files) {
+            write(path, content);
+        }
+        // An encrypted stick: dm-0 stands on sdd1 of a USB drive.
+        ASSERT_TRUE(QDir().mkpath(path("devices/virtual/block/dm-0/slaves")));
+        ASSERT_TRUE(QFile::link(path(usbSdd + "/sdd1"), path("devices/virtual/block/dm-0/slaves/sdd1")));
+        const std::pair<const char *, QString> links[] = {
+            {"8:17", usbSdb + "/sdb1"}, {"8:2", sataSda + "/sda2"}, {"179:1", cardMmc + "/mmcblk0p1"},
+            {"259:3", nvme + "/nvme0n1p3"}, {"179:9", lockedCard + "/mmcblk1p1"}, {"8:32", usbSdc},
+            {"7:3", QStringLiteral("devices/virtual/block/loop3")}, {"253:0", QStringLiteral("devices/virtual/block/dm-0")}};
+        ASSERT_TRUE(QDir().mkpath(path("dev/block")));
+        for (const auto &[number, device] : links) {
+            ASSERT_TRUE(QFile::link("../../" + device, path("dev/block/") + QLatin1String(number)));
+        }
     }
 
-    void makeDevice(const QString &relativePath) { ASSERT_TRUE(QDir().mkpath(root() + QLatin1Char('/') + relativePath)); }
+    QString path(const QString &relative) const { return m_dir.path() + QLatin1Char('/') + relative; }
 
-    // /sys/dev/block/MAJ:MIN → ../../devices/...
-    void link(const QString &number, const QString &devicePath)
+    void write(const QString &relative, const QByteArray &content)
     {
-        ASSERT_TRUE(QDir().mkpath(root() + QStringLiteral("/dev/block")));
-        ASSERT_TRUE(QFile::link(QStringLiteral("../../") + devicePath,
-                                root() + QStringLiteral("/dev/block/") + number));
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path(relative)).path()));
+        QFile file(path(relative));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
     }
 
     QTemporaryDir m_dir;
 };
 
-TEST_F(BlockDeviceInfoTest, DescribesTheDriveAPartitionBelongsTo)
+TEST_F(BlockDeviceInfoTest, DescribesTheDriveOrBackingFileUnderEachDevice)
 {
-    const QString usbDisk = QStringLiteral(
-        "devices/pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host6/target6:0:0/6:0:0:0/block/sdb");
-    write(usbDisk + QStringLiteral("/device/model"), "Cruzer Blade    \n");
-    write(usbDisk + QStringLiteral("/device/vendor"), "SanDisk \n");
-    write(usbDisk + QStringLiteral("/ro"), "0\n");
-    write(usbDisk + QStringLiteral("/sdb1/partition"), "1\n");
-    write(usbDisk + QStringLiteral("/sdb1/ro"), "0\n");
-    link(QStringLiteral("8:17"), usbDisk + QStringLiteral("/sdb1"));
-
-    const QString sataDisk = QStringLiteral("devices/pci0000:00/0000:00:17.0/ata3/host2/target2:0:0/2:0:0:0/block/sda");
-    write(sataDisk + QStringLiteral("/device/model"), "Samsung SSD 860 EVO\n");
-    write(sataDisk + QStringLiteral("/device/vendor"), "ATA     \n");
-    write(sataDisk + QStringLiteral("/sda2/partition"), "2\n");
-    link(QStringLiteral("8:2"), sataDisk + QStringLiteral("/sda2"));
-
-    const QString card = QStringLiteral("devices/pci0000:00/0000:00:1c.0/0000:02:00.0/rtsx_pci_sdmmc.0/mmc_host/mmc0/mmc0:aaaa/block/mmcblk0");
-    write(card + QStringLiteral("/device/name"), "SD32G\n");
-    write(card + QStringLiteral("/mmcblk0p1/partition"), "1\n");
-    link(QStringLiteral("179:1"), card + QStringLiteral("/mmcblk0p1"));
-
-    const QString nvme = QStringLiteral("devices/pci0000:00/0000:00:1d.0/0000:3d:00.0/nvme/nvme0/nvme0n1");
-    write(nvme + QStringLiteral("/device/model"), "WD Blue SN570 1TB\n");
-    write(nvme + QStringLiteral("/nvme0n1p3/partition"), "3\n");
-    link(QStringLiteral("259:3"), nvme + QStringLiteral("/nvme0n1p3"));
-
-    const platform::BlockDeviceInfo stick = platform::readBlockDeviceInfo(8, 17, root());
-    EXPECT_EQ(stick.model, QStringLiteral("SanDisk Cruzer Blade"));
-    EXPECT_EQ(stick.protocol, QStringLiteral("USB"));
-    EXPECT_FALSE(stick.readOnly);
-
-    const platform::BlockDeviceInfo ssd = platform::readBlockDeviceInfo(8, 2, root());
-    EXPECT_EQ(ssd.model, QStringLiteral("Samsung SSD 860 EVO")) << "the generic ATA vendor was kept";
-    EXPECT_EQ(ssd.protocol, QStringLiteral("SATA"));
-
-    const platform::BlockDeviceInfo sd = platform::readBlockDeviceInfo(179, 1, root());
-    EXPECT_EQ(sd.model, QStringLiteral("SD32G"));
-    EXPECT_EQ(sd.protocol, QStringLiteral("Secure Digital"));
-
-    const platform::BlockDeviceInfo ssd2 = platform::readBlockDeviceInfo(259, 3, root());
-    EXPECT_EQ(ssd2.model, QStringLiteral("WD Blue SN570 1TB"));
-    EXPECT_EQ(ssd2.protocol, QStringLiteral("PCI-Express"));
-}
-
-TEST_F(BlockDeviceInfoTest, AWriteProtectedDiskMakesItsPartitionsReadOnly)
-{
-    const QString card = QStringLiteral("devices/platform/soc/mmc_host/mmc1/mmc1:0001/block/mmcblk1");
-    write(card + QStringLiteral("/ro"), "1\n");
-    write(card + QStringLiteral("/mmcblk1p1/partition"), "1\n");
-    write(card + QStringLiteral("/mmcblk1p1/ro"), "0\n");
-    link(QStringLiteral("179:9"), card + QStringLiteral("/mmcblk1p1"));
-    EXPECT_TRUE(platform::readBlockDeviceInfo(179, 9, root()).readOnly);
-
-    const QString disk = QStringLiteral("devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/host7/target7:0:0/7:0:0:0/block/sdc");
-    write(disk + QStringLiteral("/ro"), "1\n");
-    link(QStringLiteral("8:32"), disk);
-    EXPECT_TRUE(platform::readBlockDeviceInfo(8, 32, root()).readOnly);
-
-    write(disk + QStringLiteral("/ro"), "0\n");
-    EXPECT_FALSE(platform::readBlockDeviceInfo(8, 32, root()).readOnly);
-}
-
-TEST_F(BlockDeviceInfoTest, DescribesLoopAndMappedDevicesByWhatIsUnderThem)
-{
-    const QString loop = QStringLiteral("devices/virtual/block/loop3");
-    write(loop + QStringLiteral("/loop/backing_file"), "/home/alice/images/backup disk.img\n");
-    link(QStringLiteral("7:3"), loop);
-    const platform::BlockDeviceInfo image = platform::readBlockDeviceInfo(7, 3, root());
-    EXPECT_EQ(image.model, QStringLiteral("backup disk.img"));
-    EXPECT_EQ(image.protocol, QStringLiteral("Virtual"));
-
-    // An encrypted stick: dm-0 stands on sdd1 of a USB drive.
-    const QString usbDisk = QStringLiteral("devices/pci0000:00/0000:00:14.0/usb3/3-1/3-1:1.0/host8/target8:0:0/8:0:0:0/block/sdd");
-    write(usbDisk + QStringLiteral("/device/model"), "Flair\n");
-    write(usbDisk + QStringLiteral("/device/vendor"), "Kingston\n");
-    write(usbDisk + QStringLiteral("/sdd1/partition"), "1\n");
-    const QString mapped = QStringLiteral("devices/virtual/block/dm-0");
-    makeDevice(mapped + QStringLiteral("/slaves"));
-    ASSERT_TRUE(QFile::link(root() + QLatin1Char('/') + usbDisk + QStringLiteral("/sdd1"),
-                            root() + QLatin1Char('/') + mapped + QStringLiteral("/slaves/sdd1")));
-    link(QStringLiteral("253:0"), mapped);
-    const platform::BlockDeviceInfo encrypted = platform::readBlockDeviceInfo(253, 0, root());
-    EXPECT_EQ(encrypted.model, QStringLiteral("Kingston Flair"));
-    EXPECT_EQ(encrypted.protocol, QStringLiteral("USB"));
-}
-
-TEST_F(BlockDeviceInfoTest, AnUnknownDeviceIsDescribedByNothing)
-{
-    const platform::BlockDeviceInfo unknown = platform::readBlockDeviceInfo(8, 99, root());
-    EXPECT_TRUE(unknown.model.isEmpty());
-    EXPECT_TRUE(unknown.protocol.isEmpty());
-    EXPECT_FALSE(unknown.readOnly);
+    struct Row
+    {
+        unsigned major, minor;
+        QString model, protocol;
+        bool readOnly;
+    };
+    const Row rows[] = {
+        {8, 17, QStringLiteral("SanDisk Cruzer Blade"), QStringLiteral("USB"), false},
+        {8, 2, QStringLiteral("Samsung SSD 860 EVO"), QStringLiteral("SATA"), false}, // the generic ATA vendor is dropped
+        {179, 1, QStringLiteral("SD32G"), QStringLiteral("Secure Digital"), false},
+        {259, 3, QStringLiteral("WD Blue SN570 1TB"), QStringLiteral("PCI-Express"), false},
+        {179, 9, QString(), QStringLiteral("Secure Digital"), true}, // a write-protected disk's partition
+        {8, 32, QString(), QStringLiteral("USB"), true},
+        {7, 3, QStringLiteral("backup disk.img"), QStringLiteral("Virtual"), false},
+        {253, 0, QStringLiteral("Kingston Flair"), QStringLiteral("USB"), false},
+        {8, 99, QString(), QString(), false}, // unknown
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(testing::Message() << row.major << ':' << row.minor);
+        const platform::BlockDeviceInfo info = platform::readBlockDeviceInfo(row.major, row.minor, m_dir.path());
+        EXPECT_EQ(info.model, row.model);
+        EXPECT_EQ(info.protocol, row.protocol);
+        EXPECT_EQ(info.readOnly, row.readOnly);
+    }
+    write(usbSdc + "/ro", "0\n");
+    EXPECT_FALSE(platform::readBlockDeviceInfo(8, 32, m_dir.path()).readOnly);
 }
 
 TEST(BlockDeviceProtocol, AUsbBridgeWinsOverTheBusBehindIt)
 {
-    EXPECT_EQ(platform::protocolFromDevicePath(QStringLiteral(
-                  "/devices/pci0000:00/0000:00:14.0/usb2/2-3/2-3:1.0/host0/target0:0:0/0:0:0:0/block/sda")),
-              QStringLiteral("USB"));
-    EXPECT_EQ(platform::protocolFromDevicePath(QStringLiteral(
-                  "/devices/pci0000:00/0000:00:14.0/usb4/4-1/4-1:1.0/mmc_host/mmc2/mmc2:0001/block/mmcblk2")),
-              QStringLiteral("USB"));
-    EXPECT_EQ(platform::protocolFromDevicePath(QStringLiteral("/devices/pci0000:00/0000:00:04.0/virtio1/block/vda")),
-              QStringLiteral("Virtual"));
-    EXPECT_EQ(platform::protocolFromDevicePath(QStringLiteral("/devices/platform/something/block/xyz")), QString());
+    const std::pair<const char *, QString> rows[] = {
+        {"/devices/pci0000:00/0000:00:14.0/usb2/2-3/2-3:1.0/host0/target0:0:0/0:0:0:0/block/sda", QStringLiteral("USB")},
+        {"/devices/pci0000:00/0000:00:14.0/usb4/4-1/4-1:1.0/mmc_host/mmc2/mmc2:0001/block/mmcblk2", QStringLiteral("USB")},
+        {"/devices/pci0000:00/0000:00:04.0/virtio1/block/vda", QStringLiteral("Virtual")},
+        {"/devices/platform/something/block/xyz", QString()}};
+    for (const auto &[devicePath, protocol] : rows) {
+        EXPECT_EQ(platform::protocolFromDevicePath(QString::fromLatin1(devicePath)), protocol) << devicePath;
+    }
 }

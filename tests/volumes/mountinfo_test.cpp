@@ -1,7 +1,9 @@
 #include "platform/linuxvolumetable.h"
 #include "platform/mountinfo.h"
+#include "platform/mountvisibility.h"
 
 #include <QFile>
+#include <QSet>
 #include <gtest/gtest.h>
 
 using platform::MountInfoEntry;
@@ -11,89 +13,72 @@ namespace {
 QByteArray fixture(const char *name)
 {
     QFile file(QStringLiteral(VELLORY_TEST_DATA "/mountinfo/") + QLatin1String(name));
-    if (!file.open(QIODevice::ReadOnly)) {
-        ADD_FAILURE() << "missing fixture " << name;
-        return QByteArray();
-    }
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
     return file.readAll();
 }
 
-const MountInfoEntry *findById(const QList<MountInfoEntry> &entries, int id)
+const QList<MountInfoEntry> &desktopTable()
 {
+    static const QList<MountInfoEntry> entries = platform::parseMountInfo(fixture("desktop.txt"));
+    return entries;
+}
+
+const MountInfoEntry &byId(const QList<MountInfoEntry> &entries, int id)
+{
+    static const MountInfoEntry none;
     for (const MountInfoEntry &entry : entries) {
         if (entry.mountId == id) {
-            return &entry;
+            return entry;
         }
     }
-    return nullptr;
+    ADD_FAILURE() << "no mount " << id;
+    return none;
 }
 
 } // namespace
 
-TEST(MountInfo, ReadsEveryFieldOfADesktopTable)
+TEST(MountInfo, ReadsEveryFieldEscapeAndOptionalFieldOfADesktopTable)
 {
-    const QList<MountInfoEntry> entries = platform::parseMountInfo(fixture("desktop.txt"));
-    ASSERT_EQ(entries.size(), 22);
-
-    const MountInfoEntry *stick = findById(entries, 32);
-    ASSERT_NE(stick, nullptr);
-    EXPECT_EQ(stick->parentId, 26);
-    EXPECT_EQ(stick->major, 8u);
-    EXPECT_EQ(stick->minor, 17u);
-    EXPECT_EQ(stick->root, QStringLiteral("/"));
-    EXPECT_EQ(stick->mountPoint, QStringLiteral("/run/media/alice/MY STICK"));
-    EXPECT_EQ(stick->fileSystemType, QStringLiteral("vfat"));
-    EXPECT_EQ(stick->source, QStringLiteral("/dev/sdb1"));
-    EXPECT_EQ(stick->optionalFields, QStringList{QStringLiteral("shared:420")});
-    EXPECT_TRUE(stick->mountOptions.contains(QStringLiteral("nosuid")));
-    EXPECT_TRUE(stick->superOptions.contains(QStringLiteral("errors=remount-ro")));
-    EXPECT_FALSE(stick->isReadOnly());
-
-    const MountInfoEntry *share = findById(entries, 34);
-    ASSERT_NE(share, nullptr);
-    EXPECT_EQ(share->source, QStringLiteral("nas.local:/export/backup"));
-    EXPECT_EQ(share->fileSystemType, QStringLiteral("nfs4"));
-}
-
-TEST(MountInfo, DecodesOctalEscapesInMountPoint)
-{
-    const QList<MountInfoEntry> entries = platform::parseMountInfo(fixture("desktop.txt"));
-    const MountInfoEntry *odd = findById(entries, 37);
-    ASSERT_NE(odd, nullptr);
-    EXPECT_EQ(odd->mountPoint, QStringLiteral("/mnt/tab\tand\\slash\nnl"));
-
-    EXPECT_EQ(platform::decodeMountField("a\\040b"), QByteArray("a b"));
-    EXPECT_EQ(platform::decodeMountField("\\303\\251t\\303\\251"), QByteArray("\xc3\xa9t\xc3\xa9"));
-    // Not escapes: too short at the end, not octal, beyond a byte, a lone backslash.
-    EXPECT_EQ(platform::decodeMountField("end\\04"), QByteArray("end\\04"));
-    EXPECT_EQ(platform::decodeMountField("x\\089y"), QByteArray("x\\089y"));
-    EXPECT_EQ(platform::decodeMountField("\\777"), QByteArray("\\777"));
-    EXPECT_EQ(platform::decodeMountField("\\"), QByteArray("\\"));
-}
-
-TEST(MountInfo, ReadsAnyNumberOfOptionalFieldsUpToTheSeparator)
-{
-    const QList<MountInfoEntry> entries = platform::parseMountInfo(fixture("desktop.txt"));
-    const MountInfoEntry *many = findById(entries, 38);
-    ASSERT_NE(many, nullptr);
-    EXPECT_EQ(many->optionalFields,
-              (QStringList{QStringLiteral("shared:460"), QStringLiteral("master:3"),
-                           QStringLiteral("propagate_from:2"), QStringLiteral("unbindable")}));
-    EXPECT_EQ(many->fileSystemType, QStringLiteral("btrfs"));
-    EXPECT_EQ(many->source, QStringLiteral("/dev/sde1"));
-
-    const MountInfoEntry *none = findById(entries, 37);
-    ASSERT_NE(none, nullptr);
-    EXPECT_TRUE(none->optionalFields.isEmpty());
-    EXPECT_EQ(none->source, QStringLiteral("/dev/sdd1"));
-
+    ASSERT_EQ(desktopTable().size(), 22);
+    const MountInfoEntry &stick = byId(desktopTable(), 32);
+    EXPECT_EQ(stick.parentId, 26);
+    EXPECT_EQ(stick.major, 8u);
+    EXPECT_EQ(stick.minor, 17u);
+    EXPECT_EQ(stick.root, QStringLiteral("/"));
+    EXPECT_EQ(stick.mountPoint, QStringLiteral("/run/media/alice/MY STICK"));
+    EXPECT_EQ(stick.fileSystemType, QStringLiteral("vfat"));
+    EXPECT_EQ(stick.source, QStringLiteral("/dev/sdb1"));
+    EXPECT_EQ(stick.optionalFields, QStringList{QStringLiteral("shared:420")});
+    EXPECT_TRUE(stick.mountOptions.contains(QStringLiteral("nosuid")));
+    EXPECT_TRUE(stick.superOptions.contains(QStringLiteral("errors=remount-ro")));
+    EXPECT_FALSE(stick.isReadOnly());
+    EXPECT_EQ(byId(desktopTable(), 34).source, QStringLiteral("nas.local:/export/backup"));
     // Read-only per mount, although the file system itself is read-write.
-    const MountInfoEntry *camera = findById(entries, 33);
-    ASSERT_NE(camera, nullptr);
-    EXPECT_TRUE(camera->isReadOnly());
+    EXPECT_TRUE(byId(desktopTable(), 33).isReadOnly());
+
+    const MountInfoEntry &odd = byId(desktopTable(), 37);
+    EXPECT_EQ(odd.mountPoint, QStringLiteral("/mnt/tab\tand\\slash\nnl"));
+    EXPECT_TRUE(odd.optionalFields.isEmpty());
+    EXPECT_EQ(odd.source, QStringLiteral("/dev/sdd1"));
+    const MountInfoEntry &many = byId(desktopTable(), 38);
+    EXPECT_EQ(many.optionalFields, (QStringList{QStringLiteral("shared:460"), QStringLiteral("master:3"),
+                                                QStringLiteral("propagate_from:2"), QStringLiteral("unbindable")}));
+    EXPECT_EQ(many.fileSystemType, QStringLiteral("btrfs"));
+    EXPECT_EQ(many.source, QStringLiteral("/dev/sde1"));
 }
 
-TEST(MountInfo, LeavesOutMalformedLinesAndKeepsTheRest)
+TEST(MountInfo, DecodesOnlyWholeOctalEscapesOfOneByte)
+{
+    const std::pair<QByteArray, QByteArray> rows[] = {
+        {"a\\040b", "a b"}, {"\\303\\251t\\303\\251", "\xc3\xa9t\xc3\xa9"},
+        // Not escapes: too short at the end, not octal, beyond a byte, a lone backslash.
+        {"end\\04", "end\\04"}, {"x\\089y", "x\\089y"}, {"\\777", "\\777"}, {"\\", "\\"}};
+    for (const auto &[field, decoded] : rows) {
+        EXPECT_EQ(platform::decodeMountField(field), decoded) << field.constData();
+    }
+}
+
+TEST(MountInfo, LeavesOutMalformedLinesAndEveryTruncationKeepsTheCompleteOnes)
 {
     const QList<MountInfoEntry> entries = platform::parseMountInfo(fixture("malformed.txt"));
     QList<int> ids;
@@ -101,47 +86,25 @@ TEST(MountInfo, LeavesOutMalformedLinesAndKeepsTheRest)
         ids.append(entry.mountId);
     }
     EXPECT_EQ(ids, (QList<int>{22, 25, 27, 28}));
+    EXPECT_EQ(byId(entries, 25).mountPoint, QStringLiteral("/empty source"));
+    EXPECT_TRUE(byId(entries, 25).source.isEmpty());
+    EXPECT_EQ(byId(entries, 27).mountPoint, QStringLiteral("/media/bad\\04"));
 
-    const MountInfoEntry *emptySource = findById(entries, 25);
-    ASSERT_NE(emptySource, nullptr);
-    EXPECT_EQ(emptySource->mountPoint, QStringLiteral("/empty source"));
-    EXPECT_EQ(emptySource->fileSystemType, QStringLiteral("tmpfs"));
-    EXPECT_TRUE(emptySource->source.isEmpty());
-
-    const MountInfoEntry *brokenEscape = findById(entries, 27);
-    ASSERT_NE(brokenEscape, nullptr);
-    EXPECT_EQ(brokenEscape->mountPoint, QStringLiteral("/media/bad\\04"));
-}
-
-TEST(MountInfo, EveryTruncationKeepsTheCompleteLinesAndNeverInventsAMountPoint)
-{
     const QByteArray text = fixture("desktop.txt");
-    const QList<MountInfoEntry> all = platform::parseMountInfo(text);
     for (qsizetype cut = 0; cut <= text.size(); ++cut) {
-        const QByteArray prefix = text.left(cut);
-        const QList<MountInfoEntry> entries = platform::parseMountInfo(prefix);
-        const qsizetype completeLines = prefix.count('\n');
-        ASSERT_GE(entries.size(), completeLines) << "cut at " << cut;
-        ASSERT_LE(entries.size(), completeLines + 1) << "cut at " << cut;
-        for (qsizetype i = 0; i < completeLines; ++i) {
-            ASSERT_EQ(entries[i], all[i]) << "cut at " << cut;
+        const QList<MountInfoEntry> cutEntries = platform::parseMountInfo(text.left(cut));
+        const qsizetype complete = text.left(cut).count('\n');
+        ASSERT_GE(cutEntries.size(), complete) << "cut at " << cut;
+        ASSERT_LE(cutEntries.size(), complete + 1) << "cut at " << cut;
+        for (qsizetype i = 0; i < complete; ++i) {
+            ASSERT_EQ(cutEntries[i], desktopTable()[i]) << "cut at " << cut;
         }
         // A cut line is only accepted once its mount point and source are whole.
-        if (entries.size() > completeLines) {
-            const MountInfoEntry &partial = entries.last();
-            EXPECT_EQ(partial.mountPoint, all[completeLines].mountPoint) << "cut at " << cut;
-            EXPECT_EQ(partial.source, all[completeLines].source) << "cut at " << cut;
+        if (cutEntries.size() > complete) {
+            EXPECT_EQ(cutEntries.last().mountPoint, desktopTable()[complete].mountPoint) << "cut at " << cut;
+            EXPECT_EQ(cutEntries.last().source, desktopTable()[complete].source) << "cut at " << cut;
         }
     }
-}
-
-TEST(MountInfo, StackedMountHidesTheOneBeneath)
-{
-    const QList<MountInfoEntry> visible = platform::visibleMounts(platform::parseMountInfo(fixture("desktop.txt")));
-    EXPECT_EQ(findById(visible, 40), nullptr) << "the covered mount at /mnt/old is still listed";
-    ASSERT_NE(findById(visible, 41), nullptr);
-    EXPECT_EQ(findById(visible, 41)->source, QStringLiteral("/dev/sdd2"));
-    EXPECT_EQ(visible.size(), 21);
 }
 
 TEST(MountInfo, ReadsUserOptionsFromFstabAndTheMountHelpersTable)
@@ -152,8 +115,7 @@ TEST(MountInfo, ReadsUserOptionsFromFstabAndTheMountHelpersTable)
     EXPECT_EQ(fstab.value(QStringLiteral("/mnt/with blank")),
               (QStringList{QStringLiteral("defaults"), QStringLiteral("comment=x-gvfs-hide")}));
     EXPECT_TRUE(fstab.contains(QStringLiteral("/boot/efi")));
-    EXPECT_FALSE(fstab.contains(QStringLiteral("/media/short"))) << "a line without options was taken";
-    EXPECT_EQ(fstab.size(), 3);
+    EXPECT_EQ(fstab.size(), 3) << "a line without options was taken";
 
     const auto utab = platform::parseUtabOptions(fixture("utab.txt"));
     EXPECT_EQ(utab.value(QStringLiteral("/media/alice/hidden")),
@@ -163,15 +125,76 @@ TEST(MountInfo, ReadsUserOptionsFromFstabAndTheMountHelpersTable)
 
 TEST(VolumeIdentity, DecodesUdevLabelLinksAndNamesSharesStably)
 {
-    EXPECT_EQ(platform::decodeUdevEscapes(QStringLiteral("MY\\x20STICK")), QStringLiteral("MY STICK"));
-    EXPECT_EQ(platform::decodeUdevEscapes(QStringLiteral("a\\x2fb\\x5c")), QStringLiteral("a/b\\"));
-    EXPECT_EQ(platform::decodeUdevEscapes(QStringLiteral("\\xc3\\xa9t\\xc3\\xa9")), QStringLiteral("été"));
-    EXPECT_EQ(platform::decodeUdevEscapes(QStringLiteral("odd\\x2")), QStringLiteral("odd\\x2"));
-    EXPECT_EQ(platform::decodeUdevEscapes(QStringLiteral("\\xzz")), QStringLiteral("\\xzz"));
-
+    const std::pair<const char *, QString> rows[] = {{"MY\\x20STICK", QStringLiteral("MY STICK")},
+                                                     {"a\\x2fb\\x5c", QStringLiteral("a/b\\")},
+                                                     {"\\xc3\\xa9t\\xc3\\xa9", QStringLiteral("été")},
+                                                     {"odd\\x2", QStringLiteral("odd\\x2")},
+                                                     {"\\xzz", QStringLiteral("\\xzz")}};
+    for (const auto &[link, label] : rows) {
+        EXPECT_EQ(platform::decodeUdevEscapes(QString::fromLatin1(link)), label) << link;
+    }
     const QString share = platform::networkShareUuid(QStringLiteral("nas.local:/export/backup"));
     EXPECT_EQ(share.size(), 36);
     EXPECT_EQ(share, share.toUpper());
     EXPECT_EQ(share, platform::networkShareUuid(QStringLiteral("nas.local:/export/backup")));
     EXPECT_NE(share, platform::networkShareUuid(QStringLiteral("nas.local:/export/photos")));
+}
+
+// The fixture's devices are not on this machine: a /dev source stands for a block device.
+TEST(MountVisibility, ShowsDevicesAndSharesOutsideSystemFoldersUnlessTheUserSaysOtherwise)
+{
+    auto shown = [](const QHash<QString, QStringList> &options) {
+        QSet<QString> points;
+        const QList<MountInfoEntry> visible = platform::visibleMounts(desktopTable());
+        EXPECT_EQ(visible.size(), 21);
+        for (const MountInfoEntry &entry : visible) {
+            if (platform::isShownByFileManager(entry, entry.source.startsWith(QLatin1String("/dev/")),
+                                               options.value(entry.mountPoint))) {
+                points.insert(entry.mountPoint);
+            }
+        }
+        return points;
+    };
+    // The stacked mount at /mnt/old hides the one beneath it.
+    EXPECT_EQ(byId(platform::visibleMounts(desktopTable()), 41).source, QStringLiteral("/dev/sdd2"));
+    EXPECT_EQ(shown({}), (QSet<QString>{QStringLiteral("/"), QStringLiteral("/run/media/alice/MY STICK"),
+                                        QStringLiteral("/media/alice/CAMERA"), QStringLiteral("/mnt/nas"),
+                                        QStringLiteral("/home/alice/remote"), QStringLiteral("/mnt/tab\tand\\slash\nnl"),
+                                        QStringLiteral("/media/alice/Dev"), QStringLiteral("/media/alice/Data"),
+                                        QStringLiteral("/mnt/old"), QStringLiteral("/media/alice/hidden")}));
+
+    QHash<QString, QStringList> options = platform::parseFstabOptions(fixture("fstab.txt"));
+    options.insert(platform::parseUtabOptions(fixture("utab.txt")));
+    const QSet<QString> withOptions = shown(options);
+    EXPECT_FALSE(withOptions.contains(QStringLiteral("/media/alice/hidden"))) << "x-gvfs-hide ignored";
+    EXPECT_TRUE(withOptions.contains(QStringLiteral("/srv/share"))) << "x-gvfs-show ignored";
+    EXPECT_TRUE(withOptions.contains(QStringLiteral("/run/media/alice/MY STICK")));
+
+    MountInfoEntry entry;
+    entry.root = QStringLiteral("/");
+    entry.mountPoint = QStringLiteral("/mnt/with blank");
+    entry.fileSystemType = QStringLiteral("ext4");
+    EXPECT_TRUE(platform::isShownByFileManager(entry, true, {}));
+    EXPECT_FALSE(platform::isShownByFileManager(entry, true, {QStringLiteral("comment=x-gvfs-hide")}));
+    // Showing is for devices and shares only: a pseudo file system stays hidden.
+    entry.fileSystemType = QStringLiteral("tmpfs");
+    EXPECT_FALSE(platform::isShownByFileManager(entry, false, {QStringLiteral("x-gvfs-show")}));
+}
+
+TEST(MountVisibility, TellsSystemFoldersAndNetworkFileSystems)
+{
+    for (const char *system : {"/boot", "/boot/efi", "/var/lib/docker", "/run", "/run/user/1000/doc", "/home", "/tmp",
+                               "/proc/sys/fs/binfmt_misc", "/snap/x/1", "/usr"}) {
+        EXPECT_TRUE(platform::isSystemMountPoint(QString::fromUtf8(system))) << system;
+    }
+    for (const char *place : {"/", "/mnt", "/mnt/usb", "/media/alice/STICK", "/run/media/bob/CARD", "/home/alice/stick",
+                              "/tmp/x/mnt", "/bootleg", "/variety"}) {
+        EXPECT_FALSE(platform::isSystemMountPoint(QString::fromUtf8(place))) << place;
+    }
+    for (const char *network : {"nfs", "nfs4", "cifs", "smb3", "fuse.sshfs", "davfs", "fuse.rclone", "9p"}) {
+        EXPECT_TRUE(platform::isNetworkFileSystem(QString::fromUtf8(network))) << network;
+    }
+    for (const char *local : {"ext4", "fuseblk", "fuse.fusefat", "fuse", "tmpfs", "vfat", "fuse.gvfsd-fuse", ""}) {
+        EXPECT_FALSE(platform::isNetworkFileSystem(QString::fromUtf8(local))) << local;
+    }
 }

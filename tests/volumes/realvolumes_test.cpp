@@ -49,16 +49,17 @@ std::optional<MountedVolume> listed(const QString &mountPath)
 bool writeFile(const QString &path, qint64 bytes)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
+    return file.open(QIODevice::WriteOnly) && file.write(QByteArray(bytes, 'v')) == bytes && file.flush()
+           && ::fsync(file.handle()) == 0;
+}
+
+// Runs the event loop until the ejector's answer arrives (or the timeout).
+void waitForAnswer(const std::optional<QString> &answer)
+{
+    for (int waited = 0; !answer && waited < eventTimeoutMs; waited += 20) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(20);
     }
-    const QByteArray block(1024 * 1024, 'v');
-    for (qint64 written = 0; written < bytes; written += block.size()) {
-        if (file.write(block) != block.size()) {
-            return false;
-        }
-    }
-    return file.flush() && ::fsync(file.handle()) == 0;
 }
 
 // Waits for the first event of `spy` about `mountPath` (other tests may be
@@ -107,15 +108,11 @@ TEST(LinuxVolumeTable, ReportsIdentitySizesAndPermissionsOfRealVolumes)
         EXPECT_EQ(volume->localizedName, expected.label);
         EXPECT_EQ(volume->device, expected.volume->device());
         EXPECT_EQ(volume->fileSystemType, expected.type);
-        ASSERT_TRUE(volume->totalBytes.has_value());
-        ASSERT_TRUE(volume->availableBytes.has_value());
+        ASSERT_TRUE(volume->totalBytes && volume->availableBytes);
         EXPECT_GT(*volume->totalBytes, 8LL * 1024 * 1024);
         EXPECT_LE(*volume->totalBytes, qint64(sizeMiB) * 1024 * 1024);
         EXPECT_LE(*volume->availableBytes, *volume->totalBytes);
-        EXPECT_TRUE(volume->readable);
-        EXPECT_TRUE(volume->writable);
-        EXPECT_TRUE(volume->browsable);
-        EXPECT_FALSE(volume->isNetwork);
+        EXPECT_TRUE(volume->readable && volume->writable && volume->browsable && !volume->isNetwork);
         EXPECT_EQ(volume->description(), QStringLiteral("volume.img, Virtual"));
 
         // The available space is read afresh.
@@ -192,11 +189,9 @@ TEST(LinuxVolumeTable, AnOrdinaryUserSeesTheLabelAndOnlyTheRightsOfThatUser)
         _exit(written ? 0 : 3);
     }
     close(pipeFds[1]);
-    QByteArray answer;
     char buffer[256];
-    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
-        answer.append(buffer, n);
-    }
+    const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
+    const QByteArray answer(buffer, n > 0 ? n : 0);
     close(pipeFds[0]);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -369,10 +364,7 @@ TEST(VolumeEject, TheSystemEjectorAnswersOnTheMainThreadWithoutBlockingIt)
     });
     // The answer is posted to this thread: it cannot have arrived yet.
     EXPECT_FALSE(answer.has_value());
-    for (int waited = 0; !answer && waited < eventTimeoutMs; waited += 20) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(20);
-    }
+    waitForAnswer(answer);
     ASSERT_TRUE(answer.has_value()) << "no answer";
     EXPECT_EQ(*answer, QString());
     EXPECT_TRUE(onMainThread);
@@ -380,10 +372,7 @@ TEST(VolumeEject, TheSystemEjectorAnswersOnTheMainThreadWithoutBlockingIt)
 
     answer.reset();
     ejector.eject(stick.mountPath(), [&](const QString &error) { answer = error; });
-    for (int waited = 0; !answer && waited < eventTimeoutMs; waited += 20) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(20);
-    }
+    waitForAnswer(answer);
     ASSERT_TRUE(answer.has_value());
     EXPECT_FALSE(answer->isEmpty()) << "a second eject of a gone volume reported success";
 }

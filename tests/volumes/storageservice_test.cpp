@@ -46,16 +46,12 @@ class StandInStorageService : public QDBusVirtualObject
 public:
     StandInStorageService(const QString &deviceNode) : m_deviceNode(deviceNode) {}
 
-    void setUnmountError(const QString &error)
+    /// Unmount answers `error`, or really unmounts the device at `mountPoint` (as
+    /// the real service picks one of its mount points), or does nothing.
+    void setUnmount(const QString &error, const QString &mountPoint = QString())
     {
         QMutexLocker lock(&m_mutex);
         m_unmountError = error;
-    }
-    /// Where Unmount really unmounts the device (as the real service picks
-    /// one of its mount points); nowhere when empty.
-    void setUnmountAt(const QString &mountPoint)
-    {
-        QMutexLocker lock(&m_mutex);
         m_unmountAt = mountPoint;
     }
     QStringList calls() const
@@ -74,10 +70,8 @@ public:
         if (member == QLatin1String("ResolveDevice")) {
             const QVariantMap spec = qdbus_cast<QVariantMap>(args.value(0));
             m_calls.append(QStringLiteral("ResolveDevice ") + spec.value(QStringLiteral("path")).toString());
-            QList<QDBusObjectPath> found;
-            if (spec.value(QStringLiteral("path")).toString() == m_deviceNode) {
-                found.append(QDBusObjectPath(blockPath));
-            }
+            const bool known = spec.value(QStringLiteral("path")).toString() == m_deviceNode;
+            const QList<QDBusObjectPath> found = known ? QList{QDBusObjectPath(blockPath)} : QList<QDBusObjectPath>();
             return connection.send(message.createReply(QVariant::fromValue(found)));
         }
         if (member == QLatin1String("Get")) {
@@ -99,8 +93,7 @@ public:
         if (member == QLatin1String("Unmount") && !m_unmountError.isEmpty()) {
             return connection.send(
                 message.createErrorReply(QStringLiteral("org.freedesktop.UDisks2.Error.DeviceBusy"), m_unmountError));
-        }
-        if (member == QLatin1String("Unmount") && !m_unmountAt.isEmpty()) {
+        } else if (member == QLatin1String("Unmount") && !m_unmountAt.isEmpty()) {
             QProcess::execute(QStringLiteral("umount"), {m_unmountAt});
         }
         return connection.send(message.createReply());
@@ -174,7 +167,7 @@ protected:
 
 TEST_F(StorageServiceTest, EjectUnmountsThroughTheServiceThenPowersTheDriveOff)
 {
-    m_service->setUnmountAt(m_volume->mountPath());
+    m_service->setUnmount(QString(), m_volume->mountPath());
     EXPECT_EQ(platform::unmountAndEject(m_volume->mountPath(), m_clientBus), QString());
     const QStringList calls = m_service->calls();
     const qsizetype unmount = calls.indexOf(QStringLiteral("Unmount ") + blockPath);
@@ -188,7 +181,7 @@ TEST_F(StorageServiceTest, EjectUnmountsThroughTheServiceThenPowersTheDriveOff)
 
 TEST_F(StorageServiceTest, ABusyVolumeRefusedByTheServiceStaysMountedAndPowered)
 {
-    m_service->setUnmountError(QStringLiteral("Error unmounting: target is busy"));
+    m_service->setUnmount(QStringLiteral("Error unmounting: target is busy"));
     EXPECT_EQ(platform::unmountAndEject(m_volume->mountPath(), m_clientBus),
               QStringLiteral("Error unmounting: target is busy"));
     EXPECT_TRUE(platform::isMountPoint(m_volume->mountPath())) << "unmounted behind the service's back";
@@ -201,7 +194,7 @@ TEST_F(StorageServiceTest, AVolumeAlsoMountedElsewhereIsNotEjectedWhenTheService
 {
     QTemporaryDir second;
     ASSERT_EQ(QProcess::execute(QStringLiteral("mount"), {m_volume->device(), second.path()}), 0);
-    m_service->setUnmountAt(second.path());
+    m_service->setUnmount(QString(), second.path());
     EXPECT_EQ(platform::unmountAndEject(m_volume->mountPath(), m_clientBus),
               m_volume->mountPath() + QStringLiteral(" is still mounted"));
     EXPECT_TRUE(platform::isMountPoint(m_volume->mountPath()));
@@ -233,10 +226,7 @@ TEST_F(StorageServiceTest, MonitorRereadsLabelsWhenTheServiceSignalsAChange)
     EXPECT_FALSE(monitor.followsStorageService());
     ASSERT_TRUE(ready.wait(10000));
     ASSERT_TRUE(m_serviceBus.registerService(serviceName));
-    for (int waited = 0; !monitor.followsStorageService() && waited < 10000; waited += 50) {
-        QTest::qWait(50);
-    }
-    ASSERT_TRUE(monitor.followsStorageService());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.followsStorageService(); }, 10000));
 
     // e2label on a mounted volume: nothing in the mount table changes.
     ASSERT_TRUE(m_volume->relabel(QStringLiteral("OFFSITE")));
@@ -246,18 +236,16 @@ TEST_F(StorageServiceTest, MonitorRereadsLabelsWhenTheServiceSignalsAChange)
             << QVariantMap{{QStringLiteral("IdLabel"), QStringLiteral("OFFSITE")}} << QStringList();
     ASSERT_TRUE(m_serviceBus.send(changed));
 
-    bool seen = false;
-    for (int waited = 0; !seen && waited < 10000; waited += 50) {
-        renamed.wait(50);
+    const auto ours = [&] {
         for (const QList<QVariant> &event : renamed) {
-            seen = seen || event.value(0).value<MountedVolume>().mountPath == m_volume->mountPath();
+            if (event.value(0).value<MountedVolume>().mountPath == m_volume->mountPath()) {
+                return event;
+            }
         }
-    }
-    ASSERT_TRUE(seen) << "the service's signal did not make the monitor read the labels again";
-    for (const QList<QVariant> &event : renamed) {
-        if (event.value(0).value<MountedVolume>().mountPath == m_volume->mountPath()) {
-            EXPECT_EQ(event.value(0).value<MountedVolume>().localizedName, QStringLiteral("OFFSITE"));
-            EXPECT_EQ(event.value(1).toString(), QStringLiteral("STICK"));
-        }
-    }
+        return QList<QVariant>();
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !ours().isEmpty(); }, 10000))
+        << "the service's signal did not make the monitor read the labels again";
+    EXPECT_EQ(ours().value(0).value<MountedVolume>().localizedName, QStringLiteral("OFFSITE"));
+    EXPECT_EQ(ours().value(1).toString(), QStringLiteral("STICK"));
 }
