@@ -125,21 +125,32 @@ TEST_F(UpdatePage, AGroupWithoutMinOSOrBuildOrArchivesIsAnError)
     }
 }
 
-TEST_F(UpdatePage, SystemVersionsCompareAsVersions)
+TEST_F(UpdatePage, SystemVersionsCompareAsVersionsAndBothBoundsInclusive)
 {
-    const QByteArray page = signPage(pageTemplate(groupElement("g120", "120", "10.9", "2.1", kArchive120)));
-    // 10.15 is newer than 10.9, so the group is offered.
-    EXPECT_EQ(process(page, QStringLiteral("100"), QStringLiteral("10.15.2"))->status(), NIMBLiteStatus::updateAvailable);
-    const auto older = process(page, QStringLiteral("100"), QStringLiteral("10.8.0"));
-    EXPECT_EQ(older->status(), NIMBLiteStatus::noUpdateForThisMac);
-    EXPECT_TRUE(logHas(*older, QStringLiteral("Reject: Requires macOS 10.9")));
-
-    const QByteArray bounded =
-        signPage(pageTemplate(groupElement("g120", "120", "5.0", "2.1", kArchive120, " maxOS=\"6.0\"")));
-    const auto above = process(bounded, QStringLiteral("100"), QStringLiteral("6.10.0"));
-    EXPECT_TRUE(logHas(*above, QStringLiteral("--- Version 2.1; 20250101 (120) { minOS 5.0, maxOS 6.0 }")));
-    EXPECT_TRUE(logHas(*above, QStringLiteral("Reject: incompatible with macOS 6.10")));
-    EXPECT_EQ(above->status(), NIMBLiteStatus::noUpdateAtThisTime);
+    struct Row
+    {
+        const char *kernel;
+        QByteArray maxOS;
+        NIMBLiteStatus status;
+        QString logLine;
+    };
+    // A group of build 120 for systems from 10.9 (up to maxOS when given), on build 100.
+    const Row rows[] = {
+        {"10.15.2", {}, NIMBLiteStatus::updateAvailable, QStringLiteral("Update: x86 https://downloads.example/v120.tar.gz")},
+        {"10.8.0", {}, NIMBLiteStatus::noUpdateForThisMac, QStringLiteral("Reject: Requires macOS 10.9")},
+        {"10.9.0-1-amd64", {}, NIMBLiteStatus::updateAvailable, QStringLiteral("--- Version 2.1; 20250101 (120) { minOS 10.9 }")},
+        {"10.10.0", "10.10", NIMBLiteStatus::updateAvailable, QStringLiteral("--- Version 2.1; 20250101 (120) { minOS 10.9, maxOS 10.10 }")},
+        {"10.9.4", "10.9", NIMBLiteStatus::updateAvailable, QStringLiteral("Update: x86 https://downloads.example/v120.tar.gz")},
+        {"10.11.0", "10.10", NIMBLiteStatus::noUpdateAtThisTime, QStringLiteral("Reject: incompatible with macOS 10.11")},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::string(row.kernel) + " maxOS " + row.maxOS.toStdString());
+        const QByteArray bound = row.maxOS.isNull() ? QByteArray() : " maxOS=\"" + row.maxOS + "\"";
+        const auto check = process(signPage(pageTemplate(groupElement("g120", "120", "10.9", "2.1", kArchive120, bound))),
+                                   QStringLiteral("100"), QString::fromLatin1(row.kernel));
+        EXPECT_EQ(check->status(), row.status);
+        EXPECT_TRUE(logHas(*check, row.logLine));
+    }
 }
 
 TEST_F(UpdatePage, HiddenGroupsAndLookAlikeTokensAreNotOffered)
@@ -227,58 +238,45 @@ TEST_F(UpdatePage, MaintenanceStopsBeforeTheSignatureUnlessIgnored)
     EXPECT_FALSE(pref(prefs::kCurrentUpdateInfo).isValid()) << "no update is recorded during maintenance";
 }
 
-TEST_F(UpdatePage, ProductAndSignatureProblemsEndTheCheck)
+TEST_F(UpdatePage, ProductSignatureAndDocumentProblemsEndTheCheckWithTheirError)
 {
     const QByteArray groups = groupElement("g120", "120", "5.0", "2.1", kArchive120);
-    QByteArray noProduct = pageTemplate(groups);
-    noProduct.replace("<meta name=\"NIMBProductIdentifier\" content=\"com.brindlewick.vellory2\"/>", "");
-    const auto missing = process(signPage(noProduct));
-    EXPECT_EQ(missing->errorMessage(), QStringLiteral("NIMBProductIdentifier != \"com.brindlewick.vellory2\""));
-
-    QByteArray otherProduct = pageTemplate(groups);
-    otherProduct.replace("com.brindlewick.vellory2", "com.brindlewick.other");
-    EXPECT_EQ(process(signPage(otherProduct))->errorMessage(),
-              QStringLiteral("NIMBProductIdentifier != \"com.brindlewick.vellory2\""));
-
-    QByteArray noSignature = pageTemplate(groups);
-    noSignature.replace("<meta name=\"NIMBSignature\" content=\"NIMBSignaturePlaceHolder\"/>", "");
-    EXPECT_EQ(process(noSignature)->errorMessage(), QStringLiteral("Signature not found"));
-
-    const auto foreign = process(signPage(pageTemplate(groups), otherKey().privateKey));
-    EXPECT_TRUE(foreign->errorMessage()->startsWith(QStringLiteral("Failed to validate SecKeyVerifySignature: ")));
-    EXPECT_FALSE(pref(prefs::kCurrentUpdateInfo).isValid());
-
+    const auto changed = [&](const QByteArray &from, const QByteArray &to) {
+        return pageTemplate(groups).replace(from, to);
+    };
     QByteArray tampered = signPage(pageTemplate(groups));
     tampered.replace("build=\"120\"", "build=\"121\"");
-    EXPECT_TRUE(process(tampered)->errorMessage()->startsWith(QStringLiteral("Failed to validate ")));
-
+    QByteArray noBody = pageTemplate("");
+    noBody.remove(noBody.indexOf("<body>"), noBody.indexOf("</body>") + 7 - noBody.indexOf("<body>"));
+    const QString wrongProduct = QStringLiteral("NIMBProductIdentifier != \"com.brindlewick.vellory2\"");
+    const std::pair<QByteArray, QString> rows[] = {
+        {signPage(changed("<meta name=\"NIMBProductIdentifier\" content=\"com.brindlewick.vellory2\"/>", "")), wrongProduct},
+        {signPage(changed("com.brindlewick.vellory2", "com.brindlewick.other")), wrongProduct},
+        {changed("<meta name=\"NIMBSignature\" content=\"NIMBSignaturePlaceHolder\"/>", ""), QStringLiteral("Signature not found")},
+        {signPage(pageTemplate(groups), otherKey().privateKey), QStringLiteral("Failed to validate SecKeyVerifySignature: ")},
+        {tampered, QStringLiteral("Failed to validate ")},
+        {signPage(fixture(QStringLiteral("unclosed-br.xhtml"))), QStringLiteral("XML: ")},
+        {signPage(noBody), QStringLiteral("HTML: Missing 'body' element")},
+        {fixture(QStringLiteral("billion-laughs.xml")), QStringLiteral("XML: ")},
+        {fixture(QStringLiteral("external-entity.xml")), QStringLiteral("XML: ")},
+        {"<html><head/><body>" + QByteArray("<div>").repeated(5000) + QByteArray("</div>").repeated(5000) + "</body></html>",
+         QStringLiteral("nested deeper")},
+        {signPage(pageTemplate("<p>" + QByteArray(3 * 1024 * 1024, 'x') + "</p>")),
+         QStringLiteral("XML: the document is larger than")},
+    };
+    for (const auto &[page, error] : rows) {
+        const auto check = process(page);
+        EXPECT_EQ(check->status(), NIMBLiteStatus::error) << error.toStdString();
+        EXPECT_TRUE(check->errorMessage().value_or(QString()).contains(error))
+            << check->errorMessage().value_or(QString()).toStdString();
+        if (error.startsWith(QStringLiteral("XML: "))) {
+            EXPECT_FALSE(logHas(*check, QStringLiteral("--- HTML"))) << "read on after a broken document";
+        }
+        EXPECT_FALSE(pref(prefs::kCurrentUpdateInfo).isValid());
+    }
     NIMBLite::setPublicKey(std::nullopt);
     EXPECT_EQ(process(signPage(pageTemplate(groups)))->errorMessage(),
               QStringLiteral("Signature invalid, public key is missing"));
-}
-
-TEST_F(UpdatePage, BrokenDocumentsFailAtTheRightStep)
-{
-    const auto unclosed = process(signPage(fixture(QStringLiteral("unclosed-br.xhtml"))));
-    EXPECT_TRUE(unclosed->errorMessage()->startsWith(QStringLiteral("XML: ")));
-    EXPECT_FALSE(logHas(*unclosed, QStringLiteral("--- HTML")));
-
-    QByteArray noBody = pageTemplate("");
-    noBody.replace(noBody.mid(noBody.indexOf("<body>"), noBody.indexOf("</body>") + 7 - noBody.indexOf("<body>")), "");
-    EXPECT_EQ(process(signPage(noBody))->errorMessage(), QStringLiteral("HTML: Missing 'body' element"));
-
-    const auto laughs = process(fixture(QStringLiteral("billion-laughs.xml")));
-    EXPECT_EQ(laughs->status(), NIMBLiteStatus::error);
-    EXPECT_TRUE(laughs->errorMessage()->startsWith(QStringLiteral("XML: ")));
-    const auto external = process(fixture(QStringLiteral("external-entity.xml")));
-    EXPECT_TRUE(external->errorMessage()->startsWith(QStringLiteral("XML: ")));
-
-    const QByteArray deep = "<html><head/><body>" + QByteArray("<div>").repeated(5000) + QByteArray("</div>").repeated(5000) + "</body></html>";
-    EXPECT_TRUE(process(deep)->errorMessage()->contains(QStringLiteral("nested deeper")));
-
-    QByteArray huge = pageTemplate("<p>" + QByteArray(3 * 1024 * 1024, 'x') + "</p>");
-    const auto large = process(signPage(huge));
-    EXPECT_TRUE(logHasPrefix(*large, QStringLiteral("Error: XML: the document is larger than")));
 }
 
 TEST_F(UpdatePage, InspectionReportsTheWholePageAndStoresNothing)
