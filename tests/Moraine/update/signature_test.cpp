@@ -6,10 +6,25 @@
 
 #include <gtest/gtest.h>
 
-using moraine::decodeStrictBase64;
 using moraine::importPEMKey;
 using moraine::KeyClass;
 using moraine::verifyPageSignature;
+
+namespace {
+
+QString signatureOf(const QByteArray &page)
+{
+    const qsizetype at = page.indexOf("name=\"NIMBSignature\" content=\"") + 30;
+    return QString::fromLatin1(page.mid(at, page.indexOf('"', at) - at));
+}
+
+// Whether the page verifies with its own signature meta against the publisher's key.
+bool verifies(const QByteArray &page)
+{
+    return !verifyPageSignature(page, signatureOf(page), publisherKey().publicKey).has_value();
+}
+
+} // namespace
 
 TEST(KeyImport, ReportsEachFailureWithItsOwnText)
 {
@@ -17,10 +32,8 @@ TEST(KeyImport, ReportsEachFailureWithItsOwnText)
     EXPECT_EQ(importPEMKey(publisherKey().publicPkcs1Pem, KeyClass::Symmetric).error,
               QStringLiteral("Key type unrecognized, should be kSecAttrKeyClassPrivate or kSecAttrKeyClassPublic"));
     EXPECT_EQ(importPEMKey(QStringLiteral("-----BEGIN RSA PUBLIC KEY-----\n!!!!\n-----END RSA PUBLIC KEY-----"),
-                           KeyClass::Public)
-                  .error,
+                           KeyClass::Public).error,
               QStringLiteral("Unable to convert String to Data"));
-
     // Valid base64 that is no key: the library's own description, no key.
     const auto notAKey = importPEMKey(QStringLiteral("-----BEGIN RSA PUBLIC KEY-----\nQUJDREVGR0g=\n-----END RSA PUBLIC KEY-----"),
                                       KeyClass::Public);
@@ -35,15 +48,16 @@ TEST(KeyImport, ReportsEachFailureWithItsOwnText)
         EXPECT_FALSE(imported.key.has_value());
         EXPECT_EQ(imported.error, QStringLiteral("The key has 1024 bits; at least 2048 are required"));
     }
-
     // A public key is not a private key, and the other way round.
     EXPECT_FALSE(importPEMKey(publisherKey().publicPkcs1Pem, KeyClass::Private).key.has_value());
     EXPECT_FALSE(importPEMKey(publisherKey().privatePkcs8Pem, KeyClass::Public).key.has_value());
 }
 
-TEST(KeyImport, AcceptsEveryPemFormOfItsClass)
+TEST(KeyImport, AcceptsEveryPemFormOfItsClassAndTheBundledKey)
 {
-    for (const QString &pem : {publisherKey().publicPkcs1Pem, publisherKey().publicSpkiPem}) {
+    QString crlf = publisherKey().publicPkcs1Pem; // CRLF armour does not matter
+    crlf.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    for (const QString &pem : {publisherKey().publicPkcs1Pem, publisherKey().publicSpkiPem, crlf}) {
         const auto imported = importPEMKey(pem, KeyClass::Public);
         ASSERT_TRUE(imported.key.has_value()) << imported.error.toStdString();
         EXPECT_EQ(imported.key->bits(), 3072);
@@ -56,102 +70,60 @@ TEST(KeyImport, AcceptsEveryPemFormOfItsClass)
         ASSERT_TRUE(signature.has_value());
         EXPECT_FALSE(verifyPageSignature("page", *signature, publisherKey().publicKey).has_value());
     }
-    // Line breaks in odd places and CRLF armour do not matter.
-    QString crlf = publisherKey().publicPkcs1Pem;
-    crlf.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    EXPECT_TRUE(importPEMKey(crlf, KeyClass::Public).key.has_value());
-}
 
-TEST(KeyImport, TheBundledKeyIsA3072BitPkcs1PublicKeyOf600Characters)
-{
-    const QString pem = moraine::bundledPublicKeyPem();
-    ASSERT_EQ(pem.size(), 600);
-    EXPECT_TRUE(pem.startsWith(QStringLiteral("-----BEGIN RSA PUBLIC KEY-----\n")));
-    EXPECT_TRUE(pem.endsWith(QStringLiteral("-----END RSA PUBLIC KEY-----")));
-    const auto imported = importPEMKey(pem, KeyClass::Public);
+    const QString bundled = moraine::bundledPublicKeyPem();
+    ASSERT_EQ(bundled.size(), 600);
+    EXPECT_TRUE(bundled.startsWith(QStringLiteral("-----BEGIN RSA PUBLIC KEY-----\n")));
+    EXPECT_TRUE(bundled.endsWith(QStringLiteral("-----END RSA PUBLIC KEY-----")));
+    const auto imported = importPEMKey(bundled, KeyClass::Public);
     ASSERT_TRUE(imported.key.has_value()) << imported.error.toStdString();
     EXPECT_EQ(imported.key->bits(), 3072);
-    EXPECT_EQ(imported.key->publicKeyPkcs1Pem().trimmed(), pem);
+    EXPECT_EQ(imported.key->publicKeyPkcs1Pem().trimmed(), bundled);
 }
 
 TEST(StrictBase64, RefusesAnythingButCanonicalStandardBase64)
 {
-    EXPECT_EQ(decodeStrictBase64(QStringLiteral("QUJD")), QByteArray("ABC"));
-    EXPECT_EQ(decodeStrictBase64(QStringLiteral("QUI=")), QByteArray("AB"));
-    EXPECT_EQ(decodeStrictBase64(QStringLiteral("QQ==")), QByteArray("A"));
+    EXPECT_EQ(moraine::decodeStrictBase64(QStringLiteral("QUJD")), QByteArray("ABC"));
+    EXPECT_EQ(moraine::decodeStrictBase64(QStringLiteral("QUI=")), QByteArray("AB"));
+    EXPECT_EQ(moraine::decodeStrictBase64(QStringLiteral("QQ==")), QByteArray("A"));
     for (const char *bad : {"", "QUJ", "QUJD\n", "QU\nJD", "QU JD", "QUI", "Q===", "QQ=A", "=QUI", "QUJ-", "QUJ_",
                             "QUJD====", "QUJDé"}) {
-        EXPECT_FALSE(decodeStrictBase64(QString::fromUtf8(bad)).has_value()) << bad;
+        EXPECT_FALSE(moraine::decodeStrictBase64(QString::fromUtf8(bad)).has_value()) << bad;
     }
 }
 
-class PageSignature : public ::testing::Test
+TEST(PageSignature, OnlyTheUnchangedPageSignedByThePublisherVerifies)
 {
-protected:
-    QByteArray unsignedPage = fixture(QStringLiteral("downloads-page.xhtml"));
-    QByteArray signedPage = signPage(unsignedPage);
+    const QByteArray unsignedPage = fixture(QStringLiteral("downloads-page.xhtml"));
+    const QByteArray signedPage = signPage(unsignedPage);
+    EXPECT_EQ(signatureOf(signedPage).size(), 512);
+    EXPECT_TRUE(verifies(signedPage));
+    EXPECT_TRUE(verifies(signPage("\xEF\xBB\xBF" + unsignedPage))) << "a byte order mark is signed like any byte";
+    EXPECT_FALSE(verifies(signPage(unsignedPage, otherKey().privateKey)));
 
-    QString signatureOf(const QByteArray &page)
-    {
-        const qsizetype at = page.indexOf("name=\"NIMBSignature\" content=\"") + 30;
-        return QString::fromLatin1(page.mid(at, page.indexOf('"', at) - at));
-    }
-};
-
-TEST_F(PageSignature, ASignedPageVerifiesAndItsSignatureIs512Characters)
-{
-    const QString signature = signatureOf(signedPage);
-    EXPECT_EQ(signature.size(), 512);
-    EXPECT_FALSE(verifyPageSignature(signedPage, signature, publisherKey().publicKey).has_value());
-}
-
-TEST_F(PageSignature, OneChangedLineEndBreaksIt)
-{
-    QByteArray tampered = signedPage;
-    const qsizetype firstLineEnd = tampered.indexOf('\n');
-    tampered.replace(firstLineEnd, 1, "\r\n");
-    const auto failure = verifyPageSignature(tampered, signatureOf(signedPage), publisherKey().publicKey);
+    QByteArray lineEnd = signedPage;
+    lineEnd.replace(lineEnd.indexOf('\n'), 1, "\r\n");
+    const auto failure = verifyPageSignature(lineEnd, signatureOf(signedPage), publisherKey().publicKey);
     ASSERT_TRUE(failure.has_value());
     EXPECT_TRUE(failure->startsWith(QStringLiteral("SecKeyVerifySignature: "))) << failure->toStdString();
-}
-
-TEST_F(PageSignature, ASignatureFromAnotherKeyOrOfTheWrongLengthFails)
-{
-    const QByteArray foreign = signPage(unsignedPage, otherKey().privateKey);
-    EXPECT_TRUE(verifyPageSignature(foreign, signatureOf(foreign), publisherKey().publicKey).has_value());
 
     // 384 bytes expected; 381 decoded bytes are valid base64 but not a signature.
-    const QString shortened = signatureOf(signedPage).left(508);
-    QByteArray page = signedPage;
-    page.replace(signatureOf(signedPage).toLatin1(), shortened.toLatin1());
-    const auto failure = verifyPageSignature(page, shortened, publisherKey().publicKey);
-    ASSERT_TRUE(failure.has_value());
-    EXPECT_TRUE(failure->startsWith(QStringLiteral("SecKeyVerifySignature: ")));
+    QByteArray shortened = signedPage;
+    shortened.replace(signatureOf(signedPage).toLatin1(), signatureOf(signedPage).left(508).toLatin1());
+    const auto tooShort = verifyPageSignature(shortened, signatureOf(shortened), publisherKey().publicKey);
+    ASSERT_TRUE(tooShort.has_value());
+    EXPECT_TRUE(tooShort->startsWith(QStringLiteral("SecKeyVerifySignature: ")));
+    EXPECT_EQ(verifyPageSignature(signedPage, QStringLiteral("not base64!"), publisherKey().publicKey),
+              QStringLiteral("Failed to decode signature"));
 
-    const auto undecodable = verifyPageSignature(signedPage, QStringLiteral("not base64!"), publisherKey().publicKey);
-    EXPECT_EQ(undecodable, QStringLiteral("Failed to decode signature"));
-}
-
-TEST_F(PageSignature, SignatureTextElsewhereCountsOnlyWhenSignedAsPlaceholderThere)
-{
-    // Signed with the placeholder in the meta and in a paragraph: both carry
-    // the signature afterwards, and the page verifies.
+    // Signed with the placeholder in the meta and in a paragraph, both carry the
+    // signature and the page verifies; copying it into the page afterwards does not.
     QByteArray twice = unsignedPage;
     twice.replace("<p>Keep a copy", "<p>Signature: NIMBSignaturePlaceHolder</p><p>Keep a copy");
     const QByteArray signedTwice = signPage(twice);
     EXPECT_EQ(signedTwice.count(signatureOf(signedTwice).toLatin1()), 2);
-    EXPECT_FALSE(verifyPageSignature(signedTwice, signatureOf(signedTwice), publisherKey().publicKey).has_value());
-
-    // Signed with the placeholder only in the meta; copying the signature
-    // into the page afterwards changes the signed text.
+    EXPECT_TRUE(verifies(signedTwice));
     QByteArray copied = signedPage;
-    const QByteArray signature = signatureOf(signedPage).toLatin1();
-    copied.replace("<p>Keep a copy", "<p>Signature: " + signature + "</p><p>Keep a copy");
-    EXPECT_TRUE(verifyPageSignature(copied, signatureOf(copied), publisherKey().publicKey).has_value());
-}
-
-TEST_F(PageSignature, APageWithAByteOrderMarkStillVerifies)
-{
-    const QByteArray withBom = signPage("\xEF\xBB\xBF" + unsignedPage);
-    EXPECT_FALSE(verifyPageSignature(withBom, signatureOf(withBom), publisherKey().publicKey).has_value());
+    copied.replace("<p>Keep a copy", "<p>Signature: " + signatureOf(signedPage).toLatin1() + "</p><p>Keep a copy");
+    EXPECT_FALSE(verifies(copied));
 }

@@ -5,8 +5,8 @@
 
 #include "Moraine/update/nimblite.h"
 #include "Moraine/update/nimbprogresswindow.h"
-#include "Moraine/update/updatewebpage.h"
 #include "Moraine/update/updatepreferences.h"
+#include "Moraine/update/updatewebpage.h"
 #include "platform/preferences.h"
 
 #include <QDateTime>
@@ -22,7 +22,49 @@
 using moraine::NIMBLite;
 using moraine::NIMBLiteStatus;
 using moraine::NIMBProgressWindow;
+using Response = LoopbackServer::Response;
 namespace prefs = moraine::updateprefs;
+
+namespace {
+
+const QString kPage = QStringLiteral("/downloads.html");
+
+Response withMode(Response::Mode mode, const QByteArray &body = {})
+{
+    Response response;
+    response.mode = mode;
+    response.body = body;
+    return response;
+}
+
+Response redirectTo(const QString &url)
+{
+    Response moved;
+    moved.status = 302;
+    moved.reason = "Found";
+    moved.headers = {{"Location", url.toLatin1()}};
+    return moved;
+}
+
+QVariant pref(const QString &key) { return platform::preferences()->value(key); }
+void setPref(const QString &key, const QVariant &value) { platform::preferences()->setValue(key, value); }
+
+// Runs a check to its one completion.
+void run(NIMBLite &check, const std::function<void()> &start)
+{
+    CompletionCounter completions(check);
+    start();
+    ASSERT_TRUE(completions.waitForCompletion()) << check.log().join(QLatin1Char('\n')).toStdString();
+    completions.settle();
+    EXPECT_EQ(completions.count(), 1) << "a check ends with exactly one completion";
+}
+
+void runUrl(NIMBLite &check, const QString &url)
+{
+    run(check, [&] { check.checkURL(url, std::nullopt); });
+}
+
+} // namespace
 
 // Real checks against pages served on 127.0.0.1.
 class UpdateCheck : public ::testing::Test
@@ -33,8 +75,8 @@ protected:
         ASSERT_TRUE(server.isListening());
         clearUpdatePreferences();
         NIMBLite::setPublicKey(publisherKey().publicKey);
-        NIMBLite::setUpdatePageURL(server.url(QStringLiteral("/downloads.html")));
-        server.page(QStringLiteral("/downloads.html"), signPage(fixture(QStringLiteral("downloads-page.xhtml"))));
+        NIMBLite::setUpdatePageURL(server.url(kPage));
+        server.page(kPage, signPage(fixture(QStringLiteral("downloads-page.xhtml"))));
     }
     void TearDown() override
     {
@@ -44,75 +86,51 @@ protected:
         clearUpdatePreferences();
     }
 
-    static void setPref(const QString &key, const QVariant &value) { platform::preferences()->setValue(key, value); }
-    static QVariant pref(const QString &key) { return platform::preferences()->value(key); }
-
-    // Runs a check to its one completion.
-    void run(NIMBLite &check, const std::function<void()> &start)
-    {
-        CompletionCounter completions(check);
-        start();
-        ASSERT_TRUE(completions.waitForCompletion()) << check.log().join(QLatin1Char('\n')).toStdString();
-        completions.settle();
-        EXPECT_EQ(completions.count(), 1) << "a check ends with exactly one completion";
-    }
-
     LoopbackServer server;
     RecordingUrlOpener browser;
     RecordingAlertPresenter alerts;
 };
 
-TEST_F(UpdateCheck, FirstLaunchSchedulesTheNextCheckWithoutContactingTheServer)
+TEST_F(UpdateCheck, SilentChecksFollowTheScheduleAndTheStoredUpdate)
 {
-    NIMBLite check(facts());
+    // First launch: the next check is scheduled, the server is not asked; the second launch waits.
+    NIMBLite first(facts());
     const QDateTime before = QDateTime::currentDateTimeUtc();
-    run(check, [&] { check.performSilentCheck(); });
-    EXPECT_TRUE(logHas(check, QStringLiteral("No NIMBNextUpdateCheck set, so we'll create one")));
-    EXPECT_EQ(server.requestCount(QStringLiteral("/downloads.html")), 0);
-    const QDateTime next = pref(prefs::kNextUpdateCheck).toDateTime();
-    EXPECT_NEAR(before.secsTo(next), 604800, 5);
-    EXPECT_EQ(check.status(), NIMBLiteStatus::busy);
-
-    // The second launch finds the date ahead and waits.
+    run(first, [&] { first.performSilentCheck(); });
+    EXPECT_TRUE(logHas(first, QStringLiteral("No NIMBNextUpdateCheck set, so we'll create one")));
+    EXPECT_NEAR(before.secsTo(pref(prefs::kNextUpdateCheck).toDateTime()), 604800, 5);
+    EXPECT_EQ(first.status(), NIMBLiteStatus::busy);
     NIMBLite second(facts());
     run(second, [&] { second.performSilentCheck(); });
     EXPECT_TRUE(logHasPrefix(second, QStringLiteral("Still ")));
-    EXPECT_EQ(server.requestCount(QStringLiteral("/downloads.html")), 0);
-}
 
-TEST_F(UpdateCheck, PeriodNeverOnlySaysSo)
-{
+    // "Never" only says so, even when a check is due.
     setPref(prefs::kNextUpdateCheckPeriod, 0.0);
     setPref(prefs::kNextUpdateCheck, QDateTime::currentDateTimeUtc().addDays(-3));
-    NIMBLite check(facts());
-    run(check, [&] { check.performSilentCheck(); });
-    EXPECT_EQ(check.log(), (QStringList{QStringLiteral("--- performSilentCheck()"),
+    NIMBLite never(facts());
+    run(never, [&] { never.performSilentCheck(); });
+    EXPECT_EQ(never.log(), (QStringList{QStringLiteral("--- performSilentCheck()"),
                                         QStringLiteral("NIMBNextUpdateCheckPeriod is set to never.")}));
-    EXPECT_EQ(server.requestCount(QStringLiteral("/downloads.html")), 0);
-}
 
-TEST_F(UpdateCheck, AStoredUpdateIsReportedUntilItIsInstalledThenFlushed)
-{
-    setPref(prefs::kNextUpdateCheck, QDateTime::currentDateTimeUtc().addDays(-1));
+    // A stored update is reported without the network until it is installed, then flushed.
+    platform::preferences()->remove(prefs::kNextUpdateCheckPeriod);
     setPref(prefs::kCurrentUpdateInfo, QVariantMap{{prefs::kGroupID, QStringLiteral("v220")},
                                                    {prefs::kDisplayVersion, QStringLiteral("2.2.0")},
                                                    {prefs::kBuildNumber, 120}});
     setPref(prefs::kUpdateAvailable, true);
     setPref(prefs::kIgnoreVersionInfo, QVariantMap{{prefs::kBuildNumber, 110}});
-
-    NIMBLite before(facts(QStringLiteral("100")));
-    run(before, [&] { before.performSilentCheck(); });
-    EXPECT_EQ(before.status(), NIMBLiteStatus::updateAvailable);
-    EXPECT_TRUE(logHas(before, QStringLiteral("build:120 available, we're on 100")));
-    EXPECT_EQ(server.requestCount(QStringLiteral("/downloads.html")), 0);
-
-    NIMBLite after(facts(QStringLiteral("120")));
-    run(after, [&] { after.performSilentCheck(); });
-    EXPECT_TRUE(logHas(after, QStringLiteral("We're using build:120; update: 120; we'll flush the data and next time we'll do a check.")));
-    EXPECT_FALSE(pref(prefs::kCurrentUpdateInfo).isValid());
-    EXPECT_FALSE(pref(prefs::kUpdateAvailable).isValid());
-    EXPECT_FALSE(pref(prefs::kIgnoreVersionInfo).isValid());
-    EXPECT_EQ(server.requestCount(QStringLiteral("/downloads.html")), 0);
+    NIMBLite stored(facts(QStringLiteral("100")));
+    run(stored, [&] { stored.performSilentCheck(); });
+    EXPECT_EQ(stored.status(), NIMBLiteStatus::updateAvailable);
+    EXPECT_TRUE(logHas(stored, QStringLiteral("build:120 available, we're on 100")));
+    NIMBLite installed(facts(QStringLiteral("120")));
+    run(installed, [&] { installed.performSilentCheck(); });
+    EXPECT_TRUE(logHas(installed, QStringLiteral("We're using build:120; update: 120; we'll flush the data and next "
+                                                 "time we'll do a check.")));
+    for (const QString &key : {prefs::kCurrentUpdateInfo, prefs::kUpdateAvailable, prefs::kIgnoreVersionInfo}) {
+        EXPECT_FALSE(pref(key).isValid()) << key.toStdString();
+    }
+    EXPECT_EQ(server.requestCount(kPage), 0);
 }
 
 TEST_F(UpdateCheck, ADueSilentCheckFetchesThePageAndMovesTheSchedule)
@@ -120,105 +138,78 @@ TEST_F(UpdateCheck, ADueSilentCheckFetchesThePageAndMovesTheSchedule)
     setPref(prefs::kNextUpdateCheckPeriod, 86400.0);
     setPref(prefs::kNextUpdateCheck, QDateTime::currentDateTimeUtc().addSecs(-10));
     NIMBLite check(facts());
-    bool ownCompletionRan = false;
-    CompletionCounter completions(check);
-    check.setOnCompletion([&] { ownCompletionRan = true; });
-    check.performSilentCheck();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ownCompletionRan; }, 20000)) << check.log().join('\n').toStdString();
-    EXPECT_EQ(server.requestCount(QStringLiteral("/downloads.html")), 1);
+    run(check, [&] { check.performSilentCheck(); });
+    EXPECT_EQ(server.requestCount(kPage), 1);
     EXPECT_EQ(check.status(), NIMBLiteStatus::updateAvailable);
     EXPECT_TRUE(logHasPrefix(check, QStringLiteral("--- checkURL(inURLString:sender:); cachePolicy:.useProtocolCachePolicy")));
     EXPECT_TRUE(logHas(check, QStringLiteral("--- processHTML(_:sender:)")));
     EXPECT_TRUE(logHasPrefix(check, QStringLiteral("Server response: 200; Wed, 01 Jan 2025 10:00:00 GMT; size: ")));
     EXPECT_NEAR(QDateTime::currentDateTimeUtc().secsTo(pref(prefs::kNextUpdateCheck).toDateTime()), 86400, 5);
     EXPECT_TRUE(pref(prefs::kUpdateAvailable).toBool());
+
+    // Redirects between plain addresses are followed.
+    server.route(QStringLiteral("/old.html"), redirectTo(server.url(kPage)));
+    NIMBLite moved(facts());
+    run(moved, [&] { moved.validateOnlinePage(server.url(QStringLiteral("/old.html"))); });
+    EXPECT_EQ(moved.log().first(), QStringLiteral("--- validateOnlinePage(inURLString:)"));
+    EXPECT_EQ(moved.status(), NIMBLiteStatus::updateAvailable);
 }
 
 TEST_F(UpdateCheck, ServerAndNetworkFailuresEndTheCheckOnceWithAnError)
 {
-    NIMBLite missing(facts());
-    run(missing, [&] { missing.checkURL(server.url(QStringLiteral("/nothing.html")), std::nullopt); });
-    EXPECT_EQ(missing.errorMessage(), QStringLiteral("Error: Server said 404 Not Found"));
-
-    NIMBLite tampered(facts());
-    QByteArray page = signPage(fixture(QStringLiteral("downloads-page.xhtml")));
-    page.replace("build=\"120\"", "build=\"125\"");
-    server.page(QStringLiteral("/tampered.html"), page);
-    run(tampered, [&] { tampered.checkURL(server.url(QStringLiteral("/tampered.html")), std::nullopt); });
-    EXPECT_TRUE(tampered.errorMessage()->startsWith(QStringLiteral("Failed to validate ")));
-    EXPECT_FALSE(pref(prefs::kCurrentUpdateInfo).isValid());
-
-    NIMBLite empty(facts());
+    QByteArray tampered = signPage(fixture(QStringLiteral("downloads-page.xhtml")));
+    tampered.replace("build=\"120\"", "build=\"125\"");
+    server.page(QStringLiteral("/tampered.html"), tampered);
     server.page(QStringLiteral("/empty.html"), QByteArray());
-    run(empty, [&] { empty.checkURL(server.url(QStringLiteral("/empty.html")), std::nullopt); });
-    EXPECT_EQ(empty.errorMessage(), QStringLiteral("Response data invalid"));
-
-    NIMBLite invalid(facts());
-    run(invalid, [&] { invalid.checkURL(QStringLiteral("no url at all"), std::nullopt); });
-    EXPECT_EQ(invalid.errorMessage(), QStringLiteral("URL is invalid"));
-
-    // Nothing listens on the port of a closed server.
-    QString closedUrl;
+    QString closedUrl; // nothing listens on the port of a closed server
     {
         LoopbackServer closed;
         closedUrl = closed.url(QStringLiteral("/x"));
     }
-    NIMBLite refused(facts());
-    run(refused, [&] { refused.checkURL(closedUrl, std::nullopt); });
-    EXPECT_TRUE(refused.errorMessage()->startsWith(QStringLiteral("Error: "))) << refused.errorMessage()->toStdString();
-    EXPECT_EQ(refused.status(), NIMBLiteStatus::error);
+    const std::pair<QString, QString> rows[] = {
+        {server.url(QStringLiteral("/nothing.html")), QStringLiteral("Error: Server said 404 Not Found")},
+        {server.url(QStringLiteral("/tampered.html")), QStringLiteral("Failed to validate ")},
+        {server.url(QStringLiteral("/empty.html")), QStringLiteral("Response data invalid")},
+        {QStringLiteral("no url at all"), QStringLiteral("URL is invalid")},
+        {closedUrl, QStringLiteral("Error: ")}};
+    for (const auto &[url, error] : rows) {
+        NIMBLite check(facts());
+        runUrl(check, url);
+        EXPECT_EQ(check.status(), NIMBLiteStatus::error) << url.toStdString();
+        EXPECT_TRUE(check.errorMessage().value_or(QString()).startsWith(error)) << url.toStdString();
+    }
+    EXPECT_FALSE(pref(prefs::kCurrentUpdateInfo).isValid());
 }
 
-TEST_F(UpdateCheck, AStalledOrTricklingServerTimesOut)
+TEST_F(UpdateCheck, AStalledTricklingOrOversizedAnswerIsCutOff)
 {
-    LoopbackServer::Response hang;
-    hang.mode = LoopbackServer::Response::Mode::Hang;
-    server.route(QStringLiteral("/hang.html"), hang);
+    server.route(QStringLiteral("/hang.html"), withMode(Response::Mode::Hang));
     NIMBLite check(facts());
     check.setRequestTimeout(std::chrono::milliseconds(300));
-    run(check, [&] { check.checkURL(server.url(QStringLiteral("/hang.html")), std::nullopt); });
+    runUrl(check, server.url(QStringLiteral("/hang.html")));
     EXPECT_EQ(check.status(), NIMBLiteStatus::error);
     EXPECT_TRUE(check.errorMessage()->startsWith(QStringLiteral("Error: ")));
 
     // A byte now and then restarts the stall time-out; the whole check has a deadline.
-    LoopbackServer::Response trickle;
-    trickle.mode = LoopbackServer::Response::Mode::Trickle;
+    Response trickle = withMode(Response::Mode::Trickle);
     trickle.streamBytes = 1'000'000;
     server.route(QStringLiteral("/trickle.html"), trickle);
     NIMBLite slow(facts());
     slow.setRequestTimeout(std::chrono::milliseconds(400));
     slow.setCheckDeadline(std::chrono::milliseconds(1500));
-    run(slow, [&] { slow.checkURL(server.url(QStringLiteral("/trickle.html")), std::nullopt); });
-    EXPECT_EQ(slow.status(), NIMBLiteStatus::error);
+    runUrl(slow, server.url(QStringLiteral("/trickle.html")));
     EXPECT_EQ(slow.errorMessage(), QStringLiteral("Error: The server did not send the page within 1 seconds"));
-}
 
-TEST_F(UpdateCheck, AnOversizedAnswerIsCutOffWithAnError)
-{
     for (const bool declared : {true, false}) {
-        LoopbackServer::Response huge;
-        huge.mode = LoopbackServer::Response::Mode::Stream;
+        Response huge = withMode(Response::Mode::Stream);
         huge.streamBytes = 50LL * 1024 * 1024;
         huge.declareLength = declared;
         server.route(QStringLiteral("/huge.html"), huge);
-        NIMBLite check(facts());
-        run(check, [&] { check.checkURL(server.url(QStringLiteral("/huge.html")), std::nullopt); });
-        EXPECT_EQ(check.status(), NIMBLiteStatus::error) << declared;
-        EXPECT_TRUE(logHasPrefix(check, QStringLiteral("Error: Response data too large")));
+        NIMBLite big(facts());
+        runUrl(big, server.url(QStringLiteral("/huge.html")));
+        EXPECT_EQ(big.status(), NIMBLiteStatus::error) << declared;
+        EXPECT_TRUE(logHasPrefix(big, QStringLiteral("Error: Response data too large")));
     }
-}
-
-TEST_F(UpdateCheck, RedirectsBetweenPlainAddressesAreFollowed)
-{
-    LoopbackServer::Response moved;
-    moved.status = 302;
-    moved.reason = "Found";
-    moved.headers = {{"Location", server.url(QStringLiteral("/downloads.html")).toLatin1()}};
-    server.route(QStringLiteral("/old.html"), moved);
-    NIMBLite check(facts());
-    run(check, [&] { check.validateOnlinePage(server.url(QStringLiteral("/old.html"))); });
-    EXPECT_EQ(check.log().first(), QStringLiteral("--- validateOnlinePage(inURLString:)"));
-    EXPECT_EQ(check.status(), NIMBLiteStatus::updateAvailable);
 }
 
 TEST_F(UpdateCheck, ManualCheckOpensTheWebPageWithTheStateAndTheUpdate)
@@ -229,31 +220,38 @@ TEST_F(UpdateCheck, ManualCheckOpensTheWebPageWithTheStateAndTheUpdate)
     EXPECT_EQ(check.cachePolicy(), moraine::CachePolicy::useProtocolCachePolicy) << "restored after the check";
     EXPECT_EQ(NIMBProgressWindow::current(), nullptr);
     ASSERT_EQ(browser.opened.size(), 1);
-    const QUrl opened = browser.opened.first();
-    EXPECT_EQ(opened.toString(QUrl::RemoveQuery), server.url(QStringLiteral("/downloads.html")));
-    using Item = QPair<QString, QString>;
-    const QList<Item> expected{{QStringLiteral("arc"), QStringLiteral("x86")},
-                               {QStringLiteral("appver"), QStringLiteral("2.0.0")},
-                               {QStringLiteral("macos"), QStringLiteral("6.1.0")},
-                               {QStringLiteral("state"), QStringLiteral("2")},
-                               {QStringLiteral("groupid"), QStringLiteral("v220")},
-                               {QStringLiteral("newver"), QStringLiteral("2.2.0")}};
-    EXPECT_EQ(QUrlQuery(opened).queryItems(QUrl::FullyDecoded), expected);
-    EXPECT_TRUE(alerts.alerts.isEmpty());
-}
+    EXPECT_EQ(browser.opened.first().toString(QUrl::RemoveQuery), server.url(kPage));
+    EXPECT_EQ(QUrlQuery(browser.opened.first()).queryItems(QUrl::FullyDecoded),
+              (QList<QPair<QString, QString>>{{QStringLiteral("arc"), QStringLiteral("x86")},
+                                              {QStringLiteral("appver"), QStringLiteral("2.0.0")},
+                                              {QStringLiteral("macos"), QStringLiteral("6.1.0")},
+                                              {QStringLiteral("state"), QStringLiteral("2")},
+                                              {QStringLiteral("groupid"), QStringLiteral("v220")},
+                                              {QStringLiteral("newver"), QStringLiteral("2.2.0")}}));
 
-TEST_F(UpdateCheck, ManualCheckWhenUpToDateSendsStateOneWithoutUpdateKeys)
-{
-    const QByteArray page = signPage(pageTemplate(groupElement(
-        "v200", "100", "5.0", "2.0.0", "<a class=\"NIMBArchive ub\" href=\"https://downloads.example/a.tar.gz\"/>")));
-    server.page(QStringLiteral("/downloads.html"), page);
-    NIMBLite check(facts());
-    run(check, [&] { check.performManualCheck(); });
-    ASSERT_EQ(browser.opened.size(), 1);
-    const QUrlQuery query(browser.opened.first());
+    // Up to date: state 1 and no update keys.
+    server.page(kPage, signPage(pageTemplate(groupElement(
+                           "v200", "100", "5.0", "2.0.0", "<a class=\"NIMBArchive ub\" href=\"https://d.example/a.tar.gz\"/>"))));
+    NIMBLite upToDate(facts());
+    run(upToDate, [&] { upToDate.performManualCheck(); });
+    ASSERT_EQ(browser.opened.size(), 2);
+    const QUrlQuery query(browser.opened.last());
     EXPECT_EQ(query.queryItemValue(QStringLiteral("state")), QStringLiteral("1"));
     EXPECT_FALSE(query.hasQueryItem(QStringLiteral("groupid")));
     EXPECT_FALSE(query.hasQueryItem(QStringLiteral("newver")));
+
+    // Available without details: the page still opens, the keys encoded; a bad address opens nothing.
+    NIMBLite bare(facts());
+    bare.resetCheckState();
+    bare.storeUpdateInfo({{prefs::kGroupID, QStringLiteral("g 1&2")}, {prefs::kBuildNumber, 120}});
+    bare.showUpdatePage(QStringLiteral("https://example.com/u.html"), QStringLiteral("manualUpdateCheck"));
+    ASSERT_EQ(browser.opened.size(), 3);
+    EXPECT_TRUE(browser.opened.last().toString(QUrl::FullyEncoded).endsWith(QStringLiteral("&state=2&groupid=g%201%262&newver=Unknown")))
+        << browser.opened.last().toString().toStdString();
+    bare.showUpdatePage(QStringLiteral("not a url"), QStringLiteral("manualUpdateCheck"));
+    EXPECT_EQ(bare.errorMessage(), QStringLiteral("Invalid URL not a url"));
+    EXPECT_EQ(browser.opened.size(), 3);
+    EXPECT_TRUE(alerts.alerts.isEmpty());
 }
 
 TEST_F(UpdateCheck, ManualCheckFailureShowsTheAlertInsteadOfThePage)
@@ -261,28 +259,21 @@ TEST_F(UpdateCheck, ManualCheckFailureShowsTheAlertInsteadOfThePage)
     NIMBLite::setUpdatePageURL(server.url(QStringLiteral("/gone.html")));
     NIMBLite check(facts());
     run(check, [&] { check.performManualCheck(); });
-    (void)QTest::qWaitFor([&] { return !alerts.alerts.isEmpty(); }, 5000);
-    ASSERT_EQ(alerts.alerts.size(), 1);
-    EXPECT_EQ(alerts.alerts.first().title, QStringLiteral("Unable to check for update"));
-    EXPECT_TRUE(alerts.alerts.first().informativeText.startsWith(QStringLiteral("Error: Server said 404 Not Found\n")));
-    EXPECT_TRUE(browser.opened.isEmpty());
-
     NIMBLite::setUpdatePageURL(std::nullopt);
     NIMBLite noUrl(facts());
     run(noUrl, [&] { noUrl.performManualCheck(); });
     EXPECT_EQ(noUrl.errorMessage(), QStringLiteral("Invalid URL None"));
     (void)QTest::qWaitFor([&] { return alerts.alerts.size() == 2; }, 5000);
     ASSERT_EQ(alerts.alerts.size(), 2);
+    EXPECT_EQ(alerts.alerts.first().title, QStringLiteral("Unable to check for update"));
+    EXPECT_TRUE(alerts.alerts.first().informativeText.startsWith(QStringLiteral("Error: Server said 404 Not Found\n")));
     EXPECT_TRUE(alerts.alerts.last().informativeText.startsWith(QStringLiteral("Invalid URL None\n")));
+    EXPECT_TRUE(browser.opened.isEmpty());
 }
 
 TEST_F(UpdateCheck, OneProgressWindowServesOverlappingManualChecks)
 {
-    LoopbackServer::Response held;
-    held.mode = LoopbackServer::Response::Mode::Hold;
-    held.body = signPage(fixture(QStringLiteral("downloads-page.xhtml")));
-    server.route(QStringLiteral("/downloads.html"), held);
-
+    server.route(kPage, withMode(Response::Mode::Hold, signPage(fixture(QStringLiteral("downloads-page.xhtml")))));
     NIMBLite first(facts());
     NIMBLite second(facts());
     CompletionCounter firstDone(first);
@@ -296,7 +287,7 @@ TEST_F(UpdateCheck, OneProgressWindowServesOverlappingManualChecks)
     EXPECT_EQ(NIMBProgressWindow::current(), window) << "the open window is brought forward, not doubled";
     EXPECT_EQ(window->check(), &first);
 
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount(QStringLiteral("/downloads.html")) == 2; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount(kPage) == 2; }, 10000));
     server.release();
     ASSERT_TRUE(firstDone.waitForCompletion());
     ASSERT_TRUE(secondDone.waitForCompletion());
@@ -307,22 +298,17 @@ TEST_F(UpdateCheck, OneProgressWindowServesOverlappingManualChecks)
 
 TEST_F(UpdateCheck, CancelInTheProgressWindowIgnoresTheAnswer)
 {
-    LoopbackServer::Response held;
-    held.mode = LoopbackServer::Response::Mode::Hold;
-    held.body = signPage(fixture(QStringLiteral("downloads-page.xhtml")));
-    server.route(QStringLiteral("/downloads.html"), held);
-
+    server.route(kPage, withMode(Response::Mode::Hold, signPage(fixture(QStringLiteral("downloads-page.xhtml")))));
     NIMBLite check(facts());
     CompletionCounter completions(check);
     check.performManualCheck();
     NIMBProgressWindow *window = NIMBProgressWindow::current();
     ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount(QStringLiteral("/downloads.html")) == 1; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount(kPage) == 1; }, 10000));
 
     QTest::keyClick(window, Qt::Key_Escape);
     EXPECT_TRUE(check.cancelled());
     ASSERT_TRUE(QTest::qWaitFor([] { return NIMBProgressWindow::current() == nullptr; }, 5000));
-
     const int closedBefore = server.closedConnections();
     server.release();
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.closedConnections() > closedBefore; }, 10000));
@@ -333,40 +319,9 @@ TEST_F(UpdateCheck, CancelInTheProgressWindowIgnoresTheAnswer)
     EXPECT_FALSE(pref(prefs::kCurrentUpdateInfo).isValid()) << "the ignored answer was not processed";
 }
 
-TEST_F(UpdateCheck, TheUpdatePageQueryCarriesEachStateDigit)
-{
-    struct Case
-    {
-        NIMBLiteStatus status;
-        const char *digit;
-    };
-    const Case cases[] = {{NIMBLiteStatus::error, "0"},           {NIMBLiteStatus::upToDate, "1"},
-                          {NIMBLiteStatus::noUpdateForThisMac, "3"}, {NIMBLiteStatus::noUpdateAtThisTime, "4"},
-                          {NIMBLiteStatus::formatInvalid, "5"},   {NIMBLiteStatus::maintenance, "6"},
-                          {NIMBLiteStatus::busy, "4"}};
-    EXPECT_EQ(moraine::stateDigit(NIMBLiteStatus::updateAvailable), 2);
-    for (const Case &c : cases) {
-        EXPECT_EQ(QString::number(moraine::stateDigit(c.status)), QLatin1String(c.digit)) << moraine::statusName(c.status).toStdString();
-    }
-
-    // Available without details: the page still opens, without the update keys.
-    NIMBLite check(facts());
-    check.resetCheckState();
-    check.storeUpdateInfo({{prefs::kGroupID, QStringLiteral("g 1&2")}, {prefs::kBuildNumber, 120}});
-    check.showUpdatePage(QStringLiteral("https://example.com/u.html"), QStringLiteral("manualUpdateCheck"));
-    ASSERT_EQ(browser.opened.size(), 1);
-    EXPECT_TRUE(browser.opened.last().toString(QUrl::FullyEncoded).endsWith(QStringLiteral("&state=2&groupid=g%201%262&newver=Unknown")))
-        << browser.opened.last().toString().toStdString();
-
-    check.showUpdatePage(QStringLiteral("not a url"), QStringLiteral("manualUpdateCheck"));
-    EXPECT_EQ(check.errorMessage(), QStringLiteral("Invalid URL not a url"));
-    EXPECT_EQ(browser.opened.size(), 1);
-}
-
 TEST(UpdateWebPage, EncodesEverythingButLettersAndDigitsAndNamesTheMachine)
 {
-    EXPECT_EQ(moraine::percentEncodeAlphanumerics(QStringLiteral("2.0.1-b~x_y")),
-              QStringLiteral("2%2E0%2E1%2Db%7Ex%5Fy"));
+    EXPECT_EQ(moraine::percentEncodeAlphanumerics(QStringLiteral("2.0.1-b~x_y")), QStringLiteral("2%2E0%2E1%2Db%7Ex%5Fy"));
     EXPECT_EQ(moraine::percentEncodeAlphanumerics(QStringLiteral("é 1")), QStringLiteral("%C3%A9%201"));
 
     moraine::HostFacts arm = facts(QStringLiteral("57"), QStringLiteral("6.5.7-rpi"));
@@ -375,26 +330,22 @@ TEST(UpdateWebPage, EncodesEverythingButLettersAndDigitsAndNamesTheMachine)
     EXPECT_EQ(moraine::downloadsPageAddress(QStringLiteral("https://example.com/d"), arm, &problem),
               QStringLiteral("https://example.com/d?arc=ass&ver=2%2E0%2E0&build=57&macos=6%2E5%2E7"));
     EXPECT_EQ(moraine::architectureCode(arm.machine), QStringLiteral("ass"));
-
-    moraine::HostFacts other = arm;
-    other.machine = QStringLiteral("riscv64");
-    EXPECT_FALSE(moraine::downloadsPageAddress(QStringLiteral("https://example.com/d"), other, &problem).has_value());
+    arm.machine = QStringLiteral("riscv64");
+    EXPECT_FALSE(moraine::downloadsPageAddress(QStringLiteral("https://example.com/d"), arm, &problem).has_value());
     EXPECT_EQ(problem, QStringLiteral("Unknown CPU type: riscv64"));
-    EXPECT_EQ(moraine::architectureCode(other.machine), QStringLiteral("x86"));
+    EXPECT_EQ(moraine::architectureCode(arm.machine), QStringLiteral("x86"));
 }
 
 TEST(UpdateServiceCreation, StopsFillingAtTheFirstMissingFact)
 {
-    moraine::HostFacts noBuild = facts(QStringLiteral("2.0"));
-    NIMBLite first(noBuild);
-    EXPECT_EQ(first.errorMessage(), QStringLiteral("Unable to get application's CFBundleVersion"));
-    EXPECT_TRUE(first.bundleIdentifier().isEmpty());
+    NIMBLite noBuild(facts(QStringLiteral("2.0")));
+    EXPECT_EQ(noBuild.errorMessage(), QStringLiteral("Unable to get application's CFBundleVersion"));
+    EXPECT_TRUE(noBuild.bundleIdentifier().isEmpty());
 
-    moraine::HostFacts noKernel = facts(QStringLiteral("100"), QStringLiteral("unknown"));
-    NIMBLite second(noKernel);
-    EXPECT_EQ(second.errorMessage(), QStringLiteral("Unable to get the macOS version"));
-    EXPECT_EQ(second.appVersion(), 100);
-    EXPECT_TRUE(second.architecture().isEmpty());
+    NIMBLite noKernel(facts(QStringLiteral("100"), QStringLiteral("unknown")));
+    EXPECT_EQ(noKernel.errorMessage(), QStringLiteral("Unable to get the macOS version"));
+    EXPECT_EQ(noKernel.appVersion(), 100);
+    EXPECT_TRUE(noKernel.architecture().isEmpty());
 
     NIMBLite fine(facts());
     EXPECT_FALSE(fine.errorMessage().has_value());
@@ -403,84 +354,50 @@ TEST(UpdateServiceCreation, StopsFillingAtTheFirstMissingFact)
 }
 
 // HTTPS on 127.0.0.1 with a certificate made for the test.
-class UpdateCheckTls : public ::testing::Test
+TEST(UpdateCheckTls, OnlyATrustedServerIsReadAndItIsNeverLeftForPlainHttp)
 {
-protected:
-    void SetUp() override
-    {
-        if (!QSslSocket::supportsSsl()) {
-            GTEST_SKIP() << "no TLS backend";
-        }
-        clearUpdatePreferences();
-        NIMBLite::setPublicKey(publisherKey().publicKey);
-        certificate = QSslCertificate(loopbackCertificatePem(), QSsl::Pem);
-        ASSERT_FALSE(certificate.isNull());
-        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.setLocalCertificate(certificate);
-        tls.setPrivateKey(QSslKey(otherKey().privatePkcs8Pem.toLatin1(), QSsl::Rsa, QSsl::Pem, QSsl::PrivateKey));
-        tls.setPeerVerifyMode(QSslSocket::VerifyNone);
-        secure = std::make_unique<LoopbackServer>(tls);
-        ASSERT_TRUE(secure->isListening());
-        secure->page(QStringLiteral("/downloads.html"), signPage(fixture(QStringLiteral("downloads-page.xhtml"))));
-        saved = QSslConfiguration::defaultConfiguration();
+    if (!QSslSocket::supportsSsl()) {
+        GTEST_SKIP() << "no TLS backend";
     }
-    void TearDown() override
-    {
-        QSslConfiguration::setDefaultConfiguration(saved);
-        NIMBLite::setPublicKey(std::nullopt);
-        clearUpdatePreferences();
-    }
+    clearUpdatePreferences();
+    NIMBLite::setPublicKey(publisherKey().publicKey);
+    const QSslCertificate certificate(loopbackCertificatePem(), QSsl::Pem);
+    ASSERT_FALSE(certificate.isNull());
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificate(certificate);
+    tls.setPrivateKey(QSslKey(otherKey().privatePkcs8Pem.toLatin1(), QSsl::Rsa, QSsl::Pem, QSsl::PrivateKey));
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    LoopbackServer secure(tls);
+    ASSERT_TRUE(secure.isListening());
+    const QByteArray page = signPage(fixture(QStringLiteral("downloads-page.xhtml")));
+    secure.page(kPage, page);
 
-    // Makes the test certificate trusted for this process, as a real site's would be.
-    void trustTestCertificate()
-    {
-        QSslConfiguration trusting = QSslConfiguration::defaultConfiguration();
-        trusting.addCaCertificate(certificate);
-        QSslConfiguration::setDefaultConfiguration(trusting);
-    }
-
-    void run(NIMBLite &check, const QString &url)
-    {
-        CompletionCounter completions(check);
-        check.checkURL(url, std::nullopt);
-        ASSERT_TRUE(completions.waitForCompletion()) << check.log().join(QLatin1Char('\n')).toStdString();
-        completions.settle();
-        EXPECT_EQ(completions.count(), 1);
-    }
-
-    QSslCertificate certificate;
-    std::unique_ptr<LoopbackServer> secure;
-    QSslConfiguration saved;
-};
-
-TEST_F(UpdateCheckTls, AnUntrustedCertificateFailsTheCheck)
-{
-    NIMBLite check(facts());
-    run(check, secure->url(QStringLiteral("/downloads.html")));
-    EXPECT_EQ(check.status(), NIMBLiteStatus::error);
-    EXPECT_TRUE(check.errorMessage()->startsWith(QStringLiteral("Error: "))) << check.errorMessage()->toStdString();
+    NIMBLite untrusted(facts());
+    runUrl(untrusted, secure.url(kPage));
+    EXPECT_EQ(untrusted.status(), NIMBLiteStatus::error);
+    EXPECT_TRUE(untrusted.errorMessage()->startsWith(QStringLiteral("Error: "))) << untrusted.errorMessage()->toStdString();
     EXPECT_FALSE(platform::preferences()->contains(prefs::kCurrentUpdateInfo));
-}
 
-TEST_F(UpdateCheckTls, ATrustedServerIsReadButNeverLeftForPlainHttp)
-{
-    trustTestCertificate();
+    // Trusted for this process, as a real site's certificate would be.
+    const QSslConfiguration saved = QSslConfiguration::defaultConfiguration();
+    QSslConfiguration trusting = saved;
+    trusting.addCaCertificate(certificate);
+    QSslConfiguration::setDefaultConfiguration(trusting);
     NIMBLite direct(facts());
-    run(direct, secure->url(QStringLiteral("/downloads.html")));
+    runUrl(direct, secure.url(kPage));
     EXPECT_EQ(direct.status(), NIMBLiteStatus::updateAvailable) << direct.log().join('\n').toStdString();
 
     LoopbackServer plain;
-    plain.page(QStringLiteral("/downloads.html"), signPage(fixture(QStringLiteral("downloads-page.xhtml"))));
-    LoopbackServer::Response downgrade;
-    downgrade.status = 302;
-    downgrade.reason = "Found";
-    downgrade.headers = {{"Location", plain.url(QStringLiteral("/downloads.html")).toLatin1()}};
-    secure->route(QStringLiteral("/old.html"), downgrade);
+    plain.page(kPage, page);
+    secure.route(QStringLiteral("/old.html"), redirectTo(plain.url(kPage)));
     NIMBLite redirected(facts());
-    run(redirected, secure->url(QStringLiteral("/old.html")));
+    runUrl(redirected, secure.url(QStringLiteral("/old.html")));
+    QSslConfiguration::setDefaultConfiguration(saved);
+    NIMBLite::setPublicKey(std::nullopt);
+    clearUpdatePreferences();
     EXPECT_EQ(redirected.status(), NIMBLiteStatus::error);
     EXPECT_TRUE(redirected.errorMessage()->startsWith(QStringLiteral("Error: "))) << redirected.errorMessage()->toStdString();
-    EXPECT_EQ(plain.requestCount(QStringLiteral("/downloads.html")), 0);
+    EXPECT_EQ(plain.requestCount(kPage), 0);
 }
 
 TEST(UpdatePreferences, PeriodsFlagsAndTextsReadDefensively)
@@ -503,7 +420,6 @@ TEST(UpdatePreferences, PeriodsFlagsAndTextsReadDefensively)
     // A build number stored as text is not an integer.
     EXPECT_FALSE(prefs::integerEntry(QVariantMap{{prefs::kBuildNumber, QStringLiteral("120")}}, prefs::kBuildNumber));
     EXPECT_EQ(prefs::integerEntry(QVariantMap{{prefs::kBuildNumber, 120}}, prefs::kBuildNumber), 120);
-
     // Restoring without a skipped version leaves no dictionary behind.
     settings->remove(prefs::kIgnoreVersionInfo);
     prefs::restoreIgnoredUpdate(*settings);

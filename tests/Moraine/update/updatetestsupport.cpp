@@ -24,14 +24,23 @@ QString pem(const char *label, const QByteArray &der)
     return out + QStringLiteral("-----END %1-----\n").arg(QLatin1String(label));
 }
 
+// The PEM text of `key` in the DER form that `encode` writes.
 template<typename Encoder>
-QByteArray der(EVP_PKEY *key, Encoder encode)
+QString pemOf(const char *label, EVP_PKEY *key, Encoder encode)
 {
     unsigned char *out = nullptr;
     const int length = encode(key, &out);
-    QByteArray bytes(reinterpret_cast<const char *>(out), length);
+    const QByteArray bytes(reinterpret_cast<const char *>(out), length);
     OPENSSL_free(out);
-    return bytes;
+    return pem(label, bytes);
+}
+
+int i2dPkcs8(const EVP_PKEY *key, unsigned char **out)
+{
+    PKCS8_PRIV_KEY_INFO *info = EVP_PKEY2PKCS8(key);
+    const int length = i2d_PKCS8_PRIV_KEY_INFO(info, out);
+    PKCS8_PRIV_KEY_INFO_free(info);
+    return length;
 }
 
 } // namespace
@@ -42,24 +51,10 @@ TestKeyPems makeKeyPems(unsigned bits)
     if (!generated) {
         qFatal("RSA key generation failed");
     }
-    const QString privatePkcs8 =
-        pem("PRIVATE KEY", der(generated, [](EVP_PKEY *k, unsigned char **o) {
-                PKCS8_PRIV_KEY_INFO *info = EVP_PKEY2PKCS8(k);
-                const int n = i2d_PKCS8_PRIV_KEY_INFO(info, o);
-                PKCS8_PRIV_KEY_INFO_free(info);
-                return n;
-            }));
-    const QString privatePkcs1 = pem("RSA PRIVATE KEY", der(generated, [](EVP_PKEY *k, unsigned char **o) {
-                                         return i2d_PrivateKey(k, o);
-                                     }));
-    const QString publicPkcs1 = pem("RSA PUBLIC KEY", der(generated, [](EVP_PKEY *k, unsigned char **o) {
-                                        return i2d_PublicKey(k, o);
-                                    }));
-    const QString publicSpki = pem("PUBLIC KEY", der(generated, [](EVP_PKEY *k, unsigned char **o) {
-                                       return i2d_PUBKEY(k, o);
-                                   }));
+    TestKeyPems pems{pemOf("PRIVATE KEY", generated, i2dPkcs8), pemOf("RSA PRIVATE KEY", generated, i2d_PrivateKey),
+                     pemOf("RSA PUBLIC KEY", generated, i2d_PublicKey), pemOf("PUBLIC KEY", generated, i2d_PUBKEY)};
     EVP_PKEY_free(generated);
-    return {privatePkcs8, privatePkcs1, publicPkcs1, publicSpki};
+    return pems;
 }
 
 namespace {
