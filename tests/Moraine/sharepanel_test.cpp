@@ -69,17 +69,16 @@ TEST(ShareTargets, EachTargetHasItsPathAndExactlyItsQueryItemsInOrder)
               (QueryList{{QStringLiteral("display"), QStringLiteral("page")}, {QStringLiteral("u"), product}}))
         << "the product page's own '&' and '?' stay inside the value";
 
-    const auto threads = moraine::intentShareUrl(moraine::threadsIntentURL(), text);
-    ASSERT_TRUE(threads.has_value());
-    EXPECT_EQ(threads->path(), QStringLiteral("/intent/post"));
-    EXPECT_EQ(threads->host(), QUrl(platform::buildinfo::shareThreadsHost()).host());
-    EXPECT_EQ(formDecodedQuery(*threads), (QueryList{{QStringLiteral("text"), text}}));
-
-    const auto x = moraine::intentShareUrl(moraine::xIntentURL(), text);
-    ASSERT_TRUE(x.has_value());
-    EXPECT_EQ(x->path(), QStringLiteral("/intent/tweet"));
-    EXPECT_EQ(x->host(), QUrl(platform::buildinfo::shareXHost()).host());
-    EXPECT_FALSE(x->hasFragment());
+    for (const auto &[intent, host, path] :
+         {std::tuple{moraine::threadsIntentURL(), platform::buildinfo::shareThreadsHost(), QStringLiteral("/intent/post")},
+          std::tuple{moraine::xIntentURL(), platform::buildinfo::shareXHost(), QStringLiteral("/intent/tweet")}}) {
+        const auto url = moraine::intentShareUrl(intent, text);
+        ASSERT_TRUE(url.has_value());
+        EXPECT_EQ(url->path(), path);
+        EXPECT_EQ(url->host(), QUrl(host).host());
+        EXPECT_FALSE(url->hasFragment());
+        EXPECT_EQ(formDecodedQuery(*url), (QueryList{{QStringLiteral("text"), text}}));
+    }
 }
 
 TEST(ShareTargets, AnAddressThatCannotBeFormedOpensNothing)
