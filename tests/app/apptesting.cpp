@@ -10,10 +10,8 @@
 #include <QQmlContext>
 #include <QQmlExpression>
 #include <QQuickStyle>
-#include <QSet>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
-#include <gtest/gtest.h>
 
 Q_IMPORT_QML_PLUGIN(VelloryPlugin)
 Q_IMPORT_QML_PLUGIN(Vellory_AppPlugin)
@@ -37,7 +35,6 @@ public:
 
 [[maybe_unused]] ::testing::Environment *const appEnvironment = ::testing::AddGlobalTestEnvironment(new AppEnvironment);
 
-
 // An update check that contacts nobody and completes at once: what a
 // launch in these tests starts unless a test says otherwise.
 class QuietCheck : public moraine::NIMBLite
@@ -51,49 +48,17 @@ public:
     void performSilentCheck() override { finishCheck(); }
 };
 
-// Runs `expression` in the QML scope of `object` and gives the object it
-// yields (the menu types are private to Qt, so C++ cannot call them).
-QObject *evaluateObject(QObject *object, const QString &expression)
-{
-    QQmlExpression run(qmlContext(object), object, expression);
-    const QVariant value = run.evaluate();
-    return value.value<QObject *>();
-}
-
-void clearPreferences()
-{
-    const auto settings = platform::preferences();
-    for (const char *key : {"iconSize", "autoBackupOnConnect", "autoEjectOnComplete"}) {
-        settings->remove(QString::fromLatin1(key));
-    }
-}
-
 } // namespace
 
-
 AppFixture::AppFixture()
-    : monitor(table)
-    , ejector(&monitor)
 {
-    clearPreferences();
-    // Jobs started by a test must never try to eject anything of this machine.
-    platform::preferences()->setValue(QStringLiteral("autoEjectOnComplete"), false);
+    platform::preferences()->remove(QStringLiteral("iconSize"));
 }
 
 AppFixture::~AppFixture()
 {
     app.reset();
-    clearPreferences();
-}
-
-ScriptStore AppFixture::store() const
-{
-    return ScriptStore(dataDir.path(), [](const QString &) {});
-}
-
-void AppFixture::storeSet(const BackupScript &script) const
-{
-    ASSERT_TRUE(store().save(script));
+    platform::preferences()->remove(QStringLiteral("iconSize"));
 }
 
 VelloryApp &AppFixture::start()
@@ -107,6 +72,16 @@ VelloryApp &AppFixture::start()
     app = std::make_unique<VelloryApp>(std::move(services));
     app->updateChecks().setFactory([] { return new QuietCheck; });
     return *app;
+}
+
+QQuickWindow *AppFixture::launch()
+{
+    if (!start().launch()) {
+        return nullptr;
+    }
+    QQuickWindow *window = mainWindow();
+    QTest::qWaitForWindowExposed(window);
+    return window;
 }
 
 QQuickWindow *AppFixture::mainWindow() const
@@ -124,12 +99,27 @@ QQuickItem *AppFixture::item(QObject *root, const QString &name)
     return qobject_cast<QQuickItem *>(find(root, name));
 }
 
+QList<QObject *> AppFixture::menus(QQuickWindow *window)
+{
+    QList<QObject *> found;
+    QObject *bar = window ? window->property("menuBar").value<QObject *>() : nullptr;
+    for (int i = 0; bar && i < bar->property("count").toInt(); ++i) {
+        found.append(evaluate(bar, QStringLiteral("menuAt(%1)").arg(i)).value<QObject *>());
+    }
+    return found;
+}
+
+QList<QObject *> AppFixture::menuEntries(QObject *menu)
+{
+    QList<QObject *> entries;
+    for (int i = 0; menu && i < menu->property("count").toInt(); ++i) {
+        entries.append(evaluate(menu, QStringLiteral("itemAt(%1)").arg(i)).value<QObject *>());
+    }
+    return entries;
+}
+
 QObject *AppFixture::menuItem(QQuickWindow *window, const QString &name)
 {
-    QObject *bar = window ? window->property("menuBar").value<QObject *>() : nullptr;
-    if (!bar) {
-        return nullptr;
-    }
     for (QObject *menu : menus(window)) {
         for (QObject *entry : menuEntries(menu)) {
             if (entry && entry->objectName() == name) {
@@ -140,28 +130,18 @@ QObject *AppFixture::menuItem(QQuickWindow *window, const QString &name)
     return nullptr;
 }
 
-QList<QObject *> AppFixture::menus(QQuickWindow *window)
+void AppFixture::trigger(QQuickWindow *window, const QString &name)
 {
-    QList<QObject *> found;
-    QObject *bar = window ? window->property("menuBar").value<QObject *>() : nullptr;
-    if (!bar) {
-        return found;
-    }
-    const int count = bar->property("count").toInt();
-    for (int i = 0; i < count; ++i) {
-        found.append(evaluateObject(bar, QStringLiteral("menuAt(%1)").arg(i)));
-    }
-    return found;
+    QObject *item = menuItem(window, name);
+    ASSERT_TRUE(item) << name.toStdString();
+    QMetaObject::invokeMethod(item, "triggered");
 }
 
-QList<QObject *> AppFixture::menuEntries(QObject *menu)
+void AppFixture::click(QQuickItem *item)
 {
-    QList<QObject *> entries;
-    const int count = menu ? menu->property("count").toInt() : 0;
-    for (int i = 0; i < count; ++i) {
-        entries.append(evaluateObject(menu, QStringLiteral("itemAt(%1)").arg(i)));
-    }
-    return entries;
+    ASSERT_TRUE(item && item->window());
+    const QPoint centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+    QTest::mouseClick(item->window(), Qt::LeftButton, Qt::NoModifier, centre);
 }
 
 QVariant AppFixture::evaluate(QObject *object, const QString &expression)

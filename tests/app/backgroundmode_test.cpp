@@ -5,52 +5,45 @@
 #include "app/statusicon.h"
 #include "controllertesting.h"
 #include "platform/autostartentry.h"
-#include "platform/preferences.h"
 
-#include <QDir>
-#include <QFile>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
-TEST(BackgroundModeTest, StaysOnlyWithAutoBackupAndAPanel)
+void setAutoBackup(const char *value) // null: never written
 {
-    struct Case
-    {
-        const char *autoBackup; // preference value, or null for absent
-        bool panel;
-        bool stays;
-    };
-    const Case cases[] = {
-        {nullptr, true, true},  {"true", true, true},   {"false", true, false},
-        {nullptr, false, false}, {"true", false, false},
-    };
-    ControllerFixture fixture;
-    BackupController &controller = fixture.start();
-    StatusIcon icon(controller);
-    for (const Case &c : cases) {
-        SCOPED_TRACE(std::string(c.autoBackup ? c.autoBackup : "absent") + (c.panel ? " panel" : " no panel"));
-        if (c.autoBackup) {
-            platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), QString::fromLatin1(c.autoBackup) == "true");
-        } else {
-            platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
-        }
-        BackgroundMode mode(icon, [&c] { return c.panel; });
-        QSignalSpy quit(&mode, &BackgroundMode::quitRequested);
-        mode.lastWindowClosed();
-        EXPECT_EQ(quit.size(), c.stays ? 0 : 1);
-        EXPECT_EQ(mode.staysInBackground(), c.stays);
+    if (value) {
+        platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), QByteArray(value) == "true");
+    } else {
+        platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
     }
-    platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
 }
 
-TEST(BackgroundModeTest, AHiddenMainWindowIsFoundAgainThroughTheStatusIcon)
+class BackgroundModeTest : public ::testing::Test
 {
+protected:
     ControllerFixture fixture;
-    BackupController &controller = fixture.start();
-    StatusIcon icon(controller);
+    StatusIcon icon{fixture.start()};
+};
+
+TEST_F(BackgroundModeTest, ClosingTheLastWindowStaysOnlyWithAutoBackupAndAPanel)
+{
+    const std::tuple<const char *, bool, bool> cases[] = {
+        {nullptr, true, true}, {"true", true, true}, {"false", true, false}, {nullptr, false, false}, {"true", false, false},
+    };
+    for (const auto &[autoBackup, panel, stays] : cases) {
+        SCOPED_TRACE(std::string(autoBackup ? autoBackup : "absent") + (panel ? " panel" : " no panel"));
+        setAutoBackup(autoBackup);
+        BackgroundMode mode(icon, [panel = panel] { return panel; });
+        QSignalSpy quit(&mode, &BackgroundMode::quitRequested);
+        mode.lastWindowClosed();
+        EXPECT_EQ(quit.size(), stays ? 0 : 1);
+        EXPECT_EQ(mode.staysInBackground(), stays);
+    }
+}
+
+TEST_F(BackgroundModeTest, AHiddenMainWindowIsFoundAgainThroughTheStatusIcon)
+{
     for (const bool panel : {true, false}) {
         SCOPED_TRACE(panel ? "panel" : "no panel");
         BackgroundMode mode(icon, [panel] { return panel; });
@@ -64,40 +57,30 @@ TEST(BackgroundModeTest, AHiddenMainWindowIsFoundAgainThroughTheStatusIcon)
     }
 }
 
-TEST(BackgroundModeTest, LoginLaunchQuitsWhenAutomaticBackupIsOff)
+TEST_F(BackgroundModeTest, ALoginLaunchWaitsForTheVolumeOnlyWhileAutomaticBackupIsOn)
 {
-    ControllerFixture fixture;
-    BackupController &controller = fixture.start();
-    StatusIcon icon(controller);
     BackgroundMode mode(icon, [] { return false; });
     QSignalSpy quit(&mode, &BackgroundMode::quitRequested);
     mode.startInBackground();
-    EXPECT_EQ(quit.size(), 0); // no panel: it still waits for the volume
-    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+    EXPECT_EQ(quit.size(), 0); // even without a panel
+    setAutoBackup("false");
     mode.startInBackground();
     EXPECT_EQ(quit.size(), 1);
 }
 
-TEST(AutostartEntryTest, ExecLineKeepsEveryArgumentWhole)
+TEST(AutostartEntryTest, StartAtLoginWritesAnExecLineThatKeepsEveryArgumentWholeAndRemovesIt)
 {
-    struct Case
-    {
-        QString program;
-        QString expected;
+    const std::pair<const char *, const char *> cases[] = {
+        {"/usr/bin/vellory", "/usr/bin/vellory --background"},
+        {"/opt/My Apps/vellory", "\"/opt/My Apps/vellory\" --background"},
+        {"/opt/100%/vellory", "/opt/100%%/vellory --background"},
+        {"/opt/a\"b $c/vellory", "\"/opt/a\\\\\"b \\\\$c/vellory\" --background"},
     };
-    const Case cases[] = {
-        {QStringLiteral("/usr/bin/vellory"), QStringLiteral("/usr/bin/vellory --background")},
-        {QStringLiteral("/opt/My Apps/vellory"), QStringLiteral("\"/opt/My Apps/vellory\" --background")},
-        {QStringLiteral("/opt/100%/vellory"), QStringLiteral("/opt/100%%/vellory --background")},
-        {QStringLiteral("/opt/a\"b $c/vellory"), QStringLiteral("\"/opt/a\\\\\"b \\\\$c/vellory\" --background")},
-    };
-    for (const Case &c : cases) {
-        EXPECT_EQ(platform::AutostartEntry::execLine(c.program, {QStringLiteral("--background")}), c.expected);
+    for (const auto &[program, expected] : cases) {
+        EXPECT_EQ(platform::AutostartEntry::execLine(QString::fromUtf8(program), {QStringLiteral("--background")}),
+                  QString::fromUtf8(expected));
     }
-}
 
-TEST(AutostartEntryTest, StartAtLoginWritesAndRemovesTheUsersEntry)
-{
     // The test run's private configuration folder stands for the user's.
     const QString entryPath = qEnvironmentVariable("XDG_CONFIG_HOME")
         + QStringLiteral("/autostart/com.brindlewick.vellory2.desktop");
@@ -105,19 +88,16 @@ TEST(AutostartEntryTest, StartAtLoginWritesAndRemovesTheUsersEntry)
     LoginStart setting;
     QSignalSpy changed(&setting, &LoginStart::enabledChanged);
     EXPECT_FALSE(setting.enabled());
-
     setting.setEnabled(true);
     EXPECT_TRUE(setting.enabled());
     EXPECT_TRUE(setting.error().isEmpty());
     QFile entry(entryPath);
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(entry.readAll());
-    entry.close();
     EXPECT_TRUE(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
     EXPECT_TRUE(text.contains(QStringLiteral("\nExec=") + platform::AutostartEntry::execLine(
                                   QCoreApplication::applicationFilePath(), {QStringLiteral("--background")})
                               + QLatin1Char('\n')));
-
     setting.setEnabled(false);
     EXPECT_FALSE(QFile::exists(entryPath));
     EXPECT_FALSE(setting.enabled());

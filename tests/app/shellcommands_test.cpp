@@ -1,5 +1,5 @@
 // The menus and the toolbar: the maker's pages, the feedback e-mail, the
-// About box, the settings window and the share sheet.
+// About box, the settings window, the share sheet and the backup folder.
 #include "apptesting.h"
 
 #include "Moraine/kitalert.h"
@@ -10,121 +10,78 @@
 #include "recordingurlopener.h"
 
 #include <QDir>
-#include <QFile>
 #include <QPointer>
-#include <QTemporaryDir>
-#include <QQuickItem>
-#include <QTest>
 #include <QUrlQuery>
-#include <gtest/gtest.h>
 
 namespace {
-
-QQuickWindow *launched(AppFixture &f)
-{
-    VelloryApp &app = f.start();
-    if (!app.launch()) {
-        return nullptr;
-    }
-    QQuickWindow *window = f.mainWindow();
-    QTest::qWaitForWindowExposed(window);
-    return window;
-}
-
-void trigger(QQuickWindow *window, const QString &name)
-{
-    QObject *item = AppFixture::menuItem(window, name);
-    ASSERT_TRUE(item) << name.toStdString();
-    QMetaObject::invokeMethod(item, "triggered");
-}
-
-void click(QQuickItem *item)
-{
-    ASSERT_TRUE(item && item->window());
-    const QPoint centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
-    QTest::mouseClick(item->window(), Qt::LeftButton, Qt::NoModifier, centre);
-}
 
 QQuickItem *toolbarButton(QQuickWindow *window, const QString &name)
 {
     return AppFixture::item(window->property("header").value<QObject *>(), name);
 }
 
+class ShellCommands : public ::testing::Test
+{
+protected:
+    RecordingAlertPresenter alerts;
+    RecordingUrlOpener browser;
+    AppFixture f;
+};
+
 } // namespace
 
-TEST(ShellCommands, TheHelpMenuHoldsTheMakersGroupThenAboutAndTheUpdateCheck)
+TEST_F(ShellCommands, TheHelpMenuHoldsTheMakersPagesAboutAndTheUpdateCheck)
 {
-    RecordingAlertPresenter alerts;
-    AppFixture f;
-    QQuickWindow *window = launched(f);
+    QQuickWindow *window = f.launch();
     ASSERT_TRUE(window);
     QObject *help = nullptr;
     for (QObject *menu : AppFixture::menus(window)) {
-        if (menu && menu->objectName() == QStringLiteral("helpMenu")) {
-            help = menu;
-        }
+        help = menu && menu->objectName() == QStringLiteral("helpMenu") ? menu : help;
     }
     ASSERT_TRUE(help);
+    // Each entry's text, and whether it has an icon: the maker's items do,
+    // "Check for updates..." does not.
     QStringList entries;
     for (QObject *entry : AppFixture::menuEntries(help)) {
-        entries.append(entry->inherits("QQuickMenuSeparator") ? QStringLiteral("-") : entry->property("text").toString());
+        const bool separator = entry->inherits("QQuickMenuSeparator");
+        const bool icon = !separator && !AppFixture::evaluate(entry, QStringLiteral("icon.name")).toString().isEmpty();
+        entries.append(separator ? QStringLiteral("-") : entry->property("text").toString() + (icon ? "+icon" : ""));
     }
     const QStringList expected = {
-        QStringLiteral("Contact Brindlewick for support or feedback..."),
-        QStringLiteral("-"),
-        QStringLiteral("Visit Brindlewick's Website..."),
-        QStringLiteral("Stay Up To Date"),
-        QStringLiteral("Share the Vellory 2 love..."),
-        QStringLiteral("-"),
-        QStringLiteral("About Vellory 2"),
-        QStringLiteral("-"),
+        QStringLiteral("Contact Brindlewick for support or feedback...+icon"), QStringLiteral("-"),
+        QStringLiteral("Visit Brindlewick's Website...+icon"), QStringLiteral("Stay Up To Date+icon"),
+        QStringLiteral("Share the Vellory 2 love...+icon"), QStringLiteral("-"),
+        QStringLiteral("About Vellory 2+icon"), QStringLiteral("-"),
         QStringLiteral("Check for updates..."),
     };
     EXPECT_EQ(entries, expected);
-    // The maker's items carry their icons; "Check for updates..." is plain text.
-    for (QObject *entry : AppFixture::menuEntries(help)) {
-        if (entry->inherits("QQuickMenuSeparator")) {
-            continue;
-        }
-        const QString icon = AppFixture::evaluate(entry, QStringLiteral("icon.name")).toString();
-        if (entry->objectName() == QStringLiteral("checkForUpdatesItem")) {
-            EXPECT_TRUE(icon.isEmpty());
-        } else {
-            EXPECT_FALSE(icon.isEmpty()) << entry->objectName().toStdString();
-        }
-    }
-}
 
-TEST(ShellCommands, TheMakersPagesOpenInTheBrowser)
-{
-    RecordingAlertPresenter alerts;
-    RecordingUrlOpener browser;
-    AppFixture f;
-    QQuickWindow *window = launched(f);
-    ASSERT_TRUE(window);
-
-    trigger(window, QStringLiteral("websiteItem"));
-    trigger(window, QStringLiteral("newsItem"));
+    AppFixture::trigger(window, QStringLiteral("websiteItem"));
+    AppFixture::trigger(window, QStringLiteral("newsItem"));
     QQuickItem *maker = toolbarButton(window, QStringLiteral("makerButton"));
     ASSERT_TRUE(maker);
     EXPECT_EQ(maker->property("text").toString(), QStringLiteral("Brindlewick"));
-    click(maker);
+    AppFixture::click(maker);
+    const QUrl website(platform::buildinfo::makerWebsite());
+    EXPECT_EQ(browser.opened, (QList<QUrl>{website, QUrl(platform::buildinfo::newsPage()), website}));
+    EXPECT_TRUE(browser.opened.value(1).path().endsWith(QStringLiteral("/uptodate/")));
 
-    ASSERT_EQ(browser.opened.size(), 3);
-    EXPECT_EQ(browser.opened.at(0), QUrl(platform::buildinfo::makerWebsite()));
-    EXPECT_EQ(browser.opened.at(1), QUrl(platform::buildinfo::newsPage()));
-    EXPECT_TRUE(browser.opened.at(1).path().endsWith(QStringLiteral("/uptodate/")));
-    EXPECT_EQ(browser.opened.at(2), QUrl(platform::buildinfo::makerWebsite()));
+    AppFixture::trigger(window, QStringLiteral("aboutItem"));
+    QObject *about = AppFixture::find(window, QStringLiteral("aboutDialog"));
+    ASSERT_TRUE(about);
+    ASSERT_TRUE(AppFixture::waitFor([&] { return about->property("visible").toBool(); }));
+    EXPECT_EQ(AppFixture::find(about, QStringLiteral("aboutName"))->property("text").toString(),
+              QStringLiteral("Vellory 2"));
+    const QString version = AppFixture::find(about, QStringLiteral("aboutVersion"))->property("text").toString();
+    ASSERT_TRUE(moraine::versionString());
+    EXPECT_TRUE(version.contains(*moraine::versionString())) << version.toStdString();
 }
 
-TEST(ShellCommands, ContactOpensTheFeedbackMailToTheSupportAddress)
+TEST_F(ShellCommands, ContactOpensTheFeedbackMailToTheSupportAddress)
 {
-    RecordingAlertPresenter alerts;
-    RecordingUrlOpener browser;
-    AppFixture f;
-    QQuickWindow *window = launched(f);
+    QQuickWindow *window = f.launch();
     ASSERT_TRUE(window);
-    trigger(window, QStringLiteral("contactItem"));
+    AppFixture::trigger(window, QStringLiteral("contactItem"));
     // The report is made on a background task; the mail follows.
     ASSERT_TRUE(AppFixture::waitFor([&] { return !browser.opened.isEmpty(); }, 15000));
     const QUrl mail = browser.opened.first();
@@ -139,22 +96,18 @@ TEST(ShellCommands, ContactOpensTheFeedbackMailToTheSupportAddress)
     EXPECT_TRUE(alerts.alerts.isEmpty());
 }
 
-TEST(ShellCommands, TheShareSheetOpensFromToolbarAndMenuFreshEachTimeAndClosesWithClose)
+TEST_F(ShellCommands, TheShareSheetOpensFromToolbarAndMenuFreshEachTimeAndClosesWithClose)
 {
-    RecordingAlertPresenter alerts;
-    RecordingUrlOpener browser;
-    AppFixture f;
-    QQuickWindow *window = launched(f);
+    QQuickWindow *window = f.launch();
     ASSERT_TRUE(window);
     VelloryApp &app = *f.app;
     QObject *sheet = AppFixture::find(window, QStringLiteral("shareSheet"));
     ASSERT_TRUE(sheet);
     EXPECT_FALSE(sheet->property("visible").toBool());
-
     QQuickItem *share = toolbarButton(window, QStringLiteral("shareButton"));
     ASSERT_TRUE(share);
     EXPECT_EQ(share->property("text").toString(), QStringLiteral("Share"));
-    click(share);
+    AppFixture::click(share);
     EXPECT_TRUE(app.showShareSheet());
     ASSERT_TRUE(AppFixture::waitFor([&] { return sheet->property("visible").toBool(); }));
 
@@ -165,8 +118,7 @@ TEST(ShellCommands, TheShareSheetOpensFromToolbarAndMenuFreshEachTimeAndClosesWi
     EXPECT_EQ(panel->property("targetURL").toString(), platform::buildinfo::productPage());
     const QString message = panel->property("message").toString();
     EXPECT_EQ(message.count(QStringLiteral("Vellory")), 2);
-    EXPECT_TRUE(message.contains(QStringLiteral("USB drive")));
-    EXPECT_TRUE(message.contains(QStringLiteral("SD card")));
+    EXPECT_TRUE(message.contains(QStringLiteral("USB drive")) && message.contains(QStringLiteral("SD card")));
 
     // An edit lives only as long as the sheet.
     QObject *editor = AppFixture::find(panel, QStringLiteral("messageEditor"));
@@ -176,65 +128,43 @@ TEST(ShellCommands, TheShareSheetOpensFromToolbarAndMenuFreshEachTimeAndClosesWi
     ASSERT_TRUE(close);
     EXPECT_EQ(close->property("text").toString(), QStringLiteral(" Close "));
     QPointer<QObject> closedPanel(panel);
-    click(close);
+    AppFixture::click(close);
     ASSERT_TRUE(AppFixture::waitFor([&] { return !app.showShareSheet(); }));
     EXPECT_TRUE(AppFixture::waitFor([&] { return !sheet->property("visible").toBool(); }));
     EXPECT_TRUE(AppFixture::waitFor([&] { return closedPanel.isNull(); })) << "the panel goes with the sheet";
 
-    trigger(window, QStringLiteral("shareLoveItem"));
+    AppFixture::trigger(window, QStringLiteral("shareLoveItem"));
     EXPECT_TRUE(app.showShareSheet());
     ASSERT_TRUE(AppFixture::waitFor([&] { return sheet->property("visible").toBool(); }));
     QObject *again = AppFixture::find(sheet, QStringLiteral("messageEditor"));
     ASSERT_TRUE(again);
     EXPECT_EQ(again->property("text").toString(), message);
-
     // Escape dismisses it too, and the flag follows.
     app.setShowShareSheet(false);
     EXPECT_TRUE(AppFixture::waitFor([&] { return !sheet->property("visible").toBool(); }));
     EXPECT_TRUE(browser.opened.isEmpty());
 }
 
-TEST(ShellCommands, AboutShowsTheNameAndVersion)
+TEST_F(ShellCommands, OneSettingsWindowWhoseStartAtLoginSwitchWritesTheAutostartEntry)
 {
-    RecordingAlertPresenter alerts;
-    AppFixture f;
-    QQuickWindow *window = launched(f);
+    QQuickWindow *window = f.launch();
     ASSERT_TRUE(window);
-    trigger(window, QStringLiteral("aboutItem"));
-    QObject *about = AppFixture::find(window, QStringLiteral("aboutDialog"));
-    ASSERT_TRUE(about);
-    ASSERT_TRUE(AppFixture::waitFor([&] { return about->property("visible").toBool(); }));
-    EXPECT_EQ(AppFixture::find(about, QStringLiteral("aboutName"))->property("text").toString(),
-              QStringLiteral("Vellory 2"));
-    const QString version = AppFixture::find(about, QStringLiteral("aboutVersion"))->property("text").toString();
-    ASSERT_TRUE(moraine::versionString());
-    EXPECT_TRUE(version.contains(*moraine::versionString())) << version.toStdString();
-}
-
-TEST(ShellCommands, OneSettingsWindowWithTheUpdatesTab)
-{
-    RecordingAlertPresenter alerts;
-    AppFixture f;
-    QQuickWindow *window = launched(f);
-    ASSERT_TRUE(window);
-    trigger(window, QStringLiteral("settingsItem"));
+    AppFixture::trigger(window, QStringLiteral("settingsItem"));
     QQuickWindow *settings = f.app->router().window(QStringLiteral("settings"));
     ASSERT_TRUE(settings);
     EXPECT_TRUE(settings->isVisible());
     EXPECT_EQ(settings->width(), 450);
     EXPECT_EQ(settings->minimumWidth(), 450);
     EXPECT_EQ(settings->maximumWidth(), 450);
-    EXPECT_GE(settings->minimumHeight(), 220);
     EXPECT_GE(settings->height(), 220);
-    QObject *tab = AppFixture::find(settings, QStringLiteral("updatesTab"));
-    ASSERT_TRUE(tab);
-    EXPECT_EQ(tab->property("text").toString(), QStringLiteral("Updates"));
+    EXPECT_EQ(AppFixture::find(settings, QStringLiteral("updatesTab"))->property("text").toString(),
+              QStringLiteral("Updates"));
     QObject *view = AppFixture::find(settings, QStringLiteral("updatesView"));
     ASSERT_TRUE(view);
     EXPECT_TRUE(QByteArray(view->metaObject()->className()).startsWith("NIMBSettingsView"));
 
-    // "General" holds "Start at login", off until turned on; turning it on
-    // writes the user's autostart entry.
+    // "Start at login" is off until turned on; turning it on writes the
+    // user's autostart entry.
     const QString entry = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/autostart/com.brindlewick.vellory2.desktop");
     QFile::remove(entry);
     QObject *loginSwitch = AppFixture::find(settings, QStringLiteral("startAtLoginSwitch"));
@@ -246,25 +176,17 @@ TEST(ShellCommands, OneSettingsWindowWithTheUpdatesTab)
     EXPECT_TRUE(QFile::exists(entry));
     QFile::remove(entry);
 
-    trigger(window, QStringLiteral("settingsItem"));
+    AppFixture::trigger(window, QStringLiteral("settingsItem"));
     EXPECT_EQ(f.app->router().window(QStringLiteral("settings")), settings);
 }
 
-TEST(ShellCommands, OpenBackupFolderRevealsThisComputersFolderWhileTheDestinationIsConnected)
+TEST_F(ShellCommands, OpenBackupFolderRevealsThisComputersFolderWhileTheDestinationIsConnected)
 {
-    RecordingAlertPresenter alerts;
-    RecordingUrlOpener fileManager;
     QTemporaryDir stick;
-    ASSERT_TRUE(stick.isValid());
     const QString uuid = QStringLiteral("1A2B-3C4D");
-    AppFixture f;
-    BackupScript script;
-    script.volumeUUID = uuid;
-    script.volumeName = QStringLiteral("STICK");
-    script.volumePath = stick.path();
-    f.storeSet(script);
+    f.storeSet(setWithDestination(uuid, QStringLiteral("STICK"), stick.path()));
     platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
-    QQuickWindow *window = launched(f);
+    QQuickWindow *window = f.launch();
     ASSERT_TRUE(window);
     QObject *item = AppFixture::menuItem(window, QStringLiteral("openBackupFolderItem"));
     ASSERT_TRUE(item);
@@ -274,11 +196,11 @@ TEST(ShellCommands, OpenBackupFolderRevealsThisComputersFolderWhileTheDestinatio
     f.monitor.mount(fakeStick(uuid, QStringLiteral("STICK"), stick.path()));
     ASSERT_TRUE(AppFixture::waitFor([item] { return item->property("enabled").toBool(); }));
     // Before the first backup there is only the volume to show.
-    trigger(window, QStringLiteral("openBackupFolderItem"));
+    AppFixture::trigger(window, QStringLiteral("openBackupFolderItem"));
     const QString folder = stick.path() + QStringLiteral("/Vellory/") + platform::computerName();
     ASSERT_TRUE(QDir().mkpath(folder));
-    trigger(window, QStringLiteral("openBackupFolderItem"));
-    EXPECT_EQ(fileManager.revealed, (QStringList{stick.path(), folder}));
+    AppFixture::trigger(window, QStringLiteral("openBackupFolderItem"));
+    EXPECT_EQ(browser.revealed, (QStringList{stick.path(), folder}));
 
     ASSERT_TRUE(f.monitor.unmount(stick.path()));
     EXPECT_TRUE(AppFixture::waitFor([item] { return !item->property("enabled").toBool(); }));

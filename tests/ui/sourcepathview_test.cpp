@@ -1,207 +1,111 @@
-// The source list panel: placeholders, adding by drop, removal from the cell
-// menu, revealing, and the icon-size choice.
+// The source list panel (adding by drop, removal and revealing from the cell
+// menu, the icon-size choice) and the row changes of its model.
 #include "viewtesting.h"
 
-#include "platform/preferences.h"
 #include "recordingurlopener.h"
 #include "ui/sourcepathlistmodel.h"
 
+#include <QAbstractItemModelTester>
 #include <QDir>
-#include <QQuickItem>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QUrl>
-#include <gtest/gtest.h>
 
 namespace {
 
-const QString kUuid = QStringLiteral("1A2B-3C4D");
-
-QList<QUrl> fileUrls(const QStringList &paths)
+ViewFixture *showSources(ViewFixture &f, const QStringList &sources, QSize size = QSize(800, 450))
 {
-    QList<QUrl> urls;
-    for (const QString &path : paths) {
-        urls.append(QUrl::fromLocalFile(path));
-    }
-    return urls;
-}
-
-void drop(QQuickItem *panel, const QList<QUrl> &urls)
-{
-    ASSERT_TRUE(QMetaObject::invokeMethod(panel, "dropUrls", Q_ARG(QVariant, QVariant::fromValue(urls))));
+    BackupScript script;
+    script.sourcePaths = sources;
+    f.storeSet(script);
+    f.start();
+    return f.load(QStringLiteral("SourcePathView.qml"), {}, size) ? &f : nullptr;
 }
 
 // The paths of the grid's cells, in grid order.
 QStringList gridPaths(const ViewFixture &f)
 {
-    auto *grid = f.item(QStringLiteral("sourceGrid"));
-    if (!grid) {
-        return {};
-    }
-    auto *model = qobject_cast<SourcePathListModel *>(grid->property("model").value<QObject *>());
+    QQuickItem *grid = f.item(QStringLiteral("sourceGrid"));
+    auto *model = grid ? qobject_cast<SourcePathListModel *>(grid->property("model").value<QObject *>()) : nullptr;
     return model ? model->paths() : QStringList();
+}
+
+void triggerCellItem(const ViewFixture &f, const QString &path, const QString &item)
+{
+    QObject *entry = f.find(item, f.find(QStringLiteral("cell:") + path));
+    ASSERT_TRUE(entry) << item.toStdString();
+    QMetaObject::invokeMethod(entry, "triggered");
 }
 
 } // namespace
 
-TEST(SourcePathView, AnEmptySetShowsBothPlaceholdersWithThePlusSymbolInline)
+TEST(SourcePathView, RemoveTakesEveryOccurrenceRevealShowsTheItemAndDropsAddInOrder)
 {
+    RecordingUrlOpener opener;
     ViewFixture f;
-    f.start();
-    ASSERT_TRUE(f.load(QStringLiteral("ContentView.qml")));
+    const QString notes = QStringLiteral("/home/ann/Notes"), music = QStringLiteral("/home/ann/Music");
+    const QString odd = QStringLiteral("/home/ann/My Notes #1");
+    ASSERT_TRUE(showSources(f, {notes, odd, notes}));
 
-    QQuickItem *sourcePlaceholder = f.item(QStringLiteral("sourcePlaceholder"));
-    QQuickItem *volumePlaceholder = f.item(QStringLiteral("volumePlaceholder"));
-    ASSERT_TRUE(sourcePlaceholder && volumePlaceholder);
-    EXPECT_TRUE(sourcePlaceholder->isVisible());
-    EXPECT_TRUE(volumePlaceholder->isVisible());
-    EXPECT_FALSE(f.item(QStringLiteral("sourceGrid"))->isVisible());
-    EXPECT_FALSE(f.item(QStringLiteral("volumeDetails"))->isVisible());
+    triggerCellItem(f, notes, QStringLiteral("removeItem"));
+    EXPECT_EQ(gridPaths(f), QStringList{odd});
+    EXPECT_EQ(f.stored().sourcePaths, QStringList{odd});
+    EXPECT_TRUE(ViewFixture::waitFor([&] { return !f.find(QStringLiteral("cell:") + notes); }));
+    triggerCellItem(f, odd, QStringLiteral("showInFinderItem"));
+    EXPECT_EQ(opener.revealed, QStringList{odd});
 
-    EXPECT_EQ(f.item(QStringLiteral("sourcePlaceholderLine1"))->property("text").toString(),
-              QStringLiteral("Drag and drop files & folders here to back them up, "));
-    const QString second = f.item(QStringLiteral("sourcePlaceholderLine2"))->property("text").toString();
-    EXPECT_TRUE(second.startsWith(QStringLiteral("or click on the \"<img src=\"image://themeicon/list-add")))
-        << second.toStdString();
-    EXPECT_TRUE(second.endsWith(QStringLiteral("> Add...\" button above to select files or folders.")))
-        << second.toStdString();
-
-    EXPECT_EQ(f.item(QStringLiteral("volumePlaceholderLine1"))->property("text").toString(),
-              QStringLiteral("Drag and drop a volume here, "));
-    EXPECT_EQ(f.item(QStringLiteral("volumePlaceholderLine2"))->property("text").toString(),
-              QStringLiteral("or click \"Select...\" to choose a destination volume"));
-}
-
-TEST(SourcePathView, DroppedItemsAreAddedInOrderAndAnExistingOneMovesToTheEnd)
-{
-    ViewFixture f;
-    BackupScript script;
-    script.sourcePaths = {QStringLiteral("/home/ann/Notes"), QStringLiteral("/home/ann/Photos")};
-    f.storeSet(script);
-    f.start();
-    QQuickItem *panel = f.load(QStringLiteral("SourcePathView.qml"));
-    ASSERT_TRUE(panel);
-    EXPECT_EQ(gridPaths(f), script.sourcePaths);
-
-    // A web address in the drop is no file and is left out.
-    QList<QUrl> urls = fileUrls({QStringLiteral("/home/ann/Music"), QStringLiteral("/home/ann/Notes")});
-    urls.insert(1, QUrl(QStringLiteral("https://example.com/x")));
-    drop(panel, urls);
+    // A web address in the drop is no file and is left out; an item already
+    // there moves to the end.
+    const QList<QUrl> urls = {QUrl::fromLocalFile(music), QUrl(QStringLiteral("https://example.com/x")),
+                              QUrl::fromLocalFile(odd)};
+    ASSERT_TRUE(QMetaObject::invokeMethod(f.view, "dropUrls", Q_ARG(QVariant, QVariant::fromValue(urls))));
     f.settle();
+    EXPECT_EQ(gridPaths(f), (QStringList{music, odd}));
+    EXPECT_EQ(f.stored().sourcePaths, (QStringList{music, odd}));
+    EXPECT_EQ(f.text(QStringLiteral("cellName"), f.find(QStringLiteral("cell:") + odd)), QStringLiteral("My Notes #1"));
+    EXPECT_EQ(f.text(QStringLiteral("cellFolder"), f.find(QStringLiteral("cell:") + odd)), QStringLiteral("/home/ann"));
 
-    const QStringList expected = {QStringLiteral("/home/ann/Photos"), QStringLiteral("/home/ann/Music"),
-                                  QStringLiteral("/home/ann/Notes")};
-    EXPECT_EQ(gridPaths(f), expected);
-    EXPECT_EQ(f.stored().sourcePaths, expected);
-    EXPECT_FALSE(f.item(QStringLiteral("sourcePlaceholder"))->isVisible());
-    EXPECT_TRUE(f.item(QStringLiteral("sourceGrid"))->isVisible());
-
-    // The cells show each item's name and parent folder.
-    QQuickItem *notes = f.item(QStringLiteral("cell:/home/ann/Notes"));
-    ASSERT_TRUE(notes);
-    EXPECT_EQ(f.item(QStringLiteral("cellName"), notes)->property("text").toString(), QStringLiteral("Notes"));
-    EXPECT_EQ(f.item(QStringLiteral("cellFolder"), notes)->property("text").toString(), QStringLiteral("/home/ann"));
-}
-
-TEST(SourcePathView, RemoveTakesEveryOccurrenceOutOfTheGridAndTheStore)
-{
-    ViewFixture f;
-    BackupScript script;
-    script.sourcePaths = {QStringLiteral("/home/ann/Notes"), QStringLiteral("/home/ann/Photos"),
-                          QStringLiteral("/home/ann/Notes")};
-    f.storeSet(script);
-    f.start();
-    ASSERT_TRUE(f.load(QStringLiteral("SourcePathView.qml")));
-    ASSERT_EQ(gridPaths(f).size(), 3);
-
-    QObject *cell = f.find(QStringLiteral("cell:/home/ann/Notes"));
-    ASSERT_TRUE(cell);
-    QObject *remove = f.find(QStringLiteral("removeItem"), cell);
-    ASSERT_TRUE(remove);
-    EXPECT_EQ(remove->property("text").toString(), QStringLiteral("Remove"));
-    QMetaObject::invokeMethod(remove, "triggered");
-
-    EXPECT_EQ(gridPaths(f), QStringList{QStringLiteral("/home/ann/Photos")});
-    EXPECT_EQ(f.stored().sourcePaths, QStringList{QStringLiteral("/home/ann/Photos")});
-    // The removed cells animate out and are gone afterwards.
-    EXPECT_TRUE(ViewFixture::waitFor([&] { return !f.find(QStringLiteral("cell:/home/ann/Notes")); }));
-
-    // Removing the last one brings the placeholder back.
-    QMetaObject::invokeMethod(f.find(QStringLiteral("removeItem"), f.find(QStringLiteral("cell:/home/ann/Photos"))),
-                              "triggered");
+    triggerCellItem(f, music, QStringLiteral("removeItem"));
+    triggerCellItem(f, odd, QStringLiteral("removeItem"));
     EXPECT_TRUE(f.stored().sourcePaths.isEmpty());
     EXPECT_TRUE(f.item(QStringLiteral("sourcePlaceholder"))->isVisible());
 }
 
-TEST(SourcePathView, ShowInFinderRevealsTheItemInTheFileManager)
+// In one narrow column the column width shows its limit for each icon size.
+TEST(SourcePathView, TheIconSizeChoiceSetsTheColumnsIsStoredAndSurvivesARestartOfTheView)
 {
-    RecordingUrlOpener opener;
-    ViewFixture f;
-    BackupScript script;
-    script.sourcePaths = {QStringLiteral("/home/ann/My Notes #1")};
-    f.storeSet(script);
-    f.start();
-    ASSERT_TRUE(f.load(QStringLiteral("SourcePathView.qml")));
-
-    QObject *reveal = f.find(QStringLiteral("showInFinderItem"), f.find(QStringLiteral("cell:/home/ann/My Notes #1")));
-    ASSERT_TRUE(reveal);
-    EXPECT_EQ(reveal->property("text").toString(), QStringLiteral("Show In Finder"));
-    QMetaObject::invokeMethod(reveal, "triggered");
-    EXPECT_EQ(opener.revealed, QStringList{QStringLiteral("/home/ann/My Notes #1")});
-    EXPECT_EQ(f.stored().sourcePaths, script.sourcePaths);
-}
-
-TEST(SourcePathView, TheIconSizeChoiceIsStoredAndSurvivesARestartOfTheView)
-{
-    ViewFixture f;
     QTemporaryDir home;
     const QString folder = home.path() + QStringLiteral("/Pictures");
     ASSERT_TRUE(QDir().mkpath(folder));
-    BackupScript script;
-    script.sourcePaths = {folder};
-    f.storeSet(script);
-    f.start();
-    // One narrow column, so the column width shows its limit.
     const QSize narrow(300, 450);
-    ASSERT_TRUE(f.load(QStringLiteral("SourcePathView.qml"), {}, narrow));
-    QQuickItem *grid = f.item(QStringLiteral("sourceGrid"));
-    EXPECT_EQ(f.item(QStringLiteral("cellIcon"))->width(), 100);
-    EXPECT_LE(grid->property("cellWidth").toReal(), 250);
-    EXPECT_GT(grid->property("cellWidth").toReal(), 178);
+    ViewFixture f;
+    ASSERT_TRUE(showSources(f, {folder}, narrow));
+    auto columnWidth = [&f] { return f.item(QStringLiteral("sourceGrid"))->property("cellWidth").toReal(); };
+    auto iconWidth = [&f] { return f.item(QStringLiteral("cellIcon"))->width(); };
+    EXPECT_EQ(iconWidth(), 100);
+    EXPECT_TRUE(columnWidth() > 178 && columnWidth() <= 250) << columnWidth();
     EXPECT_TRUE(f.item(QStringLiteral("largeIconsButton"))->property("checked").toBool());
 
     ViewFixture::click(f.item(QStringLiteral("smallIconsButton")));
     EXPECT_EQ(platform::preferences()->value(QStringLiteral("iconSize")).toInt(), 32);
-    EXPECT_EQ(f.item(QStringLiteral("cellIcon"))->width(), 32);
-
     f.unload();
     ASSERT_TRUE(f.load(QStringLiteral("SourcePathView.qml"), {}, narrow));
-    grid = f.item(QStringLiteral("sourceGrid"));
-    EXPECT_EQ(f.item(QStringLiteral("cellIcon"))->width(), 32);
+    EXPECT_EQ(iconWidth(), 32);
     EXPECT_TRUE(f.item(QStringLiteral("smallIconsButton"))->property("checked").toBool());
-    EXPECT_GE(grid->property("cellWidth").toReal(), 140);
-    EXPECT_LE(grid->property("cellWidth").toReal(), 178);
+    EXPECT_TRUE(columnWidth() >= 140 && columnWidth() <= 178) << columnWidth();
 
-    // Medium: 64-point icons in 140-190 point columns; the name in the callout style.
     ViewFixture::click(f.item(QStringLiteral("mediumIconsButton")));
     EXPECT_EQ(platform::preferences()->value(QStringLiteral("iconSize")).toInt(), 64);
-    EXPECT_LE(grid->property("cellWidth").toReal(), 190);
-    EXPECT_GT(grid->property("cellWidth").toReal(), 178);
-}
+    EXPECT_TRUE(columnWidth() > 178 && columnWidth() <= 190) << columnWidth();
 
-TEST(SourcePathView, AStoredSizeOtherThan32Or64GetsTheLargeColumns)
-{
-    ViewFixture f;
+    // A stored size other than 32 or 64 gets the large columns.
     platform::preferences()->setValue(QStringLiteral("iconSize"), 48);
-    BackupScript script;
-    script.sourcePaths = {QStringLiteral("/home/ann/Notes")};
-    f.storeSet(script);
-    f.start();
-    ASSERT_TRUE(f.load(QStringLiteral("SourcePathView.qml"), {}, QSize(300, 450)));
-    EXPECT_EQ(f.item(QStringLiteral("cellIcon"))->width(), 48);
-    EXPECT_GT(f.item(QStringLiteral("sourceGrid"))->property("cellWidth").toReal(), 190);
+    ASSERT_TRUE(f.load(QStringLiteral("SourcePathView.qml"), {}, narrow));
+    EXPECT_EQ(iconWidth(), 48);
+    EXPECT_GT(columnWidth(), 190);
 }
 
-TEST(SourcePathListModel, EachKindOfChangeTakesTheFewestRowChanges)
+TEST(SourcePathListModel, EachKindOfChangeTakesTheFewestRowChangesAndEndsWithTheNewList)
 {
     QStringList many = {QStringLiteral("a"), QStringLiteral("b")};
     for (int i = 0; i < 3000; ++i) {
@@ -215,11 +119,12 @@ TEST(SourcePathListModel, EachKindOfChangeTakesTheFewestRowChanges)
         int insertions;
     };
     const QList<Case> cases = {
-        {"a large drop at the end", {QStringLiteral("a"), QStringLiteral("b")}, many, 0, 1},
+        {"a large drop at the end", {"a", "b"}, many, 0, 1},
         {"moved to the end", {"a", "b", "c"}, {"b", "c", "a"}, 1, 1},
         {"moved to the front", {"a", "b", "c"}, {"c", "a", "b"}, 1, 1},
         {"a run removed", {"a", "b", "c", "d"}, {"a", "d"}, 1, 0},
         {"two runs removed", {"a", "b", "c", "d", "e"}, {"a", "c", "e"}, 2, 0},
+        {"every copy removed", {"a", "b", "a", "c"}, {"b", "c"}, 2, 0},
         {"everything replaced", {"a", "b"}, {"c"}, 1, 1},
         {"a large list emptied", many, {}, 1, 0},
     };
@@ -229,9 +134,27 @@ TEST(SourcePathListModel, EachKindOfChangeTakesTheFewestRowChanges)
         model.setPaths(c.from);
         QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
         model.setPaths(c.to);
         EXPECT_EQ(model.paths(), c.to);
         EXPECT_EQ(removed.size(), c.removals);
         EXPECT_EQ(inserted.size(), c.insertions);
+        EXPECT_EQ(resets.size(), 0);
+    }
+
+    // Any change ends with exactly the new list, row by row.
+    SourcePathListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QRandomGenerator random(20240309);
+    for (int round = 0; round < 300; ++round) {
+        QStringList next;
+        for (int i = random.bounded(9); i > 0; --i) {
+            next.append(QStringLiteral("/p%1").arg(random.bounded(5)));
+        }
+        model.setPaths(next);
+        ASSERT_EQ(model.rowCount(), next.size()) << round;
+        for (int row = 0; row < next.size(); ++row) {
+            ASSERT_EQ(model.data(model.index(row), SourcePathListModel::PathRole).toString(), next.at(row));
+        }
     }
 }

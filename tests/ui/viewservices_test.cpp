@@ -1,26 +1,20 @@
-// The C++ behind the views: image URLs and their providers, the source
-// list's row changes, the log feed, the item dialog, the desktop helpers
-// and the window router's refusals.
+// The C++ behind the views: image URLs and their providers, the log feed,
+// the item dialog, the desktop helpers and the window router's refusals.
 #include "viewtesting.h"
 
 #include "backup/backupthread.h"
-#include "backup/iconsource.h"
 #include "ui/backuplogmodel.h"
 #include "ui/controllerimageprovider.h"
 #include "ui/desktopfiles.h"
 #include "ui/fileiconprovider.h"
 #include "ui/itemchooser.h"
-#include "ui/sourcepathlistmodel.h"
 #include "ui/themeiconprovider.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>
-#include <QFile>
-#include <QQmlComponent>
-#include <QRandomGenerator>
-#include <QSignalSpy>
 #include <QIcon>
-#include <gtest/gtest.h>
+#include <QQmlComponent>
+#include <QSignalSpy>
 
 namespace {
 
@@ -36,13 +30,11 @@ public:
     QStringList ids;
 };
 
-const QStringList kAwkwardPaths = {
-    QStringLiteral("/home/ann/Notes"),
-    QStringLiteral("/home/ann/Ünïcødé ?#&+ %20 name"),
-    QStringLiteral("/home/ann/100% done?.txt"),
-    QStringLiteral("/home/ann/a#b/c?d=e&f"),
-    QStringLiteral("/srv/日本語/ファイル"),
-};
+void touch(const QString &path)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+}
 
 } // namespace
 
@@ -53,34 +45,33 @@ TEST(FileIconProvider, EveryPathSurvivesTheTripThroughAnImageUrlOfTheEngine)
     auto *recording = new RecordingFileIconProvider;
     f.engine->removeImageProvider(QStringLiteral("fileicon"));
     f.engine->addImageProvider(QStringLiteral("fileicon"), recording);
-
-    for (const QString &path : kAwkwardPaths) {
+    for (const QString &path : {QStringLiteral("/home/ann/Notes"), QStringLiteral("/home/ann/Ünïcødé ?#&+ %20 name"),
+                                QStringLiteral("/home/ann/100% done?.txt"), QStringLiteral("/home/ann/a#b/c?d=e&f"),
+                                QStringLiteral("/srv/日本語/ファイル")}) {
         QQmlComponent component(f.engine.get());
         component.setData("import QtQuick\nimport Vellory\nImage { property string path; sourceSize: Qt.size(32, 32); "
                           "source: DesktopFiles.fileIconSource(path, 32) }",
                           QUrl());
         std::unique_ptr<QObject> image(component.createWithInitialProperties({{QStringLiteral("path"), path}}));
-        ASSERT_TRUE(image) << component.errorString().toStdString();
-        ASSERT_FALSE(recording->ids.isEmpty());
+        ASSERT_TRUE(image && !recording->ids.isEmpty()) << component.errorString().toStdString();
         const auto request = FileIconProvider::decodeId(recording->ids.last());
         ASSERT_TRUE(request) << recording->ids.last().toStdString();
         EXPECT_EQ(request->path, path);
         EXPECT_EQ(request->size, 32);
     }
+    EXPECT_FALSE(FileIconProvider::decodeId(QStringLiteral("%2Fhome?size=0")));
+    EXPECT_FALSE(FileIconProvider::decodeId(QStringLiteral("%2Fhome")));
 }
 
 TEST(FileIconProvider, IconsComeFromTheThemeByKindAtTheSizeAskedFor)
 {
     QTemporaryDir dir;
     const QString folder = dir.path() + QStringLiteral("/Folder");
-    const QString text = dir.path() + QStringLiteral("/notes.txt");
     ASSERT_TRUE(QDir().mkpath(folder));
-    QFile file(text);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
-
+    touch(dir.path() + QStringLiteral("/notes.txt"));
     EXPECT_EQ(FileIconProvider::iconNamesForPath(folder).value(0), QStringLiteral("folder"));
-    EXPECT_TRUE(FileIconProvider::iconNamesForPath(text).contains(QStringLiteral("text-plain")));
+    EXPECT_TRUE(FileIconProvider::iconNamesForPath(dir.path() + QStringLiteral("/notes.txt"))
+                    .contains(QStringLiteral("text-plain")));
     EXPECT_TRUE(FileIconProvider::iconNamesForPath(dir.path() + QStringLiteral("/gone.pdf")).isEmpty());
     EXPECT_TRUE(FileIconProvider::iconNamesForPath(QDir::homePath()).startsWith(QStringLiteral("user-home")));
 
@@ -89,36 +80,20 @@ TEST(FileIconProvider, IconsComeFromTheThemeByKindAtTheSizeAskedFor)
         QSize size;
         const QImage image = provider.requestImage(FileIconProvider::source(folder, pixels).mid(17), &size,
                                                    QSize(pixels, pixels));
-        ASSERT_FALSE(image.isNull()) << pixels;
         EXPECT_EQ(std::max(image.width(), image.height()), pixels);
         EXPECT_EQ(size, image.size());
     }
     // A missing item still gets a picture (the unknown-item icon).
     EXPECT_FALSE(FileIconProvider::iconImage(dir.path() + QStringLiteral("/gone"), 32).isNull());
-    EXPECT_FALSE(FileIconProvider::decodeId(QStringLiteral("%2Fhome?size=0")));
-    EXPECT_FALSE(FileIconProvider::decodeId(QStringLiteral("%2Fhome")));
 }
 
-// The missing-volume badge says "not here", not "network trouble".
-TEST(ThemeIconSource, TheMissingVolumeBadgeIsNotANetworkPicture)
+TEST(ThemeIcons, ShapesAreTintedAndTheMissingVolumeBadgeIsNoNetworkPicture)
 {
-    const QIcon network = QIcon::fromTheme(QStringLiteral("network-offline"));
-    if (network.isNull()) {
-        GTEST_SKIP() << "the icon theme has no network picture";
-    }
-    const QImage badge = ThemeIconSource().offlineBadge();
-    ASSERT_FALSE(badge.isNull());
-    EXPECT_NE(badge, network.pixmap(badge.size()).toImage().convertToFormat(badge.format()));
-}
-
-TEST(ThemeIconProvider, TintsTheShapeInTheColourGiven)
-{
-    const QString id = ThemeIconProvider::source(QStringLiteral("folder-symbolic"), 24, QColor(255, 0, 0)).mid(18);
-    const auto request = ThemeIconProvider::decodeId(id);
-    ASSERT_TRUE(request);
+    const auto request = ThemeIconProvider::decodeId(
+        ThemeIconProvider::source(QStringLiteral("folder-symbolic"), 24, QColor(255, 0, 0)).mid(18));
+    ASSERT_TRUE(request && request->color);
     EXPECT_EQ(request->name, QStringLiteral("folder-symbolic"));
     EXPECT_EQ(request->size, 24);
-    ASSERT_TRUE(request->color);
     EXPECT_EQ(*request->color, QColor(255, 0, 0));
 
     QImage shape(4, 4, QImage::Format_ARGB32_Premultiplied);
@@ -127,83 +102,42 @@ TEST(ThemeIconProvider, TintsTheShapeInTheColourGiven)
     const QImage tinted = ThemeIconProvider::tinted(shape, QColor(0, 0, 255));
     EXPECT_EQ(tinted.pixelColor(1, 1), QColor(0, 0, 255));
     EXPECT_EQ(tinted.pixelColor(0, 0).alpha(), 0);
+
+    // The missing-volume badge says "not here", not "network trouble".
+    const QIcon network = QIcon::fromTheme(QStringLiteral("network-offline"));
+    const QImage badge = ThemeIconSource().offlineBadge();
+    ASSERT_FALSE(badge.isNull());
+    if (!network.isNull()) {
+        EXPECT_NE(badge, network.pixmap(badge.size()).toImage().convertToFormat(badge.format()));
+    }
 }
 
 TEST(ControllerImageProvider, AJobIconIsTheJobsOwnAndAnUnlistedIdGetsThePlaceholders)
 {
     ViewFixture f;
     f.start();
-    QImage red(16, 16, QImage::Format_ARGB32_Premultiplied);
-    red.fill(Qt::red);
-    auto job = BackupThread::create(BackupScript(), red);
+    auto job = BackupThread::create(BackupScript(), FakeIconSource::solid(Qt::red, 16));
     f.controller->threads()->prepend(job);
-
     ControllerImageProvider provider(f.controller.get());
-    const QString prefix = QStringLiteral("image://vellory/");
-    const QImage shown = provider.requestImage(ControllerImageProvider::jobIconSource(job->id()).mid(prefix.size()),
-                                               nullptr, QSize(48, 48));
+    const qsizetype prefix = QStringLiteral("image://vellory/").size();
+    const QImage shown = provider.requestImage(ControllerImageProvider::jobIconSource(job->id()).mid(prefix), nullptr,
+                                               QSize(48, 48));
     EXPECT_EQ(shown.size(), QSize(48, 48));
     EXPECT_EQ(shown.pixelColor(24, 24), QColor(Qt::red));
-
     // Unknown pictures never come back null (the view would complain).
     EXPECT_FALSE(provider.requestImage(QStringLiteral("nonsense"), nullptr, QSize()).isNull());
-    const QImage volume = provider.requestImage(f.controller->volumeIconSource().mid(prefix.size()), nullptr, QSize());
-    EXPECT_EQ(volume, f.controller->volumeIcon());
+    EXPECT_EQ(provider.requestImage(f.controller->volumeIconSource().mid(prefix), nullptr, QSize()),
+              f.controller->volumeIcon());
 }
 
-TEST(SourcePathListModel, ReportsRemovalsAndInsertionsAndEndsWithTheControllersList)
+TEST(BackupLogModel, TakesEachBatchOfNewLinesAsOneInsertionAndGivesTheTextBetweenTwoPositions)
 {
-    SourcePathListModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
-    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
-    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-
-    const QString a = QStringLiteral("/a"), b = QStringLiteral("/b"), c = QStringLiteral("/c");
-    model.setPaths({a, b, a, c});
-    inserted.clear();
-
-    // Removing every "/a": two removals, nothing else moves.
-    model.setPaths({b, c});
-    EXPECT_EQ(removed.size(), 2);
-    EXPECT_EQ(inserted.size(), 0);
-    EXPECT_EQ(model.paths(), (QStringList{b, c}));
-
-    // Moving "/b" to the end: one removal and one insertion.
-    removed.clear();
-    model.setPaths({c, b});
-    EXPECT_EQ(removed.size() + inserted.size(), 2);
-    EXPECT_EQ(model.paths(), (QStringList{c, b}));
-    EXPECT_EQ(resets.size(), 0);
-
-    // Any change ends with exactly the new list.
-    QRandomGenerator random(20240309);
-    for (int round = 0; round < 300; ++round) {
-        QStringList next;
-        const int length = random.bounded(9);
-        for (int i = 0; i < length; ++i) {
-            next.append(QStringLiteral("/p%1").arg(random.bounded(5)));
-        }
-        model.setPaths(next);
-        ASSERT_EQ(model.paths(), next) << round;
-        ASSERT_EQ(model.rowCount(), next.size());
-        for (int row = 0; row < next.size(); ++row) {
-            ASSERT_EQ(model.data(model.index(row), SourcePathListModel::PathRole).toString(), next.at(row));
-        }
-    }
-}
-
-TEST(BackupLogModel, TakesEachBatchOfNewLinesAsOneInsertion)
-{
-    auto job = BackupThread::create(BackupScript(), QImage());
+    auto job = BackupThread::createPlaceholder(); // "Backup Initialized"
     BackupLogModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     model.setJob(job.get());
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
     QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
-    ASSERT_EQ(model.count(), 1);
-    EXPECT_EQ(model.text(), job->log().join(QLatin1Char('\n')));
-
     for (int i = 0; i < 100; ++i) {
         job->appendLog(QStringLiteral("line %1").arg(i));
     }
@@ -211,80 +145,60 @@ TEST(BackupLogModel, TakesEachBatchOfNewLinesAsOneInsertion)
     // In batches, not a row at a time, and never the whole log again.
     EXPECT_LT(inserted.size(), 100);
     EXPECT_EQ(resets.size(), 0);
-    EXPECT_EQ(model.text(), job->log().join(QLatin1Char('\n')));
+    const QStringList log = job->log();
+    EXPECT_EQ(model.text(), log.join(QLatin1Char('\n')));
     for (int row = 0; row < model.count(); ++row) {
-        ASSERT_EQ(model.data(model.index(row), BackupLogModel::LineRole).toString(), job->log().at(row));
+        ASSERT_EQ(model.data(model.index(row), BackupLogModel::LineRole).toString(), log.at(row));
     }
-    EXPECT_EQ(model.longestLine(), int(std::max_element(job->log().cbegin(), job->log().cend(),
-                                                         [](const QString &a, const QString &b) {
-                                                             return a.size() < b.size();
-                                                         })->size()));
+    qsizetype longest = 0;
+    for (const QString &line : log) {
+        longest = std::max(longest, line.size());
+    }
+    EXPECT_EQ(model.longestLine(), int(longest));
+
+    struct Case { int fromRow, fromColumn, toRow, toColumn; QString expected; };
+    const Case cases[] = {
+        {0, 0, 0, 6, QStringLiteral("Backup")},
+        {0, 6, 0, 0, QStringLiteral("Backup")},
+        {0, 7, 1, 3, QStringLiteral("Initialized\n") + log.at(1).left(3)},
+        {2, 99, 0, 0, log.mid(0, 3).join(QLatin1Char('\n'))},
+        {-5, -5, 999, 999, log.join(QLatin1Char('\n'))}, // clamped
+        {1, 2, 1, 2, QString()},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(model.textBetween(c.fromRow, c.fromColumn, c.toRow, c.toColumn), c.expected) << c.fromRow << c.toRow;
+    }
+    EXPECT_EQ(model.lineLength(0), 18);
+    EXPECT_EQ(model.lineLength(999), 0);
 
     model.setJob(nullptr);
     EXPECT_EQ(model.count(), 0);
     EXPECT_EQ(model.text(), QString());
 }
 
-TEST(BackupLogModel, TheTextBetweenTwoPositionsEitherWayRound)
-{
-    auto job = BackupThread::createPlaceholder(); // "Backup Initialized"
-    job->appendLog(QStringLiteral("second"));
-    job->appendLog(QStringLiteral("third"));
-    ASSERT_TRUE(ViewFixture::waitFor([&] { return job->log().size() == 3; }));
-    BackupLogModel model;
-    model.setJob(job.get());
-    const QStringList log = job->log();
-
-    EXPECT_EQ(model.textBetween(0, 0, 0, 6), QStringLiteral("Backup"));
-    EXPECT_EQ(model.textBetween(0, 6, 0, 0), QStringLiteral("Backup"));
-    EXPECT_EQ(model.textBetween(0, 7, 1, 3), QStringLiteral("Initialized\n") + log.at(1).left(3));
-    EXPECT_EQ(model.textBetween(2, 99, 0, 0), log.join(QLatin1Char('\n')));
-    // Positions out of range are clamped.
-    EXPECT_EQ(model.textBetween(-5, -5, 99, 99), log.join(QLatin1Char('\n')));
-    EXPECT_EQ(model.textBetween(1, 2, 1, 2), QString());
-    EXPECT_EQ(model.lineLength(0), 18);
-    EXPECT_EQ(model.lineLength(7), 0);
-}
-
 TEST(FileOrFolderDialog, OpenOnAFolderChoosesItAndOnAFileChoosesTheFile)
 {
     QTemporaryDir dir;
-    const QString folder = dir.path() + QStringLiteral("/Photos");
-    const QString text = dir.path() + QStringLiteral("/notes.txt");
-    ASSERT_TRUE(QDir().mkpath(folder));
-    QFile file(text);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
-
-    {
+    ASSERT_TRUE(QDir().mkpath(dir.path() + QStringLiteral("/Photos")));
+    touch(dir.path() + QStringLiteral("/notes.txt"));
+    for (const QString &path : {dir.path() + QStringLiteral("/Photos"), dir.path() + QStringLiteral("/notes.txt")}) {
         FileOrFolderDialog dialog(QString(), dir.path());
-        dialog.selectFile(folder);
+        dialog.selectFile(path);
         dialog.accept();
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
-        EXPECT_EQ(dialog.chosenPath(), folder);
+        EXPECT_EQ(dialog.chosenPath(), path);
     }
-    {
-        FileOrFolderDialog dialog(QString(), dir.path());
-        dialog.selectFile(text);
-        dialog.accept();
-        EXPECT_EQ(dialog.result(), QDialog::Accepted);
-        EXPECT_EQ(dialog.chosenPath(), text);
-    }
-    {
-        // Without a window nothing is shown.
-        ItemChooser chooser;
-        EXPECT_FALSE(chooser.open(nullptr));
-        EXPECT_FALSE(chooser.isOpen());
-    }
+    ItemChooser chooser; // without a window nothing is shown
+    EXPECT_FALSE(chooser.open(nullptr));
+    EXPECT_FALSE(chooser.isOpen());
 }
 
 TEST(DesktopFiles, NamesFoldersDropsAndTheRemovableMediaFolder)
 {
-    EXPECT_EQ(DesktopFiles::fileName(QStringLiteral("/home/ann/Notes")), QStringLiteral("Notes"));
-    EXPECT_EQ(DesktopFiles::parentPath(QStringLiteral("/home/ann/Notes")), QStringLiteral("/home/ann"));
     EXPECT_EQ(DesktopFiles::fileName(QStringLiteral("/home/ann/Notes/")), QStringLiteral("Notes"));
-    EXPECT_EQ(DesktopFiles::parentPath(QStringLiteral("/Notes")), QStringLiteral("/"));
     EXPECT_EQ(DesktopFiles::fileName(QStringLiteral("/")), QStringLiteral("/"));
+    EXPECT_EQ(DesktopFiles::parentPath(QStringLiteral("/home/ann/Notes")), QStringLiteral("/home/ann"));
+    EXPECT_EQ(DesktopFiles::parentPath(QStringLiteral("/Notes")), QStringLiteral("/"));
 
     const QList<QUrl> urls = {QUrl(QStringLiteral("https://example.com/a")), QUrl::fromLocalFile(QStringLiteral("/b c")),
                               QUrl::fromLocalFile(QStringLiteral("/a/"))};
@@ -292,19 +206,20 @@ TEST(DesktopFiles, NamesFoldersDropsAndTheRemovableMediaFolder)
     EXPECT_EQ(DesktopFiles::firstLocalUrl(urls), QUrl::fromLocalFile(QStringLiteral("/b c")));
     EXPECT_TRUE(DesktopFiles::firstLocalUrl({QUrl(QStringLiteral("https://example.com"))}).isEmpty());
 
-    const auto only = [](const QString &existing) {
-        return [existing](const QString &folder) { return folder == existing; };
+    // {user, the one folder that exists (any when empty), expected}; a user
+    // name must not lead out of the folder.
+    const std::tuple<QString, QString, QString> media[] = {
+        {QStringLiteral("ann"), QStringLiteral("/media/ann"), QStringLiteral("/media/ann")},
+        {QStringLiteral("ann"), QStringLiteral("/run/media/ann"), QStringLiteral("/run/media/ann")},
+        {QStringLiteral("ann"), QStringLiteral("/nowhere"), QStringLiteral("/media")},
+        {QStringLiteral(".."), QString(), QStringLiteral("/media")},
+        {QString(), QString(), QStringLiteral("/media")},
     };
-    EXPECT_EQ(DesktopFiles::removableMediaFolder(QStringLiteral("ann"), only(QStringLiteral("/media/ann"))),
-              QStringLiteral("/media/ann"));
-    EXPECT_EQ(DesktopFiles::removableMediaFolder(QStringLiteral("ann"), only(QStringLiteral("/run/media/ann"))),
-              QStringLiteral("/run/media/ann"));
-    EXPECT_EQ(DesktopFiles::removableMediaFolder(QStringLiteral("ann"), only(QString())), QStringLiteral("/media"));
-    // A user name must not lead out of the folder.
-    EXPECT_EQ(DesktopFiles::removableMediaFolder(QStringLiteral(".."), [](const QString &) { return true; }),
-              QStringLiteral("/media"));
-    EXPECT_EQ(DesktopFiles::removableMediaFolder(QString(), [](const QString &) { return true; }),
-              QStringLiteral("/media"));
+    for (const auto &[user, existing, expected] : media) {
+        const QString found = DesktopFiles::removableMediaFolder(
+            user, [existing = existing](const QString &folder) { return existing.isEmpty() || folder == existing; });
+        EXPECT_EQ(found, expected) << user.toStdString() << " " << existing.toStdString();
+    }
 }
 
 TEST(WindowRouter, AnUnknownWindowOrABrokenFileGivesNoWindow)

@@ -10,28 +10,13 @@
 #include <QQuickStyle>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
-#include <gtest/gtest.h>
 
 Q_IMPORT_QML_PLUGIN(VelloryPlugin)
 
 namespace {
 
-const QStringList kPreferenceKeys = {QStringLiteral("iconSize"), QStringLiteral("autoBackupOnConnect"),
-                                     QStringLiteral("autoEjectOnComplete")};
-
-void clearPreferences()
-{
-    const auto settings = platform::preferences();
-    for (const QString &key : kPreferenceKeys) {
-        settings->remove(key);
-    }
-}
-
-
-
-// Set once for the whole run, before any view or icon is made: the software
-// scene graph draws without a GPU, the style and the icon theme are the ones
-// the application uses.
+// Once for the run, before any view or icon: software drawing, the
+// application's style and icon theme.
 class ViewEnvironment : public ::testing::Environment
 {
 public:
@@ -48,28 +33,9 @@ public:
 
 } // namespace
 
-
-BackupScript setWithDestination(const QString &uuid, const QString &name, const QString &path,
-                                const QStringList &sources)
-{
-    BackupScript script;
-    script.sourcePaths = sources;
-    script.volumeUUID = uuid;
-    script.volumeName = name;
-    script.volumePath = path;
-    script.volumeCapacity = 8'000'000'000;
-    script.volumeDescription = QStringLiteral("Cruzer Blade, USB");
-    script.lastBackup = QStringLiteral("3/1/24, 9:00 AM");
-    return script;
-}
-
 ViewFixture::ViewFixture()
-    : monitor(table)
-    , ejector(&monitor)
 {
-    clearPreferences();
-    // Jobs started by a test must never try to eject anything of this machine.
-    platform::preferences()->setValue(QStringLiteral("autoEjectOnComplete"), false);
+    platform::preferences()->remove(QStringLiteral("iconSize"));
 }
 
 ViewFixture::~ViewFixture()
@@ -78,35 +44,12 @@ ViewFixture::~ViewFixture()
     router.reset();
     engine.reset();
     controller.reset();
-    clearPreferences();
-}
-
-ScriptStore ViewFixture::store() const
-{
-    return ScriptStore(dataDir.path(), [](const QString &) {});
-}
-
-void ViewFixture::storeSet(const BackupScript &script) const
-{
-    ASSERT_TRUE(store().save(script));
-}
-
-BackupScript ViewFixture::stored() const
-{
-    return store().read().script.value_or(BackupScript());
+    platform::preferences()->remove(QStringLiteral("iconSize"));
 }
 
 BackupController &ViewFixture::start()
 {
-    BackupControllerServices services;
-    services.store = store();
-    services.volumeTable = &table;
-    services.volumeMonitor = &monitor;
-    services.volumeEjector = &ejector;
-    services.outputLine = [this](const QString &line) { output.append(line); };
-    services.clock = [this] { return now; };
-    controller = std::make_unique<BackupController>(std::move(services));
-
+    ControllerFixture::start();
     engine = std::make_unique<QQmlEngine>();
     engine->addImportPath(QStringLiteral("qrc:/"));
     installImageProviders(*engine, controller.get());
@@ -121,13 +64,8 @@ QQuickItem *ViewFixture::load(const QString &file, const QVariantMap &extra, QSi
     QVariantMap properties = extra;
     properties.insert(QStringLiteral("controller"), QVariant::fromValue(controller.get()));
     properties.insert(QStringLiteral("router"), QVariant::fromValue(router.get()));
-
     QQmlComponent component(engine.get(), QUrl(QStringLiteral("qrc:/Vellory/") + file));
-    if (component.isError()) {
-        ADD_FAILURE() << component.errorString().toStdString();
-        return nullptr;
-    }
-    QObject *object = component.beginCreate(engine->rootContext());
+    QObject *object = component.isError() ? nullptr : component.beginCreate(engine->rootContext());
     if (!object) {
         ADD_FAILURE() << component.errorString().toStdString();
         return nullptr;
@@ -140,15 +78,11 @@ QQuickItem *ViewFixture::load(const QString &file, const QVariantMap &extra, QSi
     }
     component.setInitialProperties(object, declared);
     component.completeCreate();
-    if (component.isError()) {
-        ADD_FAILURE() << component.errorString().toStdString();
-        delete object;
-        return nullptr;
-    }
     view = qobject_cast<QQuickItem *>(object);
-    if (!view) {
-        ADD_FAILURE() << "not an item: " << file.toStdString();
+    if (component.isError() || !view) {
+        ADD_FAILURE() << "cannot show " << file.toStdString() << ": " << component.errorString().toStdString();
         delete object;
+        view = nullptr;
         return nullptr;
     }
     window = std::make_unique<QQuickWindow>();
@@ -176,6 +110,12 @@ QObject *ViewFixture::find(const QString &name, QObject *root) const
 QQuickItem *ViewFixture::item(const QString &name, QObject *root) const
 {
     return qobject_cast<QQuickItem *>(find(name, root));
+}
+
+QString ViewFixture::text(const QString &name, QObject *root) const
+{
+    QObject *object = find(name, root);
+    return object ? object->property("text").toString() : QStringLiteral("<missing %1>").arg(name);
 }
 
 void ViewFixture::click(QQuickItem *item)
