@@ -83,6 +83,14 @@ TEST(VolumeView, ADisconnectedDestinationShowsNotConnectedUntilItArrives)
     EXPECT_TRUE(f.item(QStringLiteral("backupButton"))->isVisible());
     EXPECT_FALSE(enabled(f, QStringLiteral("backupButton")));
     EXPECT_FALSE(enabled(f, QStringLiteral("ejectButton")));
+    // 20 points above the usage row, 6 above the backup button.
+    auto gap = [&f](const char *above, const char *below) {
+        QQuickItem *upper = f.item(QLatin1String(above));
+        return f.item(QLatin1String(below))->mapToScene(QPointF(0, 0)).y()
+               - upper->mapToScene(QPointF(0, upper->height())).y();
+    };
+    EXPECT_DOUBLE_EQ(gap("lastBackupLabel", "usageRow"), 20.0);
+    EXPECT_DOUBLE_EQ(gap("autoEjectSwitch", "backupButton"), 6.0);
 
     ViewFixture::click(f.item(QStringLiteral("backupButton")));
     EXPECT_EQ(f.controller->threads()->count(), 0);
