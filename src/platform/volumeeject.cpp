@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <cerrno>
 #include <cstring>
@@ -56,10 +57,20 @@ QString unmountAndEjectAt(const QString &path, const QString &uuid, const QDBusC
     }
     // No MNT_FORCE / MNT_DETACH: a busy volume stays mounted. UMOUNT_NOFOLLOW:
     // the path checked above is the path unmounted, never a link's target.
-    if (umount2(QFile::encodeName(path).constData(), UMOUNT_NOFOLLOW) == 0) {
-        return QString();
+    // Another program asking the volume for its free space (a file manager,
+    // a panel applet) makes it busy for a moment, so a busy answer is asked
+    // again a few times before it counts.
+    int error = 0;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (umount2(QFile::encodeName(path).constData(), UMOUNT_NOFOLLOW) == 0) {
+            return QString();
+        }
+        error = errno;
+        if (error != EBUSY) {
+            break;
+        }
+        QThread::msleep(100);
     }
-    const int error = errno;
     if (error == EPERM && volume && volume->fileSystemType.startsWith(QLatin1String("fuse"))) {
         return unmountFuseAsUser(path);
     }

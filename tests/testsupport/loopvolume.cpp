@@ -1,5 +1,7 @@
 #include "loopvolume.h"
 
+#include <QThread>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -102,9 +104,18 @@ bool LoopVolume::unmount()
     if (!m_mounted) {
         return true;
     }
+    // Tests running beside this one read every volume's free space; on a
+    // FUSE mount such a statfs in flight makes the unmount busy for a moment,
+    // so a refused unmount is tried again briefly.
     const bool fuse = m_kind != Kind::Ext4;
-    const bool done = fuse ? run(QStringLiteral("fusermount"), {QStringLiteral("-u"), m_mountPath})
-                           : run(QStringLiteral("umount"), {m_mountPath});
+    bool done = false;
+    for (int attempt = 0; attempt < 10 && !done; ++attempt) {
+        if (attempt > 0) {
+            QThread::msleep(100);
+        }
+        done = fuse ? run(QStringLiteral("fusermount"), {QStringLiteral("-u"), m_mountPath})
+                    : run(QStringLiteral("umount"), {m_mountPath});
+    }
     if (done) {
         m_mounted = false;
     }
