@@ -1,30 +1,23 @@
 // The controller over fake volumes: its start, the destination's published
 // state, sources and their icons, starting backups, choosing, removing and
-// ejecting the destination.
+// ejecting the destination, and another program's writes to the store.
 #include "controllertesting.h"
 
 #include "backup/displayformat.h"
 #include "backup/scriptstorewatcher.h"
-#include "jobtesting.h"
 
-#include <QFileInfo>
 #include <QLocale>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-const QString kUuid = QStringLiteral("5E1F-0A2B");
-const QString kPath = QStringLiteral("/media/ann/STICK");
-
-// The store file's inode: a save replaces the file, so a new inode means a write.
-ino_t inodeOf(const QString &path)
-{
-    struct stat status {};
-    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_ino : 0;
-}
+const QString kUuid = u"5E1F-0A2B"_s;
+const QString kPath = u"/media/ann/STICK"_s;
 
 QRgb pixel(const QImage &image, int x, int y)
 {
@@ -33,151 +26,107 @@ QRgb pixel(const QImage &image, int x, int y)
 
 QString capacityLabel(quint64 bytes)
 {
-    return displayformat::byteCount(bytes) + QStringLiteral(" Capacity");
+    return displayformat::byteCount(bytes) + u" Capacity"_s;
 }
 
 QString availableLabel(quint64 bytes)
 {
-    return displayformat::byteCount(bytes) + QStringLiteral(" Available");
+    return displayformat::byteCount(bytes) + u" Available"_s;
 }
 
 } // namespace
 
-// --- Start ------------------------------------------------------------------
-
-TEST(BackupControllerStart, WithoutAStoreFileUsesANewSetAndWritesNothing)
+TEST(BackupControllerStart, WritesTheStoreOnlyWhenTheDestinationWasFoundRenamedOrMoved)
 {
+    {
+        ControllerFixture f;
+        BackupController &controller = f.start();
+        EXPECT_EQ(controller.script().scriptName, u"Untitled"_s);
+        ASSERT_EQ(f.storeLines.size(), 1);
+        EXPECT_TRUE(f.storeLines.first().startsWith(u"init() "_s));
+        EXPECT_FALSE(f.storeFileExists()) << "a file was written without any change";
+        EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotSpecified);
+        EXPECT_EQ(controller.volumeLabelCapacity(), u"No volume selected"_s);
+        EXPECT_EQ(controller.volumeLabelAvailable(), u"No volume selected"_s);
+    }
+    {
+        // Found as recorded: a save would replace the file (a new inode).
+        ControllerFixture f;
+        f.storeSet(setWithDestination(kUuid, u"STICK"_s, kPath));
+        f.table.mount(fakeStick(kUuid, u"STICK"_s, kPath));
+        struct stat before {}, after {};
+        ASSERT_EQ(::stat(QFile::encodeName(f.store().filePath()).constData(), &before), 0);
+        f.start();
+        ASSERT_EQ(::stat(QFile::encodeName(f.store().filePath()).constData(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+    }
     ControllerFixture f;
-    BackupController &controller = f.start();
-    EXPECT_EQ(controller.script().scriptName, QStringLiteral("Untitled"));
-    EXPECT_EQ(controller.script().lastBackup, QStringLiteral("Never"));
-    ASSERT_EQ(f.storeLines.size(), 1);
-    EXPECT_TRUE(f.storeLines.first().startsWith(QStringLiteral("init() ")));
-    EXPECT_FALSE(f.storeFileExists()) << "a file was written without any change";
-
-    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotSpecified);
-    EXPECT_EQ(controller.volumeLabelCapacity(), QStringLiteral("No volume selected"));
-    EXPECT_EQ(controller.volumeLabelAvailable(), QStringLiteral("No volume selected"));
-    EXPECT_FALSE(controller.missingVolumeIcon().isNull());
-    EXPECT_EQ(controller.volumeIcon(), controller.missingVolumeIcon());
-}
-
-TEST(BackupControllerStart, TakesOverANameAndPathChangedWhileNotRunning)
-{
-    ControllerFixture f;
-    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
+    f.storeSet(setWithDestination(kUuid, u"STICK"_s, kPath));
     // Renamed and mounted elsewhere since; another stick now sits at the old
     // path. UUIDs compare without regard to case.
-    f.table.mount(fakeStick(QStringLiteral("0000-1111"), QStringLiteral("STICK"), kPath));
-    f.table.mount(fakeStick(kUuid.toLower(), QStringLiteral("OFFSITE"), QStringLiteral("/media/ann/OFFSITE")));
-
+    f.table.mount(fakeStick(u"0000-1111"_s, u"STICK"_s, kPath));
+    f.table.mount(fakeStick(kUuid.toLower(), u"OFFSITE"_s, u"/media/ann/OFFSITE"_s));
     BackupController &controller = f.start();
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
-    EXPECT_EQ(controller.volumeName(), QStringLiteral("OFFSITE"));
-    EXPECT_EQ(controller.volumePath(), QStringLiteral("/media/ann/OFFSITE"));
+    EXPECT_EQ(controller.volumePath(), u"/media/ann/OFFSITE"_s);
     const BackupScript stored = f.stored();
-    EXPECT_EQ(stored.volumeName, QStringLiteral("OFFSITE"));
-    EXPECT_EQ(stored.volumePath, QStringLiteral("/media/ann/OFFSITE"));
+    EXPECT_EQ(stored.volumeName, u"OFFSITE"_s);
+    EXPECT_EQ(stored.volumePath, u"/media/ann/OFFSITE"_s);
     EXPECT_EQ(stored.volumeUUID, kUuid) << "the recorded identity must not change";
     EXPECT_TRUE(f.output.isEmpty());
 }
 
-TEST(BackupControllerStart, ADestinationFoundAsRecordedIsNotSavedAgain)
+TEST(BackupControllerVolumeStatus, ShowsTheRecordedCapacityAndTheFreeSpaceWithUsageWithinZeroAndOne)
 {
-    ControllerFixture f;
-    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
-    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
-    const ino_t before = inodeOf(f.store().filePath());
-    ASSERT_NE(before, ino_t(0));
-    f.start();
-    EXPECT_EQ(inodeOf(f.store().filePath()), before);
-}
-
-// --- Destination state ---------------------------------------------------------
-
-TEST(BackupControllerVolumeStatus, ADestinationNotMountedShowsTheRecordedCapacityOnly)
-{
-    ControllerFixture f;
-    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000));
-    BackupController &controller = f.start();
-    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
-    EXPECT_EQ(controller.volumeLabelCapacity(), capacityLabel(8'000'000'000));
-    EXPECT_EQ(controller.volumeLabelAvailable(), QStringLiteral("Not connected"));
-    EXPECT_EQ(controller.volumeUsage(), 0.0f);
-    EXPECT_EQ(controller.volumeIcon(), controller.missingVolumeIcon());
-}
-
-TEST(BackupControllerVolumeStatus, AConnectedDestinationShowsItsIconUsageAndFreeSpace)
-{
-    ControllerFixture f;
-    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000));
-    // The capacity shown is the recorded one, even when the table says otherwise.
-    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath, 9'000'000'000, 2'000'000'000));
-    BackupController &controller = f.start();
-    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
-    EXPECT_FLOAT_EQ(controller.volumeUsage(), 0.75f);
-    EXPECT_EQ(controller.volumeLabelCapacity(), capacityLabel(8'000'000'000));
-    EXPECT_EQ(controller.volumeLabelAvailable(), availableLabel(2'000'000'000));
-    EXPECT_EQ(pixel(controller.volumeIcon(), 5, 5), QColor(Qt::blue).rgba());
-}
-
-TEST(BackupControllerVolumeStatus, UsageStaysWithinZeroAndOne)
-{
-    struct Case {
+    struct Case
+    {
+        const char *what;
+        bool mounted;
         quint64 recordedCapacity;
-        std::int64_t available;
+        std::optional<std::int64_t> available;
+        bool iconMissing;
+        VolumeStatusValue status;
+        QString availableLabel;
         float usage;
+        bool volumeIcon;
     };
-    // Reformatted larger than recorded; no recorded capacity at all.
-    for (const Case &c : {Case{1'000'000'000, 3'000'000'000, 0.0f}, Case{0, 500, 0.0f},
-                          Case{1'000'000'000, 0, 1.0f}}) {
+    const auto C = VolumeStatusValue::Connected;
+    const Case cases[] = {
+        {"not mounted", false, 8'000'000'000, 0, false, VolumeStatusValue::NotConnected, u"Not connected"_s, 0, false},
+        // The capacity shown is the recorded one, even when the table says otherwise.
+        {"connected", true, 8'000'000'000, 2'000'000'000, false, C, availableLabel(2'000'000'000), 0.75f, true},
+        {"reformatted larger", true, 1'000'000'000, 3'000'000'000, false, C, availableLabel(3'000'000'000), 0, true},
+        {"no recorded capacity", true, 0, 500, false, C, availableLabel(500), 0, true},
+        {"full", true, 1'000'000'000, 0, false, C, availableLabel(0), 1.0f, true},
+        {"no free space or icon", true, 8'000'000'000, std::nullopt, true, C, u"Not connected"_s, 0, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
         ControllerFixture f;
-        f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath, c.recordedCapacity));
-        f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath, 4'000'000'000, c.available));
+        f.storeSet(setWithDestination(kUuid, u"STICK"_s, kPath, c.recordedCapacity));
+        platform::MountedVolume stick = fakeStick(kUuid, u"STICK"_s, kPath, 9'000'000'000, 0);
+        stick.availableBytes = c.available;
+        if (c.mounted) {
+            f.table.mount(stick);
+        }
+        f.icons->volumeIconMissing = c.iconMissing;
         BackupController &controller = f.start();
-        EXPECT_EQ(controller.volumeUsage(), c.usage) << c.recordedCapacity << " " << c.available;
+        EXPECT_EQ(controller.volumeStatus(), c.status);
+        EXPECT_EQ(controller.volumeLabelCapacity(), c.recordedCapacity ? capacityLabel(c.recordedCapacity) : capacityLabel(0));
+        EXPECT_EQ(controller.volumeLabelAvailable(), c.availableLabel);
+        EXPECT_FLOAT_EQ(controller.volumeUsage(), c.usage);
+        EXPECT_EQ(controller.volumeIcon() != controller.missingVolumeIcon(), c.volumeIcon);
+        if (c.volumeIcon) {
+            EXPECT_EQ(pixel(controller.volumeIcon(), 5, 5), QColor(Qt::blue).rgba());
+        }
     }
 }
 
-TEST(BackupControllerVolumeStatus, AVolumeWithoutFreeSpaceOrIconIsConnectedAllTheSame)
+TEST(BackupControllerVolumeStatus, NotifiesOnlyWhatChangedAndClearingKeepsTheUsage)
 {
     ControllerFixture f;
-    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
-    platform::MountedVolume stick = fakeStick(kUuid, QStringLiteral("STICK"), kPath);
-    stick.availableBytes.reset();
-    f.table.mount(stick);
-    f.icons->volumeIconMissing = true;
-    BackupController &controller = f.start();
-    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
-    EXPECT_EQ(controller.volumeLabelAvailable(), QStringLiteral("Not connected"));
-    EXPECT_EQ(controller.volumeUsage(), 0.0f);
-    EXPECT_EQ(controller.volumeIcon(), controller.missingVolumeIcon());
-}
-
-TEST(BackupControllerVolumeStatus, NoDestinationKeepsTheUsageItHad)
-{
-    ControllerFixture f;
-    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000));
-    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000, 2'000'000'000));
-    BackupController &controller = f.start();
-    ASSERT_FLOAT_EQ(controller.volumeUsage(), 0.75f);
-
-    controller.clearVolume();
-    // Removing leaves labels and icon as they were until the next refresh.
-    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotSpecified);
-    EXPECT_EQ(controller.volumeLabelAvailable(), availableLabel(2'000'000'000));
-    controller.updateVolumeStatus();
-    EXPECT_EQ(controller.volumeLabelCapacity(), QStringLiteral("No volume selected"));
-    EXPECT_EQ(controller.volumeLabelAvailable(), QStringLiteral("No volume selected"));
-    EXPECT_EQ(controller.volumeIcon(), controller.missingVolumeIcon());
-    EXPECT_FLOAT_EQ(controller.volumeUsage(), 0.75f);
-}
-
-TEST(BackupControllerVolumeStatus, NotifiesOnlyWhatChanged)
-{
-    ControllerFixture f;
-    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
-    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
+    f.storeSet(setWithDestination(kUuid, u"STICK"_s, kPath));
+    f.table.mount(fakeStick(kUuid, u"STICK"_s, kPath, 8'000'000'000, 2'000'000'000));
     BackupController &controller = f.start();
     QSignalSpy status(&controller, &BackupController::volumeStatusChanged);
     QSignalSpy icon(&controller, &BackupController::volumeIconChanged);
@@ -195,53 +144,54 @@ TEST(BackupControllerVolumeStatus, NotifiesOnlyWhatChanged)
     EXPECT_EQ(available.size(), 1);
     EXPECT_NE(controller.volumeIconSource(), iconSource) << "views would keep showing the old icon";
     EXPECT_EQ(controller.imageForId(controller.volumeIconSource().mid(16)), controller.missingVolumeIcon());
+
+    f.table.mount(fakeStick(kUuid, u"STICK"_s, kPath, 8'000'000'000, 2'000'000'000));
+    controller.updateVolumeStatus();
+    ASSERT_FLOAT_EQ(controller.volumeUsage(), 0.75f);
+    controller.clearVolume();
+    // Removing leaves labels and icon as they were until the next refresh.
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotSpecified);
+    EXPECT_EQ(controller.volumeLabelAvailable(), availableLabel(2'000'000'000));
+    controller.updateVolumeStatus();
+    EXPECT_EQ(controller.volumeLabelAvailable(), u"No volume selected"_s);
+    EXPECT_EQ(controller.volumeIcon(), controller.missingVolumeIcon());
+    EXPECT_FLOAT_EQ(controller.volumeUsage(), 0.75f);
 }
 
 TEST(MissingVolumeIcon, DrawsTheDiskFaintlyAndTheBadgeInTheCentre)
 {
     const QImage icon = drawMissingVolumeIcon(FakeIconSource::solid(Qt::red, 300), FakeIconSource::solid(Qt::white, 10));
     ASSERT_EQ(icon.size(), QSize(150, 150));
-    // The disk at a quarter of its opacity everywhere outside the badge.
-    for (const QPoint corner : {QPoint(0, 0), QPoint(149, 149), QPoint(50, 75), QPoint(99, 75), QPoint(75, 50)}) {
-        const QColor outside = QColor::fromRgba(pixel(icon, corner.x(), corner.y()));
-        EXPECT_NEAR(outside.alpha(), 64, 2) << corner.x() << "," << corner.y();
-        EXPECT_EQ(outside.red(), 255);
-        EXPECT_EQ(outside.green(), 0);
+    // The disk at a quarter of its opacity outside the badge; the badge fills
+    // exactly 51...98 at half its opacity over the disk.
+    for (const QPoint at : {QPoint(0, 0), QPoint(149, 149), QPoint(50, 75), QPoint(99, 75), QPoint(75, 50)}) {
+        const QColor outside = QColor::fromRgba(pixel(icon, at.x(), at.y()));
+        EXPECT_NEAR(outside.alpha(), 64, 2) << at.x() << "," << at.y();
+        EXPECT_EQ(outside.green(), 0) << at.x() << "," << at.y();
     }
-    // The badge fills exactly 51...98 at half its opacity over the disk.
-    for (const QPoint inside : {QPoint(51, 51), QPoint(98, 98), QPoint(75, 75)}) {
-        const QColor badged = QColor::fromRgba(pixel(icon, inside.x(), inside.y()));
-        EXPECT_NEAR(badged.alpha(), 159, 3) << inside.x() << "," << inside.y(); // 0.5 + 0.25 × 0.5
-        EXPECT_GT(badged.green(), 150) << "no white badge at " << inside.x() << "," << inside.y();
+    for (const QPoint at : {QPoint(51, 51), QPoint(98, 98), QPoint(75, 75)}) {
+        const QColor badged = QColor::fromRgba(pixel(icon, at.x(), at.y()));
+        EXPECT_NEAR(badged.alpha(), 159, 3) << at.x() << "," << at.y(); // 0.5 + 0.25 × 0.5
+        EXPECT_GT(badged.green(), 150) << at.x() << "," << at.y();
     }
-    // Without a badge the disk alone.
-    const QImage plain = drawMissingVolumeIcon(FakeIconSource::solid(Qt::red, 32), QImage());
-    EXPECT_EQ(QColor::fromRgba(pixel(plain, 75, 75)).green(), 0);
+    EXPECT_EQ(QColor::fromRgba(pixel(drawMissingVolumeIcon(FakeIconSource::solid(Qt::red, 32), QImage()), 75, 75)).green(), 0);
 }
-
-// --- Sources and their icons ---------------------------------------------------
 
 TEST(BackupControllerSources, AddingMovesAPathToTheEndAndRemovingTakesEveryCopy)
 {
     ControllerFixture f;
     BackupScript script;
-    script.sourcePaths = {QStringLiteral("/a"), QStringLiteral("/b"), QStringLiteral("/a"), QStringLiteral("/c")};
+    script.sourcePaths = {u"/a"_s, u"/b"_s, u"/a"_s, u"/c"_s};
     f.storeSet(script);
     BackupController &controller = f.start();
     QSignalSpy changed(&controller, &BackupController::scriptChanged);
-
-    controller.addSourcePath(QStringLiteral("/a"));
-    EXPECT_EQ(controller.sourcePaths(), QStringList({QStringLiteral("/b"), QStringLiteral("/c"), QStringLiteral("/a")}));
-    EXPECT_EQ(f.stored().sourcePaths, controller.sourcePaths());
-
-    controller.addSourcePath(QStringLiteral("/d"));
-    controller.addSourcePath(QStringLiteral("/b"));
-    EXPECT_EQ(f.stored().sourcePaths, QStringList({QStringLiteral("/c"), QStringLiteral("/a"), QStringLiteral("/d"),
-                                                    QStringLiteral("/b")}));
-
-    controller.removeSourcePath(QStringLiteral("/a"));
-    controller.removeSourcePath(QStringLiteral("/nowhere"));
-    EXPECT_EQ(f.stored().sourcePaths, QStringList({QStringLiteral("/c"), QStringLiteral("/d"), QStringLiteral("/b")}));
+    controller.addSourcePath(u"/a"_s);
+    EXPECT_EQ(controller.sourcePaths(), QStringList({u"/b"_s, u"/c"_s, u"/a"_s}));
+    controller.addSourcePath(u"/d"_s);
+    controller.addSourcePath(u"/b"_s);
+    controller.removeSourcePath(u"/a"_s);
+    controller.removeSourcePath(u"/nowhere"_s);
+    EXPECT_EQ(f.stored().sourcePaths, QStringList({u"/c"_s, u"/d"_s, u"/b"_s}));
     EXPECT_EQ(changed.size(), 4) << "a change that changed nothing was announced";
     EXPECT_EQ(f.stored().scriptUUID, controller.script().scriptUUID);
 
@@ -249,69 +199,61 @@ TEST(BackupControllerSources, AddingMovesAPathToTheEndAndRemovingTakesEveryCopy)
     changed.clear();
     QStringList drop;
     for (int i = 0; i < 2000; ++i) {
-        drop.append(QStringLiteral("/drop/%1").arg(i));
+        drop.append(u"/drop/%1"_s.arg(i));
     }
-    drop.append({QStringLiteral("/c"), QStringLiteral("/drop/7")});
+    drop.append({u"/c"_s, u"/drop/7"_s});
     controller.addSourcePaths(drop);
     EXPECT_EQ(changed.size(), 1);
-    QStringList expected = {QStringLiteral("/d"), QStringLiteral("/b")};
-    expected.append(drop.first(2000));
-    expected.removeAll(QStringLiteral("/drop/7"));
-    expected.append({QStringLiteral("/c"), QStringLiteral("/drop/7")});
-    EXPECT_EQ(f.stored().sourcePaths, expected);
+    QStringList expected = QStringList{u"/d"_s, u"/b"_s} + drop.first(2000);
+    expected.removeAll(u"/drop/7"_s);
+    EXPECT_EQ(f.stored().sourcePaths, (expected + QStringList{u"/c"_s, u"/drop/7"_s}));
 }
 
 TEST(BackupControllerSources, IconsAreCachedButAMissingIconIsAskedForAgain)
 {
     ControllerFixture f;
-    f.icons->unknownFiles = {QStringLiteral("/gone")};
+    f.icons->unknownFiles = {u"/gone"_s};
     BackupController &controller = f.start();
-
-    EXPECT_EQ(pixel(controller.icon(QStringLiteral("/home/ann")), 1, 1), QColor(Qt::green).rgba());
-    EXPECT_EQ(pixel(controller.icon(QStringLiteral("/home/ann")), 1, 1), QColor(Qt::green).rgba());
-    EXPECT_EQ(f.icons->fileRequests[QStringLiteral("/home/ann")], 1);
-
-    EXPECT_EQ(pixel(controller.icon(QStringLiteral("/gone")), 1, 1), QColor(Qt::yellow).rgba());
+    EXPECT_EQ(pixel(controller.icon(u"/home/ann"_s), 1, 1), QColor(Qt::green).rgba());
+    EXPECT_EQ(pixel(controller.icon(u"/home/ann"_s), 1, 1), QColor(Qt::green).rgba());
+    EXPECT_EQ(f.icons->fileRequests[u"/home/ann"_s], 1);
+    EXPECT_EQ(pixel(controller.icon(u"/gone"_s), 1, 1), QColor(Qt::yellow).rgba());
     f.icons->unknownFiles.clear();
-    EXPECT_EQ(pixel(controller.icon(QStringLiteral("/gone")), 1, 1), QColor(Qt::green).rgba());
-    EXPECT_EQ(f.icons->fileRequests[QStringLiteral("/gone")], 2);
+    EXPECT_EQ(pixel(controller.icon(u"/gone"_s), 1, 1), QColor(Qt::green).rgba());
+    EXPECT_EQ(f.icons->fileRequests[u"/gone"_s], 2);
 
     // The image URL of a path with blanks and a "#" leads back to its icon.
-    const QString odd = QStringLiteral("/home/ann/My #1 file?.txt");
+    const QString odd = u"/home/ann/My #1 file?.txt"_s;
     const QString source = controller.iconSourceForPath(odd);
-    ASSERT_TRUE(source.startsWith(QStringLiteral("image://vellory/")));
+    ASSERT_TRUE(source.startsWith(u"image://vellory/"_s));
     EXPECT_FALSE(QUrl(source).hasFragment());
     EXPECT_FALSE(QUrl(source).hasQuery());
     // What an image provider is handed: the URL after "image://vellory/".
     const QString id = QUrl(source).toString(QUrl::RemoveScheme | QUrl::RemoveAuthority).mid(1);
     EXPECT_EQ(pixel(controller.imageForId(id), 1, 1), QColor(Qt::green).rgba());
     EXPECT_EQ(f.icons->fileRequests[odd], 1);
-    EXPECT_TRUE(controller.imageForId(QStringLiteral("nothing/1")).isNull());
-}
-
-TEST(ThemeIconSource, AnItemThatDoesNotExistHasNoIcon)
-{
+    EXPECT_TRUE(controller.imageForId(u"nothing/1"_s).isNull());
     QTemporaryDir dir;
-    ThemeIconSource icons;
-    EXPECT_TRUE(icons.fileIcon(dir.filePath(QStringLiteral("missing.txt"))).isNull());
-    EXPECT_TRUE(icons.fileIcon(QString()).isNull());
+    EXPECT_TRUE(ThemeIconSource().fileIcon(dir.filePath(u"missing.txt"_s)).isNull());
 }
-
-// --- Starting backups -----------------------------------------------------------
 
 TEST(BackupControllerStartBackup, EachStartAddsAJobOnTopFlipsShowWindowAndStampsTheSet)
 {
     ControllerFixture f;
-    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
+    f.storeSet(setWithDestination(kUuid, u"STICK"_s, kPath));
     BackupController &controller = f.start();
     QSignalSpy window(&controller, &BackupController::showWindowChanged);
+    QSignalSpy started(&controller, &BackupController::backupStarted);
     const bool shown = controller.showWindow();
 
     controller.startBackup();
     const std::shared_ptr<BackupThread> first = controller.threads()->jobAt(0);
     ASSERT_TRUE(first);
-    // The job has the set from before the stamp.
-    EXPECT_EQ(first->script().lastBackup, QStringLiteral("3/1/24, 9:00 AM"));
+    ASSERT_EQ(started.size(), 1);
+    EXPECT_EQ(started.first().first().value<BackupThread *>(), first.get());
+    EXPECT_EQ(first->icon(), controller.volumeIcon());
+    EXPECT_EQ(first->progressTitle(), u"Backing up to \"STICK\""_s);
+    EXPECT_EQ(first->script().lastBackup, u"3/1/24, 9:00 AM"_s) << "the job has the set from before the stamp";
     const QString stamp = QLocale().toString(f.now, QLocale::ShortFormat);
     EXPECT_EQ(controller.lastBackup(), stamp);
     EXPECT_EQ(f.stored().lastBackup, stamp);
@@ -327,245 +269,162 @@ TEST(BackupControllerStartBackup, EachStartAddsAJobOnTopFlipsShowWindowAndStamps
     EXPECT_EQ(window.size(), 2);
     EXPECT_EQ(controller.showWindow(), shown);
     EXPECT_EQ(f.stored().lastBackup, QLocale().toString(f.now, QLocale::ShortFormat));
-
-    // The jobs were started (the controller sets scanning before they run),
-    // and their failure without the volume does not undo the stamp.
-    ASSERT_TRUE(waitUntil([&] { return !first->isRunning() && !second->isRunning()
-                                       && first->status() == BackupThreadStatusValue::completed
-                                       && second->status() == BackupThreadStatusValue::completed; }));
+    // The jobs were started, and their failure without the volume does not undo the stamp.
+    ASSERT_TRUE(waitUntil([&] {
+        return first->status() == BackupThreadStatusValue::completed && second->status() == BackupThreadStatusValue::completed;
+    }));
     EXPECT_GT(first->errorCount(), 0u);
     EXPECT_EQ(controller.lastBackup(), QLocale().toString(f.now, QLocale::ShortFormat));
 }
 
-TEST(BackupControllerStartBackup, TheJobShowsTheVolumeIcon)
-{
-    ControllerFixture f;
-    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
-    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
-    BackupController &controller = f.start();
-    QSignalSpy started(&controller, &BackupController::backupStarted);
-    controller.startBackup();
-    ASSERT_EQ(started.size(), 1);
-    EXPECT_EQ(started.first().first().value<BackupThread *>(), controller.threads()->jobAt(0).get());
-    EXPECT_EQ(controller.threads()->jobAt(0)->icon(), controller.volumeIcon());
-    EXPECT_EQ(controller.threads()->jobAt(0)->progressTitle(), QStringLiteral("Backing up to \"STICK\""));
-}
-
-// --- Choosing and removing the destination -------------------------------------
-
 TEST(BackupControllerSelectVolume, RefusalsLeaveTheSetAsItWasAndNameTheItem)
 {
     ControllerFixture f;
-    const BackupScript before = setWithDestination(kUuid, QStringLiteral("STICK"), kPath);
-    f.storeSet(before);
-    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
-    platform::MountedVolume locked = fakeStick(QStringLiteral("AAAA-0001"), QStringLiteral("LOCKED"),
-                                               QStringLiteral("/media/ann/LOCKED"));
+    f.storeSet(setWithDestination(kUuid, u"STICK"_s, kPath));
+    f.table.mount(fakeStick(kUuid, u"STICK"_s, kPath));
+    platform::MountedVolume locked = fakeStick(u"AAAA-0001"_s, u"LOCKED"_s, u"/media/ann/LOCKED"_s);
     locked.writable = false;
     f.table.mount(locked);
-    platform::MountedVolume nameless = fakeStick(QString(), QStringLiteral("NOID"), QStringLiteral("/media/ann/NOID"));
-    f.table.mount(nameless);
-    f.table.setUnreadable(QStringLiteral("/media/ann/SECRET"), QStringLiteral("Permission denied"));
+    f.table.mount(fakeStick(QString(), u"NOID"_s, u"/media/ann/NOID"_s));
+    f.table.setUnreadable(u"/media/ann/SECRET"_s, u"Permission denied"_s);
     BackupController &controller = f.start();
     QSignalSpy refused(&controller, &BackupController::volumeRefused);
     QSignalSpy changed(&controller, &BackupController::scriptChanged);
-
-    struct Case {
-        QString path;
-        QString itemName;
-        QString message;
+    const std::tuple<QString, QString, QString> cases[] = {
+        {u"/home/ann/Documents"_s, u"Documents"_s, u"The item is not a volume. Please try again with a volume."_s},
+        {u"/media/ann/LOCKED"_s, u"LOCKED"_s,
+         u"You don't have permission to write to the volume. Either unlock this volume or select a different volume."_s},
+        {u"/media/ann/NOID"_s, u"NOID"_s, u"Unable to obtain the volume's identifier. Please select a different volume."_s},
+        // An item that cannot be looked at: the reason, and the name left alone.
+        {u"/media/ann/SECRET"_s, u"kept"_s, u"Permission denied"_s},
     };
-    const QList<Case> cases = {
-        {QStringLiteral("/home/ann/Documents"), QStringLiteral("Documents"),
-         QStringLiteral("The item is not a volume. Please try again with a volume.")},
-        {QStringLiteral("/media/ann/LOCKED"), QStringLiteral("LOCKED"),
-         QStringLiteral("You don't have permission to write to the volume. Either unlock this volume or select a "
-                        "different volume.")},
-        {QStringLiteral("/media/ann/NOID"), QStringLiteral("NOID"),
-         QStringLiteral("Unable to obtain the volume's identifier. Please select a different volume.")},
-    };
-    for (const Case &c : cases) {
+    for (const auto &[path, name, message] : cases) {
         QString errorMessage;
-        QString itemName = QStringLiteral("kept");
-        EXPECT_FALSE(controller.validateVolume(QUrl::fromLocalFile(c.path), errorMessage, itemName));
-        EXPECT_EQ(errorMessage, c.message);
-        EXPECT_EQ(itemName, c.itemName);
-        EXPECT_FALSE(controller.selectVolume(QUrl::fromLocalFile(c.path)));
+        QString itemName = u"kept"_s;
+        EXPECT_FALSE(controller.validateVolume(QUrl::fromLocalFile(path), errorMessage, itemName));
+        EXPECT_EQ(errorMessage, message);
+        EXPECT_EQ(itemName, name);
+        EXPECT_FALSE(controller.selectVolume(QUrl::fromLocalFile(path)));
         ASSERT_FALSE(refused.isEmpty());
-        EXPECT_EQ(refused.last().at(0).toString(), c.itemName);
-        EXPECT_EQ(refused.last().at(1).toString(), c.message);
+        EXPECT_EQ(refused.last().at(1).toString(), message);
+        if (name != u"kept"_s) {
+            EXPECT_EQ(refused.last().at(0).toString(), name);
+        }
     }
-    // An item that cannot be looked at: the reason, and the name left alone.
-    QString errorMessage;
-    QString itemName = QStringLiteral("kept");
-    EXPECT_FALSE(controller.validateVolume(QUrl::fromLocalFile(QStringLiteral("/media/ann/SECRET")), errorMessage,
-                                           itemName));
-    EXPECT_EQ(errorMessage, QStringLiteral("Permission denied"));
-    EXPECT_EQ(itemName, QStringLiteral("kept"));
-
     EXPECT_EQ(changed.size(), 0);
     EXPECT_EQ(controller.script(), f.stored());
     EXPECT_EQ(controller.volumeUUID(), kUuid);
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
 }
 
-TEST(BackupControllerSelectVolume, AnotherVolumeReplacesTheDestinationAndKeepsTheLastBackup)
+TEST(BackupControllerSelectVolume, AnotherVolumeReplacesTheDestinationAndTheSameOneIsRefreshed)
 {
     ControllerFixture f;
-    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
-    platform::MountedVolume card = fakeStick(QStringLiteral("C0DE-CAFE"), QString(), QStringLiteral("/media/ann/sdcard"),
-                                             32'000'000'000, 8'000'000'000);
-    card.localizedName.clear(); // a name that cannot be read
-    card.deviceModel = QStringLiteral("SD Reader");
-    card.deviceProtocol = QStringLiteral("Secure Digital");
+    f.storeSet(setWithDestination(kUuid, u"STICK"_s, kPath));
+    platform::MountedVolume card = fakeStick(u"C0DE-CAFE"_s, QString(), u"/media/ann/sdcard"_s, 32'000'000'000, 8'000'000'000);
+    card.deviceModel = u"SD Reader"_s;
+    card.deviceProtocol = u"Secure Digital"_s;
     f.table.mount(card);
     BackupController &controller = f.start();
     ASSERT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
-
-    ASSERT_TRUE(controller.selectVolume(QUrl::fromLocalFile(QStringLiteral("/media/ann/sdcard/"))));
-    const BackupScript stored = f.stored();
-    EXPECT_EQ(stored.volumeUUID, QStringLiteral("C0DE-CAFE"));
-    EXPECT_EQ(stored.volumeName, QStringLiteral("Untitled"));
-    EXPECT_EQ(stored.volumePath, QStringLiteral("/media/ann/sdcard"));
+    ASSERT_TRUE(controller.selectVolume(QUrl::fromLocalFile(u"/media/ann/sdcard/"_s)));
+    BackupScript stored = f.stored();
+    EXPECT_EQ(stored.volumeUUID, u"C0DE-CAFE"_s);
+    EXPECT_EQ(stored.volumeName, u"Untitled"_s) << "a name that cannot be read";
+    EXPECT_EQ(stored.volumePath, u"/media/ann/sdcard"_s);
     EXPECT_EQ(stored.volumeCapacity, 32'000'000'000u);
-    EXPECT_EQ(stored.volumeDescription, QStringLiteral("SD Reader, Secure Digital"));
-    EXPECT_EQ(stored.lastBackup, QStringLiteral("3/1/24, 9:00 AM"));
-    EXPECT_EQ(stored.sourcePaths, QStringList{QStringLiteral("/home/ann/Notes")});
+    EXPECT_EQ(stored.volumeDescription, u"SD Reader, Secure Digital"_s);
+    EXPECT_EQ(stored.lastBackup, u"3/1/24, 9:00 AM"_s);
+    EXPECT_EQ(stored.sourcePaths, QStringList{u"/home/ann/Notes"_s});
     EXPECT_EQ(controller.script(), stored);
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
     EXPECT_EQ(controller.volumeLabelCapacity(), capacityLabel(32'000'000'000));
-    EXPECT_EQ(controller.volumeLabelAvailable(), availableLabel(8'000'000'000));
     EXPECT_FLOAT_EQ(controller.volumeUsage(), 0.75f);
-}
 
-TEST(BackupControllerSelectVolume, TheSameVolumeAgainRefreshesWhatIsRecorded)
-{
-    ControllerFixture f;
-    BackupScript old = setWithDestination(kUuid, QStringLiteral("STICK"), kPath, 1'000);
-    old.volumeDescription = QStringLiteral(", ");
-    f.storeSet(old);
-    f.table.mount(fakeStick(kUuid, QStringLiteral("RENAMED"), kPath, 16'000'000'000, 1'000'000'000));
-    BackupController &controller = f.start();
+    // The same volume, renamed and larger: what is recorded is refreshed.
+    f.table.unmount(u"/media/ann/sdcard"_s);
+    f.table.mount(fakeStick(u"C0DE-CAFE"_s, u"RENAMED"_s, kPath, 16'000'000'000, 1'000'000'000));
     ASSERT_TRUE(controller.selectVolume(QUrl::fromLocalFile(kPath)));
-    const BackupScript stored = f.stored();
-    EXPECT_EQ(stored.volumeUUID, kUuid);
-    EXPECT_EQ(stored.volumeName, QStringLiteral("RENAMED"));
+    stored = f.stored();
+    EXPECT_EQ(stored.volumeUUID, u"C0DE-CAFE"_s);
+    EXPECT_EQ(stored.volumeName, u"RENAMED"_s);
     EXPECT_EQ(stored.volumeCapacity, 16'000'000'000u);
-    EXPECT_EQ(stored.volumeDescription, QStringLiteral("Cruzer Blade, USB"));
-}
+    EXPECT_EQ(stored.volumeDescription, u"Cruzer Blade, USB"_s);
 
-TEST(BackupControllerClearVolume, ForgetsTheDestinationButKeepsSourcesAndIdentity)
-{
-    ControllerFixture f;
-    const BackupScript before = setWithDestination(kUuid, QStringLiteral("STICK"), kPath);
-    f.storeSet(before);
-    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
-    BackupController &controller = f.start();
+    // Cleared: the destination goes, sources and identity stay.
     controller.clearVolume();
-    const BackupScript stored = f.stored();
-    EXPECT_TRUE(stored.volumeUUID.isEmpty());
-    EXPECT_TRUE(stored.volumeName.isEmpty());
-    EXPECT_TRUE(stored.volumePath.isEmpty());
-    EXPECT_TRUE(stored.volumeDescription.isEmpty());
-    EXPECT_EQ(stored.volumeCapacity, 0u);
-    EXPECT_EQ(stored.lastBackup, QStringLiteral("Never"));
-    EXPECT_EQ(stored.sourcePaths, before.sourcePaths);
-    EXPECT_EQ(stored.scriptUUID, before.scriptUUID);
+    const BackupScript cleared = f.stored();
+    EXPECT_TRUE(cleared.volumeUUID.isEmpty() && cleared.volumeName.isEmpty() && cleared.volumePath.isEmpty()
+                && cleared.volumeDescription.isEmpty());
+    EXPECT_EQ(cleared.volumeCapacity, 0u);
+    EXPECT_EQ(cleared.lastBackup, u"Never"_s);
+    EXPECT_EQ(cleared.sourcePaths, stored.sourcePaths);
+    EXPECT_EQ(cleared.scriptUUID, stored.scriptUUID);
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotSpecified);
 }
-
-// --- Eject ------------------------------------------------------------------------
 
 TEST(BackupControllerEject, EjectsOnlyTheDestinationItself)
 {
     ControllerFixture f;
-    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
-    BackupController &controller = f.start();
-
-    // Not mounted, then another stick at its path: nothing is asked.
+    f.table.mount(fakeStick(QString(), u"NOID"_s, u"/media/ann/NOID"_s));
+    BackupController &withoutDestination = f.start();
     QStringList answers;
+    withoutDestination.ejectVolume([&](const QString &error) { answers.append(error); });
+    ASSERT_TRUE(waitUntil([&] { return answers.size() == 1; }));
+
+    f.storeSet(setWithDestination(kUuid, u"STICK"_s, kPath));
+    BackupController &controller = f.start();
+    // Not mounted, then another stick at its path: nothing is asked.
     controller.ejectVolume([&](const QString &error) { answers.append(error); });
-    f.table.mount(fakeStick(QStringLiteral("0000-1111"), QStringLiteral("STICK"), kPath));
+    f.table.mount(fakeStick(u"0000-1111"_s, u"STICK"_s, kPath));
     controller.ejectVolume([&](const QString &error) { answers.append(error); });
-    ASSERT_TRUE(waitUntil([&] { return answers.size() == 2; }));
-    EXPECT_FALSE(answers.at(0).isEmpty());
-    EXPECT_FALSE(answers.at(1).isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return answers.size() == 3; }));
+    EXPECT_FALSE(answers.contains(QString())) << "every refusal says why";
     EXPECT_TRUE(f.ejector.requests().isEmpty());
 
     f.table.unmount(kPath);
-    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
-    f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
+    platform::preferences()->setValue(u"autoBackupOnConnect"_s, false);
+    f.monitor.mount(fakeStick(kUuid, u"STICK"_s, kPath));
     ASSERT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
     controller.ejectVolume();
     EXPECT_EQ(f.ejector.requests(), QStringList{kPath});
     // The unmount that follows turns the panel to not connected.
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
-    EXPECT_EQ(controller.volumeLabelAvailable(), QStringLiteral("Not connected"));
+    EXPECT_EQ(controller.volumeLabelAvailable(), u"Not connected"_s);
 }
-
-TEST(BackupControllerEject, WithoutADestinationNothingIsEjected)
-{
-    ControllerFixture f;
-    f.table.mount(fakeStick(QString(), QStringLiteral("NOID"), QStringLiteral("/media/ann/NOID")));
-    BackupController &controller = f.start();
-    QString answer;
-    controller.ejectVolume([&](const QString &error) { answer = error; });
-    ASSERT_TRUE(waitUntil([&] { return !answer.isEmpty(); }));
-    EXPECT_TRUE(f.ejector.requests().isEmpty());
-}
-
-namespace {
 
 // vellory-cli writes the same store while the window runs.
 TEST(BackupControllerStore, ChangesOfAnotherProgramArePickedUpAndNeverOverwritten)
 {
-    ControllerFixture fixture;
-    fixture.storeSet(setWithDestination(QStringLiteral("U-1"), QStringLiteral("STICK"), QStringLiteral("/media/STICK")));
-    BackupController &controller = fixture.start();
+    ControllerFixture f;
+    f.storeSet(setWithDestination(u"U-1"_s, u"STICK"_s, u"/media/STICK"_s));
+    BackupController &controller = f.start();
     QSignalSpy changed(&controller, &BackupController::scriptChanged);
-
-    // The other program adds a source; our next change keeps it.
-    BackupScript fromCli = fixture.stored();
-    fromCli.sourcePaths.append(QStringLiteral("/home/ann/Music"));
-    fixture.storeSet(fromCli);
-    controller.addSourcePath(QStringLiteral("/home/ann/Photos"));
-    EXPECT_EQ(fixture.stored().sourcePaths,
-              (QStringList{QStringLiteral("/home/ann/Notes"), QStringLiteral("/home/ann/Music"),
-                           QStringLiteral("/home/ann/Photos")}));
-    EXPECT_EQ(controller.sourcePaths(), fixture.stored().sourcePaths);
-
-    // The other program removes the destination; reading the store again
-    // shows it at once.
-    fromCli = fixture.stored();
-    fromCli.clearVolume();
-    fixture.storeSet(fromCli);
-    changed.clear();
-    controller.reloadScript();
-    EXPECT_EQ(changed.size(), 1);
-    EXPECT_TRUE(controller.volumeUUID().isEmpty());
-    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotSpecified);
-    EXPECT_EQ(fixture.stored(), controller.script());
-
-    // Nothing new in the store: nothing changes.
-    changed.clear();
-    controller.reloadScript();
-    EXPECT_EQ(changed.size(), 0);
-}
-
-TEST(BackupControllerStore, TheWatcherTellsOfAnotherProgramsWrite)
-{
-    ControllerFixture fixture;
-    fixture.storeSet(BackupScript());
-    BackupController &controller = fixture.start();
     ScriptStoreWatcher watcher(controller.store().filePath());
     QObject::connect(&watcher, &ScriptStoreWatcher::changed, &controller, &BackupController::reloadScript);
 
-    for (const QString &path : {QStringLiteral("/first"), QStringLiteral("/second")}) {
-        BackupScript fromCli = fixture.stored();
-        fromCli.sourcePaths.append(path);
-        fixture.storeSet(fromCli); // replaced whole, as every save does
-        EXPECT_TRUE(waitUntil([&] { return controller.sourcePaths().contains(path); })) << path.toStdString();
-    }
-}
+    // The other program adds a source; the watcher tells, and our next change keeps it.
+    BackupScript fromCli = f.stored();
+    fromCli.sourcePaths.append(u"/home/ann/Music"_s);
+    f.storeSet(fromCli); // replaced whole, as every save does
+    EXPECT_TRUE(waitUntil([&] { return controller.sourcePaths().contains(u"/home/ann/Music"_s); }));
+    QObject::disconnect(&watcher, nullptr, &controller, nullptr);
+    fromCli.sourcePaths.append(u"/home/ann/Video"_s);
+    f.storeSet(fromCli);
+    controller.addSourcePath(u"/home/ann/Photos"_s);
+    EXPECT_EQ(f.stored().sourcePaths,
+              (QStringList{u"/home/ann/Notes"_s, u"/home/ann/Music"_s, u"/home/ann/Video"_s, u"/home/ann/Photos"_s}));
+    EXPECT_EQ(controller.sourcePaths(), f.stored().sourcePaths);
 
-} // namespace
+    // The other program removes the destination; reading the store again shows it.
+    fromCli = f.stored();
+    fromCli.clearVolume();
+    f.storeSet(fromCli);
+    changed.clear();
+    controller.reloadScript();
+    EXPECT_EQ(changed.size(), 1);
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotSpecified);
+    EXPECT_EQ(f.stored(), controller.script());
+    controller.reloadScript();
+    EXPECT_EQ(changed.size(), 1) << "nothing new in the store: nothing changes";
+}

@@ -17,6 +17,7 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -70,6 +71,21 @@ public:
     std::unique_ptr<BackupController> controller;
     bool monitorReady = false;
 };
+
+bool reaches(const BackupController &controller, VolumeStatusValue status)
+{
+    return waitUntil([&] { return controller.volumeStatus() == status; }, kEventTimeoutMs);
+}
+
+// Whether the monitor reported a volume mounted at `path`.
+bool sawMount(const QSignalSpy &mounted, const QString &path)
+{
+    return waitUntil([&] {
+        return std::any_of(mounted.begin(), mounted.end(), [&](const QList<QVariant> &event) {
+            return event.at(0).value<platform::MountedVolume>().mountPath == path;
+        });
+    }, kEventTimeoutMs);
+}
 
 std::shared_ptr<BackupThread> finishedJob(BackupController &controller, int row = 0)
 {
@@ -190,8 +206,7 @@ TEST(ControllerOnRealVolumes, FollowsTheDestinationAsItComesGoesAndIsRenamed)
 
     // Unplugged: not connected.
     ASSERT_TRUE(stick.unmount());
-    ASSERT_TRUE(waitUntil([&] { return controller.volumeStatus() == VolumeStatusValue::NotConnected; },
-                          kEventTimeoutMs));
+    ASSERT_TRUE(reaches(controller, VolumeStatusValue::NotConnected));
     EXPECT_TRUE(real.output.contains(QStringLiteral("We received the unmount notification")));
 
     // Another volume comes: nothing.
@@ -199,14 +214,7 @@ TEST(ControllerOnRealVolumes, FollowsTheDestinationAsItComesGoesAndIsRenamed)
     QSignalSpy mounted(&real.services.monitor(), &platform::VolumeMonitor::volumeMounted);
     LoopVolume other(LoopVolume::Kind::ExFat, QStringLiteral("STICK"), kSizeMiB);
     REQUIRE_MOUNTED(other);
-    ASSERT_TRUE(waitUntil([&] {
-        for (const auto &event : mounted) {
-            if (event.at(0).value<platform::MountedVolume>().mountPath == other.mountPath()) {
-                return true;
-            }
-        }
-        return false;
-    }, kEventTimeoutMs));
+    ASSERT_TRUE(sawMount(mounted, other.mountPath()));
     EXPECT_TRUE(real.output.isEmpty());
     EXPECT_EQ(controller.threads()->count(), 0);
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
@@ -235,11 +243,9 @@ TEST(ControllerOnRealVolumes, FollowsTheDestinationAsItComesGoesAndIsRenamed)
     // With automatic backup off, plugging in only refreshes.
     platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
     ASSERT_TRUE(stick.unmount());
-    ASSERT_TRUE(waitUntil([&] { return controller.volumeStatus() == VolumeStatusValue::NotConnected; },
-                          kEventTimeoutMs));
+    ASSERT_TRUE(reaches(controller, VolumeStatusValue::NotConnected));
     ASSERT_TRUE(stick.mount());
-    ASSERT_TRUE(waitUntil([&] { return controller.volumeStatus() == VolumeStatusValue::Connected; },
-                          kEventTimeoutMs));
+    ASSERT_TRUE(reaches(controller, VolumeStatusValue::Connected));
     EXPECT_EQ(controller.threads()->count(), 1);
     EXPECT_EQ(window.size(), 1);
 
@@ -249,8 +255,7 @@ TEST(ControllerOnRealVolumes, FollowsTheDestinationAsItComesGoesAndIsRenamed)
     ASSERT_TRUE(waitUntil([&] { return answer.has_value(); }, kEventTimeoutMs));
     EXPECT_EQ(*answer, QString());
     EXPECT_FALSE(platform::isMountPoint(stick.mountPath()));
-    ASSERT_TRUE(waitUntil([&] { return controller.volumeStatus() == VolumeStatusValue::NotConnected; },
-                          kEventTimeoutMs));
+    ASSERT_TRUE(reaches(controller, VolumeStatusValue::NotConnected));
 }
 
 TEST(ControllerOnRealVolumes, UnpluggingTheDestinationLeavesItsJobRunning)
@@ -276,8 +281,7 @@ TEST(ControllerOnRealVolumes, UnpluggingTheDestinationLeavesItsJobRunning)
 
     // The job holds the volume open, so it can only be detached lazily.
     ASSERT_TRUE(runCommand(QStringLiteral("umount"), {QStringLiteral("-l"), stick.mountPath()}));
-    ASSERT_TRUE(waitUntil([&] { return controller.volumeStatus() == VolumeStatusValue::NotConnected; },
-                          kEventTimeoutMs));
+    ASSERT_TRUE(reaches(controller, VolumeStatusValue::NotConnected));
     EXPECT_EQ(controller.volumeLabelAvailable(), QStringLiteral("Not connected"));
     ASSERT_TRUE(finishedJob(controller));
     EXPECT_FALSE(everCancelled);
@@ -303,8 +307,7 @@ TEST(ControllerOnRealVolumes, ABackupNeverWritesToAnotherStickAtTheDestinationsP
     controller.addSourcePath(source.filePath(QStringLiteral("Notes")));
     const QString path = stick.mountPath();
     ASSERT_TRUE(stick.unmount());
-    ASSERT_TRUE(waitUntil([&] { return controller.volumeStatus() == VolumeStatusValue::NotConnected; },
-                          kEventTimeoutMs));
+    ASSERT_TRUE(reaches(controller, VolumeStatusValue::NotConnected));
     ASSERT_TRUE(twin.unmount());
     ASSERT_TRUE(twin.mount(path));
     // The same label at the same path is not the destination.
@@ -353,14 +356,12 @@ TEST(ControllerOnRealVolumes, MountCyclesWithTheMonitorRunningNeverFindAVolumeBu
     // The destination, each time once the controller has looked at it.
     int refused = 0;
     for (int cycle = 0; cycle < 50 && refused == 0; ++cycle) {
-        ASSERT_TRUE(waitUntil([&] { return controller.volumeStatus() == VolumeStatusValue::Connected; },
-                              kEventTimeoutMs));
+        ASSERT_TRUE(reaches(controller, VolumeStatusValue::Connected));
         if (!destination.unmount()) {
             ++refused;
             break;
         }
-        ASSERT_TRUE(waitUntil([&] { return controller.volumeStatus() == VolumeStatusValue::NotConnected; },
-                              kEventTimeoutMs));
+        ASSERT_TRUE(reaches(controller, VolumeStatusValue::NotConnected));
         ASSERT_TRUE(destination.mount());
     }
     EXPECT_EQ(refused, 0) << "the destination was busy";
@@ -389,14 +390,7 @@ TEST(ControllerOnRealVolumes, AHungShareHoldsUpNeitherTheControllerNorTheMonitor
         QSignalSpy mounted(&real.services.monitor(), &platform::VolumeMonitor::volumeMounted);
         LoopVolume stick(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), kSizeMiB);
         REQUIRE_MOUNTED(stick);
-        EXPECT_TRUE(waitUntil([&] {
-            for (const auto &event : mounted) {
-                if (event.at(0).value<platform::MountedVolume>().mountPath == stick.mountPath()) {
-                    return true;
-                }
-            }
-            return false;
-        }, kEventTimeoutMs));
+        EXPECT_TRUE(sawMount(mounted, stick.mountPath()));
         // The full table leaves the share out rather than waiting on it.
         for (const platform::MountedVolume &volume : real.services.table().volumes()) {
             EXPECT_NE(volume.mountPath, share.mountPath());

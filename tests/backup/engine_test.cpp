@@ -67,52 +67,40 @@ struct Scan
     CopyPlan plan;
     quint64 itemsChecked = 0;
     QStringList log;
+    quint64 backedUp = 0;
+    quint64 bytes = 0;
 };
 
-Scan scanOnly(const QString &volumePath, const QStringList &sources)
+// Scans `sources` onto `volume` as a run does, then copies the plan with
+// `workers` copy workers (none: the scan alone).
+Scan scanAndCopy(const BackupVolume &volume, const QStringList &sources, int workers = 0)
 {
-    const auto job = BackupThread::create(scriptFor(volumePath, sources), QImage());
+    const auto job = BackupThread::create(scriptFor(volume.path(), sources), QImage());
     RunReport report(*job);
-    BackupVolume volume(volumePath, platform::computerName());
     Scan scan;
     SourceScanner scanner(report, volume, scan.plan);
     for (const QString &source : sources) {
         scanner.scan(source);
     }
     scan.itemsChecked = scanner.itemsChecked();
-    const qsizetype lines = 1 + qsizetype(sources.size()) + qsizetype(report.errorCount());
-    waitUntil([&] { return job->log().size() >= lines; });
+    qsizetype lines = 1 + qsizetype(sources.size());
+    if (workers > 0) {
+        PlanCopier copier(report, volume, scan.plan, workers);
+        copier.run();
+        scan.backedUp = copier.itemsBackedUp();
+        scan.bytes = copier.bytesCopied();
+        ++lines;
+    }
+    waitUntil([&] { return job->log().size() >= lines + qsizetype(report.errorCount()); });
     for (const QString &line : job->log().mid(1)) {
         scan.log << line.mid(11);
     }
     return scan;
 }
 
-struct Copy
+Scan scanAndCopy(const QString &volumePath, const QStringList &sources, int workers = 0)
 {
-    QStringList log;
-    quint64 backedUp = 0;
-    quint64 bytes = 0;
-};
-
-// Scans `source` and copies the plan with `workers` copy workers.
-Copy scanAndCopy(const QString &volumePath, const QString &source, int workers)
-{
-    const auto job = BackupThread::create(scriptFor(volumePath, {source}), QImage());
-    RunReport report(*job);
-    BackupVolume volume(volumePath, platform::computerName());
-    CopyPlan plan;
-    SourceScanner scanner(report, volume, plan);
-    scanner.scan(source);
-    PlanCopier copier(report, volume, plan, workers);
-    copier.run();
-    const qsizetype lines = 2 + qsizetype(report.errorCount());
-    waitUntil([&] { return job->log().size() >= lines; });
-    Copy copy{{}, copier.itemsBackedUp(), copier.bytesCopied()};
-    for (const QString &line : job->log().mid(1)) {
-        copy.log << line.mid(11);
-    }
-    return copy;
+    return scanAndCopy(BackupVolume(volumePath, platform::computerName()), sources, workers);
 }
 
 void makeFifo(const QString &path)
@@ -132,17 +120,6 @@ void expectSameFile(const QString &source, const QString &copy)
     EXPECT_EQ(a.st_mtim.tv_sec, b.st_mtim.tv_sec) << copy.toStdString();
     EXPECT_EQ(a.st_mtim.tv_nsec, b.st_mtim.tv_nsec) << copy.toStdString();
     EXPECT_EQ(a.st_mode, b.st_mode) << copy.toStdString();
-}
-
-QStringList temporariesBelow(const QString &folder)
-{
-    QStringList found;
-    for (const QString &item : treeOf(folder)) {
-        if (platform::FileCopier::isTemporaryName(QFile::encodeName(QFileInfo(item).fileName()))) {
-            found << item;
-        }
-    }
-    return found;
 }
 
 } // namespace
@@ -170,7 +147,7 @@ TEST_F(EngineTest, AFolderMissingOnTheVolumePlansEverythingBelowItAsMissing)
     ASSERT_TRUE(inTheWay.open(QIODevice::WriteOnly));
     inTheWay.close();
 
-    const Scan scan = scanOnly(mount, {source});
+    const Scan scan = scanAndCopy(mount, {source});
     EXPECT_EQ(scan.log, QStringList{QStringLiteral("Scanning %1...").arg(source)});
     EXPECT_EQ(scan.itemsChecked, 2u) << "only files whose copy exists are compared";
     QStringList planned;
@@ -187,6 +164,31 @@ TEST_F(EngineTest, AFolderMissingOnTheVolumePlansEverythingBelowItAsMissing)
                                     QStringLiteral("gone/deep/e.txt missing"), QStringLiteral("gone/deep/er/d.txt missing"),
                                     QStringLiteral("keep/grown.txt size"), QStringLiteral("keep/later/g.txt missing")}));
     EXPECT_EQ(scan.plan.bytesToCopy(), 15u);
+}
+
+TEST_F(EngineTest, AVolumeDetachedBeforeTheScanReachesFilesMissingOnItIsRefusedOnceAndNothingIsCopied)
+{
+    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"));
+    SKIP_WITHOUT(volume);
+    const QString mount = volume.mountPath();
+    const QString kept = m_source.write(QStringLiteral("a/kept.txt"), "kept");
+    ASSERT_EQ(runJob(scriptFor(mount, {kept})).errors, 0u);
+    for (const char *name : {"a/new.txt", "b/one.txt", "b/c/two.txt", "d/three.txt"}) {
+        m_source.write(QString::fromUtf8(name), name);
+    }
+    // The run holds the volume open; it goes before the scan begins.
+    BackupVolume held(mount, platform::computerName());
+    ASSERT_TRUE(held.isOpen());
+    ASSERT_EQ(QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), mount}), 0);
+    const Scan scan = scanAndCopy(held, {m_source.path()}, 4);
+    EXPECT_EQ(scan.log.filter(QStringLiteral("Error")), QStringList{QStringLiteral("Error: Volume not connected")});
+    EXPECT_EQ(scan.backedUp, 0u);
+    held.close(); // the detached file system goes with the last hold on it
+    QTemporaryDir again;
+    ASSERT_EQ(QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("ro"), volume.device(), again.path()}), 0);
+    const QStringList onVolume = treeOf(targetOf(again.path(), m_source.path()));
+    QProcess::execute(QStringLiteral("umount"), {again.path()});
+    EXPECT_EQ(onVolume, (QStringList{QStringLiteral("a"), QStringLiteral("a/kept.txt")}));
 }
 
 TEST_F(EngineTest, ThePlanFollowsThePlainWalkAcrossFoldersAndSources)
@@ -211,7 +213,7 @@ TEST_F(EngineTest, ThePlanFollowsThePlainWalkAcrossFoldersAndSources)
     expected << QFile::encodeName(sources[1]);
     plainWalk(QFile::encodeName(sources[2]), expected);
 
-    const Scan first = scanOnly(volume.mountPath(), sources);
+    const Scan first = scanAndCopy(volume.mountPath(), sources);
     QList<QByteArray> planned;
     for (std::size_t i = 0; i < first.plan.size(); ++i) {
         planned << first.plan.describe(i, QByteArray()).source;
@@ -221,7 +223,7 @@ TEST_F(EngineTest, ThePlanFollowsThePlainWalkAcrossFoldersAndSources)
     // The same order once part of the tree is on the volume.
     ASSERT_EQ(runJob(scriptFor(volume.mountPath(), {m_source.filePath(QStringLiteral("b/m"))})).errors, 0u);
     m_source.write(QStringLiteral("b/m/2/x"), "changed size");
-    const Scan again = scanOnly(volume.mountPath(), sources);
+    const Scan again = scanAndCopy(volume.mountPath(), sources);
     expected.removeIf([&](const QByteArray &path) {
         return path.startsWith(QFile::encodeName(m_source.filePath(QStringLiteral("b/m/")))) && !path.endsWith("/2/x");
     });
@@ -260,10 +262,10 @@ TEST_F(EngineTest, ManyWorkersLogAndCountExactlyAsOneDoes)
     };
 
     blockFolder();
-    const Copy one = scanAndCopy(mount, source, 1);
+    const Scan one = scanAndCopy(mount, {source}, 1);
     ASSERT_TRUE(QDir(mount + QStringLiteral("/Vellory")).removeRecursively());
     blockFolder();
-    const Copy many = scanAndCopy(mount, source, 6);
+    const Scan many = scanAndCopy(mount, {source}, 6);
 
     EXPECT_EQ(many.log, one.log);
     EXPECT_EQ(many.backedUp, one.backedUp);
@@ -306,7 +308,7 @@ TEST_F(EngineTest, AFolderIsMadeOnceForAllItsWorkersAndStaleTemporariesGoFirst)
     stale.write("half");
     stale.close();
 
-    const Copy copy = scanAndCopy(mount, m_source.path(), 8);
+    const Scan copy = scanAndCopy(mount, {m_source.path()}, 8);
     EXPECT_EQ(copy.log.filter(QStringLiteral("Error")), QStringList());
     EXPECT_EQ(copy.backedUp, quint64(files.size()));
     for (const QString &file : files) {

@@ -129,6 +129,12 @@ inline QStringList treeOf(const QString &folder)
     return items;
 }
 
+// The temporary copies left below `folder`.
+inline QStringList temporariesBelow(const QString &folder)
+{
+    return treeOf(folder).filter(QRegularExpression(QStringLiteral("(^|/)\\.vellory-partial-[0-9a-f]{16}\\.tmp$")));
+}
+
 inline QByteArray contentOf(const QString &path)
 {
     QFile file(path);

@@ -9,6 +9,8 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QString kUuid = QStringLiteral("5E1F-0A2B");
@@ -135,19 +137,34 @@ TEST(VolumeDidMount, WithoutADestinationAVolumeWithoutUuidStartsNothing)
     EXPECT_FALSE(f.storeFileExists());
 }
 
-// --- Unmount ----------------------------------------------------------------------
+// --- Unmount and rename of a connected destination ----------------------------------
 
-TEST(VolumeDidUnmount, TheDestinationTurnsNotConnectedWhileItsJobGoesOn)
+namespace {
+
+// The destination connected, another volume beside it, automatic backup off.
+BackupController &startConnected(ControllerFixture &f)
 {
-    ControllerFixture f;
     platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
     f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000));
     f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000, 2'000'000'000));
-    BackupController &controller = f.start();
+    f.table.mount(fakeStick(QStringLiteral("0000-1111"), QStringLiteral("OTHER"), QStringLiteral("/media/ann/OTHER")));
+    return f.start();
+}
+
+} // namespace
+
+TEST(VolumeDidUnmount, TheDestinationTurnsNotConnectedWhileItsJobGoesOnAndOthersAreIgnored)
+{
+    ControllerFixture f;
+    BackupController &controller = startConnected(f);
+    ASSERT_TRUE(f.monitor.unmount(QStringLiteral("/media/ann/OTHER")));
+    controller.volumeDidUnmount(platform::MountedVolume());
+    EXPECT_EQ(f.output, QStringList{QStringLiteral("Missing vital Information")}) << "an event without a path";
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
+
     controller.startBackup();
     const std::shared_ptr<BackupThread> job = controller.threads()->jobAt(0);
     f.output.clear();
-
     ASSERT_TRUE(f.monitor.unmount(kPath));
     EXPECT_EQ(f.output, QStringList{QStringLiteral("We received the unmount notification")});
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
@@ -160,35 +177,28 @@ TEST(VolumeDidUnmount, TheDestinationTurnsNotConnectedWhileItsJobGoesOn)
     EXPECT_EQ(controller.threads()->count(), 1);
 }
 
-TEST(VolumeDidUnmount, OtherVolumesAreIgnoredAndAnEventWithoutPathIsReported)
+TEST(VolumeDidRename, TheDestinationsNewNameIsSavedAndOtherOrIncompleteEventsChangeNothing)
 {
     ControllerFixture f;
-    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
-    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
-    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
-    f.table.mount(fakeStick(QStringLiteral("0000-1111"), QStringLiteral("OTHER"), QStringLiteral("/media/ann/OTHER")));
-    BackupController &controller = f.start();
-
-    ASSERT_TRUE(f.monitor.unmount(QStringLiteral("/media/ann/OTHER")));
-    EXPECT_TRUE(f.output.isEmpty());
-    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
-
-    controller.volumeDidUnmount(platform::MountedVolume());
-    EXPECT_EQ(f.output, QStringList{QStringLiteral("Missing vital Information")});
-    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
-}
-
-// --- Rename -----------------------------------------------------------------------
-
-TEST(VolumeDidRename, TheDestinationsNewNameIsSavedWithoutChangingItsStatus)
-{
-    ControllerFixture f;
-    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
-    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
-    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
-    BackupController &controller = f.start();
+    BackupController &controller = startConnected(f);
+    const BackupScript before = controller.script();
     QSignalSpy status(&controller, &BackupController::volumeStatusChanged);
+    ASSERT_TRUE(f.monitor.relabel(QStringLiteral("/media/ann/OTHER"), QStringLiteral("STICK")));
+    EXPECT_TRUE(f.output.isEmpty());
+    controller.volumeDidRename(fakeStick(kUuid, QStringLiteral("NEW"), QString()), QStringLiteral("STICK"));
+    platform::MountedVolume noName = fakeStick(kUuid, QString(), kPath);
+    controller.volumeDidRename(noName, QStringLiteral("STICK"));
+    // The destination's event arrives after it has gone again.
+    f.table.unmount(kPath);
+    controller.volumeDidRename(fakeStick(kUuid, QStringLiteral("NEW"), kPath), QStringLiteral("STICK"));
+    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
+    EXPECT_EQ(f.output, QStringList({QStringLiteral("Error collecting vital information"),
+                                     QStringLiteral("Error collecting vital information"),
+                                     QStringLiteral("Failed to get volume resources")}));
+    EXPECT_EQ(controller.script(), before);
+    EXPECT_EQ(f.stored(), before) << "the store was written";
 
+    f.output.clear();
     ASSERT_TRUE(f.monitor.relabel(kPath, QStringLiteral("Ann's \"Backup\"")));
     EXPECT_EQ(f.output, QStringList{QStringLiteral("We received the rename notification to \"Ann's \"Backup\"\"")});
     EXPECT_EQ(controller.volumeName(), QStringLiteral("Ann's \"Backup\""));
@@ -196,32 +206,6 @@ TEST(VolumeDidRename, TheDestinationsNewNameIsSavedWithoutChangingItsStatus)
     EXPECT_EQ(f.stored().volumePath, kPath);
     EXPECT_EQ(status.size(), 0);
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
-}
-
-TEST(VolumeDidRename, OtherVolumesAndIncompleteEventsChangeNothing)
-{
-    ControllerFixture f;
-    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
-    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
-    f.table.mount(fakeStick(QStringLiteral("0000-1111"), QStringLiteral("OTHER"), QStringLiteral("/media/ann/OTHER")));
-    BackupController &controller = f.start();
-    const BackupScript before = controller.script();
-
-    ASSERT_TRUE(f.monitor.relabel(QStringLiteral("/media/ann/OTHER"), QStringLiteral("STICK")));
-    EXPECT_TRUE(f.output.isEmpty());
-
-    platform::MountedVolume noPath = fakeStick(kUuid, QStringLiteral("NEW"), QString());
-    controller.volumeDidRename(noPath, QStringLiteral("STICK"));
-    platform::MountedVolume noName = fakeStick(kUuid, QString(), kPath);
-    noName.localizedName = QString();
-    controller.volumeDidRename(noName, QStringLiteral("STICK"));
-    // The destination's event arrives after it has gone again.
-    controller.volumeDidRename(fakeStick(kUuid, QStringLiteral("NEW"), kPath), QStringLiteral("STICK"));
-    EXPECT_EQ(f.output, QStringList({QStringLiteral("Error collecting vital information"),
-                                     QStringLiteral("Error collecting vital information"),
-                                     QStringLiteral("Failed to get volume resources")}));
-    EXPECT_EQ(controller.script(), before);
-    EXPECT_EQ(f.stored(), before) << "the store was written";
 }
 
 // --- The job list -------------------------------------------------------------------

@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -21,242 +20,192 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class CliTest : public CliProcessTest
 {
 protected:
-    QString writeSet(const BackupScript &script) const
+    // A set for `volumePath`, named by the real UUID when a volume is
+    // mounted there (as choosing it would), written to `file`.
+    QString writeSet(const QString &volumePath, const QStringList &sources, QString file = QString()) const
     {
-        const QString path = m_home.path() + QStringLiteral("/set.json");
+        BackupScript script;
+        script.volumeName = u"STICK"_s;
+        const auto mounted = platform::LinuxVolumeTable().volumeAt(volumePath);
+        script.volumeUUID = mounted ? mounted->uuid : u"TEST-UUID"_s;
+        script.volumePath = volumePath;
+        script.sourcePaths = sources;
+        file = file.isEmpty() ? m_home.path() + u"/set.json"_s : file;
+        writeFile(file, encodeBackupScript(script));
+        return file;
+    }
+
+    static void writeFile(const QString &path, const QByteArray &content)
+    {
+        QDir().mkpath(QFileInfo(path).path());
         QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(encodeBackupScript(script));
-        return path;
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+    }
+
+    QString copyOf(const QString &volumePath, const QString &file) const
+    {
+        return volumePath + u"/Vellory/"_s + platform::computerName() + file;
     }
 };
 
-BackupScript setFor(const QString &volumePath, const QStringList &sources)
-{
-    BackupScript script;
-    script.volumeName = QStringLiteral("STICK");
-    // Named by its real UUID when a volume is mounted there, as choosing it would.
-    const auto mounted = platform::LinuxVolumeTable().volumeAt(volumePath);
-    script.volumeUUID = mounted ? mounted->uuid : QStringLiteral("TEST-UUID");
-    script.volumePath = volumePath;
-    script.sourcePaths = sources;
-    return script;
-}
+#define REQUIRE_MOUNTED(volume)                                                                                        \
+    if (!(volume).isMounted()) {                                                                                       \
+        GTEST_SKIP() << (volume).skipReason().toStdString();                                                          \
+    }
 
 } // namespace
 
 TEST_F(CliTest, ASetThatCannotBeLoadedExitsTwoWithOneLineOnStandardError)
 {
-    const QString missing = m_home.path() + QStringLiteral("/absent.json");
-    const Result absent = run({QStringLiteral("run"), QStringLiteral("--set"), missing});
-    EXPECT_EQ(absent.exitCode, 2);
-    EXPECT_TRUE(absent.out.isEmpty());
-    ASSERT_EQ(absent.err.size(), 1);
-    EXPECT_TRUE(absent.err.first().startsWith(QStringLiteral("vellory-cli: cannot load the backup set: ")));
-    EXPECT_TRUE(absent.err.first().contains(missing));
-
-    QFile broken(m_home.path() + QStringLiteral("/broken.json"));
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-    broken.write(R"({"scriptName":"a","scriptUUID":"b","sourcePaths":[],"volumeCapacity":0,"volumeDescription":"","volumeName":""})");
-    broken.close();
-    const Result invalid = run({QStringLiteral("run"), QStringLiteral("--set=") + broken.fileName()});
-    EXPECT_EQ(invalid.exitCode, 2);
-    ASSERT_EQ(invalid.err.size(), 1);
-    EXPECT_TRUE(invalid.err.first().contains(QStringLiteral("volumeUUID"))) << invalid.err.first().toStdString();
-
-    const Result nothingStored = run({QStringLiteral("run")});
-    EXPECT_EQ(nothingStored.exitCode, 2);
-    EXPECT_EQ(nothingStored.err.size(), 1);
-    EXPECT_TRUE(nothingStored.out.isEmpty()) << "no init() line: the reason goes to standard error";
+    const QString missing = m_home.path() + u"/absent.json"_s;
+    const QString broken = m_home.path() + u"/broken.json"_s;
+    writeFile(broken, R"({"scriptName":"a","scriptUUID":"b","sourcePaths":[],"volumeCapacity":0,"volumeDescription":"","volumeName":""})");
+    const std::pair<QStringList, QString> cases[] = {
+        {{u"run"_s, u"--set"_s, missing}, u"vellory-cli: cannot load the backup set: "_s},
+        {{u"run"_s, u"--set="_s + broken}, u"volumeUUID"_s},
+        {{u"run"_s}, u"vellory-cli: "_s}, // nothing stored: no init() line, the reason goes to standard error
+    };
+    for (const auto &[arguments, reason] : cases) {
+        const Result result = run(arguments);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_TRUE(result.out.isEmpty());
+        ASSERT_EQ(result.err.size(), 1);
+        EXPECT_TRUE(result.err.first().contains(reason)) << result.err.first().toStdString();
+    }
+    EXPECT_TRUE(run({u"run"_s, u"--set"_s, missing}).err.value(0).contains(missing));
 }
 
 TEST_F(CliTest, UsageMistakesAreRefusedAndHelpAndVersionAreShown)
 {
-    struct Case
-    {
-        QStringList arguments;
-        int exitCode;
-        bool onStandardOutput; // the answer's stream; the other one stays empty
-        QString firstLine;
-        QString contains;
+    const QString usageLine = u"Usage: vellory-cli COMMAND [ARGUMENT]..."_s;
+    const std::tuple<QStringList, int, QString, QString> cases[] = { // exit 0 answers on standard output
+        {{}, 64, usageLine, u"  -h, --help"_s},
+        {{u"backup"_s}, 64, u"vellory-cli: unknown command \"backup\""_s, usageLine},
+        {{u"--bogus"_s}, 64, u"vellory-cli: unrecognized option '--bogus'"_s, usageLine},
+        {{u"run"_s, u"--bogus"_s}, 64, {}, u"--bogus"_s},
+        {{u"run"_s, u"--set"_s}, 64, {}, u"--set"_s},
+        {{u"report"_s, u"extra"_s}, 64, u"vellory-cli report: takes no arguments"_s, {}},
+        {{u"--help"_s}, 0, usageLine, u"  vellory-cli run [--set FILE]"_s},
+        {{u"-h"_s}, 0, usageLine, u"      --version"_s},
+        {{u"help"_s}, 0, usageLine, u"  vellory-cli watch"_s},
+        {{u"--version"_s}, 0, u"vellory-cli "_s + platform::buildinfo::shortVersion(),
+         u"build "_s + platform::buildinfo::buildNumber()},
     };
-    const QString usageLine = QStringLiteral("Usage: vellory-cli COMMAND [ARGUMENT]...");
-    const Case cases[] = {
-        {{}, 64, false, usageLine, QStringLiteral("  -h, --help")},
-        {{QStringLiteral("backup")}, 64, false, QStringLiteral("vellory-cli: unknown command \"backup\""), usageLine},
-        {{QStringLiteral("--bogus")}, 64, false, QStringLiteral("vellory-cli: unrecognized option '--bogus'"), usageLine},
-        {{QStringLiteral("run"), QStringLiteral("--bogus")}, 64, false, {}, QStringLiteral("--bogus")},
-        {{QStringLiteral("run"), QStringLiteral("--set")}, 64, false, {}, QStringLiteral("--set")},
-        {{QStringLiteral("--help")}, 0, true, usageLine, QStringLiteral("  vellory-cli run [--set FILE]")},
-        {{QStringLiteral("-h")}, 0, true, usageLine, QStringLiteral("      --version")},
-        {{QStringLiteral("help")}, 0, true, usageLine, QStringLiteral("  vellory-cli watch")},
-        {{QStringLiteral("--version")}, 0, true, QStringLiteral("vellory-cli ") + platform::buildinfo::shortVersion(),
-         QStringLiteral("build ") + platform::buildinfo::buildNumber()},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
-        const Result result = run(c.arguments);
-        EXPECT_EQ(result.exitCode, c.exitCode);
-        const QStringList &answer = c.onStandardOutput ? result.out : result.err;
-        EXPECT_TRUE((c.onStandardOutput ? result.err : result.out).isEmpty());
+    for (const auto &[arguments, exitCode, firstLine, contains] : cases) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        const Result result = run(arguments);
+        EXPECT_EQ(result.exitCode, exitCode);
+        const QStringList &answer = exitCode == 0 ? result.out : result.err;
+        EXPECT_TRUE((exitCode == 0 ? result.err : result.out).isEmpty());
         ASSERT_FALSE(answer.isEmpty());
-        if (!c.firstLine.isEmpty()) {
-            EXPECT_EQ(answer.first().toStdString(), c.firstLine.toStdString());
+        if (!firstLine.isEmpty()) {
+            EXPECT_EQ(answer.first().toStdString(), firstLine.toStdString());
         }
-        EXPECT_TRUE(answer.join(u'\n').contains(c.contains)) << answer.join(u'\n').toStdString();
+        EXPECT_TRUE(answer.join(u'\n').contains(contains)) << answer.join(u'\n').toStdString();
     }
 }
 
-TEST_F(CliTest, TheStoredSetRunsAndAFaultlessRunExitsZero)
+TEST_F(CliTest, AFaultlessRunExitsZeroAndErrorsExitOneWithEveryLogLineHonouringTheEjectPreference)
 {
-    BackupScript script = setFor(QString(), {});
-    QDir().mkpath(dataHome() + QStringLiteral("/com.brindlewick.vellory2"));
-    QFile store(dataHome() + QStringLiteral("/com.brindlewick.vellory2/BackupScript.json"));
-    ASSERT_TRUE(store.open(QIODevice::WriteOnly));
-    store.write(encodeBackupScript(script));
-    store.close();
-    setPreference(QStringLiteral("autoEjectOnComplete"), false);
+    writeSet(QString(), {}, storeFile());
+    setPreference(u"autoEjectOnComplete"_s, false);
+    const Result empty = run({u"run"_s});
+    EXPECT_EQ(empty.exitCode, 0) << empty.err.join(u'\n').toStdString();
+    EXPECT_EQ(empty.out.value(0), u"Backup Initialized to STICK"_s);
+    EXPECT_EQ(empty.messages(), (QStringList{u"Items checked 0, 0 to copy, requires Zero KB"_s, u"Backup Process finished"_s}));
 
-    const Result result = run({QStringLiteral("run")});
-    EXPECT_EQ(result.exitCode, 0) << result.err.join(QLatin1Char('\n')).toStdString();
-    ASSERT_FALSE(result.out.isEmpty());
-    EXPECT_EQ(result.out.first(), QStringLiteral("Backup Initialized to STICK"));
-    EXPECT_EQ(result.messages(), (QStringList{QStringLiteral("Items checked 0, 0 to copy, requires Zero KB"),
-                                              QStringLiteral("Backup Process finished")}));
-}
-
-TEST_F(CliTest, ErrorsExitOneAndEveryLogLineIsPrintedHonouringTheEjectPreference)
-{
     QTemporaryDir sources;
-    QFile file(sources.path() + QStringLiteral("/a.txt"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("a");
-    file.close();
+    writeFile(sources.filePath(u"a.txt"_s), "a");
     QTemporaryDir leftover; // not a mount point
-    const QString set = writeSet(setFor(leftover.path(), {sources.path()}));
-
-    const Result ejecting = run({QStringLiteral("run"), QStringLiteral("--set"), set});
-    EXPECT_EQ(ejecting.exitCode, 1);
-    EXPECT_EQ(ejecting.messages(),
-              (QStringList{QStringLiteral("Scanning %1...").arg(sources.path()), QStringLiteral("Error: Volume not connected"),
-                           QStringLiteral("Items checked 0, 0 to copy, requires Zero KB"), QStringLiteral("Ejected volume"),
-                           QStringLiteral("Backup Process finished")}));
-
-    setPreference(QStringLiteral("autoEjectOnComplete"), false);
-    const Result quiet = run({QStringLiteral("run"), QStringLiteral("--set"), set});
+    const QString set = writeSet(leftover.path(), {sources.path()});
+    const Result quiet = run({u"run"_s, u"--set"_s, set});
     EXPECT_EQ(quiet.exitCode, 1);
-    EXPECT_FALSE(quiet.messages().contains(QStringLiteral("Ejected volume")));
+    EXPECT_FALSE(quiet.messages().contains(u"Ejected volume"_s));
+    setPreference(u"autoEjectOnComplete"_s, true);
+    const Result ejecting = run({u"run"_s, u"--set"_s, set});
+    EXPECT_EQ(ejecting.exitCode, 1);
+    EXPECT_EQ(ejecting.messages(), (QStringList{u"Scanning %1..."_s.arg(sources.path()), u"Error: Volume not connected"_s,
+                                                u"Items checked 0, 0 to copy, requires Zero KB"_s, u"Ejected volume"_s,
+                                                u"Backup Process finished"_s}));
     EXPECT_TRUE(QDir(leftover.path()).isEmpty());
 }
 
-TEST_F(CliTest, BacksUpOntoARealVolumeAndAnInterruptCancelsWithExitOne)
+TEST_F(CliTest, TheStoredSetRunsAsTheWindowRunsItAndAnInterruptCancelsWithExitOne)
 {
-    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"));
-    if (!volume.isMounted()) {
-        GTEST_SKIP() << volume.skipReason().toStdString();
-    }
-    setPreference(QStringLiteral("autoEjectOnComplete"), false);
+    LoopVolume volume(LoopVolume::Kind::Ext4, u"STICK"_s);
+    REQUIRE_MOUNTED(volume);
+    setPreference(u"autoEjectOnComplete"_s, false);
     QTemporaryDir sources;
-    QFile file(sources.path() + QStringLiteral("/a.txt"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("payload");
-    file.close();
-    const QString set = writeSet(setFor(volume.mountPath(), {sources.path()}));
-    const Result done = run({QStringLiteral("run"), QStringLiteral("--set"), set});
-    EXPECT_EQ(done.exitCode, 0) << done.out.join(QLatin1Char('\n')).toStdString();
-    QFile copy(volume.mountPath() + QStringLiteral("/Vellory/") + platform::computerName() + file.fileName());
+    const QString file = sources.filePath(u"a.txt"_s);
+    writeFile(file, "payload");
+    // Chosen while the stick was mounted elsewhere: the controller finds it
+    // by its UUID at its new path.
+    writeSet(volume.mountPath(), {sources.path()}, storeFile());
+    QFile store(storeFile());
+    ASSERT_TRUE(store.open(QIODevice::ReadOnly));
+    BackupScript moved = decodeBackupScript(store.readAll()).script.value_or(BackupScript());
+    store.close();
+    moved.volumePath = u"/media/somebody/OLD"_s;
+    writeFile(storeFile(), encodeBackupScript(moved));
+
+    const Result done = run({u"run"_s});
+    EXPECT_EQ(done.exitCode, 0) << done.out.join(u'\n').toStdString();
+    QFile copy(copyOf(volume.mountPath(), file));
     ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
     EXPECT_EQ(copy.readAll(), QByteArray("payload"));
+    ASSERT_TRUE(store.open(QIODevice::ReadOnly));
+    const BackupScript after = decodeBackupScript(store.readAll()).script.value_or(BackupScript());
+    EXPECT_EQ(after.volumePath, volume.mountPath());
+    EXPECT_NE(after.lastBackup, u"Never"_s);
+    EXPECT_FALSE(after.lastBackup.isEmpty());
 
     // Enough files that the run is still busy when the interrupt arrives.
     for (int i = 0; i < 3000; ++i) {
-        QFile more(sources.path() + QStringLiteral("/many/f%1").arg(i));
-        QDir().mkpath(QFileInfo(more).path());
-        ASSERT_TRUE(more.open(QIODevice::WriteOnly));
+        writeFile(sources.filePath(u"many/f%1"_s.arg(i)), QByteArray());
     }
     QProcess process;
-    start(process, {QStringLiteral("run"), QStringLiteral("--set"), set});
+    start(process, {u"run"_s});
     ASSERT_TRUE(process.waitForReadyRead(10000));
     ::kill(pid_t(process.processId()), SIGINT);
     const Result cancelled = finish(process);
     EXPECT_EQ(cancelled.exitCode, 1);
     ASSERT_FALSE(cancelled.messages().isEmpty());
-    EXPECT_EQ(cancelled.messages().last(), QStringLiteral("Backup Process finished"));
-    EXPECT_FALSE(cancelled.messages().contains(QStringLiteral("Items backed up 3000, Zero KB. Errors 0")));
-}
-
-// ---- What a person relies on when the run says it finished ----------------
-
-TEST_F(CliTest, TheStoredSetRunsAsTheWindowRunsIt)
-{
-    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"));
-    if (!volume.isMounted()) {
-        GTEST_SKIP() << volume.skipReason().toStdString();
-    }
-    setPreference(QStringLiteral("autoEjectOnComplete"), false);
-    QTemporaryDir sources;
-    QFile file(sources.path() + QStringLiteral("/a.txt"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("payload");
-    file.close();
-    // Chosen while the stick was mounted elsewhere: the controller finds it
-    // by its UUID at its new path.
-    BackupScript stored = setFor(volume.mountPath(), {sources.path()});
-    stored.volumePath = QStringLiteral("/media/somebody/OLD");
-    QDir().mkpath(QFileInfo(storeFile()).path());
-    QFile store(storeFile());
-    ASSERT_TRUE(store.open(QIODevice::WriteOnly));
-    store.write(encodeBackupScript(stored));
-    store.close();
-
-    const Result done = run({QStringLiteral("run")});
-    EXPECT_EQ(done.exitCode, 0) << done.out.join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(QFileInfo::exists(volume.mountPath() + QStringLiteral("/Vellory/") + platform::computerName()
-                                  + file.fileName()));
-    ASSERT_TRUE(store.open(QIODevice::ReadOnly));
-    const BackupScript after = decodeBackupScript(store.readAll()).script.value_or(BackupScript());
-    EXPECT_EQ(after.volumePath, volume.mountPath());
-    EXPECT_NE(after.lastBackup, QStringLiteral("Never"));
-    EXPECT_FALSE(after.lastBackup.isEmpty());
+    EXPECT_EQ(cancelled.messages().last(), u"Backup Process finished"_s);
+    EXPECT_FALSE(cancelled.messages().contains(u"Items backed up 3,000, Zero KB. Errors 0"_s));
 }
 
 TEST_F(CliTest, AReplacedCopyIsFlushedBeforeItsRenameAndTheVolumeBeforeTheRunFinishes)
 {
-    const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+    const QString strace = QStandardPaths::findExecutable(u"strace"_s);
     if (strace.isEmpty()) {
         GTEST_SKIP() << "needs strace";
     }
-    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"));
-    if (!volume.isMounted()) {
-        GTEST_SKIP() << volume.skipReason().toStdString();
-    }
-    setPreference(QStringLiteral("autoEjectOnComplete"), false);
+    LoopVolume volume(LoopVolume::Kind::Ext4, u"STICK"_s);
+    REQUIRE_MOUNTED(volume);
+    setPreference(u"autoEjectOnComplete"_s, false);
     QTemporaryDir sources;
-    auto write = [&](const QString &name, const QByteArray &content) {
-        QFile file(sources.path() + QLatin1Char('/') + name);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(content);
-    };
-    write(QStringLiteral("changed.txt"), "v1");
-    const QString set = writeSet(setFor(volume.mountPath(), {sources.path()}));
-    ASSERT_EQ(run({QStringLiteral("run"), QStringLiteral("--set"), set}).exitCode, 0);
-    write(QStringLiteral("changed.txt"), "version 2");
-    write(QStringLiteral("new.txt"), "new");
+    writeFile(sources.filePath(u"changed.txt"_s), "v1");
+    const QString set = writeSet(volume.mountPath(), {sources.path()});
+    ASSERT_EQ(run({u"run"_s, u"--set"_s, set}).exitCode, 0);
+    writeFile(sources.filePath(u"changed.txt"_s), "version 2");
+    writeFile(sources.filePath(u"new.txt"_s), "new");
 
-    const QString trace = m_home.path() + QStringLiteral("/trace");
-    const Result traced = run({QStringLiteral("run"), QStringLiteral("--set"), set}, QString(),
-                              {strace, QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-s"), QStringLiteral("200"),
-                               QStringLiteral("-o"), trace, QStringLiteral("-e"),
-                               QStringLiteral("trace=fdatasync,fsync,syncfs,rename,renameat,renameat2,write")});
-    ASSERT_EQ(traced.exitCode, 0) << traced.out.join(QLatin1Char('\n')).toStdString();
+    const QString trace = m_home.path() + u"/trace"_s;
+    const Result traced = run({u"run"_s, u"--set"_s, set}, QString(),
+                              {strace, u"-f"_s, u"-qq"_s, u"-s"_s, u"200"_s, u"-o"_s, trace, u"-e"_s,
+                               u"trace=fdatasync,fsync,syncfs,rename,renameat,renameat2,write"_s});
+    ASSERT_EQ(traced.exitCode, 0) << traced.out.join(u'\n').toStdString();
     QFile file(trace);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QStringList calls = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    const QStringList calls = QString::fromUtf8(file.readAll()).split(u'\n');
     auto first = [&calls](const QString &a, const QString &b = QString()) {
         for (qsizetype i = 0; i < calls.size(); ++i) {
             if (calls[i].contains(a) && calls[i].contains(b)) {
@@ -265,70 +214,61 @@ TEST_F(CliTest, AReplacedCopyIsFlushedBeforeItsRenameAndTheVolumeBeforeTheRunFin
         }
         return qsizetype(-1);
     };
-    const qsizetype flush = first(QStringLiteral("fdatasync("));
-    const qsizetype replace = first(QStringLiteral("rename"), QStringLiteral("\"changed.txt\""));
-    const qsizetype sync = first(QStringLiteral("syncfs("));
-    const qsizetype finished = first(QStringLiteral("write(1,"), QStringLiteral("Backup Process finished"));
+    const qsizetype flush = first(u"fdatasync("_s);
+    const qsizetype replace = first(u"rename"_s, u"\"changed.txt\""_s);
+    const qsizetype sync = first(u"syncfs("_s);
+    const qsizetype finished = first(u"write(1,"_s, u"Backup Process finished"_s);
     ASSERT_GE(replace, 0);
     ASSERT_GE(finished, 0);
     EXPECT_GE(flush, 0);
     EXPECT_LT(flush, replace) << "the new content is on the medium before it replaces the old copy";
-    EXPECT_EQ(calls.filter(QStringLiteral("fdatasync(")).size(), 1) << "a new file needs no flush of its own";
+    EXPECT_EQ(calls.filter(u"fdatasync("_s).size(), 1) << "a new file needs no flush of its own";
     EXPECT_GE(sync, 0);
     EXPECT_LT(sync, finished) << "the volume is synced before the run says it finished";
 }
 
 TEST_F(CliTest, ADeepTreeWithAFolderWaitingAtEveryLevelBacksUpUnderSixtyFourDescriptors)
 {
-    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"));
-    if (!volume.isMounted()) {
-        GTEST_SKIP() << volume.skipReason().toStdString();
-    }
-    setPreference(QStringLiteral("autoEjectOnComplete"), false);
+    LoopVolume volume(LoopVolume::Kind::Ext4, u"STICK"_s);
+    REQUIRE_MOUNTED(volume);
+    setPreference(u"autoEjectOnComplete"_s, false);
     QTemporaryDir sources;
     // 1,000 folders deep; beside each, a folder that waits its turn.
-    constexpr int kDepth = 1000;
     int folder = ::open(QFile::encodeName(sources.path()).constData(), O_RDONLY | O_DIRECTORY);
-    ASSERT_GE(folder, 0);
-    for (int level = 0; level < kDepth; ++level) {
+    for (int level = 0; level < 1000; ++level) {
+        ASSERT_GE(folder, 0);
         ASSERT_EQ(::mkdirat(folder, "d", 0755), 0);
         ASSERT_EQ(::mkdirat(folder, "s", 0755), 0);
         ::close(::openat(folder, "s/f", O_WRONLY | O_CREAT, 0644));
         const int next = ::openat(folder, "d", O_RDONLY | O_DIRECTORY);
         ::close(folder);
         folder = next;
-        ASSERT_GE(folder, 0);
     }
     ::close(::openat(folder, "bottom", O_WRONLY | O_CREAT, 0644));
     ::close(folder);
-
-    const QString set = writeSet(setFor(volume.mountPath(), {sources.path()}));
-    const Result result = run({QStringLiteral("run"), QStringLiteral("--set"), set}, QString(),
-                              {QStringLiteral("prlimit"), QStringLiteral("--nofile=64:64")});
-    EXPECT_EQ(result.exitCode, 0) << result.out.mid(0, 8).join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(result.messages().filter(QStringLiteral("Error: ")), QStringList());
-    EXPECT_TRUE(result.messages().contains(QStringLiteral("Items backed up 1,001, Zero KB. Errors 0")))
-        << result.messages().mid(0, 4).join(QLatin1Char('\n')).toStdString();
+    const Result result = run({u"run"_s, u"--set"_s, writeSet(volume.mountPath(), {sources.path()})}, QString(),
+                              {u"prlimit"_s, u"--nofile=64:64"_s});
+    EXPECT_EQ(result.exitCode, 0) << result.out.mid(0, 8).join(u'\n').toStdString();
+    EXPECT_EQ(result.messages().filter(u"Error: "_s), QStringList());
+    EXPECT_TRUE(result.messages().contains(u"Items backed up 1,001, Zero KB. Errors 0"_s))
+        << result.messages().mid(0, 4).join(u'\n').toStdString();
 }
 
 // The same three lines as the feedback e-mail's body ends with, and nothing
 // else on standard output.
 TEST_F(CliTest, ReportPrintsTheFeedbackMailsThreeLines)
 {
-    const Result result = run({QStringLiteral("report")});
+    const Result result = run({u"report"_s});
     EXPECT_EQ(result.exitCode, 0);
-    ASSERT_EQ(result.out.size(), 3) << result.out.join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(result.out.size(), 3) << result.out.join(u'\n').toStdString();
     const moraine::SystemReport expected =
         moraine::buildSystemReport(moraine::KMSystemInfo(platform::systemFacts(), [](const QString &) {}),
                                    moraine::versionString());
     // Line 1 differs only in the time since each program started.
-    EXPECT_TRUE(result.out[0].startsWith(moraine::versionString().value_or(QStringLiteral("Unknown")) + QStringLiteral(", ")));
-    EXPECT_EQ(result.out[0].section(QStringLiteral(", "), -1), expected.line1.section(QStringLiteral(", "), -1));
+    EXPECT_TRUE(result.out[0].startsWith(moraine::versionString().value_or(u"Unknown"_s) + u", "_s));
+    EXPECT_EQ(result.out[0].section(u", "_s, -1), expected.line1.section(u", "_s, -1));
     EXPECT_EQ(result.out[1], expected.line2);
     EXPECT_EQ(result.out[2], expected.line3);
-    EXPECT_EQ(moraine::feedbackBody(QStringLiteral("Hi\n"), expected),
-              QStringLiteral("Hi\n\n\n") + expected.line1 + QLatin1Char('\n') + result.out[1] + QLatin1Char('\n')
-                  + result.out[2] + QLatin1Char('\n'));
-
-    EXPECT_EQ(run({QStringLiteral("report"), QStringLiteral("extra")}).exitCode, 64);
+    EXPECT_EQ(moraine::feedbackBody(u"Hi\n"_s, expected),
+              u"Hi\n\n\n"_s + expected.line1 + u'\n' + result.out[1] + u'\n' + result.out[2] + u'\n');
 }
