@@ -114,6 +114,7 @@ TEST(SourcePathView, RemoveTakesEveryOccurrenceOutOfTheGridAndTheStore)
 
     QObject *cell = f.find(QStringLiteral("cell:/home/ann/Notes"));
     ASSERT_TRUE(cell);
+    QMetaObject::invokeMethod(cell, "ensureMenu");
     QObject *remove = f.find(QStringLiteral("removeItem"), cell);
     ASSERT_TRUE(remove);
     EXPECT_EQ(remove->property("text").toString(), QStringLiteral("Remove"));
@@ -125,8 +126,9 @@ TEST(SourcePathView, RemoveTakesEveryOccurrenceOutOfTheGridAndTheStore)
     EXPECT_TRUE(ViewFixture::waitFor([&] { return !f.find(QStringLiteral("cell:/home/ann/Notes")); }));
 
     // Removing the last one brings the placeholder back.
-    QMetaObject::invokeMethod(f.find(QStringLiteral("removeItem"), f.find(QStringLiteral("cell:/home/ann/Photos"))),
-                              "triggered");
+    QObject *photos = f.find(QStringLiteral("cell:/home/ann/Photos"));
+    QMetaObject::invokeMethod(photos, "ensureMenu");
+    QMetaObject::invokeMethod(f.find(QStringLiteral("removeItem"), photos), "triggered");
     EXPECT_TRUE(f.stored().sourcePaths.isEmpty());
     EXPECT_TRUE(f.item(QStringLiteral("sourcePlaceholder"))->isVisible());
 }
@@ -141,7 +143,9 @@ TEST(SourcePathView, ShowInFinderRevealsTheItemInTheFileManager)
     f.start();
     ASSERT_TRUE(f.load(QStringLiteral("SourcePathView.qml")));
 
-    QObject *reveal = f.find(QStringLiteral("showInFinderItem"), f.find(QStringLiteral("cell:/home/ann/My Notes #1")));
+    QObject *cell = f.find(QStringLiteral("cell:/home/ann/My Notes #1"));
+    QMetaObject::invokeMethod(cell, "ensureMenu");
+    QObject *reveal = f.find(QStringLiteral("showInFinderItem"), cell);
     ASSERT_TRUE(reveal);
     EXPECT_EQ(reveal->property("text").toString(), QStringLiteral("Show In Finder"));
     QMetaObject::invokeMethod(reveal, "triggered");
