@@ -26,6 +26,7 @@
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <algorithm>
+#include <ctime>
 #include <cstdio>
 #include <functional>
 #include <vector>
@@ -47,16 +48,21 @@ public:
         m_timer.setInterval(kTickMs);
         connect(&m_timer, &QTimer::timeout, this, [this] {
             const qint64 now = m_clock.nsecsElapsed();
+            const qint64 cpu = threadCpuNs();
             m_gaps.push_back(double(now - m_last) / 1e6);
+            m_busy.push_back(double(cpu - m_lastCpu) / 1e6);
             m_last = now;
+            m_lastCpu = cpu;
         });
     }
 
     void start()
     {
         m_gaps.clear();
+        m_busy.clear();
         m_clock.start();
         m_last = 0;
+        m_lastCpu = threadCpuNs();
         m_timer.start();
     }
 
@@ -66,6 +72,7 @@ public:
     void resume()
     {
         m_last = m_clock.nsecsElapsed();
+        m_lastCpu = threadCpuNs();
         m_timer.start();
     }
 
@@ -77,20 +84,34 @@ public:
             return sorted.empty() ? 0.0 : sorted[std::min(sorted.size() - 1, size_t(share * double(sorted.size())))];
         };
         const auto over = std::count_if(sorted.begin(), sorted.end(), [](double gap) { return gap > 50.0; });
-        return QStringLiteral("%1_max_stall_ms=%2 %1_p99_ms=%3 %1_stalls_over_50ms=%4 %1_ticks=%5")
+        // The most processor time the main thread used between two ticks:
+        // the longest it worked without coming back to its event loop. The
+        // rest of a longer gap it spent waiting for a core (a loaded machine).
+        const double busiest = m_busy.empty() ? 0.0 : *std::max_element(m_busy.begin(), m_busy.end());
+        return QStringLiteral("%1_max_stall_ms=%2 %1_p99_ms=%3 %1_stalls_over_50ms=%4 %1_ticks=%5 %1_max_busy_ms=%6")
             .arg(QLatin1String(prefix))
             .arg(sorted.empty() ? 0.0 : sorted.back(), 0, 'f', 1)
             .arg(at(0.99), 0, 'f', 1)
             .arg(over)
-            .arg(sorted.size());
+            .arg(sorted.size())
+            .arg(busiest, 0, 'f', 1);
     }
 
 private:
     static constexpr int kTickMs = 4;
     QTimer m_timer;
     QElapsedTimer m_clock;
+    static qint64 threadCpuNs()
+    {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+    }
+
     qint64 m_last = 0;
+    qint64 m_lastCpu = 0;
     std::vector<double> m_gaps;
+    std::vector<double> m_busy; // main-thread processor time per gap
 };
 
 // The peak resident memory of this program's own image (VmHWM). Not
