@@ -154,6 +154,9 @@ void PlanCopier::reportInOrder(std::vector<std::thread> &workers)
         while (nextError < stretch.errors.size()) {
             m_report.error(stretch.errors[nextError++].second);
         }
+        // Reported: the log has them now. A run where every file fails
+        // would otherwise hold each message twice until its end.
+        std::vector<std::pair<std::size_t, QString>>().swap(stretch.errors);
     }
 }
 
