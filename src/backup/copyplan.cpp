@@ -1,5 +1,8 @@
 #include "backup/copyplan.h"
 
+#include <algorithm>
+#include <cstring>
+
 QByteArray joinPath(const QByteArray &folder, QByteArrayView name)
 {
     QByteArray path;
@@ -21,21 +24,32 @@ std::uint32_t CopyPlan::addFolder(QByteArray sourcePath, QByteArray targetPath)
 void CopyPlan::add(std::uint32_t folder, QByteArrayView name, CopyFileReason reason, platform::FileType type,
                    std::int64_t size)
 {
-    m_entries.push_back(Entry{folder, std::uint32_t(m_names.size()), std::uint32_t(name.size()), reason, type, size});
-    m_names.append(name);
-    m_names.append('\0');
+    // A name never straddles two blocks (names are at most 255 bytes).
+    const std::size_t length = std::size_t(name.size());
+    if (m_nameBlocks.empty() || m_nameBlockUsed + length + 1 > kNameBlock) {
+        m_nameBlocks.push_back(std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(kNameBlock, length + 1)));
+        m_nameBlockUsed = 0;
+    }
+    char *at = m_nameBlocks.back().get() + m_nameBlockUsed;
+    std::memcpy(at, name.data(), length);
+    at[length] = '\0';
+    const std::uint32_t offset = std::uint32_t((m_nameBlocks.size() - 1) * kNameBlock + m_nameBlockUsed);
+    m_nameBlockUsed += std::uint32_t(length + 1);
+    const std::uint64_t kept = std::min<std::uint64_t>(size > 0 ? std::uint64_t(size) : 0, (std::uint64_t(1) << 48) - 1);
+    m_entries.push_back(
+        Entry{folder, offset, std::uint32_t(kept), std::uint16_t(kept >> 32), reason, type});
     m_bytesToCopy += size > 0 ? std::uint64_t(size) : 0;
 }
 
 QByteArrayView CopyPlan::name(std::size_t index) const
 {
-    const Entry &e = m_entries[index];
-    return QByteArrayView(m_names.constData() + e.nameOffset, e.nameLength);
+    return QByteArrayView(cName(index));
 }
 
 const char *CopyPlan::cName(std::size_t index) const
 {
-    return m_names.constData() + m_entries[index].nameOffset;
+    const std::uint32_t offset = m_entries[index].nameOffset;
+    return m_nameBlocks[offset / kNameBlock].get() + offset % kNameBlock;
 }
 
 CopyFileType CopyPlan::describe(std::size_t index, const QByteArray &volumePath) const

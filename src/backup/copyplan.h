@@ -6,6 +6,8 @@
 #include <QByteArrayView>
 
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <vector>
 
 /// Why a file is copied.
@@ -25,8 +27,10 @@ struct CopyFileType
 };
 
 /// The files a run will copy, in the order the scan found them. Compact so
-/// that a plan of hundreds of thousands of files stays small: each entry
-/// refers to its folder by index and keeps its name in one shared buffer.
+/// that a plan of a million files stays small: an entry takes 16 bytes,
+/// refers to its folder by index and keeps its NUL-terminated name in blocks
+/// of names. Entries and names grow in chunks, never by copying what is
+/// already there, so the peak is the size itself.
 class CopyPlan
 {
 public:
@@ -40,10 +44,12 @@ public:
     {
         std::uint32_t folder;
         std::uint32_t nameOffset;
-        std::uint32_t nameLength;
+        std::uint32_t sizeLow;
+        std::uint16_t sizeHigh; // sizes are kept to 48 bits (256 TiB), larger ones saturate
         CopyFileReason reason;
         platform::FileType type;
-        std::int64_t size;
+
+        [[nodiscard]] std::int64_t size() const { return std::int64_t(sizeLow) | (std::int64_t(sizeHigh) << 32); }
     };
 
     std::uint32_t addFolder(QByteArray sourcePath, QByteArray targetPath);
@@ -65,9 +71,12 @@ public:
     [[nodiscard]] CopyFileType describe(std::size_t index, const QByteArray &volumePath) const;
 
 private:
+    static constexpr std::uint32_t kNameBlock = 1 << 16;
+
     std::vector<Folder> m_folders;
-    std::vector<Entry> m_entries;
-    QByteArray m_names;
+    std::deque<Entry> m_entries;
+    std::vector<std::unique_ptr<char[]>> m_nameBlocks;
+    std::uint32_t m_nameBlockUsed = kNameBlock; // bytes used in the last block
     std::uint64_t m_bytesToCopy = 0;
 };
 

@@ -72,21 +72,21 @@ void PlanCopier::splitPlan()
         const CopyPlan::Entry &entry = m_plan.entry(i);
         const bool newFolder = i > begin && entry.folder != m_plan.entry(begin).folder;
         if (i > begin && (newFolder || i - begin >= kMaxEntries || bytes >= kMaxBytes)) {
-            m_stretches.push_back(Stretch{begin, i, false, 0, false, {}});
+            m_stretches.push_back(Stretch{begin, i, false, 0, false, 0, {}});
             begin = i;
             bytes = 0;
         }
-        bytes += std::max<std::int64_t>(entry.size, 0);
+        bytes += entry.size();
     }
     if (begin < m_plan.size()) {
-        m_stretches.push_back(Stretch{begin, m_plan.size(), false, 0, false, {}});
+        m_stretches.push_back(Stretch{begin, m_plan.size(), false, 0, false, 0, {}});
     }
 }
 
 void PlanCopier::run()
 {
     splitPlan();
-    m_outcomes.assign(m_plan.size(), Outcome());
+    m_outcomes.assign(m_plan.size(), Outcome::NotAttempted);
     std::vector<std::thread> workers;
     const int count = int(std::min<std::size_t>(std::size_t(m_workers), m_stretches.size()));
     workers.reserve(std::size_t(count));
@@ -130,7 +130,7 @@ void PlanCopier::reportInOrder(std::vector<std::thread> &workers)
         }
         std::size_t nextError = 0;
         for (std::size_t index = stretch.begin; index < stretch.end; ++index) {
-            if (!m_outcomes[index].attempted) {
+            if (m_outcomes[index] == Outcome::NotAttempted) {
                 if (stretch.cutShort) {
                     break; // the rest of it waits for a later run
                 }
@@ -147,10 +147,16 @@ void PlanCopier::reportInOrder(std::vector<std::thread> &workers)
                 stopWorkers(workers);
             }
         }
+        // Every entry a worker attempted is reported above, so the stretch's
+        // bytes are those of the reported copies.
+        m_bytesCopied += quint64(stretch.bytesCopied);
         // Errors of a stretch that a failure cut short.
         while (nextError < stretch.errors.size()) {
             m_report.error(stretch.errors[nextError++].second);
         }
+        // Reported: the log has them now. A run where every file fails
+        // would otherwise hold each message twice until its end.
+        std::vector<std::pair<std::size_t, QString>>().swap(stretch.errors);
     }
 }
 
@@ -203,10 +209,8 @@ void PlanCopier::report(std::size_t index, const Stretch &stretch, std::size_t &
         m_report.error(stretch.errors[nextError].second);
         ++nextError;
     }
-    const Outcome &outcome = m_outcomes[index];
-    if (outcome.copied) {
+    if (m_outcomes[index] == Outcome::Copied) {
         ++m_itemsBackedUp;
-        m_bytesCopied += quint64(std::max<std::int64_t>(outcome.bytes, 0));
     }
     showProgress(index, false);
 }
@@ -294,13 +298,12 @@ void PlanCopier::copyStretch(Stretch &stretch, FolderHandles &folder, platform::
             result = copier.copy(folder.source.get(), cName, entry.type, folder.target.get(), cName,
                                  entry.reason != CopyFileReason::doesNotExist);
         }
-        Outcome &outcome = m_outcomes[index];
-        outcome.attempted = true;
         if (result.ok()) {
-            outcome.copied = true;
-            outcome.bytes = result.bytesCopied;
+            m_outcomes[index] = Outcome::Copied;
+            stretch.bytesCopied += std::max<std::int64_t>(result.bytesCopied, 0);
             continue;
         }
+        m_outcomes[index] = Outcome::Failed;
         if (result.stage == platform::CopyStage::RemoveOld) {
             stretch.errors.emplace_back(index, QStringLiteral("Failed to remove existing file ")
                                                    + display(m_plan.describe(index, m_volume.nativePath()).target)
@@ -323,7 +326,7 @@ void PlanCopier::noteFailure(Stretch &stretch, const std::exception &failure) no
                                       : QString::fromLocal8Bit(failure.what());
         stretch.cutShort = true;
         const std::size_t index = std::min(stretch.inHand, stretch.end - 1);
-        m_outcomes[index].attempted = true;
+        m_outcomes[index] = Outcome::Failed;
         stretch.errors.emplace_back(index, QStringLiteral("Failed to copy file ")
                                                + display(m_plan.describe(index, m_volume.nativePath()).source)
                                                + QStringLiteral(": ") + reason);
@@ -386,7 +389,7 @@ QString PlanCopier::describeFailure(std::size_t index, const platform::CopyResul
         } else if (result.stage == CopyStage::SetTimes) {
             reason = QStringLiteral("its modification time could not be kept on the volume (%1)")
                          .arg(platform::describeFileError(result.error));
-        } else if (result.stage == CopyStage::Write && result.error != ENOSPC && isFull(entry.size)) {
+        } else if (result.stage == CopyStage::Write && result.error != ENOSPC && isFull(entry.size())) {
             reason = platform::describeFileError(ENOSPC);
         } else {
             reason = platform::describeFileError(result.error);

@@ -53,12 +53,12 @@ private:
         int targetError = 0;
     };
 
-    // What became of one entry, kept until it is reported in order.
-    struct Outcome
-    {
-        std::int64_t bytes = 0;
-        bool attempted = false; // false: a cancel stopped the worker first
-        bool copied = false;
+    // What became of one entry, kept until it is reported in order (one
+    // byte per planned file; the bytes copied are summed per stretch).
+    enum class Outcome : std::uint8_t {
+        NotAttempted, // a cancel stopped the worker first
+        Failed,
+        Copied,
     };
 
     // A stretch of consecutive entries handed to one worker.
@@ -69,6 +69,7 @@ private:
         bool done = false;
         std::size_t inHand = 0; // the entry being copied
         bool cutShort = false;  // a failure ended it before its end
+        std::int64_t bytesCopied = 0;
         std::vector<std::pair<std::size_t, QString>> errors; // entry, message
     };
 

@@ -79,9 +79,15 @@ CopyResult FileCopier::copy(int sourceDirFd, const char *name, FileType type, in
     }
 }
 
-int FileCopier::copyData(int in, int out, std::int64_t &copied)
+int FileCopier::copyData(int in, int out, std::int64_t expected, std::int64_t &copied)
 {
     for (;;) {
+        // The size read when the file was opened is what gets copied (and
+        // its time is what the copy gets): no call to find the end. A file
+        // that grew since differs in size and is copied again next run.
+        if (expected > 0 && copied >= expected) {
+            return 0;
+        }
         if (m_tryCopyFileRange) {
             const ssize_t moved = copy_file_range(in, nullptr, out, nullptr, kChunk, 0);
             if (moved > 0) {
@@ -190,7 +196,7 @@ CopyResult FileCopier::copyRegular(int sourceDirFd, const char *name, int target
     };
 
     std::int64_t copied = 0;
-    if (const int error = copyData(source.get(), target.get(), copied); error != 0) {
+    if (const int error = copyData(source.get(), target.get(), attributes.size, copied); error != 0) {
         return abandon(CopyStage::Write, error);
     }
     // Permission bits where the file system keeps them (FAT does not).

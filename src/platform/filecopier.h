@@ -74,7 +74,7 @@ private:
     CopyResult copyRegular(int sourceDirFd, const char *name, int targetDirFd, const char *targetName, bool replacing);
     CopyResult copySymlink(int sourceDirFd, const char *name, int targetDirFd, const char *targetName);
     CopyResult moveIntoPlace(int targetDirFd, const QByteArray &temporary, const char *targetName);
-    int copyData(int in, int out, std::int64_t &copied);
+    int copyData(int in, int out, std::int64_t expected, std::int64_t &copied);
     QByteArray nextTemporaryName();
 
     std::int64_t m_maximumFileSize = std::numeric_limits<std::int64_t>::max();

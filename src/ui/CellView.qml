@@ -23,12 +23,23 @@ Item {
         root.controller.removeSourcePath(root.cellPath)
     }
 
+    // The menu is made when first asked for: thousands of cells scroll by,
+    // few of them are ever right-clicked.
+    property Menu menu: null
+    function ensureMenu() {
+        if (!root.menu) {
+            root.menu = menuComponent.createObject(root)
+        }
+        return root.menu
+    }
+    readonly property bool menuVisible: root.menu !== null && root.menu.visible
+
     Rectangle {
         anchors.fill: parent
         anchors.margins: 2
         radius: 6
         color: palette.highlight
-        opacity: hover.hovered || menu.visible ? 0.12 : 0
+        opacity: hover.hovered || root.menuVisible ? 0.12 : 0
         Behavior on opacity { NumberAnimation { duration: 120 } }
     }
 
@@ -72,7 +83,7 @@ Item {
         }
     }
 
-    ToolTip.visible: hover.hovered && !menu.visible
+    ToolTip.visible: hover.hovered && !root.menuVisible
     ToolTip.delay: 1000
     ToolTip.text: root.cellPath
 
@@ -80,30 +91,33 @@ Item {
 
     TapHandler {
         acceptedButtons: Qt.RightButton
-        onTapped: menu.popup()
+        onTapped: root.ensureMenu().popup()
     }
     TapHandler {
         acceptedButtons: Qt.LeftButton
-        onLongPressed: menu.popup()
+        onLongPressed: root.ensureMenu().popup()
     }
 
-    FittedMenu {
-        id: menu
-        objectName: "cellMenu"
+    Component {
+        id: menuComponent
 
-        MenuItem {
-            objectName: "showInFinderItem"
-            text: "Show In Finder"
-            icon.name: "edit-find-symbolic"
-            icon.color: palette.windowText
-            onTriggered: root.showInFileManager()
-        }
-        MenuItem {
-            objectName: "removeItem"
-            text: "Remove"
-            icon.name: "list-remove-symbolic"
-            icon.color: palette.windowText
-            onTriggered: root.remove()
+        FittedMenu {
+            objectName: "cellMenu"
+
+            MenuItem {
+                objectName: "showInFinderItem"
+                text: "Show In Finder"
+                icon.name: "edit-find-symbolic"
+                icon.color: palette.windowText
+                onTriggered: root.showInFileManager()
+            }
+            MenuItem {
+                objectName: "removeItem"
+                text: "Remove"
+                icon.name: "list-remove-symbolic"
+                icon.color: palette.windowText
+                onTriggered: root.remove()
+            }
         }
     }
 }

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMutexLocker>
 #include <QMimeDatabase>
 #include <QStandardPaths>
 #include <QUrl>
@@ -100,16 +101,42 @@ QStringList FileIconProvider::iconNamesForPath(const QString &path)
     return {type.iconName(), type.genericIconName(), QStringLiteral("text-x-generic"), QStringLiteral("unknown")};
 }
 
-QImage FileIconProvider::iconImage(const QString &path, int pixels)
+QStringList FileIconProvider::namesOrUnknown(const QString &path)
 {
     QStringList names = iconNamesForPath(path);
-    if (names.isEmpty()) {
-        names = unknownItemNames();
-    }
+    return names.isEmpty() ? unknownItemNames() : names;
+}
+
+QImage FileIconProvider::drawIcon(const QStringList &names, int pixels)
+{
     QImage image = ThemeIconProvider::themedImage(names, pixels);
     if (image.isNull()) {
         image = ThemeIconProvider::themedImage(unknownItemNames(), pixels);
     }
+    return image;
+}
+
+QImage FileIconProvider::iconImage(const QString &path, int pixels)
+{
+    return drawIcon(namesOrUnknown(path), pixels);
+}
+
+QImage FileIconProvider::cachedIcon(const QString &path, int pixels)
+{
+    const QStringList names = namesOrUnknown(path);
+    const QString key = names.join(QLatin1Char('\n')) + QLatin1Char('@') + QString::number(pixels);
+    {
+        const QMutexLocker locker(&m_cacheLock);
+        if (const auto found = m_cache.constFind(key); found != m_cache.constEnd()) {
+            return *found;
+        }
+    }
+    const QImage image = drawIcon(names, pixels);
+    const QMutexLocker locker(&m_cacheLock);
+    if (m_cache.size() >= kCacheLimit) {
+        m_cache.clear();
+    }
+    m_cache.insert(key, image);
     return image;
 }
 
@@ -121,7 +148,7 @@ QImage FileIconProvider::requestImage(const QString &id, QSize *size, const QSiz
         pixels = std::max(requestedSize.width(), requestedSize.height());
     }
     pixels = std::clamp(pixels, 1, kMaxPixels);
-    const QImage image = iconImage(request ? request->path : QString(), pixels);
+    const QImage image = cachedIcon(request ? request->path : QString(), pixels);
     if (size) {
         *size = image.size();
     }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QHash>
 #include <QImage>
+#include <QMutex>
 #include <QQuickImageProvider>
 #include <QSize>
 #include <QString>
@@ -38,5 +40,17 @@ public:
     /// The icon of `path` as an image of `pixels` × `pixels`.
     [[nodiscard]] static QImage iconImage(const QString &path, int pixels);
 
+    /// Cached per set of icon names and size: thousands of sources share a
+    /// few content types, and drawing an icon takes milliseconds.
     QImage requestImage(const QString &id, QSize *size, const QSize &requestedSize) override;
+
+private:
+    static constexpr qsizetype kCacheLimit = 256;
+
+    [[nodiscard]] static QStringList namesOrUnknown(const QString &path);
+    [[nodiscard]] static QImage drawIcon(const QStringList &names, int pixels);
+    [[nodiscard]] QImage cachedIcon(const QString &path, int pixels);
+
+    QMutex m_cacheLock; // the engine may ask from its loader threads
+    QHash<QString, QImage> m_cache;
 };

@@ -183,6 +183,8 @@ TEST(MainWindowLayout, EveryStateFitsTheSmallestWindowWithEveryMenuWhole)
             return line ? qobject_cast<QQuickItem *>(line)->mapToScene(QPointF(0, 0)).y() : -1;
         };
         EXPECT_EQ(lineY("sourceHeader"), lineY("volumeHeader"));
+        // A cell makes its menu on first use.
+        QMetaObject::invokeMethod(AppFixture::find(window, QStringLiteral("cell:/home/ann/Notes.txt")), "ensureMenu");
         expectWholeMenus(window, {QStringLiteral("volumeMenu"), QStringLiteral("cellMenu")});
     }
 }

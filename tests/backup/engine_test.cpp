@@ -486,3 +486,34 @@ TEST_F(EngineTest, WorkersThatCannotBeStartedLeaveTheWorkToTheRunItself)
         EXPECT_EQ(contentOf(targetOf(volume.mountPath(), file)), contentOf(file)) << file.toStdString();
     }
 }
+
+TEST(CopyPlan, KeepsEveryNameAndSizeAcrossItsNameBlocks)
+{
+    // Names of every length up to the longest a folder can hold, so that
+    // they fill several 64 KiB blocks and meet each block's end; sizes past
+    // 32 bits, and one past the 48 bits an entry keeps (it saturates there,
+    // while the sum to copy stays exact).
+    CopyPlan plan;
+    const std::uint32_t folder = plan.addFolder("/source", "copy");
+    const std::int64_t sizes[] = {0, 1, (std::int64_t(5) << 30) + 7, (std::int64_t(1) << 48) - 1};
+    std::uint64_t total = 0;
+    for (int i = 0; i < 2000; ++i) {
+        const QByteArray name = QByteArray::number(i).leftJustified(1 + i % 255, 'n');
+        plan.add(folder, name, CopyFileReason::doesNotExist, platform::FileType::Regular, sizes[i % 4]);
+        total += std::uint64_t(sizes[i % 4]);
+    }
+    plan.add(folder, "huge", CopyFileReason::sizeModified, platform::FileType::Regular, std::int64_t(1) << 50);
+    total += std::uint64_t(1) << 50;
+
+    ASSERT_EQ(plan.size(), 2001u);
+    for (int i = 0; i < 2000; ++i) {
+        const QByteArray name = QByteArray::number(i).leftJustified(1 + i % 255, 'n');
+        ASSERT_EQ(plan.name(std::size_t(i)), name) << i;
+        ASSERT_STREQ(plan.cName(std::size_t(i)), name.constData()) << i;
+        ASSERT_EQ(plan.entry(std::size_t(i)).size(), sizes[i % 4]) << i;
+    }
+    EXPECT_EQ(plan.entry(2000).size(), (std::int64_t(1) << 48) - 1);
+    EXPECT_EQ(plan.entry(2000).reason, CopyFileReason::sizeModified);
+    EXPECT_EQ(plan.bytesToCopy(), total);
+    EXPECT_EQ(plan.describe(7, "/media/stick").target, QByteArray("/media/stick/copy/7nnnnnnn"));
+}

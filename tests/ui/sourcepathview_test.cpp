@@ -32,7 +32,10 @@ QStringList gridPaths(const ViewFixture &f)
 
 void triggerCellItem(const ViewFixture &f, const QString &path, const QString &item)
 {
-    QObject *entry = f.find(item, f.find(QStringLiteral("cell:") + path));
+    QObject *cell = f.find(QStringLiteral("cell:") + path);
+    ASSERT_TRUE(cell) << path.toStdString();
+    QMetaObject::invokeMethod(cell, "ensureMenu"); // the menu is made on first use
+    QObject *entry = f.find(item, cell);
     ASSERT_TRUE(entry) << item.toStdString();
     QMetaObject::invokeMethod(entry, "triggered");
 }
