@@ -1,6 +1,6 @@
 # Platform sources of the backup engine: computer name, clocks, raw file
 # operations on folder descriptors, the atomic copy, interrupt signals.
-target_sources(vellory_core PRIVATE
+target_sources(vellory_engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/computername.h ${CMAKE_CURRENT_LIST_DIR}/computername.cpp
   ${CMAKE_CURRENT_LIST_DIR}/directoryops.h ${CMAKE_CURRENT_LIST_DIR}/directoryops.cpp
   ${CMAKE_CURRENT_LIST_DIR}/directoryreader.h ${CMAKE_CURRENT_LIST_DIR}/directoryreader.cpp
