@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QThread>
 #include <QThreadPool>
+#include <QVariant>
 
 namespace moraine {
 namespace {

@@ -34,8 +34,8 @@ QString messageOf(const QString &line)
 
 TEST(BackupThread, NewJobStartsAwaitingWithOneUnstampedLogLine)
 {
-    QImage icon(8, 8, QImage::Format_ARGB32);
-    icon.fill(Qt::red);
+    IconDescription icon;
+    icon.names = {QStringLiteral("drive-removable-media")};
     const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), icon);
     EXPECT_EQ(job->progressTitle(), QStringLiteral("Backing up to \"STICK\""));
     EXPECT_EQ(job->progressMessage(), QStringLiteral("Preparing..."));
@@ -55,7 +55,7 @@ TEST(BackupThread, NewJobStartsAwaitingWithOneUnstampedLogLine)
 TEST(BackupThread, JobsFromTheSameSetAreDifferentJobs)
 {
     const BackupScript script = scriptFor(QStringLiteral("STICK"));
-    EXPECT_NE(BackupThread::create(script, QImage())->id(), BackupThread::create(script, QImage())->id());
+    EXPECT_NE(BackupThread::create(script, IconDescription())->id(), BackupThread::create(script, IconDescription())->id());
 }
 
 TEST(BackupThread, PlaceholderJobShowsTheDemoVolume)
@@ -70,7 +70,7 @@ TEST(BackupThread, PlaceholderJobShowsTheDemoVolume)
 
 TEST(BackupThread, SettersApplyOnTheMainThreadLaterNotInTheCall)
 {
-    const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), QImage());
+    const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), IconDescription());
     QSignalSpy titles(job.get(), &BackupThread::progressTitleChanged);
     job->setProgressMessage(QStringLiteral("working"));
     job->setProgressTitle(QStringLiteral("Backup Process finished"));
@@ -85,7 +85,7 @@ TEST(BackupThread, SettersApplyOnTheMainThreadLaterNotInTheCall)
 
 TEST(BackupThread, LoggedLinesCarryTheElapsedSecondsColumn)
 {
-    const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), QImage());
+    const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), IconDescription());
     job->appendLog(QStringLiteral("hello"));
     ASSERT_TRUE(waitUntil([&] { return job->log().size() == 2; }));
     const QString line = job->log().at(1);
@@ -96,7 +96,7 @@ TEST(BackupThread, LoggedLinesCarryTheElapsedSecondsColumn)
 
 TEST(BackupThread, ProgressValueIsClampedToZeroToOne)
 {
-    const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), QImage());
+    const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), IconDescription());
     const QList<QPair<float, float>> cases = {{0.5f, 0.5f}, {1.7f, 1.0f}, {-0.2f, 0.0f}, {1.0f, 1.0f},
                                               {std::numeric_limits<float>::quiet_NaN(), 0.0f}};
     for (const auto &[given, stored] : cases) {
@@ -109,7 +109,7 @@ TEST(BackupThread, IsRunningOnlyWhileScanningOrBackingUp)
 {
     using S = BackupThreadStatusValue;
     for (const S status : {S::scanning, S::backingUp, S::error, S::completed, S::awaiting}) {
-        const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), QImage());
+        const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), IconDescription());
         job->setStatus(status);
         ASSERT_TRUE(waitUntil([&] { return job->status() == status; }));
         EXPECT_EQ(job->isRunning(), status == S::scanning || status == S::backingUp) << int(status);
@@ -118,7 +118,7 @@ TEST(BackupThread, IsRunningOnlyWhileScanningOrBackingUp)
 
 TEST(BackupThread, CancelledIsFinal)
 {
-    const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), QImage());
+    const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), IconDescription());
     QSignalSpy running(job.get(), &BackupThread::isRunningChanged);
     job->setStatus(BackupThreadStatusValue::scanning);
     job->cancel();
@@ -133,7 +133,7 @@ TEST(BackupThread, CancelledIsFinal)
 
 TEST(BackupThread, ACompletedJobIsNotTurnedIntoACancelledOne)
 {
-    const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), QImage());
+    const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), IconDescription());
     job->setStatus(BackupThreadStatusValue::scanning);
     job->setStatus(BackupThreadStatusValue::completed);
     job->cancel(); // the Cancel button pressed as the run ends
@@ -144,7 +144,7 @@ TEST(BackupThread, ACompletedJobIsNotTurnedIntoACancelledOne)
 
 TEST(BackupThread, ChangesFromAWorkerThreadArriveInCallOrderAndNoLineIsLost)
 {
-    const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), QImage());
+    const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), IconDescription());
     QStringList appended;
     QList<BackupThreadStatusValue> statuses;
     QObject::connect(job.get(), &BackupThread::logLineAppended, [&](const QString &line) { appended << messageOf(line); });
@@ -188,7 +188,7 @@ TEST(BackupThread, ChangesFromAWorkerThreadArriveInCallOrderAndNoLineIsLost)
 
 TEST(BackupThread, RapidProgressUpdatesAreMergedForTheViews)
 {
-    const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), QImage());
+    const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), IconDescription());
     QSignalSpy values(job.get(), &BackupThread::progressValueChanged);
     constexpr int kUpdates = 20000;
     std::thread worker([&] {
@@ -203,7 +203,7 @@ TEST(BackupThread, RapidProgressUpdatesAreMergedForTheViews)
 
 TEST(BackupThread, AJobLivesWhileAHolderRemainsAndIsDeletedAfterTheLast)
 {
-    auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), QImage());
+    auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), IconDescription());
     QPointer<BackupThread> watched(job.get());
     std::weak_ptr<BackupThread> weak = job;
     std::shared_ptr<BackupThread> task = job; // as a running task would hold it
@@ -226,7 +226,7 @@ TEST(BackupThread, LogLinesFollowTheUsersLocale)
     for (const auto &[locale, separator] : {std::pair{QLocale(QLocale::German, QLocale::Germany), QLatin1Char(',')},
                                             std::pair{QLocale(QLocale::English, QLocale::UnitedStates), QLatin1Char('.')}}) {
         QLocale::setDefault(locale);
-        const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), QImage());
+        const auto job = BackupThread::create(scriptFor(QStringLiteral("STICK")), IconDescription());
         QThread::msleep(30); // a fraction of a second has passed
         job->appendLog(QStringLiteral("m"));
         ASSERT_TRUE(waitUntil([&] { return job->log().size() == 2; }));
@@ -258,7 +258,7 @@ TEST(BackupThread, JobsRunOnThreadsOfTheirOwnAndLeaveTheSharedPoolToShortTasks)
     BackupScript quick;
     quick.sourcePaths = {quickSource.path()};
     for (const BackupScript &script : {held, held, quick}) {
-        jobs.push_back(BackupThread::create(script, QImage()));
+        jobs.push_back(BackupThread::create(script, IconDescription()));
         finished.push_back(std::make_unique<QSignalSpy>(jobs.back().get(), &BackupThread::runFinished));
         jobs.back()->start();
     }

@@ -71,7 +71,7 @@ struct Scan
 
 Scan scanOnly(const QString &volumePath, const QStringList &sources)
 {
-    const auto job = BackupThread::create(scriptFor(volumePath, sources), QImage());
+    const auto job = BackupThread::create(scriptFor(volumePath, sources), IconDescription());
     RunReport report(*job);
     BackupVolume volume(volumePath, platform::computerName());
     Scan scan;
@@ -98,7 +98,7 @@ struct Copy
 // Scans `source` and copies the plan with `workers` copy workers.
 Copy scanAndCopy(const QString &volumePath, const QString &source, int workers)
 {
-    const auto job = BackupThread::create(scriptFor(volumePath, {source}), QImage());
+    const auto job = BackupThread::create(scriptFor(volumePath, {source}), IconDescription());
     RunReport report(*job);
     BackupVolume volume(volumePath, platform::computerName());
     CopyPlan plan;
@@ -464,7 +464,7 @@ TEST_F(EngineTest, WorkersThatCannotBeStartedLeaveTheWorkToTheRunItself)
     }();
     // The run itself, on this thread: its workers cannot start.
     const BackupScript script = scriptFor(volume.mountPath(), {m_source.path()});
-    const auto direct = BackupThread::create(script, QImage());
+    const auto direct = BackupThread::create(script, IconDescription());
     if (threadRefused) {
         BackupRun(script, *direct).execute();
     }

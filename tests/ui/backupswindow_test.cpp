@@ -25,9 +25,7 @@ std::shared_ptr<BackupThread> listJob(ViewFixture &f, const QString &volumeName 
 {
     BackupScript script;
     script.volumeName = volumeName;
-    QImage icon(8, 8, QImage::Format_ARGB32_Premultiplied);
-    icon.fill(Qt::blue);
-    auto job = BackupThread::create(script, icon);
+    auto job = BackupThread::create(script, f.controller->missingVolumeIcon());
     f.controller->threads()->prepend(job);
     return job;
 }

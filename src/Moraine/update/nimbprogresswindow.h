@@ -1,13 +1,13 @@
 #pragma once
 
+#include "Moraine/update/nimblite.h"
+
 #include <QDialog>
 #include <QPointer>
 
 class QPushButton;
 
 namespace moraine {
-
-class NIMBLite;
 
 /// The small window a manual check shows while it waits for the server:
 /// "<name> Updates", the checking text, an indeterminate bar and " Cancel "
