@@ -6,9 +6,9 @@
 #include "platform/urlopener.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QThread>
 #include <QThreadPool>
+#include <QVariant>
 
 namespace moraine {
 namespace {
@@ -31,7 +31,12 @@ void openOnMainThread(const QUrl &url)
 
 QString applicationDisplayName()
 {
-    return QGuiApplication::applicationDisplayName();
+    // A graphical application may give itself a display name; the kit
+    // needs no graphics library to read it.
+    const QString display = QCoreApplication::instance()
+        ? QCoreApplication::instance()->property("applicationDisplayName").toString()
+        : QString();
+    return display.isEmpty() ? QCoreApplication::applicationName() : display;
 }
 
 } // namespace

@@ -4,11 +4,12 @@
 
 #include "platform/buildinfo.h"
 
-#include <QApplication>
-#include <QMessageBox>
+#include <QCoreApplication>
 #include <QPointer>
 #include <QQueue>
 #include <QSysInfo>
+
+#include <cstdio>
 
 namespace moraine {
 
@@ -51,17 +52,15 @@ KitAlertContent makeKitAlert(const QString &title, const QString &message, const
 
 namespace {
 
-class MessageBoxPresenter final : public AlertPresenter
+// Without a desktop (vellory-cli, or before the application installed its
+// message box) an alert is a line on standard error.
+class ErrorLinePresenter final : public AlertPresenter
 {
 public:
     void present(const KitAlertContent &alert, std::function<void()> done) override
     {
-        auto *box = new QMessageBox(QMessageBox::Warning, alert.title, alert.title, QMessageBox::Ok);
-        box->setInformativeText(alert.informativeText);
-        box->setWindowModality(Qt::ApplicationModal);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        QObject::connect(box, &QMessageBox::finished, box, [done] { done(); });
-        box->show();
+        std::fprintf(stderr, "%s\n%s\n", qPrintable(alert.title), qPrintable(alert.informativeText));
+        done();
     }
 };
 
@@ -76,6 +75,7 @@ public:
     }
 
     AlertPresenter *presenter = nullptr;
+    AlertPresenter *desktopPresenter = nullptr;
 
 private:
     void showNext()
@@ -85,17 +85,14 @@ private:
         }
         m_showing = true;
         const KitAlertContent alert = m_pending.dequeue();
-        if (alert.beep) {
-            QApplication::beep();
-        }
-        AlertPresenter *target = presenter ? presenter : &m_messageBox;
+        AlertPresenter *target = presenter ? presenter : desktopPresenter ? desktopPresenter : &m_errorLine;
         target->present(alert, [this] {
             m_showing = false;
             showNext();
         });
     }
 
-    MessageBoxPresenter m_messageBox;
+    ErrorLinePresenter m_errorLine;
     QQueue<KitAlertContent> m_pending;
     bool m_showing = false;
 };
@@ -111,6 +108,11 @@ AlertQueue &alertQueue()
 void setAlertPresenter(AlertPresenter *presenter)
 {
     alertQueue().presenter = presenter;
+}
+
+void setDesktopAlertPresenter(AlertPresenter *presenter)
+{
+    alertQueue().desktopPresenter = presenter;
 }
 
 void showAlert(const QString &title, const QString &message, const QString &detail, bool beep)

@@ -31,7 +31,8 @@ struct KitAlertContent
                                            bool beep, const std::optional<QString> &version,
                                            const QString &systemVersion);
 
-/// Puts an alert on screen; calls `done` once the person has dismissed it.
+/// Puts an alert on screen (and beeps when it asks to); calls `done` once
+/// the person has dismissed it.
 class AlertPresenter
 {
 public:
@@ -40,8 +41,12 @@ public:
 };
 
 /// Installs a presenter (tests record alerts instead of showing them);
-/// nullptr restores the desktop's modal message box. Not owned.
+/// nullptr restores the desktop's. Not owned.
 void setAlertPresenter(AlertPresenter *presenter);
+/// The desktop's presenter, a modal message box, which the views install
+/// (installMessageBoxAlerts()); without one an alert is written to
+/// standard error. Not owned.
+void setDesktopAlertPresenter(AlertPresenter *presenter);
 
 /// Shows the kit alert. Callable from any thread, never blocks: the alert is
 /// queued on the main thread, and several calls show one modal alert after

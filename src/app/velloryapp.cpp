@@ -2,8 +2,11 @@
 
 #include "app/backgroundmode.h"
 #include "app/backupnotifications.h"
+#include "app/desktopurlopener.h"
 #include "app/sleepwhilebackingup.h"
 #include "app/statusicon.h"
+#include "Moraine/messageboxalerts.h"
+#include "Moraine/update/nimbprogresswindow.h"
 #include "backup/scriptstorewatcher.h"
 #include "platform/desktopnotifier.h"
 #include "platform/sleepinhibitor.h"
@@ -65,6 +68,11 @@ void VelloryApp::setShowShareSheet(bool show)
 
 void VelloryApp::buildScenes()
 {
+    // The desktop's side of the engine's and the kit's services.
+    platform::installDesktopUrlOpener();
+    moraine::installMessageBoxAlerts();
+    moraine::NIMBProgressWindow::install();
+
     m_engine = std::make_unique<QQmlEngine>();
     m_engine->addImportPath(QStringLiteral("qrc:/"));
     connect(m_engine.get(), &QQmlEngine::quit, QCoreApplication::instance(), &QCoreApplication::quit,

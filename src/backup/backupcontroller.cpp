@@ -145,7 +145,7 @@ void BackupController::destinationMounted()
 
 void BackupController::makeMissingVolumeIcon()
 {
-    m_missingVolumeIcon = drawMissingVolumeIcon(m_iconSource->removableDiskIcon(), m_iconSource->offlineBadge());
+    m_missingVolumeIcon = m_iconSource->missingVolumeIcon();
 }
 
 void BackupController::updateVolumeStatus()
@@ -161,7 +161,7 @@ void BackupController::updateVolumeStatus()
     // Absent until a mounted volume says otherwise. The capacity shown is the
     // one recorded when the volume was chosen; only the free space is current.
     VolumeStatusValue status = VolumeStatusValue::NotConnected;
-    QImage icon = m_missingVolumeIcon;
+    IconDescription icon = m_missingVolumeIcon;
     QString available = kNotConnected;
     float usage = 0.0f;
     BackupScript script = m_script;
@@ -179,7 +179,7 @@ void BackupController::updateVolumeStatus()
         }
         volume = *detailed;
         status = VolumeStatusValue::Connected;
-        if (const QImage volumeIcon = m_iconSource->volumeIcon(volume); !volumeIcon.isNull()) {
+        if (const IconDescription volumeIcon = m_iconSource->volumeIcon(volume); !volumeIcon.isNull()) {
             icon = volumeIcon;
         }
         if (!volume.localizedName.isEmpty()) {
@@ -245,12 +245,12 @@ void BackupController::removeSourcePath(const QString &path)
     scriptSave();
 }
 
-QImage BackupController::icon(const QString &path)
+IconDescription BackupController::icon(const QString &path)
 {
     if (const auto cached = m_iconCache.constFind(path); cached != m_iconCache.constEnd()) {
         return *cached;
     }
-    const QImage image = m_iconSource->fileIcon(path);
+    const IconDescription image = m_iconSource->fileIcon(path);
     if (!image.isNull()) {
         m_iconCache.insert(path, image);
         return image;
@@ -264,7 +264,7 @@ QString BackupController::iconSourceForPath(const QString &path) const
         + QString::fromLatin1(QUrl::toPercentEncoding(path));
 }
 
-QImage BackupController::imageForId(const QString &id)
+IconDescription BackupController::iconForId(const QString &id)
 {
     if (id.startsWith(kVolumeImagePrefix)) {
         // Any serial gives the current icon; the serial only makes views reload.
@@ -273,7 +273,7 @@ QImage BackupController::imageForId(const QString &id)
     if (id.startsWith(kFileImagePrefix)) {
         return icon(QUrl::fromPercentEncoding(id.mid(kFileImagePrefix.size()).toUtf8()));
     }
-    return QImage();
+    return IconDescription();
 }
 
 void BackupController::startBackup()
@@ -449,7 +449,7 @@ void BackupController::setVolumeStatus(VolumeStatusValue status)
     emit volumeStatusChanged();
 }
 
-void BackupController::setVolumeIcon(const QImage &icon)
+void BackupController::setVolumeIcon(const IconDescription &icon)
 {
     if (m_volumeIcon == icon) {
         return;

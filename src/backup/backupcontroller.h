@@ -8,12 +8,10 @@
 
 #include <QDateTime>
 #include <QHash>
-#include <QImage>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
-#include <QtQml/qqmlregistration.h>
 
 #include <functional>
 #include <memory>
@@ -34,7 +32,7 @@ struct BackupControllerServices
     const platform::VolumeTable *volumeTable = nullptr;
     platform::VolumeMonitor *volumeMonitor = nullptr;
     platform::VolumeEjector *volumeEjector = nullptr;
-    /// Null: icons from the desktop's icon theme.
+    /// Null: icons named after the desktop's icon theme.
     std::shared_ptr<const IconSource> iconSource;
     /// Receives the controller's standard-output lines (null: standard output).
     std::function<void(const QString &line)> outputLine;
@@ -50,15 +48,14 @@ struct BackupControllerServices
 /// connect when "autoBackupOnConnect" is on). Lives on the main thread; every
 /// operation is called there.
 ///
-/// Pictures reach QML through an image provider named "vellory" that the
-/// front-end registers and that answers with imageForId(): `volumeIconSource`
-/// ("image://vellory/volume/N", a new N for every new icon) and
-/// iconSourceForPath() ("image://vellory/file/<percent-encoded path>").
+/// Pictures are descriptions (IconDescription); they reach QML through an
+/// image provider named "vellory" that the front-end registers, draws and
+/// asks with iconForId(): `volumeIconSource` ("image://vellory/volume/N", a
+/// new N for every new icon) and iconSourceForPath()
+/// ("image://vellory/file/<percent-encoded path>").
 class BackupController : public QObject
 {
     Q_OBJECT
-    QML_ELEMENT
-    QML_UNCREATABLE("The application makes the one backup controller.")
 
     Q_PROPERTY(BackupScript script READ script NOTIFY scriptChanged)
     Q_PROPERTY(QStringList sourcePaths READ sourcePaths NOTIFY scriptChanged)
@@ -68,7 +65,7 @@ class BackupController : public QObject
     Q_PROPERTY(QString volumePath READ volumePath NOTIFY scriptChanged)
     Q_PROPERTY(QString lastBackup READ lastBackup NOTIFY scriptChanged)
     Q_PROPERTY(VolumeStatusValue volumeStatus READ volumeStatus NOTIFY volumeStatusChanged)
-    Q_PROPERTY(QImage volumeIcon READ volumeIcon NOTIFY volumeIconChanged)
+    Q_PROPERTY(IconDescription volumeIcon READ volumeIcon NOTIFY volumeIconChanged)
     Q_PROPERTY(QString volumeIconSource READ volumeIconSource NOTIFY volumeIconChanged)
     Q_PROPERTY(float volumeUsage READ volumeUsage NOTIFY volumeUsageChanged)
     Q_PROPERTY(QString volumeLabelCapacity READ volumeLabelCapacity NOTIFY volumeLabelCapacityChanged)
@@ -82,7 +79,7 @@ public:
 
     using EjectDone = std::function<void(const QString &error)>;
 
-    /// Loads the set, follows the monitor's volume events, draws the
+    /// Loads the set, follows the monitor's volume events, describes the
     /// missing-volume icon and works out the destination's state. Starting
     /// the monitor is left to its owner.
     explicit BackupController(BackupControllerServices services, QObject *parent = nullptr);
@@ -96,14 +93,14 @@ public:
     [[nodiscard]] QString volumePath() const { return m_script.volumePath; }
     [[nodiscard]] QString lastBackup() const { return m_script.lastBackup; }
     [[nodiscard]] VolumeStatusValue volumeStatus() const { return m_volumeStatus; }
-    [[nodiscard]] QImage volumeIcon() const { return m_volumeIcon; }
+    [[nodiscard]] IconDescription volumeIcon() const { return m_volumeIcon; }
     [[nodiscard]] QString volumeIconSource() const;
     [[nodiscard]] float volumeUsage() const { return m_volumeUsage; }
     [[nodiscard]] QString volumeLabelCapacity() const { return m_volumeLabelCapacity; }
     [[nodiscard]] QString volumeLabelAvailable() const { return m_volumeLabelAvailable; }
     [[nodiscard]] bool showWindow() const { return m_showWindow; }
     [[nodiscard]] BackupThreadListModel *threads() const { return m_threads; }
-    [[nodiscard]] QImage missingVolumeIcon() const { return m_missingVolumeIcon; }
+    [[nodiscard]] IconDescription missingVolumeIcon() const { return m_missingVolumeIcon; }
     [[nodiscard]] const ScriptStore &store() const { return m_store; }
 
     // The store.
@@ -136,12 +133,12 @@ public:
     Q_INVOKABLE void removeSourcePath(const QString &path);
     /// The display icon of a source item; cached once found, else the
     /// unknown-item icon (not cached, so it is asked again next time).
-    [[nodiscard]] QImage icon(const QString &path);
+    [[nodiscard]] IconDescription icon(const QString &path);
     /// icon(path) as an image URL for QML.
     Q_INVOKABLE QString iconSourceForPath(const QString &path) const;
     /// The picture behind an "image://vellory/ID" URL ("volume/N",
     /// "file/<percent-encoded path>"); null for an unknown ID.
-    Q_INVOKABLE QImage imageForId(const QString &id);
+    [[nodiscard]] IconDescription iconForId(const QString &id);
 
     /// Starts a backup job of the set: flips showWindow, puts the job first
     /// in `threads` (backupStarted tells of it), starts it and stamps the
@@ -204,7 +201,7 @@ private:
     void makeMissingVolumeIcon();
     void setScript(const BackupScript &script);
     void setVolumeStatus(VolumeStatusValue status);
-    void setVolumeIcon(const QImage &icon);
+    void setVolumeIcon(const IconDescription &icon);
     void setVolumeUsage(float usage);
     void setVolumeLabelCapacity(const QString &label);
     void setVolumeLabelAvailable(const QString &label);
@@ -223,16 +220,16 @@ private:
     /// The set as this controller last read it from or wrote it to the store.
     BackupScript m_stored;
     VolumeStatusValue m_volumeStatus = VolumeStatusValue::NotSpecified;
-    QImage m_volumeIcon;
+    IconDescription m_volumeIcon;
     quint64 m_volumeIconSerial = 0;
     float m_volumeUsage = 0;
     QString m_volumeLabelCapacity;
     QString m_volumeLabelAvailable;
-    QImage m_missingVolumeIcon;
+    IconDescription m_missingVolumeIcon;
     bool m_showWindow = false;
     bool m_lastSaveSucceeded = true;
     BackupThreadListModel *m_threads;
-    QHash<QString, QImage> m_iconCache;
+    QHash<QString, IconDescription> m_iconCache;
 };
 
 using VolumeStatusValue = BackupController::VolumeStatusValue;

@@ -5,8 +5,7 @@
 #include "backup/runreport.h"
 #include "platform/systemclock.h"
 
-#include <QGuiApplication>
-#include <QIcon>
+#include <QCoreApplication>
 #include <QLocale>
 #include <QMutexLocker>
 #include <QThread>
@@ -35,7 +34,7 @@ void deleteOnOwnThread(BackupThread *job)
 
 } // namespace
 
-std::shared_ptr<BackupThread> BackupThread::create(const BackupScript &script, const QImage &icon)
+std::shared_ptr<BackupThread> BackupThread::create(const BackupScript &script, const IconDescription &icon)
 {
     return std::shared_ptr<BackupThread>(new BackupThread(script, icon), deleteOnOwnThread);
 }
@@ -45,7 +44,7 @@ std::shared_ptr<BackupThread> BackupThread::createPlaceholder()
     return std::shared_ptr<BackupThread>(new BackupThread(), deleteOnOwnThread);
 }
 
-BackupThread::BackupThread(const BackupScript &script, const QImage &icon)
+BackupThread::BackupThread(const BackupScript &script, const IconDescription &icon)
     : m_script(script)
     , m_id(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper())
     , m_baseTime(platform::systemUptime())
@@ -61,9 +60,7 @@ BackupThread::BackupThread()
     , m_progressTitle(QStringLiteral("Backing up to Demo volume"))
     , m_log{QStringLiteral("Backup Initialized")}
 {
-    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        m_icon = QGuiApplication::windowIcon().pixmap(QSize(128, 128)).toImage();
-    }
+    m_icon.kind = IconDescription::Kind::Application;
 }
 
 BackupThread::~BackupThread() = default;

@@ -1,14 +1,13 @@
 #pragma once
 
 #include "backup/backupscript.h"
+#include "backup/icondescription.h"
 
 #include <QElapsedTimer>
-#include <QImage>
 #include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QtQml/qqmlregistration.h>
 
 #include <atomic>
 #include <memory>
@@ -37,8 +36,6 @@ struct BackupOutcome
 class BackupThread : public QObject, public std::enable_shared_from_this<BackupThread>
 {
     Q_OBJECT
-    QML_ELEMENT
-    QML_UNCREATABLE("Backup jobs are started by the backup controller.")
     Q_PROPERTY(QString id READ id CONSTANT)
     Q_PROPERTY(QString progressTitle READ progressTitle NOTIFY progressTitleChanged)
     Q_PROPERTY(QString progressMessage READ progressMessage NOTIFY progressMessageChanged)
@@ -47,7 +44,7 @@ class BackupThread : public QObject, public std::enable_shared_from_this<BackupT
     Q_PROPERTY(BackupThreadStatusValue status READ status NOTIFY statusChanged)
     Q_PROPERTY(bool isRunning READ isRunning NOTIFY isRunningChanged)
     Q_PROPERTY(quint64 errorCount READ errorCount NOTIFY errorCountChanged)
-    Q_PROPERTY(QImage icon READ icon CONSTANT)
+    Q_PROPERTY(IconDescription icon READ icon CONSTANT)
 
 public:
     // QML reaches enumeration keys only when they begin with a capital
@@ -69,11 +66,11 @@ public:
     Q_ENUM(BackupThreadStatusValue)
 
     /// A job for `script` (copied) showing `icon`.
-    [[nodiscard]] static std::shared_ptr<BackupThread> create(const BackupScript &script, const QImage &icon);
+    [[nodiscard]] static std::shared_ptr<BackupThread> create(const BackupScript &script, const IconDescription &icon);
     /// The stand-alone job a log window shows when its job is gone.
     [[nodiscard]] static std::shared_ptr<BackupThread> createPlaceholder();
 
-    BackupThread(const BackupScript &script, const QImage &icon);
+    BackupThread(const BackupScript &script, const IconDescription &icon);
     BackupThread();
     ~BackupThread() override;
 
@@ -86,7 +83,7 @@ public:
     [[nodiscard]] BackupThreadStatusValue status() const { return m_status.load(std::memory_order_acquire); }
     [[nodiscard]] bool isRunning() const;
     [[nodiscard]] quint64 errorCount() const { return m_errorCount; }
-    [[nodiscard]] QImage icon() const { return m_icon; }
+    [[nodiscard]] IconDescription icon() const { return m_icon; }
     /// Uptime in seconds when the job was made; the log's time origin.
     [[nodiscard]] double baseTime() const { return m_baseTime; }
     /// The run's totals and eject answer; set before runFinished.
@@ -155,7 +152,7 @@ private:
     BackupScript m_script;
     QString m_id;
     double m_baseTime = 0;
-    QImage m_icon;
+    IconDescription m_icon;
 
     // Published state, written on the main thread only.
     QString m_progressTitle;

@@ -1,21 +1,26 @@
 #include "backup/backupthreadlistmodel.h"
 
-#include <QQmlEngine>
-
-namespace {
-
-// The list owns its jobs through shared pointers; a view must never take
-// them over and delete them.
-void keepOwnership(BackupThread *job)
-{
-    QQmlEngine::setObjectOwnership(job, QQmlEngine::CppOwnership);
-}
-
-} // namespace
-
 BackupThreadListModel::BackupThreadListModel(QObject *parent)
     : QAbstractListModel(parent)
 {
+}
+
+void BackupThreadListModel::setOwnershipKeeper(std::function<void(QObject *)> keeper)
+{
+    m_ownershipKeeper = std::move(keeper);
+    for (const auto &job : std::as_const(m_jobs)) {
+        keepOwnership(job.get());
+    }
+    if (m_placeholder) {
+        keepOwnership(m_placeholder.get());
+    }
+}
+
+void BackupThreadListModel::keepOwnership(BackupThread *job) const
+{
+    if (m_ownershipKeeper) {
+        m_ownershipKeeper(job);
+    }
 }
 
 BackupThreadListModel::~BackupThreadListModel()

@@ -5,8 +5,8 @@
 #include <QAbstractListModel>
 #include <QList>
 #include <QString>
-#include <QtQml/qqmlregistration.h>
 
+#include <functional>
 #include <memory>
 
 /// The backup jobs of this run of the program, newest first, one row per job,
@@ -18,8 +18,6 @@
 class BackupThreadListModel : public QAbstractListModel
 {
     Q_OBJECT
-    QML_ELEMENT
-    QML_UNCREATABLE("The job list belongs to the backup controller.")
     Q_PROPERTY(int count READ count NOTIFY countChanged)
 
 public:
@@ -48,6 +46,11 @@ public:
     /// The first listed job with `id`, or none.
     [[nodiscard]] std::shared_ptr<BackupThread> findJob(const QString &id) const;
 
+    /// Called with every job before a view can get it (also with those
+    /// listed already): the views make sure QML never takes a job over and
+    /// deletes it, as the list owns its jobs through shared pointers.
+    void setOwnershipKeeper(std::function<void(QObject *)> keeper);
+
     /// Puts `job` at the top of the list.
     void prepend(std::shared_ptr<BackupThread> job);
 
@@ -69,9 +72,11 @@ signals:
     void jobAdded(BackupThread *job);
 
 private:
+    void keepOwnership(BackupThread *job) const;
     void follow(BackupThread *job);
     void rowChanged(BackupThread *job, const QList<int> &roles);
 
     QList<std::shared_ptr<BackupThread>> m_jobs;
     std::shared_ptr<BackupThread> m_placeholder;
+    std::function<void(QObject *)> m_ownershipKeeper;
 };

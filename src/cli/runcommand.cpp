@@ -76,7 +76,7 @@ int RunCommand::execute(const QStringList &arguments, CliConsole &console)
         session->controller().startBackup();
         job = session->controller().threads()->jobAt(0);
     } else {
-        job = BackupThread::create(*script, QImage());
+        job = BackupThread::create(*script, IconDescription());
     }
     console.printLine(job->log().constFirst());
     QObject::connect(job.get(), &BackupThread::logLineAppended, job.get(),

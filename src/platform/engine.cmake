@@ -1,6 +1,6 @@
 # Platform sources of the backup engine: computer name, clocks, raw file
 # operations on folder descriptors, the atomic copy, interrupt signals.
-target_sources(vellory_core PRIVATE
+target_sources(vellory_engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/computername.h ${CMAKE_CURRENT_LIST_DIR}/computername.cpp
   ${CMAKE_CURRENT_LIST_DIR}/directoryops.h ${CMAKE_CURRENT_LIST_DIR}/directoryops.cpp
   ${CMAKE_CURRENT_LIST_DIR}/directoryreader.h ${CMAKE_CURRENT_LIST_DIR}/directoryreader.cpp
@@ -8,6 +8,7 @@ target_sources(vellory_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/filecopier.h ${CMAKE_CURRENT_LIST_DIR}/filecopier.cpp
   ${CMAKE_CURRENT_LIST_DIR}/fileerror.h ${CMAKE_CURRENT_LIST_DIR}/fileerror.cpp
   ${CMAKE_CURRENT_LIST_DIR}/interruptnotifier.h ${CMAKE_CURRENT_LIST_DIR}/interruptnotifier.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/memoryarenas.h ${CMAKE_CURRENT_LIST_DIR}/memoryarenas.cpp
   ${CMAKE_CURRENT_LIST_DIR}/systemclock.h ${CMAKE_CURRENT_LIST_DIR}/systemclock.cpp
   ${CMAKE_CURRENT_LIST_DIR}/uniquefd.h
   ${CMAKE_CURRENT_LIST_DIR}/volumelimits.h ${CMAKE_CURRENT_LIST_DIR}/volumelimits.cpp

@@ -18,9 +18,13 @@ public:
     virtual void revealInFileManager(const QString &path) = 0;
 };
 
-/// The opener in use: the desktop's, unless a test installed another.
+/// The opener in use: the desktop's, unless a test installed another; one
+/// that opens nothing while no desktop's is set (vellory-cli).
 UrlOpener &urlOpener();
 /// Installs an opener for tests; nullptr restores the desktop's. Not owned.
 void setUrlOpener(UrlOpener *opener);
+/// The desktop's opener, which needs the graphical libraries: the
+/// application sets it at start (installDesktopUrlOpener()). Not owned.
+void setDesktopUrlOpener(UrlOpener *opener);
 
 } // namespace platform

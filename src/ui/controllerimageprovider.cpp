@@ -2,6 +2,7 @@
 
 #include "backup/backupcontroller.h"
 #include "backup/backupthreadlistmodel.h"
+#include "ui/icondrawing.h"
 
 #include <QUrl>
 
@@ -30,9 +31,9 @@ QImage ControllerImageProvider::imageForId(const QString &id) const
     if (id.startsWith(kJobPrefix)) {
         const QString jobId = QUrl::fromPercentEncoding(id.mid(kJobPrefix.size()).toUtf8());
         BackupThread *job = m_controller->threads()->jobOrPlaceholder(jobId);
-        return job ? job->icon() : QImage();
+        return job ? icondrawing::draw(job->icon()) : QImage();
     }
-    return m_controller->imageForId(id);
+    return icondrawing::draw(m_controller->iconForId(id));
 }
 
 QImage ControllerImageProvider::requestImage(const QString &id, QSize *size, const QSize &requestedSize)

@@ -7,7 +7,8 @@
 
 class BackupController;
 
-/// Serves "image://vellory/...": the controller's pictures ("volume/N" — the
+/// Serves "image://vellory/...", drawing what the engine describes: the
+/// controller's pictures ("volume/N" — the
 /// destination's icon or the missing-volume icon — and "file/<path>") and a
 /// job's icon ("job/<job id>", the placeholder job's for an id no longer
 /// listed). Asked on the main thread only (the views load these pictures

@@ -230,7 +230,7 @@ TEST_F(DesktopServicesTest, SleepIsInhibitedWhileAJobRunsHoweverItEnds)
         std::shared_ptr<BackupThread> job;
         if (end == End::JobDropped) {
             // A job that never runs to its end: held until the job is gone.
-            job = BackupThread::create(script, QImage());
+            job = BackupThread::create(script, IconDescription());
             emit controller.backupStarted(job.get());
             ASSERT_TRUE(waitUntil([&] { return answered.size() == 1; }));
             EXPECT_TRUE(inhibitor.isHeld());

@@ -22,7 +22,7 @@ std::shared_ptr<BackupThread> newJob()
     BackupScript script;
     script.volumeName = u"STICK"_s;
     script.volumePath = u"/media/ann/STICK"_s;
-    return BackupThread::create(script, QImage());
+    return BackupThread::create(script, IconDescription());
 }
 
 } // namespace
@@ -184,7 +184,7 @@ TEST(BackupThread, JobsRunOnThreadsOfTheirOwnAndLeaveTheSharedPoolToShortTasks)
     std::vector<std::shared_ptr<BackupThread>> jobs;
     std::vector<std::unique_ptr<QSignalSpy>> finished;
     for (const BackupScript &script : {held, held, quick}) {
-        jobs.push_back(BackupThread::create(script, QImage()));
+        jobs.push_back(BackupThread::create(script, IconDescription()));
         finished.push_back(std::make_unique<QSignalSpy>(jobs.back().get(), &BackupThread::runFinished));
         jobs.back()->start();
     }

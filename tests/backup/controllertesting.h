@@ -11,9 +11,7 @@
 #include "platform/preferences.h"
 #include "platform/volumeejector.h"
 
-#include <QColor>
 #include <QFile>
-#include <QImage>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -21,30 +19,29 @@
 #include <map>
 #include <memory>
 
-// Icons of plain colours, so that tests can tell them apart; files listed
-// in `unknownFiles` have none. Counts what it is asked.
+// Icons named after plain colours, so that tests can tell them apart; files
+// listed in `unknownFiles` have none. Counts what it is asked.
 class FakeIconSource : public IconSource
 {
 public:
-    static QImage solid(QColor colour, int size = 64)
+    static IconDescription named(const QString &name)
     {
-        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-        image.fill(colour);
-        return image;
+        IconDescription icon;
+        icon.names = {name};
+        return icon;
     }
 
-    QImage fileIcon(const QString &path) const override
+    IconDescription fileIcon(const QString &path) const override
     {
         ++fileRequests[path];
-        return unknownFiles.contains(path) ? QImage() : solid(Qt::green);
+        return unknownFiles.contains(path) ? IconDescription() : named(QStringLiteral("green"));
     }
-    QImage volumeIcon(const platform::MountedVolume &) const override
+    IconDescription volumeIcon(const platform::MountedVolume &) const override
     {
-        return volumeIconMissing ? QImage() : solid(Qt::blue);
+        return volumeIconMissing ? IconDescription() : named(QStringLiteral("blue"));
     }
-    QImage removableDiskIcon() const override { return solid(Qt::red); }
-    QImage offlineBadge() const override { return solid(Qt::white); }
-    QImage unknownItemIcon() const override { return solid(Qt::yellow); }
+    IconDescription missingVolumeIcon() const override { return named(QStringLiteral("red")); }
+    IconDescription unknownItemIcon() const override { return named(QStringLiteral("yellow")); }
 
     QStringList unknownFiles;
     bool volumeIconMissing = false;

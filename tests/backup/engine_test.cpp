@@ -75,7 +75,7 @@ struct Scan
 // `workers` copy workers (none: the scan alone).
 Scan scanAndCopy(const BackupVolume &volume, const QStringList &sources, int workers = 0)
 {
-    const auto job = BackupThread::create(scriptFor(volume.path(), sources), QImage());
+    const auto job = BackupThread::create(scriptFor(volume.path(), sources), IconDescription());
     RunReport report(*job);
     Scan scan;
     SourceScanner scanner(report, volume, scan.plan);
@@ -466,7 +466,7 @@ TEST_F(EngineTest, WorkersThatCannotBeStartedLeaveTheWorkToTheRunItself)
     }();
     // The run itself, on this thread: its workers cannot start.
     const BackupScript script = scriptFor(volume.mountPath(), {m_source.path()});
-    const auto direct = BackupThread::create(script, QImage());
+    const auto direct = BackupThread::create(script, IconDescription());
     if (threadRefused) {
         BackupRun(script, *direct).execute();
     }

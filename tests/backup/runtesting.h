@@ -40,7 +40,7 @@ struct RunOutcome
 inline RunOutcome runJob(const BackupScript &script,
                          const std::function<void(BackupThread &)> &whileRunning = {})
 {
-    const auto job = BackupThread::create(script, QImage());
+    const auto job = BackupThread::create(script, IconDescription());
     RunOutcome outcome;
     QObject::connect(job.get(), &BackupThread::runFinished, [&] { outcome.finished = true; });
     if (whileRunning) {

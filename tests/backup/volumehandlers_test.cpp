@@ -213,8 +213,8 @@ TEST(VolumeDidRename, TheDestinationsNewNameIsSavedAndOtherOrIncompleteEventsCha
 TEST(BackupThreadListModel, RowsFollowTheirJobsAndClosingDropsEveryCopyOfAnId)
 {
     BackupThreadListModel model;
-    auto older = BackupThread::create(BackupScript(), QImage());
-    auto newer = BackupThread::create(BackupScript(), QImage());
+    auto older = BackupThread::create(BackupScript(), IconDescription());
+    auto newer = BackupThread::create(BackupScript(), IconDescription());
     model.prepend(older);
     model.prepend(newer);
     ASSERT_EQ(model.rowCount(), 2);

@@ -20,7 +20,7 @@ std::shared_ptr<BackupThread> listJob(ViewFixture &f, const QString &volumeName 
 {
     BackupScript script;
     script.volumeName = volumeName;
-    auto job = BackupThread::create(script, FakeIconSource::solid(Qt::blue, 8));
+    auto job = BackupThread::create(script, f.controller->missingVolumeIcon());
     f.controller->threads()->prepend(job);
     return job;
 }

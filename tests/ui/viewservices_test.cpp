@@ -3,6 +3,8 @@
 #include "viewtesting.h"
 
 #include "backup/backupthread.h"
+#include "ui/icondrawing.h"
+#include "backup/iconsource.h"
 #include "ui/backuplogmodel.h"
 #include "ui/controllerimageprovider.h"
 #include "ui/desktopfiles.h"
@@ -13,6 +15,8 @@
 #include <QAbstractItemModelTester>
 #include <QDir>
 #include <QIcon>
+#include <QPixmap>
+#include <QGuiApplication>
 #include <QQmlComponent>
 #include <QSignalSpy>
 
@@ -105,7 +109,7 @@ TEST(ThemeIcons, ShapesAreTintedAndTheMissingVolumeBadgeIsNoNetworkPicture)
 
     // The missing-volume badge says "not here", not "network trouble".
     const QIcon network = QIcon::fromTheme(QStringLiteral("network-offline"));
-    const QImage badge = ThemeIconSource().offlineBadge();
+    const QImage badge = icondrawing::themedImage(ThemeIconSource().missingVolumeIcon().badgeNames);
     ASSERT_FALSE(badge.isNull());
     if (!network.isNull()) {
         EXPECT_NE(badge, network.pixmap(badge.size()).toImage().convertToFormat(badge.format()));
@@ -116,18 +120,58 @@ TEST(ControllerImageProvider, AJobIconIsTheJobsOwnAndAnUnlistedIdGetsThePlacehol
 {
     ViewFixture f;
     f.start();
-    auto job = BackupThread::create(BackupScript(), FakeIconSource::solid(Qt::red, 16));
+    // The placeholder job shows the application's icon.
+    QPixmap red(16, 16);
+    red.fill(Qt::red);
+    QGuiApplication::setWindowIcon(QIcon(red));
+    auto job = BackupThread::create(BackupScript(), ThemeIconSource().missingVolumeIcon());
     f.controller->threads()->prepend(job);
+
     ControllerImageProvider provider(f.controller.get());
-    const qsizetype prefix = QStringLiteral("image://vellory/").size();
-    const QImage shown = provider.requestImage(ControllerImageProvider::jobIconSource(job->id()).mid(prefix), nullptr,
-                                               QSize(48, 48));
-    EXPECT_EQ(shown.size(), QSize(48, 48));
-    EXPECT_EQ(shown.pixelColor(24, 24), QColor(Qt::red));
+    const QString prefix = QStringLiteral("image://vellory/");
+    const QImage placeholder = provider.requestImage(
+        ControllerImageProvider::jobIconSource(QStringLiteral("gone")).mid(prefix.size()), nullptr, QSize(48, 48));
+    EXPECT_EQ(placeholder.size(), QSize(48, 48));
+    EXPECT_EQ(placeholder.pixelColor(24, 24), QColor(Qt::red));
+    const QImage shown = provider.requestImage(ControllerImageProvider::jobIconSource(job->id()).mid(prefix.size()),
+                                               nullptr, QSize());
+    EXPECT_EQ(shown, icondrawing::draw(job->icon()));
+    QGuiApplication::setWindowIcon(QIcon());
+
     // Unknown pictures never come back null (the view would complain).
     EXPECT_FALSE(provider.requestImage(QStringLiteral("nonsense"), nullptr, QSize()).isNull());
-    EXPECT_EQ(provider.requestImage(f.controller->volumeIconSource().mid(prefix), nullptr, QSize()),
-              f.controller->volumeIcon());
+    // The fixture's volume icon names no themed picture: a stand-in, never null.
+    EXPECT_FALSE(provider.requestImage(f.controller->volumeIconSource().mid(prefix.size()), nullptr, QSize()).isNull());
+}
+
+TEST(IconDrawing, TheMissingVolumeIconDrawsTheDiskFaintlyAndTheBadgeInTheCentre)
+{
+    auto solid = [](QColor colour, int size) {
+        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(colour);
+        return image;
+    };
+    auto pixel = [](const QImage &image, int x, int y) {
+        return QColor::fromRgba(image.convertToFormat(QImage::Format_ARGB32).pixel(x, y));
+    };
+    const QImage icon = icondrawing::drawBadged(solid(Qt::red, 300), 0.25, solid(Qt::white, 10), 0.5);
+    ASSERT_EQ(icon.size(), QSize(150, 150));
+    // The disk at a quarter of its opacity everywhere outside the badge.
+    for (const QPoint corner : {QPoint(0, 0), QPoint(149, 149), QPoint(50, 75), QPoint(99, 75), QPoint(75, 50)}) {
+        const QColor outside = pixel(icon, corner.x(), corner.y());
+        EXPECT_NEAR(outside.alpha(), 64, 2) << corner.x() << "," << corner.y();
+        EXPECT_EQ(outside.red(), 255);
+        EXPECT_EQ(outside.green(), 0);
+    }
+    // The badge fills exactly 51...98 at half its opacity over the disk.
+    for (const QPoint inside : {QPoint(51, 51), QPoint(98, 98), QPoint(75, 75)}) {
+        const QColor badged = pixel(icon, inside.x(), inside.y());
+        EXPECT_NEAR(badged.alpha(), 159, 3) << inside.x() << "," << inside.y(); // 0.5 + 0.25 × 0.5
+        EXPECT_GT(badged.green(), 150) << "no white badge at " << inside.x() << "," << inside.y();
+    }
+    // Without a badge the disk alone.
+    const QImage plain = icondrawing::drawBadged(solid(Qt::red, 32), 0.25, QImage(), 0.5);
+    EXPECT_EQ(pixel(plain, 75, 75).green(), 0);
 }
 
 TEST(BackupLogModel, TakesEachBatchOfNewLinesAsOneInsertionAndGivesTheTextBetweenTwoPositions)

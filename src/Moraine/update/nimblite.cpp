@@ -1,7 +1,6 @@
 #include "Moraine/update/nimblite.h"
 
 #include "Moraine/kitalert.h"
-#include "Moraine/update/nimbprogresswindow.h"
 #include "Moraine/update/pagesignature.h"
 #include "Moraine/update/updatepreferences.h"
 #include "Moraine/update/updatewebpage.h"
@@ -29,6 +28,12 @@ std::optional<QString> &updatePageURLSetting()
 {
     static std::optional<QString> url;
     return url;
+}
+
+NIMBLite::ProgressWindow &progressWindow()
+{
+    static NIMBLite::ProgressWindow window;
+    return window;
 }
 
 std::optional<RsaKey> &publicKeySetting()
@@ -350,7 +355,9 @@ void NIMBLite::performManualCheck()
     const std::function<void()> previous = m_onCompletion;
     const CachePolicy previousPolicy = m_cachePolicy;
     m_onCompletion = [this, previous, previousPolicy] {
-        NIMBProgressWindow::dismiss();
+        if (progressWindow().dismiss) {
+            progressWindow().dismiss();
+        }
         if (m_status == NIMBLiteStatus::error) {
             showAlert(kUnableToCheck, m_errorMessage.value_or(QStringLiteral("Unknown Error")), QString(), false);
         } else if (!cancelled()) {
@@ -369,7 +376,14 @@ void NIMBLite::performManualCheck()
 
 void NIMBLite::showProgressWindow()
 {
-    NIMBProgressWindow::present(this);
+    if (progressWindow().present) {
+        progressWindow().present(this);
+    }
+}
+
+void NIMBLite::setProgressWindow(ProgressWindow window)
+{
+    progressWindow() = std::move(window);
 }
 
 void NIMBLite::validateOnlinePage(const QString &urlString)

@@ -50,6 +50,16 @@ public:
     static void setPublicKey(const std::optional<RsaKey> &key);
     [[nodiscard]] static std::optional<RsaKey> publicKey();
 
+    /// The small window a manual check shows while it waits for the server.
+    /// The views install it (NIMBProgressWindow); without one a manual check
+    /// shows nothing while it waits.
+    struct ProgressWindow
+    {
+        std::function<void(NIMBLite *check)> present;
+        std::function<void()> dismiss;
+    };
+    static void setProgressWindow(ProgressWindow window);
+
     [[nodiscard]] int appVersion() const { return m_appVersion; }
     [[nodiscard]] OsVersion OSVersion() const { return m_OSVersion; }
     [[nodiscard]] QString bundleIdentifier() const { return m_bundleIdentifier; }

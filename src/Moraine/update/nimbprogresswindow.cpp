@@ -20,6 +20,11 @@ QPointer<NIMBProgressWindow> &sharedWindow()
     return window;
 }
 
+const bool installed = [] {
+    NIMBProgressWindow::install();
+    return true;
+}();
+
 QString applicationName()
 {
     const QString name = QGuiApplication::applicationDisplayName();
@@ -63,6 +68,11 @@ NIMBProgressWindow::NIMBProgressWindow(NIMBLite *check)
     layout->addWidget(bar);
     layout->addWidget(cancel, 0, Qt::AlignHCenter);
     layout->addStretch();
+}
+
+void NIMBProgressWindow::install()
+{
+    NIMBLite::setProgressWindow({[](NIMBLite *check) { present(check); }, [] { dismiss(); }});
 }
 
 void NIMBProgressWindow::present(NIMBLite *check)

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "Moraine/update/nimblite.h"
+
 #include <QDialog>
 #include <QPointer>
 
 class QPushButton;
 
 namespace moraine {
-
-class NIMBLite;
 
 /// The small window a manual check shows while it waits for the server:
 /// "<name> Updates", the checking text, an indeterminate bar and " Cancel "
@@ -17,6 +17,10 @@ class NIMBProgressWindow final : public QDialog
     Q_OBJECT
 
 public:
+    /// Makes this the window manual checks show (NIMBLite::setProgressWindow).
+    /// Done on its own when the program starts, as linking this class means
+    /// wanting it.
+    static void install();
     /// Shows the window for `check`, or raises the one that is open.
     static void present(NIMBLite *check);
     /// Hides and forgets the open window, if any.
