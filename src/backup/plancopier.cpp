@@ -108,8 +108,44 @@ void PlanCopier::run()
         throw;
     }
     stopWorkers(workers);
+    placePendingReplacements();
     if (m_itemsBackedUp > 0) {
         showProgress(m_lastReported, true);
+    }
+}
+
+void PlanCopier::placePendingReplacements()
+{
+    std::vector<Stretch::Pending> pending;
+    for (Stretch &stretch : m_stretches) {
+        for (Stretch::Pending &entry : stretch.pending) {
+            if (m_outcomes[entry.index] == Outcome::Copied) {
+                pending.push_back(std::move(entry));
+            }
+        }
+        stretch.pending.clear();
+    }
+    if (pending.empty()) {
+        return;
+    }
+    // One flush for all of them instead of one per file: until it is done
+    // every old copy stays as it was.
+    const int flushError = m_volume.flush();
+    for (const Stretch::Pending &entry : pending) {
+        const QByteArray target = m_plan.describe(entry.index, m_volume.nativePath()).target;
+        platform::CopyResult result;
+        if (flushError != 0) {
+            platform::FileCopier::discardTemporary(target, entry.temporary);
+            result.stage = platform::CopyStage::Write;
+            result.error = flushError;
+        } else {
+            result = platform::FileCopier::placeTemporary(target, entry.temporary);
+        }
+        if (!result.ok()) {
+            m_report.error(QStringLiteral("Failed to copy file ") + describeFailure(entry.index, result));
+            --m_itemsBackedUp;
+            m_bytesCopied -= quint64(std::max<std::int64_t>(entry.bytes, 0));
+        }
     }
 }
 
@@ -177,6 +213,7 @@ void PlanCopier::work()
 {
     platform::FileCopier copier;
     copier.setMaximumFileSize(m_volume.maximumFileSize());
+    copier.setDeferReplacements(true);
     FolderHandles folder;
     for (;;) {
         Stretch *stretch = nullptr;
@@ -299,6 +336,9 @@ void PlanCopier::copyStretch(Stretch &stretch, FolderHandles &folder, platform::
                                  entry.reason != CopyFileReason::doesNotExist);
         }
         if (result.ok()) {
+            if (!result.pendingTemporary.isEmpty()) {
+                stretch.pending.push_back({index, std::move(result.pendingTemporary), result.bytesCopied});
+            }
             m_outcomes[index] = Outcome::Copied;
             stretch.bytesCopied += std::max<std::int64_t>(result.bytesCopied, 0);
             continue;

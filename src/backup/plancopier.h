@@ -71,6 +71,15 @@ private:
         bool cutShort = false;  // a failure ended it before its end
         std::int64_t bytesCopied = 0;
         std::vector<std::pair<std::size_t, QString>> errors; // entry, message
+        // Replacing copies complete under a temporary name, placed once the
+        // whole volume is flushed.
+        struct Pending
+        {
+            std::size_t index;
+            QByteArray temporary;
+            std::int64_t bytes;
+        };
+        std::vector<Pending> pending;
     };
 
     void splitPlan();
@@ -85,6 +94,9 @@ private:
                      Stretch &stretch, std::size_t index);
     [[nodiscard]] QString describeFailure(std::size_t index, const platform::CopyResult &result) const;
     void report(std::size_t index, const Stretch &stretch, std::size_t &nextError);
+    /// One flush of the volume, then every replacing copy takes its name;
+    /// one that cannot is reported and no longer counted.
+    void placePendingReplacements();
     void showProgress(std::size_t index, bool force);
 
     RunReport &m_report;

@@ -208,15 +208,23 @@ CopyResult FileCopier::copyRegular(int sourceDirFd, const char *name, int target
     }
     // A new file needs no flush: a power loss leaves it missing or
     // incomplete, and the next run copies it again. Replacing an older copy
-    // must not leave a zero-filled file that carries the new time.
-    if (replacing && ::fdatasync(target.get()) != 0) {
+    // must not leave a zero-filled file that carries the new time: its data
+    // is flushed first, here or, deferred, with the whole volume at once.
+    const bool defer = replacing && m_deferReplacements;
+    if (replacing && !defer && ::fdatasync(target.get()) != 0) {
         return abandon(CopyStage::Write, errno);
     }
     if (const int error = target.close(); error != 0) {
         ::unlinkat(targetDirFd, temporary.constData(), 0);
         return failure(CopyStage::Write, error);
     }
-    CopyResult result = moveIntoPlace(targetDirFd, temporary, targetName);
+    if (defer) {
+        CopyResult pending;
+        pending.bytesCopied = copied;
+        pending.pendingTemporary = temporary;
+        return pending;
+    }
+    CopyResult result = placeTemporary(targetDirFd, temporary, targetName);
     result.bytesCopied = copied;
     return result;
 }
@@ -256,12 +264,28 @@ CopyResult FileCopier::copySymlink(int sourceDirFd, const char *name, int target
         ::unlinkat(targetDirFd, temporary.constData(), 0);
         return failure(CopyStage::SetTimes, timeError);
     }
-    CopyResult result = moveIntoPlace(targetDirFd, temporary, targetName);
+    CopyResult result = placeTemporary(targetDirFd, temporary, targetName);
     result.bytesCopied = length;
     return result;
 }
 
-CopyResult FileCopier::moveIntoPlace(int targetDirFd, const QByteArray &temporary, const char *targetName)
+CopyResult FileCopier::placeTemporary(const QByteArray &target, const QByteArray &temporary)
+{
+    const qsizetype slash = target.lastIndexOf('/');
+    UniqueFd folder(::open(target.left(slash).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder) {
+        return failure(CopyStage::Rename, errno);
+    }
+    return placeTemporary(folder.get(), temporary, target.mid(slash + 1).constData());
+}
+
+void FileCopier::discardTemporary(const QByteArray &target, const QByteArray &temporary)
+{
+    const QByteArray folder = target.left(target.lastIndexOf('/'));
+    ::unlink((folder + '/' + temporary).constData());
+}
+
+CopyResult FileCopier::placeTemporary(int targetDirFd, const QByteArray &temporary, const char *targetName)
 {
     if (::renameat(targetDirFd, temporary.constData(), targetDirFd, targetName) == 0) {
         return CopyResult();
