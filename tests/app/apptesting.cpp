@@ -109,19 +109,11 @@ QList<QObject *> AppFixture::menus(QQuickWindow *window)
     return found;
 }
 
-QList<QObject *> AppFixture::menuEntries(QObject *menu)
-{
-    QList<QObject *> entries;
-    for (int i = 0; menu && i < menu->property("count").toInt(); ++i) {
-        entries.append(evaluate(menu, QStringLiteral("itemAt(%1)").arg(i)).value<QObject *>());
-    }
-    return entries;
-}
-
 QObject *AppFixture::menuItem(QQuickWindow *window, const QString &name)
 {
     for (QObject *menu : menus(window)) {
-        for (QObject *entry : menuEntries(menu)) {
+        for (int i = 0; menu && i < menu->property("count").toInt(); ++i) {
+            auto *entry = evaluate(menu, QStringLiteral("itemAt(%1)").arg(i)).value<QObject *>();
             if (entry && entry->objectName() == name) {
                 return entry;
             }

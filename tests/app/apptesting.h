@@ -24,10 +24,8 @@ public:
 
     [[nodiscard]] static QObject *find(QObject *root, const QString &name);
     [[nodiscard]] static QQuickItem *item(QObject *root, const QString &name);
-    // The menus of `window`'s bar, the entries of one menu (items and
-    // separators, in order), and a menu bar entry by object name.
+    // The menus of `window`'s bar, and a menu bar entry by object name.
     [[nodiscard]] static QList<QObject *> menus(QQuickWindow *window);
-    [[nodiscard]] static QList<QObject *> menuEntries(QObject *menu);
     [[nodiscard]] static QObject *menuItem(QQuickWindow *window, const QString &name);
     static void trigger(QQuickWindow *window, const QString &name);
     static void click(QQuickItem *item);

@@ -20,6 +20,12 @@ QQuickItem *toolbarButton(QQuickWindow *window, const QString &name)
     return AppFixture::item(window->property("header").value<QObject *>(), name);
 }
 
+QVariant property(QObject *root, const QString &name, const char *property)
+{
+    QObject *object = AppFixture::find(root, name);
+    return object ? object->property(property) : QVariant(QStringLiteral("<missing %1>").arg(name));
+}
+
 class ShellCommands : public ::testing::Test
 {
 protected:
@@ -30,32 +36,12 @@ protected:
 
 } // namespace
 
-TEST_F(ShellCommands, TheHelpMenuHoldsTheMakersPagesAboutAndTheUpdateCheck)
+// The maker's pages from the Help menu and the toolbar, the About box, and
+// the feedback mail, made on a background task, to the support address.
+TEST_F(ShellCommands, TheHelpMenuOpensTheMakersPagesTheAboutBoxAndTheFeedbackMail)
 {
     QQuickWindow *window = f.launch();
     ASSERT_TRUE(window);
-    QObject *help = nullptr;
-    for (QObject *menu : AppFixture::menus(window)) {
-        help = menu && menu->objectName() == QStringLiteral("helpMenu") ? menu : help;
-    }
-    ASSERT_TRUE(help);
-    // Each entry's text, and whether it has an icon: the maker's items do,
-    // "Check for updates..." does not.
-    QStringList entries;
-    for (QObject *entry : AppFixture::menuEntries(help)) {
-        const bool separator = entry->inherits("QQuickMenuSeparator");
-        const bool icon = !separator && !AppFixture::evaluate(entry, QStringLiteral("icon.name")).toString().isEmpty();
-        entries.append(separator ? QStringLiteral("-") : entry->property("text").toString() + (icon ? "+icon" : ""));
-    }
-    const QStringList expected = {
-        QStringLiteral("Contact Brindlewick for support or feedback...+icon"), QStringLiteral("-"),
-        QStringLiteral("Visit Brindlewick's Website...+icon"), QStringLiteral("Stay Up To Date+icon"),
-        QStringLiteral("Share the Vellory 2 love...+icon"), QStringLiteral("-"),
-        QStringLiteral("About Vellory 2+icon"), QStringLiteral("-"),
-        QStringLiteral("Check for updates..."),
-    };
-    EXPECT_EQ(entries, expected);
-
     AppFixture::trigger(window, QStringLiteral("websiteItem"));
     AppFixture::trigger(window, QStringLiteral("newsItem"));
     QQuickItem *maker = toolbarButton(window, QStringLiteral("makerButton"));
@@ -68,29 +54,22 @@ TEST_F(ShellCommands, TheHelpMenuHoldsTheMakersPagesAboutAndTheUpdateCheck)
 
     AppFixture::trigger(window, QStringLiteral("aboutItem"));
     QObject *about = AppFixture::find(window, QStringLiteral("aboutDialog"));
-    ASSERT_TRUE(about);
-    ASSERT_TRUE(AppFixture::waitFor([&] { return about->property("visible").toBool(); }));
-    EXPECT_EQ(AppFixture::find(about, QStringLiteral("aboutName"))->property("text").toString(),
-              QStringLiteral("Vellory 2"));
-    const QString version = AppFixture::find(about, QStringLiteral("aboutVersion"))->property("text").toString();
+    ASSERT_TRUE(about && AppFixture::waitFor([&] { return about->property("visible").toBool(); }));
+    EXPECT_EQ(property(about, QStringLiteral("aboutName"), "text").toString(), QStringLiteral("Vellory 2"));
+    const QString version = property(about, QStringLiteral("aboutVersion"), "text").toString();
     ASSERT_TRUE(moraine::versionString());
     EXPECT_TRUE(version.contains(*moraine::versionString())) << version.toStdString();
-}
 
-TEST_F(ShellCommands, ContactOpensTheFeedbackMailToTheSupportAddress)
-{
-    QQuickWindow *window = f.launch();
-    ASSERT_TRUE(window);
+    browser.opened.clear();
     AppFixture::trigger(window, QStringLiteral("contactItem"));
-    // The report is made on a background task; the mail follows.
     ASSERT_TRUE(AppFixture::waitFor([&] { return !browser.opened.isEmpty(); }, 15000));
     const QUrl mail = browser.opened.first();
     EXPECT_EQ(mail.scheme(), QStringLiteral("mailto"));
     EXPECT_EQ(mail.path(), platform::buildinfo::supportEmail());
     const QUrlQuery query(mail);
     const QString subject = query.queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded);
-    EXPECT_TRUE(subject.endsWith(QStringLiteral(" Feedback"))) << subject.toStdString();
-    EXPECT_FALSE(subject.contains(QStringLiteral("<appName>")));
+    EXPECT_TRUE(subject.endsWith(QStringLiteral(" Feedback")) && !subject.contains(QStringLiteral("<appName>")))
+        << subject.toStdString();
     EXPECT_TRUE(query.queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded)
                     .startsWith(QStringLiteral("Please enter your message below:\n")));
     EXPECT_TRUE(alerts.alerts.isEmpty());
@@ -102,31 +81,23 @@ TEST_F(ShellCommands, TheShareSheetOpensFromToolbarAndMenuFreshEachTimeAndCloses
     ASSERT_TRUE(window);
     VelloryApp &app = *f.app;
     QObject *sheet = AppFixture::find(window, QStringLiteral("shareSheet"));
-    ASSERT_TRUE(sheet);
-    EXPECT_FALSE(sheet->property("visible").toBool());
     QQuickItem *share = toolbarButton(window, QStringLiteral("shareButton"));
-    ASSERT_TRUE(share);
-    EXPECT_EQ(share->property("text").toString(), QStringLiteral("Share"));
+    ASSERT_TRUE(sheet && share);
+    EXPECT_FALSE(sheet->property("visible").toBool());
     AppFixture::click(share);
     EXPECT_TRUE(app.showShareSheet());
     ASSERT_TRUE(AppFixture::waitFor([&] { return sheet->property("visible").toBool(); }));
-
     QObject *panel = AppFixture::find(sheet, QStringLiteral("sharePanel"));
     ASSERT_TRUE(panel);
-    EXPECT_EQ(panel->property("appName").toString(), QStringLiteral("Vellory"));
-    EXPECT_TRUE(panel->property("emailSubject").toString().startsWith(QStringLiteral("Vellory 2 - ")));
     EXPECT_EQ(panel->property("targetURL").toString(), platform::buildinfo::productPage());
     const QString message = panel->property("message").toString();
-    EXPECT_EQ(message.count(QStringLiteral("Vellory")), 2);
-    EXPECT_TRUE(message.contains(QStringLiteral("USB drive")) && message.contains(QStringLiteral("SD card")));
+    EXPECT_EQ(message, AppCommands::shareMessage());
 
     // An edit lives only as long as the sheet.
     QObject *editor = AppFixture::find(panel, QStringLiteral("messageEditor"));
-    ASSERT_TRUE(editor);
-    editor->setProperty("text", QStringLiteral("Edited"));
     QQuickItem *close = AppFixture::item(panel, QStringLiteral("closeButton"));
-    ASSERT_TRUE(close);
-    EXPECT_EQ(close->property("text").toString(), QStringLiteral(" Close "));
+    ASSERT_TRUE(editor && close);
+    editor->setProperty("text", QStringLiteral("Edited"));
     QPointer<QObject> closedPanel(panel);
     AppFixture::click(close);
     ASSERT_TRUE(AppFixture::waitFor([&] { return !app.showShareSheet(); }));
@@ -136,9 +107,7 @@ TEST_F(ShellCommands, TheShareSheetOpensFromToolbarAndMenuFreshEachTimeAndCloses
     AppFixture::trigger(window, QStringLiteral("shareLoveItem"));
     EXPECT_TRUE(app.showShareSheet());
     ASSERT_TRUE(AppFixture::waitFor([&] { return sheet->property("visible").toBool(); }));
-    QObject *again = AppFixture::find(sheet, QStringLiteral("messageEditor"));
-    ASSERT_TRUE(again);
-    EXPECT_EQ(again->property("text").toString(), message);
+    EXPECT_EQ(property(sheet, QStringLiteral("messageEditor"), "text").toString(), message);
     // Escape dismisses it too, and the flag follows.
     app.setShowShareSheet(false);
     EXPECT_TRUE(AppFixture::waitFor([&] { return !sheet->property("visible").toBool(); }));
@@ -153,12 +122,7 @@ TEST_F(ShellCommands, OneSettingsWindowWhoseStartAtLoginSwitchWritesTheAutostart
     QQuickWindow *settings = f.app->router().window(QStringLiteral("settings"));
     ASSERT_TRUE(settings);
     EXPECT_TRUE(settings->isVisible());
-    EXPECT_EQ(settings->width(), 450);
-    EXPECT_EQ(settings->minimumWidth(), 450);
-    EXPECT_EQ(settings->maximumWidth(), 450);
-    EXPECT_GE(settings->height(), 220);
-    EXPECT_EQ(AppFixture::find(settings, QStringLiteral("updatesTab"))->property("text").toString(),
-              QStringLiteral("Updates"));
+    EXPECT_EQ(settings->minimumWidth(), settings->maximumWidth());
     QObject *view = AppFixture::find(settings, QStringLiteral("updatesView"));
     ASSERT_TRUE(view);
     EXPECT_TRUE(QByteArray(view->metaObject()->className()).startsWith("NIMBSettingsView"));
@@ -169,7 +133,6 @@ TEST_F(ShellCommands, OneSettingsWindowWhoseStartAtLoginSwitchWritesTheAutostart
     QFile::remove(entry);
     QObject *loginSwitch = AppFixture::find(settings, QStringLiteral("startAtLoginSwitch"));
     ASSERT_TRUE(loginSwitch);
-    EXPECT_EQ(loginSwitch->property("text").toString(), QStringLiteral("Start at login"));
     EXPECT_FALSE(loginSwitch->property("checked").toBool());
     loginSwitch->setProperty("checked", true);
     QMetaObject::invokeMethod(loginSwitch, "toggled");
@@ -190,7 +153,6 @@ TEST_F(ShellCommands, OpenBackupFolderRevealsThisComputersFolderWhileTheDestinat
     ASSERT_TRUE(window);
     QObject *item = AppFixture::menuItem(window, QStringLiteral("openBackupFolderItem"));
     ASSERT_TRUE(item);
-    EXPECT_EQ(item->property("text").toString(), QStringLiteral("Open Backup Folder"));
     EXPECT_FALSE(item->property("enabled").toBool());
 
     f.monitor.mount(fakeStick(uuid, QStringLiteral("STICK"), stick.path()));

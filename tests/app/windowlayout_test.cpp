@@ -138,27 +138,63 @@ void expectWholeMenus(QQuickWindow *window, const QStringList &contextMenus)
     }
 }
 
-QQuickWindow *launchAtMinimumSize(AppFixture &f)
+// A disabled " Backup Now ", "Eject" and "Auto Eject on Completion" are drawn
+// in the palette's disabled text colour, unlike their enabled neighbours; an
+// off switch's knob stands out from its track; tooltips follow the palette.
+void expectDisabledControlsLookDisabled(QQuickWindow *window, const QPalette &palette, bool dark)
 {
-    QQuickWindow *window = f.launch();
-    if (window) {
-        window->resize(window->minimumSize());
-        QTest::qWait(400); // animations settle
+    auto textColour = [window](const QString &name) {
+        QQuickItem *control = AppFixture::item(window, name);
+        EXPECT_TRUE(control) << name.toStdString();
+        QObject *label = control ? control->property("contentItem").value<QObject *>() : nullptr;
+        return label ? label->property("color").value<QColor>() : QColor();
+    };
+    const QColor enabledButton = textColour(QStringLiteral("selectButton"));
+    EXPECT_EQ(enabledButton, palette.color(QPalette::Active, QPalette::ButtonText));
+    for (const QString name : {QStringLiteral("backupButton"), QStringLiteral("ejectButton")}) {
+        SCOPED_TRACE(name.toStdString());
+        ASSERT_FALSE(AppFixture::item(window, name)->isEnabled());
+        EXPECT_NE(textColour(name), enabledButton);
+        EXPECT_EQ(textColour(name), palette.color(QPalette::Disabled, QPalette::ButtonText));
     }
-    return window;
+    ASSERT_FALSE(AppFixture::item(window, QStringLiteral("autoEjectSwitch"))->isEnabled());
+    EXPECT_NE(textColour(QStringLiteral("autoEjectSwitch")), textColour(QStringLiteral("autoBackupSwitch")));
+    EXPECT_EQ(textColour(QStringLiteral("autoEjectSwitch")), palette.color(QPalette::Disabled, QPalette::Text));
+
+    QObject *offSwitch = AppFixture::find(window, QStringLiteral("autoBackupSwitch"));
+    QObject *track = AppFixture::find(offSwitch, QStringLiteral("switchTrack"));
+    QObject *knob = AppFixture::find(offSwitch, QStringLiteral("switchKnob"));
+    ASSERT_TRUE(track && knob && !offSwitch->property("checked").toBool());
+    EXPECT_GE(contrast(track->property("color").value<QColor>(), knob->property("color").value<QColor>()), 2.5);
+
+    const QColor tipBase = AppFixture::evaluate(window, QStringLiteral("palette.toolTipBase")).value<QColor>();
+    const QColor tipText = AppFixture::evaluate(window, QStringLiteral("palette.toolTipText")).value<QColor>();
+    EXPECT_EQ(tipBase.lightnessF() < 0.5, dark) << tipBase.name().toStdString();
+    EXPECT_GE(contrast(tipBase, tipText), 4.5);
 }
 
 } // namespace
 
-TEST(MainWindowLayout, EveryStateFitsTheSmallestWindowWithEveryMenuWhole)
+// Without a destination, with it disconnected (and automatic backup off, in
+// the light and the dark palette) and with it connected.
+TEST(MainWindowLayout, EveryStateFitsTheSmallestWindowWithEveryMenuWholeAndDisabledControlsLookDisabled)
 {
     enum class Destination { None, Disconnected, Connected };
-    for (const Destination destination : {Destination::None, Destination::Disconnected, Destination::Connected}) {
-        SCOPED_TRACE(int(destination));
+    const QPalette light = QGuiApplication::palette();
+    const std::pair<Destination, bool> cases[] = {
+        {Destination::None, false}, {Destination::Disconnected, false}, {Destination::Disconnected, true},
+        {Destination::Connected, false}};
+    for (const auto &[destination, dark] : cases) {
+        SCOPED_TRACE(std::to_string(int(destination)) + (dark ? " dark" : " light"));
+        const QPalette palette = dark ? DesktopStyle::darkPalette() : light;
+        QGuiApplication::setPalette(palette);
         AppFixture f;
         BackupScript script;
         if (destination != Destination::None) {
             script = setWithDestination(kUuid, QStringLiteral("STICK"), kStickPath, 64'000'000'000);
+        }
+        if (destination == Destination::Disconnected) {
+            platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
         }
         if (destination == Destination::Connected) {
             script.sourcePaths = {QStringLiteral("/home/ann/Documents"), QStringLiteral("/home/ann/Pictures"),
@@ -167,11 +203,16 @@ TEST(MainWindowLayout, EveryStateFitsTheSmallestWindowWithEveryMenuWhole)
             f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kStickPath, 64'000'000'000, 21'000'000'000));
         }
         f.storeSet(script);
-        QQuickWindow *window = launchAtMinimumSize(f);
+        QQuickWindow *window = f.launch();
         ASSERT_TRUE(window);
+        window->resize(window->minimumSize());
+        QTest::qWait(400); // animations settle
         // The content is exactly its minimum; menu bar and toolbar come on top.
         EXPECT_EQ(AppFixture::item(window, QStringLiteral("contentView"))->size(), QSizeF(800, 450));
         expectTidyText(window);
+        if (destination == Destination::Disconnected) {
+            expectDisabledControlsLookDisabled(window, palette, dark);
+        }
         if (destination != Destination::Connected) {
             continue;
         }
@@ -187,55 +228,5 @@ TEST(MainWindowLayout, EveryStateFitsTheSmallestWindowWithEveryMenuWhole)
         QMetaObject::invokeMethod(AppFixture::find(window, QStringLiteral("cell:/home/ann/Notes.txt")), "ensureMenu");
         expectWholeMenus(window, {QStringLiteral("volumeMenu"), QStringLiteral("cellMenu")});
     }
-}
-
-// A disabled " Backup Now ", "Eject" and "Auto Eject on Completion" are drawn
-// in the palette's disabled text colour, unlike their enabled neighbours, in
-// the light palette and in the dark one.
-TEST(MainWindowLook, DisabledControlsLookDisabledInLightAndDarkPalettes)
-{
-    const QPalette saved = QGuiApplication::palette();
-    for (const bool dark : {false, true}) {
-        SCOPED_TRACE(dark ? "dark palette" : "light palette");
-        const QPalette palette = dark ? DesktopStyle::darkPalette() : saved;
-        QGuiApplication::setPalette(palette);
-        AppFixture f;
-        f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kStickPath));
-        platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
-        QQuickWindow *window = launchAtMinimumSize(f);
-        ASSERT_TRUE(window);
-
-        auto textColour = [window](const QString &name) {
-            QQuickItem *control = AppFixture::item(window, name);
-            EXPECT_TRUE(control) << name.toStdString();
-            QObject *label = control ? control->property("contentItem").value<QObject *>() : nullptr;
-            return label ? label->property("color").value<QColor>() : QColor();
-        };
-        const QColor enabledButton = textColour(QStringLiteral("selectButton"));
-        const QColor enabledSwitch = textColour(QStringLiteral("autoBackupSwitch"));
-        EXPECT_EQ(enabledButton, palette.color(QPalette::Active, QPalette::ButtonText));
-        for (const QString name : {QStringLiteral("backupButton"), QStringLiteral("ejectButton")}) {
-            SCOPED_TRACE(name.toStdString());
-            ASSERT_FALSE(AppFixture::item(window, name)->isEnabled());
-            EXPECT_NE(textColour(name), enabledButton);
-            EXPECT_EQ(textColour(name), palette.color(QPalette::Disabled, QPalette::ButtonText));
-        }
-        ASSERT_FALSE(AppFixture::item(window, QStringLiteral("autoEjectSwitch"))->isEnabled());
-        EXPECT_NE(textColour(QStringLiteral("autoEjectSwitch")), enabledSwitch);
-        EXPECT_EQ(textColour(QStringLiteral("autoEjectSwitch")), palette.color(QPalette::Disabled, QPalette::Text));
-
-        // An off switch's knob stands out from its track.
-        QObject *offSwitch = AppFixture::find(window, QStringLiteral("autoBackupSwitch"));
-        QObject *track = AppFixture::find(offSwitch, QStringLiteral("switchTrack"));
-        QObject *knob = AppFixture::find(offSwitch, QStringLiteral("switchKnob"));
-        ASSERT_TRUE(track && knob && !offSwitch->property("checked").toBool());
-        EXPECT_GE(contrast(track->property("color").value<QColor>(), knob->property("color").value<QColor>()), 2.5);
-
-        // Tooltips follow the palette: dark on a dark desktop, readable.
-        const QColor tipBase = AppFixture::evaluate(window, QStringLiteral("palette.toolTipBase")).value<QColor>();
-        const QColor tipText = AppFixture::evaluate(window, QStringLiteral("palette.toolTipText")).value<QColor>();
-        EXPECT_EQ(tipBase.lightnessF() < 0.5, dark) << tipBase.name().toStdString();
-        EXPECT_GE(contrast(tipBase, tipText), 4.5);
-    }
-    QGuiApplication::setPalette(saved);
+    QGuiApplication::setPalette(light);
 }

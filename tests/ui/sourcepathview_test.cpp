@@ -72,6 +72,12 @@ TEST(SourcePathView, RemoveTakesEveryOccurrenceRevealShowsTheItemAndDropsAddInOr
     triggerCellItem(f, odd, QStringLiteral("removeItem"));
     EXPECT_TRUE(f.stored().sourcePaths.isEmpty());
     EXPECT_TRUE(f.item(QStringLiteral("sourcePlaceholder"))->isVisible());
+    EXPECT_FALSE(f.item(QStringLiteral("sourceGrid"))->isVisible());
+    // The placeholder names the toolbar's button by its picture.
+    const QString second = f.text(QStringLiteral("sourcePlaceholderLine2"));
+    EXPECT_TRUE(second.startsWith(QStringLiteral("or click on the \"<img src=\"image://themeicon/list-add")))
+        << second.toStdString();
+    EXPECT_TRUE(second.endsWith(QStringLiteral("> Add...\" button above to select files or folders.")));
 }
 
 // In one narrow column the column width shows its limit for each icon size.
