@@ -36,9 +36,10 @@ protected:
 
 } // namespace
 
-// The maker's pages from the Help menu and the toolbar, the About box, and
-// the feedback mail, made on a background task, to the support address.
-TEST_F(ShellCommands, TheHelpMenuOpensTheMakersPagesTheAboutBoxAndTheFeedbackMail)
+// The maker's pages from the Help menu and the toolbar, the feedback mail,
+// made on a background task, to the support address, the share sheet and the
+// About box.
+TEST_F(ShellCommands, TheHelpMenuOpensTheMakersPagesTheFeedbackMailTheShareSheetAndTheAboutBox)
 {
     QQuickWindow *window = f.launch();
     ASSERT_TRUE(window);
@@ -51,14 +52,6 @@ TEST_F(ShellCommands, TheHelpMenuOpensTheMakersPagesTheAboutBoxAndTheFeedbackMai
     const QUrl website(platform::buildinfo::makerWebsite());
     EXPECT_EQ(browser.opened, (QList<QUrl>{website, QUrl(platform::buildinfo::newsPage()), website}));
     EXPECT_TRUE(browser.opened.value(1).path().endsWith(QStringLiteral("/uptodate/")));
-
-    AppFixture::trigger(window, QStringLiteral("aboutItem"));
-    QObject *about = AppFixture::find(window, QStringLiteral("aboutDialog"));
-    ASSERT_TRUE(about && AppFixture::waitFor([&] { return about->property("visible").toBool(); }));
-    EXPECT_EQ(property(about, QStringLiteral("aboutName"), "text").toString(), QStringLiteral("Vellory 2"));
-    const QString version = property(about, QStringLiteral("aboutVersion"), "text").toString();
-    ASSERT_TRUE(moraine::versionString());
-    EXPECT_TRUE(version.contains(*moraine::versionString())) << version.toStdString();
 
     browser.opened.clear();
     AppFixture::trigger(window, QStringLiteral("contactItem"));
@@ -73,12 +66,10 @@ TEST_F(ShellCommands, TheHelpMenuOpensTheMakersPagesTheAboutBoxAndTheFeedbackMai
     EXPECT_TRUE(query.queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded)
                     .startsWith(QStringLiteral("Please enter your message below:\n")));
     EXPECT_TRUE(alerts.alerts.isEmpty());
-}
 
-TEST_F(ShellCommands, TheShareSheetOpensFromToolbarAndMenuFreshEachTimeAndClosesWithClose)
-{
-    QQuickWindow *window = f.launch();
-    ASSERT_TRUE(window);
+    // The share sheet opens from the toolbar and the menu, fresh each time,
+    // and closes with " Close ".
+    browser.opened.clear();
     VelloryApp &app = *f.app;
     QObject *sheet = AppFixture::find(window, QStringLiteral("shareSheet"));
     QQuickItem *share = toolbarButton(window, QStringLiteral("shareButton"));
@@ -112,10 +103,25 @@ TEST_F(ShellCommands, TheShareSheetOpensFromToolbarAndMenuFreshEachTimeAndCloses
     app.setShowShareSheet(false);
     EXPECT_TRUE(AppFixture::waitFor([&] { return !sheet->property("visible").toBool(); }));
     EXPECT_TRUE(browser.opened.isEmpty());
+
+    AppFixture::trigger(window, QStringLiteral("aboutItem"));
+    QObject *about = AppFixture::find(window, QStringLiteral("aboutDialog"));
+    ASSERT_TRUE(about && AppFixture::waitFor([&] { return about->property("visible").toBool(); }));
+    EXPECT_EQ(property(about, QStringLiteral("aboutName"), "text").toString(), QStringLiteral("Vellory 2"));
+    const QString version = property(about, QStringLiteral("aboutVersion"), "text").toString();
+    ASSERT_TRUE(moraine::versionString());
+    EXPECT_TRUE(version.contains(*moraine::versionString())) << version.toStdString();
 }
 
-TEST_F(ShellCommands, OneSettingsWindowWhoseStartAtLoginSwitchWritesTheAutostartEntry)
+// One settings window, whose "Start at login" switch writes the autostart
+// entry; "Open Backup Folder" reveals this computer's folder while the
+// destination is connected.
+TEST_F(ShellCommands, TheSettingsWindowAndOpenBackupFolder)
 {
+    QTemporaryDir stick;
+    const QString uuid = QStringLiteral("1A2B-3C4D");
+    f.storeSet(setWithDestination(uuid, QStringLiteral("STICK"), stick.path()));
+    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
     QQuickWindow *window = f.launch();
     ASSERT_TRUE(window);
     AppFixture::trigger(window, QStringLiteral("settingsItem"));
@@ -141,16 +147,7 @@ TEST_F(ShellCommands, OneSettingsWindowWhoseStartAtLoginSwitchWritesTheAutostart
 
     AppFixture::trigger(window, QStringLiteral("settingsItem"));
     EXPECT_EQ(f.app->router().window(QStringLiteral("settings")), settings);
-}
 
-TEST_F(ShellCommands, OpenBackupFolderRevealsThisComputersFolderWhileTheDestinationIsConnected)
-{
-    QTemporaryDir stick;
-    const QString uuid = QStringLiteral("1A2B-3C4D");
-    f.storeSet(setWithDestination(uuid, QStringLiteral("STICK"), stick.path()));
-    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
-    QQuickWindow *window = f.launch();
-    ASSERT_TRUE(window);
     QObject *item = AppFixture::menuItem(window, QStringLiteral("openBackupFolderItem"));
     ASSERT_TRUE(item);
     EXPECT_FALSE(item->property("enabled").toBool());
