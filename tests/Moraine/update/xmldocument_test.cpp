@@ -113,31 +113,6 @@ TEST(XmlTree, ClassTokensMatchOnlyWholeWords)
     EXPECT_FALSE(moraine::isUpdateGroup(element)) << "only the space character separates tokens";
 }
 
-TEST(XmlMetaHelpers, FindRemoveAndInsertMetaElements)
-{
-    auto document = parse("<head><title>t</title><meta name=\"A\" content=\"1\"/><meta name=\"B\"/>"
-                          "<meta name=\"A\" content=\"2\"/></head>");
-    ASSERT_TRUE(document.has_value());
-    XmlNode &head = *document->root();
-    EXPECT_EQ(head.metaContent(QStringLiteral("A")), QStringLiteral("1")) << "the first one counts";
-    EXPECT_FALSE(head.metaContent(QStringLiteral("B")).has_value()) << "a meta without content has none";
-    EXPECT_FALSE(head.metaContent(QStringLiteral("C")).has_value());
-
-    EXPECT_TRUE(head.removeMeta(QStringLiteral("A")));
-    EXPECT_EQ(head.metaContent(QStringLiteral("A")), QStringLiteral("2"));
-    EXPECT_FALSE(head.removeMeta(QStringLiteral("C")));
-
-    head.insertMeta(QStringLiteral("NIMBSignature"), QStringLiteral("sig"), 1);
-    const XmlNode &inserted = head.children().at(1);
-    ASSERT_EQ(inserted.attributes().size(), 2);
-    EXPECT_EQ(inserted.attributes().at(0).name, QStringLiteral("name"));
-    EXPECT_EQ(inserted.attributes().at(1).name, QStringLiteral("content"));
-    EXPECT_EQ(head.metaContent(QStringLiteral("NIMBSignature")), QStringLiteral("sig"));
-
-    head.insertMeta(QStringLiteral("Last"), QStringLiteral("x"), 999);
-    EXPECT_EQ(head.children().back().attribute(QStringLiteral("name")), QStringLiteral("Last"));
-}
-
 TEST(UpdateGroupReading, ReadsAttributesVersionAndArchives)
 {
     const auto document = parse(
