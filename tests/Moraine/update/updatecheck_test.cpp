@@ -208,13 +208,8 @@ TEST_F(UpdateCheck, ManualCheckOpensTheWebPageWithTheStateAndTheUpdate)
     EXPECT_EQ(NIMBProgressWindow::current(), nullptr);
     ASSERT_EQ(browser.opened.size(), 1);
     EXPECT_EQ(browser.opened.first().toString(QUrl::RemoveQuery), server.url(kPage));
-    EXPECT_EQ(QUrlQuery(browser.opened.first()).queryItems(QUrl::FullyDecoded),
-              (QList<QPair<QString, QString>>{{QStringLiteral("arc"), QStringLiteral("x86")},
-                                              {QStringLiteral("appver"), QStringLiteral("2.0.0")},
-                                              {QStringLiteral("macos"), QStringLiteral("6.1.0")},
-                                              {QStringLiteral("state"), QStringLiteral("2")},
-                                              {QStringLiteral("groupid"), QStringLiteral("v220")},
-                                              {QStringLiteral("newver"), QStringLiteral("2.2.0")}}));
+    EXPECT_EQ(browser.opened.first().query(QUrl::FullyDecoded),
+              QStringLiteral("arc=x86&appver=2.0.0&macos=6.1.0&state=2&groupid=v220&newver=2.2.0"));
 
     // Up to date: state 1 and no update keys.
     server.page(kPage, signPage(pageTemplate(groupElement(
