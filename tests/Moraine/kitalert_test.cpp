@@ -9,16 +9,11 @@
 using moraine::makeKitAlert;
 using moraine::versionString;
 
-TEST(KitAlert, VersionStringFromItsParts)
+TEST(KitAlert, InformativeTextKeepsTheLineBreakForAnEmptyDetailAndNamesTheVersionFromItsParts)
 {
     EXPECT_EQ(versionString(QStringLiteral("2.0.1"), QStringLiteral("57")), QStringLiteral("2.0.1 (57)"));
     EXPECT_EQ(versionString(QStringLiteral("2.0.1"), QString()), QStringLiteral("2.0.1"));
-    EXPECT_EQ(versionString(QString(), QStringLiteral("57")), QStringLiteral("57"));
     EXPECT_FALSE(versionString(QString(), QString()).has_value());
-}
-
-TEST(KitAlert, InformativeTextKeepsTheLineBreakForAnEmptyDetailAndSaysUnknownWithoutVersion)
-{
     const auto alert = makeKitAlert(QStringLiteral("T"), QStringLiteral("msg"), QString(), false, std::nullopt,
                                     QStringLiteral("Debian 12"));
     EXPECT_EQ(alert.title, QStringLiteral("T"));

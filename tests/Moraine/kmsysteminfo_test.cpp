@@ -7,7 +7,6 @@
 #include <functional>
 
 using moraine::KMSystemInfo;
-using platform::ClockRate;
 using platform::PackageQuery;
 using platform::PackageTool;
 using platform::SystemText;
@@ -66,31 +65,23 @@ TEST(KMSystemInfoModel, FallsBackFromMarketingNameToModelIdentifierWithOneConsol
     ASSERT_EQ(console.size(), 1);
     EXPECT_TRUE(console[0].startsWith(
         QStringLiteral("Failed to get Mac Marketing Name: Failed to find Mac Identifier Property List")));
-    ASSERT_FALSE(bare.productName().ok());
-    EXPECT_EQ(bare.productName().error().domain, QStringLiteral("Failed to get platform"));
-    ASSERT_FALSE(bare.serialNumber().ok());
-    EXPECT_EQ(bare.serialNumber().error().domain, QStringLiteral("Failed to get platform"));
 }
 
 TEST(KMSystemInfoModel, ModelIdentifierPrefersARealNameThenTheDeviceTreeOrHypervisor)
 {
     const Change noFirmware = [](FakeSystemFacts &f) { f.dropFirmware(); };
-    checkRows({{"board named", [](FakeSystemFacts &f) {
-                    firmware("product_name", QStringLiteral("System Product Name"))(f);
-                    firmware("board_name", QStringLiteral("PRIME B450M-A"))(f);
-                }, QStringLiteral("PRIME B450M-A")},
-               {"board unreadable", [](FakeSystemFacts &f) {
-                    firmware("product_name", QStringLiteral("System Product Name"))(f);
-                    firmware("board_name", QString(), EACCES)(f);
-                }, QStringLiteral("System Product Name")},
-               {"empty name", [](FakeSystemFacts &f) {
-                    firmware("board_name", QString(), EACCES)(f);
-                    firmware("product_name", QString())(f);
-                }, QStringLiteral("Failed with Error: 0")},
-               {"unreadable name", [](FakeSystemFacts &f) {
-                    firmware("board_name", QString(), EACCES)(f);
-                    firmware("product_name", QString(), EACCES)(f);
-                }, QStringLiteral("Failed with Error: 13")},
+    // The product name unless it is a template text, else the board's.
+    const auto names = [](const QString &product, int productError, int boardError, const QString &board = QString()) {
+        return [=](FakeSystemFacts &f) {
+            firmware("product_name", product, productError)(f);
+            firmware("board_name", board, boardError)(f);
+        };
+    };
+    checkRows({{"board named", names(QStringLiteral("System Product Name"), 0, 0, QStringLiteral("PRIME B450M-A")),
+                QStringLiteral("PRIME B450M-A")},
+               {"board unreadable", names(QStringLiteral("System Product Name"), 0, EACCES), QStringLiteral("System Product Name")},
+               {"empty name", names(QString(), 0, EACCES), QStringLiteral("Failed with Error: 0")},
+               {"unreadable name", names(QString(), EACCES, EACCES), QStringLiteral("Failed with Error: 13")},
                {"hypervisor", [&](FakeSystemFacts &f) { noFirmware(f); f.hypervisorName = QStringLiteral("KVM"); },
                 QStringLiteral("Virtual machine (KVM)")},
                {"unnamed hypervisor", [&](FakeSystemFacts &f) { noFirmware(f); f.hypervisorName = QString(); },
@@ -103,22 +94,7 @@ TEST(KMSystemInfoModel, ModelIdentifierPrefersARealNameThenTheDeviceTreeOrHyperv
               [](const KMSystemInfo &info) { return info.modelIdentifier(); });
 }
 
-TEST(KMSystemInfoModel, SerialIsUsedWholeWhenShortAndTheNameNeverDependsOnIt)
-{
-    FakeSystemFacts facts;
-    facts.firmware[QStringLiteral("product_serial")] = SystemText{QStringLiteral("A1"), 0};
-    ASSERT_TRUE(KMSystemInfo(facts).serialNumber().ok());
-    EXPECT_EQ(KMSystemInfo(facts).serialNumber().value(), QStringLiteral("A1"));
-    // Only root may read the serial; everyone else still gets the name.
-    facts.firmware[QStringLiteral("product_serial")] = SystemText{QString(), EACCES};
-    ASSERT_FALSE(KMSystemInfo(facts).serialNumber().ok());
-    EXPECT_EQ(KMSystemInfo(facts).serialNumber().error().domain, QStringLiteral("Failed to obtain serial number"));
-    EXPECT_EQ(KMSystemInfo(facts).modelName(), QStringLiteral("ThinkPad X1 Carbon Gen 9"));
-    facts.firmware[QStringLiteral("product_serial")] = SystemText{QStringLiteral("Default string"), 0};
-    EXPECT_FALSE(KMSystemInfo(facts).serialNumber().ok());
-}
-
-TEST(KMSystemInfoProcessor, NameClockAndTranslation)
+TEST(KMSystemInfoProcessor, NameAndTranslation)
 {
     const auto brand = [](const QString &text, int error = 0) {
         return [=](FakeSystemFacts &f) { f.brand = SystemText{text, error}; };
@@ -134,12 +110,6 @@ TEST(KMSystemInfoProcessor, NameClockAndTranslation)
               [](const KMSystemInfo &info) { return info.cpuName(false); });
 
     FakeSystemFacts facts;
-    EXPECT_DOUBLE_EQ(KMSystemInfo(facts).cpuGigahertz(), 2.8);
-    facts.clock = ClockRate{ClockRate::Outcome::absent, 0};
-    EXPECT_DOUBLE_EQ(KMSystemInfo(facts).cpuGigahertz(), -1.0);
-    facts.clock = ClockRate{ClockRate::Outcome::unreadable, 0};
-    EXPECT_DOUBLE_EQ(KMSystemInfo(facts).cpuGigahertz(), -2.0);
-
     // {program, machine, translated, cpu type}: other spellings of the same machine, and
     // 32-bit programs on their own family's 64-bit machine, run natively.
     const std::tuple<const char *, const char *, int, int> machines[] = {

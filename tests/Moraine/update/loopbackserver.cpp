@@ -69,7 +69,6 @@ void LoopbackServer::accept()
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             ++m_closed;
             m_pending.remove(socket);
-            m_streamLeft.remove(socket);
             socket->deleteLater();
         });
         if (socket->bytesAvailable() > 0) {
@@ -114,10 +113,8 @@ void LoopbackServer::answer(QTcpSocket *socket, const Response &response)
         if (response.declareLength) {
             head += "Content-Length: " + QByteArray::number(response.streamBytes) + "\r\n";
         }
-        socket->write(head + "\r\n");
-        m_streamLeft.insert(socket, response.streamBytes);
-        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] { streamMore(socket); });
-        streamMore(socket);
+        socket->write(head + "\r\n" + QByteArray(response.streamBytes, 'x'));
+        socket->disconnectFromHost();
         return;
     }
     case Response::Mode::Trickle: {
@@ -138,20 +135,4 @@ void LoopbackServer::answer(QTcpSocket *socket, const Response &response)
     head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n\r\n";
     socket->write(head + response.body);
     socket->disconnectFromHost();
-}
-
-void LoopbackServer::streamMore(QTcpSocket *socket)
-{
-    if (!m_streamLeft.contains(socket) || socket->bytesToWrite() > 256 * 1024) {
-        return;
-    }
-    qint64 &left = m_streamLeft[socket];
-    if (left <= 0) {
-        m_streamLeft.remove(socket);
-        socket->disconnectFromHost();
-        return;
-    }
-    const qint64 chunk = std::min<qint64>(left, 64 * 1024);
-    socket->write(QByteArray(chunk, 'x'));
-    left -= chunk;
 }

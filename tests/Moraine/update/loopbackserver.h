@@ -58,14 +58,12 @@ private:
     void accept();
     void readRequest(QTcpSocket *socket);
     void answer(QTcpSocket *socket, const Response &response);
-    void streamMore(QTcpSocket *socket);
 
     QTcpServer *m_server;
     bool m_tls;
     QHash<QString, Response> m_routes;
     QHash<QString, int> m_requests;
     QHash<QTcpSocket *, QByteArray> m_pending;
-    QHash<QTcpSocket *, qint64> m_streamLeft;
     QList<QPair<QPointer<QTcpSocket>, Response>> m_held;
     int m_closed = 0;
 };

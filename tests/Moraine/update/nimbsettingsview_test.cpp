@@ -31,11 +31,7 @@ protected:
     void SetUp() override
     {
         clearUpdatePreferences();
-        static const bool styled = [] {
-            QQuickStyle::setStyle(QStringLiteral("Basic"));
-            return true;
-        }();
-        (void)styled;
+        QQuickStyle::setStyle(QStringLiteral("Basic"));
         view.engine()->addImportPath(QStringLiteral("qrc:/"));
     }
     void TearDown() override
@@ -92,30 +88,6 @@ protected:
     QQuickView view;
 };
 
-TEST_F(SettingsView, NeverUnschedulesAndDailySchedulesADayAhead)
-{
-    setPref(prefs::kNextUpdateCheck, QDateTime::currentDateTimeUtc().addDays(3));
-    load();
-    EXPECT_EQ(find("checkFrequency")->property("currentText").toString(), QStringLiteral("Default"));
-    EXPECT_NE(text("nextCheck"), QStringLiteral("Not scheduled"));
-
-    choosePeriod(QStringLiteral("Never"));
-    EXPECT_EQ(text("nextCheck"), QStringLiteral("Not scheduled"));
-    EXPECT_FALSE(platform::preferences()->contains(prefs::kNextUpdateCheck));
-    EXPECT_EQ(pref(prefs::kNextUpdateCheckPeriod).toDouble(), 0.0);
-
-    const QDateTime before = QDateTime::currentDateTimeUtc();
-    choosePeriod(QStringLiteral("Daily"));
-    const QDateTime next = pref(prefs::kNextUpdateCheck).toDateTime();
-    EXPECT_NEAR(before.secsTo(next), 86400, 5);
-    EXPECT_EQ(pref(prefs::kNextUpdateCheckPeriod).toDouble(), 86400.0);
-    EXPECT_TRUE(text("nextCheck").contains(QLocale().toString(next.toLocalTime().date(), QStringLiteral("MMM d, yyyy"))));
-
-    // Weekly is the same number of seconds as Default, which is what shows.
-    choosePeriod(QStringLiteral("Weekly"));
-    EXPECT_EQ(find("checkFrequency")->property("currentText").toString(), QStringLiteral("Default"));
-}
-
 TEST_F(SettingsView, IgnoreThenCancelRestoresTheSameUpdate)
 {
     const QVariantMap update{{prefs::kGroupID, QStringLiteral("v220")},
@@ -145,7 +117,7 @@ TEST_F(SettingsView, IgnoreThenCancelRestoresTheSameUpdate)
     EXPECT_FALSE(platform::preferences()->contains(prefs::kIgnoreVersionInfo));
 }
 
-TEST_F(SettingsView, DebuggingOptionsAppearOnlyFromTheContextMenuAndSurviveReset)
+TEST_F(SettingsView, DebuggingOptionsAppearOnlyFromTheContextMenuAndSurviveResetAndPeriodsSchedule)
 {
     setPref(prefs::kNextUpdateCheck, QDateTime::currentDateTimeUtc().addDays(3));
     setPref(prefs::kNextUpdateCheckPeriod, 86400.0);
@@ -154,6 +126,7 @@ TEST_F(SettingsView, DebuggingOptionsAppearOnlyFromTheContextMenuAndSurviveReset
     load();
     EXPECT_FALSE(shown("debuggingOptions"));
     EXPECT_TRUE(shown("ignoredVersionRow"));
+    EXPECT_NE(text("nextCheck"), QStringLiteral("Not scheduled"));
 
     QTest::mouseClick(&view, Qt::RightButton, Qt::NoModifier, QPoint(200, 300));
     auto *menu = find<QObject>("contextMenu");
@@ -180,6 +153,21 @@ TEST_F(SettingsView, DebuggingOptionsAppearOnlyFromTheContextMenuAndSurviveReset
     // Turning the switch off hides the options again.
     click("showDebuggingSwitch");
     EXPECT_FALSE(shown("debuggingOptions"));
+
+    // Daily schedules a day ahead, Never unschedules; Weekly is the same
+    // number of seconds as Default, which is what shows.
+    const QDateTime before = QDateTime::currentDateTimeUtc();
+    choosePeriod(QStringLiteral("Daily"));
+    const QDateTime next = pref(prefs::kNextUpdateCheck).toDateTime();
+    EXPECT_NEAR(before.secsTo(next), 86400, 5);
+    EXPECT_EQ(pref(prefs::kNextUpdateCheckPeriod).toDouble(), 86400.0);
+    EXPECT_TRUE(text("nextCheck").contains(QLocale().toString(next.toLocalTime().date(), QStringLiteral("MMM d, yyyy"))));
+    choosePeriod(QStringLiteral("Never"));
+    EXPECT_EQ(text("nextCheck"), QStringLiteral("Not scheduled"));
+    EXPECT_FALSE(platform::preferences()->contains(prefs::kNextUpdateCheck));
+    EXPECT_EQ(pref(prefs::kNextUpdateCheckPeriod).toDouble(), 0.0);
+    choosePeriod(QStringLiteral("Weekly"));
+    EXPECT_EQ(find("checkFrequency")->property("currentText").toString(), QStringLiteral("Default"));
 }
 
 TEST_F(SettingsView, TestAndCheckNowKeepTheLogOfTheirChecks)

@@ -21,7 +21,7 @@ QString signatureOf(const QByteArray &page)
 // Whether the page verifies with its own signature meta against the publisher's key.
 bool verifies(const QByteArray &page)
 {
-    return !verifyPageSignature(page, signatureOf(page), publisherKey().publicKey).has_value();
+    return !verifyPageSignature(page, signatureOf(page), *publisherKey().publicKey).has_value();
 }
 
 } // namespace
@@ -41,7 +41,7 @@ TEST(KeyImport, ReportsEachFailureWithItsOwnText)
     EXPECT_FALSE(notAKey.error.isEmpty());
 
     // Keys shorter than 2048 bits are refused, whatever their form.
-    const TestKeyPems weak = makeKeyPems(1024);
+    const TestKey weak = makeKey(1024);
     for (const auto &[pem, keyClass] : {std::pair{weak.publicPkcs1Pem, KeyClass::Public},
                                         std::pair{weak.privatePkcs8Pem, KeyClass::Private}}) {
         const auto imported = importPEMKey(pem, keyClass);
@@ -68,7 +68,7 @@ TEST(KeyImport, AcceptsEveryPemFormOfItsClassAndTheBundledKey)
         // The imported private key signs what the public half verifies.
         const auto signature = moraine::signMessage("page", *imported.key);
         ASSERT_TRUE(signature.has_value());
-        EXPECT_FALSE(verifyPageSignature("page", *signature, publisherKey().publicKey).has_value());
+        EXPECT_FALSE(verifyPageSignature("page", *signature, *publisherKey().publicKey).has_value());
     }
 
     const QString bundled = moraine::bundledPublicKeyPem();
@@ -99,21 +99,21 @@ TEST(PageSignature, OnlyTheUnchangedPageSignedByThePublisherVerifies)
     EXPECT_EQ(signatureOf(signedPage).size(), 512);
     EXPECT_TRUE(verifies(signedPage));
     EXPECT_TRUE(verifies(signPage("\xEF\xBB\xBF" + unsignedPage))) << "a byte order mark is signed like any byte";
-    EXPECT_FALSE(verifies(signPage(unsignedPage, otherKey().privateKey)));
+    EXPECT_FALSE(verifies(signPage(unsignedPage, otherKey())));
 
     QByteArray lineEnd = signedPage;
     lineEnd.replace(lineEnd.indexOf('\n'), 1, "\r\n");
-    const auto failure = verifyPageSignature(lineEnd, signatureOf(signedPage), publisherKey().publicKey);
+    const auto failure = verifyPageSignature(lineEnd, signatureOf(signedPage), *publisherKey().publicKey);
     ASSERT_TRUE(failure.has_value());
     EXPECT_TRUE(failure->startsWith(QStringLiteral("SecKeyVerifySignature: "))) << failure->toStdString();
 
     // 384 bytes expected; 381 decoded bytes are valid base64 but not a signature.
     QByteArray shortened = signedPage;
     shortened.replace(signatureOf(signedPage).toLatin1(), signatureOf(signedPage).left(508).toLatin1());
-    const auto tooShort = verifyPageSignature(shortened, signatureOf(shortened), publisherKey().publicKey);
+    const auto tooShort = verifyPageSignature(shortened, signatureOf(shortened), *publisherKey().publicKey);
     ASSERT_TRUE(tooShort.has_value());
     EXPECT_TRUE(tooShort->startsWith(QStringLiteral("SecKeyVerifySignature: ")));
-    EXPECT_EQ(verifyPageSignature(signedPage, QStringLiteral("not base64!"), publisherKey().publicKey),
+    EXPECT_EQ(verifyPageSignature(signedPage, QStringLiteral("not base64!"), *publisherKey().publicKey),
               QStringLiteral("Failed to decode signature"));
 
     // Signed with the placeholder in the meta and in a paragraph, both carry the

@@ -44,26 +44,30 @@ protected:
 
     // Runs a tool; tools that talk to the network need the event loop of
     // this process running for the loopback server, so wait by polling.
-    ToolRun run(const QString &program, const QStringList &arguments)
+    ToolRun run(const char *program, const QStringList &arguments)
     {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
         process.setProcessEnvironment(environment);
-        process.start(program, arguments);
+        process.start(QString::fromUtf8(program), arguments);
         EXPECT_TRUE(process.waitForStarted());
         EXPECT_TRUE(QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000));
         return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
     }
 
-    ToolRun sign(const QString &input, const QString &output)
+    ToolRun sign(const QString &input, const QString &output, const QString &key = {})
     {
-        return run(QStringLiteral(SIGN_UPDATE_PAGE_TOOL), {input, privateKey, QStringLiteral("-o"), output});
+        return run(SIGN_UPDATE_PAGE_TOOL, {input, key.isEmpty() ? privateKey : key, QStringLiteral("-o"), output});
     }
 
-    ToolRun check(const QStringList &arguments)
+    // Checks with `key` (the test publisher's public key unless given; none for the built-in one).
+    ToolRun check(const QString &input, QStringList options = {}, const std::optional<QString> &key = std::nullopt)
     {
-        return run(QStringLiteral(CHECK_UPDATE_PAGE_TOOL), arguments);
+        if (const QString path = key.value_or(publicKey); !path.isEmpty()) {
+            options += {QStringLiteral("--key"), path};
+        }
+        return run(CHECK_UPDATE_PAGE_TOOL, QStringList{input} + options);
     }
 
     QTemporaryDir dir;
@@ -72,91 +76,39 @@ protected:
     QString page;
 };
 
-TEST_F(PageTools, SignedPagePassesTheCheckOfAnOlderBuild)
+TEST_F(PageTools, OnlyTheSignedUnchangedPagePassesTheCheckWithThePublishersKey)
 {
     const QString signedPage = dir.filePath(QStringLiteral("signed.xhtml"));
     const ToolRun signing = sign(page, signedPage);
     ASSERT_EQ(signing.exitCode, 0) << signing.err.toStdString();
 
-    const ToolRun result = check({signedPage, QStringLiteral("--key"), publicKey, QStringLiteral("--build"),
-                                  QStringLiteral("100"), QStringLiteral("--os"), QStringLiteral("6.1")});
+    const ToolRun result = check(signedPage, {QStringLiteral("--build"), QStringLiteral("100"), QStringLiteral("--os"), QStringLiteral("6.1")});
     EXPECT_EQ(result.exitCode, 0) << result.out.toStdString();
     ASSERT_FALSE(result.lines().isEmpty());
     EXPECT_TRUE(result.lines().last().startsWith(QStringLiteral("Scan complete. Status: updateAvailable")));
     EXPECT_TRUE(result.lines().contains(QStringLiteral("build: 100; macOS: 6.1; processor: x86; com.brindlewick.vellory2"))
                 || result.lines().contains(QStringLiteral("build: 100; macOS: 6.1; processor: ass; com.brindlewick.vellory2")));
-
     // The check never writes the application's preferences.
     EXPECT_FALSE(QDir(dir.filePath(QStringLiteral("config"))).exists());
-}
 
-TEST_F(PageTools, TheCheckFailsForTamperedPagesForeignKeysAndTheBuiltInKey)
-{
-    const QString signedPage = dir.filePath(QStringLiteral("signed.xhtml"));
-    ASSERT_EQ(sign(page, signedPage).exitCode, 0);
     QFile file(signedPage);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     QByteArray tampered = file.readAll();
     tampered.replace("minOS=\"99.0\"", "minOS=\"5.0\"");
-    const QString tamperedPage = write(QStringLiteral("tampered.xhtml"), tampered);
-
-    const ToolRun result = check({tamperedPage, QStringLiteral("--key"), publicKey});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.out.contains("Error: Failed to validate SecKeyVerifySignature: ")) << result.out.toStdString();
-
-    const QString foreignKey = write(QStringLiteral("foreign.pem"), otherKey().publicSpkiPem.toLatin1());
-    EXPECT_EQ(check({signedPage, QStringLiteral("--key"), foreignKey}).exitCode, 1);
+    const ToolRun changed = check(write(QStringLiteral("tampered.xhtml"), tampered));
+    EXPECT_EQ(changed.exitCode, 1);
+    EXPECT_TRUE(changed.out.contains("Error: Failed to validate SecKeyVerifySignature: ")) << changed.out.toStdString();
+    EXPECT_EQ(check(signedPage, {}, write(QStringLiteral("foreign.pem"), otherKey().publicSpkiPem.toLatin1())).exitCode, 1);
     // Our test key is not the maker's key built into the program.
-    EXPECT_EQ(check({signedPage}).exitCode, 1);
-}
+    EXPECT_EQ(check(signedPage, {}, QString()).exitCode, 1);
 
-TEST_F(PageTools, InspectionReportsProblemsOfTheUnsignedPage)
-{
-    const ToolRun result = check({page, QStringLiteral("--key"), publicKey, QStringLiteral("--inspect")});
-    EXPECT_EQ(result.exitCode, 1) << "the placeholder is no signature";
-    EXPECT_TRUE(result.lines().contains(QStringLiteral("Title: Vellory 2 \u2014 downloads")));
-    EXPECT_TRUE(result.out.contains("\nError: Failed to validate SecKeyVerifySignature: ")) << "the placeholder decodes but is no signature";
-    EXPECT_FALSE(result.out.contains("Scan complete"));
-    EXPECT_EQ(result.out.count("\nUpdate: "), 5);
-}
-
-TEST_F(PageTools, SigningRefusesPagesWithoutExactlyOnePlaceholderInTheSignatureMeta)
-{
-    QByteArray twice = fixture(QStringLiteral("downloads-page.xhtml"));
-    twice.replace("<p>Keep", "<p>NIMBSignaturePlaceHolder</p><p>Keep");
-    QByteArray none = fixture(QStringLiteral("downloads-page.xhtml"));
-    none.replace("NIMBSignaturePlaceHolder", "");
-    QByteArray elsewhere = fixture(QStringLiteral("downloads-page.xhtml"));
-    elsewhere.replace("content=\"NIMBSignaturePlaceHolder\"", "content=\"\"");
-    elsewhere.replace("<p>Keep", "<p>NIMBSignaturePlaceHolder</p><p>Keep");
-    QByteArray broken = fixture(QStringLiteral("unclosed-br.xhtml"));
-    // A second signature meta after the placeholder's: the program would read that one.
-    QByteArray twoMetas = fixture(QStringLiteral("downloads-page.xhtml"));
-    twoMetas.replace("</head>", "<meta name=\"NIMBSignature\" content=\"\"/></head>");
-
-    for (const QByteArray &bytes : {twice, none, elsewhere, broken, twoMetas}) {
-        const QString input = write(QStringLiteral("refused.xhtml"), bytes);
-        const QString output = dir.filePath(QStringLiteral("refused-signed.xhtml"));
-        const ToolRun result = sign(input, output);
-        EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
-        EXPECT_FALSE(result.err.isEmpty());
-        EXPECT_FALSE(QFile::exists(output));
-    }
-    const QString twoMetasPage = write(QStringLiteral("two-metas.xhtml"), twoMetas);
-    EXPECT_TRUE(sign(twoMetasPage, dir.filePath(QStringLiteral("x.xhtml")))
-                    .err.contains("the page has 2 NIMBSignature metas; it must have exactly one"));
-    // A public key cannot sign; a short key can do neither.
-    const ToolRun withPublic = run(QStringLiteral(SIGN_UPDATE_PAGE_TOOL), {page, publicKey});
-    EXPECT_EQ(withPublic.exitCode, 1);
-    const TestKeyPems weak = makeKeyPems(1024);
-    const ToolRun withWeak =
-        run(QStringLiteral(SIGN_UPDATE_PAGE_TOOL), {page, write(QStringLiteral("weak.pem"), weak.privatePkcs1Pem.toLatin1())});
-    EXPECT_EQ(withWeak.exitCode, 1);
-    EXPECT_TRUE(withWeak.err.contains("at least 2048")) << withWeak.err.toStdString();
-    const ToolRun checkWeak =
-        check({page, QStringLiteral("--key"), write(QStringLiteral("weak-public.pem"), weak.publicPkcs1Pem.toLatin1())});
-    EXPECT_EQ(checkWeak.exitCode, 2);
-    EXPECT_TRUE(checkWeak.err.contains("at least 2048")) << checkWeak.err.toStdString();
+    // Inspecting the unsigned page reports every problem: the placeholder decodes but is no signature.
+    const ToolRun inspection = check(page, {QStringLiteral("--inspect")});
+    EXPECT_EQ(inspection.exitCode, 1);
+    EXPECT_TRUE(inspection.lines().contains(QStringLiteral("Title: Vellory 2 \u2014 downloads")));
+    EXPECT_TRUE(inspection.out.contains("\nError: Failed to validate SecKeyVerifySignature: "));
+    EXPECT_FALSE(inspection.out.contains("Scan complete"));
+    EXPECT_EQ(inspection.out.count("\nUpdate: "), 5);
 }
 
 TEST_F(PageTools, TheCheckFetchesAnAddressWithTheProgramsRequestCode)
@@ -164,13 +116,50 @@ TEST_F(PageTools, TheCheckFetchesAnAddressWithTheProgramsRequestCode)
     LoopbackServer server;
     ASSERT_TRUE(server.isListening());
     server.page(QStringLiteral("/downloads.html"), signPage(fixture(QStringLiteral("downloads-page.xhtml"))));
-    const ToolRun ok = check({server.url(QStringLiteral("/downloads.html")), QStringLiteral("--key"), publicKey,
-                              QStringLiteral("--build"), QStringLiteral("120")});
+    const ToolRun ok = check(server.url(QStringLiteral("/downloads.html")), {QStringLiteral("--build"), QStringLiteral("120")});
     EXPECT_EQ(ok.exitCode, 0) << ok.out.toStdString();
     EXPECT_EQ(ok.lines().first(), QStringLiteral("--- validateOnlinePage(inURLString:)"));
     EXPECT_TRUE(ok.lines().last().startsWith(QStringLiteral("Scan complete. Status: ")));
 
-    const ToolRun missing = check({server.url(QStringLiteral("/missing.html")), QStringLiteral("--key"), publicKey});
+    const ToolRun missing = check(server.url(QStringLiteral("/missing.html")));
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_TRUE(missing.out.contains("Error: Error: Server said 404 Not Found"));
+}
+
+TEST_F(PageTools, SigningNeedsExactlyOnePlaceholderInTheSignatureMetaAndALongPrivateKey)
+{
+    const QByteArray downloads = fixture(QStringLiteral("downloads-page.xhtml"));
+    const auto edited = [&](std::initializer_list<std::pair<const char *, const char *>> changes) {
+        QByteArray bytes = downloads;
+        for (const auto &[from, to] : changes) {
+            bytes.replace(from, to);
+        }
+        return bytes;
+    };
+    const QByteArray twice = edited({{"<p>Keep", "<p>NIMBSignaturePlaceHolder</p><p>Keep"}});
+    const QByteArray none = edited({{"NIMBSignaturePlaceHolder", ""}});
+    const QByteArray elsewhere = edited({{"content=\"NIMBSignaturePlaceHolder\"", "content=\"\""},
+                                         {"<p>Keep", "<p>NIMBSignaturePlaceHolder</p><p>Keep"}});
+    // A second signature meta after the placeholder's: the program would read that one.
+    const QByteArray twoMetas = edited({{"</head>", "<meta name=\"NIMBSignature\" content=\"\"/></head>"}});
+    for (const QByteArray &bytes : {twice, none, elsewhere, fixture(QStringLiteral("unclosed-br.xhtml")), twoMetas}) {
+        const QString output = dir.filePath(QStringLiteral("refused-signed.xhtml"));
+        const ToolRun result = sign(write(QStringLiteral("refused.xhtml"), bytes), output);
+        EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
+        EXPECT_FALSE(result.err.isEmpty());
+        EXPECT_FALSE(QFile::exists(output));
+    }
+    EXPECT_TRUE(sign(write(QStringLiteral("two-metas.xhtml"), twoMetas), dir.filePath(QStringLiteral("x.xhtml")))
+                    .err.contains("the page has 2 NIMBSignature metas; it must have exactly one"));
+
+    // A public key cannot sign; a short key can do neither.
+    EXPECT_EQ(run(SIGN_UPDATE_PAGE_TOOL, {page, publicKey}).exitCode, 1);
+    const TestKey weak = makeKey(1024);
+    const ToolRun withWeak = sign(page, dir.filePath(QStringLiteral("weak.xhtml")),
+                                  write(QStringLiteral("weak.pem"), weak.privatePkcs1Pem.toLatin1()));
+    EXPECT_EQ(withWeak.exitCode, 1);
+    EXPECT_TRUE(withWeak.err.contains("at least 2048")) << withWeak.err.toStdString();
+    const ToolRun checkWeak = check(page, {}, write(QStringLiteral("weak-public.pem"), weak.publicPkcs1Pem.toLatin1()));
+    EXPECT_EQ(checkWeak.exitCode, 2);
+    EXPECT_TRUE(checkWeak.err.contains("at least 2048")) << checkWeak.err.toStdString();
 }

@@ -15,7 +15,6 @@
 #include <QSslKey>
 #include <QSslSocket>
 #include <QTest>
-#include <QUrlQuery>
 
 #include <gtest/gtest.h>
 
@@ -102,7 +101,7 @@ TEST_F(UpdateCheck, SilentChecksFollowTheScheduleAndTheStoredUpdate)
     EXPECT_EQ(first.status(), NIMBLiteStatus::busy);
     NIMBLite second(facts());
     run(second, [&] { second.performSilentCheck(); });
-    EXPECT_TRUE(logHasPrefix(second, QStringLiteral("Still ")));
+    EXPECT_TRUE(logHas(second, QStringLiteral("Still "), true));
 
     // "Never" only says so, even when a check is due.
     setPref(prefs::kNextUpdateCheckPeriod, 0.0);
@@ -141,9 +140,9 @@ TEST_F(UpdateCheck, ADueSilentCheckFetchesThePageAndMovesTheSchedule)
     run(check, [&] { check.performSilentCheck(); });
     EXPECT_EQ(server.requestCount(kPage), 1);
     EXPECT_EQ(check.status(), NIMBLiteStatus::updateAvailable);
-    EXPECT_TRUE(logHasPrefix(check, QStringLiteral("--- checkURL(inURLString:sender:); cachePolicy:.useProtocolCachePolicy")));
+    EXPECT_TRUE(logHas(check, QStringLiteral("--- checkURL(inURLString:sender:); cachePolicy:.useProtocolCachePolicy"), true));
     EXPECT_TRUE(logHas(check, QStringLiteral("--- processHTML(_:sender:)")));
-    EXPECT_TRUE(logHasPrefix(check, QStringLiteral("Server response: 200; Wed, 01 Jan 2025 10:00:00 GMT; size: ")));
+    EXPECT_TRUE(logHas(check, QStringLiteral("Server response: 200; Wed, 01 Jan 2025 10:00:00 GMT; size: "), true));
     EXPECT_NEAR(QDateTime::currentDateTimeUtc().secsTo(pref(prefs::kNextUpdateCheck).toDateTime()), 86400, 5);
     EXPECT_TRUE(pref(prefs::kUpdateAvailable).toBool());
 
@@ -155,12 +154,23 @@ TEST_F(UpdateCheck, ADueSilentCheckFetchesThePageAndMovesTheSchedule)
     EXPECT_EQ(moved.status(), NIMBLiteStatus::updateAvailable);
 }
 
+// Each failure ends the check once with its error: a stall, a trickle past
+// the whole check's deadline and an oversized answer are cut off.
 TEST_F(UpdateCheck, ServerAndNetworkFailuresEndTheCheckOnceWithAnError)
 {
     QByteArray tampered = signPage(fixture(QStringLiteral("downloads-page.xhtml")));
     tampered.replace("build=\"120\"", "build=\"125\"");
     server.page(QStringLiteral("/tampered.html"), tampered);
     server.page(QStringLiteral("/empty.html"), QByteArray());
+    server.route(QStringLiteral("/hang.html"), withMode(Response::Mode::Hang));
+    Response trickle = withMode(Response::Mode::Trickle); // a byte now and then restarts the stall time-out
+    trickle.streamBytes = 1'000'000;
+    server.route(QStringLiteral("/trickle.html"), trickle);
+    Response huge = withMode(Response::Mode::Stream);
+    huge.streamBytes = 50LL * 1024 * 1024;
+    server.route(QStringLiteral("/huge.html"), huge);
+    huge.declareLength = false;
+    server.route(QStringLiteral("/huge-undeclared.html"), huge);
     QString closedUrl; // nothing listens on the port of a closed server
     {
         LoopbackServer closed;
@@ -171,63 +181,34 @@ TEST_F(UpdateCheck, ServerAndNetworkFailuresEndTheCheckOnceWithAnError)
         {server.url(QStringLiteral("/tampered.html")), QStringLiteral("Failed to validate ")},
         {server.url(QStringLiteral("/empty.html")), QStringLiteral("Response data invalid")},
         {QStringLiteral("no url at all"), QStringLiteral("URL is invalid")},
-        {closedUrl, QStringLiteral("Error: ")}};
+        {closedUrl, QStringLiteral("Error: ")},
+        {server.url(QStringLiteral("/hang.html")), QStringLiteral("Error: ")},
+        {server.url(QStringLiteral("/trickle.html")), QStringLiteral("Error: The server did not send the page within 1 seconds")},
+        {server.url(QStringLiteral("/huge.html")), QStringLiteral("Response data too large")},
+        {server.url(QStringLiteral("/huge-undeclared.html")), QStringLiteral("Response data too large")}};
     for (const auto &[url, error] : rows) {
+        SCOPED_TRACE(url.toStdString());
         NIMBLite check(facts());
+        check.setRequestTimeout(std::chrono::milliseconds(400));
+        check.setCheckDeadline(std::chrono::milliseconds(1500));
         runUrl(check, url);
-        EXPECT_EQ(check.status(), NIMBLiteStatus::error) << url.toStdString();
-        EXPECT_TRUE(check.errorMessage().value_or(QString()).startsWith(error)) << url.toStdString();
+        EXPECT_EQ(check.status(), NIMBLiteStatus::error);
+        EXPECT_TRUE(check.errorMessage().value_or(QString()).startsWith(error)) << check.errorMessage().value_or(QString()).toStdString();
     }
     EXPECT_FALSE(pref(prefs::kCurrentUpdateInfo).isValid());
-}
-
-TEST_F(UpdateCheck, AStalledTricklingOrOversizedAnswerIsCutOff)
-{
-    server.route(QStringLiteral("/hang.html"), withMode(Response::Mode::Hang));
-    NIMBLite check(facts());
-    check.setRequestTimeout(std::chrono::milliseconds(300));
-    runUrl(check, server.url(QStringLiteral("/hang.html")));
-    EXPECT_EQ(check.status(), NIMBLiteStatus::error);
-    EXPECT_TRUE(check.errorMessage()->startsWith(QStringLiteral("Error: ")));
-
-    // A byte now and then restarts the stall time-out; the whole check has a deadline.
-    Response trickle = withMode(Response::Mode::Trickle);
-    trickle.streamBytes = 1'000'000;
-    server.route(QStringLiteral("/trickle.html"), trickle);
-    NIMBLite slow(facts());
-    slow.setRequestTimeout(std::chrono::milliseconds(400));
-    slow.setCheckDeadline(std::chrono::milliseconds(1500));
-    runUrl(slow, server.url(QStringLiteral("/trickle.html")));
-    EXPECT_EQ(slow.errorMessage(), QStringLiteral("Error: The server did not send the page within 1 seconds"));
-
-    for (const bool declared : {true, false}) {
-        Response huge = withMode(Response::Mode::Stream);
-        huge.streamBytes = 50LL * 1024 * 1024;
-        huge.declareLength = declared;
-        server.route(QStringLiteral("/huge.html"), huge);
-        NIMBLite big(facts());
-        runUrl(big, server.url(QStringLiteral("/huge.html")));
-        EXPECT_EQ(big.status(), NIMBLiteStatus::error) << declared;
-        EXPECT_TRUE(logHasPrefix(big, QStringLiteral("Error: Response data too large")));
-    }
 }
 
 TEST_F(UpdateCheck, ManualCheckOpensTheWebPageWithTheStateAndTheUpdate)
 {
     NIMBLite check(facts());
     run(check, [&] { check.performManualCheck(); });
-    EXPECT_TRUE(logHasPrefix(check, QStringLiteral("--- checkURL(inURLString:sender:); cachePolicy:.reloadIgnoringLocalCacheData")));
+    EXPECT_TRUE(logHas(check, QStringLiteral("--- checkURL(inURLString:sender:); cachePolicy:.reloadIgnoringLocalCacheData"), true));
     EXPECT_EQ(check.cachePolicy(), moraine::CachePolicy::useProtocolCachePolicy) << "restored after the check";
     EXPECT_EQ(NIMBProgressWindow::current(), nullptr);
     ASSERT_EQ(browser.opened.size(), 1);
     EXPECT_EQ(browser.opened.first().toString(QUrl::RemoveQuery), server.url(kPage));
-    EXPECT_EQ(QUrlQuery(browser.opened.first()).queryItems(QUrl::FullyDecoded),
-              (QList<QPair<QString, QString>>{{QStringLiteral("arc"), QStringLiteral("x86")},
-                                              {QStringLiteral("appver"), QStringLiteral("2.0.0")},
-                                              {QStringLiteral("macos"), QStringLiteral("6.1.0")},
-                                              {QStringLiteral("state"), QStringLiteral("2")},
-                                              {QStringLiteral("groupid"), QStringLiteral("v220")},
-                                              {QStringLiteral("newver"), QStringLiteral("2.2.0")}}));
+    EXPECT_EQ(browser.opened.first().query(QUrl::FullyDecoded),
+              QStringLiteral("arc=x86&appver=2.0.0&macos=6.1.0&state=2&groupid=v220&newver=2.2.0"));
 
     // Up to date: state 1 and no update keys.
     server.page(kPage, signPage(pageTemplate(groupElement(
@@ -235,10 +216,7 @@ TEST_F(UpdateCheck, ManualCheckOpensTheWebPageWithTheStateAndTheUpdate)
     NIMBLite upToDate(facts());
     run(upToDate, [&] { upToDate.performManualCheck(); });
     ASSERT_EQ(browser.opened.size(), 2);
-    const QUrlQuery query(browser.opened.last());
-    EXPECT_EQ(query.queryItemValue(QStringLiteral("state")), QStringLiteral("1"));
-    EXPECT_FALSE(query.hasQueryItem(QStringLiteral("groupid")));
-    EXPECT_FALSE(query.hasQueryItem(QStringLiteral("newver")));
+    EXPECT_EQ(browser.opened.last().query(QUrl::FullyDecoded), QStringLiteral("arc=x86&appver=2.0.0&macos=6.1.0&state=1"));
 
     // Available without details: the page still opens, the keys encoded; a bad address opens nothing.
     NIMBLite bare(facts());
@@ -271,7 +249,9 @@ TEST_F(UpdateCheck, ManualCheckFailureShowsTheAlertInsteadOfThePage)
     EXPECT_TRUE(browser.opened.isEmpty());
 }
 
-TEST_F(UpdateCheck, OneProgressWindowServesOverlappingManualChecks)
+// The open window is brought forward, not doubled; cancelling in it ends
+// its check without a completion and the answer is ignored.
+TEST_F(UpdateCheck, OneProgressWindowServesOverlappingManualChecksAndCancelIgnoresTheAnswer)
 {
     server.route(kPage, withMode(Response::Mode::Hold, signPage(fixture(QStringLiteral("downloads-page.xhtml")))));
     NIMBLite first(facts());
@@ -284,39 +264,21 @@ TEST_F(UpdateCheck, OneProgressWindowServesOverlappingManualChecks)
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Vellory 2 Updates"));
     second.performManualCheck();
-    EXPECT_EQ(NIMBProgressWindow::current(), window) << "the open window is brought forward, not doubled";
+    EXPECT_EQ(NIMBProgressWindow::current(), window);
     EXPECT_EQ(window->check(), &first);
-
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount(kPage) == 2; }, 10000));
-    server.release();
-    ASSERT_TRUE(firstDone.waitForCompletion());
-    ASSERT_TRUE(secondDone.waitForCompletion());
-    QTest::qWait(50);
-    EXPECT_EQ(NIMBProgressWindow::current(), nullptr);
-    EXPECT_EQ(browser.opened.size(), 2);
-}
-
-TEST_F(UpdateCheck, CancelInTheProgressWindowIgnoresTheAnswer)
-{
-    server.route(kPage, withMode(Response::Mode::Hold, signPage(fixture(QStringLiteral("downloads-page.xhtml")))));
-    NIMBLite check(facts());
-    CompletionCounter completions(check);
-    check.performManualCheck();
-    NIMBProgressWindow *window = NIMBProgressWindow::current();
-    ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount(kPage) == 1; }, 10000));
 
     QTest::keyClick(window, Qt::Key_Escape);
-    EXPECT_TRUE(check.cancelled());
+    EXPECT_TRUE(first.cancelled());
     ASSERT_TRUE(QTest::qWaitFor([] { return NIMBProgressWindow::current() == nullptr; }, 5000));
-    const int closedBefore = server.closedConnections();
     server.release();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server.closedConnections() > closedBefore; }, 10000));
-    completions.settle();
-    EXPECT_EQ(completions.count(), 0);
-    EXPECT_TRUE(browser.opened.isEmpty());
+    ASSERT_TRUE(secondDone.waitForCompletion());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.closedConnections() >= 2; }, 10000));
+    firstDone.settle();
+    EXPECT_EQ(firstDone.count(), 0);
+    EXPECT_FALSE(logHas(first, QStringLiteral("--- processHTML(_:sender:)"))) << "the ignored answer was processed";
+    EXPECT_EQ(browser.opened.size(), 1);
     EXPECT_TRUE(alerts.alerts.isEmpty());
-    EXPECT_FALSE(pref(prefs::kCurrentUpdateInfo).isValid()) << "the ignored answer was not processed";
 }
 
 TEST(UpdateWebPage, EncodesEverythingButLettersAndDigitsAndNamesTheMachine)
@@ -354,13 +316,11 @@ TEST(UpdateServiceCreation, StopsFillingAtTheFirstMissingFact)
 }
 
 // HTTPS on 127.0.0.1 with a certificate made for the test.
-TEST(UpdateCheckTls, OnlyATrustedServerIsReadAndItIsNeverLeftForPlainHttp)
+TEST_F(UpdateCheck, OnlyATrustedServerIsReadOverTlsAndItIsNeverLeftForPlainHttp)
 {
     if (!QSslSocket::supportsSsl()) {
         GTEST_SKIP() << "no TLS backend";
     }
-    clearUpdatePreferences();
-    NIMBLite::setPublicKey(publisherKey().publicKey);
     const QSslCertificate certificate(loopbackCertificatePem(), QSsl::Pem);
     ASSERT_FALSE(certificate.isNull());
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
@@ -369,8 +329,7 @@ TEST(UpdateCheckTls, OnlyATrustedServerIsReadAndItIsNeverLeftForPlainHttp)
     tls.setPeerVerifyMode(QSslSocket::VerifyNone);
     LoopbackServer secure(tls);
     ASSERT_TRUE(secure.isListening());
-    const QByteArray page = signPage(fixture(QStringLiteral("downloads-page.xhtml")));
-    secure.page(kPage, page);
+    secure.page(kPage, signPage(fixture(QStringLiteral("downloads-page.xhtml"))));
 
     NIMBLite untrusted(facts());
     runUrl(untrusted, secure.url(kPage));
@@ -378,26 +337,22 @@ TEST(UpdateCheckTls, OnlyATrustedServerIsReadAndItIsNeverLeftForPlainHttp)
     EXPECT_TRUE(untrusted.errorMessage()->startsWith(QStringLiteral("Error: "))) << untrusted.errorMessage()->toStdString();
     EXPECT_FALSE(platform::preferences()->contains(prefs::kCurrentUpdateInfo));
 
-    // Trusted for this process, as a real site's certificate would be.
+    // Trusted for this process, as a real site's certificate would be; a
+    // redirect to the plain server is refused.
     const QSslConfiguration saved = QSslConfiguration::defaultConfiguration();
     QSslConfiguration trusting = saved;
     trusting.addCaCertificate(certificate);
     QSslConfiguration::setDefaultConfiguration(trusting);
     NIMBLite direct(facts());
     runUrl(direct, secure.url(kPage));
-    EXPECT_EQ(direct.status(), NIMBLiteStatus::updateAvailable) << direct.log().join('\n').toStdString();
-
-    LoopbackServer plain;
-    plain.page(kPage, page);
-    secure.route(QStringLiteral("/old.html"), redirectTo(plain.url(kPage)));
+    secure.route(QStringLiteral("/old.html"), redirectTo(server.url(kPage)));
     NIMBLite redirected(facts());
     runUrl(redirected, secure.url(QStringLiteral("/old.html")));
     QSslConfiguration::setDefaultConfiguration(saved);
-    NIMBLite::setPublicKey(std::nullopt);
-    clearUpdatePreferences();
+    EXPECT_EQ(direct.status(), NIMBLiteStatus::updateAvailable) << direct.log().join('\n').toStdString();
     EXPECT_EQ(redirected.status(), NIMBLiteStatus::error);
     EXPECT_TRUE(redirected.errorMessage()->startsWith(QStringLiteral("Error: "))) << redirected.errorMessage()->toStdString();
-    EXPECT_EQ(plain.requestCount(kPage), 0);
+    EXPECT_EQ(server.requestCount(kPage), 0);
 }
 
 TEST(UpdatePreferences, PeriodsFlagsAndTextsReadDefensively)

@@ -17,6 +17,12 @@ namespace {
 
 const QByteArray kArchive120 = "<a class=\"NIMBArchive x86\" href=\"https://downloads.example/v120.tar.gz\">get</a>";
 
+// A group of build 120 for systems from `minOS`.
+QByteArray group120(const QByteArray &minOS = "5.0", const QByteArray &extraAttributes = {})
+{
+    return groupElement("g120", "120", minOS, "2.1", kArchive120, extraAttributes);
+}
+
 } // namespace
 
 // Processing a page handed in directly, as a tool or a test does.
@@ -69,146 +75,122 @@ TEST_F(UpdatePage, GroupWalkOnBuild100RejectsTheNewerSystemAndRecordsBuild120)
     EXPECT_EQ(stored.value(prefs::kDisplayVersion).toString(), QStringLiteral("2.2.0"));
     EXPECT_EQ(stored.value(prefs::kBuildNumber).typeId(), QMetaType::Int);
     EXPECT_EQ(stored.value(prefs::kBuildNumber).toInt(), 120);
-    EXPECT_TRUE(pref(prefs::kUpdateAvailable).toBool());
     EXPECT_EQ(check->updateDetails(), stored);
 }
 
-TEST_F(UpdatePage, OnTheNewestBuildForThisSystemItIsNoUpdateForThisMacNotUpToDate)
+// Each page ends the check in its status with its log lines; only an update
+// is stored, and only an update or a newer format sets the update flag.
+TEST_F(UpdatePage, EachPageEndsInItsStatusAndStoresOnlyAnUpdate)
 {
-    const QByteArray page = signPage(fixture(QStringLiteral("downloads-page.xhtml")));
-    const auto on120 = process(page, QStringLiteral("120"));
-    EXPECT_EQ(on120->status(), NIMBLiteStatus::noUpdateForThisMac);
-    EXPECT_TRUE(logHas(*on120, QStringLiteral("Build 120 <  appVersion 120")));
-    EXPECT_FALSE(on120->updateDetails().has_value());
-    EXPECT_FALSE(pref(prefs::kCurrentUpdateInfo).isValid());
-
-    // Build 110 sits between the groups: 120 is newer, so it is the update.
-    EXPECT_EQ(process(page, QStringLiteral("110"))->status(), NIMBLiteStatus::updateAvailable);
-    // Newer than everything: each group is rejected as older.
-    const auto on140 = process(page, QStringLiteral("140"));
-    EXPECT_EQ(on140->status(), NIMBLiteStatus::noUpdateForThisMac);
-    EXPECT_TRUE(logHas(*on140, QStringLiteral("Reject: 100 <  appVersion 140")));
-}
-
-TEST_F(UpdatePage, AnIgnoredBuildIsPassedOverAndTheRunningBuildMeansUpToDate)
-{
-    platform::preferences()->setValue(prefs::kIgnoreVersionInfo,
-                                      QVariantMap{{prefs::kGroupID, QStringLiteral("g110")},
-                                                  {prefs::kDisplayVersion, QStringLiteral("2.1.0")},
-                                                  {prefs::kBuildNumber, 110}});
-    const QByteArray groups = groupElement("g110", "110", "5.0", "2.1.0", kArchive120)
-                              + groupElement("g100", "100", "5.0", "2.0.0", kArchive120);
-    const auto check = process(signPage(pageTemplate(groups)));
-    EXPECT_EQ(check->status(), NIMBLiteStatus::upToDate);
-    EXPECT_TRUE(logHas(*check, QStringLiteral("Reject: 110 is set to be ignored.")));
-}
-
-TEST_F(UpdatePage, AGroupWithoutMinOSOrBuildOrArchivesIsAnError)
-{
-    struct Case
-    {
-        QByteArray group;
-        QString message;
-    };
-    const Case cases[] = {
-        {groupElement("noMin", "120", QByteArray(), "2.1", kArchive120), QStringLiteral("Group noMin invalid minOS")},
-        {groupElement("badMin", "120", "ten", "2.1", kArchive120), QStringLiteral("Group badMin invalid minOS")},
-        {groupElement("noBuild", QByteArray(), "5.0", "2.1", kArchive120), QStringLiteral("Group noBuild invalid build")},
-        {groupElement("bare", "120", "5.0", "2.1", "<p>soon</p>"), QStringLiteral("Group bare invalid NIMBArchive")},
-    };
-    for (const Case &c : cases) {
-        const auto check = process(signPage(pageTemplate(c.group + groupElement("g100", "100", "5.0", "2.0", kArchive120))));
-        EXPECT_EQ(check->status(), NIMBLiteStatus::error) << c.message.toStdString();
-        EXPECT_EQ(check->errorMessage(), c.message);
-        EXPECT_EQ(check->log().last(), QStringLiteral("Scan complete. Status: error"));
-        EXPECT_FALSE(logHas(*check, QStringLiteral("Build 100 <  appVersion 100"))) << "the walk ends at the bad group";
-    }
-}
-
-TEST_F(UpdatePage, SystemVersionsCompareAsVersionsAndBothBoundsInclusive)
-{
+    using S = NIMBLiteStatus;
     struct Row
     {
-        const char *kernel;
-        QByteArray maxOS;
+        const char *what;
+        QByteArray page;
         NIMBLiteStatus status;
-        QString logLine;
+        QStringList lines;     // logged exactly
+        QString error = {};    // part of the error message
+        QStringList absent = {}; // in no log line
+        QString build = QStringLiteral("100");
+        QString kernel = QStringLiteral("6.1.0-18-amd64");
+        int ignoredBuild = 0;
     };
-    // A group of build 120 for systems from 10.9 (up to maxOS when given), on build 100.
+    const QByteArray downloads = signPage(fixture(QStringLiteral("downloads-page.xhtml")));
+    const QByteArray g100 = groupElement("g100", "100", "5.0", "2.0", kArchive120);
+    QByteArray hidden = groupElement("hiddenOne", "130", "5.0", "2.3", kArchive120);
+    hidden.replace("release NIMBGroup", "NIMBGroup hidden");
+    // NIMBGroupX is no group, but a group inside it is found.
+    hidden += "<div class=\"NIMBGroupX\" build=\"125\" minOS=\"5.0\">"
+              + groupElement("inner", "99", "5.0", "1.9", kArchive120) + "</div>";
+    const QString v120 = QStringLiteral("Update: x86 https://downloads.example/v120.tar.gz");
+    const auto bounded = [](const char *maxOS) { return signPage(pageTemplate(group120("10.9", QByteArray(" maxOS=\"") + maxOS + "\""))); };
+    const QString scanError = QStringLiteral("Scan complete. Status: error");
+    const QString tooNew = QStringLiteral("Error: The format of the update file is too new, probably means a newer version.");
+    const auto changed = [](const QByteArray &from, const QByteArray &to) { return pageTemplate(group120()).replace(from, to); };
+    QByteArray tampered = signPage(pageTemplate(group120()));
+    tampered.replace("build=\"120\"", "build=\"121\"");
+    QByteArray noBody = pageTemplate("");
+    noBody.remove(noBody.indexOf("<body>"), noBody.indexOf("</body>") + 7 - noBody.indexOf("<body>"));
+    const QString wrongProduct = QStringLiteral("NIMBProductIdentifier != \"com.brindlewick.vellory2\"");
+    const QByteArray deep = "<html><head/><body>" + QByteArray("<div>").repeated(5000) + QByteArray("</div>").repeated(5000) + "</body></html>";
+
     const Row rows[] = {
-        {"10.15.2", {}, NIMBLiteStatus::updateAvailable, QStringLiteral("Update: x86 https://downloads.example/v120.tar.gz")},
-        {"10.8.0", {}, NIMBLiteStatus::noUpdateForThisMac, QStringLiteral("Reject: Requires macOS 10.9")},
-        {"10.9.0-1-amd64", {}, NIMBLiteStatus::updateAvailable, QStringLiteral("--- Version 2.1; 20250101 (120) { minOS 10.9 }")},
-        {"10.10.0", "10.10", NIMBLiteStatus::updateAvailable, QStringLiteral("--- Version 2.1; 20250101 (120) { minOS 10.9, maxOS 10.10 }")},
-        {"10.9.4", "10.9", NIMBLiteStatus::updateAvailable, QStringLiteral("Update: x86 https://downloads.example/v120.tar.gz")},
-        {"10.11.0", "10.10", NIMBLiteStatus::noUpdateAtThisTime, QStringLiteral("Reject: incompatible with macOS 10.11")},
+        // The running build against the groups of the downloads page.
+        {"newest build for this system", downloads, S::noUpdateForThisMac, {QStringLiteral("Build 120 <  appVersion 120")}, {}, {}, QStringLiteral("120")},
+        {"between the groups", downloads, S::updateAvailable, {}, {}, {}, QStringLiteral("110")},
+        {"newer than every group", downloads, S::noUpdateForThisMac, {QStringLiteral("Reject: 100 <  appVersion 140")}, {}, {}, QStringLiteral("140")},
+        {"ignored build, then the running one", signPage(pageTemplate(groupElement("g110", "110", "5.0", "2.1.0", kArchive120) + g100)),
+         S::upToDate, {QStringLiteral("Reject: 110 is set to be ignored.")}, {}, {}, QStringLiteral("100"), QStringLiteral("6.1.0"), 110},
+        // A bad group ends the walk with its error.
+        {"no minOS", signPage(pageTemplate(groupElement("noMin", "120", QByteArray(), "2.1", kArchive120) + g100)), S::error,
+         {scanError}, QStringLiteral("Group noMin invalid minOS"), {QStringLiteral("Build 100 <  appVersion 100")}},
+        {"bad minOS", signPage(pageTemplate(groupElement("badMin", "120", "ten", "2.1", kArchive120) + g100)), S::error,
+         {scanError}, QStringLiteral("Group badMin invalid minOS"), {QStringLiteral("Build 100 <  appVersion 100")}},
+        {"no build", signPage(pageTemplate(groupElement("noBuild", QByteArray(), "5.0", "2.1", kArchive120) + g100)), S::error,
+         {scanError}, QStringLiteral("Group noBuild invalid build"), {QStringLiteral("Build 100 <  appVersion 100")}},
+        {"no archives", signPage(pageTemplate(groupElement("bare", "120", "5.0", "2.1", "<p>soon</p>") + g100)), S::error,
+         {scanError}, QStringLiteral("Group bare invalid NIMBArchive"), {QStringLiteral("Build 100 <  appVersion 100")}},
+        // System versions compare as versions, both bounds inclusive (group for 10.9 and later).
+        {"10.15 is after 10.9", signPage(pageTemplate(group120("10.9"))), S::updateAvailable, {v120}, {}, {}, QStringLiteral("100"), QStringLiteral("10.15.2")},
+        {"10.8 is before 10.9", signPage(pageTemplate(group120("10.9"))), S::noUpdateForThisMac,
+         {QStringLiteral("Reject: Requires macOS 10.9")}, {}, {}, QStringLiteral("100"), QStringLiteral("10.8.0")},
+        {"equal to minOS", signPage(pageTemplate(group120("10.9"))), S::updateAvailable,
+         {QStringLiteral("--- Version 2.1; 20250101 (120) { minOS 10.9 }")}, {}, {}, QStringLiteral("100"), QStringLiteral("10.9.0-1-amd64")},
+        {"equal to maxOS", bounded("10.10"), S::updateAvailable,
+         {QStringLiteral("--- Version 2.1; 20250101 (120) { minOS 10.9, maxOS 10.10 }")}, {}, {}, QStringLiteral("100"), QStringLiteral("10.10.0")},
+        {"equal to minOS and maxOS", bounded("10.9"), S::updateAvailable, {v120}, {}, {}, QStringLiteral("100"), QStringLiteral("10.9.4")},
+        {"after maxOS", bounded("10.10"), S::noUpdateAtThisTime,
+         {QStringLiteral("Reject: incompatible with macOS 10.11")}, {}, {}, QStringLiteral("100"), QStringLiteral("10.11.0")},
+        // Hidden groups and look-alike class tokens are not offered.
+        {"hidden", signPage(pageTemplate(hidden)), S::noUpdateAtThisTime,
+         {QStringLiteral("Reject: hidden"), QStringLiteral("Reject: 99 <  appVersion 100")}, {}, {QStringLiteral("(125)")}},
+        // A blank archive is passed over; architectures are not compared.
+        {"blank archive first", signPage(pageTemplate(groupElement("g120", "120", "5.0", "2.1",
+             "<a class=\"NIMBArchive x86 ub\" href=\"  \">none</a><a class=\"NIMBArchive ass\" href=\"https://downloads.example/arm.tar.gz\">arm</a>"))),
+         S::updateAvailable, {QStringLiteral("Error: Archive URL is invalid. Architecture: ub"), QStringLiteral("Update: x86 https://downloads.example/arm.tar.gz")}},
+        {"only blank archives", signPage(pageTemplate(groupElement("g120", "120", "5.0", "2.1", "<a class=\"NIMBArchive\" href=\"\"/>"))),
+         S::noUpdateAtThisTime, {QStringLiteral("Error: Archive URL is invalid. Architecture: ?")}},
+        // Page formats other than 10; the last of repeated metas counts.
+        {"format 9", signPage(pageTemplate(group120(), "9")), S::error, {}, QStringLiteral("The format of the update file is too old")},
+        {"format 10.0", signPage(pageTemplate(group120(), "10.0")), S::error, {}, QStringLiteral("NIMBFormat is invalid."), {QStringLiteral("NIMBFormat is missing")}},
+        {"format with a line break", signPage(pageTemplate(group120(), "10&#10;")), S::error, {}, QStringLiteral("NIMBFormat is invalid."), {QStringLiteral("NIMBFormat is missing")}},
+        {"format 11", signPage(pageTemplate(group120(), "11")), S::formatInvalid, {tooNew}, {}, {QStringLiteral("--- Version")}},
+        {"format 9 then 10", signPage(pageTemplate(group120(), "9", "<meta name=\"NIMBFormat\" content=\"10\"/>")), S::updateAvailable, {v120}},
+        // Product, signature and document problems.
+        {"no product", signPage(changed("<meta name=\"NIMBProductIdentifier\" content=\"com.brindlewick.vellory2\"/>", "")), S::error, {}, wrongProduct},
+        {"other product", signPage(changed("com.brindlewick.vellory2", "com.brindlewick.other")), S::error, {}, wrongProduct},
+        {"no signature", changed("<meta name=\"NIMBSignature\" content=\"NIMBSignaturePlaceHolder\"/>", ""), S::error, {}, QStringLiteral("Signature not found")},
+        {"stranger's signature", signPage(pageTemplate(group120()), otherKey()), S::error, {}, QStringLiteral("Failed to validate SecKeyVerifySignature: ")},
+        {"tampered", tampered, S::error, {}, QStringLiteral("Failed to validate ")},
+        {"unclosed element", signPage(fixture(QStringLiteral("unclosed-br.xhtml"))), S::error, {}, QStringLiteral("XML: "), {QStringLiteral("--- HTML")}},
+        {"no body", signPage(noBody), S::error, {}, QStringLiteral("HTML: Missing 'body' element")},
+        {"entity expansion", fixture(QStringLiteral("billion-laughs.xml")), S::error, {}, QStringLiteral("XML: "), {QStringLiteral("--- HTML")}},
+        {"external entity", fixture(QStringLiteral("external-entity.xml")), S::error, {}, QStringLiteral("XML: "), {QStringLiteral("--- HTML")}},
+        {"deep nesting", deep, S::error, {}, QStringLiteral("nested deeper"), {QStringLiteral("--- HTML")}},
+        {"too large", signPage(pageTemplate("<p>" + QByteArray(3 * 1024 * 1024, 'x') + "</p>")), S::error, {},
+         QStringLiteral("XML: the document is larger than"), {QStringLiteral("--- HTML")}},
     };
     for (const Row &row : rows) {
-        SCOPED_TRACE(std::string(row.kernel) + " maxOS " + row.maxOS.toStdString());
-        const QByteArray bound = row.maxOS.isNull() ? QByteArray() : " maxOS=\"" + row.maxOS + "\"";
-        const auto check = process(signPage(pageTemplate(groupElement("g120", "120", "10.9", "2.1", kArchive120, bound))),
-                                   QStringLiteral("100"), QString::fromLatin1(row.kernel));
+        SCOPED_TRACE(row.what);
+        clearUpdatePreferences();
+        if (row.ignoredBuild) {
+            platform::preferences()->setValue(prefs::kIgnoreVersionInfo, QVariantMap{{prefs::kBuildNumber, row.ignoredBuild}});
+        }
+        const auto check = process(row.page, row.build, row.kernel);
         EXPECT_EQ(check->status(), row.status);
-        EXPECT_TRUE(logHas(*check, row.logLine));
+        for (const QString &line : row.lines) {
+            EXPECT_TRUE(logHas(*check, line));
+        }
+        EXPECT_TRUE(check->errorMessage().value_or(QString()).contains(row.error)) << check->errorMessage().value_or(QString()).toStdString();
+        for (const QString &text : row.absent) {
+            EXPECT_FALSE(check->log().join(QLatin1Char('\n')).contains(text)) << text.toStdString();
+        }
+        EXPECT_EQ(check->updateDetails().has_value(), row.status == S::updateAvailable);
+        EXPECT_EQ(pref(prefs::kCurrentUpdateInfo).isValid(), row.status == S::updateAvailable);
+        EXPECT_EQ(pref(prefs::kUpdateAvailable).toBool(), row.status == S::updateAvailable || row.status == S::formatInvalid);
     }
-}
-
-TEST_F(UpdatePage, HiddenGroupsAndLookAlikeTokensAreNotOffered)
-{
-    QByteArray groups = groupElement("hiddenOne", "130", "5.0", "2.3", kArchive120);
-    groups.replace("release NIMBGroup", "NIMBGroup hidden");
-    // NIMBGroupX is no group, but a group inside it is found.
-    groups += "<div class=\"NIMBGroupX\" build=\"125\" minOS=\"5.0\">"
-              + groupElement("inner", "99", "5.0", "1.9", kArchive120) + "</div>";
-    const auto check = process(signPage(pageTemplate(groups)));
-    EXPECT_TRUE(logHas(*check, QStringLiteral("Reject: hidden")));
-    EXPECT_TRUE(logHas(*check, QStringLiteral("Reject: 99 <  appVersion 100")));
-    for (const QString &line : check->log()) {
-        EXPECT_FALSE(line.contains(QStringLiteral("(125)"))) << "NIMBGroupX was read as a group";
-    }
-    EXPECT_EQ(check->status(), NIMBLiteStatus::noUpdateAtThisTime);
-}
-
-TEST_F(UpdatePage, ABlankArchiveIsPassedOverAndArchitecturesAreNotCompared)
-{
-    const QByteArray archives = "<a class=\"NIMBArchive x86 ub\" href=\"  \">none</a>"
-                                "<a class=\"NIMBArchive ass\" href=\"https://downloads.example/arm.tar.gz\">arm</a>";
-    const auto check = process(signPage(pageTemplate(groupElement("g120", "120", "5.0", "2.1", archives))));
-    EXPECT_TRUE(logHas(*check, QStringLiteral("Error: Archive URL is invalid. Architecture: ub")));
-    EXPECT_TRUE(logHas(*check, QStringLiteral("Update: x86 https://downloads.example/arm.tar.gz")));
-    EXPECT_EQ(check->status(), NIMBLiteStatus::updateAvailable);
-
-    // Only blank archives: no update is recorded from that group.
-    const auto blank = process(signPage(pageTemplate(groupElement("g120", "120", "5.0", "2.1", "<a class=\"NIMBArchive\" href=\"\"/>"))));
-    EXPECT_TRUE(logHas(*blank, QStringLiteral("Error: Archive URL is invalid. Architecture: ?")));
-    EXPECT_EQ(blank->status(), NIMBLiteStatus::noUpdateAtThisTime);
-}
-
-TEST_F(UpdatePage, FormatVersionsOtherThanTenAreRefused)
-{
-    const QByteArray groups = groupElement("g120", "120", "5.0", "2.1", kArchive120);
-
-    const auto old = process(signPage(pageTemplate(groups, "9")));
-    EXPECT_EQ(old->errorMessage(), QStringLiteral("The format of the update file is too old"));
-    EXPECT_EQ(old->status(), NIMBLiteStatus::error);
-
-    for (const char *malformed : {"10.0", "10&#10;"}) {
-        const auto decimal = process(signPage(pageTemplate(groups, malformed)));
-        EXPECT_EQ(decimal->errorMessage(), QStringLiteral("NIMBFormat is invalid.")) << malformed;
-        EXPECT_FALSE(logHasPrefix(*decimal, QStringLiteral("Error: NIMBFormat is missing")));
-        EXPECT_FALSE(pref(prefs::kUpdateAvailable).isValid());
-    }
-
-    const auto newer = process(signPage(pageTemplate(groups, "11")));
-    EXPECT_TRUE(logHas(*newer, QStringLiteral("Error: The format of the update file is too new, probably means a newer version.")));
-    EXPECT_EQ(newer->status(), NIMBLiteStatus::formatInvalid);
-    EXPECT_TRUE(pref(prefs::kUpdateAvailable).toBool());
-    EXPECT_FALSE(logHasPrefix(*newer, QStringLiteral("--- Version"))) << "no group is read from a newer format";
-
-    // The last of repeated metas counts.
-    const auto repeated = process(signPage(pageTemplate(groups, "9", "<meta name=\"NIMBFormat\" content=\"10\"/>")));
-    EXPECT_EQ(repeated->status(), NIMBLiteStatus::updateAvailable);
-    EXPECT_EQ(repeated->dataFormat(), 10);
+    NIMBLite::setPublicKey(std::nullopt);
+    EXPECT_EQ(process(signPage(pageTemplate(group120())))->errorMessage(), QStringLiteral("Signature invalid, public key is missing"));
 }
 
 TEST_F(UpdatePage, MaintenanceStopsBeforeTheSignatureUnlessIgnored)
@@ -219,7 +201,7 @@ TEST_F(UpdatePage, MaintenanceStopsBeforeTheSignatureUnlessIgnored)
     EXPECT_EQ(check->status(), NIMBLiteStatus::maintenance);
     EXPECT_TRUE(check->maintenanceMode());
     EXPECT_TRUE(logHas(*check, QStringLiteral("NIMBMaintenance: Page is in maintenance mode")));
-    EXPECT_FALSE(logHasPrefix(*check, QStringLiteral("Error: ")));
+    EXPECT_FALSE(logHas(*check, QStringLiteral("Error: "), true));
     const QDateTime next = pref(prefs::kNextUpdateCheck).toDateTime();
     EXPECT_GE(next.secsTo(before), -2) << "the next check is due at once";
     EXPECT_LE(next.secsTo(before), 2);
@@ -238,47 +220,6 @@ TEST_F(UpdatePage, MaintenanceStopsBeforeTheSignatureUnlessIgnored)
     EXPECT_FALSE(pref(prefs::kCurrentUpdateInfo).isValid()) << "no update is recorded during maintenance";
 }
 
-TEST_F(UpdatePage, ProductSignatureAndDocumentProblemsEndTheCheckWithTheirError)
-{
-    const QByteArray groups = groupElement("g120", "120", "5.0", "2.1", kArchive120);
-    const auto changed = [&](const QByteArray &from, const QByteArray &to) {
-        return pageTemplate(groups).replace(from, to);
-    };
-    QByteArray tampered = signPage(pageTemplate(groups));
-    tampered.replace("build=\"120\"", "build=\"121\"");
-    QByteArray noBody = pageTemplate("");
-    noBody.remove(noBody.indexOf("<body>"), noBody.indexOf("</body>") + 7 - noBody.indexOf("<body>"));
-    const QString wrongProduct = QStringLiteral("NIMBProductIdentifier != \"com.brindlewick.vellory2\"");
-    const std::pair<QByteArray, QString> rows[] = {
-        {signPage(changed("<meta name=\"NIMBProductIdentifier\" content=\"com.brindlewick.vellory2\"/>", "")), wrongProduct},
-        {signPage(changed("com.brindlewick.vellory2", "com.brindlewick.other")), wrongProduct},
-        {changed("<meta name=\"NIMBSignature\" content=\"NIMBSignaturePlaceHolder\"/>", ""), QStringLiteral("Signature not found")},
-        {signPage(pageTemplate(groups), otherKey().privateKey), QStringLiteral("Failed to validate SecKeyVerifySignature: ")},
-        {tampered, QStringLiteral("Failed to validate ")},
-        {signPage(fixture(QStringLiteral("unclosed-br.xhtml"))), QStringLiteral("XML: ")},
-        {signPage(noBody), QStringLiteral("HTML: Missing 'body' element")},
-        {fixture(QStringLiteral("billion-laughs.xml")), QStringLiteral("XML: ")},
-        {fixture(QStringLiteral("external-entity.xml")), QStringLiteral("XML: ")},
-        {"<html><head/><body>" + QByteArray("<div>").repeated(5000) + QByteArray("</div>").repeated(5000) + "</body></html>",
-         QStringLiteral("nested deeper")},
-        {signPage(pageTemplate("<p>" + QByteArray(3 * 1024 * 1024, 'x') + "</p>")),
-         QStringLiteral("XML: the document is larger than")},
-    };
-    for (const auto &[page, error] : rows) {
-        const auto check = process(page);
-        EXPECT_EQ(check->status(), NIMBLiteStatus::error) << error.toStdString();
-        EXPECT_TRUE(check->errorMessage().value_or(QString()).contains(error))
-            << check->errorMessage().value_or(QString()).toStdString();
-        if (error.startsWith(QStringLiteral("XML: "))) {
-            EXPECT_FALSE(logHas(*check, QStringLiteral("--- HTML"))) << "read on after a broken document";
-        }
-        EXPECT_FALSE(pref(prefs::kCurrentUpdateInfo).isValid());
-    }
-    NIMBLite::setPublicKey(std::nullopt);
-    EXPECT_EQ(process(signPage(pageTemplate(groups)))->errorMessage(),
-              QStringLiteral("Signature invalid, public key is missing"));
-}
-
 TEST_F(UpdatePage, InspectionReportsTheWholePageAndStoresNothing)
 {
     const QByteArray groups =
@@ -292,22 +233,18 @@ TEST_F(UpdatePage, InspectionReportsTheWholePageAndStoresNothing)
     page.replace("release NIMBGroup\" id=\"g110\"", "NIMBGroup hidden\" id=\"g110\"");
     const auto check = process(signPage(page), QStringLiteral("100"), QStringLiteral("6.1.0"), true);
 
-    EXPECT_TRUE(logHas(*check, QStringLiteral("Title: Vellory 2 downloads")));
-    EXPECT_TRUE(logHas(*check, QStringLiteral("baseURL: \"https://cdn.example/\"")));
-    EXPECT_TRUE(logHas(*check, QStringLiteral("NIMBFormat 9")));
-    EXPECT_TRUE(logHas(*check, QStringLiteral("NIMBProductIdentifier: com.brindlewick.vellory2")));
-    EXPECT_TRUE(logHas(*check, QStringLiteral("Error: The format of the update file is too old")));
-    // Processing went on after the format error: every group is visited.
-    EXPECT_TRUE(logHas(*check, QStringLiteral("Error: Missing \"nimbgroupversion\"")));
-    EXPECT_TRUE(logHas(*check, QStringLiteral("Update: x86 https://cdn.example/files/a.tar.gz")));
-    EXPECT_TRUE(logHas(*check, QStringLiteral("Error: Not HTTPS! http://plain.example/b.tar.gz")));
-    EXPECT_TRUE(logHas(*check, QStringLiteral("Error: Duplicate https://cdn.example/files/a.tar.gz")));
-    EXPECT_TRUE(logHas(*check, QStringLiteral("Error: Group g110 has an invalid date \"2025-01-01\"")));
-    EXPECT_TRUE(logHas(*check, QStringLiteral("Error: Group g100 is missing date")));
-    EXPECT_TRUE(logHas(*check, QStringLiteral("Error: Group g100 invalid NIMBArchive")));
+    // Processing goes on after the format error: every group is visited.
+    for (const char *line : {"Title: Vellory 2 downloads", "baseURL: \"https://cdn.example/\"", "NIMBFormat 9",
+                             "NIMBProductIdentifier: com.brindlewick.vellory2", "Error: The format of the update file is too old",
+                             "Error: Missing \"nimbgroupversion\"", "Update: x86 https://cdn.example/files/a.tar.gz",
+                             "Error: Not HTTPS! http://plain.example/b.tar.gz", "Error: Duplicate https://cdn.example/files/a.tar.gz",
+                             "Error: Group g110 has an invalid date \"2025-01-01\"", "Error: Group g100 is missing date",
+                             "Error: Group g100 invalid NIMBArchive"}) {
+        EXPECT_TRUE(logHas(*check, QString::fromUtf8(line)));
+    }
     EXPECT_EQ(check->archiveURLS().size(), 3);
-    EXPECT_FALSE(logHasPrefix(*check, QStringLiteral("Scan complete")));
-    EXPECT_FALSE(logHasPrefix(*check, QStringLiteral("Reject: ")));
+    EXPECT_FALSE(logHas(*check, QStringLiteral("Scan complete"), true));
+    EXPECT_FALSE(logHas(*check, QStringLiteral("Reject: "), true));
     EXPECT_FALSE(pref(prefs::kCurrentUpdateInfo).isValid());
 }
 

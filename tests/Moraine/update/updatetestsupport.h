@@ -10,36 +10,26 @@
 
 #include <gtest/gtest.h>
 
-// Key pairs made once per test process with OpenSSL; nothing private is
-// ever written to the repository.
-struct TestKeyPair
+// An RSA key made with OpenSSL for this test process, in every PEM form;
+// nothing private is ever written to the repository. The imported halves
+// are there when the key is long enough to import.
+struct TestKey
 {
-    moraine::RsaKey privateKey;
-    moraine::RsaKey publicKey;
-    QString privatePkcs8Pem;  // "PRIVATE KEY"
-    QString privatePkcs1Pem;  // "RSA PRIVATE KEY"
-    QString publicPkcs1Pem;   // "RSA PUBLIC KEY"
-    QString publicSpkiPem;    // "PUBLIC KEY"
+    QString privatePkcs8Pem; // "PRIVATE KEY"
+    QString privatePkcs1Pem; // "RSA PRIVATE KEY"
+    QString publicPkcs1Pem;  // "RSA PUBLIC KEY"
+    QString publicSpkiPem;   // "PUBLIC KEY"
+    std::optional<moraine::RsaKey> privateKey;
+    std::optional<moraine::RsaKey> publicKey;
 };
-
-/// The PEM forms of a new key of `bits` bits, imported by nobody (so also
-/// of keys too short to import).
-struct TestKeyPems
-{
-    QString privatePkcs8Pem;
-    QString privatePkcs1Pem;
-    QString publicPkcs1Pem;
-    QString publicSpkiPem;
-};
-TestKeyPems makeKeyPems(unsigned bits);
+TestKey makeKey(unsigned bits);
 
 /// The publisher's key (3072 bits, like the shipped one).
-const TestKeyPair &publisherKey();
+const TestKey &publisherKey();
 /// A stranger's key.
-const TestKeyPair &otherKey();
+const TestKey &otherKey();
 
-/// A self-signed certificate for 127.0.0.1 (PEM) made with the stranger's key,
-/// whose PKCS#8 PEM is otherKey().privatePkcs8Pem.
+/// A self-signed certificate for 127.0.0.1 (PEM) made with otherKey().
 QByteArray loopbackCertificatePem();
 
 /// A fixture from tests/data/update.
@@ -47,7 +37,7 @@ QByteArray fixture(const QString &name);
 
 /// Signs a page whose signature meta (and any other place) holds the
 /// placeholder: every placeholder becomes the signature.
-QByteArray signPage(const QByteArray &pageWithPlaceholder, const moraine::RsaKey &key = publisherKey().privateKey);
+QByteArray signPage(const QByteArray &pageWithPlaceholder, const TestKey &key = publisherKey());
 
 /// The general page fixture with its markers filled in; the groups go into
 /// the body. Not signed.
@@ -80,7 +70,5 @@ private:
     std::shared_ptr<int> m_count = std::make_shared<int>(0);
 };
 
-/// Whether some log line equals `line`.
-::testing::AssertionResult logHas(const moraine::NIMBLite &check, const QString &line);
-/// Whether some log line starts with `prefix`.
-::testing::AssertionResult logHasPrefix(const moraine::NIMBLite &check, const QString &prefix);
+/// Whether some log line equals `line` (or, with `prefix`, starts with it).
+::testing::AssertionResult logHas(const moraine::NIMBLite &check, const QString &line, bool prefix = false);
