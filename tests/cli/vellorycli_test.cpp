@@ -1,15 +1,9 @@
 #include "Moraine/feedbackmail.h"
 #include "Moraine/kitalert.h"
-#include "backup/backupscript.h"
 #include "clitesting.h"
 #include "loopvolume.h"
 #include "platform/buildinfo.h"
-#include "platform/computername.h"
-#include "platform/linuxvolumetable.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -22,46 +16,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-class CliTest : public CliProcessTest
-{
-protected:
-    // A set for `volumePath`, named by the real UUID when a volume is
-    // mounted there (as choosing it would), written to `file`.
-    QString writeSet(const QString &volumePath, const QStringList &sources, QString file = QString()) const
-    {
-        BackupScript script;
-        script.volumeName = u"STICK"_s;
-        const auto mounted = platform::LinuxVolumeTable().volumeAt(volumePath);
-        script.volumeUUID = mounted ? mounted->uuid : u"TEST-UUID"_s;
-        script.volumePath = volumePath;
-        script.sourcePaths = sources;
-        file = file.isEmpty() ? m_home.path() + u"/set.json"_s : file;
-        writeFile(file, encodeBackupScript(script));
-        return file;
-    }
-
-    static void writeFile(const QString &path, const QByteArray &content)
-    {
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(content);
-    }
-
-    QString copyOf(const QString &volumePath, const QString &file) const
-    {
-        return volumePath + u"/Vellory/"_s + platform::computerName() + file;
-    }
-};
-
-#define REQUIRE_MOUNTED(volume)                                                                                        \
-    if (!(volume).isMounted()) {                                                                                       \
-        GTEST_SKIP() << (volume).skipReason().toStdString();                                                          \
-    }
-
-} // namespace
+using CliTest = CliProcessTest;
 
 TEST_F(CliTest, ASetThatCannotBeLoadedExitsTwoWithOneLineOnStandardError)
 {
@@ -149,10 +104,7 @@ TEST_F(CliTest, TheStoredSetRunsAsTheWindowRunsItAndAnInterruptCancelsWithExitOn
     // Chosen while the stick was mounted elsewhere: the controller finds it
     // by its UUID at its new path.
     writeSet(volume.mountPath(), {sources.path()}, storeFile());
-    QFile store(storeFile());
-    ASSERT_TRUE(store.open(QIODevice::ReadOnly));
-    BackupScript moved = decodeBackupScript(store.readAll()).script.value_or(BackupScript());
-    store.close();
+    BackupScript moved = readSet(storeFile());
     moved.volumePath = u"/media/somebody/OLD"_s;
     writeFile(storeFile(), encodeBackupScript(moved));
 
@@ -161,8 +113,7 @@ TEST_F(CliTest, TheStoredSetRunsAsTheWindowRunsItAndAnInterruptCancelsWithExitOn
     QFile copy(copyOf(volume.mountPath(), file));
     ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
     EXPECT_EQ(copy.readAll(), QByteArray("payload"));
-    ASSERT_TRUE(store.open(QIODevice::ReadOnly));
-    const BackupScript after = decodeBackupScript(store.readAll()).script.value_or(BackupScript());
+    const BackupScript after = readSet(storeFile());
     EXPECT_EQ(after.volumePath, volume.mountPath());
     EXPECT_NE(after.lastBackup, u"Never"_s);
     EXPECT_FALSE(after.lastBackup.isEmpty());
