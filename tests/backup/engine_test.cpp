@@ -266,28 +266,46 @@ TEST_F(EngineTest, ManyWorkersCopyLogAndCountAsOneDoesKeepingContentTimesAndPerm
     EXPECT_TRUE(temporariesBelow(mount).isEmpty());
 }
 
-TEST_F(EngineTest, ACancelDuringAParallelCopyLeavesOnlyWholeCopiesAndStillEjects)
+TEST_F(EngineTest, ACancelStopsTheScanBeforeAnyCopyAndTheCopyWithOnlyWholeCopiesAndStillEjects)
 {
     LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), 128);
     SKIP_WITHOUT(volume);
     const QString mount = volume.mountPath();
     QStringList files;
     for (int i = 0; i < 6000; ++i) {
-        files << m_source.write(QStringLiteral("c/d%1/f%2").arg(i / 100).arg(i), QByteArray(i % 3000, char('0' + i % 10)));
+        files << m_source.write(QStringLiteral("c/d%1/e%2/f%3").arg(i / 100).arg(i % 9).arg(i),
+                                QByteArray(i % 3000, char('0' + i % 10)));
     }
-    setAutoEject(true);
+    // At the first line the run logs. The second source holds the first
+    // again: 18,000 files in all.
+    const QStringList sources{m_source.filePath(QStringLiteral("c")), m_source.path(), m_source.path()};
+    const RunOutcome scan = runJob(scriptFor(mount, sources), [](BackupThread &job) { job.cancel(); });
+    EXPECT_EQ(scan.status, BackupThreadStatusValue::cancelled);
+    ASSERT_GE(scan.messages.size(), 3);
+    EXPECT_EQ(scan.messages[0], QStringLiteral("Scanning %1...").arg(sources[0]));
+    for (qsizetype i = 1; i + 2 < scan.messages.size(); ++i) {
+        EXPECT_TRUE(scan.messages[i].startsWith(QStringLiteral("Scanning "))) << scan.messages[i].toStdString();
+    }
+    const QRegularExpressionMatch planned = QRegularExpression(QStringLiteral("^Items checked 0, ([0-9,]+) to copy, requires .*$"))
+                                                .match(scan.messages.at(scan.messages.size() - 2));
+    ASSERT_TRUE(planned.hasMatch()) << scan.messages.join(QLatin1Char('\n')).toStdString();
+    EXPECT_LT(planned.captured(1).remove(QLatin1Char(',')).toInt(), 3 * files.size()) << "the scan stopped early";
+    EXPECT_EQ(scan.messages.last(), QStringLiteral("Backup Process finished"));
+    EXPECT_FALSE(QFileInfo::exists(mount + QStringLiteral("/Vellory"))) << "nothing is copied";
+
     // Well into the copy, while every worker is busy ahead of the reports.
-    const RunOutcome outcome = runJob(scriptFor(mount, {m_source.path()}), [](BackupThread &job) {
+    setAutoEject(true);
+    const RunOutcome copy = runJob(scriptFor(mount, {m_source.path()}), [](BackupThread &job) {
         if (job.status() == BackupThreadStatusValue::backingUp && job.progressValue() > 0.1f) {
             job.cancel();
         }
     });
-    EXPECT_EQ(outcome.status, BackupThreadStatusValue::cancelled);
-    EXPECT_EQ(outcome.messages.mid(outcome.messages.size() - 2),
+    EXPECT_EQ(copy.status, BackupThreadStatusValue::cancelled);
+    EXPECT_EQ(copy.messages.mid(copy.messages.size() - 2),
               (QStringList{QStringLiteral("Ejected volume"), QStringLiteral("Backup Process finished")}));
     EXPECT_FALSE(platform::isMountPoint(mount)) << "the eject still happens after a cancel";
-    const int reported = backedUpCount(outcome.messages, 3);
-    ASSERT_GT(reported, 0) << outcome.messages.join(QLatin1Char('\n')).toStdString();
+    const int reported = backedUpCount(copy.messages, 3);
+    ASSERT_GT(reported, 0) << copy.messages.join(QLatin1Char('\n')).toStdString();
     EXPECT_LT(reported, files.size());
     // Exactly the reported copies are there (none made after the cancel
     // goes uncounted), and none is partial.
@@ -301,33 +319,6 @@ TEST_F(EngineTest, ACancelDuringAParallelCopyLeavesOnlyWholeCopiesAndStillEjects
     }
     EXPECT_EQ(present, reported);
     EXPECT_TRUE(temporariesBelow(ejected.path()).isEmpty());
-}
-
-TEST_F(EngineTest, ACancelDuringTheScanEndsItWithoutCopyingAnything)
-{
-    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"));
-    SKIP_WITHOUT(volume);
-    constexpr int kFiles = 6000;
-    for (int i = 0; i < kFiles; ++i) {
-        m_source.write(QStringLiteral("s/d%1/e%2/f%3").arg(i % 40).arg(i % 9).arg(i), "x");
-    }
-    // The second source holds the first again: 12,000 files in all.
-    const QStringList sources{m_source.filePath(QStringLiteral("s")), m_source.path(), m_source.path()};
-    const RunOutcome outcome = runJob(scriptFor(volume.mountPath(), sources), [](BackupThread &job) {
-        job.cancel(); // at the first line the run logs
-    });
-    EXPECT_EQ(outcome.status, BackupThreadStatusValue::cancelled);
-    ASSERT_GE(outcome.messages.size(), 3);
-    EXPECT_EQ(outcome.messages[0], QStringLiteral("Scanning %1...").arg(sources[0]));
-    for (qsizetype i = 1; i + 2 < outcome.messages.size(); ++i) {
-        EXPECT_TRUE(outcome.messages[i].startsWith(QStringLiteral("Scanning "))) << outcome.messages[i].toStdString();
-    }
-    const QRegularExpression summary(QStringLiteral("^Items checked 0, ([0-9,]+) to copy, requires .*$"));
-    const QRegularExpressionMatch match = summary.match(outcome.messages.at(outcome.messages.size() - 2));
-    ASSERT_TRUE(match.hasMatch()) << outcome.messages.join(QLatin1Char('\n')).toStdString();
-    EXPECT_LT(match.captured(1).remove(QLatin1Char(',')).toInt(), 3 * kFiles) << "the scan stopped early";
-    EXPECT_EQ(outcome.messages.last(), QStringLiteral("Backup Process finished"));
-    EXPECT_FALSE(QFileInfo::exists(volume.mountPath() + QStringLiteral("/Vellory"))) << "nothing is copied";
 }
 
 // ---- Failures inside the run ---------------------------------------------
