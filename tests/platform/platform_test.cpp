@@ -30,7 +30,7 @@ TEST(ComputerName, ReadsThePrettyHostnameInItsShellQuotedFormsAndIsAlwaysOneSafe
     EXPECT_FALSE(platform::computerName().contains(u'/'));
 }
 
-// The folder names FAT refuses (what the runs tell apart on a real volume).
+// Names a FAT volume refuses, beyond the two the runs on a real one meet.
 TEST(FileError, NamesFatRefuses)
 {
     for (const QByteArray &name : {"12:30", "what?", "trailing.", "trailing ", "tab\there", ""}) {
