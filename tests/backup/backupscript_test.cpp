@@ -60,17 +60,14 @@ BackupScript sampleScript()
 
 } // namespace
 
-TEST(BackupScriptJson, WritesAllNineKeysCompactWithEverySlashEscapedAndRoundTrips)
+TEST(BackupScriptJson, WritesCompactWithEverySlashEscapedAndRoundTrips)
 {
     const BackupScript fresh;
     EXPECT_TRUE(QRegularExpression(u"^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"_s)
                     .match(fresh.scriptUUID).hasMatch()) << fresh.scriptUUID.toStdString();
     EXPECT_NE(fresh.scriptUUID, BackupScript().scriptUUID);
+    // The key names: the round trip below with the reading tests' hand-written sets.
     const QByteArray json = encodeBackupScript(fresh);
-    for (const char *key : {"scriptName", "scriptUUID", "sourcePaths", "volumeCapacity", "volumeDescription",
-                            "volumeName", "volumeUUID", "volumePath", "lastBackup"}) {
-        EXPECT_TRUE(json.contains(QByteArray("\"") + key + "\":")) << key;
-    }
     EXPECT_TRUE(json.contains(R"("volumeCapacity":0)"));
     EXPECT_FALSE(json.contains('\n') || json.contains("\": ")) << "no whitespace";
     const QByteArray sample = encodeBackupScript(sampleScript());

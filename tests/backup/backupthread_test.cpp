@@ -149,17 +149,14 @@ TEST(BackupThread, AJobLivesWhileAHolderRemainsAndIsDeletedAfterTheLast)
 TEST(BackupThread, LogLinesCarryTheElapsedSecondsInTheUsersLocale)
 {
     const QLocale saved;
-    for (const auto &[locale, separator] : {std::pair{QLocale(QLocale::German, QLocale::Germany), QLatin1Char(',')},
-                                            std::pair{QLocale(QLocale::English, QLocale::UnitedStates), QLatin1Char('.')}}) {
-        QLocale::setDefault(locale);
-        const auto job = newJob();
-        QThread::msleep(30); // a fraction of a second has passed
-        job->appendLog(u"m"_s);
-        ASSERT_TRUE(waitUntil([&] { return job->log().size() == 2; }));
-        EXPECT_EQ(job->log().at(1).indexOf(u"  m"_s), 9) << job->log().at(1).toStdString();
-        EXPECT_TRUE(job->log().at(1).left(9).trimmed().contains(separator)) << job->log().at(1).toStdString();
-    }
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); // a decimal comma
+    const auto job = newJob();
+    QThread::msleep(30); // a fraction of a second has passed
+    job->appendLog(u"m"_s);
+    ASSERT_TRUE(waitUntil([&] { return job->log().size() == 2; }));
     QLocale::setDefault(saved);
+    EXPECT_EQ(job->log().at(1).indexOf(u"  m"_s), 9) << job->log().at(1).toStdString();
+    EXPECT_TRUE(job->log().at(1).left(9).trimmed().contains(u',')) << job->log().at(1).toStdString();
 }
 
 TEST(BackupThread, JobsRunOnThreadsOfTheirOwnAndLeaveTheSharedPoolToShortTasks)

@@ -159,6 +159,50 @@ inline void setAutoEject(bool on)
     platform::preferences()->setValue(QStringLiteral("autoEjectOnComplete"), on);
 }
 
+// Runs with the eject at the close off unless a test turns it on.
+class RunTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { setAutoEject(false); }
+    void TearDown() override { platform::preferences()->remove(QStringLiteral("autoEjectOnComplete")); }
+
+    SourceTree m_source;
+};
+
+// A detached or ejected volume's device mounted read-only for a look.
+class ReadOnlyMount
+{
+public:
+    explicit ReadOnlyMount(const QString &device)
+    {
+        EXPECT_EQ(QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("ro"), device, m_dir.path()}), 0);
+    }
+    ~ReadOnlyMount() { QProcess::execute(QStringLiteral("umount"), {m_dir.path()}); }
+    [[nodiscard]] QString path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// The count in the "Items backed up" line `fromEnd` lines before the end
+// (grouped as the locale does, "1,021"), or -1 when that line is not one.
+inline int backedUpCount(const QStringList &messages, qsizetype fromEnd)
+{
+    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("^Items backed up ([0-9,]+), .*\\. Errors 0$"))
+                                              .match(messages.value(messages.size() - fromEnd));
+    return match.hasMatch() ? match.captured(1).remove(QLatin1Char(',')).toInt() : -1;
+}
+
+// `size` bytes in a pattern that shifts with `seed`.
+inline QByteArray patterned(qsizetype size, int seed)
+{
+    QByteArray content(size, Qt::Uninitialized);
+    for (qsizetype b = 0; b < size; ++b) {
+        content[b] = char((b * 131 + seed) & 0xff);
+    }
+    return content;
+}
+
 #define SKIP_WITHOUT(volume)                                                                                           \
     if (!(volume).isMounted()) {                                                                                       \
         GTEST_SKIP() << (volume).skipReason().toStdString();                                                          \

@@ -1,5 +1,12 @@
 #pragma once
 
+#include "backup/backupscript.h"
+#include "platform/computername.h"
+#include "platform/linuxvolumetable.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSettings>
@@ -79,5 +86,45 @@ protected:
         return finish(process);
     }
 
+    static void writeFile(const QString &path, const QByteArray &content)
+    {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+    }
+
+    static BackupScript readSet(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? decodeBackupScript(file.readAll()).script.value_or(BackupScript())
+                                              : BackupScript();
+    }
+
+    // A set for `volumePath`, named by the real UUID when a volume is
+    // mounted there (as choosing it would), written to `file`.
+    QString writeSet(const QString &volumePath, const QStringList &sources, QString file = QString()) const
+    {
+        BackupScript script;
+        script.volumeName = QStringLiteral("STICK");
+        const auto mounted = platform::LinuxVolumeTable().volumeAt(volumePath);
+        script.volumeUUID = mounted ? mounted->uuid : QStringLiteral("TEST-UUID");
+        script.volumePath = volumePath;
+        script.sourcePaths = sources;
+        file = file.isEmpty() ? m_home.path() + QStringLiteral("/set.json") : file;
+        writeFile(file, encodeBackupScript(script));
+        return file;
+    }
+
+    static QString copyOf(const QString &volumePath, const QString &file)
+    {
+        return volumePath + QStringLiteral("/Vellory/") + platform::computerName() + file;
+    }
+
     QTemporaryDir m_home;
 };
+
+#define REQUIRE_MOUNTED(volume)                                                                                        \
+    if (!(volume).isMounted()) {                                                                                       \
+        GTEST_SKIP() << (volume).skipReason().toStdString();                                                          \
+    }
