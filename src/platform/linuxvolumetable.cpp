@@ -135,12 +135,21 @@ MountSources readMountSources()
 // The block device a mount stands on, or 0. FUSE file systems on a device
 // (exFAT, NTFS) name the device as their source; kernel file systems also
 // give its number (btrfs gives an anonymous one, hence the source first).
-dev_t blockDeviceOf(const MountInfoEntry &entry)
+// A source outside /dev may be a file on a hung share (an image mounted
+// through FUSE): it is looked at within the answer bound.
+dev_t blockDeviceOf(const std::shared_ptr<detail::VolumeProbes> &probes, const MountInfoEntry &entry)
 {
     if (entry.source.startsWith(QLatin1Char('/'))) {
-        struct stat info {};
-        if (stat(QFile::encodeName(entry.source).constData(), &info) == 0 && S_ISBLK(info.st_mode)) {
-            return info.st_rdev;
+        const QByteArray source = QFile::encodeName(entry.source);
+        auto look = [source]() -> dev_t {
+            struct stat info {};
+            return stat(source.constData(), &info) == 0 && S_ISBLK(info.st_mode) ? info.st_rdev : 0;
+        };
+        const dev_t device = entry.source.startsWith(QLatin1String("/dev/"))
+            ? look()
+            : lookWithinBound<dev_t>(probes, entry.source, look).value_or(0);
+        if (device != 0) {
+            return device;
         }
     }
     if (entry.major != 0 && !isNetworkFileSystem(entry.fileSystemType)
@@ -259,8 +268,8 @@ bool userMay(const QString &path, int mode)
 
 void lookInto(MountedVolume &volume, const MountInfoEntry &entry, bool deviceReadOnly);
 
-// Everything the table tells about one mount.
-MountedVolume describe(const MountInfoEntry &entry, const QStringList &userOptions, bool lookInside)
+// Everything the table tells about one mount on `device` (0: none).
+MountedVolume describe(const MountInfoEntry &entry, dev_t device, const QStringList &userOptions, bool lookInside)
 {
     MountedVolume volume;
     volume.mountId = entry.mountId;
@@ -269,7 +278,6 @@ MountedVolume describe(const MountInfoEntry &entry, const QStringList &userOptio
     volume.fileSystemType = entry.fileSystemType;
     volume.isNetwork = isNetworkFileSystem(entry.fileSystemType);
 
-    const dev_t device = blockDeviceOf(entry);
     // Browsable: a file manager shows it (see isShownByFileManager()).
     volume.browsable = isShownByFileManager(entry, device != 0, userOptions);
 
@@ -367,7 +375,7 @@ QList<MountedVolume> LinuxVolumeTable::readVolumes(Detail detail) const
     QSet<QString> seenShares;
     for (const MountInfoEntry &entry : sources.entries) {
         const QStringList options = sources.userOptions.value(entry.mountPoint);
-        const dev_t device = blockDeviceOf(entry);
+        const dev_t device = blockDeviceOf(m_probes, entry);
         if (!isShownByFileManager(entry, device != 0, options)) {
             continue;
         }
@@ -384,9 +392,10 @@ QList<MountedVolume> LinuxVolumeTable::readVolumes(Detail detail) const
             seenShares.insert(entry.source);
         }
         if (detail == Detail::identity) {
-            result.append(describe(entry, options, false));
-        } else if (auto volume = lookWithinBound<MountedVolume>(
-                       m_probes, entry.mountPoint, [entry, options] { return describe(entry, options, true); })) {
+            result.append(describe(entry, device, options, false));
+        } else if (auto volume = lookWithinBound<MountedVolume>(m_probes, entry.mountPoint, [entry, device, options] {
+                       return describe(entry, device, options, true);
+                   })) {
             result.append(*volume);
         }
     }
@@ -410,8 +419,10 @@ std::optional<MountedVolume> LinuxVolumeTable::volumeAt(const QString &path) con
     for (const MountInfoEntry &entry : sources.entries) {
         if (entry.mountPoint == canonical) {
             const QStringList options = sources.userOptions.value(entry.mountPoint);
-            return lookWithinBound<MountedVolume>(m_probes, entry.mountPoint,
-                                                  [entry, options] { return describe(entry, options, true); });
+            const dev_t device = blockDeviceOf(m_probes, entry);
+            return lookWithinBound<MountedVolume>(m_probes, entry.mountPoint, [entry, device, options] {
+                return describe(entry, device, options, true);
+            });
         }
     }
     return std::nullopt;
@@ -420,10 +431,21 @@ std::optional<MountedVolume> LinuxVolumeTable::volumeAt(const QString &path) con
 QString LinuxVolumeTable::unreadableReason(const QString &path) const
 {
     const QString name = QFileInfo(path).fileName().isEmpty() ? path : QFileInfo(path).fileName();
-    struct stat info {};
-    if (path.isEmpty() || stat(QFile::encodeName(path).constData(), &info) != 0) {
-        const int error = path.isEmpty() ? ENOENT : errno;
-        return QStringLiteral("The item \"%1\" can't be read: %2.").arg(name, QString::fromLocal8Bit(std::strerror(error)));
+    // A look at an item on a hung share waits for it: within the bound.
+    const std::optional<int> error = path.isEmpty() ? std::optional<int>(ENOENT)
+                                                    : lookWithinBound<int>(m_probes, QDir::cleanPath(path), [path] {
+                                                          struct stat info {};
+                                                          return stat(QFile::encodeName(path).constData(), &info) == 0
+                                                                     ? 0
+                                                                     : errno;
+                                                      });
+    if (!error) {
+        return QStringLiteral("The item \"%1\" can't be read: it does not answer. Check the share or drive it is on, "
+                              "then try again.")
+            .arg(name);
+    }
+    if (*error != 0) {
+        return QStringLiteral("The item \"%1\" can't be read: %2.").arg(name, QString::fromLocal8Bit(std::strerror(*error)));
     }
     return QString();
 }

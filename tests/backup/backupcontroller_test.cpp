@@ -134,11 +134,13 @@ TEST(BackupControllerVolumeStatus, NotifiesOnlyWhatChangedAndClearingKeepsTheUsa
     QSignalSpy available(&controller, &BackupController::volumeLabelAvailableChanged);
     const QString iconSource = controller.volumeIconSource();
     controller.updateVolumeStatus();
+    f.settle();
     EXPECT_EQ(status.size() + icon.size() + script.size() + available.size(), 0);
     EXPECT_EQ(controller.volumeIconSource(), iconSource);
 
     f.table.unmount(kPath);
     controller.updateVolumeStatus();
+    f.settle();
     EXPECT_EQ(status.size(), 1);
     EXPECT_EQ(icon.size(), 1);
     EXPECT_EQ(available.size(), 1);
@@ -147,6 +149,7 @@ TEST(BackupControllerVolumeStatus, NotifiesOnlyWhatChangedAndClearingKeepsTheUsa
 
     f.table.mount(fakeStick(kUuid, u"STICK"_s, kPath, 8'000'000'000, 2'000'000'000));
     controller.updateVolumeStatus();
+    f.settle();
     ASSERT_FLOAT_EQ(controller.volumeUsage(), 0.75f);
     controller.clearVolume();
     // Removing leaves labels and icon as they were until the next refresh.
@@ -378,6 +381,7 @@ TEST(BackupControllerEject, EjectsOnlyTheDestinationItself)
     f.monitor.mount(fakeStick(kUuid, u"STICK"_s, kPath));
     ASSERT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
     controller.ejectVolume();
+    f.settle();
     EXPECT_EQ(f.ejector.requests(), QStringList{kPath});
     // The unmount that follows turns the panel to not connected.
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);

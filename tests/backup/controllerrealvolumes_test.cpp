@@ -14,6 +14,9 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QProcess>
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlEngine>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -183,7 +186,7 @@ TEST(ControllerOnRealVolumes, FindsTheDestinationRenamedAndMountedElsewhereWhile
 
     RealController second(data.path());
     BackupController &controller = *second.controller;
-    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
+    EXPECT_TRUE(reaches(controller, VolumeStatusValue::Connected));
     const BackupScript stored = ScriptStore(data.path()).read().script.value_or(BackupScript());
     EXPECT_EQ(stored.volumeName, QStringLiteral("OFFSITE"));
     EXPECT_EQ(stored.volumePath, elsewhere);
@@ -367,7 +370,7 @@ TEST(ControllerOnRealVolumes, MountCyclesWithTheMonitorRunningNeverFindAVolumeBu
     EXPECT_EQ(refused, 0) << "the destination was busy";
 }
 
-TEST(ControllerOnRealVolumes, AHungShareHoldsUpNeitherTheControllerNorTheMonitorNorQuitting)
+TEST(ControllerOnRealVolumes, AHungShareFreezesNoWindowAndHoldsUpNeitherTheMonitorNorQuitting)
 {
     HangingShare share;
     if (!share.isMounted()) {
@@ -384,7 +387,34 @@ TEST(ControllerOnRealVolumes, AHungShareHoldsUpNeitherTheControllerNorTheMonitor
         RealController real(data.path());
         ASSERT_TRUE(real.monitorReady);
         BackupController &controller = *real.controller;
+        // A window on the controller, with a timer of its own on the main thread.
+        QQmlEngine engine;
+        engine.rootContext()->setContextProperty(QStringLiteral("controller"), &controller);
+        QQmlComponent component(&engine);
+        component.setData("import QtQuick\n"
+                          "Window { visible: true; width: 200; height: 50; property int ticks: 0\n"
+                          "  Timer { interval: 10; repeat: true; running: true; onTriggered: ticks++ }\n"
+                          "  Text { text: controller.volumeLabelAvailable } }",
+                          QUrl());
+        const std::unique_ptr<QObject> window(component.create());
+        ASSERT_TRUE(window) << component.errorString().toStdString();
+        auto ticks = [&window] { return window->property("ticks").toInt(); };
+        ASSERT_TRUE(waitUntil([&] { return ticks() >= 5 || !controller.isReadingVolumes(); }));
+        EXPECT_TRUE(controller.isReadingVolumes()) << "the window stood still while the share was read";
+
+        // Eject and a choice of an item on the share answer without freezing it.
+        std::optional<QString> ejected;
+        controller.ejectVolume([&](const QString &error) { ejected = error; });
+        QString message;
+        QString itemName;
+        EXPECT_FALSE(controller.validateVolume(QUrl::fromLocalFile(share.hangingFolder()), message, itemName));
+        EXPECT_TRUE(message.startsWith(QStringLiteral("The item \"hang\" can't be read: it does not answer.")))
+            << message.toStdString();
+        ASSERT_TRUE(waitUntil([&] { return ejected.has_value() && !controller.isReadingVolumes(); }));
+        EXPECT_EQ(*ejected, QStringLiteral("Not connected"));
         EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
+        const int before = ticks();
+        EXPECT_TRUE(waitUntil([&] { return ticks() > before; }));
 
         // A stick plugged in meanwhile is still reported.
         QSignalSpy mounted(&real.services.monitor(), &platform::VolumeMonitor::volumeMounted);
@@ -396,6 +426,6 @@ TEST(ControllerOnRealVolumes, AHungShareHoldsUpNeitherTheControllerNorTheMonitor
             EXPECT_NE(volume.mountPath, share.mountPath());
         }
         EXPECT_TRUE(stick.unmount());
-    } // quitting: controller, monitor and table go while the share still hangs
+    } // quitting: window, controller, monitor and table go while the share still hangs
     share.release();
 }
