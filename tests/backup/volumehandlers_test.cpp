@@ -105,38 +105,29 @@ TEST(VolumeDidMount, WithAutomaticBackupOffOnlyRefreshes)
     EXPECT_EQ(controller.threads()->count(), 1);
 }
 
-TEST(VolumeDidMount, AnotherVolumeChangesNothingAndPrintsNothing)
+TEST(VolumeDidMount, AnotherVolumeOrOneWithoutUuidChangesNothingAndPrintsNothing)
 {
-    ControllerFixture f;
-    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
-    BackupController &controller = f.start();
-    const BackupScript before = controller.script();
-    QSignalSpy status(&controller, &BackupController::volumeStatusChanged);
-    QSignalSpy script(&controller, &BackupController::scriptChanged);
+    for (const bool withDestination : {true, false}) {
+        SCOPED_TRACE(withDestination);
+        ControllerFixture f;
+        if (withDestination) {
+            f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
+        }
+        BackupController &controller = f.start();
+        const BackupScript before = controller.script();
+        QSignalSpy status(&controller, &BackupController::volumeStatusChanged);
+        QSignalSpy script(&controller, &BackupController::scriptChanged);
 
-    f.monitor.mount(fakeStick(QStringLiteral("0000-1111"), QStringLiteral("STICK"), kPath));
-    f.monitor.mount(fakeStick(QString(), QStringLiteral("NOID"), QStringLiteral("/media/ann/NOID")));
-    EXPECT_TRUE(f.output.isEmpty());
-    EXPECT_EQ(controller.threads()->count(), 0);
-    EXPECT_EQ(status.size(), 0);
-    EXPECT_EQ(script.size(), 0);
-    EXPECT_EQ(controller.script(), before);
-}
-
-TEST(VolumeDidMount, WithoutADestinationAVolumeWithoutUuidStartsNothing)
-{
-    ControllerFixture f;
-    BackupController &controller = f.start();
-    ASSERT_EQ(controller.volumeStatus(), VolumeStatusValue::NotSpecified);
-
-    f.monitor.mount(fakeStick(QString(), QStringLiteral("NOID"), QStringLiteral("/media/ann/NOID")));
-    ASSERT_TRUE(f.monitor.relabel(QStringLiteral("/media/ann/NOID"), QStringLiteral("RENAMED")));
-    EXPECT_TRUE(f.output.isEmpty());
-    EXPECT_EQ(controller.threads()->count(), 0);
-    EXPECT_TRUE(controller.volumeName().isEmpty());
-    EXPECT_TRUE(controller.volumePath().isEmpty());
-    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotSpecified);
-    EXPECT_FALSE(f.storeFileExists());
+        f.monitor.mount(fakeStick(QStringLiteral("0000-1111"), QStringLiteral("STICK"), kPath));
+        f.monitor.mount(fakeStick(QString(), QStringLiteral("NOID"), QStringLiteral("/media/ann/NOID")));
+        ASSERT_TRUE(f.monitor.relabel(QStringLiteral("/media/ann/NOID"), QStringLiteral("RENAMED")));
+        f.settle();
+        EXPECT_TRUE(f.output.isEmpty());
+        EXPECT_EQ(controller.threads()->count(), 0);
+        EXPECT_EQ(status.size() + script.size(), 0);
+        EXPECT_EQ(controller.script(), before);
+        EXPECT_EQ(f.storeFileExists(), withDestination);
+    }
 }
 
 // --- Unmount and rename of a connected destination ----------------------------------
