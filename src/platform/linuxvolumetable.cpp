@@ -34,12 +34,39 @@ namespace platform {
 
 namespace detail {
 
-/// Looks still stuck in the kernel, by mount point, and the answer bound.
+/// One look into a mounted tree, under the probes' lock.
+struct Look
+{
+    QString key;
+    bool finished = false;
+    bool givenUp = false;  ///< counted in `stuck` until it finishes
+};
+
+/// The looks under way, those given up on that are still stuck in the
+/// kernel (how many, by what they look at), and the answer bound.
 struct VolumeProbes
 {
     QMutex lock;
-    QSet<QString> stuck;
+    QSet<std::shared_ptr<Look>> underWay;
+    QHash<QString, int> stuck;
     std::chrono::milliseconds bound{2000};
+
+    // Both under the lock.
+    void giveUp(const std::shared_ptr<Look> &look)
+    {
+        if (!look->finished && !look->givenUp) {
+            look->givenUp = true;
+            ++stuck[look->key];
+        }
+    }
+    void finish(const std::shared_ptr<Look> &look)
+    {
+        look->finished = true;
+        underWay.remove(look);
+        if (look->givenUp && --stuck[look->key] == 0) {
+            stuck.remove(look->key);
+        }
+    }
 };
 
 } // namespace detail
@@ -48,8 +75,10 @@ namespace {
 
 // Runs `look` (which may wait on the file system at `key`) on a thread of
 // its own and waits at most the bound for it. Nothing when it does not
-// answer in time, or when an earlier look at `key` is still stuck; the
-// stuck thread finishes whenever the file system answers.
+// answer in time, or when an earlier look at `key` was given up and is
+// still stuck; the stuck thread finishes whenever the file system answers.
+// Looks at the same key that are merely under way (two readings at once)
+// do not hold each other up.
 template<typename T>
 std::optional<T> lookWithinBound(const std::shared_ptr<detail::VolumeProbes> &probes, const QString &key,
                                  std::function<T()> look)
@@ -61,7 +90,6 @@ std::optional<T> lookWithinBound(const std::shared_ptr<detail::VolumeProbes> &pr
             qWarning("The volume at %s still does not answer; left out of this reading", qPrintable(key));
             return std::nullopt;
         }
-        probes->stuck.insert(key);
         bound = probes->bound;
     }
     struct Answer
@@ -71,12 +99,14 @@ std::optional<T> lookWithinBound(const std::shared_ptr<detail::VolumeProbes> &pr
         std::optional<T> value;
     };
     auto answer = std::make_shared<Answer>();
-    auto work = [probes, key, answer, look] {
+    auto state = std::make_shared<detail::Look>();
+    state->key = key;
+    auto work = [probes, state, answer, look] {
         T value = look();
         {
             // Free before the waiter hears of it, which may look again at once.
             QMutexLocker locker(&probes->lock);
-            probes->stuck.remove(key);
+            probes->finish(state);
         }
         {
             std::lock_guard<std::mutex> guard(answer->lock);
@@ -84,6 +114,10 @@ std::optional<T> lookWithinBound(const std::shared_ptr<detail::VolumeProbes> &pr
         }
         answer->arrived.notify_all();
     };
+    {
+        QMutexLocker locker(&probes->lock);
+        probes->underWay.insert(state);
+    }
     try {
         std::thread(std::move(work)).detach();
     } catch (const std::system_error &) {
@@ -91,12 +125,16 @@ std::optional<T> lookWithinBound(const std::shared_ptr<detail::VolumeProbes> &pr
         // rather than leave the volume out.
         {
             QMutexLocker locker(&probes->lock);
-            probes->stuck.remove(key);
+            probes->finish(state);
         }
         return look();
     }
     std::unique_lock<std::mutex> guard(answer->lock);
     if (!answer->arrived.wait_for(guard, bound, [&answer] { return answer->value.has_value(); })) {
+        {
+            QMutexLocker locker(&probes->lock);
+            probes->giveUp(state);
+        }
         qWarning("The volume at %s does not answer within %lld ms; left out of this reading", qPrintable(key),
                  static_cast<long long>(bound.count()));
         return std::nullopt;
@@ -355,6 +393,14 @@ void LinuxVolumeTable::setAnswerBound(std::chrono::milliseconds bound)
 {
     QMutexLocker locker(&m_probes->lock);
     m_probes->bound = bound;
+}
+
+void LinuxVolumeTable::giveUpLooksUnderWay()
+{
+    QMutexLocker locker(&m_probes->lock);
+    for (const std::shared_ptr<detail::Look> &look : std::as_const(m_probes->underWay)) {
+        m_probes->giveUp(look);
+    }
 }
 
 QList<MountedVolume> LinuxVolumeTable::volumes() const
