@@ -157,10 +157,36 @@ QByteArray readWhole(const QString &path)
     return file.readAll();
 }
 
+// The kernel's mount table in one read() call: each call sees the table as
+// it is at that moment, but a table read in pieces while mounts change may
+// miss an entry that was there all along (a mounted volume would seem gone).
+QByteArray readMountTable()
+{
+    const int fd = open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return QByteArray();
+    }
+    QByteArray table;
+    for (qsizetype size = 256 * 1024; size <= 64 * 1024 * 1024; size *= 4) {
+        table.resize(size);
+        const ssize_t got = pread(fd, table.data(), size_t(size), 0);
+        if (got < 0) {
+            table.clear();
+            break;
+        }
+        if (got < size) {
+            table.truncate(got);
+            break;
+        }
+    }
+    close(fd);
+    return table;
+}
+
 MountSources readMountSources()
 {
     MountSources sources;
-    sources.entries = visibleMounts(parseMountInfo(readWhole(QStringLiteral("/proc/self/mountinfo"))));
+    sources.entries = visibleMounts(parseMountInfo(readMountTable()));
     sources.userOptions = parseFstabOptions(readWhole(QStringLiteral("/etc/fstab")));
     // The mount helper's own table wins: it holds what was really asked for.
     const auto utab = parseUtabOptions(readWhole(QStringLiteral("/run/mount/utab")));
