@@ -193,9 +193,7 @@ bool RealStorageService::writeRules()
     QString rules;
     for (const QString &device : m_devices) {
         const QString name = QFileInfo(device).fileName();
-        // Ejectable too, as a stick is: the eject must still only power it off.
-        rules += QStringLiteral("KERNEL==\"%1\", ENV{ID_SERIAL}=\"Vellory_Test_%1\", ENV{UDISKS_CAN_POWER_OFF}=\"1\", "
-                                "ENV{ID_DRIVE_EJECTABLE}=\"1\"\n")
+        rules += QStringLiteral("KERNEL==\"%1\", ENV{ID_SERIAL}=\"Vellory_Test_%1\", ENV{UDISKS_CAN_POWER_OFF}=\"1\"\n")
                      .arg(name);
     }
     QFile file(m_rulesFile);

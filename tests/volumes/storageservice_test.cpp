@@ -1,7 +1,8 @@
 // The monitor and eject against a stand-in for the system's storage service
 // on a private message bus, for what the real one (see
-// realstorageservice_test) cannot be made to do: unmount another place of
-// the volume, not know a device, start after the monitor. Needs root (real loop volumes) and
+// realstorageservice_test) cannot be made to do: show a drive that is both
+// ejectable and can be powered off, unmount another place of the volume,
+// not know a device, start after the monitor. Needs root (real loop volumes) and
 // dbus-daemon; skipped with the reason otherwise.
 #include "loopvolume.h"
 #include "privatebus.h"
@@ -160,6 +161,22 @@ protected:
 };
 
 } // namespace
+
+// The drive is ejectable as well; it is only powered off (the real service's
+// test drive cannot be made ejectable).
+TEST_F(StorageServiceTest, EjectUnmountsThroughTheServiceThenPowersTheDriveOff)
+{
+    m_service->setUnmountAt(m_volume->mountPath());
+    EXPECT_EQ(platform::unmountAndEject(m_volume->mountPath(), m_clientBus), QString());
+    const QStringList calls = m_service->calls();
+    const qsizetype unmount = calls.indexOf(QStringLiteral("Unmount ") + blockPath);
+    const qsizetype powerOff = calls.indexOf(QStringLiteral("PowerOff ") + drivePath);
+    ASSERT_EQ(calls.value(0), QStringLiteral("ResolveDevice ") + m_volume->device()) << calls.join(u'|').toStdString();
+    ASSERT_GE(unmount, 0) << calls.join(u'|').toStdString();
+    ASSERT_GE(powerOff, 0) << calls.join(u'|').toStdString();
+    EXPECT_LT(unmount, powerOff);
+    EXPECT_FALSE(calls.contains(QStringLiteral("Eject ") + drivePath)) << "ejected a drive that powers off";
+}
 
 TEST_F(StorageServiceTest, AVolumeAlsoMountedElsewhereIsNotEjectedWhenTheServiceTakesTheOtherPlace)
 {
