@@ -52,7 +52,8 @@ bool sameUuid(const QString &a, const QString &b)
 /// The destination as the table shows it now, looked into for its free
 /// space; nothing when it is not mounted or does not answer. Runs on a
 /// reading thread: the table's looks wait on the file systems.
-std::optional<platform::MountedVolume> readDestination(const platform::VolumeTable &table, const QString &uuid)
+std::optional<platform::MountedVolume> readDestination(const platform::VolumeTable &table, const QString &uuid,
+                                                       const QString &recordedPath)
 {
     std::optional<platform::MountedVolume> found;
     // Only the destination is looked into; the other volumes are known by
@@ -65,6 +66,14 @@ std::optional<platform::MountedVolume> readDestination(const platform::VolumeTab
         const std::optional<platform::MountedVolume> detailed = table.volumeAt(volume.mountPath);
         if (detailed && sameUuid(detailed->uuid, uuid)) {
             found = detailed;
+        }
+    }
+    if (!found && !recordedPath.isEmpty()) {
+        // Where it was last seen (the monitor may just have told so): a
+        // reading that raced with another mount elsewhere may have missed it.
+        const std::optional<platform::MountedVolume> there = table.volumeAt(recordedPath);
+        if (there && sameUuid(there->uuid, uuid)) {
+            found = there;
         }
     }
     return found;
@@ -196,8 +205,9 @@ void BackupController::updateVolumeStatus()
     }
     const platform::VolumeTable *table = &m_volumeTable;
     const QString uuid = m_script.volumeUUID;
-    m_volumeReader->request([this, table, uuid]() -> VolumeReader::Publish {
-        const std::optional<platform::MountedVolume> found = readDestination(*table, uuid);
+    const QString path = m_script.volumePath;
+    m_volumeReader->request([this, table, uuid, path]() -> VolumeReader::Publish {
+        const std::optional<platform::MountedVolume> found = readDestination(*table, uuid, path);
         return [this, uuid, found] { applyVolumeStatus(uuid, found); };
     });
 }
