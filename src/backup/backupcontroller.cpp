@@ -1,6 +1,7 @@
 #include "backup/backupcontroller.h"
 
 #include "backup/displayformat.h"
+#include "backup/volumereader.h"
 #include "platform/computername.h"
 #include "platform/preferences.h"
 #include "platform/volumeejector.h"
@@ -8,6 +9,7 @@
 #include "platform/volumetable.h"
 #include "volumes/volumevalidator.h"
 
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QLocale>
 
@@ -42,6 +44,41 @@ float usedFraction(quint64 capacity, std::int64_t available)
     return std::clamp(fraction, 0.0f, 1.0f);
 }
 
+bool sameUuid(const QString &a, const QString &b)
+{
+    return !b.isEmpty() && a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+/// The destination as the table shows it now, looked into for its free
+/// space; nothing when it is not mounted or does not answer. Runs on a
+/// reading thread: the table's looks wait on the file systems.
+std::optional<platform::MountedVolume> readDestination(const platform::VolumeTable &table, const QString &uuid,
+                                                       const QString &recordedPath)
+{
+    std::optional<platform::MountedVolume> found;
+    // Only the destination is looked into; the other volumes are known by
+    // their identity alone.
+    for (const platform::MountedVolume &volume : table.volumeIdentities()) {
+        if (!sameUuid(volume.uuid, uuid)) {
+            continue;
+        }
+        // Gone since, or not answering: left out of this reading.
+        const std::optional<platform::MountedVolume> detailed = table.volumeAt(volume.mountPath);
+        if (detailed && sameUuid(detailed->uuid, uuid)) {
+            found = detailed;
+        }
+    }
+    if (!found && !recordedPath.isEmpty()) {
+        // Where it was last seen (the monitor may just have told so): a
+        // reading that raced with another mount elsewhere may have missed it.
+        const std::optional<platform::MountedVolume> there = table.volumeAt(recordedPath);
+        if (there && sameUuid(there->uuid, uuid)) {
+            found = there;
+        }
+    }
+    return found;
+}
+
 } // namespace
 
 BackupController::BackupController(BackupControllerServices services, QObject *parent)
@@ -54,7 +91,9 @@ BackupController::BackupController(BackupControllerServices services, QObject *p
     , m_outputLine(services.outputLine ? std::move(services.outputLine) : ScriptStore::printLine)
     , m_clock(services.clock ? std::move(services.clock) : [] { return QDateTime::currentDateTime(); })
     , m_threads(new BackupThreadListModel(this))
+    , m_volumeReader(new VolumeReader(this))
 {
+    connect(m_volumeReader, &VolumeReader::settled, this, &BackupController::volumeReadingsSettled);
     m_script = m_store.load();
     m_stored = m_script;
     registerVolumeNotifications();
@@ -125,16 +164,22 @@ void BackupController::volumeMonitorReady()
     if (m_volumeStatus != VolumeStatusValue::NotConnected) {
         return;
     }
+    m_announceArrival = true;
     updateVolumeStatus();
-    if (m_volumeStatus == VolumeStatusValue::Connected) {
-        destinationMounted();
-    }
 }
 
-void BackupController::destinationMounted()
+void BackupController::destinationMounted(const platform::MountedVolume &volume)
 {
     printLine(QStringLiteral("We received the mount notification"));
+    // The monitor's word is enough to show it and to back up to where it
+    // is now; its free space follows with the reading.
+    showDestination(volume);
     updateVolumeStatus();
+    startAutomaticBackup();
+}
+
+void BackupController::startAutomaticBackup()
+{
     if (platform::boolPreference(QStringLiteral("autoBackupOnConnect"), true)) {
         startBackup();
         if (const std::shared_ptr<BackupThread> job = m_threads->jobAt(0)) {
@@ -151,52 +196,78 @@ void BackupController::makeMissingVolumeIcon()
 void BackupController::updateVolumeStatus()
 {
     if (m_script.volumeUUID.isEmpty()) {
+        m_announceArrival = false;
         setVolumeStatus(VolumeStatusValue::NotSpecified);
         setVolumeIcon(m_missingVolumeIcon);
         setVolumeLabelCapacity(kNoVolumeSelected);
         setVolumeLabelAvailable(kNoVolumeSelected);
         return;
     }
+    const platform::VolumeTable *table = &m_volumeTable;
+    const QString uuid = m_script.volumeUUID;
+    const QString path = m_script.volumePath;
+    m_volumeReader->request([this, table, uuid, path]() -> VolumeReader::Publish {
+        const std::optional<platform::MountedVolume> found = readDestination(*table, uuid, path);
+        return [this, uuid, found] { applyVolumeStatus(uuid, found); };
+    });
+}
 
-    // Absent until a mounted volume says otherwise. The capacity shown is the
-    // one recorded when the volume was chosen; only the free space is current.
-    VolumeStatusValue status = VolumeStatusValue::NotConnected;
-    IconDescription icon = m_missingVolumeIcon;
+bool BackupController::isReadingVolumes() const
+{
+    return m_volumeReader->isBusy();
+}
+
+void BackupController::waitForVolumeReadings()
+{
+    if (!isReadingVolumes()) {
+        return;
+    }
+    QEventLoop loop;
+    connect(this, &BackupController::volumeReadingsSettled, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void BackupController::applyVolumeStatus(const QString &uuid, const std::optional<platform::MountedVolume> &found)
+{
+    if (!isDestinationUuid(uuid)) {
+        return; // read for a destination since replaced or removed
+    }
+    const bool arrived = m_announceArrival && found && m_volumeStatus == VolumeStatusValue::NotConnected;
+    m_announceArrival = false;
+    // The capacity shown is the one recorded when the volume was chosen;
+    // only the free space is current.
     QString available = kNotConnected;
     float usage = 0.0f;
-    BackupScript script = m_script;
-
-    // Only the destination is looked into (for its free space); the other
-    // volumes are known by their identity alone.
-    for (platform::MountedVolume volume : m_volumeTable.volumeIdentities()) {
-        if (!isDestinationUuid(volume.uuid)) {
-            continue;
+    if (found) {
+        showDestination(*found);
+        if (found->availableBytes) {
+            usage = usedFraction(m_script.volumeCapacity, *found->availableBytes);
+            available = availableLabel(quint64(std::max<std::int64_t>(*found->availableBytes, 0)));
         }
-        // Gone since, or not answering: left out of this reading.
-        const std::optional<platform::MountedVolume> detailed = m_volumeTable.volumeAt(volume.mountPath);
-        if (!detailed || !isDestinationUuid(detailed->uuid)) {
-            continue;
-        }
-        volume = *detailed;
-        status = VolumeStatusValue::Connected;
-        if (const IconDescription volumeIcon = m_iconSource->volumeIcon(volume); !volumeIcon.isNull()) {
-            icon = volumeIcon;
-        }
-        if (!volume.localizedName.isEmpty()) {
-            script.volumeName = volume.localizedName;
-        }
-        script.volumePath = volume.mountPath;
-        if (volume.availableBytes) {
-            usage = usedFraction(script.volumeCapacity, *volume.availableBytes);
-            available = availableLabel(quint64(std::max<std::int64_t>(*volume.availableBytes, 0)));
-        }
+    } else {
+        setVolumeStatus(VolumeStatusValue::NotConnected);
+        setVolumeIcon(m_missingVolumeIcon);
     }
-
-    setVolumeStatus(status);
-    setVolumeIcon(icon);
     setVolumeLabelCapacity(capacityLabel(m_script.volumeCapacity));
     setVolumeLabelAvailable(available);
     setVolumeUsage(usage);
+    if (arrived) {
+        // Mounted between the controller's first reading and the monitor's.
+        printLine(QStringLiteral("We received the mount notification"));
+        startAutomaticBackup();
+    }
+}
+
+void BackupController::showDestination(const platform::MountedVolume &volume)
+{
+    setVolumeStatus(VolumeStatusValue::Connected);
+    const IconDescription icon = m_iconSource->volumeIcon(volume);
+    setVolumeIcon(icon.isNull() ? m_missingVolumeIcon : icon);
+    BackupScript script = m_script;
+    if (!volume.localizedName.isEmpty()) {
+        script.volumeName = volume.localizedName;
+    }
+    script.volumePath = volume.mountPath;
     if (script != m_script) {
         setScript(script);
         scriptSave();
@@ -312,8 +383,8 @@ bool BackupController::validateVolume(const QUrl &url, QString &errorMessage, QS
     script.volumeCapacity = quint64(std::max<std::int64_t>(validation.volumeCapacity(), 0));
     script.volumeDescription = validation.volumeDescription();
     setScript(script);
-    setVolumeStatus(VolumeStatusValue::Connected);
-    updateVolumeStatus();
+    // The validation has just looked at the volume: that is the reading.
+    applyVolumeStatus(script.volumeUUID, validation.volume());
     scriptSave();
     return true;
 }
@@ -371,12 +442,20 @@ void BackupController::ejectVolume(EjectDone done)
         return;
     }
     // Only the destination itself: another volume now mounted at its old
-    // path is left alone.
-    if (!volumes::volumeCarriesUuid(m_volumeTable, m_script.volumePath, m_script.volumeUUID)) {
-        answer(QStringLiteral("Not connected"));
-        return;
-    }
-    m_volumeEjector.eject(m_script.volumePath, answer);
+    // path is left alone. The table is asked in the background.
+    const platform::VolumeTable *table = &m_volumeTable;
+    const QString path = m_script.volumePath;
+    const QString uuid = m_script.volumeUUID;
+    m_volumeReader->ask([this, table, path, uuid, answer]() -> VolumeReader::Publish {
+        const bool carries = volumes::volumeCarriesUuid(*table, path, uuid);
+        return [this, carries, path, answer] {
+            if (!carries) {
+                answer(QStringLiteral("Not connected"));
+                return;
+            }
+            m_volumeEjector.eject(path, answer);
+        };
+    });
 }
 
 void BackupController::volumeDidMount(const platform::MountedVolume &volume)
@@ -389,7 +468,7 @@ void BackupController::volumeDidMount(const platform::MountedVolume &volume)
     if (!isDestinationUuid(volume.uuid)) {
         return;
     }
-    destinationMounted();
+    destinationMounted(volume);
 }
 
 void BackupController::volumeDidUnmount(const platform::MountedVolume &volume)
@@ -402,7 +481,9 @@ void BackupController::volumeDidUnmount(const platform::MountedVolume &volume)
         return;
     }
     printLine(QStringLiteral("We received the unmount notification"));
-    setVolumeStatus(VolumeStatusValue::NotConnected);
+    // Gone from its place now; a reading tells whether it is still mounted
+    // somewhere else.
+    applyVolumeStatus(m_script.volumeUUID, std::nullopt);
     updateVolumeStatus();
 }
 
@@ -413,9 +494,18 @@ void BackupController::volumeDidRename(const platform::MountedVolume &volume, co
         printLine(QStringLiteral("Error collecting vital information"));
         return;
     }
-    // The event's volume is what the monitor saw; ask the table once more,
-    // as the volume may have gone since.
-    const std::optional<platform::MountedVolume> current = m_volumeTable.volumeAt(volume.mountPath);
+    // The event's volume is what the monitor saw; ask the table once more
+    // (in the background), as the volume may have gone since.
+    const platform::VolumeTable *table = &m_volumeTable;
+    m_volumeReader->ask([this, table, volume]() -> VolumeReader::Publish {
+        const std::optional<platform::MountedVolume> current = table->volumeAt(volume.mountPath);
+        return [this, volume, current] { finishRename(volume, current); };
+    });
+}
+
+void BackupController::finishRename(const platform::MountedVolume &volume,
+                                    const std::optional<platform::MountedVolume> &current)
+{
     if (!current) {
         printLine(QStringLiteral("Failed to get volume resources"));
         return;
@@ -488,7 +578,7 @@ void BackupController::setVolumeLabelAvailable(const QString &label)
 
 bool BackupController::isDestinationUuid(const QString &uuid) const
 {
-    return !m_script.volumeUUID.isEmpty() && uuid.compare(m_script.volumeUUID, Qt::CaseInsensitive) == 0;
+    return sameUuid(uuid, m_script.volumeUUID);
 }
 
 void BackupController::printLine(const QString &line) const

@@ -15,6 +15,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+
+class VolumeReader;
 
 namespace platform {
 class VolumeEjector;
@@ -47,6 +50,11 @@ struct BackupControllerServices
 /// destination as it is mounted, unmounted and renamed (starting a backup on
 /// connect when "autoBackupOnConnect" is on). Lives on the main thread; every
 /// operation is called there.
+///
+/// The volume table is read off the main thread (a hung share would
+/// otherwise freeze every window): a refresh, a rename and an eject ask it
+/// in the background and their outcome is applied on the main thread when
+/// it comes; only then do status, labels and icon change.
 ///
 /// Pictures are descriptions (IconDescription); they reach QML through an
 /// image provider named "vellory" that the front-end registers, draws and
@@ -120,8 +128,15 @@ public:
 
     /// Works out status, icon, usage and the two labels from the set and the
     /// mounted volumes; takes over a new name or mount path of the
-    /// destination (and saves it).
+    /// destination (and saves it). The table is read in the background;
+    /// volumeReadingsSettled() tells when what it read is applied.
     void updateVolumeStatus();
+    /// Whether a reading of the table (for the state, a rename or an eject)
+    /// is on its way: running, waiting to run, or not yet applied.
+    [[nodiscard]] bool isReadingVolumes() const;
+    /// Waits, turning the event loop, until no reading is on its way: for
+    /// vellory-cli, which reports the state before it has a loop of its own.
+    void waitForVolumeReadings();
 
     // Sources.
     /// Adds `path` at the end of the sources (moving it there when listed).
@@ -193,11 +208,20 @@ signals:
     void automaticBackupStarted(BackupThread *job);
     /// The eject button's eject failed, and why.
     void ejectFailed(const QString &volumeName, const QString &reason);
+    /// A reading of the table was applied (or given up) and none is on its way.
+    void volumeReadingsSettled();
 
 private:
     void registerVolumeNotifications();
-    /// Log, refresh and (when automatic backup is on) back up.
-    void destinationMounted();
+    /// Log, show the volume, refresh and (when automatic backup is on) back up.
+    void destinationMounted(const platform::MountedVolume &volume);
+    /// What a reading of the table for `uuid` found, applied on the main thread.
+    void applyVolumeStatus(const QString &uuid, const std::optional<platform::MountedVolume> &found);
+    /// Shows `volume` as the connected destination and takes over its name
+    /// and mount path (saved when they changed).
+    void showDestination(const platform::MountedVolume &volume);
+    void finishRename(const platform::MountedVolume &volume, const std::optional<platform::MountedVolume> &current);
+    void startAutomaticBackup();
     void makeMissingVolumeIcon();
     void setScript(const BackupScript &script);
     void setVolumeStatus(VolumeStatusValue status);
@@ -230,6 +254,10 @@ private:
     bool m_lastSaveSucceeded = true;
     BackupThreadListModel *m_threads;
     QHash<QString, IconDescription> m_iconCache;
+    VolumeReader *m_volumeReader;
+    /// The monitor's first reading is in: a destination the next reading
+    /// finds is announced as mounted.
+    bool m_announceArrival = false;
 };
 
 using VolumeStatusValue = BackupController::VolumeStatusValue;

@@ -43,6 +43,9 @@ ControllerSession::ControllerSession(const QString &setFile, std::function<void(
     services.volumeEjector = &m_services.ejector();
     services.outputLine = std::move(outputLine);
     m_controller = std::make_unique<BackupController>(std::move(services));
+    // Commands report the destination's state (and run finds it where it is
+    // now) before any loop of their own turns.
+    m_controller->waitForVolumeReadings();
 }
 
 ControllerSession::~ControllerSession()

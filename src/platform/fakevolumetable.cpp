@@ -1,11 +1,13 @@
 #include "platform/fakevolumetable.h"
 
 #include <QDir>
+#include <QMutexLocker>
 
 namespace platform {
 
 void FakeVolumeTable::mount(const MountedVolume &volume)
 {
+    QMutexLocker locker(&m_lock);
     for (MountedVolume &existing : m_volumes) {
         if (existing.mountPath == volume.mountPath) {
             existing = volume;
@@ -17,12 +19,14 @@ void FakeVolumeTable::mount(const MountedVolume &volume)
 
 bool FakeVolumeTable::unmount(const QString &mountPath)
 {
+    QMutexLocker locker(&m_lock);
     const QString clean = QDir::cleanPath(mountPath);
     return m_volumes.removeIf([&clean](const MountedVolume &v) { return v.mountPath == clean; }) > 0;
 }
 
 void FakeVolumeTable::setUnreadable(const QString &path, const QString &reason)
 {
+    QMutexLocker locker(&m_lock);
     if (reason.isEmpty()) {
         m_unreadable.remove(QDir::cleanPath(path));
     } else {
@@ -30,8 +34,15 @@ void FakeVolumeTable::setUnreadable(const QString &path, const QString &reason)
     }
 }
 
+QList<MountedVolume> FakeVolumeTable::allVolumes() const
+{
+    QMutexLocker locker(&m_lock);
+    return m_volumes;
+}
+
 QList<MountedVolume> FakeVolumeTable::volumes() const
 {
+    QMutexLocker locker(&m_lock);
     QList<MountedVolume> result;
     for (const MountedVolume &volume : m_volumes) {
         if (volume.browsable) {
@@ -47,6 +58,7 @@ std::optional<MountedVolume> FakeVolumeTable::volumeAt(const QString &path) cons
         return std::nullopt;
     }
     const QString clean = QDir::cleanPath(path);
+    QMutexLocker locker(&m_lock);
     for (const MountedVolume &volume : m_volumes) {
         if (volume.mountPath == clean) {
             return volume;
@@ -57,6 +69,7 @@ std::optional<MountedVolume> FakeVolumeTable::volumeAt(const QString &path) cons
 
 QString FakeVolumeTable::unreadableReason(const QString &path) const
 {
+    QMutexLocker locker(&m_lock);
     return m_unreadable.value(QDir::cleanPath(path));
 }
 

@@ -3,11 +3,13 @@
 #include "platform/volumetable.h"
 
 #include <QHash>
+#include <QMutex>
 
 namespace platform {
 
 /// A volume table held in memory, steered by tests: volumes are added,
-/// changed and removed by hand; no file system is touched.
+/// changed and removed by hand; no file system is touched. Like the real
+/// table it may be read from any thread while a test changes it.
 class FakeVolumeTable : public VolumeTable
 {
 public:
@@ -16,7 +18,7 @@ public:
     /// Removes the volume mounted at `mountPath`; false when there is none.
     bool unmount(const QString &mountPath);
     /// Every volume held, browsable or not.
-    [[nodiscard]] QList<MountedVolume> allVolumes() const { return m_volumes; }
+    [[nodiscard]] QList<MountedVolume> allVolumes() const;
     /// Makes `unreadableReason(path)` give `reason` (empty text clears it).
     void setUnreadable(const QString &path, const QString &reason);
 
@@ -25,6 +27,7 @@ public:
     [[nodiscard]] QString unreadableReason(const QString &path) const override;
 
 private:
+    mutable QMutex m_lock;
     QList<MountedVolume> m_volumes;
     QHash<QString, QString> m_unreadable;
 };

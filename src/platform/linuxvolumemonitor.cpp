@@ -178,6 +178,8 @@ void LinuxVolumeMonitor::giveUpScan()
 {
     qWarning("LinuxVolumeMonitor: a reading of the volume table did not come back in %lld ms; reading again",
              static_cast<long long>(m_stallTimer.interval()));
+    // What it waits on is left out of the next reading.
+    m_table.giveUpLooksUnderWay();
     m_scanning = false;
     requestScan();
 }

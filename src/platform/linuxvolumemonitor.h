@@ -48,6 +48,9 @@ public:
     void setLabelPollInterval(std::chrono::milliseconds interval);
     /// How long a reading may take before it is given up.
     void setStallBound(std::chrono::milliseconds bound);
+    /// How long the table waits for one volume within a reading (see
+    /// LinuxVolumeTable::setAnswerBound()).
+    void setAnswerBound(std::chrono::milliseconds bound) { m_table.setAnswerBound(bound); }
 
     /// Takes the first reading (in the background) and then reports changes
     /// from it; ready() says when that reading is in.

@@ -34,12 +34,39 @@ namespace platform {
 
 namespace detail {
 
-/// Looks still stuck in the kernel, by mount point, and the answer bound.
+/// One look into a mounted tree, under the probes' lock.
+struct Look
+{
+    QString key;
+    bool finished = false;
+    bool givenUp = false;  ///< counted in `stuck` until it finishes
+};
+
+/// The looks under way, those given up on that are still stuck in the
+/// kernel (how many, by what they look at), and the answer bound.
 struct VolumeProbes
 {
     QMutex lock;
-    QSet<QString> stuck;
+    QSet<std::shared_ptr<Look>> underWay;
+    QHash<QString, int> stuck;
     std::chrono::milliseconds bound{2000};
+
+    // Both under the lock.
+    void giveUp(const std::shared_ptr<Look> &look)
+    {
+        if (!look->finished && !look->givenUp) {
+            look->givenUp = true;
+            ++stuck[look->key];
+        }
+    }
+    void finish(const std::shared_ptr<Look> &look)
+    {
+        look->finished = true;
+        underWay.remove(look);
+        if (look->givenUp && --stuck[look->key] == 0) {
+            stuck.remove(look->key);
+        }
+    }
 };
 
 } // namespace detail
@@ -48,8 +75,10 @@ namespace {
 
 // Runs `look` (which may wait on the file system at `key`) on a thread of
 // its own and waits at most the bound for it. Nothing when it does not
-// answer in time, or when an earlier look at `key` is still stuck; the
-// stuck thread finishes whenever the file system answers.
+// answer in time, or when an earlier look at `key` was given up and is
+// still stuck; the stuck thread finishes whenever the file system answers.
+// Looks at the same key that are merely under way (two readings at once)
+// do not hold each other up.
 template<typename T>
 std::optional<T> lookWithinBound(const std::shared_ptr<detail::VolumeProbes> &probes, const QString &key,
                                  std::function<T()> look)
@@ -61,7 +90,6 @@ std::optional<T> lookWithinBound(const std::shared_ptr<detail::VolumeProbes> &pr
             qWarning("The volume at %s still does not answer; left out of this reading", qPrintable(key));
             return std::nullopt;
         }
-        probes->stuck.insert(key);
         bound = probes->bound;
     }
     struct Answer
@@ -71,12 +99,14 @@ std::optional<T> lookWithinBound(const std::shared_ptr<detail::VolumeProbes> &pr
         std::optional<T> value;
     };
     auto answer = std::make_shared<Answer>();
-    auto work = [probes, key, answer, look] {
+    auto state = std::make_shared<detail::Look>();
+    state->key = key;
+    auto work = [probes, state, answer, look] {
         T value = look();
         {
             // Free before the waiter hears of it, which may look again at once.
             QMutexLocker locker(&probes->lock);
-            probes->stuck.remove(key);
+            probes->finish(state);
         }
         {
             std::lock_guard<std::mutex> guard(answer->lock);
@@ -84,6 +114,10 @@ std::optional<T> lookWithinBound(const std::shared_ptr<detail::VolumeProbes> &pr
         }
         answer->arrived.notify_all();
     };
+    {
+        QMutexLocker locker(&probes->lock);
+        probes->underWay.insert(state);
+    }
     try {
         std::thread(std::move(work)).detach();
     } catch (const std::system_error &) {
@@ -91,12 +125,16 @@ std::optional<T> lookWithinBound(const std::shared_ptr<detail::VolumeProbes> &pr
         // rather than leave the volume out.
         {
             QMutexLocker locker(&probes->lock);
-            probes->stuck.remove(key);
+            probes->finish(state);
         }
         return look();
     }
     std::unique_lock<std::mutex> guard(answer->lock);
     if (!answer->arrived.wait_for(guard, bound, [&answer] { return answer->value.has_value(); })) {
+        {
+            QMutexLocker locker(&probes->lock);
+            probes->giveUp(state);
+        }
         qWarning("The volume at %s does not answer within %lld ms; left out of this reading", qPrintable(key),
                  static_cast<long long>(bound.count()));
         return std::nullopt;
@@ -119,10 +157,36 @@ QByteArray readWhole(const QString &path)
     return file.readAll();
 }
 
+// The kernel's mount table in one read() call: each call sees the table as
+// it is at that moment, but a table read in pieces while mounts change may
+// miss an entry that was there all along (a mounted volume would seem gone).
+QByteArray readMountTable()
+{
+    const int fd = open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return QByteArray();
+    }
+    QByteArray table;
+    for (qsizetype size = 256 * 1024; size <= 64 * 1024 * 1024; size *= 4) {
+        table.resize(size);
+        const ssize_t got = pread(fd, table.data(), size_t(size), 0);
+        if (got < 0) {
+            table.clear();
+            break;
+        }
+        if (got < size) {
+            table.truncate(got);
+            break;
+        }
+    }
+    close(fd);
+    return table;
+}
+
 MountSources readMountSources()
 {
     MountSources sources;
-    sources.entries = visibleMounts(parseMountInfo(readWhole(QStringLiteral("/proc/self/mountinfo"))));
+    sources.entries = visibleMounts(parseMountInfo(readMountTable()));
     sources.userOptions = parseFstabOptions(readWhole(QStringLiteral("/etc/fstab")));
     // The mount helper's own table wins: it holds what was really asked for.
     const auto utab = parseUtabOptions(readWhole(QStringLiteral("/run/mount/utab")));
@@ -135,12 +199,21 @@ MountSources readMountSources()
 // The block device a mount stands on, or 0. FUSE file systems on a device
 // (exFAT, NTFS) name the device as their source; kernel file systems also
 // give its number (btrfs gives an anonymous one, hence the source first).
-dev_t blockDeviceOf(const MountInfoEntry &entry)
+// A source outside /dev may be a file on a hung share (an image mounted
+// through FUSE): it is looked at within the answer bound.
+dev_t blockDeviceOf(const std::shared_ptr<detail::VolumeProbes> &probes, const MountInfoEntry &entry)
 {
     if (entry.source.startsWith(QLatin1Char('/'))) {
-        struct stat info {};
-        if (stat(QFile::encodeName(entry.source).constData(), &info) == 0 && S_ISBLK(info.st_mode)) {
-            return info.st_rdev;
+        const QByteArray source = QFile::encodeName(entry.source);
+        auto look = [source]() -> dev_t {
+            struct stat info {};
+            return stat(source.constData(), &info) == 0 && S_ISBLK(info.st_mode) ? info.st_rdev : 0;
+        };
+        const dev_t device = entry.source.startsWith(QLatin1String("/dev/"))
+            ? look()
+            : lookWithinBound<dev_t>(probes, entry.source, look).value_or(0);
+        if (device != 0) {
+            return device;
         }
     }
     if (entry.major != 0 && !isNetworkFileSystem(entry.fileSystemType)
@@ -259,8 +332,8 @@ bool userMay(const QString &path, int mode)
 
 void lookInto(MountedVolume &volume, const MountInfoEntry &entry, bool deviceReadOnly);
 
-// Everything the table tells about one mount.
-MountedVolume describe(const MountInfoEntry &entry, const QStringList &userOptions, bool lookInside)
+// Everything the table tells about one mount on `device` (0: none).
+MountedVolume describe(const MountInfoEntry &entry, dev_t device, const QStringList &userOptions, bool lookInside)
 {
     MountedVolume volume;
     volume.mountId = entry.mountId;
@@ -269,7 +342,6 @@ MountedVolume describe(const MountInfoEntry &entry, const QStringList &userOptio
     volume.fileSystemType = entry.fileSystemType;
     volume.isNetwork = isNetworkFileSystem(entry.fileSystemType);
 
-    const dev_t device = blockDeviceOf(entry);
     // Browsable: a file manager shows it (see isShownByFileManager()).
     volume.browsable = isShownByFileManager(entry, device != 0, userOptions);
 
@@ -349,6 +421,14 @@ void LinuxVolumeTable::setAnswerBound(std::chrono::milliseconds bound)
     m_probes->bound = bound;
 }
 
+void LinuxVolumeTable::giveUpLooksUnderWay()
+{
+    QMutexLocker locker(&m_probes->lock);
+    for (const std::shared_ptr<detail::Look> &look : std::as_const(m_probes->underWay)) {
+        m_probes->giveUp(look);
+    }
+}
+
 QList<MountedVolume> LinuxVolumeTable::volumes() const
 {
     return readVolumes(Detail::full);
@@ -367,7 +447,7 @@ QList<MountedVolume> LinuxVolumeTable::readVolumes(Detail detail) const
     QSet<QString> seenShares;
     for (const MountInfoEntry &entry : sources.entries) {
         const QStringList options = sources.userOptions.value(entry.mountPoint);
-        const dev_t device = blockDeviceOf(entry);
+        const dev_t device = blockDeviceOf(m_probes, entry);
         if (!isShownByFileManager(entry, device != 0, options)) {
             continue;
         }
@@ -384,9 +464,10 @@ QList<MountedVolume> LinuxVolumeTable::readVolumes(Detail detail) const
             seenShares.insert(entry.source);
         }
         if (detail == Detail::identity) {
-            result.append(describe(entry, options, false));
-        } else if (auto volume = lookWithinBound<MountedVolume>(
-                       m_probes, entry.mountPoint, [entry, options] { return describe(entry, options, true); })) {
+            result.append(describe(entry, device, options, false));
+        } else if (auto volume = lookWithinBound<MountedVolume>(m_probes, entry.mountPoint, [entry, device, options] {
+                       return describe(entry, device, options, true);
+                   })) {
             result.append(*volume);
         }
     }
@@ -410,8 +491,10 @@ std::optional<MountedVolume> LinuxVolumeTable::volumeAt(const QString &path) con
     for (const MountInfoEntry &entry : sources.entries) {
         if (entry.mountPoint == canonical) {
             const QStringList options = sources.userOptions.value(entry.mountPoint);
-            return lookWithinBound<MountedVolume>(m_probes, entry.mountPoint,
-                                                  [entry, options] { return describe(entry, options, true); });
+            const dev_t device = blockDeviceOf(m_probes, entry);
+            return lookWithinBound<MountedVolume>(m_probes, entry.mountPoint, [entry, device, options] {
+                return describe(entry, device, options, true);
+            });
         }
     }
     return std::nullopt;
@@ -420,10 +503,21 @@ std::optional<MountedVolume> LinuxVolumeTable::volumeAt(const QString &path) con
 QString LinuxVolumeTable::unreadableReason(const QString &path) const
 {
     const QString name = QFileInfo(path).fileName().isEmpty() ? path : QFileInfo(path).fileName();
-    struct stat info {};
-    if (path.isEmpty() || stat(QFile::encodeName(path).constData(), &info) != 0) {
-        const int error = path.isEmpty() ? ENOENT : errno;
-        return QStringLiteral("The item \"%1\" can't be read: %2.").arg(name, QString::fromLocal8Bit(std::strerror(error)));
+    // A look at an item on a hung share waits for it: within the bound.
+    const std::optional<int> error = path.isEmpty() ? std::optional<int>(ENOENT)
+                                                    : lookWithinBound<int>(m_probes, QDir::cleanPath(path), [path] {
+                                                          struct stat info {};
+                                                          return stat(QFile::encodeName(path).constData(), &info) == 0
+                                                                     ? 0
+                                                                     : errno;
+                                                      });
+    if (!error) {
+        return QStringLiteral("The item \"%1\" can't be read: it does not answer. Check the share or drive it is on, "
+                              "then try again.")
+            .arg(name);
+    }
+    if (*error != 0) {
+        return QStringLiteral("The item \"%1\" can't be read: %2.").arg(name, QString::fromLocal8Bit(std::strerror(*error)));
     }
     return QString();
 }

@@ -8,6 +8,7 @@
 namespace platform {
 
 namespace detail {
+struct Look;
 struct VolumeProbes;
 } // namespace detail
 
@@ -21,6 +22,7 @@ struct VolumeProbes;
 /// on a helper thread and waited for at most the answer bound: a hung share
 /// is left out of that reading (and named in the log) instead of holding
 /// the caller, and while its look is still stuck it is left out at once.
+/// Two looks at the same volume at once (two readings) both go ahead.
 class LinuxVolumeTable : public VolumeTable
 {
 public:
@@ -28,6 +30,10 @@ public:
 
     /// How long one volume may take to answer (2 s unless changed).
     void setAnswerBound(std::chrono::milliseconds bound);
+    /// Takes every look under way as stuck, as if it had overrun the bound:
+    /// for a reader that gave up waiting on a whole reading, so that the
+    /// next one leaves those volumes out instead of joining them.
+    void giveUpLooksUnderWay();
 
     [[nodiscard]] QList<MountedVolume> volumes() const override;
     /// Labels from the device (libblkid, else udev's links); never opens,

@@ -88,7 +88,14 @@ public:
         services.outputLine = [this](const QString &line) { output.append(line); };
         services.clock = [this] { return now; };
         controller = std::make_unique<BackupController>(std::move(services));
+        controller->waitForVolumeReadings();
         return *controller;
+    }
+
+    // Until the controller's readings of the table are applied.
+    void settle() const
+    {
+        EXPECT_TRUE(waitUntil([this] { return !controller->isReadingVolumes(); }));
     }
 
     // The set as it is in the store file now; a default set when there is none.

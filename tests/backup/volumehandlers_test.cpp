@@ -70,6 +70,7 @@ TEST(VolumeDidMount, ADestinationMountedBeforeTheMonitorsFirstReadingIsTakenAsMo
             f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
         }
         f.monitor.start();
+        f.settle();
         EXPECT_EQ(controller.volumeStatus(),
                   mountedInTheGap ? VolumeStatusValue::Connected : VolumeStatusValue::NotConnected);
         EXPECT_EQ(controller.threads()->count(), mountedInTheGap ? 1 : 0);
@@ -87,6 +88,7 @@ TEST(VolumeDidMount, WithAutomaticBackupOffOnlyRefreshes)
     QSignalSpy window(&controller, &BackupController::showWindowChanged);
 
     f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000, 4'000'000'000));
+    f.settle();
     EXPECT_EQ(f.output, QStringList{QStringLiteral("We received the mount notification")});
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
     EXPECT_EQ(controller.volumeLabelAvailable(), availableLabel(4'000'000'000));
@@ -103,38 +105,29 @@ TEST(VolumeDidMount, WithAutomaticBackupOffOnlyRefreshes)
     EXPECT_EQ(controller.threads()->count(), 1);
 }
 
-TEST(VolumeDidMount, AnotherVolumeChangesNothingAndPrintsNothing)
+TEST(VolumeDidMount, AnotherVolumeOrOneWithoutUuidChangesNothingAndPrintsNothing)
 {
-    ControllerFixture f;
-    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
-    BackupController &controller = f.start();
-    const BackupScript before = controller.script();
-    QSignalSpy status(&controller, &BackupController::volumeStatusChanged);
-    QSignalSpy script(&controller, &BackupController::scriptChanged);
+    for (const bool withDestination : {true, false}) {
+        SCOPED_TRACE(withDestination);
+        ControllerFixture f;
+        if (withDestination) {
+            f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
+        }
+        BackupController &controller = f.start();
+        const BackupScript before = controller.script();
+        QSignalSpy status(&controller, &BackupController::volumeStatusChanged);
+        QSignalSpy script(&controller, &BackupController::scriptChanged);
 
-    f.monitor.mount(fakeStick(QStringLiteral("0000-1111"), QStringLiteral("STICK"), kPath));
-    f.monitor.mount(fakeStick(QString(), QStringLiteral("NOID"), QStringLiteral("/media/ann/NOID")));
-    EXPECT_TRUE(f.output.isEmpty());
-    EXPECT_EQ(controller.threads()->count(), 0);
-    EXPECT_EQ(status.size(), 0);
-    EXPECT_EQ(script.size(), 0);
-    EXPECT_EQ(controller.script(), before);
-}
-
-TEST(VolumeDidMount, WithoutADestinationAVolumeWithoutUuidStartsNothing)
-{
-    ControllerFixture f;
-    BackupController &controller = f.start();
-    ASSERT_EQ(controller.volumeStatus(), VolumeStatusValue::NotSpecified);
-
-    f.monitor.mount(fakeStick(QString(), QStringLiteral("NOID"), QStringLiteral("/media/ann/NOID")));
-    ASSERT_TRUE(f.monitor.relabel(QStringLiteral("/media/ann/NOID"), QStringLiteral("RENAMED")));
-    EXPECT_TRUE(f.output.isEmpty());
-    EXPECT_EQ(controller.threads()->count(), 0);
-    EXPECT_TRUE(controller.volumeName().isEmpty());
-    EXPECT_TRUE(controller.volumePath().isEmpty());
-    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotSpecified);
-    EXPECT_FALSE(f.storeFileExists());
+        f.monitor.mount(fakeStick(QStringLiteral("0000-1111"), QStringLiteral("STICK"), kPath));
+        f.monitor.mount(fakeStick(QString(), QStringLiteral("NOID"), QStringLiteral("/media/ann/NOID")));
+        ASSERT_TRUE(f.monitor.relabel(QStringLiteral("/media/ann/NOID"), QStringLiteral("RENAMED")));
+        f.settle();
+        EXPECT_TRUE(f.output.isEmpty());
+        EXPECT_EQ(controller.threads()->count(), 0);
+        EXPECT_EQ(status.size() + script.size(), 0);
+        EXPECT_EQ(controller.script(), before);
+        EXPECT_EQ(f.storeFileExists(), withDestination);
+    }
 }
 
 // --- Unmount and rename of a connected destination ----------------------------------
@@ -184,6 +177,7 @@ TEST(VolumeDidRename, TheDestinationsNewNameIsSavedAndOtherOrIncompleteEventsCha
     const BackupScript before = controller.script();
     QSignalSpy status(&controller, &BackupController::volumeStatusChanged);
     ASSERT_TRUE(f.monitor.relabel(QStringLiteral("/media/ann/OTHER"), QStringLiteral("STICK")));
+    f.settle();
     EXPECT_TRUE(f.output.isEmpty());
     controller.volumeDidRename(fakeStick(kUuid, QStringLiteral("NEW"), QString()), QStringLiteral("STICK"));
     platform::MountedVolume noName = fakeStick(kUuid, QString(), kPath);
@@ -191,6 +185,7 @@ TEST(VolumeDidRename, TheDestinationsNewNameIsSavedAndOtherOrIncompleteEventsCha
     // The destination's event arrives after it has gone again.
     f.table.unmount(kPath);
     controller.volumeDidRename(fakeStick(kUuid, QStringLiteral("NEW"), kPath), QStringLiteral("STICK"));
+    f.settle();
     f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
     EXPECT_EQ(f.output, QStringList({QStringLiteral("Error collecting vital information"),
                                      QStringLiteral("Error collecting vital information"),
@@ -200,6 +195,7 @@ TEST(VolumeDidRename, TheDestinationsNewNameIsSavedAndOtherOrIncompleteEventsCha
 
     f.output.clear();
     ASSERT_TRUE(f.monitor.relabel(kPath, QStringLiteral("Ann's \"Backup\"")));
+    f.settle();
     EXPECT_EQ(f.output, QStringList{QStringLiteral("We received the rename notification to \"Ann's \"Backup\"\"")});
     EXPECT_EQ(controller.volumeName(), QStringLiteral("Ann's \"Backup\""));
     EXPECT_EQ(f.stored().volumeName, QStringLiteral("Ann's \"Backup\""));

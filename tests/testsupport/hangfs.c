@@ -3,15 +3,18 @@
  * file exists (or the parent test dies, or a minute passes). Everything else
  * answers at once: an empty root with one folder "hang" and one folder "ok".
  *
- *   hangfs RELEASE-FILE MOUNT-POINT
+ *   hangfs RELEASE-FILE MOUNT-POINT [SOURCE]
  *
- * Mounted as type fuse.sshfs so that the volume table counts it as a share.
+ * Mounted as type fuse.sshfs so that the volume table counts it as a share;
+ * with SOURCE (a path, "MOUNT-POINT/hang" for one that hangs) as type
+ * fuse.hangfs with that source, like an image file mounted through FUSE.
  * auto_unmount takes the mount away when this process ends, however it ends. */
 #define FUSE_USE_VERSION 31
 
 #include <errno.h>
 #include <fuse.h>
 #include <signal.h>
+#include <stdio.h>
 #include <string.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -81,13 +84,16 @@ static const struct fuse_operations operations = {
 
 int main(int argc, char **argv)
 {
-    if (argc != 3) {
+    if (argc != 3 && argc != 4) {
         return 2;
     }
     releaseFile = argv[1];
     parent = getppid();
     /* Gone with the test: blocked requests are answered and the mount goes. */
     prctl(PR_SET_PDEATHSIG, SIGTERM);
-    char *args[] = {argv[0], "-f", "-o", "subtype=sshfs,fsname=hang@loopback:/share,auto_unmount", argv[2], NULL};
+    char options[4096];
+    snprintf(options, sizeof options, "subtype=%s,fsname=%s,auto_unmount", argc == 4 ? "hangfs" : "sshfs",
+             argc == 4 ? argv[3] : "hang@loopback:/share");
+    char *args[] = {argv[0], "-f", "-o", options, argv[2], NULL};
     return fuse_main(5, args, &operations, NULL);
 }

@@ -10,7 +10,7 @@
 
 #include <unistd.h>
 
-HangingShare::HangingShare()
+HangingShare::HangingShare(Source source)
 {
     if (geteuid() != 0 || !QFile::exists(QStringLiteral("/dev/fuse"))) {
         m_reason = QStringLiteral("needs root and /dev/fuse");
@@ -20,7 +20,11 @@ HangingShare::HangingShare()
     m_releaseFile = m_dir.filePath(QStringLiteral("released"));
     QDir().mkpath(m_mountPath);
     m_process.setProcessChannelMode(QProcess::ForwardedChannels);
-    m_process.start(QStringLiteral(VELLORY_HANGFS), {m_releaseFile, m_mountPath});
+    QStringList arguments{m_releaseFile, m_mountPath};
+    if (source == Source::SourceInside) {
+        arguments.append(hangingFolder());
+    }
+    m_process.start(QStringLiteral(VELLORY_HANGFS), arguments);
     if (!m_process.waitForStarted(5000)) {
         m_reason = QStringLiteral("hangfs did not start: ") + m_process.errorString();
         return;

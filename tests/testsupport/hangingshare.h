@@ -12,7 +12,10 @@
 class HangingShare
 {
 public:
-    HangingShare();
+    /// Its source names a share; SourceInside: the path of its own folder
+    /// "hang", so that even a look at the source blocks.
+    enum class Source { Share, SourceInside };
+    explicit HangingShare(Source source = Source::Share);
     ~HangingShare();
     HangingShare(const HangingShare &) = delete;
     HangingShare &operator=(const HangingShare &) = delete;

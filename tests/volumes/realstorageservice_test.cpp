@@ -90,19 +90,12 @@ RealStorageService *RealStorageServiceTest::s_service = nullptr;
 
 TEST_F(RealStorageServiceTest, EjectRefusesABusyVolumeThenUnmountsAndPowersOff)
 {
-    QFile open(volume->mountPath() + QStringLiteral("/open.txt"));
-    ASSERT_TRUE(open.open(QIODevice::WriteOnly));
-    const QString refusal = platform::unmountAndEject(volume->mountPath(), s_service->bus());
-    EXPECT_FALSE(refusal.isEmpty());
-    EXPECT_TRUE(refusal.contains(QStringLiteral("busy"), Qt::CaseInsensitive)) << refusal.toStdString();
-    EXPECT_TRUE(platform::isMountPoint(volume->mountPath()));
-    open.close();
-
-    // The drive's calls as the bus carries them (root may watch the bus).
+    // The calls as the bus carries them (root may watch the bus).
     QProcess watcher;
     watcher.start(QStringLiteral("dbus-monitor"),
                   {QStringLiteral("--address"), s_service->busAddress(),
-                   QStringLiteral("type='method_call',interface='org.freedesktop.UDisks2.Drive'")});
+                   QStringLiteral("type='method_call',interface='org.freedesktop.UDisks2.Drive'"),
+                   QStringLiteral("type='method_call',interface='org.freedesktop.UDisks2.Filesystem'")});
     ASSERT_TRUE(watcher.waitForStarted(5000));
     QByteArray seen;
     // Subscribed once it sees a probe call of ours (the service refuses it).
@@ -113,15 +106,25 @@ TEST_F(RealStorageServiceTest, EjectRefusesABusyVolumeThenUnmountsAndPowersOff)
         seen += watcher.readAllStandardOutput();
         return seen.contains("member=VelloryProbe");
     }));
+    QFile open(volume->mountPath() + QStringLiteral("/open.txt"));
+    ASSERT_TRUE(open.open(QIODevice::WriteOnly));
+    const QString refusal = platform::unmountAndEject(volume->mountPath(), s_service->bus());
+    EXPECT_TRUE(refusal.contains(QStringLiteral("busy"), Qt::CaseInsensitive)) << refusal.toStdString();
+    EXPECT_TRUE(platform::isMountPoint(volume->mountPath()));
+    open.close();
     EXPECT_EQ(platform::unmountAndEject(volume->mountPath(), s_service->bus()), QString());
     EXPECT_FALSE(platform::isMountPoint(volume->mountPath()));
-    // Powering off was asked for; the service answers a loop device that it
-    // has no USB device to switch off, which leaves the (unmounted) volume
-    // safe to remove all the same.
+    // Powering off was asked for, after the unmount and only then, and no
+    // eject besides; the service answers a loop device that it has no USB
+    // device to switch off, which leaves the (unmounted) volume safe to
+    // remove all the same.
     EXPECT_TRUE(waitUntil([&] {
         seen += watcher.readAllStandardOutput();
         return seen.contains("member=PowerOff");
     })) << seen.toStdString();
+    EXPECT_EQ(seen.count("member=PowerOff"), 1);
+    EXPECT_LT(seen.lastIndexOf("member=Unmount"), seen.indexOf("member=PowerOff"));
+    EXPECT_FALSE(seen.contains("member=Eject"));
     watcher.terminate();
     watcher.waitForFinished(5000);
 }

@@ -1,5 +1,6 @@
 // The volume table, validation, monitor and eject on real file systems on
 // loop devices. Needs root; skipped with the reason otherwise.
+#include "hangingshare.h"
 #include "loopvolume.h"
 #include "systemcommands.h"
 
@@ -15,12 +16,14 @@
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 
 #include <chrono>
 
 #include <grp.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -323,6 +326,39 @@ TEST(LinuxVolumeMonitor, ReportsMountRenameAndUnmountOnTheMainThread)
     EXPECT_EQ(remount[0].value<MountedVolume>().localizedName, QStringLiteral("HOLIDAY"));
 
     EXPECT_FALSE(offMainThread) << "an event was emitted off the main thread";
+}
+
+TEST(LinuxVolumeMonitor, GivesUpAReadingStuckOnAHungShareAndGoesOnReportingMounts)
+{
+    QString reason;
+    if (!LoopVolume::available(&reason)) {
+        GTEST_SKIP() << reason.toStdString();
+    }
+    platform::LinuxVolumeMonitor monitor;
+    monitor.setStallBound(std::chrono::milliseconds(200));
+    // The table itself never gives up here: only the monitor's bound can.
+    monitor.setAnswerBound(std::chrono::hours(1));
+    QSignalSpy ready(&monitor, &platform::LinuxVolumeMonitor::ready);
+    QSignalSpy mounted(&monitor, &platform::VolumeMonitor::volumeMounted);
+    monitor.start();
+    ASSERT_TRUE(ready.wait(eventTimeoutMs));
+
+    LoopVolume stick(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), sizeMiB);
+    REQUIRE_MOUNTED(stick);
+    ASSERT_TRUE(stick.unmount());
+    // Its source lies inside it: the next reading waits on it for good. So
+    // does every mount tool that reads the mount table: the stick is mounted
+    // with the system call.
+    HangingShare share(HangingShare::Source::SourceInside);
+    if (!share.isMounted()) {
+        GTEST_SKIP() << share.skipReason().toStdString();
+    }
+    QTemporaryDir place;
+    const QByteArray device = QFile::encodeName(stick.device());
+    ASSERT_EQ(::mount(device.constData(), QFile::encodeName(place.path()).constData(), "ext4", 0, nullptr), 0);
+    EXPECT_FALSE(waitForEventAt(mounted, place.path()).isEmpty()) << "no mount event behind the stuck reading";
+    ::umount2(QFile::encodeName(place.path()).constData(), MNT_DETACH);
+    share.release();
 }
 
 TEST(VolumeEject, UnmountsAVolumeButNeitherAFolderNorABusyVolume)
