@@ -3,6 +3,7 @@
 #include "backup/backupthread.h"
 #include "backup/backupvolume.h"
 #include "backup/runreport.h"
+#include "backup/writebackpacer.h"
 #include "platform/directoryops.h"
 #include "platform/fileerror.h"
 #include "platform/volumelimits.h"
@@ -87,6 +88,8 @@ void PlanCopier::run()
 {
     splitPlan();
     m_outcomes.assign(m_plan.size(), Outcome::NotAttempted);
+    WritebackPacer pacer(m_volume);
+    m_pacer = &pacer;
     std::vector<std::thread> workers;
     const int count = int(std::min<std::size_t>(std::size_t(m_workers), m_stretches.size()));
     workers.reserve(std::size_t(count));
@@ -108,6 +111,8 @@ void PlanCopier::run()
         throw;
     }
     stopWorkers(workers);
+    pacer.stop();
+    m_pacer = nullptr;
     placePendingReplacements();
     if (m_itemsBackedUp > 0) {
         showProgress(m_lastReported, true);
@@ -336,6 +341,7 @@ void PlanCopier::copyStretch(Stretch &stretch, FolderHandles &folder, platform::
                                  entry.reason != CopyFileReason::doesNotExist);
         }
         if (result.ok()) {
+            m_pacer->written(result.bytesCopied);
             if (!result.pendingTemporary.isEmpty()) {
                 stretch.pending.push_back({index, std::move(result.pendingTemporary), result.bytesCopied});
             }
