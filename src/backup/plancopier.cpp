@@ -309,6 +309,7 @@ void PlanCopier::enterFolder(FolderHandles &handles, platform::FileCopier &copie
     handles.target = std::move(target.fd);
     handles.targetError = target.error;
     if (handles.target) {
+        copier.enterTargetFolder(handles.target.get());
         // Once per folder, and before any copy into it: a cleanup running
         // beside a copy could take that copy's fresh temporary for stale.
         const int targetFd = handles.target.get();

@@ -331,12 +331,17 @@ TEST_F(EngineTest, RunsKeepContentTimesAndPermissionsAndCopyOnlyWhatChanged)
         }
         const QString file = m_source.write(QStringLiteral("d%1/e%2/f%3").arg(i % 5).arg(i % 3).arg(i), content, 500 + i);
         SourceTree::setTime(QFile::encodeName(file), 1700000000.0 + i + 0.123456789);
-        QFile::setPermissions(file, i % 2 ? (QFileDevice::ReadOwner | QFileDevice::WriteOwner)
-                                          : (QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther
-                                             | QFileDevice::ExeOwner));
+        // The last bits are ones the umask below takes away at creation.
+        const QFileDevice::Permissions modes[] = {
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner,
+            QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::ExeOwner,
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther};
+        QFile::setPermissions(file, modes[i % 3]);
         files << file;
     }
+    const mode_t umask = ::umask(022);
     const RunOutcome first = runJob(scriptFor(mount, {m_source.path()}));
+    ::umask(umask);
     EXPECT_EQ(first.errors, 0u);
     EXPECT_EQ(first.progress, 1.0f);
     ASSERT_EQ(first.messages.size(), 5);
