@@ -289,11 +289,12 @@ void PlanCopier::enterFolder(FolderHandles &handles, platform::FileCopier &copie
         handles.sourceError = source.error;
     }
     platform::OpenResult target;
+    bool made = false; // by this call: no interrupted run can have left anything in it
     if (!m_volume.isOpen()) {
         target.error = ENOTCONN;
     } else if (create) {
         QByteArray failedAt;
-        target = platform::makeDirectoriesBeneath(m_volume.fd(), folder.targetPath, &failedAt);
+        target = platform::makeDirectoriesBeneath(m_volume.fd(), folder.targetPath, &failedAt, &made);
         if (!target.fd) {
             const QByteArray refused = refusedComponent(failedAt);
             const QString reason = isNameError(target.error) && !refused.isEmpty()
@@ -314,8 +315,11 @@ void PlanCopier::enterFolder(FolderHandles &handles, platform::FileCopier &copie
         // beside a copy could take that copy's fresh temporary for stale.
         const int targetFd = handles.target.get();
         const int sourceFd = handles.source.get();
-        std::call_once(m_cleaned[index],
-                       [&copier, targetFd, sourceFd] { copier.removeStaleTemporaries(targetFd, sourceFd); });
+        std::call_once(m_cleaned[index], [&copier, targetFd, sourceFd, made] {
+            if (!made) {
+                copier.removeStaleTemporaries(targetFd, sourceFd);
+            }
+        });
     }
 }
 
