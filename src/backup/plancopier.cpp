@@ -64,8 +64,11 @@ int PlanCopier::defaultWorkers()
 void PlanCopier::splitPlan()
 {
     // Stretches stay within one folder and stay short, so that the workers
-    // share the load and the reporting thread can follow closely behind.
-    constexpr std::size_t kMaxEntries = 64;
+    // share the load and the reporting thread can follow closely behind;
+    // long enough that a folder of a few hundred files is one worker's:
+    // workers creating files in one folder wait on its lock in turn (with
+    // 64 entries W1 S1 took 12 % more processor time than with 256).
+    constexpr std::size_t kMaxEntries = 256;
     constexpr std::int64_t kMaxBytes = 16 << 20;
     std::size_t begin = 0;
     std::int64_t bytes = 0;
