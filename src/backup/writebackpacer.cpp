@@ -79,7 +79,6 @@ void WritebackPacer::run()
         locker.unlock();
         m_written.store(0, std::memory_order_relaxed);
         m_flushWanted.store(false, std::memory_order_relaxed);
-        m_flushes.fetch_add(1);
         // Its result does not matter here: the closing flush reports.
         (void)m_volume.flush();
         locker.lock();

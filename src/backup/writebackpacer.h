@@ -29,9 +29,6 @@ public:
     /// Waits for a flush in progress and ends the thread.
     void stop();
 
-    /// Flushes started so far.
-    [[nodiscard]] int flushesStarted() const { return m_flushes.load(); }
-
     [[nodiscard]] static std::int64_t defaultBatchBytes();
 
 private:
@@ -40,7 +37,6 @@ private:
     const BackupVolume &m_volume;
     const std::int64_t m_batchBytes;
     std::atomic<std::int64_t> m_written{0}; // since the last flush began
-    std::atomic<int> m_flushes{0};
     std::atomic<bool> m_flushWanted{false};
     std::mutex m_lock;
     std::condition_variable m_wake;
