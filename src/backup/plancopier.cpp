@@ -3,6 +3,7 @@
 #include "backup/backupthread.h"
 #include "backup/backupvolume.h"
 #include "backup/runreport.h"
+#include "backup/writebackpacer.h"
 #include "platform/directoryops.h"
 #include "platform/fileerror.h"
 #include "platform/volumelimits.h"
@@ -63,8 +64,11 @@ int PlanCopier::defaultWorkers()
 void PlanCopier::splitPlan()
 {
     // Stretches stay within one folder and stay short, so that the workers
-    // share the load and the reporting thread can follow closely behind.
-    constexpr std::size_t kMaxEntries = 64;
+    // share the load and the reporting thread can follow closely behind;
+    // long enough that a folder of a few hundred files is one worker's:
+    // workers creating files in one folder wait on its lock in turn (with
+    // 64 entries W1 S1 took 12 % more processor time than with 256).
+    constexpr std::size_t kMaxEntries = 256;
     constexpr std::int64_t kMaxBytes = 16 << 20;
     std::size_t begin = 0;
     std::int64_t bytes = 0;
@@ -87,6 +91,8 @@ void PlanCopier::run()
 {
     splitPlan();
     m_outcomes.assign(m_plan.size(), Outcome::NotAttempted);
+    WritebackPacer pacer(m_volume);
+    m_pacer = &pacer;
     std::vector<std::thread> workers;
     const int count = int(std::min<std::size_t>(std::size_t(m_workers), m_stretches.size()));
     workers.reserve(std::size_t(count));
@@ -108,6 +114,8 @@ void PlanCopier::run()
         throw;
     }
     stopWorkers(workers);
+    pacer.stop();
+    m_pacer = nullptr;
     placePendingReplacements();
     if (m_itemsBackedUp > 0) {
         showProgress(m_lastReported, true);
@@ -284,11 +292,12 @@ void PlanCopier::enterFolder(FolderHandles &handles, platform::FileCopier &copie
         handles.sourceError = source.error;
     }
     platform::OpenResult target;
+    bool made = false; // by this call: no interrupted run can have left anything in it
     if (!m_volume.isOpen()) {
         target.error = ENOTCONN;
     } else if (create) {
         QByteArray failedAt;
-        target = platform::makeDirectoriesBeneath(m_volume.fd(), folder.targetPath, &failedAt);
+        target = platform::makeDirectoriesBeneath(m_volume.fd(), folder.targetPath, &failedAt, &made);
         if (!target.fd) {
             const QByteArray refused = refusedComponent(failedAt);
             const QString reason = isNameError(target.error) && !refused.isEmpty()
@@ -304,12 +313,16 @@ void PlanCopier::enterFolder(FolderHandles &handles, platform::FileCopier &copie
     handles.target = std::move(target.fd);
     handles.targetError = target.error;
     if (handles.target) {
+        copier.enterTargetFolder(handles.target.get());
         // Once per folder, and before any copy into it: a cleanup running
         // beside a copy could take that copy's fresh temporary for stale.
         const int targetFd = handles.target.get();
         const int sourceFd = handles.source.get();
-        std::call_once(m_cleaned[index],
-                       [&copier, targetFd, sourceFd] { copier.removeStaleTemporaries(targetFd, sourceFd); });
+        std::call_once(m_cleaned[index], [&copier, targetFd, sourceFd, made] {
+            if (!made) {
+                copier.removeStaleTemporaries(targetFd, sourceFd);
+            }
+        });
     }
 }
 
@@ -336,6 +349,7 @@ void PlanCopier::copyStretch(Stretch &stretch, FolderHandles &folder, platform::
                                  entry.reason != CopyFileReason::doesNotExist);
         }
         if (result.ok()) {
+            m_pacer->written(result.bytesCopied);
             if (!result.pendingTemporary.isEmpty()) {
                 stretch.pending.push_back({index, std::move(result.pendingTemporary), result.bytesCopied});
             }

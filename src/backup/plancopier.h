@@ -17,6 +17,7 @@
 
 class BackupVolume;
 class RunReport;
+class WritebackPacer;
 
 /// The copy phase of a run: carries out the plan. Each missing folder on the
 /// volume is made once; each file is copied atomically (see
@@ -111,6 +112,7 @@ private:
     std::condition_variable m_stretchDone;
     std::size_t m_nextStretch = 0; // guarded by m_lock
     std::atomic<bool> m_stop{false}; // written under m_lock
+    WritebackPacer *m_pacer = nullptr; // while the workers copy
 
     std::int64_t m_lastProgress = 0;
     std::size_t m_lastReported = 0;

@@ -118,6 +118,9 @@ void SourceScanner::scan(const QString &sourcePath)
         m_report.error(QStringLiteral("Volume not connected"));
         return;
     }
+    if (reason != CopyFileReason::doesNotExist) {
+        m_checked.fetch_add(1, std::memory_order_relaxed);
+    }
     if (m_report.cancelRequested()) {
         m_cancelSeen = true;
         return;
@@ -151,7 +154,6 @@ bool SourceScanner::compare(int targetFd, const char *name, const platform::File
     if (item.secondsNewerThan(copy) > 10.0) {
         reason = CopyFileReason::dateModified;
     }
-    m_checked.fetch_add(1, std::memory_order_relaxed);
     return true;
 }
 
@@ -450,6 +452,7 @@ void SourceScanner::readFolder(FolderJob &job, platform::DirectoryReader &reader
     bool volumeChecked = false;
     std::vector<std::pair<std::size_t, QByteArray>> children; // slot, name
     std::vector<bool> twins;
+    quint64 checked = 0; // added to the shared count once per folder
     if (out.foldsCase) {
         findCaseTwins(listing, twins);
     }
@@ -498,6 +501,9 @@ void SourceScanner::readFolder(FolderJob &job, platform::DirectoryReader &reader
             abandon(Finding::Kind::VolumeGone);
             break;
         }
+        if (reason != CopyFileReason::doesNotExist) {
+            ++checked;
+        }
         // Read for every file, so that a cancel is seen during a first run too.
         if (m_report.cancelRequested()) {
             abandon(Finding::Kind::Cancelled);
@@ -512,6 +518,7 @@ void SourceScanner::readFolder(FolderJob &job, platform::DirectoryReader &reader
         out.names.append(itemName);
         out.names.append('\0');
     }
+    m_checked.fetch_add(checked, std::memory_order_relaxed);
     if (!children.empty()) {
         const auto [parkedSource, parkedTarget] = park(sourceFolder, target);
         sourceFolder.reset();

@@ -81,8 +81,9 @@ OpenResult openDirectoryBeneath(int rootFd, const QByteArray &relativePath)
     return fromCall(openBeneath(rootFd, path, O_PATH | O_DIRECTORY | O_CLOEXEC));
 }
 
-OpenResult makeDirectoriesBeneath(int rootFd, const QByteArray &relativePath, QByteArray *failedAt)
+OpenResult makeDirectoriesBeneath(int rootFd, const QByteArray &relativePath, QByteArray *failedAt, bool *madeLast)
 {
+    bool made = false;
     OpenResult whole = openDirectoryBeneath(rootFd, relativePath);
     if (whole.fd || whole.error != ENOENT) {
         if (!whole.fd && failedAt) {
@@ -108,8 +109,10 @@ OpenResult makeDirectoriesBeneath(int rootFd, const QByteArray &relativePath, QB
             return OpenResult{UniqueFd(), EXDEV};
         }
         OpenResult next = openSubdirectoryHandle(current.fd.get(), part.constData());
+        made = false;
         if (!next.fd && next.error == ENOENT) {
-            if (::mkdirat(current.fd.get(), part.constData(), 0777) != 0 && errno != EEXIST) {
+            made = ::mkdirat(current.fd.get(), part.constData(), 0777) == 0;
+            if (!made && errno != EEXIST) {
                 if (failedAt) {
                     *failedAt = walked;
                 }
@@ -126,11 +129,14 @@ OpenResult makeDirectoriesBeneath(int rootFd, const QByteArray &relativePath, QB
         current = std::move(next);
     }
     // Open the result the strict way, so a mount or link met on the way fails.
-    OpenResult made = openDirectoryBeneath(rootFd, relativePath);
-    if (!made.fd && failedAt) {
+    OpenResult result = openDirectoryBeneath(rootFd, relativePath);
+    if (!result.fd && failedAt) {
         *failedAt = relativePath;
     }
-    return made;
+    if (result.fd && madeLast) {
+        *madeLast = made;
+    }
+    return result;
 }
 
 OpenResult openMountRoot(const QByteArray &path)

@@ -39,9 +39,10 @@ struct OpenResult
 /// Creates every missing folder of `relativePath` below `rootFd` (as with
 /// openDirectoryBeneath, nothing outside the root is touched) and returns a
 /// handle of the last one. `failedAt` receives the relative path of the folder
-/// that could not be made or opened.
+/// that could not be made or opened; `madeLast` whether this call made the
+/// last folder itself (so that nothing older can be in it).
 [[nodiscard]] OpenResult makeDirectoriesBeneath(int rootFd, const QByteArray &relativePath,
-                                                QByteArray *failedAt = nullptr);
+                                                QByteArray *failedAt = nullptr, bool *madeLast = nullptr);
 
 /// A path-only handle of a mount point's root folder, or an error; ENOTDIR
 /// when `path` is not itself the root of a mounted file system.

@@ -2,6 +2,8 @@
 
 #include "platform/uniquefd.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -10,6 +12,7 @@
 #include <sys/file.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace platform {
@@ -35,11 +38,51 @@ timespec toTimespec(std::int64_t seconds, std::uint32_t nanoseconds)
     return value;
 }
 
+// The source was opened with O_NONBLOCK; a file system that honours it for
+// regular files gets a blocking descriptor instead of a busy loop.
+void blockingReads(int fd)
+{
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0 && (flags & O_NONBLOCK) != 0) {
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+}
+
+// The process's umask, read without changing it (another thread may be
+// creating files); all bits when it cannot be read, so that every copy gets
+// its bits set explicitly.
+unsigned int creationMask()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
+            if (line.startsWith("Umask:")) {
+                bool ok = false;
+                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+                if (ok) {
+                    return mask & 0777;
+                }
+            }
+        }
+    }
+    return 0777;
+}
+
 } // namespace
 
 FileCopier::FileCopier()
     : m_random(std::random_device{}() | (std::uint64_t(std::random_device{}()) << 32) | 1)
+    , m_creationMask(creationMask())
 {
+}
+
+void FileCopier::enterTargetFolder(int targetDirFd)
+{
+    // A default ACL, not the umask, decides the bits of a file created in
+    // that folder; such a folder's copies get their bits set explicitly.
+    const QByteArray path = "/proc/self/fd/" + QByteArray::number(targetDirFd);
+    const ssize_t size = ::getxattr(path.constData(), "system.posix_acl_default", nullptr, 0);
+    m_folderKeepsCreationMode = size < 0 && (errno == ENODATA || errno == EOPNOTSUPP);
 }
 
 bool FileCopier::isTemporaryName(QByteArrayView name)
@@ -116,7 +159,11 @@ int FileCopier::copyData(int in, int out, std::int64_t expected, std::int64_t &c
             if (moved == 0) {
                 return 0;
             }
-            if (errno == EINTR || errno == EAGAIN) {
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno == EAGAIN) {
+                blockingReads(in);
                 continue;
             }
             if (errno != EINVAL && errno != ENOSYS) {
@@ -129,7 +176,11 @@ int FileCopier::copyData(int in, int out, std::int64_t expected, std::int64_t &c
         }
         const ssize_t got = ::read(in, m_buffer.data(), m_buffer.size());
         if (got < 0) {
-            if (errno == EINTR || errno == EAGAIN) {
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno == EAGAIN) {
+                blockingReads(in);
                 continue;
             }
             return errno;
@@ -170,14 +221,20 @@ CopyResult FileCopier::copyRegular(int sourceDirFd, const char *name, int target
     if (attributes.size > m_maximumFileSize) {
         return failure(CopyStage::TooLarge, EFBIG);
     }
-    ::fcntl(source.get(), F_SETFL, 0);
+    // O_NONBLOCK stays: reading a regular file never waits for it, so no
+    // call is spent per file on clearing it (copyData does, should a file
+    // system answer EAGAIN after all).
 
+    // Permission bits where the file system keeps them (FAT does not): given
+    // at creation when nothing takes any away, else set once written.
+    const unsigned int mode = attributes.mode & 0777;
+    const bool modeAtCreation = m_folderKeepsCreationMode && (mode & m_creationMask) == 0;
     QByteArray temporary;
     UniqueFd target;
     for (int attempt = 0; attempt < kTemporaryAttempts && !target; ++attempt) {
         temporary = nextTemporaryName();
         target.reset(::openat(targetDirFd, temporary.constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, modeAtCreation ? mode : 0600));
         if (!target && errno != EEXIST) {
             break;
         }
@@ -199,8 +256,9 @@ CopyResult FileCopier::copyRegular(int sourceDirFd, const char *name, int target
     if (const int error = copyData(source.get(), target.get(), attributes.size, copied); error != 0) {
         return abandon(CopyStage::Write, error);
     }
-    // Permission bits where the file system keeps them (FAT does not).
-    ::fchmod(target.get(), attributes.mode & 0777);
+    if (!modeAtCreation) {
+        ::fchmod(target.get(), mode);
+    }
     const timespec times[2] = {toTimespec(attributes.atimeSeconds, attributes.atimeNanoseconds),
                                toTimespec(attributes.mtimeSeconds, attributes.mtimeNanoseconds)};
     if (::futimens(target.get(), times) != 0) {

@@ -64,6 +64,11 @@ public:
 
     void setDeferReplacements(bool defer) { m_deferReplacements = defer; }
 
+    /// Tells the copier which target folder the next copies go into, so it
+    /// knows once per folder whether a new file there gets exactly the
+    /// permission bits it is created with (no default ACL in the folder).
+    void enterTargetFolder(int targetDirFd);
+
     /// Renames `temporary` over `targetName` in `targetDirFd` (where the file
     /// system will not, removes the old copy first); on failure the
     /// temporary is removed.
@@ -96,6 +101,10 @@ private:
     bool m_deferReplacements = false;
     std::vector<char> m_buffer;
     std::uint64_t m_random;
+    // Permission bits the process's umask takes away at creation; a file
+    // whose bits it leaves alone is created with them, without an fchmod.
+    unsigned int m_creationMask;
+    bool m_folderKeepsCreationMode = false; // no default ACL in the target folder
     DirectoryReader m_reader;
     DirectoryListing m_listing;
     bool m_tryCopyFileRange = true;

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <future>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <thread>
 
@@ -205,7 +206,7 @@ TEST_F(EngineTest, ManyWorkersCopyLogAndCountAsOneDoesKeepingContentTimesAndPerm
     SKIP_WITHOUT(volume);
     const QString mount = volume.mountPath();
     // Six folders of several stretches each: sizes around the copy's block
-    // sizes, times to the nanosecond, two kinds of permissions. Failures
+    // sizes, times to the nanosecond, three kinds of permissions. Failures
     // spread over several folders and stretches: pipes, and a folder whose
     // place on the volume is taken by a file.
     const qsizetype sizes[] = {0, 1, 4095, 4096, 65537, (1 << 20) + 3, (2 << 20) + 5};
@@ -215,8 +216,12 @@ TEST_F(EngineTest, ManyWorkersCopyLogAndCountAsOneDoesKeepingContentTimesAndPerm
             const QString file = m_source.write(QStringLiteral("t/f%1/n%2").arg(folder).arg(i, 3, 10, QLatin1Char('0')),
                                                 patterned(i < 7 ? sizes[i] : i * 7 + folder, folder));
             SourceTree::setTime(QFile::encodeName(file), 1700000000.0 + i + 0.123456789);
-            QFile::setPermissions(file, i % 2 ? (QFileDevice::ReadOwner | QFileDevice::WriteOwner)
-                                              : (QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ExeOwner));
+            // The third kind has bits the umask below takes away at creation.
+            const QFileDevice::Permissions modes[] = {
+                QFileDevice::ReadOwner | QFileDevice::WriteOwner,
+                QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ExeOwner,
+                QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther};
+            QFile::setPermissions(file, modes[i % 3]);
             files << file;
         }
         makeFifo(m_source.filePath(QStringLiteral("t/f%1/p%2").arg(folder).arg(folder * 20)));
@@ -239,11 +244,13 @@ TEST_F(EngineTest, ManyWorkersCopyLogAndCountAsOneDoesKeepingContentTimesAndPerm
         }
     };
 
+    const mode_t umask = ::umask(022);
     prepareVolume();
     const Scan one = scanAndCopy(mount, {source}, 1);
     ASSERT_TRUE(QDir(mount + QStringLiteral("/Vellory")).removeRecursively());
     prepareVolume();
     const Scan many = scanAndCopy(mount, {source}, 8);
+    ::umask(umask);
 
     EXPECT_EQ(many.log, one.log);
     EXPECT_EQ(many.backedUp, one.backedUp);
