@@ -2,6 +2,7 @@
 // faster paths (per-folder handles, skipping missing folders, several copy
 // workers) must not change.
 #include "runtesting.h"
+#include "hangingshare.h"
 
 #include "backup/backuprun.h"
 #include "backup/backupvolume.h"
@@ -283,10 +284,19 @@ TEST_F(EngineTest, ACancelStopsTheScanBeforeAnyCopyAndTheCopyWithOnlyWholeCopies
         files << m_source.write(QStringLiteral("c/d%1/e%2/f%3").arg(i / 100).arg(i % 9).arg(i),
                                 QByteArray(i % 3000, char('0' + i % 10)));
     }
-    // At the first line the run logs. The second source holds the first
-    // again: 18,000 files in all.
-    const QStringList sources{m_source.filePath(QStringLiteral("c")), m_source.path(), m_source.path()};
-    const RunOutcome scan = runJob(scriptFor(mount, sources), [](BackupThread &job) { job.cancel(); });
+    // At the first line the run logs. The scan cannot finish before the
+    // cancel however late it comes: the second source is a share that
+    // answers only after it. The last two hold the first again: 18,000
+    // files in all.
+    HangingShare share;
+    if (!share.isMounted()) {
+        GTEST_SKIP() << share.skipReason().toStdString();
+    }
+    const QStringList sources{m_source.filePath(QStringLiteral("c")), share.hangingFolder(), m_source.path(), m_source.path()};
+    const RunOutcome scan = runJob(scriptFor(mount, sources), [&](BackupThread &job) {
+        job.cancel();
+        share.release();
+    });
     EXPECT_EQ(scan.status, BackupThreadStatusValue::cancelled);
     ASSERT_GE(scan.messages.size(), 3);
     EXPECT_EQ(scan.messages[0], QStringLiteral("Scanning %1...").arg(sources[0]));
