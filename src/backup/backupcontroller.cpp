@@ -1,12 +1,12 @@
 #include "backup/backupcontroller.h"
 
 #include "backup/displayformat.h"
-#include "backup/volumereader.h"
+#include "volumes/volumereader.h"
 #include "platform/computername.h"
 #include "platform/preferences.h"
-#include "platform/volumeejector.h"
-#include "platform/volumemonitor.h"
-#include "platform/volumetable.h"
+#include "volumes/volumeejector.h"
+#include "volumes/volumemonitor.h"
+#include "volumes/volumetable.h"
 #include "volumes/volumevalidator.h"
 
 #include <QEventLoop>
@@ -52,18 +52,18 @@ bool sameUuid(const QString &a, const QString &b)
 /// The destination as the table shows it now, looked into for its free
 /// space; nothing when it is not mounted or does not answer. Runs on a
 /// reading thread: the table's looks wait on the file systems.
-std::optional<platform::MountedVolume> readDestination(const platform::VolumeTable &table, const QString &uuid,
+std::optional<volumes::MountedVolume> readDestination(const volumes::VolumeTable &table, const QString &uuid,
                                                        const QString &recordedPath)
 {
-    std::optional<platform::MountedVolume> found;
+    std::optional<volumes::MountedVolume> found;
     // Only the destination is looked into; the other volumes are known by
     // their identity alone.
-    for (const platform::MountedVolume &volume : table.volumeIdentities()) {
+    for (const volumes::MountedVolume &volume : table.volumeIdentities()) {
         if (!sameUuid(volume.uuid, uuid)) {
             continue;
         }
         // Gone since, or not answering: left out of this reading.
-        const std::optional<platform::MountedVolume> detailed = table.volumeAt(volume.mountPath);
+        const std::optional<volumes::MountedVolume> detailed = table.volumeAt(volume.mountPath);
         if (detailed && sameUuid(detailed->uuid, uuid)) {
             found = detailed;
         }
@@ -71,7 +71,7 @@ std::optional<platform::MountedVolume> readDestination(const platform::VolumeTab
     if (!found && !recordedPath.isEmpty()) {
         // Where it was last seen (the monitor may just have told so): a
         // reading that raced with another mount elsewhere may have missed it.
-        const std::optional<platform::MountedVolume> there = table.volumeAt(recordedPath);
+        const std::optional<volumes::MountedVolume> there = table.volumeAt(recordedPath);
         if (there && sameUuid(there->uuid, uuid)) {
             found = there;
         }
@@ -91,9 +91,9 @@ BackupController::BackupController(BackupControllerServices services, QObject *p
     , m_outputLine(services.outputLine ? std::move(services.outputLine) : ScriptStore::printLine)
     , m_clock(services.clock ? std::move(services.clock) : [] { return QDateTime::currentDateTime(); })
     , m_threads(new BackupThreadListModel(this))
-    , m_volumeReader(new VolumeReader(this))
+    , m_volumeReader(new volumes::VolumeReader(this))
 {
-    connect(m_volumeReader, &VolumeReader::settled, this, &BackupController::volumeReadingsSettled);
+    connect(m_volumeReader, &volumes::VolumeReader::settled, this, &BackupController::volumeReadingsSettled);
     m_script = m_store.load();
     m_stored = m_script;
     registerVolumeNotifications();
@@ -150,10 +150,10 @@ void BackupController::registerVolumeNotifications()
 {
     // The monitor lives on this (main) thread, so events arrive here one at a
     // time, in order, between the controller's other operations.
-    connect(&m_volumeMonitor, &platform::VolumeMonitor::volumeMounted, this, &BackupController::volumeDidMount);
-    connect(&m_volumeMonitor, &platform::VolumeMonitor::volumeUnmounted, this, &BackupController::volumeDidUnmount);
-    connect(&m_volumeMonitor, &platform::VolumeMonitor::volumeRenamed, this, &BackupController::volumeDidRename);
-    connect(&m_volumeMonitor, &platform::VolumeMonitor::ready, this, &BackupController::volumeMonitorReady);
+    connect(&m_volumeMonitor, &volumes::VolumeMonitor::volumeMounted, this, &BackupController::volumeDidMount);
+    connect(&m_volumeMonitor, &volumes::VolumeMonitor::volumeUnmounted, this, &BackupController::volumeDidUnmount);
+    connect(&m_volumeMonitor, &volumes::VolumeMonitor::volumeRenamed, this, &BackupController::volumeDidRename);
+    connect(&m_volumeMonitor, &volumes::VolumeMonitor::ready, this, &BackupController::volumeMonitorReady);
 }
 
 void BackupController::volumeMonitorReady()
@@ -168,7 +168,7 @@ void BackupController::volumeMonitorReady()
     updateVolumeStatus();
 }
 
-void BackupController::destinationMounted(const platform::MountedVolume &volume)
+void BackupController::destinationMounted(const volumes::MountedVolume &volume)
 {
     printLine(QStringLiteral("We received the mount notification"));
     // The monitor's word is enough to show it and to back up to where it
@@ -203,11 +203,11 @@ void BackupController::updateVolumeStatus()
         setVolumeLabelAvailable(kNoVolumeSelected);
         return;
     }
-    const platform::VolumeTable *table = &m_volumeTable;
+    const volumes::VolumeTable *table = &m_volumeTable;
     const QString uuid = m_script.volumeUUID;
     const QString path = m_script.volumePath;
-    m_volumeReader->request([this, table, uuid, path]() -> VolumeReader::Publish {
-        const std::optional<platform::MountedVolume> found = readDestination(*table, uuid, path);
+    m_volumeReader->request([this, table, uuid, path]() -> volumes::VolumeReader::Publish {
+        const std::optional<volumes::MountedVolume> found = readDestination(*table, uuid, path);
         return [this, uuid, found] { applyVolumeStatus(uuid, found); };
     });
 }
@@ -227,7 +227,7 @@ void BackupController::waitForVolumeReadings()
     loop.exec();
 }
 
-void BackupController::applyVolumeStatus(const QString &uuid, const std::optional<platform::MountedVolume> &found)
+void BackupController::applyVolumeStatus(const QString &uuid, const std::optional<volumes::MountedVolume> &found)
 {
     if (!isDestinationUuid(uuid)) {
         return; // read for a destination since replaced or removed
@@ -258,7 +258,7 @@ void BackupController::applyVolumeStatus(const QString &uuid, const std::optiona
     }
 }
 
-void BackupController::showDestination(const platform::MountedVolume &volume)
+void BackupController::showDestination(const volumes::MountedVolume &volume)
 {
     setVolumeStatus(VolumeStatusValue::Connected);
     const IconDescription icon = m_iconSource->volumeIcon(volume);
@@ -443,10 +443,10 @@ void BackupController::ejectVolume(EjectDone done)
     }
     // Only the destination itself: another volume now mounted at its old
     // path is left alone. The table is asked in the background.
-    const platform::VolumeTable *table = &m_volumeTable;
+    const volumes::VolumeTable *table = &m_volumeTable;
     const QString path = m_script.volumePath;
     const QString uuid = m_script.volumeUUID;
-    m_volumeReader->ask([this, table, path, uuid, answer]() -> VolumeReader::Publish {
+    m_volumeReader->ask([this, table, path, uuid, answer]() -> volumes::VolumeReader::Publish {
         const bool carries = volumes::volumeCarriesUuid(*table, path, uuid);
         return [this, carries, path, answer] {
             if (!carries) {
@@ -458,7 +458,7 @@ void BackupController::ejectVolume(EjectDone done)
     });
 }
 
-void BackupController::volumeDidMount(const platform::MountedVolume &volume)
+void BackupController::volumeDidMount(const volumes::MountedVolume &volume)
 {
     // With no destination every volume without a UUID would "match" the
     // empty UUID and start a backup of nowhere: such events are not ours.
@@ -471,7 +471,7 @@ void BackupController::volumeDidMount(const platform::MountedVolume &volume)
     destinationMounted(volume);
 }
 
-void BackupController::volumeDidUnmount(const platform::MountedVolume &volume)
+void BackupController::volumeDidUnmount(const volumes::MountedVolume &volume)
 {
     if (volume.mountPath.isEmpty()) {
         printLine(QStringLiteral("Missing vital Information"));
@@ -487,7 +487,7 @@ void BackupController::volumeDidUnmount(const platform::MountedVolume &volume)
     updateVolumeStatus();
 }
 
-void BackupController::volumeDidRename(const platform::MountedVolume &volume, const QString &oldName)
+void BackupController::volumeDidRename(const volumes::MountedVolume &volume, const QString &oldName)
 {
     Q_UNUSED(oldName);
     if (volume.mountPath.isEmpty() || volume.localizedName.isNull()) {
@@ -496,15 +496,15 @@ void BackupController::volumeDidRename(const platform::MountedVolume &volume, co
     }
     // The event's volume is what the monitor saw; ask the table once more
     // (in the background), as the volume may have gone since.
-    const platform::VolumeTable *table = &m_volumeTable;
-    m_volumeReader->ask([this, table, volume]() -> VolumeReader::Publish {
-        const std::optional<platform::MountedVolume> current = table->volumeAt(volume.mountPath);
+    const volumes::VolumeTable *table = &m_volumeTable;
+    m_volumeReader->ask([this, table, volume]() -> volumes::VolumeReader::Publish {
+        const std::optional<volumes::MountedVolume> current = table->volumeAt(volume.mountPath);
         return [this, volume, current] { finishRename(volume, current); };
     });
 }
 
-void BackupController::finishRename(const platform::MountedVolume &volume,
-                                    const std::optional<platform::MountedVolume> &current)
+void BackupController::finishRename(const volumes::MountedVolume &volume,
+                                    const std::optional<volumes::MountedVolume> &current)
 {
     if (!current) {
         printLine(QStringLiteral("Failed to get volume resources"));

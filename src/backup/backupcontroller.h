@@ -4,7 +4,7 @@
 #include "backup/backupthreadlistmodel.h"
 #include "backup/iconsource.h"
 #include "backup/scriptstore.h"
-#include "platform/mountedvolume.h"
+#include "volumes/mountedvolume.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -17,13 +17,12 @@
 #include <memory>
 #include <optional>
 
-class VolumeReader;
-
-namespace platform {
+namespace volumes {
 class VolumeEjector;
 class VolumeMonitor;
+class VolumeReader;
 class VolumeTable;
-} // namespace platform
+} // namespace volumes
 
 /// What the controller works with, handed in by whoever makes it: the
 /// application and vellory-cli pass this machine's (SystemVolumeServices),
@@ -32,9 +31,9 @@ class VolumeTable;
 struct BackupControllerServices
 {
     ScriptStore store;
-    const platform::VolumeTable *volumeTable = nullptr;
-    platform::VolumeMonitor *volumeMonitor = nullptr;
-    platform::VolumeEjector *volumeEjector = nullptr;
+    const volumes::VolumeTable *volumeTable = nullptr;
+    volumes::VolumeMonitor *volumeMonitor = nullptr;
+    volumes::VolumeEjector *volumeEjector = nullptr;
     /// Null: icons named after the desktop's icon theme.
     std::shared_ptr<const IconSource> iconSource;
     /// Receives the controller's standard-output lines (null: standard output).
@@ -183,9 +182,9 @@ public:
     void ejectVolume(EjectDone done);
 
     // Volume events (connected to the monitor; public for the tests).
-    void volumeDidMount(const platform::MountedVolume &volume);
-    void volumeDidUnmount(const platform::MountedVolume &volume);
-    void volumeDidRename(const platform::MountedVolume &volume, const QString &oldName);
+    void volumeDidMount(const volumes::MountedVolume &volume);
+    void volumeDidUnmount(const volumes::MountedVolume &volume);
+    void volumeDidRename(const volumes::MountedVolume &volume, const QString &oldName);
     /// The monitor's first reading is in: a destination mounted since the
     /// controller read the table is taken as just mounted.
     void volumeMonitorReady();
@@ -214,13 +213,13 @@ signals:
 private:
     void registerVolumeNotifications();
     /// Log, show the volume, refresh and (when automatic backup is on) back up.
-    void destinationMounted(const platform::MountedVolume &volume);
+    void destinationMounted(const volumes::MountedVolume &volume);
     /// What a reading of the table for `uuid` found, applied on the main thread.
-    void applyVolumeStatus(const QString &uuid, const std::optional<platform::MountedVolume> &found);
+    void applyVolumeStatus(const QString &uuid, const std::optional<volumes::MountedVolume> &found);
     /// Shows `volume` as the connected destination and takes over its name
     /// and mount path (saved when they changed).
-    void showDestination(const platform::MountedVolume &volume);
-    void finishRename(const platform::MountedVolume &volume, const std::optional<platform::MountedVolume> &current);
+    void showDestination(const volumes::MountedVolume &volume);
+    void finishRename(const volumes::MountedVolume &volume, const std::optional<volumes::MountedVolume> &current);
     void startAutomaticBackup();
     void makeMissingVolumeIcon();
     void setScript(const BackupScript &script);
@@ -233,9 +232,9 @@ private:
     void printLine(const QString &line) const;
 
     ScriptStore m_store;
-    const platform::VolumeTable &m_volumeTable;
-    platform::VolumeMonitor &m_volumeMonitor;
-    platform::VolumeEjector &m_volumeEjector;
+    const volumes::VolumeTable &m_volumeTable;
+    volumes::VolumeMonitor &m_volumeMonitor;
+    volumes::VolumeEjector &m_volumeEjector;
     std::shared_ptr<const IconSource> m_iconSource;
     std::function<void(const QString &)> m_outputLine;
     std::function<QDateTime()> m_clock;
@@ -254,7 +253,7 @@ private:
     bool m_lastSaveSucceeded = true;
     BackupThreadListModel *m_threads;
     QHash<QString, IconDescription> m_iconCache;
-    VolumeReader *m_volumeReader;
+    volumes::VolumeReader *m_volumeReader;
     /// The monitor's first reading is in: a destination the next reading
     /// finds is announced as mounted.
     bool m_announceArrival = false;

@@ -9,9 +9,9 @@
 #include "backup/sourcescanner.h"
 #include "platform/computername.h"
 #include "platform/fileerror.h"
-#include "platform/linuxvolumetable.h"
+#include "volumes/linuxvolumetable.h"
 #include "platform/preferences.h"
-#include "platform/volumeeject.h"
+#include "volumes/volumeeject.h"
 #include "volumes/volumevalidator.h"
 
 #include <exception>
@@ -37,7 +37,7 @@ void BackupRun::execute()
         // its UUID: another stick mounted at the same path (with the same
         // label, say) counts as the destination not being connected.
         isDestination = m_script.volumeUUID.isEmpty()
-            || volumes::volumeCarriesUuid(platform::LinuxVolumeTable(), m_script.volumePath, m_script.volumeUUID);
+            || volumes::volumeCarriesUuid(volumes::LinuxVolumeTable(), m_script.volumePath, m_script.volumeUUID);
         BackupVolume volume(isDestination ? m_script.volumePath : QString(), platform::computerName());
         cancelSeen = scanAndCopy(report, volume);
     } catch (const std::bad_alloc &) {
@@ -127,9 +127,9 @@ void BackupRun::close(RunReport &report, bool isDestination)
         if (!isDestination) {
             m_outcome.ejectError = QStringLiteral("The backup volume is not connected.");
         } else if (m_script.volumeUUID.isEmpty()) {
-            m_outcome.ejectError = platform::unmountAndEject(m_script.volumePath);
+            m_outcome.ejectError = volumes::unmountAndEject(m_script.volumePath);
         } else {
-            m_outcome.ejectError = platform::unmountAndEjectVolume(m_script.volumePath, m_script.volumeUUID);
+            m_outcome.ejectError = volumes::unmountAndEjectVolume(m_script.volumePath, m_script.volumeUUID);
         }
         report.log(QStringLiteral("Ejected volume"));
     }

@@ -41,7 +41,7 @@ IconDescription ThemeIconSource::fileIcon(const QString &path) const
                   + kUnknownItemNames);
 }
 
-IconDescription ThemeIconSource::volumeIcon(const platform::MountedVolume &volume) const
+IconDescription ThemeIconSource::volumeIcon(const volumes::MountedVolume &volume) const
 {
     if (volume.isNetwork) {
         return themed({QStringLiteral("folder-remote"), QStringLiteral("network-server"),

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "backup/icondescription.h"
-#include "platform/mountedvolume.h"
+#include "volumes/mountedvolume.h"
 
 #include <QString>
 
@@ -17,7 +17,7 @@ public:
     /// exist.
     [[nodiscard]] virtual IconDescription fileIcon(const QString &path) const = 0;
     /// The icon of a mounted volume (its kind of drive).
-    [[nodiscard]] virtual IconDescription volumeIcon(const platform::MountedVolume &volume) const = 0;
+    [[nodiscard]] virtual IconDescription volumeIcon(const volumes::MountedVolume &volume) const = 0;
     /// The destination that is not there: a faint removable disk with a
     /// "not available" badge.
     [[nodiscard]] virtual IconDescription missingVolumeIcon() const = 0;
@@ -32,7 +32,7 @@ class ThemeIconSource : public IconSource
 {
 public:
     [[nodiscard]] IconDescription fileIcon(const QString &path) const override;
-    [[nodiscard]] IconDescription volumeIcon(const platform::MountedVolume &volume) const override;
+    [[nodiscard]] IconDescription volumeIcon(const volumes::MountedVolume &volume) const override;
     [[nodiscard]] IconDescription missingVolumeIcon() const override;
     [[nodiscard]] IconDescription unknownItemIcon() const override;
 };

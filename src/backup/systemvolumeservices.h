@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/linuxvolumemonitor.h"
-#include "platform/linuxvolumetable.h"
-#include "platform/volumeejector.h"
+#include "volumes/linuxvolumemonitor.h"
+#include "volumes/linuxvolumetable.h"
+#include "volumes/volumeejector.h"
 
 /// This machine's volume table, volume monitor and ejector, owned together:
 /// what the application and vellory-cli give their one BackupController.
@@ -14,12 +14,12 @@ public:
     SystemVolumeServices(const SystemVolumeServices &) = delete;
     SystemVolumeServices &operator=(const SystemVolumeServices &) = delete;
 
-    [[nodiscard]] platform::LinuxVolumeTable &table() { return m_table; }
-    [[nodiscard]] platform::LinuxVolumeMonitor &monitor() { return m_monitor; }
-    [[nodiscard]] platform::SystemVolumeEjector &ejector() { return m_ejector; }
+    [[nodiscard]] volumes::LinuxVolumeTable &table() { return m_table; }
+    [[nodiscard]] volumes::LinuxVolumeMonitor &monitor() { return m_monitor; }
+    [[nodiscard]] volumes::SystemVolumeEjector &ejector() { return m_ejector; }
 
 private:
-    platform::LinuxVolumeTable m_table;
-    platform::LinuxVolumeMonitor m_monitor;
-    platform::SystemVolumeEjector m_ejector;
+    volumes::LinuxVolumeTable m_table;
+    volumes::LinuxVolumeMonitor m_monitor;
+    volumes::SystemVolumeEjector m_ejector;
 };

@@ -86,7 +86,7 @@ QString VolumesCommand::summary() const
 int VolumesCommand::run(ControllerSession &session, const QStringList &, CliConsole &console)
 {
     const QString destination = session.controller().volumeUUID();
-    for (const platform::MountedVolume &volume : session.services().table().volumes()) {
+    for (const volumes::MountedVolume &volume : session.services().table().volumes()) {
         QStringList fields;
         fields << volume.mountPath << QStringLiteral("\"%1\"").arg(volume.localizedName)
                << (volume.uuid.isEmpty() ? QStringLiteral("no UUID") : volume.uuid)

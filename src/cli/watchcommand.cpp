@@ -57,7 +57,7 @@ int WatchCommand::run(ControllerSession &session, const QStringList &, CliConsol
     });
 
     // On standard error, so that standard output holds only the events' and jobs' lines.
-    QObject::connect(&session.services().monitor(), &platform::LinuxVolumeMonitor::ready, &loop, [&console] {
+    QObject::connect(&session.services().monitor(), &volumes::LinuxVolumeMonitor::ready, &loop, [&console] {
         console.printError(QStringLiteral("vellory-cli watch: following volume events; SIGINT or SIGTERM ends"));
     });
     session.services().monitor().start();

@@ -19,7 +19,7 @@ const QString noIdentifier = QStringLiteral(
 
 } // namespace
 
-VolumeValidation VolumeValidation::accepted(const platform::MountedVolume &volume, const QString &itemName)
+VolumeValidation VolumeValidation::accepted(const volumes::MountedVolume &volume, const QString &itemName)
 {
     VolumeValidation validation;
     validation.m_accepted = true;
@@ -41,7 +41,7 @@ QString VolumeValidation::volumeName() const
     return m_volume.localizedName.isEmpty() ? QStringLiteral("Untitled") : m_volume.localizedName;
 }
 
-VolumeValidator::VolumeValidator(const platform::VolumeTable &table)
+VolumeValidator::VolumeValidator(const volumes::VolumeTable &table)
     : m_table(table)
 {
 }
@@ -61,7 +61,7 @@ VolumeValidation VolumeValidator::validate(const QString &path) const
     if (!unreadable.isEmpty()) {
         return VolumeValidation::refused(unreadable);
     }
-    const std::optional<platform::MountedVolume> volume = m_table.volumeAt(path);
+    const std::optional<volumes::MountedVolume> volume = m_table.volumeAt(path);
 
     // Named before any check, so that every refusal names the item.
     QString itemName = QFileInfo(QDir::cleanPath(path)).fileName();
@@ -90,7 +90,7 @@ VolumeValidation VolumeValidator::validate(const QString &path) const
     return VolumeValidation::accepted(*volume, itemName);
 }
 
-bool volumeCarriesUuid(const platform::VolumeTable &table, const QString &path, const QString &uuid)
+bool volumeCarriesUuid(const volumes::VolumeTable &table, const QString &path, const QString &uuid)
 {
     if (uuid.isEmpty() || path.isEmpty()) {
         return false;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/mountedvolume.h"
-#include "platform/volumetable.h"
+#include "volumes/mountedvolume.h"
+#include "volumes/volumetable.h"
 
 #include <QString>
 #include <QUrl>
@@ -16,7 +16,7 @@ namespace volumes {
 class VolumeValidation
 {
 public:
-    static VolumeValidation accepted(const platform::MountedVolume &volume, const QString &itemName);
+    static VolumeValidation accepted(const volumes::MountedVolume &volume, const QString &itemName);
     /// A null `itemName` means the item could not be looked at, so its name
     /// is not known: the caller keeps the name it had.
     static VolumeValidation refused(const QString &errorMessage, const QString &itemName = QString());
@@ -25,7 +25,7 @@ public:
     [[nodiscard]] QString itemName() const { return m_itemName; }
     [[nodiscard]] bool hasItemName() const { return !m_itemName.isNull(); }
     [[nodiscard]] QString errorMessage() const { return m_errorMessage; }
-    [[nodiscard]] const platform::MountedVolume &volume() const { return m_volume; }
+    [[nodiscard]] const volumes::MountedVolume &volume() const { return m_volume; }
 
     // What the backup set records of an accepted volume.
     [[nodiscard]] QString volumeName() const;        ///< its name, "Untitled" when it has none
@@ -38,7 +38,7 @@ private:
     bool m_accepted = false;
     QString m_itemName;
     QString m_errorMessage;
-    platform::MountedVolume m_volume;
+    volumes::MountedVolume m_volume;
 };
 
 /// Decides whether an offered item is a usable destination volume. The
@@ -54,7 +54,7 @@ private:
 class VolumeValidator
 {
 public:
-    explicit VolumeValidator(const platform::VolumeTable &table);
+    explicit VolumeValidator(const volumes::VolumeTable &table);
 
     [[nodiscard]] VolumeValidation validate(const QString &path) const;
     /// As above for a "file:" location; any other kind of location is refused
@@ -62,13 +62,13 @@ public:
     [[nodiscard]] VolumeValidation validate(const QUrl &url) const;
 
 private:
-    const platform::VolumeTable &m_table;
+    const volumes::VolumeTable &m_table;
 };
 
 /// Whether the volume mounted at `path` is the one named by `uuid`. A backup
 /// that names its destination writes only where this holds: another stick
 /// mounted at the same path (with the same label, say) is not the destination.
 /// False for an empty `uuid`, and when nothing is mounted at `path`.
-[[nodiscard]] bool volumeCarriesUuid(const platform::VolumeTable &table, const QString &path, const QString &uuid);
+[[nodiscard]] bool volumeCarriesUuid(const volumes::VolumeTable &table, const QString &path, const QString &uuid);
 
 } // namespace volumes

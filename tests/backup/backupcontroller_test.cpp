@@ -104,7 +104,7 @@ TEST(BackupControllerVolumeStatus, ShowsTheRecordedCapacityAndTheFreeSpaceWithUs
         SCOPED_TRACE(c.what);
         ControllerFixture f;
         f.storeSet(setWithDestination(kUuid, u"STICK"_s, kPath, c.recordedCapacity));
-        platform::MountedVolume stick = fakeStick(kUuid, u"STICK"_s, kPath, 9'000'000'000, 0);
+        volumes::MountedVolume stick = fakeStick(kUuid, u"STICK"_s, kPath, 9'000'000'000, 0);
         stick.availableBytes = c.available;
         if (c.mounted) {
             f.table.mount(stick);
@@ -300,7 +300,7 @@ TEST(BackupControllerSelectVolume, AnotherVolumeReplacesTheDestinationAndTheSame
 {
     ControllerFixture f;
     f.storeSet(setWithDestination(kUuid, u"STICK"_s, kPath));
-    platform::MountedVolume card = fakeStick(u"C0DE-CAFE"_s, QString(), u"/media/ann/sdcard"_s, 32'000'000'000, 8'000'000'000);
+    volumes::MountedVolume card = fakeStick(u"C0DE-CAFE"_s, QString(), u"/media/ann/sdcard"_s, 32'000'000'000, 8'000'000'000);
     card.deviceModel = u"SD Reader"_s;
     card.deviceProtocol = u"Secure Digital"_s;
     f.table.mount(card);

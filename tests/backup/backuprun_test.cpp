@@ -228,7 +228,7 @@ TEST_F(BackupRunTest, Ext4AStickSwappedInMidRunGetsNothingAndIsNotEjectedWhileTh
     ASSERT_TRUE(swapped);
     EXPECT_EQ(outcome.status, BackupThreadStatusValue::completed);
     EXPECT_TRUE(outcome.messages.contains(u"Ejected volume"_s));
-    const auto there = platform::LinuxVolumeTable().volumeAt(mount);
+    const auto there = volumes::LinuxVolumeTable().volumeAt(mount);
     ASSERT_TRUE(there.has_value()) << "the other stick was ejected";
     EXPECT_EQ(there->uuid, otherUuid);
     EXPECT_FALSE(QFileInfo::exists(mount + u"/Vellory"_s)) << "copies went to the other stick";

@@ -8,7 +8,7 @@
 
 #include "backup/systemvolumeservices.h"
 #include "platform/computername.h"
-#include "platform/linuxvolumetable.h"
+#include "volumes/linuxvolumetable.h"
 #include "platform/mountpoint.h"
 
 #include <QDir>
@@ -50,7 +50,7 @@ public:
         // The job's close must not eject the test's volumes unless asked.
         platform::preferences()->setValue(QStringLiteral("autoEjectOnComplete"), false);
         services.monitor().setLabelPollInterval(std::chrono::milliseconds(100));
-        QSignalSpy ready(&services.monitor(), &platform::LinuxVolumeMonitor::ready);
+        QSignalSpy ready(&services.monitor(), &volumes::LinuxVolumeMonitor::ready);
         services.monitor().start();
         monitorReady = ready.wait(kEventTimeoutMs);
 
@@ -85,7 +85,7 @@ bool sawMount(const QSignalSpy &mounted, const QString &path)
 {
     return waitUntil([&] {
         return std::any_of(mounted.begin(), mounted.end(), [&](const QList<QVariant> &event) {
-            return event.at(0).value<platform::MountedVolume>().mountPath == path;
+            return event.at(0).value<volumes::MountedVolume>().mountPath == path;
         });
     }, kEventTimeoutMs);
 }
@@ -160,7 +160,7 @@ TEST(ControllerOnRealVolumes, FollowsTheDestinationAsItComesGoesAndIsRenamed)
 
     // Another volume comes: nothing.
     real.output.clear();
-    QSignalSpy mounted(&real.services.monitor(), &platform::VolumeMonitor::volumeMounted);
+    QSignalSpy mounted(&real.services.monitor(), &volumes::VolumeMonitor::volumeMounted);
     LoopVolume other(LoopVolume::Kind::ExFat, QStringLiteral("STICK"), kSizeMiB);
     REQUIRE_MOUNTED(other);
     ASSERT_TRUE(sawMount(mounted, other.mountPath()));
@@ -229,7 +229,7 @@ TEST(ControllerOnRealVolumes, ABackupNeverWritesToAnotherStickAtTheDestinationsP
     ASSERT_TRUE(twin.unmount());
     ASSERT_TRUE(twin.mount(path));
     // The same label at the same path is not the destination.
-    QSignalSpy mounted(&real.services.monitor(), &platform::VolumeMonitor::volumeMounted);
+    QSignalSpy mounted(&real.services.monitor(), &volumes::VolumeMonitor::volumeMounted);
     ASSERT_TRUE(mounted.wait(kEventTimeoutMs));
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
 
@@ -294,7 +294,7 @@ TEST(ControllerOnRealVolumes, AHungShareFreezesNoWindowAndHoldsUpNeitherTheMonit
     // The share is the destination: the controller looks into it at start.
     QTemporaryDir data;
     BackupScript script;
-    script.volumeUUID = platform::networkShareUuid(QStringLiteral("hang@loopback:/share"));
+    script.volumeUUID = volumes::networkShareUuid(QStringLiteral("hang@loopback:/share"));
     script.volumeName = QStringLiteral("share");
     script.volumePath = share.mountPath();
     ASSERT_TRUE(ScriptStore(data.path()).save(script));
@@ -332,12 +332,12 @@ TEST(ControllerOnRealVolumes, AHungShareFreezesNoWindowAndHoldsUpNeitherTheMonit
         EXPECT_TRUE(waitUntil([&] { return ticks() > before; }));
 
         // A stick plugged in meanwhile is still reported.
-        QSignalSpy mounted(&real.services.monitor(), &platform::VolumeMonitor::volumeMounted);
+        QSignalSpy mounted(&real.services.monitor(), &volumes::VolumeMonitor::volumeMounted);
         LoopVolume stick(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), kSizeMiB);
         REQUIRE_MOUNTED(stick);
         EXPECT_TRUE(sawMount(mounted, stick.mountPath()));
         // The full table leaves the share out rather than waiting on it.
-        for (const platform::MountedVolume &volume : real.services.table().volumes()) {
+        for (const volumes::MountedVolume &volume : real.services.table().volumes()) {
             EXPECT_NE(volume.mountPath, share.mountPath());
         }
         EXPECT_TRUE(stick.unmount());

@@ -6,10 +6,10 @@
 #include "backup/iconsource.h"
 #include "backup/scriptstore.h"
 #include "jobtesting.h"
-#include "platform/fakevolumemonitor.h"
-#include "platform/fakevolumetable.h"
+#include "volumes/fakevolumemonitor.h"
+#include "volumes/fakevolumetable.h"
 #include "platform/preferences.h"
-#include "platform/volumeejector.h"
+#include "volumes/volumeejector.h"
 
 #include <QFile>
 #include <QStringList>
@@ -36,7 +36,7 @@ public:
         ++fileRequests[path];
         return unknownFiles.contains(path) ? IconDescription() : named(QStringLiteral("green"));
     }
-    IconDescription volumeIcon(const platform::MountedVolume &) const override
+    IconDescription volumeIcon(const volumes::MountedVolume &) const override
     {
         return volumeIconMissing ? IconDescription() : named(QStringLiteral("blue"));
     }
@@ -109,9 +109,9 @@ public:
     void storeSet(const BackupScript &script) { ASSERT_TRUE(store().save(script)); }
 
     QTemporaryDir dataDir;
-    platform::FakeVolumeTable table;
-    platform::FakeVolumeMonitor monitor;
-    platform::FakeVolumeEjector ejector;
+    volumes::FakeVolumeTable table;
+    volumes::FakeVolumeMonitor monitor;
+    volumes::FakeVolumeEjector ejector;
     std::shared_ptr<FakeIconSource> icons;
     QDateTime now = QDateTime(QDate(2024, 3, 9), QTime(14, 30));
     mutable QStringList storeLines;

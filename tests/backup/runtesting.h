@@ -4,7 +4,7 @@
 #include "jobtesting.h"
 #include "loopvolume.h"
 #include "platform/computername.h"
-#include "platform/linuxvolumetable.h"
+#include "volumes/linuxvolumetable.h"
 #include "platform/preferences.h"
 
 #include <QDir>
@@ -147,7 +147,7 @@ inline BackupScript scriptFor(const QString &volumePath, const QStringList &sour
 {
     BackupScript script;
     script.volumeName = name;
-    const auto mounted = platform::LinuxVolumeTable().volumeAt(volumePath);
+    const auto mounted = volumes::LinuxVolumeTable().volumeAt(volumePath);
     script.volumeUUID = mounted ? mounted->uuid : QStringLiteral("TEST-UUID");
     script.volumePath = volumePath;
     script.sourcePaths = sources;

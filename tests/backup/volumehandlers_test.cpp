@@ -151,7 +151,7 @@ TEST(VolumeDidUnmount, TheDestinationTurnsNotConnectedWhileItsJobGoesOnAndOthers
     ControllerFixture f;
     BackupController &controller = startConnected(f);
     ASSERT_TRUE(f.monitor.unmount(QStringLiteral("/media/ann/OTHER")));
-    controller.volumeDidUnmount(platform::MountedVolume());
+    controller.volumeDidUnmount(volumes::MountedVolume());
     EXPECT_EQ(f.output, QStringList{QStringLiteral("Missing vital Information")}) << "an event without a path";
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
 
@@ -180,7 +180,7 @@ TEST(VolumeDidRename, TheDestinationsNewNameIsSavedAndOtherOrIncompleteEventsCha
     f.settle();
     EXPECT_TRUE(f.output.isEmpty());
     controller.volumeDidRename(fakeStick(kUuid, QStringLiteral("NEW"), QString()), QStringLiteral("STICK"));
-    platform::MountedVolume noName = fakeStick(kUuid, QString(), kPath);
+    volumes::MountedVolume noName = fakeStick(kUuid, QString(), kPath);
     controller.volumeDidRename(noName, QStringLiteral("STICK"));
     // The destination's event arrives after it has gone again.
     f.table.unmount(kPath);

@@ -2,7 +2,7 @@
 
 #include "backup/backupscript.h"
 #include "platform/computername.h"
-#include "platform/linuxvolumetable.h"
+#include "volumes/linuxvolumetable.h"
 
 #include <QDir>
 #include <QFile>
@@ -107,7 +107,7 @@ protected:
     {
         BackupScript script;
         script.volumeName = QStringLiteral("STICK");
-        const auto mounted = platform::LinuxVolumeTable().volumeAt(volumePath);
+        const auto mounted = volumes::LinuxVolumeTable().volumeAt(volumePath);
         script.volumeUUID = mounted ? mounted->uuid : QStringLiteral("TEST-UUID");
         script.volumePath = volumePath;
         script.sourcePaths = sources;

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "platform/mountedvolume.h"
+#include "volumes/mountedvolume.h"
 
 #include <cstdint>
 
 // A fake USB stick as the volume table reports it.
-inline platform::MountedVolume fakeStick(const QString &uuid, const QString &name, const QString &path,
+inline volumes::MountedVolume fakeStick(const QString &uuid, const QString &name, const QString &path,
                                          std::int64_t total = 8'000'000'000, std::int64_t available = 6'000'000'000)
 {
-    platform::MountedVolume volume;
+    volumes::MountedVolume volume;
     volume.uuid = uuid;
     volume.label = name;
     volume.localizedName = name;

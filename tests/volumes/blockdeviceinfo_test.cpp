@@ -1,4 +1,4 @@
-#include "platform/blockdeviceinfo.h"
+#include "volumes/blockdeviceinfo.h"
 
 #include <QDir>
 #include <QFile>
@@ -87,13 +87,13 @@ TEST_F(BlockDeviceInfoTest, DescribesTheDriveOrBackingFileUnderEachDevice)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(testing::Message() << row.major << ':' << row.minor);
-        const platform::BlockDeviceInfo info = platform::readBlockDeviceInfo(row.major, row.minor, m_dir.path());
+        const volumes::BlockDeviceInfo info = volumes::readBlockDeviceInfo(row.major, row.minor, m_dir.path());
         EXPECT_EQ(info.model, row.model);
         EXPECT_EQ(info.protocol, row.protocol);
         EXPECT_EQ(info.readOnly, row.readOnly);
     }
     write(usbSdc + "/ro", "0\n");
-    EXPECT_FALSE(platform::readBlockDeviceInfo(8, 32, m_dir.path()).readOnly);
+    EXPECT_FALSE(volumes::readBlockDeviceInfo(8, 32, m_dir.path()).readOnly);
 }
 
 TEST(BlockDeviceProtocol, AUsbBridgeWinsOverTheBusBehindIt)
@@ -104,6 +104,6 @@ TEST(BlockDeviceProtocol, AUsbBridgeWinsOverTheBusBehindIt)
         {"/devices/pci0000:00/0000:00:04.0/virtio1/block/vda", QStringLiteral("Virtual")},
         {"/devices/platform/something/block/xyz", QString()}};
     for (const auto &[devicePath, protocol] : rows) {
-        EXPECT_EQ(platform::protocolFromDevicePath(QString::fromLatin1(devicePath)), protocol) << devicePath;
+        EXPECT_EQ(volumes::protocolFromDevicePath(QString::fromLatin1(devicePath)), protocol) << devicePath;
     }
 }

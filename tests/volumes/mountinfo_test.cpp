@@ -1,12 +1,12 @@
-#include "platform/linuxvolumetable.h"
-#include "platform/mountinfo.h"
-#include "platform/mountvisibility.h"
+#include "volumes/linuxvolumetable.h"
+#include "volumes/mountinfo.h"
+#include "volumes/mountvisibility.h"
 
 #include <QFile>
 #include <QSet>
 #include <gtest/gtest.h>
 
-using platform::MountInfoEntry;
+using volumes::MountInfoEntry;
 
 namespace {
 
@@ -19,7 +19,7 @@ QByteArray fixture(const char *name)
 
 const QList<MountInfoEntry> &desktopTable()
 {
-    static const QList<MountInfoEntry> entries = platform::parseMountInfo(fixture("desktop.txt"));
+    static const QList<MountInfoEntry> entries = volumes::parseMountInfo(fixture("desktop.txt"));
     return entries;
 }
 
@@ -74,13 +74,13 @@ TEST(MountInfo, DecodesOnlyWholeOctalEscapesOfOneByte)
         // Not escapes: too short at the end, not octal, beyond a byte, a lone backslash.
         {"end\\04", "end\\04"}, {"x\\089y", "x\\089y"}, {"\\777", "\\777"}, {"\\", "\\"}};
     for (const auto &[field, decoded] : rows) {
-        EXPECT_EQ(platform::decodeMountField(field), decoded) << field.constData();
+        EXPECT_EQ(volumes::decodeMountField(field), decoded) << field.constData();
     }
 }
 
 TEST(MountInfo, LeavesOutMalformedLinesAndEveryTruncationKeepsTheCompleteOnes)
 {
-    const QList<MountInfoEntry> entries = platform::parseMountInfo(fixture("malformed.txt"));
+    const QList<MountInfoEntry> entries = volumes::parseMountInfo(fixture("malformed.txt"));
     QList<int> ids;
     for (const MountInfoEntry &entry : entries) {
         ids.append(entry.mountId);
@@ -92,7 +92,7 @@ TEST(MountInfo, LeavesOutMalformedLinesAndEveryTruncationKeepsTheCompleteOnes)
 
     const QByteArray text = fixture("desktop.txt");
     for (qsizetype cut = 0; cut <= text.size(); ++cut) {
-        const QList<MountInfoEntry> cutEntries = platform::parseMountInfo(text.left(cut));
+        const QList<MountInfoEntry> cutEntries = volumes::parseMountInfo(text.left(cut));
         const qsizetype complete = text.left(cut).count('\n');
         ASSERT_GE(cutEntries.size(), complete) << "cut at " << cut;
         ASSERT_LE(cutEntries.size(), complete + 1) << "cut at " << cut;
@@ -109,7 +109,7 @@ TEST(MountInfo, LeavesOutMalformedLinesAndEveryTruncationKeepsTheCompleteOnes)
 
 TEST(MountInfo, ReadsUserOptionsFromFstabAndTheMountHelpersTable)
 {
-    const auto fstab = platform::parseFstabOptions(fixture("fstab.txt"));
+    const auto fstab = volumes::parseFstabOptions(fixture("fstab.txt"));
     EXPECT_EQ(fstab.value(QStringLiteral("/srv/share")),
               (QStringList{QStringLiteral("credentials=/etc/cred"), QStringLiteral("x-gvfs-show")}));
     EXPECT_EQ(fstab.value(QStringLiteral("/mnt/with blank")),
@@ -117,7 +117,7 @@ TEST(MountInfo, ReadsUserOptionsFromFstabAndTheMountHelpersTable)
     EXPECT_TRUE(fstab.contains(QStringLiteral("/boot/efi")));
     EXPECT_EQ(fstab.size(), 3) << "a line without options was taken";
 
-    const auto utab = platform::parseUtabOptions(fixture("utab.txt"));
+    const auto utab = volumes::parseUtabOptions(fixture("utab.txt"));
     EXPECT_EQ(utab.value(QStringLiteral("/media/alice/hidden")),
               (QStringList{QStringLiteral("x-gvfs-hide"), QStringLiteral("uhelper=udisks2")}));
     EXPECT_TRUE(utab.contains(QStringLiteral("/run/media/alice/MY STICK")));
@@ -131,13 +131,13 @@ TEST(VolumeIdentity, DecodesUdevLabelLinksAndNamesSharesStably)
                                                      {"odd\\x2", QStringLiteral("odd\\x2")},
                                                      {"\\xzz", QStringLiteral("\\xzz")}};
     for (const auto &[link, label] : rows) {
-        EXPECT_EQ(platform::decodeUdevEscapes(QString::fromLatin1(link)), label) << link;
+        EXPECT_EQ(volumes::decodeUdevEscapes(QString::fromLatin1(link)), label) << link;
     }
-    const QString share = platform::networkShareUuid(QStringLiteral("nas.local:/export/backup"));
+    const QString share = volumes::networkShareUuid(QStringLiteral("nas.local:/export/backup"));
     EXPECT_EQ(share.size(), 36);
     EXPECT_EQ(share, share.toUpper());
-    EXPECT_EQ(share, platform::networkShareUuid(QStringLiteral("nas.local:/export/backup")));
-    EXPECT_NE(share, platform::networkShareUuid(QStringLiteral("nas.local:/export/photos")));
+    EXPECT_EQ(share, volumes::networkShareUuid(QStringLiteral("nas.local:/export/backup")));
+    EXPECT_NE(share, volumes::networkShareUuid(QStringLiteral("nas.local:/export/photos")));
 }
 
 // The fixture's devices are not on this machine: a /dev source stands for a block device.
@@ -145,10 +145,10 @@ TEST(MountVisibility, ShowsDevicesAndSharesOutsideSystemFoldersUnlessTheUserSays
 {
     auto shown = [](const QHash<QString, QStringList> &options) {
         QSet<QString> points;
-        const QList<MountInfoEntry> visible = platform::visibleMounts(desktopTable());
+        const QList<MountInfoEntry> visible = volumes::visibleMounts(desktopTable());
         EXPECT_EQ(visible.size(), 21);
         for (const MountInfoEntry &entry : visible) {
-            if (platform::isShownByFileManager(entry, entry.source.startsWith(QLatin1String("/dev/")),
+            if (volumes::isShownByFileManager(entry, entry.source.startsWith(QLatin1String("/dev/")),
                                                options.value(entry.mountPoint))) {
                 points.insert(entry.mountPoint);
             }
@@ -156,15 +156,15 @@ TEST(MountVisibility, ShowsDevicesAndSharesOutsideSystemFoldersUnlessTheUserSays
         return points;
     };
     // The stacked mount at /mnt/old hides the one beneath it.
-    EXPECT_EQ(byId(platform::visibleMounts(desktopTable()), 41).source, QStringLiteral("/dev/sdd2"));
+    EXPECT_EQ(byId(volumes::visibleMounts(desktopTable()), 41).source, QStringLiteral("/dev/sdd2"));
     EXPECT_EQ(shown({}), (QSet<QString>{QStringLiteral("/"), QStringLiteral("/run/media/alice/MY STICK"),
                                         QStringLiteral("/media/alice/CAMERA"), QStringLiteral("/mnt/nas"),
                                         QStringLiteral("/home/alice/remote"), QStringLiteral("/mnt/tab\tand\\slash\nnl"),
                                         QStringLiteral("/media/alice/Dev"), QStringLiteral("/media/alice/Data"),
                                         QStringLiteral("/mnt/old"), QStringLiteral("/media/alice/hidden")}));
 
-    QHash<QString, QStringList> options = platform::parseFstabOptions(fixture("fstab.txt"));
-    options.insert(platform::parseUtabOptions(fixture("utab.txt")));
+    QHash<QString, QStringList> options = volumes::parseFstabOptions(fixture("fstab.txt"));
+    options.insert(volumes::parseUtabOptions(fixture("utab.txt")));
     const QSet<QString> withOptions = shown(options);
     EXPECT_FALSE(withOptions.contains(QStringLiteral("/media/alice/hidden"))) << "x-gvfs-hide ignored";
     EXPECT_TRUE(withOptions.contains(QStringLiteral("/srv/share"))) << "x-gvfs-show ignored";
@@ -174,27 +174,27 @@ TEST(MountVisibility, ShowsDevicesAndSharesOutsideSystemFoldersUnlessTheUserSays
     entry.root = QStringLiteral("/");
     entry.mountPoint = QStringLiteral("/mnt/with blank");
     entry.fileSystemType = QStringLiteral("ext4");
-    EXPECT_TRUE(platform::isShownByFileManager(entry, true, {}));
-    EXPECT_FALSE(platform::isShownByFileManager(entry, true, {QStringLiteral("comment=x-gvfs-hide")}));
+    EXPECT_TRUE(volumes::isShownByFileManager(entry, true, {}));
+    EXPECT_FALSE(volumes::isShownByFileManager(entry, true, {QStringLiteral("comment=x-gvfs-hide")}));
     // Showing is for devices and shares only: a pseudo file system stays hidden.
     entry.fileSystemType = QStringLiteral("tmpfs");
-    EXPECT_FALSE(platform::isShownByFileManager(entry, false, {QStringLiteral("x-gvfs-show")}));
+    EXPECT_FALSE(volumes::isShownByFileManager(entry, false, {QStringLiteral("x-gvfs-show")}));
 }
 
 TEST(MountVisibility, TellsSystemFoldersAndNetworkFileSystems)
 {
     for (const char *system : {"/boot", "/boot/efi", "/var/lib/docker", "/run", "/run/user/1000/doc", "/home", "/tmp",
                                "/proc/sys/fs/binfmt_misc", "/snap/x/1", "/usr"}) {
-        EXPECT_TRUE(platform::isSystemMountPoint(QString::fromUtf8(system))) << system;
+        EXPECT_TRUE(volumes::isSystemMountPoint(QString::fromUtf8(system))) << system;
     }
     for (const char *place : {"/", "/mnt", "/mnt/usb", "/media/alice/STICK", "/run/media/bob/CARD", "/home/alice/stick",
                               "/tmp/x/mnt", "/bootleg", "/variety"}) {
-        EXPECT_FALSE(platform::isSystemMountPoint(QString::fromUtf8(place))) << place;
+        EXPECT_FALSE(volumes::isSystemMountPoint(QString::fromUtf8(place))) << place;
     }
     for (const char *network : {"nfs", "nfs4", "cifs", "smb3", "fuse.sshfs", "davfs", "fuse.rclone", "9p"}) {
-        EXPECT_TRUE(platform::isNetworkFileSystem(QString::fromUtf8(network))) << network;
+        EXPECT_TRUE(volumes::isNetworkFileSystem(QString::fromUtf8(network))) << network;
     }
     for (const char *local : {"ext4", "fuseblk", "fuse.fusefat", "fuse", "tmpfs", "vfat", "fuse.gvfsd-fuse", ""}) {
-        EXPECT_FALSE(platform::isNetworkFileSystem(QString::fromUtf8(local))) << local;
+        EXPECT_FALSE(volumes::isNetworkFileSystem(QString::fromUtf8(local))) << local;
     }
 }

@@ -10,12 +10,12 @@
 #include "systemcommands.h"
 
 #include "backup/backupcontroller.h"
-#include "platform/linuxvolumemonitor.h"
-#include "platform/linuxvolumetable.h"
+#include "volumes/linuxvolumemonitor.h"
+#include "volumes/linuxvolumetable.h"
 #include "platform/mountpoint.h"
 #include "platform/preferences.h"
-#include "platform/volumeeject.h"
-#include "platform/volumeejector.h"
+#include "volumes/volumeeject.h"
+#include "volumes/volumeejector.h"
 
 #include <QDBusMessage>
 #include <QDBusReply>
@@ -62,7 +62,7 @@ protected:
         // A mount the service made of the test's device goes with the test,
         // also when the test ended before it learnt where.
         if (volume && !volume->device().isEmpty()) {
-            for (const platform::MountedVolume &mounted : platform::LinuxVolumeTable().volumes()) {
+            for (const volumes::MountedVolume &mounted : volumes::LinuxVolumeTable().volumes()) {
                 if (mounted.device == volume->device() && mounted.mountPath != volume->mountPath()) {
                     runCommand(QStringLiteral("umount"), {mounted.mountPath});
                 }
@@ -108,11 +108,11 @@ TEST_F(RealStorageServiceTest, EjectRefusesABusyVolumeThenUnmountsAndPowersOff)
     }));
     QFile open(volume->mountPath() + QStringLiteral("/open.txt"));
     ASSERT_TRUE(open.open(QIODevice::WriteOnly));
-    const QString refusal = platform::unmountAndEject(volume->mountPath(), s_service->bus());
+    const QString refusal = volumes::unmountAndEject(volume->mountPath(), s_service->bus());
     EXPECT_TRUE(refusal.contains(QStringLiteral("busy"), Qt::CaseInsensitive)) << refusal.toStdString();
     EXPECT_TRUE(platform::isMountPoint(volume->mountPath()));
     open.close();
-    EXPECT_EQ(platform::unmountAndEject(volume->mountPath(), s_service->bus()), QString());
+    EXPECT_EQ(volumes::unmountAndEject(volume->mountPath(), s_service->bus()), QString());
     EXPECT_FALSE(platform::isMountPoint(volume->mountPath()));
     // Powering off was asked for, after the unmount and only then, and no
     // eject besides; the service answers a loop device that it has no USB
@@ -148,16 +148,16 @@ TEST_F(RealStorageServiceTest, ConnectingTheDestinationStartsABackupThatEjectsIt
     platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
     platform::preferences()->remove(QStringLiteral("autoEjectOnComplete"));
 
-    platform::LinuxVolumeTable table;
-    platform::LinuxVolumeMonitor monitor(s_service->bus());
-    platform::SystemVolumeEjector ejector;
+    volumes::LinuxVolumeTable table;
+    volumes::LinuxVolumeMonitor monitor(s_service->bus());
+    volumes::SystemVolumeEjector ejector;
     BackupControllerServices services;
     services.store = ScriptStore(data.path());
     services.volumeTable = &table;
     services.volumeMonitor = &monitor;
     services.volumeEjector = &ejector;
     BackupController controller(std::move(services));
-    QSignalSpy ready(&monitor, &platform::LinuxVolumeMonitor::ready);
+    QSignalSpy ready(&monitor, &volumes::LinuxVolumeMonitor::ready);
     monitor.start();
     ASSERT_TRUE(waitUntil([&] { return monitor.isReady(); }));
     EXPECT_TRUE(monitor.followsStorageService());

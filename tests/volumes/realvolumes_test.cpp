@@ -4,11 +4,11 @@
 #include "loopvolume.h"
 #include "systemcommands.h"
 
-#include "platform/linuxvolumemonitor.h"
-#include "platform/linuxvolumetable.h"
+#include "volumes/linuxvolumemonitor.h"
+#include "volumes/linuxvolumetable.h"
 #include "platform/mountpoint.h"
-#include "platform/volumeeject.h"
-#include "platform/volumeejector.h"
+#include "volumes/volumeeject.h"
+#include "volumes/volumeejector.h"
 #include "volumes/volumevalidator.h"
 
 #include <QCoreApplication>
@@ -27,7 +27,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using platform::MountedVolume;
+using volumes::MountedVolume;
 
 namespace {
 
@@ -41,7 +41,7 @@ constexpr int sizeMiB = 16;
 
 std::optional<MountedVolume> listed(const QString &mountPath)
 {
-    for (const MountedVolume &volume : platform::LinuxVolumeTable().volumes()) {
+    for (const MountedVolume &volume : volumes::LinuxVolumeTable().volumes()) {
         if (volume.mountPath == mountPath) {
             return volume;
         }
@@ -120,7 +120,7 @@ TEST(LinuxVolumeTable, ReportsIdentitySizesAndPermissionsOfRealVolumes)
 
         // The available space is read afresh.
         ASSERT_TRUE(writeFile(path + QStringLiteral("/fill.bin"), 4 * 1024 * 1024));
-        const auto fuller = platform::LinuxVolumeTable().volumeAt(path);
+        const auto fuller = volumes::LinuxVolumeTable().volumeAt(path);
         ASSERT_TRUE(fuller.has_value());
         EXPECT_LE(*fuller->availableBytes, *volume->availableBytes - 3 * 1024 * 1024);
         EXPECT_EQ(fuller->uuid, volume->uuid);
@@ -128,10 +128,10 @@ TEST(LinuxVolumeTable, ReportsIdentitySizesAndPermissionsOfRealVolumes)
 
     // Only a mount root is a volume; a link to one leads to it.
     ASSERT_TRUE(QDir(blankPath).mkdir(QStringLiteral("folder")));
-    EXPECT_FALSE(platform::LinuxVolumeTable().volumeAt(blankPath + QStringLiteral("/folder")).has_value());
+    EXPECT_FALSE(volumes::LinuxVolumeTable().volumeAt(blankPath + QStringLiteral("/folder")).has_value());
     const QString link = QFileInfo(ext4.imagePath()).path() + QStringLiteral("/link");
     ASSERT_TRUE(QFile::link(blankPath, link));
-    const auto throughLink = platform::LinuxVolumeTable().volumeAt(link);
+    const auto throughLink = volumes::LinuxVolumeTable().volumeAt(link);
     ASSERT_TRUE(throughLink.has_value());
     EXPECT_EQ(throughLink->mountPath, blankPath);
 }
@@ -140,12 +140,12 @@ TEST(LinuxVolumeTable, ReadOnlyMountsAndWriteProtectedDevicesAreNotWritable)
 {
     LoopVolume readOnly(LoopVolume::Kind::Ext4, QStringLiteral("LOCKED"), sizeMiB, /*readOnly=*/true);
     REQUIRE_MOUNTED(readOnly);
-    const auto locked = platform::LinuxVolumeTable().volumeAt(readOnly.mountPath());
+    const auto locked = volumes::LinuxVolumeTable().volumeAt(readOnly.mountPath());
     ASSERT_TRUE(locked.has_value());
     EXPECT_TRUE(locked->readable);
     EXPECT_FALSE(locked->writable);
 
-    const platform::LinuxVolumeTable table;
+    const volumes::LinuxVolumeTable table;
     const auto refused = volumes::VolumeValidator(table).validate(readOnly.mountPath());
     EXPECT_FALSE(refused.isAccepted());
     EXPECT_EQ(refused.errorMessage(), QStringLiteral("You don't have permission to write to the volume. Either "
@@ -183,7 +183,7 @@ TEST(LinuxVolumeTable, AnOrdinaryUserSeesTheLabelAndOnlyTheRightsOfThatUser)
             || setresuid(nobody, nobody, nobody) != 0) {
             _exit(2);
         }
-        const auto volume = platform::LinuxVolumeTable().volumeAt(stick.mountPath());
+        const auto volume = volumes::LinuxVolumeTable().volumeAt(stick.mountPath());
         const QByteArray line = !volume ? QByteArray("none")
                                         : (volume->label + QLatin1Char('|') + QString::number(volume->readable)
                                            + QLatin1Char('|') + QString::number(volume->writable))
@@ -205,7 +205,7 @@ TEST(LinuxVolumeTable, AnOrdinaryUserSeesTheLabelAndOnlyTheRightsOfThatUser)
 
 TEST(VolumeValidatorOnRealVolumes, RefusesFoldersHiddenAndNamelessVolumesAndAcceptsSticks)
 {
-    const platform::LinuxVolumeTable table;
+    const volumes::LinuxVolumeTable table;
     const volumes::VolumeValidator validator(table);
 
     LoopVolume ext4(LoopVolume::Kind::Ext4, QStringLiteral("BACKUP"), sizeMiB);
@@ -274,18 +274,18 @@ TEST(LinuxVolumeMonitor, ReportsMountRenameAndUnmountOnTheMainThread)
     if (!LoopVolume::available(&reason)) {
         GTEST_SKIP() << reason.toStdString();
     }
-    platform::LinuxVolumeMonitor monitor;
+    volumes::LinuxVolumeMonitor monitor;
     // Mounts must come from the mount-table notification, not from the timer.
     monitor.setLabelPollInterval(std::chrono::hours(1));
     bool offMainThread = false;
     auto checkThread = [&] { offMainThread |= QThread::currentThread() != qApp->thread(); };
-    QObject::connect(&monitor, &platform::VolumeMonitor::volumeMounted, checkThread);
-    QObject::connect(&monitor, &platform::VolumeMonitor::volumeUnmounted, checkThread);
-    QObject::connect(&monitor, &platform::VolumeMonitor::volumeRenamed, checkThread);
-    QSignalSpy ready(&monitor, &platform::LinuxVolumeMonitor::ready);
-    QSignalSpy mounted(&monitor, &platform::VolumeMonitor::volumeMounted);
-    QSignalSpy unmounted(&monitor, &platform::VolumeMonitor::volumeUnmounted);
-    QSignalSpy renamed(&monitor, &platform::VolumeMonitor::volumeRenamed);
+    QObject::connect(&monitor, &volumes::VolumeMonitor::volumeMounted, checkThread);
+    QObject::connect(&monitor, &volumes::VolumeMonitor::volumeUnmounted, checkThread);
+    QObject::connect(&monitor, &volumes::VolumeMonitor::volumeRenamed, checkThread);
+    QSignalSpy ready(&monitor, &volumes::LinuxVolumeMonitor::ready);
+    QSignalSpy mounted(&monitor, &volumes::VolumeMonitor::volumeMounted);
+    QSignalSpy unmounted(&monitor, &volumes::VolumeMonitor::volumeUnmounted);
+    QSignalSpy renamed(&monitor, &volumes::VolumeMonitor::volumeRenamed);
     monitor.start();
     ASSERT_TRUE(ready.wait(eventTimeoutMs));
 
@@ -334,12 +334,12 @@ TEST(LinuxVolumeMonitor, GivesUpAReadingStuckOnAHungShareAndGoesOnReportingMount
     if (!LoopVolume::available(&reason)) {
         GTEST_SKIP() << reason.toStdString();
     }
-    platform::LinuxVolumeMonitor monitor;
+    volumes::LinuxVolumeMonitor monitor;
     monitor.setStallBound(std::chrono::milliseconds(200));
     // The table itself never gives up here: only the monitor's bound can.
     monitor.setAnswerBound(std::chrono::hours(1));
-    QSignalSpy ready(&monitor, &platform::LinuxVolumeMonitor::ready);
-    QSignalSpy mounted(&monitor, &platform::VolumeMonitor::volumeMounted);
+    QSignalSpy ready(&monitor, &volumes::LinuxVolumeMonitor::ready);
+    QSignalSpy mounted(&monitor, &volumes::VolumeMonitor::volumeMounted);
     monitor.start();
     ASSERT_TRUE(ready.wait(eventTimeoutMs));
 
@@ -368,22 +368,22 @@ TEST(VolumeEject, UnmountsAVolumeButNeitherAFolderNorABusyVolume)
     const QString root = stick.mountPath();
     ASSERT_TRUE(QDir(root).mkdir(QStringLiteral("folder")));
 
-    EXPECT_FALSE(platform::unmountAndEject(root + QStringLiteral("/folder")).isEmpty());
-    EXPECT_FALSE(platform::unmountAndEject(QFileInfo(root).path()).isEmpty()) << "the folder holding the mount";
+    EXPECT_FALSE(volumes::unmountAndEject(root + QStringLiteral("/folder")).isEmpty());
+    EXPECT_FALSE(volumes::unmountAndEject(QFileInfo(root).path()).isEmpty()) << "the folder holding the mount";
     EXPECT_TRUE(platform::isMountPoint(root)) << "a folder's eject unmounted the volume";
 
     {
         QFile open(root + QStringLiteral("/folder/open.txt"));
         ASSERT_TRUE(open.open(QIODevice::WriteOnly));
-        EXPECT_FALSE(platform::unmountAndEject(root).isEmpty()) << "a busy volume was unmounted";
+        EXPECT_FALSE(volumes::unmountAndEject(root).isEmpty()) << "a busy volume was unmounted";
         EXPECT_TRUE(platform::isMountPoint(root));
     }
-    EXPECT_EQ(platform::unmountAndEject(root), QString());
+    EXPECT_EQ(volumes::unmountAndEject(root), QString());
     EXPECT_FALSE(platform::isMountPoint(root));
 
     LoopVolume card(LoopVolume::Kind::ExFat, QStringLiteral("EJECTFUSE"), sizeMiB);
     REQUIRE_MOUNTED(card);
-    EXPECT_EQ(platform::unmountAndEject(card.mountPath()), QString());
+    EXPECT_EQ(volumes::unmountAndEject(card.mountPath()), QString());
     EXPECT_FALSE(platform::isMountPoint(card.mountPath()));
 }
 
@@ -391,7 +391,7 @@ TEST(VolumeEject, TheSystemEjectorAnswersOnTheMainThreadWithoutBlockingIt)
 {
     LoopVolume stick(LoopVolume::Kind::ExFat, QStringLiteral("ASYNC"), sizeMiB);
     REQUIRE_MOUNTED(stick);
-    platform::SystemVolumeEjector ejector;
+    volumes::SystemVolumeEjector ejector;
     std::optional<QString> answer;
     bool onMainThread = false;
     ejector.eject(stick.mountPath(), [&](const QString &error) {

@@ -7,9 +7,9 @@
 #include "loopvolume.h"
 #include "privatebus.h"
 
-#include "platform/linuxvolumemonitor.h"
+#include "volumes/linuxvolumemonitor.h"
 #include "platform/mountpoint.h"
-#include "platform/volumeeject.h"
+#include "volumes/volumeeject.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -31,7 +31,7 @@
 
 #include <chrono>
 
-using platform::MountedVolume;
+using volumes::MountedVolume;
 
 namespace {
 
@@ -167,7 +167,7 @@ protected:
 TEST_F(StorageServiceTest, EjectUnmountsThroughTheServiceThenPowersTheDriveOff)
 {
     m_service->setUnmountAt(m_volume->mountPath());
-    EXPECT_EQ(platform::unmountAndEject(m_volume->mountPath(), m_clientBus), QString());
+    EXPECT_EQ(volumes::unmountAndEject(m_volume->mountPath(), m_clientBus), QString());
     const QStringList calls = m_service->calls();
     const qsizetype unmount = calls.indexOf(QStringLiteral("Unmount ") + blockPath);
     const qsizetype powerOff = calls.indexOf(QStringLiteral("PowerOff ") + drivePath);
@@ -183,7 +183,7 @@ TEST_F(StorageServiceTest, AVolumeAlsoMountedElsewhereIsNotEjectedWhenTheService
     QTemporaryDir second;
     ASSERT_EQ(QProcess::execute(QStringLiteral("mount"), {m_volume->device(), second.path()}), 0);
     m_service->setUnmountAt(second.path());
-    EXPECT_EQ(platform::unmountAndEject(m_volume->mountPath(), m_clientBus),
+    EXPECT_EQ(volumes::unmountAndEject(m_volume->mountPath(), m_clientBus),
               m_volume->mountPath() + QStringLiteral(" is still mounted"));
     EXPECT_TRUE(platform::isMountPoint(m_volume->mountPath()));
     if (platform::isMountPoint(second.path())) {
@@ -197,17 +197,17 @@ TEST_F(StorageServiceTest, AVolumeTheServiceDoesNotKnowIsUnmountedDirectly)
     if (!other.isMounted()) {
         GTEST_SKIP() << other.skipReason().toStdString();
     }
-    EXPECT_EQ(platform::unmountAndEject(other.mountPath(), m_clientBus), QString());
+    EXPECT_EQ(volumes::unmountAndEject(other.mountPath(), m_clientBus), QString());
     EXPECT_FALSE(platform::isMountPoint(other.mountPath()));
     EXPECT_EQ(m_service->calls(), QStringList{QStringLiteral("ResolveDevice ") + other.device()});
 }
 
 TEST_F(StorageServiceTest, MonitorRereadsLabelsWhenTheServiceSignalsAChange)
 {
-    platform::LinuxVolumeMonitor monitor(m_clientBus);
+    volumes::LinuxVolumeMonitor monitor(m_clientBus);
     monitor.setLabelPollInterval(std::chrono::hours(1));
-    QSignalSpy ready(&monitor, &platform::LinuxVolumeMonitor::ready);
-    QSignalSpy renamed(&monitor, &platform::VolumeMonitor::volumeRenamed);
+    QSignalSpy ready(&monitor, &volumes::LinuxVolumeMonitor::ready);
+    QSignalSpy renamed(&monitor, &volumes::VolumeMonitor::volumeRenamed);
     // The service starts after the monitor: it is followed from then on.
     ASSERT_TRUE(m_serviceBus.unregisterService(serviceName));
     monitor.start();

@@ -1,10 +1,10 @@
-#include "platform/volumechanges.h"
+#include "volumes/volumechanges.h"
 
 #include <gtest/gtest.h>
 
-using platform::MountedVolume;
-using platform::VolumeChange;
-using Kind = platform::VolumeChange::Kind;
+using volumes::MountedVolume;
+using volumes::VolumeChange;
+using Kind = volumes::VolumeChange::Kind;
 
 namespace {
 
@@ -34,15 +34,15 @@ TEST(VolumeChanges, ReportsMountsUnmountsAndRenamesButNotSpaceOrFlags)
     MountedVolume unlabelled = stick;
     unlabelled.label.clear();
 
-    EXPECT_EQ(platform::volumeChanges({root}, {root, stick}), (QList<VolumeChange>{{Kind::Mounted, stick, QString()}}));
-    EXPECT_EQ(platform::volumeChanges({root, stick, card}, {root, renamed, card}),
+    EXPECT_EQ(volumes::volumeChanges({root}, {root, stick}), (QList<VolumeChange>{{Kind::Mounted, stick, QString()}}));
+    EXPECT_EQ(volumes::volumeChanges({root, stick, card}, {root, renamed, card}),
               (QList<VolumeChange>{{Kind::Renamed, renamed, QStringLiteral("STICK")}}));
     // The unmounted volume is reported as last seen, UUID and path included.
-    EXPECT_EQ(platform::volumeChanges({root, renamed, card}, {root, card}),
+    EXPECT_EQ(volumes::volumeChanges({root, renamed, card}, {root, card}),
               (QList<VolumeChange>{{Kind::Unmounted, renamed, QString()}}));
-    EXPECT_TRUE(platform::volumeChanges({root, stick, card}, {root, stick, card}).isEmpty());
-    EXPECT_TRUE(platform::volumeChanges({card}, {fuller}).isEmpty());
-    EXPECT_TRUE(platform::volumeChanges({unlabelled}, {stick}).isEmpty());
+    EXPECT_TRUE(volumes::volumeChanges({root, stick, card}, {root, stick, card}).isEmpty());
+    EXPECT_TRUE(volumes::volumeChanges({card}, {fuller}).isEmpty());
+    EXPECT_TRUE(volumes::volumeChanges({unlabelled}, {stick}).isEmpty());
 }
 
 TEST(VolumeChanges, UnmountsComeFirstThenTheNewOrderAndAReplugIsUnmountThenMount)
@@ -51,9 +51,9 @@ TEST(VolumeChanges, UnmountsComeFirstThenTheNewOrderAndAReplugIsUnmountThenMount
     const MountedVolume replugged = volume(57, "/media/a/STICK", "STICK", "CCCC-3333");
     MountedVolume moved = before;
     moved.mountPath = QStringLiteral("/mnt/stick");
-    EXPECT_EQ(platform::volumeChanges({before}, {replugged}),
+    EXPECT_EQ(volumes::volumeChanges({before}, {replugged}),
               (QList<VolumeChange>{{Kind::Unmounted, before, QString()}, {Kind::Mounted, replugged, QString()}}));
-    EXPECT_EQ(platform::volumeChanges({before}, {moved}),
+    EXPECT_EQ(volumes::volumeChanges({before}, {moved}),
               (QList<VolumeChange>{{Kind::Unmounted, before, QString()}, {Kind::Mounted, moved, QString()}}));
 
     const MountedVolume a = volume(10, "/media/A", "A");
@@ -61,7 +61,7 @@ TEST(VolumeChanges, UnmountsComeFirstThenTheNewOrderAndAReplugIsUnmountThenMount
     const MountedVolume c = volume(12, "/media/C", "C");
     MountedVolume b2 = b;
     b2.localizedName = QStringLiteral("B2");
-    EXPECT_EQ(platform::volumeChanges({a, b}, {b2, c}),
+    EXPECT_EQ(volumes::volumeChanges({a, b}, {b2, c}),
               (QList<VolumeChange>{{Kind::Unmounted, a, QString()}, {Kind::Renamed, b2, QStringLiteral("B")},
                                    {Kind::Mounted, c, QString()}}));
 }

@@ -1,9 +1,9 @@
-#include "platform/fakevolumetable.h"
+#include "volumes/fakevolumetable.h"
 #include "volumes/volumevalidator.h"
 
 #include <gtest/gtest.h>
 
-using platform::MountedVolume;
+using volumes::MountedVolume;
 using volumes::VolumeValidation;
 using volumes::VolumeValidator;
 
@@ -28,7 +28,7 @@ MountedVolume usableStick()
 
 VolumeValidation validate(const MountedVolume &volume, const QString &path)
 {
-    platform::FakeVolumeTable table;
+    volumes::FakeVolumeTable table;
     table.mount(volume);
     return VolumeValidator(table).validate(path);
 }
@@ -61,7 +61,7 @@ TEST(VolumeValidator, RefusesWithTheFirstFailingCheckInOrder)
 
 TEST(VolumeValidator, AFolderIsNotAVolumeAndAnUnreadableItemHasNoName)
 {
-    platform::FakeVolumeTable table;
+    volumes::FakeVolumeTable table;
     table.mount(usableStick());
     const VolumeValidator validator(table);
     const VolumeValidation folder = validator.validate(QStringLiteral("/media/alice/BACKUP/Photos/"));
@@ -85,7 +85,7 @@ TEST(VolumeValidator, AFolderIsNotAVolumeAndAnUnreadableItemHasNoName)
 
 TEST(VolumeValidator, AcceptsAUsableVolumeAndFillsInWhatItDoesNotTell)
 {
-    platform::FakeVolumeTable table;
+    volumes::FakeVolumeTable table;
     table.mount(usableStick());
     const VolumeValidation accepted =
         VolumeValidator(table).validate(QUrl::fromLocalFile(QStringLiteral("/media/alice/BACKUP")));
@@ -114,7 +114,7 @@ TEST(VolumeValidator, AcceptsAUsableVolumeAndFillsInWhatItDoesNotTell)
 
 TEST(VolumeCarriesUuid, OnlyTheNamedVolumeAtThePathCounts)
 {
-    platform::FakeVolumeTable table;
+    volumes::FakeVolumeTable table;
     const MountedVolume stick = usableStick();
     table.mount(stick);
     EXPECT_TRUE(volumes::volumeCarriesUuid(table, stick.mountPath, QStringLiteral("2F1C-9A0B")));

@@ -1,7 +1,7 @@
-#include "platform/linuxvolumemonitor.h"
+#include "volumes/linuxvolumemonitor.h"
 
-#include "platform/udisks2.h"
-#include "platform/volumechanges.h"
+#include "volumes/udisks2.h"
+#include "volumes/volumechanges.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -16,7 +16,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace platform {
+namespace volumes {
 
 namespace {
 
@@ -223,4 +223,4 @@ void LinuxVolumeMonitor::finishScan(quint64 reading, const QList<MountedVolume> 
     }
 }
 
-} // namespace platform
+} // namespace volumes

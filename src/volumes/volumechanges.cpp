@@ -1,8 +1,8 @@
-#include "platform/volumechanges.h"
+#include "volumes/volumechanges.h"
 
 #include <QHash>
 
-namespace platform {
+namespace volumes {
 
 namespace {
 
@@ -41,4 +41,4 @@ QList<VolumeChange> volumeChanges(const QList<MountedVolume> &before, const QLis
     return changes;
 }
 
-} // namespace platform
+} // namespace volumes

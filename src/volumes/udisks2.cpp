@@ -1,4 +1,4 @@
-#include "platform/udisks2.h"
+#include "volumes/udisks2.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -9,7 +9,7 @@
 #include <QDebug>
 #include <QVariantMap>
 
-namespace platform::udisks2 {
+namespace volumes::udisks2 {
 
 namespace {
 
@@ -118,4 +118,4 @@ std::optional<QString> unmountAndEject(const QString &deviceNode, const QDBusCon
     return QString();
 }
 
-} // namespace platform::udisks2
+} // namespace volumes::udisks2

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "platform/mountedvolume.h"
+#include "volumes/mountedvolume.h"
 
 #include <QList>
 #include <QString>
 
 #include <optional>
 
-namespace platform {
+namespace volumes {
 
 /// The mounted file systems, as a file manager would list them.
 /// Implementations are safe to call from any thread.
@@ -36,4 +36,4 @@ public:
     [[nodiscard]] virtual QString unreadableReason(const QString &path) const = 0;
 };
 
-} // namespace platform
+} // namespace volumes

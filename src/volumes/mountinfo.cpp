@@ -1,9 +1,9 @@
-#include "platform/mountinfo.h"
+#include "volumes/mountinfo.h"
 
 #include <QFile>
 #include <QSet>
 
-namespace platform {
+namespace volumes {
 
 namespace {
 
@@ -203,4 +203,4 @@ QHash<QString, QStringList> parseUtabOptions(const QByteArray &text)
     return result;
 }
 
-} // namespace platform
+} // namespace volumes

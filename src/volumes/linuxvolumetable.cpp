@@ -1,8 +1,8 @@
-#include "platform/linuxvolumetable.h"
+#include "volumes/linuxvolumetable.h"
 
-#include "platform/blockdeviceinfo.h"
-#include "platform/mountinfo.h"
-#include "platform/mountvisibility.h"
+#include "volumes/blockdeviceinfo.h"
+#include "volumes/mountinfo.h"
+#include "volumes/mountvisibility.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,7 +30,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-namespace platform {
+namespace volumes {
 
 namespace detail {
 
@@ -522,4 +522,4 @@ QString LinuxVolumeTable::unreadableReason(const QString &path) const
     return QString();
 }
 
-} // namespace platform
+} // namespace volumes

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace platform {
+namespace volumes {
 
 /// One line of /proc/self/mountinfo, with its escapes decoded.
 struct MountInfoEntry
@@ -46,4 +46,4 @@ struct MountInfoEntry
 [[nodiscard]] QHash<QString, QStringList> parseFstabOptions(const QByteArray &text);
 [[nodiscard]] QHash<QString, QStringList> parseUtabOptions(const QByteArray &text);
 
-} // namespace platform
+} // namespace volumes

@@ -1,9 +1,9 @@
-#include "platform/fakevolumetable.h"
+#include "volumes/fakevolumetable.h"
 
 #include <QDir>
 #include <QMutexLocker>
 
-namespace platform {
+namespace volumes {
 
 void FakeVolumeTable::mount(const MountedVolume &volume)
 {
@@ -73,4 +73,4 @@ QString FakeVolumeTable::unreadableReason(const QString &path) const
     return m_unreadable.value(QDir::cleanPath(path));
 }
 
-} // namespace platform
+} // namespace volumes

@@ -7,7 +7,7 @@
 
 #include <functional>
 
-namespace platform {
+namespace volumes {
 
 class FakeVolumeMonitor;
 
@@ -59,4 +59,4 @@ private:
     QStringList m_requests;
 };
 
-} // namespace platform
+} // namespace volumes

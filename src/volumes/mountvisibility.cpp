@@ -1,6 +1,6 @@
-#include "platform/mountvisibility.h"
+#include "volumes/mountvisibility.h"
 
-namespace platform {
+namespace volumes {
 
 namespace {
 
@@ -95,4 +95,4 @@ bool isShownByFileManager(const MountInfoEntry &entry, bool onBlockDevice, const
     return true;
 }
 
-} // namespace platform
+} // namespace volumes

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "platform/volumetable.h"
+#include "volumes/volumetable.h"
 
 #include <QHash>
 #include <QMutex>
 
-namespace platform {
+namespace volumes {
 
 /// A volume table held in memory, steered by tests: volumes are added,
 /// changed and removed by hand; no file system is touched. Like the real
@@ -32,4 +32,4 @@ private:
     QHash<QString, QString> m_unreadable;
 };
 
-} // namespace platform
+} // namespace volumes

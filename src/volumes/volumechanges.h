@@ -1,11 +1,11 @@
 #pragma once
 
-#include "platform/mountedvolume.h"
+#include "volumes/mountedvolume.h"
 
 #include <QList>
 #include <QString>
 
-namespace platform {
+namespace volumes {
 
 /// One difference between two readings of the volume table.
 struct VolumeChange
@@ -27,4 +27,4 @@ struct VolumeChange
 [[nodiscard]] QList<VolumeChange> volumeChanges(const QList<MountedVolume> &before,
                                                 const QList<MountedVolume> &after);
 
-} // namespace platform
+} // namespace volumes

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace platform {
+namespace volumes {
 
 /// One mounted file system as the rest of the program sees it: its identity,
 /// where it is, how big it is, what this user may do with it and what kind of
@@ -42,6 +42,6 @@ struct MountedVolume
     friend bool operator==(const MountedVolume &, const MountedVolume &) = default;
 };
 
-} // namespace platform
+} // namespace volumes
 
-Q_DECLARE_METATYPE(platform::MountedVolume)
+Q_DECLARE_METATYPE(volumes::MountedVolume)

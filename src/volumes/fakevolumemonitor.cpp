@@ -1,8 +1,8 @@
-#include "platform/fakevolumemonitor.h"
+#include "volumes/fakevolumemonitor.h"
 
 #include <QFileInfo>
 
-namespace platform {
+namespace volumes {
 
 FakeVolumeMonitor::FakeVolumeMonitor(FakeVolumeTable &table, QObject *parent)
     : VolumeMonitor(parent)
@@ -40,4 +40,4 @@ bool FakeVolumeMonitor::relabel(const QString &mountPath, const QString &label)
     return true;
 }
 
-} // namespace platform
+} // namespace volumes

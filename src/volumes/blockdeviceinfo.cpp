@@ -1,4 +1,4 @@
-#include "platform/blockdeviceinfo.h"
+#include "volumes/blockdeviceinfo.h"
 
 #include <QDir>
 #include <QFile>
@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace platform {
+namespace volumes {
 
 namespace {
 
@@ -130,4 +130,4 @@ BlockDeviceInfo readBlockDeviceInfo(unsigned major, unsigned minor, const QStrin
     return info;
 }
 
-} // namespace platform
+} // namespace volumes

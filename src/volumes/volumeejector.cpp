@@ -1,10 +1,10 @@
-#include "platform/volumeejector.h"
+#include "volumes/volumeejector.h"
 
-#include "platform/fakevolumemonitor.h"
-#include "platform/volumeeject.h"
+#include "volumes/fakevolumemonitor.h"
+#include "volumes/volumeeject.h"
 
 
-namespace platform {
+namespace volumes {
 
 SystemVolumeEjector::SystemVolumeEjector(QObject *parent)
     : QObject(parent)
@@ -44,4 +44,4 @@ void FakeVolumeEjector::eject(const QString &mountPath, Done done)
     }
 }
 
-} // namespace platform
+} // namespace volumes

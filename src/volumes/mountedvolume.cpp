@@ -1,10 +1,10 @@
-#include "platform/mountedvolume.h"
+#include "volumes/mountedvolume.h"
 
-namespace platform {
+namespace volumes {
 
 QString MountedVolume::description() const
 {
     return deviceModel + QStringLiteral(", ") + deviceProtocol;
 }
 
-} // namespace platform
+} // namespace volumes

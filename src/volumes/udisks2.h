@@ -5,7 +5,7 @@
 
 #include <optional>
 
-namespace platform::udisks2 {
+namespace volumes::udisks2 {
 
 /// The storage service's well-known name on the system bus.
 inline constexpr const char *serviceName = "org.freedesktop.UDisks2";
@@ -22,4 +22,4 @@ inline constexpr const char *serviceName = "org.freedesktop.UDisks2";
 /// Blocks until the service answers.
 [[nodiscard]] std::optional<QString> unmountAndEject(const QString &deviceNode, const QDBusConnection &bus);
 
-} // namespace platform::udisks2
+} // namespace volumes::udisks2

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "platform/mountedvolume.h"
+#include "volumes/mountedvolume.h"
 
 #include <QObject>
 #include <QString>
 
-namespace platform {
+namespace volumes {
 
 /// Tells when a volume a user would see is mounted, unmounted or renamed.
 /// Signals are emitted on the thread the monitor lives on (the main thread),
@@ -26,13 +26,13 @@ signals:
     /// whoever read the table earlier reads it again now.
     void ready();
     /// A volume appeared; `volume` is as it is now (its UUID, name, path).
-    void volumeMounted(const platform::MountedVolume &volume);
+    void volumeMounted(const volumes::MountedVolume &volume);
     /// A volume went away; `volume` is as it was last seen, so its path and
     /// UUID are still known.
-    void volumeUnmounted(const platform::MountedVolume &volume);
+    void volumeUnmounted(const volumes::MountedVolume &volume);
     /// A mounted volume's name changed; `volume` carries the new name and its
     /// path, `oldName` the name it had.
-    void volumeRenamed(const platform::MountedVolume &volume, const QString &oldName);
+    void volumeRenamed(const volumes::MountedVolume &volume, const QString &oldName);
 };
 
-} // namespace platform
+} // namespace volumes

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "platform/mountinfo.h"
+#include "volumes/mountinfo.h"
 
 #include <QString>
 #include <QStringList>
 
-namespace platform {
+namespace volumes {
 
 /// A file system reached over the network (NFS, SMB, SSH, WebDAV, …).
 [[nodiscard]] bool isNetworkFileSystem(const QString &fileSystemType);
@@ -27,4 +27,4 @@ namespace platform {
 [[nodiscard]] bool isShownByFileManager(const MountInfoEntry &entry, bool onBlockDevice,
                                         const QStringList &userOptions);
 
-} // namespace platform
+} // namespace volumes

@@ -3,7 +3,7 @@
 #include <QDBusConnection>
 #include <QString>
 
-namespace platform {
+namespace volumes {
 
 /// Unmounts the file system mounted at `mountPath`, then powers off or ejects
 /// its drive where the drive allows it. Acts only when `mountPath` is itself a
@@ -27,4 +27,4 @@ QString unmountAndEject(const QString &mountPath, const QDBusConnection &storage
 QString unmountAndEjectVolume(const QString &mountPath, const QString &uuid);
 QString unmountAndEjectVolume(const QString &mountPath, const QString &uuid, const QDBusConnection &storageBus);
 
-} // namespace platform
+} // namespace volumes

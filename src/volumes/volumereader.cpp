@@ -1,4 +1,4 @@
-#include "backup/volumereader.h"
+#include "volumes/volumereader.h"
 
 #include <QMetaObject>
 #include <QTimer>
@@ -9,6 +9,8 @@
 #include <system_error>
 #include <thread>
 #include <utility>
+
+namespace volumes {
 
 /// Where reading threads leave their results. The reader lets go of it when
 /// it is destroyed, so a reading that comes back late finds nobody to tell.
@@ -125,3 +127,5 @@ void VolumeReader::giveUp(quint64 serial)
         emit settled();
     }
 }
+
+} // namespace volumes

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/linuxvolumetable.h"
-#include "platform/volumemonitor.h"
+#include "volumes/linuxvolumetable.h"
+#include "volumes/volumemonitor.h"
 
 #include <QDBusConnection>
 #include <QList>
@@ -13,7 +13,7 @@
 class QDBusMessage;
 class QSocketNotifier;
 
-namespace platform {
+namespace volumes {
 
 /// Follows this machine's volumes. The kernel announces every change of the
 /// mount table (a readable-urgent event on /proc/self/mountinfo); the monitor
@@ -90,4 +90,4 @@ private:
     bool m_followsStorageService = false;
 };
 
-} // namespace platform
+} // namespace volumes

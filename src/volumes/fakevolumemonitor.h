@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/fakevolumetable.h"
-#include "platform/volumemonitor.h"
+#include "volumes/fakevolumetable.h"
+#include "volumes/volumemonitor.h"
 
-namespace platform {
+namespace volumes {
 
 /// A monitor steered by tests. It changes the fake table first, then emits
 /// the event, as the real monitor does after the system has changed.
@@ -35,4 +35,4 @@ private:
     bool m_started = false;
 };
 
-} // namespace platform
+} // namespace volumes

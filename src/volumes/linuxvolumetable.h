@@ -1,11 +1,11 @@
 #pragma once
 
-#include "platform/volumetable.h"
+#include "volumes/volumetable.h"
 
 #include <chrono>
 #include <memory>
 
-namespace platform {
+namespace volumes {
 
 namespace detail {
 struct Look;
@@ -58,4 +58,4 @@ private:
 /// Decodes udev's "\x20"-style escapes in /dev/disk/by-label names.
 [[nodiscard]] QString decodeUdevEscapes(const QString &name);
 
-} // namespace platform
+} // namespace volumes

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace platform {
+namespace volumes {
 
 /// What the kernel tells about the hardware under a block device.
 struct BlockDeviceInfo
@@ -22,4 +22,4 @@ struct BlockDeviceInfo
 /// The bus protocol named by a device's sysfs path below /sys/devices.
 [[nodiscard]] QString protocolFromDevicePath(const QString &devicePath);
 
-} // namespace platform
+} // namespace volumes

@@ -1,8 +1,8 @@
-#include "platform/volumeeject.h"
+#include "volumes/volumeeject.h"
 
-#include "platform/linuxvolumetable.h"
+#include "volumes/linuxvolumetable.h"
 #include "platform/mountpoint.h"
-#include "platform/udisks2.h"
+#include "volumes/udisks2.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,7 +14,7 @@
 #include <cstring>
 #include <sys/mount.h>
 
-namespace platform {
+namespace volumes {
 
 namespace {
 
@@ -43,7 +43,7 @@ QString unmountFuseAsUser(const QString &mountPath)
 
 QString unmountAndEjectAt(const QString &path, const QString &uuid, const QDBusConnection &storageBus)
 {
-    if (!isMountPoint(path)) {
+    if (!platform::isMountPoint(path)) {
         return QStringLiteral("%1 is not a mounted volume").arg(path);
     }
     const auto volume = LinuxVolumeTable().volumeAt(path);
@@ -100,10 +100,10 @@ QString unmountAndEjectVolume(const QString &mountPath, const QString &uuid, con
     const QString error = unmountAndEjectAt(path, uuid, storageBus);
     // The service unmounts a device, not a path: with the device mounted at
     // two places it may well have taken the other one.
-    if (error.isEmpty() && isMountPoint(path)) {
+    if (error.isEmpty() && platform::isMountPoint(path)) {
         return QStringLiteral("%1 is still mounted").arg(mountPath);
     }
     return error;
 }
 
-} // namespace platform
+} // namespace volumes

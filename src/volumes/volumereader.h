@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+namespace volumes {
+
 /// Runs readings that may wait on the disk or the network (the volume
 /// table) off the main thread and hands their results to the thread the
 /// reader lives on, so that a hung share never holds up a window.
@@ -62,3 +64,5 @@ private:
     QSet<quint64> m_asked;  ///< asked readings not back yet
     Reading m_pending;
 };
+
+} // namespace volumes
