@@ -367,7 +367,12 @@ void BackupController::startBackup()
 
 bool BackupController::validateVolume(const QUrl &url, QString &errorMessage, QString &itemName)
 {
-    const volumes::VolumeValidation validation = volumes::VolumeValidator(m_volumeTable).validate(url);
+    return acceptVolume(volumes::VolumeValidator(m_volumeTable).validate(url), errorMessage, itemName);
+}
+
+bool BackupController::acceptVolume(const volumes::VolumeValidation &validation, QString &errorMessage,
+                                    QString &itemName)
+{
     if (validation.hasItemName()) {
         itemName = validation.itemName();
     }
@@ -389,15 +394,19 @@ bool BackupController::validateVolume(const QUrl &url, QString &errorMessage, QS
     return true;
 }
 
-bool BackupController::selectVolume(const QUrl &url)
+void BackupController::selectVolume(const QUrl &url)
 {
-    QString errorMessage;
-    QString itemName;
-    if (validateVolume(url, errorMessage, itemName)) {
-        return true;
-    }
-    emit volumeRefused(itemName, errorMessage);
-    return false;
+    const volumes::VolumeTable *table = &m_volumeTable;
+    m_volumeReader->ask([this, table, url]() -> volumes::VolumeReader::Publish {
+        const volumes::VolumeValidation validation = volumes::VolumeValidator(*table).validate(url);
+        return [this, validation] {
+            QString errorMessage;
+            QString itemName;
+            if (!acceptVolume(validation, errorMessage, itemName)) {
+                emit volumeRefused(itemName, errorMessage);
+            }
+        };
+    });
 }
 
 QString BackupController::backupFolderPath() const

@@ -22,6 +22,7 @@ class VolumeEjector;
 class VolumeMonitor;
 class VolumeReader;
 class VolumeTable;
+class VolumeValidation;
 } // namespace volumes
 
 /// What the controller works with, handed in by whoever makes it: the
@@ -166,8 +167,10 @@ public:
     /// state and saves. On refusal sets `errorMessage` and, when the item
     /// could be looked at, `itemName`; the set stays as it was.
     bool validateVolume(const QUrl &url, QString &errorMessage, QString &itemName);
-    /// validateVolume() for the volume panel: a refusal emits volumeRefused.
-    Q_INVOKABLE bool selectVolume(const QUrl &url);
+    /// validateVolume() for the volume panel, which must not wait on the
+    /// item: it is looked at in the background (a share may hang), and the
+    /// outcome applied on this thread later; a refusal emits volumeRefused.
+    Q_INVOKABLE void selectVolume(const QUrl &url);
     /// Forgets the destination ("Remove Volume"): status NotSpecified, saved.
     Q_INVOKABLE void clearVolume();
     /// Where this computer's backups lie: "/Vellory/" + computer name on the
@@ -216,6 +219,7 @@ private:
     void destinationMounted(const volumes::MountedVolume &volume);
     /// What a reading of the table for `uuid` found, applied on the main thread.
     void applyVolumeStatus(const QString &uuid, const std::optional<volumes::MountedVolume> &found);
+    bool acceptVolume(const volumes::VolumeValidation &validation, QString &errorMessage, QString &itemName);
     /// Shows `volume` as the connected destination and takes over its name
     /// and mount path (saved when they changed).
     void showDestination(const volumes::MountedVolume &volume);

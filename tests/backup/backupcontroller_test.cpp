@@ -283,7 +283,7 @@ TEST(BackupControllerSelectVolume, RefusalsLeaveTheSetAsItWasAndNameTheItem)
         EXPECT_FALSE(controller.validateVolume(QUrl::fromLocalFile(path), errorMessage, itemName));
         EXPECT_EQ(errorMessage, message);
         EXPECT_EQ(itemName, name);
-        EXPECT_FALSE(controller.selectVolume(QUrl::fromLocalFile(path)));
+        EXPECT_FALSE(chooseVolume(controller, QUrl::fromLocalFile(path)));
         ASSERT_FALSE(refused.isEmpty());
         EXPECT_EQ(refused.last().at(1).toString(), message);
         if (name != u"kept"_s) {
@@ -306,7 +306,7 @@ TEST(BackupControllerSelectVolume, AnotherVolumeReplacesTheDestinationAndTheSame
     f.table.mount(card);
     BackupController &controller = f.start();
     ASSERT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
-    ASSERT_TRUE(controller.selectVolume(QUrl::fromLocalFile(u"/media/ann/sdcard/"_s)));
+    ASSERT_TRUE(chooseVolume(controller, QUrl::fromLocalFile(u"/media/ann/sdcard/"_s)));
     BackupScript stored = f.stored();
     EXPECT_EQ(stored.volumeUUID, u"C0DE-CAFE"_s);
     EXPECT_EQ(stored.volumeName, u"Untitled"_s) << "a name that cannot be read";
@@ -323,7 +323,7 @@ TEST(BackupControllerSelectVolume, AnotherVolumeReplacesTheDestinationAndTheSame
     // The same volume, renamed and larger: what is recorded is refreshed.
     f.table.unmount(u"/media/ann/sdcard"_s);
     f.table.mount(fakeStick(u"C0DE-CAFE"_s, u"RENAMED"_s, kPath, 16'000'000'000, 1'000'000'000));
-    ASSERT_TRUE(controller.selectVolume(QUrl::fromLocalFile(kPath)));
+    ASSERT_TRUE(chooseVolume(controller, QUrl::fromLocalFile(kPath)));
     stored = f.stored();
     EXPECT_EQ(stored.volumeUUID, u"C0DE-CAFE"_s);
     EXPECT_EQ(stored.volumeName, u"RENAMED"_s);

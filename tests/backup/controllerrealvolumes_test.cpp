@@ -115,7 +115,7 @@ TEST(ControllerOnRealVolumes, ChoosesAStickAndReplacesItWithAnotherKeepingTheLas
     REQUIRE_MOUNTED(exfat);
     RealController real(data.path());
     BackupController &controller = *real.controller;
-    ASSERT_TRUE(controller.selectVolume(QUrl::fromLocalFile(ext4.mountPath())));
+    ASSERT_TRUE(chooseVolume(controller, QUrl::fromLocalFile(ext4.mountPath())));
     EXPECT_EQ(controller.volumeUUID(), blkidValue(ext4.device(), QStringLiteral("UUID")));
     EXPECT_EQ(controller.volumeName(), QStringLiteral("BACKUP"));
     EXPECT_EQ(controller.volumePath(), ext4.mountPath());
@@ -123,7 +123,7 @@ TEST(ControllerOnRealVolumes, ChoosesAStickAndReplacesItWithAnotherKeepingTheLas
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
     EXPECT_NE(controller.volumeLabelAvailable(), QStringLiteral("Not connected"));
     // Chosen again: accepted, the same identity.
-    ASSERT_TRUE(controller.selectVolume(QUrl::fromLocalFile(ext4.mountPath())));
+    ASSERT_TRUE(chooseVolume(controller, QUrl::fromLocalFile(ext4.mountPath())));
     EXPECT_EQ(controller.volumeUUID(), blkidValue(ext4.device(), QStringLiteral("UUID")));
 
     // A second volume replaces the first; the last backup stays.
@@ -131,7 +131,7 @@ TEST(ControllerOnRealVolumes, ChoosesAStickAndReplacesItWithAnotherKeepingTheLas
     ASSERT_TRUE(finishedJob(controller));
     const QString stamped = controller.lastBackup();
     ASSERT_NE(stamped, QStringLiteral("Never"));
-    ASSERT_TRUE(controller.selectVolume(QUrl::fromLocalFile(exfat.mountPath())));
+    ASSERT_TRUE(chooseVolume(controller, QUrl::fromLocalFile(exfat.mountPath())));
     const BackupScript stored = ScriptStore(data.path()).read().script.value_or(BackupScript());
     EXPECT_EQ(stored.volumeUUID, blkidValue(exfat.device(), QStringLiteral("UUID")));
     EXPECT_EQ(stored.volumeName, QStringLiteral("CAMERA"));
@@ -149,7 +149,7 @@ TEST(ControllerOnRealVolumes, FollowsTheDestinationAsItComesGoesAndIsRenamed)
     RealController real(data.path());
     ASSERT_TRUE(real.monitorReady);
     BackupController &controller = *real.controller;
-    ASSERT_TRUE(controller.selectVolume(QUrl::fromLocalFile(stick.mountPath())));
+    ASSERT_TRUE(chooseVolume(controller, QUrl::fromLocalFile(stick.mountPath())));
     controller.addSourcePath(source.filePath(QStringLiteral("Notes")));
     QSignalSpy window(&controller, &BackupController::showWindowChanged);
 
@@ -221,7 +221,7 @@ TEST(ControllerOnRealVolumes, ABackupNeverWritesToAnotherStickAtTheDestinationsP
     ASSERT_TRUE(real.monitorReady);
     BackupController &controller = *real.controller;
     platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
-    ASSERT_TRUE(controller.selectVolume(QUrl::fromLocalFile(stick.mountPath())));
+    ASSERT_TRUE(chooseVolume(controller, QUrl::fromLocalFile(stick.mountPath())));
     controller.addSourcePath(source.filePath(QStringLiteral("Notes")));
     const QString path = stick.mountPath();
     ASSERT_TRUE(stick.unmount());
@@ -256,7 +256,7 @@ TEST(ControllerOnRealVolumes, MountCyclesWithTheMonitorRunningNeverFindAVolumeBu
     ASSERT_TRUE(real.monitorReady);
     BackupController &controller = *real.controller;
     platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
-    ASSERT_TRUE(controller.selectVolume(QUrl::fromLocalFile(destination.mountPath())));
+    ASSERT_TRUE(chooseVolume(controller, QUrl::fromLocalFile(destination.mountPath())));
 
     // Another volume, unmounted the moment it is mounted, while the monitor
     // reads the table on every change and every 100 ms.
@@ -320,12 +320,16 @@ TEST(ControllerOnRealVolumes, AHungShareFreezesNoWindowAndHoldsUpNeitherTheMonit
         // Eject and a choice of an item on the share answer without freezing it.
         std::optional<QString> ejected;
         controller.ejectVolume([&](const QString &error) { ejected = error; });
-        QString message;
-        QString itemName;
-        EXPECT_FALSE(controller.validateVolume(QUrl::fromLocalFile(share.hangingFolder()), message, itemName));
-        EXPECT_TRUE(message.startsWith(QStringLiteral("The item \"hang\" can't be read: it does not answer.")))
-            << message.toStdString();
+        QSignalSpy refused(&controller, &BackupController::volumeRefused);
+        controller.selectVolume(QUrl::fromLocalFile(share.hangingFolder()));
+        EXPECT_TRUE(refused.isEmpty()) << "the chosen item was looked at on the main thread";
+        const int choosing = ticks();
         ASSERT_TRUE(waitUntil([&] { return ejected.has_value() && !controller.isReadingVolumes(); }));
+        ASSERT_EQ(refused.size(), 1);
+        EXPECT_TRUE(refused.first().at(1).toString().startsWith(
+            QStringLiteral("The item \"hang\" can't be read: it does not answer.")))
+            << refused.first().at(1).toString().toStdString();
+        EXPECT_GT(ticks(), choosing) << "the window stood still while the item was looked at";
         EXPECT_EQ(*ejected, QStringLiteral("Not connected"));
         EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
         const int before = ticks();

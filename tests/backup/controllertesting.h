@@ -12,6 +12,7 @@
 #include "volumes/volumeejector.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -132,4 +133,14 @@ inline BackupScript setWithDestination(const QString &uuid, const QString &name,
     script.volumeDescription = QStringLiteral("Cruzer Blade, USB");
     script.lastBackup = QStringLiteral("3/1/24, 9:00 AM");
     return script;
+}
+
+// The volume panel's choice of `url`, once its outcome is applied: whether
+// the item became the destination.
+inline bool chooseVolume(BackupController &controller, const QUrl &url)
+{
+    QSignalSpy refused(&controller, &BackupController::volumeRefused);
+    controller.selectVolume(url);
+    controller.waitForVolumeReadings();
+    return refused.isEmpty();
 }
