@@ -9,6 +9,7 @@
 #include "backup/sourcescanner.h"
 #include "platform/computername.h"
 #include "platform/fileerror.h"
+#include "platform/memoryarenas.h"
 #include "volumes/linuxvolumetable.h"
 #include "platform/preferences.h"
 #include "volumes/volumeeject.h"
@@ -50,6 +51,9 @@ void BackupRun::execute()
     if (!cancelSeen && report.cancelRequested()) {
         cancelSeen = true;
     }
+    // The plan is gone; its pages need not stay beside what the eject and
+    // the open program go on to use.
+    platform::returnFreedMemory();
     try {
         close(report, isDestination);
     } catch (...) {

@@ -9,4 +9,9 @@ void limitMemoryArenas(int count)
     mallopt(M_ARENA_MAX, count);
 }
 
+void returnFreedMemory()
+{
+    malloc_trim(0);
+}
+
 } // namespace platform
