@@ -27,7 +27,6 @@ public:
     [[nodiscard]] QString mountPath() const { return m_mountPath; }
     [[nodiscard]] QString device() const { return m_device; }
     [[nodiscard]] QString imagePath() const { return m_image; }
-    [[nodiscard]] Kind kind() const { return m_kind; }
 
     /// Unmounts (keeping the image and loop device); true on success.
     bool unmount();

@@ -9,12 +9,11 @@
 #include <QDBusReply>
 #include <QDBusVariant>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QThread>
+#include <QtCore/qtestsupport_core.h>
 
 #include <unistd.h>
 
@@ -25,61 +24,48 @@ const QString kDeviceManager = QStringLiteral("/lib/systemd/systemd-udevd");
 const QString kStorageDaemon = QStringLiteral("/usr/libexec/udisks2/udisksd");
 const QString kService = QStringLiteral("org.freedesktop.UDisks2");
 
-bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000)
+bool udevadm(const QStringList &arguments)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QThread::msleep(20);
-    }
-    return true;
+    return runCommand(QStringLiteral("udevadm"), arguments);
 }
 
 bool deviceManagerAnswers()
 {
-    return runCommand(QStringLiteral("udevadm"), {QStringLiteral("control"), QStringLiteral("--ping"),
-                                                   QStringLiteral("--timeout=2")});
+    return udevadm({QStringLiteral("control"), QStringLiteral("--ping"), QStringLiteral("--timeout=2")});
+}
+
+// Only a process this fixture started, by its own handle.
+void stop(QProcess &process)
+{
+    if (process.state() != QProcess::NotRunning) {
+        process.terminate();
+        if (!process.waitForFinished(5000)) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
 }
 
 } // namespace
 
-bool RealStorageService::available(QString *reason)
-{
-    auto fail = [reason](const QString &why) {
-        if (reason) {
-            *reason = why;
-        }
-        return false;
-    };
-    if (geteuid() != 0) {
-        return fail(QStringLiteral("the storage service needs root"));
-    }
-    for (const QString &program : {kSystemConfig, kDeviceManager, kStorageDaemon}) {
-        if (!QFileInfo::exists(program)) {
-            return fail(program + QStringLiteral(" is not installed (dbus, udev, udisks2)"));
-        }
-    }
-    if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty()
-        || QStandardPaths::findExecutable(QStringLiteral("udevadm")).isEmpty()) {
-        return fail(QStringLiteral("dbus-daemon or udevadm is not installed"));
-    }
-    return true;
-}
-
 RealStorageService::RealStorageService()
-    // Bus addresses cannot hold blanks, which the default template may.
-    : m_dir(QDir::tempPath() + QStringLiteral("/vellory-system-bus-XXXXXX"))
-    , m_connectionName(QStringLiteral("real-storage-service-%1").arg(quintptr(this)))
+    : m_connectionName(QStringLiteral("real-storage-service-%1").arg(quintptr(this)))
+    , m_rulesFile(QStringLiteral("/run/udev/rules.d/99-vellory-test-%1-%2.rules")
+                      .arg(QCoreApplication::applicationPid())
+                      .arg(quintptr(this)))
 {
-    if (!available(&m_reason)) {
+    if (geteuid() != 0) {
+        m_reason = QStringLiteral("the storage service needs root");
         return;
     }
-    m_rulesFile = QStringLiteral("/run/udev/rules.d/99-vellory-test-%1-%2.rules")
-                      .arg(QCoreApplication::applicationPid())
-                      .arg(quintptr(this));
+    for (const QString &program : {kSystemConfig, kDeviceManager, kStorageDaemon,
+                                   QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")),
+                                   QStandardPaths::findExecutable(QStringLiteral("udevadm"))}) {
+        if (!QFileInfo::exists(program)) {
+            m_reason = program + QStringLiteral(" is not installed (dbus, udev, udisks2)");
+            return;
+        }
+    }
     m_running = startBus() && startDeviceManager() && startStorageService();
 }
 
@@ -87,36 +73,26 @@ RealStorageService::~RealStorageService()
 {
     QDBusConnection::disconnectFromBus(m_connectionName);
     stop(m_storageService);
-    if (QFile::exists(m_rulesFile)) {
-        QFile::remove(m_rulesFile);
-        runCommand(QStringLiteral("udevadm"), {QStringLiteral("control"), QStringLiteral("--reload")});
+    if (QFile::remove(m_rulesFile)) {
+        udevadm({QStringLiteral("control"), QStringLiteral("--reload")});
     }
     stop(m_deviceManager);
-    stop(m_busDaemon);
 }
 
-void RealStorageService::stop(QProcess &process)
+QString RealStorageService::busAddress() const
 {
-    // Only a process this fixture started, by its own handle.
-    if (process.state() == QProcess::NotRunning) {
-        return;
-    }
-    process.terminate();
-    if (!process.waitForFinished(5000)) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
+    return m_bus ? m_bus->address() : QString();
 }
 
 QDBusConnection RealStorageService::bus() const
 {
-    return QDBusConnection::connectToBus(m_address, m_connectionName);
+    return QDBusConnection::connectToBus(busAddress(), m_connectionName);
 }
 
 bool RealStorageService::startBus()
 {
     QFile systemConfig(kSystemConfig);
-    if (!m_dir.isValid() || !systemConfig.open(QIODevice::ReadOnly)) {
+    if (!systemConfig.open(QIODevice::ReadOnly)) {
         m_reason = QStringLiteral("cannot read the system bus configuration");
         return false;
     }
@@ -130,26 +106,11 @@ bool RealStorageService::startBus()
                                 "<listen>[^<]*</listen>", "<include[^>]*>[^<]*</include>"}) {
         config.remove(QRegularExpression(QString::fromLatin1(pattern)));
     }
-    const QString socket = m_dir.filePath(QStringLiteral("system_bus_socket"));
     config.replace(QStringLiteral("<includedir>system.d</includedir>"),
                    QStringLiteral("<includedir>/usr/share/dbus-1/system.d</includedir>"));
-    config.replace(QStringLiteral("<auth>EXTERNAL</auth>"),
-                   QStringLiteral("<auth>EXTERNAL</auth>\n  <listen>unix:path=%1</listen>").arg(socket));
-    const QString configPath = m_dir.filePath(QStringLiteral("system.conf"));
-    QFile file(configPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0) {
-        m_reason = QStringLiteral("cannot write the bus configuration");
-        return false;
-    }
-    file.close();
-    m_busDaemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + configPath,
-                                                      QStringLiteral("--nofork"), QStringLiteral("--print-address")});
-    if (!m_busDaemon.waitForStarted(10000) || !m_busDaemon.waitForReadyRead(10000)) {
-        m_reason = QStringLiteral("dbus-daemon did not start: ") + QString::fromUtf8(m_busDaemon.readAllStandardError());
-        return false;
-    }
-    m_address = QString::fromUtf8(m_busDaemon.readLine()).trimmed();
-    return !m_address.isEmpty();
+    m_bus = std::make_unique<PrivateBus>(config.toUtf8());
+    m_reason = m_bus->skipReason();
+    return !busAddress().isEmpty();
 }
 
 bool RealStorageService::startDeviceManager()
@@ -159,7 +120,7 @@ bool RealStorageService::startDeviceManager()
     }
     m_deviceManager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_deviceManager.start(kDeviceManager, {});
-    if (!m_deviceManager.waitForStarted(10000) || !waitFor(deviceManagerAnswers)) {
+    if (!m_deviceManager.waitForStarted(10000) || !QTest::qWaitFor(deviceManagerAnswers, 10000)) {
         m_reason = QStringLiteral("systemd-udevd did not start");
         return false;
     }
@@ -169,46 +130,18 @@ bool RealStorageService::startDeviceManager()
 bool RealStorageService::startStorageService()
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), m_address);
+    environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), busAddress());
     m_storageService.setProcessEnvironment(environment);
     m_storageService.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_storageService.start(kStorageDaemon, {});
-    if (!m_storageService.waitForStarted(10000)) {
-        m_reason = QStringLiteral("udisksd did not start");
-        return false;
-    }
     QDBusConnection client = bus();
-    const bool up = waitFor([&client] {
+    const bool up = m_storageService.waitForStarted(10000) && QTest::qWaitFor([&client] {
         return client.interface() && client.interface()->isServiceRegistered(kService).value();
-    });
+    }, 10000);
     if (!up) {
-        m_reason = QStringLiteral("udisksd did not take its name on the bus");
+        m_reason = QStringLiteral("udisksd did not start or take its name on the bus");
     }
     return up;
-}
-
-bool RealStorageService::writeRules()
-{
-    QDir().mkpath(QFileInfo(m_rulesFile).absolutePath());
-    QString rules;
-    for (const QString &device : m_devices) {
-        const QString name = QFileInfo(device).fileName();
-        rules += QStringLiteral("KERNEL==\"%1\", ENV{ID_SERIAL}=\"Vellory_Test_%1\", ENV{UDISKS_CAN_POWER_OFF}=\"1\"\n")
-                     .arg(name);
-    }
-    QFile file(m_rulesFile);
-    if (!file.open(QIODevice::WriteOnly) || file.write(rules.toUtf8()) < 0) {
-        return false;
-    }
-    file.close();
-    return runCommand(QStringLiteral("udevadm"), {QStringLiteral("control"), QStringLiteral("--reload")});
-}
-
-bool RealStorageService::retrigger(const QString &deviceNode)
-{
-    // Only this device: other tests' devices are left alone.
-    return runCommand(QStringLiteral("udevadm"), {QStringLiteral("trigger"), QStringLiteral("--action=add"),
-                                                   QStringLiteral("--settle"), deviceNode});
 }
 
 bool RealStorageService::addDevice(const QString &deviceNode)
@@ -216,11 +149,18 @@ bool RealStorageService::addDevice(const QString &deviceNode)
     if (!m_running || deviceNode.isEmpty()) {
         return false;
     }
-    m_devices.append(deviceNode);
-    if (!writeRules() || !retrigger(deviceNode)) {
+    QDir().mkpath(QFileInfo(m_rulesFile).absolutePath());
+    QFile rules(m_rulesFile);
+    const QString name = QFileInfo(deviceNode).fileName();
+    const QString rule =
+        QStringLiteral("KERNEL==\"%1\", ENV{ID_SERIAL}=\"Vellory_Test_%1\", ENV{UDISKS_CAN_POWER_OFF}=\"1\"\n").arg(name);
+    // Then only this device is triggered: other tests' devices are left alone.
+    if (!rules.open(QIODevice::Append) || rules.write(rule.toUtf8()) < 0 || !rules.flush()
+        || !udevadm({QStringLiteral("control"), QStringLiteral("--reload")})
+        || !udevadm({QStringLiteral("trigger"), QStringLiteral("--action=add"), QStringLiteral("--settle"), deviceNode})) {
         return false;
     }
-    return waitFor([this, &deviceNode] { return !driveObject(deviceNode).isEmpty(); });
+    return QTest::qWaitFor([this, &deviceNode] { return !driveObject(deviceNode).isEmpty(); }, 10000);
 }
 
 QString RealStorageService::blockObject(const QString &deviceNode) const
@@ -230,10 +170,7 @@ QString RealStorageService::blockObject(const QString &deviceNode) const
                                                        QStringLiteral("ResolveDevice"));
     call << QVariantMap{{QStringLiteral("path"), deviceNode}} << QVariantMap();
     const QDBusReply<QList<QDBusObjectPath>> reply = bus().call(call, QDBus::Block, 5000);
-    if (!reply.isValid() || reply.value().isEmpty()) {
-        return QString();
-    }
-    return reply.value().first().path();
+    return reply.isValid() && !reply.value().isEmpty() ? reply.value().first().path() : QString();
 }
 
 QString RealStorageService::driveObject(const QString &deviceNode) const
@@ -246,9 +183,6 @@ QString RealStorageService::driveObject(const QString &deviceNode) const
                                                        QStringLiteral("Get"));
     call << QStringLiteral("org.freedesktop.UDisks2.Block") << QStringLiteral("Drive");
     const QDBusReply<QDBusVariant> reply = bus().call(call, QDBus::Block, 5000);
-    if (!reply.isValid()) {
-        return QString();
-    }
-    const QString drive = qvariant_cast<QDBusObjectPath>(reply.value().variant()).path();
+    const QString drive = reply.isValid() ? qvariant_cast<QDBusObjectPath>(reply.value().variant()).path() : QString();
     return drive == QLatin1String("/") ? QString() : drive;
 }

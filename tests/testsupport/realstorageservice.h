@@ -1,10 +1,10 @@
 #pragma once
 
+#include "privatebus.h"
+
 #include <QDBusConnection>
 #include <QProcess>
 #include <QString>
-#include <QStringList>
-#include <QTemporaryDir>
 
 #include <memory>
 
@@ -14,7 +14,8 @@
 // and udisksd. Devices the test hands to addDevice() get a udev rule giving
 // them a serial number and "can be powered off", so that the service shows
 // them as a drive that can be ejected. Stops exactly the processes it
-// started; never acts on devices it was not given.
+// started; never acts on devices it was not given. Needs root and the
+// programs installed; skipReason() says why not.
 //
 //   RealStorageService service;
 //   if (!service.isRunning()) GTEST_SKIP() << service.skipReason();
@@ -28,12 +29,12 @@ public:
 
     [[nodiscard]] bool isRunning() const { return m_running; }
     [[nodiscard]] QString skipReason() const { return m_reason; }
-    [[nodiscard]] QString busAddress() const { return m_address; }
+    [[nodiscard]] QString busAddress() const;
     // A client connection to the private system bus.
     [[nodiscard]] QDBusConnection bus() const;
 
     // Makes `deviceNode` (a loop device of the test) a drive that can be
-    // powered off, and waits until the service shows its block device.
+    // powered off, and waits until the service shows it.
     bool addDevice(const QString &deviceNode);
     // The service's object path of the block device `deviceNode`; empty
     // when it does not know it.
@@ -41,23 +42,14 @@ public:
     // The drive object of that block device; empty when it has none.
     [[nodiscard]] QString driveObject(const QString &deviceNode) const;
 
-    // True when this machine can run it (root, the programs installed).
-    static bool available(QString *reason = nullptr);
-
 private:
     bool startBus();
     bool startDeviceManager();
     bool startStorageService();
-    bool writeRules();
-    bool retrigger(const QString &deviceNode);
-    void stop(QProcess &process);
 
-    QTemporaryDir m_dir;
-    QString m_address;
+    std::unique_ptr<PrivateBus> m_bus;
     QString m_connectionName;
     QString m_rulesFile;
-    QStringList m_devices;
-    QProcess m_busDaemon;
     QProcess m_deviceManager;
     QProcess m_storageService;
     QString m_reason;

@@ -11,25 +11,21 @@
 #include "platform/mountpoint.h"
 #include "volumes/volumeeject.h"
 
-#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
-#include <QDir>
-#include <QFile>
-#include <QMutex>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 
 using volumes::MountedVolume;
 
@@ -40,49 +36,32 @@ const QString rootPath = QStringLiteral("/org/freedesktop/UDisks2");
 const QString blockPath = QStringLiteral("/org/freedesktop/UDisks2/block_devices/loop_test");
 const QString drivePath = QStringLiteral("/org/freedesktop/UDisks2/drives/Test_Stick");
 
-// Answers like the storage service for one block device on one drive, and
-// records what it was asked. Lives on a thread of its own, so that the code
-// under test may block on its calls.
+// Answers like the storage service for one block device on one drive, which
+// is both ejectable and can be powered off, and records what it was asked.
 class StandInStorageService : public QDBusVirtualObject
 {
 public:
-    StandInStorageService(const QString &deviceNode) : m_deviceNode(deviceNode) {}
-
-    /// Unmount really unmounts the device at `mountPoint` (as the real
-    /// service picks one of its mount points).
-    void setUnmountAt(const QString &mountPoint)
-    {
-        QMutexLocker lock(&m_mutex);
-        m_unmountAt = mountPoint;
-    }
-    QStringList calls() const
-    {
-        QMutexLocker lock(&m_mutex);
-        return m_calls;
-    }
+    explicit StandInStorageService(const QString &deviceNode) : m_deviceNode(deviceNode) {}
 
     QString introspect(const QString &) const override { return QString(); }
 
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
     {
-        QMutexLocker lock(&m_mutex);
         const QString member = message.member();
         const QList<QVariant> args = message.arguments();
         if (member == QLatin1String("ResolveDevice")) {
-            const QVariantMap spec = qdbus_cast<QVariantMap>(args.value(0));
-            m_calls.append(QStringLiteral("ResolveDevice ") + spec.value(QStringLiteral("path")).toString());
-            const bool known = spec.value(QStringLiteral("path")).toString() == m_deviceNode;
-            const QList<QDBusObjectPath> found = known ? QList{QDBusObjectPath(blockPath)} : QList<QDBusObjectPath>();
+            const QString path = qdbus_cast<QVariantMap>(args.value(0)).value(QStringLiteral("path")).toString();
+            calls.append(QStringLiteral("ResolveDevice ") + path);
+            const QList<QDBusObjectPath> found = path == m_deviceNode ? QList{QDBusObjectPath(blockPath)}
+                                                                      : QList<QDBusObjectPath>();
             return connection.send(message.createReply(QVariant::fromValue(found)));
         }
         if (member == QLatin1String("Get")) {
             const QString name = args.value(1).toString();
-            m_calls.append(QStringLiteral("Get ") + name + QLatin1Char(' ') + message.path());
+            calls.append(QStringLiteral("Get ") + name + u' ' + message.path());
             QVariant value;
             if (name == QLatin1String("Drive")) {
                 value = QVariant::fromValue(QDBusObjectPath(drivePath));
-            } else if (name == QLatin1String("CryptoBackingDevice")) {
-                value = QVariant::fromValue(QDBusObjectPath(QStringLiteral("/")));
             } else if (name == QLatin1String("CanPowerOff") || name == QLatin1String("Ejectable")) {
                 value = true;
             } else {
@@ -90,150 +69,123 @@ public:
             }
             return connection.send(message.createReply(QVariant::fromValue(QDBusVariant(value))));
         }
-        m_calls.append(member + QLatin1Char(' ') + message.path());
-        if (member == QLatin1String("Unmount") && !m_unmountAt.isEmpty()) {
-            QProcess::execute(QStringLiteral("umount"), {m_unmountAt});
+        calls.append(member + u' ' + message.path());
+        if (member == QLatin1String("Unmount") && !unmountAt.isEmpty()) {
+            QProcess::execute(QStringLiteral("umount"), {unmountAt});
         }
         return connection.send(message.createReply());
     }
 
+    // Unmount really unmounts the device at this place (the real service
+    // picks one of its mount points).
+    QString unmountAt;
+    QStringList calls;
+
 private:
     const QString m_deviceNode;
-    mutable QMutex m_mutex;
-    QString m_unmountAt;
-    QStringList m_calls;
 };
 
-// The bus, the stand-in service on its thread, and a client connection.
-class StorageServiceTest : public ::testing::Test
+// Ejects on a thread of its own, as the code under test blocks on its calls,
+// while this thread runs the stand-in.
+QString ejectServed(const QString &mountPath, const QDBusConnection &bus)
 {
-protected:
-    void SetUp() override
-    {
-        QString reason;
-        if (!LoopVolume::available(&reason)) {
-            GTEST_SKIP() << reason.toStdString();
-        }
-        if (m_bus.address().isEmpty()) {
-            GTEST_SKIP() << m_bus.skipReason().toStdString();
-        }
-        m_volume = std::make_unique<LoopVolume>(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), 16);
-        if (!m_volume->isMounted()) {
-            GTEST_SKIP() << m_volume->skipReason().toStdString();
-        }
-        m_service = new StandInStorageService(m_volume->device());
-        m_service->moveToThread(&m_serviceThread);
-        m_serviceThread.start();
-        m_serviceBus = QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("storage-service"));
-        ASSERT_TRUE(m_serviceBus.isConnected());
-        // Registered from the service's own thread, where its helpers must live.
-        bool registered = false;
-        QMetaObject::invokeMethod(
-            m_service,
-            [this, &registered] {
-                registered = m_serviceBus.registerVirtualObject(rootPath, m_service, QDBusConnection::SubPath);
-            },
-            Qt::BlockingQueuedConnection);
-        ASSERT_TRUE(registered);
-        ASSERT_TRUE(m_serviceBus.registerService(serviceName));
-        m_clientBus = QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("storage-client"));
-        ASSERT_TRUE(m_clientBus.isConnected());
-    }
-
-    void TearDown() override
-    {
-        if (m_service) {
-            m_serviceBus.unregisterObject(rootPath, QDBusConnection::UnregisterTree);
-        }
-        QDBusConnection::disconnectFromBus(QStringLiteral("storage-client"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("storage-service"));
-        m_serviceThread.quit();
-        m_serviceThread.wait();
-        delete m_service;
-    }
-
-    PrivateBus m_bus;
-    std::unique_ptr<LoopVolume> m_volume;
-    QThread m_serviceThread;
-    StandInStorageService *m_service = nullptr;
-    QDBusConnection m_serviceBus{QString()};
-    QDBusConnection m_clientBus{QString()};
-};
+    auto ejected = std::async(std::launch::async, [&] { return volumes::unmountAndEject(mountPath, bus); });
+    QTest::qWaitFor([&] { return ejected.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 30000);
+    return ejected.get();
+}
 
 } // namespace
 
-// The drive is ejectable as well; it is only powered off (the real service's
-// test drive cannot be made ejectable).
-TEST_F(StorageServiceTest, EjectUnmountsThroughTheServiceThenPowersTheDriveOff)
+TEST(StorageServiceStandIn, TheMonitorFollowsTheServiceAndTheEjectGoesThroughItForTheDevicesItKnows)
 {
-    m_service->setUnmountAt(m_volume->mountPath());
-    EXPECT_EQ(volumes::unmountAndEject(m_volume->mountPath(), m_clientBus), QString());
-    const QStringList calls = m_service->calls();
+    QString reason;
+    if (!LoopVolume::available(&reason)) {
+        GTEST_SKIP() << reason.toStdString();
+    }
+    PrivateBus bus;
+    if (bus.address().isEmpty()) {
+        GTEST_SKIP() << bus.skipReason().toStdString();
+    }
+    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), 16);
+    if (!volume.isMounted()) {
+        GTEST_SKIP() << volume.skipReason().toStdString();
+    }
+    StandInStorageService service(volume.device());
+    QDBusConnection serviceBus = QDBusConnection::connectToBus(bus.address(), QStringLiteral("storage-service"));
+    QDBusConnection clientBus = QDBusConnection::connectToBus(bus.address(), QStringLiteral("storage-client"));
+    const auto disconnect = qScopeGuard([&] {
+        serviceBus.unregisterObject(rootPath, QDBusConnection::UnregisterTree);
+        QDBusConnection::disconnectFromBus(QStringLiteral("storage-client"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("storage-service"));
+    });
+    ASSERT_TRUE(serviceBus.isConnected() && clientBus.isConnected());
+    ASSERT_TRUE(serviceBus.registerVirtualObject(rootPath, &service, QDBusConnection::SubPath));
+
+    {
+        // The service starts after the monitor: it is followed from then on.
+        volumes::LinuxVolumeMonitor monitor(clientBus);
+        monitor.setLabelPollInterval(std::chrono::hours(1));
+        QSignalSpy ready(&monitor, &volumes::LinuxVolumeMonitor::ready);
+        QSignalSpy renamed(&monitor, &volumes::VolumeMonitor::volumeRenamed);
+        monitor.start();
+        EXPECT_FALSE(monitor.followsStorageService());
+        ASSERT_TRUE(ready.wait(10000));
+        ASSERT_TRUE(serviceBus.registerService(serviceName));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.followsStorageService(); }, 10000));
+
+        // e2label on a mounted volume: nothing in the mount table changes,
+        // the service's signal makes the monitor read the labels again.
+        ASSERT_TRUE(volume.relabel(QStringLiteral("OFFSITE")));
+        QDBusMessage changed = QDBusMessage::createSignal(blockPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                          QStringLiteral("PropertiesChanged"));
+        changed << QStringLiteral("org.freedesktop.UDisks2.Block")
+                << QVariantMap{{QStringLiteral("IdLabel"), QStringLiteral("OFFSITE")}} << QStringList();
+        ASSERT_TRUE(serviceBus.send(changed));
+        const auto ours = [&] {
+            for (const QList<QVariant> &event : renamed) {
+                if (event.value(0).value<MountedVolume>().mountPath == volume.mountPath()) {
+                    return event;
+                }
+            }
+            return QList<QVariant>();
+        };
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !ours().isEmpty(); }, 10000))
+            << "the service's signal did not make the monitor read the labels again";
+        EXPECT_EQ(ours().value(0).value<MountedVolume>().localizedName, QStringLiteral("OFFSITE"));
+        EXPECT_EQ(ours().value(1).toString(), QStringLiteral("STICK"));
+    }
+
+    // The service unmounts a device, not a path: when it takes the volume's
+    // other place, the eject does not report success.
+    QTemporaryDir second;
+    ASSERT_EQ(QProcess::execute(QStringLiteral("mount"), {volume.device(), second.path()}), 0);
+    service.unmountAt = second.path();
+    EXPECT_EQ(ejectServed(volume.mountPath(), clientBus), volume.mountPath() + QStringLiteral(" is still mounted"));
+    EXPECT_TRUE(platform::isMountPoint(volume.mountPath()));
+    if (platform::isMountPoint(second.path())) {
+        QProcess::execute(QStringLiteral("umount"), {second.path()});
+    }
+
+    // Unmounted through the service, then the drive is powered off and not ejected.
+    service.calls.clear();
+    service.unmountAt = volume.mountPath();
+    EXPECT_EQ(ejectServed(volume.mountPath(), clientBus), QString());
+    const QStringList calls = service.calls;
     const qsizetype unmount = calls.indexOf(QStringLiteral("Unmount ") + blockPath);
     const qsizetype powerOff = calls.indexOf(QStringLiteral("PowerOff ") + drivePath);
-    ASSERT_EQ(calls.value(0), QStringLiteral("ResolveDevice ") + m_volume->device()) << calls.join(u'|').toStdString();
+    ASSERT_EQ(calls.value(0), QStringLiteral("ResolveDevice ") + volume.device()) << calls.join(u'|').toStdString();
     ASSERT_GE(unmount, 0) << calls.join(u'|').toStdString();
     ASSERT_GE(powerOff, 0) << calls.join(u'|').toStdString();
     EXPECT_LT(unmount, powerOff);
     EXPECT_FALSE(calls.contains(QStringLiteral("Eject ") + drivePath)) << "ejected a drive that powers off";
-}
 
-TEST_F(StorageServiceTest, AVolumeAlsoMountedElsewhereIsNotEjectedWhenTheServiceTakesTheOtherPlace)
-{
-    QTemporaryDir second;
-    ASSERT_EQ(QProcess::execute(QStringLiteral("mount"), {m_volume->device(), second.path()}), 0);
-    m_service->setUnmountAt(second.path());
-    EXPECT_EQ(volumes::unmountAndEject(m_volume->mountPath(), m_clientBus),
-              m_volume->mountPath() + QStringLiteral(" is still mounted"));
-    EXPECT_TRUE(platform::isMountPoint(m_volume->mountPath()));
-    if (platform::isMountPoint(second.path())) {
-        QProcess::execute(QStringLiteral("umount"), {second.path()});
-    }
-}
-
-TEST_F(StorageServiceTest, AVolumeTheServiceDoesNotKnowIsUnmountedDirectly)
-{
+    // A volume the service does not know is unmounted directly.
     LoopVolume other(LoopVolume::Kind::Ext4, QStringLiteral("OTHER"), 16);
     if (!other.isMounted()) {
         GTEST_SKIP() << other.skipReason().toStdString();
     }
-    EXPECT_EQ(volumes::unmountAndEject(other.mountPath(), m_clientBus), QString());
+    service.calls.clear();
+    EXPECT_EQ(ejectServed(other.mountPath(), clientBus), QString());
     EXPECT_FALSE(platform::isMountPoint(other.mountPath()));
-    EXPECT_EQ(m_service->calls(), QStringList{QStringLiteral("ResolveDevice ") + other.device()});
-}
-
-TEST_F(StorageServiceTest, MonitorRereadsLabelsWhenTheServiceSignalsAChange)
-{
-    volumes::LinuxVolumeMonitor monitor(m_clientBus);
-    monitor.setLabelPollInterval(std::chrono::hours(1));
-    QSignalSpy ready(&monitor, &volumes::LinuxVolumeMonitor::ready);
-    QSignalSpy renamed(&monitor, &volumes::VolumeMonitor::volumeRenamed);
-    // The service starts after the monitor: it is followed from then on.
-    ASSERT_TRUE(m_serviceBus.unregisterService(serviceName));
-    monitor.start();
-    EXPECT_FALSE(monitor.followsStorageService());
-    ASSERT_TRUE(ready.wait(10000));
-    ASSERT_TRUE(m_serviceBus.registerService(serviceName));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.followsStorageService(); }, 10000));
-
-    // e2label on a mounted volume: nothing in the mount table changes.
-    ASSERT_TRUE(m_volume->relabel(QStringLiteral("OFFSITE")));
-    QDBusMessage changed = QDBusMessage::createSignal(blockPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                      QStringLiteral("PropertiesChanged"));
-    changed << QStringLiteral("org.freedesktop.UDisks2.Block")
-            << QVariantMap{{QStringLiteral("IdLabel"), QStringLiteral("OFFSITE")}} << QStringList();
-    ASSERT_TRUE(m_serviceBus.send(changed));
-
-    const auto ours = [&] {
-        for (const QList<QVariant> &event : renamed) {
-            if (event.value(0).value<MountedVolume>().mountPath == m_volume->mountPath()) {
-                return event;
-            }
-        }
-        return QList<QVariant>();
-    };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !ours().isEmpty(); }, 10000))
-        << "the service's signal did not make the monitor read the labels again";
-    EXPECT_EQ(ours().value(0).value<MountedVolume>().localizedName, QStringLiteral("OFFSITE"));
-    EXPECT_EQ(ours().value(1).toString(), QStringLiteral("STICK"));
+    EXPECT_EQ(service.calls, QStringList{QStringLiteral("ResolveDevice ") + other.device()});
 }
