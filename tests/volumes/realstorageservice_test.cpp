@@ -4,7 +4,7 @@
 // udisks2 packages; skipped with the reason otherwise. One scenario, as the
 // process's system bus connection is made once and then kept.
 #include "loopvolume.h"
-#include "realstorageservice.h"
+#include "privatebus.h"
 #include "systemcommands.h"
 
 #include "volumes/linuxvolumemonitor.h"
@@ -12,17 +12,185 @@
 #include "platform/mountpoint.h"
 #include "volumes/volumeeject.h"
 
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QDBusPendingCall>
+#include <QDBusReply>
+#include <QDBusVariant>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <memory>
+
+#include <unistd.h>
 
 using volumes::MountedVolume;
 
 namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.UDisks2");
+const QString kDeviceManager = QStringLiteral("/lib/systemd/systemd-udevd");
+const QString kStorageDaemon = QStringLiteral("/usr/libexec/udisks2/udisksd");
+
+bool udevadm(const QStringList &arguments)
+{
+    return runCommand(QStringLiteral("udevadm"), arguments);
+}
+
+bool deviceManagerAnswers()
+{
+    return udevadm({QStringLiteral("control"), QStringLiteral("--ping"), QStringLiteral("--timeout=2")});
+}
+
+// Only a process the test started, by its own handle.
+void stop(QProcess &process)
+{
+    if (process.state() != QProcess::NotRunning) {
+        process.terminate();
+        if (!process.waitForFinished(5000)) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+}
+
+// The system's real storage service (udisksd) on a private system bus:
+// dbus-daemon with the system bus rules on a socket of the test's own, the
+// device manager (systemd-udevd) when none runs, and udisksd. Stops exactly
+// the processes it started; never acts on devices it was not given.
+class RealStorageService
+{
+public:
+    RealStorageService() { m_running = start(); }
+    ~RealStorageService()
+    {
+        QDBusConnection::disconnectFromBus(QStringLiteral("real-storage-service"));
+        stop(m_storageService);
+        if (QFile::remove(m_rulesFile)) {
+            udevadm({QStringLiteral("control"), QStringLiteral("--reload")});
+        }
+        stop(m_deviceManager);
+    }
+
+    [[nodiscard]] bool isRunning() const { return m_running; }
+    [[nodiscard]] QString skipReason() const { return m_reason; }
+    [[nodiscard]] QString busAddress() const { return m_bus ? m_bus->address() : QString(); }
+    [[nodiscard]] QDBusConnection bus() const
+    {
+        return QDBusConnection::connectToBus(busAddress(), QStringLiteral("real-storage-service"));
+    }
+
+    // Gives `deviceNode` (a loop device of the test) a serial number and "can
+    // be powered off", so that the service shows it as a drive that can be
+    // ejected, and waits until it does; then block and drive are its objects.
+    bool addDevice(const QString &deviceNode)
+    {
+        QDir().mkpath(QFileInfo(m_rulesFile).absolutePath());
+        QFile rules(m_rulesFile);
+        const QString rule = QStringLiteral("KERNEL==\"%1\", ENV{ID_SERIAL}=\"Vellory_Test_%1\", "
+                                            "ENV{UDISKS_CAN_POWER_OFF}=\"1\"\n")
+                                 .arg(QFileInfo(deviceNode).fileName());
+        // Only this device is triggered: other tests' devices are left alone.
+        if (!rules.open(QIODevice::WriteOnly) || rules.write(rule.toUtf8()) < 0 || !rules.flush()
+            || !udevadm({QStringLiteral("control"), QStringLiteral("--reload")})
+            || !udevadm({QStringLiteral("trigger"), QStringLiteral("--action=add"), QStringLiteral("--settle"),
+                         deviceNode})) {
+            return false;
+        }
+        return QTest::qWaitFor([&] {
+            QDBusMessage resolve = QDBusMessage::createMethodCall(kService, QStringLiteral("/org/freedesktop/UDisks2/Manager"),
+                                                                  QStringLiteral("org.freedesktop.UDisks2.Manager"),
+                                                                  QStringLiteral("ResolveDevice"));
+            resolve << QVariantMap{{QStringLiteral("path"), deviceNode}} << QVariantMap();
+            const QDBusReply<QList<QDBusObjectPath>> blocks = bus().call(resolve, QDBus::Block, 5000);
+            block = blocks.isValid() && !blocks.value().isEmpty() ? blocks.value().first().path() : QString();
+            QDBusMessage get = QDBusMessage::createMethodCall(kService, block, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                              QStringLiteral("Get"));
+            get << QStringLiteral("org.freedesktop.UDisks2.Block") << QStringLiteral("Drive");
+            const QDBusReply<QDBusVariant> reply = block.isEmpty() ? QDBusMessage() : bus().call(get, QDBus::Block, 5000);
+            drive = reply.isValid() ? qvariant_cast<QDBusObjectPath>(reply.value().variant()).path() : QString();
+            return !drive.isEmpty() && drive != QLatin1String("/");
+        }, 10000);
+    }
+
+    QString block;
+    QString drive;
+
+private:
+    bool start()
+    {
+        const QString systemConfig = QStringLiteral("/usr/share/dbus-1/system.conf");
+        if (geteuid() != 0) {
+            m_reason = QStringLiteral("the storage service needs root");
+            return false;
+        }
+        for (const QString &program : {systemConfig, kDeviceManager, kStorageDaemon,
+                                       QStandardPaths::findExecutable(QStringLiteral("udevadm"))}) {
+            if (!QFileInfo::exists(program)) {
+                m_reason = program + QStringLiteral(" is not installed (dbus, udev, udisks2)");
+                return false;
+            }
+        }
+        // The system rules, but on a socket of the test's own: no pid file, no
+        // forking, no services started by the bus, running as the test's user,
+        // and no local additions that might listen elsewhere.
+        QFile file(systemConfig);
+        file.open(QIODevice::ReadOnly);
+        QString config = QString::fromUtf8(file.readAll());
+        config.remove(QRegularExpression(QStringLiteral("<!--.*?-->"), QRegularExpression::DotMatchesEverythingOption));
+        for (const char *pattern : {"<user>[^<]*</user>", "<fork/>", "<pidfile>[^<]*</pidfile>",
+                                    "<standard_system_servicedirs/>", "<servicehelper>[^<]*</servicehelper>",
+                                    "<listen>[^<]*</listen>", "<include[^>]*>[^<]*</include>"}) {
+            config.remove(QRegularExpression(QString::fromLatin1(pattern)));
+        }
+        config.replace(QStringLiteral("<includedir>system.d</includedir>"),
+                       QStringLiteral("<includedir>/usr/share/dbus-1/system.d</includedir>"));
+        m_bus = std::make_unique<PrivateBus>(config.toUtf8());
+        if (busAddress().isEmpty()) {
+            m_reason = m_bus->skipReason();
+            return false;
+        }
+        if (!deviceManagerAnswers()) {
+            m_deviceManager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            m_deviceManager.start(kDeviceManager, {});
+            if (!m_deviceManager.waitForStarted(10000) || !QTest::qWaitFor(deviceManagerAnswers, 10000)) {
+                m_reason = QStringLiteral("systemd-udevd did not start");
+                return false;
+            }
+        }
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), busAddress());
+        m_storageService.setProcessEnvironment(environment);
+        m_storageService.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_storageService.start(kStorageDaemon, {});
+        QDBusConnection client = bus();
+        if (!m_storageService.waitForStarted(10000) || !QTest::qWaitFor([&client] {
+                return client.interface() && client.interface()->isServiceRegistered(kService).value();
+            }, 10000)) {
+            m_reason = QStringLiteral("udisksd did not start or take its name on the bus");
+            return false;
+        }
+        return true;
+    }
+
+    // Declared first, stopped last.
+    std::unique_ptr<PrivateBus> m_bus;
+    const QString m_rulesFile =
+        QStringLiteral("/run/udev/rules.d/99-vellory-test-%1.rules").arg(QCoreApplication::applicationPid());
+    QProcess m_deviceManager;
+    QProcess m_storageService;
+    QString m_reason;
+    bool m_running = false;
+};
 
 // A mount the service made of the test's device goes with the test, also
 // when the test ended before it learnt where.
@@ -76,7 +244,7 @@ TEST(RealStorageService, TheMonitorSeesItsMountsAndTheEjectUnmountsThenPowersOff
     // Subscribed once it sees a probe call of ours (the service refuses it).
     ASSERT_TRUE(QTest::qWaitFor([&] {
         service.bus().call(QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.UDisks2"), service.driveObject(volume.device()),
+            kService, service.drive,
             QStringLiteral("org.freedesktop.UDisks2.Drive"), QStringLiteral("VelloryProbe")));
         return saw("VelloryProbe");
     }, 10000));
@@ -90,8 +258,7 @@ TEST(RealStorageService, TheMonitorSeesItsMountsAndTheEjectUnmountsThenPowersOff
     ASSERT_TRUE(ready.wait(10000));
     EXPECT_TRUE(monitor.followsStorageService());
     QDBusMessage mount = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.UDisks2"), service.blockObject(volume.device()),
-        QStringLiteral("org.freedesktop.UDisks2.Filesystem"), QStringLiteral("Mount"));
+        kService, service.block, QStringLiteral("org.freedesktop.UDisks2.Filesystem"), QStringLiteral("Mount"));
     mount << QVariantMap();
     service.bus().asyncCall(mount, 20000);
     QString place;
