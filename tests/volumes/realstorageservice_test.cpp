@@ -24,6 +24,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -192,22 +193,6 @@ private:
     bool m_running = false;
 };
 
-// A mount the service made of the test's device goes with the test, also
-// when the test ended before it learnt where.
-struct ServiceMountsRemover
-{
-    const LoopVolume &volume;
-    ~ServiceMountsRemover()
-    {
-        for (const MountedVolume &mounted : volumes::LinuxVolumeTable().volumes()) {
-            if (!volume.device().isEmpty() && mounted.device == volume.device()
-                && mounted.mountPath != volume.mountPath()) {
-                runCommand(QStringLiteral("umount"), {mounted.mountPath});
-            }
-        }
-    }
-};
-
 } // namespace
 
 // The service mounts the destination at a place of its own, as a desktop does
@@ -226,7 +211,15 @@ TEST(RealStorageService, TheMonitorSeesItsMountsAndTheEjectUnmountsThenPowersOff
     if (!volume.isMounted()) {
         GTEST_SKIP() << volume.skipReason().toStdString();
     }
-    const ServiceMountsRemover remover{volume};
+    // A mount the service made of the test's device goes with the test, also
+    // when the test ended before it learnt where.
+    const auto removeServiceMounts = qScopeGuard([&volume] {
+        for (const MountedVolume &mounted : volumes::LinuxVolumeTable().volumes()) {
+            if (mounted.device == volume.device() && mounted.mountPath != volume.mountPath()) {
+                runCommand(QStringLiteral("umount"), {mounted.mountPath});
+            }
+        }
+    });
     ASSERT_TRUE(service.addDevice(volume.device())) << "no drive for " << volume.device().toStdString();
 
     // The calls as the bus carries them (root may watch the bus).
