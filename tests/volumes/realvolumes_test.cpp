@@ -1,10 +1,9 @@
-// The volume table, validation, monitor and eject on real file systems on
-// loop devices. Needs root; skipped with the reason otherwise.
-#include "hangingshare.h"
+// The volume table, validation and eject on real file systems on loop
+// devices (the monitor: storageservice_test). Needs root; skipped with the
+// reason otherwise.
 #include "loopvolume.h"
 #include "systemcommands.h"
 
-#include "volumes/linuxvolumemonitor.h"
 #include "volumes/linuxvolumetable.h"
 #include "platform/mountpoint.h"
 #include "volumes/volumeeject.h"
@@ -14,16 +13,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include <grp.h>
-#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -63,22 +57,6 @@ int asNobody(const QString &path, const QString &label)
     return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) != 255
                ? WEXITSTATUS(status)
                : -1;
-}
-
-// Waits for the first event of `spy` about `mountPath` (other tests may be
-// mounting volumes at the same time); its arguments, or none after the timeout.
-QList<QVariant> waitForEventAt(QSignalSpy &spy, const QString &mountPath)
-{
-    qsizetype seen = 0;
-    for (int waited = 0; waited < eventTimeoutMs; waited += 50) {
-        for (; seen < spy.size(); ++seen) {
-            if (spy.at(seen).value(0).value<MountedVolume>().mountPath == mountPath) {
-                return spy.at(seen);
-            }
-        }
-        spy.wait(50);
-    }
-    return {};
 }
 
 } // namespace
@@ -225,79 +203,4 @@ TEST(RealVolumes, TableValidatorAndEjectKnowVolumesTheirRightsAndTheirIdentity)
     EXPECT_EQ(validator.validate(fat.mountPath()).errorMessage(),
               QStringLiteral("The volume is not browsable, it can't be seen from the Finder. "
                              "Please select a different volume."));
-}
-
-// The monitor on one stick: mount, rename, unmount and a relabelled remount,
-// all on the main thread; then a reading stuck on a hung share is given up
-// and mounts go on being reported.
-TEST(LinuxVolumeMonitor, ReportsMountRenameAndUnmountOnTheMainThreadAndGivesUpAReadingStuckOnAHungShare)
-{
-    QString reason;
-    if (!LoopVolume::available(&reason)) {
-        GTEST_SKIP() << reason.toStdString();
-    }
-    volumes::LinuxVolumeMonitor monitor;
-    // Mounts must come from the mount-table notification, not from the timer.
-    monitor.setLabelPollInterval(std::chrono::hours(1));
-    bool offMainThread = false;
-    auto checkThread = [&] { offMainThread |= QThread::currentThread() != qApp->thread(); };
-    QObject::connect(&monitor, &volumes::VolumeMonitor::volumeMounted, checkThread);
-    QObject::connect(&monitor, &volumes::VolumeMonitor::volumeUnmounted, checkThread);
-    QObject::connect(&monitor, &volumes::VolumeMonitor::volumeRenamed, checkThread);
-    QSignalSpy ready(&monitor, &volumes::LinuxVolumeMonitor::ready);
-    QSignalSpy mounted(&monitor, &volumes::VolumeMonitor::volumeMounted);
-    QSignalSpy unmounted(&monitor, &volumes::VolumeMonitor::volumeUnmounted);
-    QSignalSpy renamed(&monitor, &volumes::VolumeMonitor::volumeRenamed);
-    monitor.start();
-    ASSERT_TRUE(ready.wait(eventTimeoutMs));
-
-    LoopVolume stick(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), sizeMiB);
-    REQUIRE_MOUNTED(stick);
-    const QList<QVariant> mount = waitForEventAt(mounted, stick.mountPath());
-    ASSERT_FALSE(mount.isEmpty()) << "no mount event";
-    const auto volume = mount[0].value<MountedVolume>();
-    EXPECT_EQ(volume.uuid, uuidOf(stick));
-    EXPECT_EQ(volume.localizedName, QStringLiteral("STICK"));
-
-    // e2label on a mounted ext4 volume goes through the kernel: only the timer sees it.
-    monitor.setLabelPollInterval(std::chrono::milliseconds(100));
-    ASSERT_TRUE(stick.relabel(QStringLiteral("OFFSITE")));
-    const QList<QVariant> rename = waitForEventAt(renamed, stick.mountPath());
-    ASSERT_FALSE(rename.isEmpty()) << "no rename event";
-    EXPECT_EQ(rename[0].value<MountedVolume>().localizedName, QStringLiteral("OFFSITE"));
-    EXPECT_EQ(rename[0].value<MountedVolume>().uuid, volume.uuid);
-    EXPECT_EQ(rename[1].toString(), QStringLiteral("STICK"));
-    monitor.setLabelPollInterval(std::chrono::hours(1));
-
-    ASSERT_TRUE(stick.unmount());
-    const QList<QVariant> unmount = waitForEventAt(unmounted, stick.mountPath());
-    ASSERT_FALSE(unmount.isEmpty()) << "no unmount event";
-    EXPECT_EQ(unmount[0].value<MountedVolume>().uuid, volume.uuid);
-
-    // Relabelled while unmounted, the new name comes with the next mount.
-    mounted.clear();
-    ASSERT_TRUE(stick.relabel(QStringLiteral("HOLIDAY")));
-    ASSERT_TRUE(stick.mount());
-    const QList<QVariant> remount = waitForEventAt(mounted, stick.mountPath());
-    ASSERT_FALSE(remount.isEmpty()) << "no mount event after the relabel";
-    EXPECT_EQ(remount[0].value<MountedVolume>().localizedName, QStringLiteral("HOLIDAY"));
-    EXPECT_FALSE(offMainThread) << "an event was emitted off the main thread";
-
-    // A share whose source lies inside it: the next reading waits on it for
-    // good, as the table itself never gives up here; only the monitor's bound
-    // can. So does every mount tool that reads the mount table: the stick is
-    // mounted with the system call.
-    monitor.setAnswerBound(std::chrono::hours(1));
-    monitor.setStallBound(std::chrono::milliseconds(200));
-    ASSERT_TRUE(stick.unmount());
-    HangingShare share(HangingShare::Source::SourceInside);
-    if (!share.isMounted()) {
-        GTEST_SKIP() << share.skipReason().toStdString();
-    }
-    QTemporaryDir place;
-    const QByteArray device = QFile::encodeName(stick.device());
-    ASSERT_EQ(::mount(device.constData(), QFile::encodeName(place.path()).constData(), "ext4", 0, nullptr), 0);
-    EXPECT_FALSE(waitForEventAt(mounted, place.path()).isEmpty()) << "no mount event behind the stuck reading";
-    ::umount2(QFile::encodeName(place.path()).constData(), MNT_DETACH);
-    share.release();
 }
