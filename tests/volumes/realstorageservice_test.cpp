@@ -70,7 +70,7 @@ void stop(QProcess &process)
 class RealStorageService
 {
 public:
-    RealStorageService() { m_running = start(); }
+    RealStorageService() : m_reason(start()) {}
     ~RealStorageService()
     {
         QDBusConnection::disconnectFromBus(QStringLiteral("real-storage-service"));
@@ -81,7 +81,7 @@ public:
         stop(m_deviceManager);
     }
 
-    [[nodiscard]] bool isRunning() const { return m_running; }
+    [[nodiscard]] bool isRunning() const { return m_reason.isEmpty(); }
     [[nodiscard]] QString skipReason() const { return m_reason; }
     [[nodiscard]] QString busAddress() const { return m_bus ? m_bus->address() : QString(); }
     [[nodiscard]] QDBusConnection bus() const
@@ -96,9 +96,10 @@ public:
     {
         QDir().mkpath(QFileInfo(m_rulesFile).absolutePath());
         QFile rules(m_rulesFile);
+        const QString name = QFileInfo(deviceNode).fileName();
         const QString rule = QStringLiteral("KERNEL==\"%1\", ENV{ID_SERIAL}=\"Vellory_Test_%1\", "
                                             "ENV{UDISKS_CAN_POWER_OFF}=\"1\"\n")
-                                 .arg(QFileInfo(deviceNode).fileName());
+                                 .arg(name);
         // Only this device is triggered: other tests' devices are left alone.
         if (!rules.open(QIODevice::WriteOnly) || rules.write(rule.toUtf8()) < 0 || !rules.flush()
             || !udevadm({QStringLiteral("control"), QStringLiteral("--reload")})
@@ -106,17 +107,12 @@ public:
                          deviceNode})) {
             return false;
         }
+        block = QStringLiteral("/org/freedesktop/UDisks2/block_devices/") + name;
         return QTest::qWaitFor([&] {
-            QDBusMessage resolve = QDBusMessage::createMethodCall(kService, QStringLiteral("/org/freedesktop/UDisks2/Manager"),
-                                                                  QStringLiteral("org.freedesktop.UDisks2.Manager"),
-                                                                  QStringLiteral("ResolveDevice"));
-            resolve << QVariantMap{{QStringLiteral("path"), deviceNode}} << QVariantMap();
-            const QDBusReply<QList<QDBusObjectPath>> blocks = bus().call(resolve, QDBus::Block, 5000);
-            block = blocks.isValid() && !blocks.value().isEmpty() ? blocks.value().first().path() : QString();
             QDBusMessage get = QDBusMessage::createMethodCall(kService, block, QStringLiteral("org.freedesktop.DBus.Properties"),
                                                               QStringLiteral("Get"));
             get << QStringLiteral("org.freedesktop.UDisks2.Block") << QStringLiteral("Drive");
-            const QDBusReply<QDBusVariant> reply = block.isEmpty() ? QDBusMessage() : bus().call(get, QDBus::Block, 5000);
+            const QDBusReply<QDBusVariant> reply = bus().call(get, QDBus::Block, 5000);
             drive = reply.isValid() ? qvariant_cast<QDBusObjectPath>(reply.value().variant()).path() : QString();
             return !drive.isEmpty() && drive != QLatin1String("/");
         }, 10000);
@@ -126,32 +122,29 @@ public:
     QString drive;
 
 private:
-    bool start()
+    // Why it cannot run; empty once it runs.
+    QString start()
     {
         if (geteuid() != 0) {
-            m_reason = QStringLiteral("the storage service needs root");
-            return false;
+            return QStringLiteral("the storage service needs root");
         }
         for (const QString &program : {kDeviceManager, kStorageDaemon,
                                        QStandardPaths::findExecutable(QStringLiteral("udevadm"))}) {
             if (!QFileInfo::exists(program)) {
-                m_reason = program + QStringLiteral(" is not installed (udev, udisks2)");
-                return false;
+                return program + QStringLiteral(" is not installed (udev, udisks2)");
             }
         }
         // A bus of the test's own: udisksd owns its name there, and root may
         // call it without a policy agent.
         m_bus = std::make_unique<PrivateBus>();
         if (busAddress().isEmpty()) {
-            m_reason = m_bus->skipReason();
-            return false;
+            return m_bus->skipReason();
         }
         if (!deviceManagerAnswers()) {
             m_deviceManager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
             m_deviceManager.start(kDeviceManager, {});
             if (!m_deviceManager.waitForStarted(10000) || !QTest::qWaitFor(deviceManagerAnswers, 10000)) {
-                m_reason = QStringLiteral("systemd-udevd did not start");
-                return false;
+                return QStringLiteral("systemd-udevd did not start");
             }
         }
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -160,13 +153,10 @@ private:
         m_storageService.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_storageService.start(kStorageDaemon, {});
         QDBusConnection client = bus();
-        if (!m_storageService.waitForStarted(10000) || !QTest::qWaitFor([&client] {
-                return client.interface() && client.interface()->isServiceRegistered(kService).value();
-            }, 10000)) {
-            m_reason = QStringLiteral("udisksd did not start or take its name on the bus");
-            return false;
-        }
-        return true;
+        const bool up = m_storageService.waitForStarted(10000) && QTest::qWaitFor([&client] {
+            return client.interface() && client.interface()->isServiceRegistered(kService).value();
+        }, 10000);
+        return up ? QString() : QStringLiteral("udisksd did not start or take its name on the bus");
     }
 
     // Declared first, stopped last.
@@ -175,8 +165,7 @@ private:
         QStringLiteral("/run/udev/rules.d/99-vellory-test-%1.rules").arg(QCoreApplication::applicationPid());
     QProcess m_deviceManager;
     QProcess m_storageService;
-    QString m_reason;
-    bool m_running = false;
+    const QString m_reason;
 };
 
 } // namespace
