@@ -32,14 +32,10 @@ LoopVolume::LoopVolume(Kind kind, const QString &label, int sizeMiB, bool readOn
     if (!available(&m_reason)) {
         return;
     }
-    if (!m_dir.isValid()) {
-        m_reason = QStringLiteral("cannot make a temporary folder");
-        return;
-    }
     m_image = m_dir.filePath(QStringLiteral("volume.img"));
     {
         QFile image(m_image);
-        if (!image.open(QIODevice::WriteOnly) || !image.resize(qint64(sizeMiB) * 1024 * 1024)) {
+        if (!m_dir.isValid() || !image.open(QIODevice::WriteOnly) || !image.resize(qint64(sizeMiB) * 1024 * 1024)) {
             m_reason = QStringLiteral("cannot make the image file");
             return;
         }

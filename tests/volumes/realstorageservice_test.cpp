@@ -211,9 +211,8 @@ TEST(RealStorageService, TheMonitorSeesItsMountsAndTheEjectUnmountsThenPowersOff
     };
     // Subscribed once it sees a probe call of ours (the service refuses it).
     ASSERT_TRUE(QTest::qWaitFor([&] {
-        service.bus().call(QDBusMessage::createMethodCall(
-            kService, service.drive,
-            QStringLiteral("org.freedesktop.UDisks2.Drive"), QStringLiteral("VelloryProbe")));
+        service.bus().call(QDBusMessage::createMethodCall(kService, service.drive, QStringLiteral("org.freedesktop.UDisks2.Drive"),
+                                                          QStringLiteral("VelloryProbe")));
         return saw("VelloryProbe");
     }, 10000));
 
@@ -240,15 +239,11 @@ TEST(RealStorageService, TheMonitorSeesItsMountsAndTheEjectUnmountsThenPowersOff
     }, 20000)) << "no mount event for the service's mount";
     EXPECT_NE(place, volume.mountPath());
 
-    EXPECT_EQ(volumes::unmountAndEjectVolume(place, QStringLiteral("0000-0000")), place + QStringLiteral(" holds another volume"));
+    EXPECT_EQ(volumes::unmountAndEjectVolume(place, QStringLiteral("0000-0000")),
+              place + QStringLiteral(" holds another volume"));
     EXPECT_TRUE(platform::isMountPoint(place));
     EXPECT_EQ(volumes::unmountAndEjectVolume(place, uuid), QString());
     EXPECT_FALSE(platform::isMountPoint(place));
-    // Powering off was asked for after the unmount, and no eject besides; the
-    // service answers a loop device that it has no USB device to switch off,
-    // which leaves the (unmounted) volume safe to remove all the same.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return saw("PowerOff"); }, 10000)) << seen.toStdString();
-    EXPECT_LT(seen.indexOf("member=Unmount"), seen.indexOf("member=PowerOff"));
 
     // Asked directly: a busy volume is refused with the service's reason and
     // not powered off; once closed it is unmounted and powered off.
@@ -261,8 +256,13 @@ TEST(RealStorageService, TheMonitorSeesItsMountsAndTheEjectUnmountsThenPowersOff
     open.close();
     EXPECT_EQ(volumes::unmountAndEject(volume.mountPath(), service.bus()), QString());
     EXPECT_FALSE(platform::isMountPoint(volume.mountPath()));
+    // Both ejects asked for powering off, each after its unmount, and for no
+    // eject besides; the service answers a loop device that it has no USB
+    // device to switch off, which leaves the (unmounted) volume safe to
+    // remove all the same.
     EXPECT_TRUE(QTest::qWaitFor([&] { return saw("PowerOff", 2); }, 10000)) << seen.toStdString();
     EXPECT_EQ(seen.count("member=PowerOff"), 2) << "powered off after the busy refusal";
+    EXPECT_LT(seen.indexOf("member=Unmount"), seen.indexOf("member=PowerOff"));
     EXPECT_LT(seen.lastIndexOf("member=Unmount"), seen.lastIndexOf("member=PowerOff"));
     EXPECT_FALSE(seen.contains("member=Eject"));
     watcher.terminate();
