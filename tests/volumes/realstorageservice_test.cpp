@@ -51,18 +51,6 @@ bool deviceManagerAnswers()
     return udevadm({QStringLiteral("control"), QStringLiteral("--ping"), QStringLiteral("--timeout=2")});
 }
 
-// Only a process the test started, by its own handle.
-void stop(QProcess &process)
-{
-    if (process.state() != QProcess::NotRunning) {
-        process.terminate();
-        if (!process.waitForFinished(5000)) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
-}
-
 // The system's real storage service (udisksd) on a private bus that stands
 // for the system bus, with the device manager (systemd-udevd) when none
 // runs. Stops exactly the processes it started; never acts on devices it
@@ -74,11 +62,11 @@ public:
     ~RealStorageService()
     {
         QDBusConnection::disconnectFromBus(QStringLiteral("real-storage-service"));
-        stop(m_storageService);
+        stopProcess(m_storageService);
         if (QFile::remove(m_rulesFile)) {
             udevadm({QStringLiteral("control"), QStringLiteral("--reload")});
         }
-        stop(m_deviceManager);
+        stopProcess(m_deviceManager);
     }
 
     [[nodiscard]] bool isRunning() const { return m_reason.isEmpty(); }

@@ -33,11 +33,6 @@ constexpr int sizeMiB = 16;
         GTEST_SKIP() << (volume).skipReason().toStdString();            \
     }
 
-QString uuidOf(const LoopVolume &volume)
-{
-    return blkidValue(volume.device(), QStringLiteral("UUID"));
-}
-
 // What the table tells the user "nobody", who may not open the raw device,
 // about the volume at `path`, as bits: 1 its label is `label`, 2 readable,
 // 4 writable; 8 no volume there, -1 the child failed.
@@ -72,7 +67,7 @@ TEST(RealVolumes, TableValidatorAndEjectKnowVolumesTheirRightsAndTheirIdentity)
     LoopVolume exfat(LoopVolume::Kind::ExFat, QStringLiteral("CAMERA"), sizeMiB);
     REQUIRE_MOUNTED(exfat);
     // A mount path with a blank reaches the table escaped.
-    const QString place = QFileInfo(ext4.imagePath()).path();
+    const QString place = QFileInfo(ext4.mountPath()).path();
     const QString root = place + QStringLiteral("/my stick");
     ASSERT_TRUE(ext4.unmount());
     ASSERT_TRUE(ext4.mount(root));
@@ -88,7 +83,7 @@ TEST(RealVolumes, TableValidatorAndEjectKnowVolumesTheirRightsAndTheirIdentity)
         ASSERT_NE(listed, all.end()) << "not in the table";
         const MountedVolume volume = *listed;
         EXPECT_FALSE(volume.uuid.isEmpty());
-        EXPECT_EQ(volume.uuid, uuidOf(*loop));
+        EXPECT_EQ(volume.uuid, blkidValue(loop->device(), QStringLiteral("UUID")));
         EXPECT_EQ(volume.label, label);
         EXPECT_EQ(volume.localizedName, label);
         EXPECT_EQ(volume.device, loop->device());
@@ -114,7 +109,7 @@ TEST(RealVolumes, TableValidatorAndEjectKnowVolumesTheirRightsAndTheirIdentity)
         EXPECT_EQ(accepted.volumeUUID(), volume.uuid);
         EXPECT_TRUE(volumes::volumeCarriesUuid(table, path, volume.uuid));
     }
-    const QString uuid = uuidOf(ext4);
+    const QString uuid = blkidValue(ext4.device(), QStringLiteral("UUID"));
 
     // Only a mount root is a volume; a link to one leads to it.
     ASSERT_TRUE(QDir(root).mkdir(QStringLiteral("Photos")));
@@ -186,7 +181,7 @@ TEST(RealVolumes, TableValidatorAndEjectKnowVolumesTheirRightsAndTheirIdentity)
     ASSERT_TRUE(twin.unmount());
     ASSERT_TRUE(twin.mount(root));
     EXPECT_FALSE(volumes::volumeCarriesUuid(table, root, uuid));
-    EXPECT_TRUE(volumes::volumeCarriesUuid(table, root, uuidOf(twin)));
+    EXPECT_TRUE(volumes::volumeCarriesUuid(table, root, blkidValue(twin.device(), QStringLiteral("UUID"))));
     ASSERT_TRUE(twin.unmount());
     EXPECT_FALSE(volumes::volumeCarriesUuid(table, root, uuid)) << "a bare folder matched";
 

@@ -14,9 +14,9 @@
 #include "platform/mountpoint.h"
 #include "volumes/volumeeject.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
@@ -65,15 +65,13 @@ public:
         if (member == QLatin1String("Get")) {
             const QString name = args.value(1).toString();
             calls.append(QStringLiteral("Get ") + name + u' ' + message.path());
-            QVariant value;
-            if (name == QLatin1String("Drive")) {
-                value = QVariant::fromValue(QDBusObjectPath(drivePath));
-            } else if (name == QLatin1String("CanPowerOff") || name == QLatin1String("Ejectable")) {
-                value = true;
-            } else {
+            const QVariantMap properties{{QStringLiteral("Drive"), QVariant::fromValue(QDBusObjectPath(drivePath))},
+                                         {QStringLiteral("CanPowerOff"), true},
+                                         {QStringLiteral("Ejectable"), true}};
+            if (!properties.contains(name)) {
                 return connection.send(message.createErrorReply(QDBusError::UnknownProperty, name));
             }
-            return connection.send(message.createReply(QVariant::fromValue(QDBusVariant(value))));
+            return connection.send(message.createReply(QVariant::fromValue(QDBusVariant(properties.value(name)))));
         }
         calls.append(member + u' ' + message.path());
         if (member == QLatin1String("Unmount") && !unmountAt.isEmpty()) {

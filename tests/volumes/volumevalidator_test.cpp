@@ -51,7 +51,7 @@ TEST(VolumeValidator, RefusesWithTheFirstFailingCheckInOrder)
     }
 }
 
-TEST(VolumeValidator, AFolderIsNotAVolumeAndAnUnreadableItemHasNoName)
+TEST(VolumeValidator, RefusesFoldersAndUnreadableItemsAndAcceptsAUsableVolumeFillingInWhatItDoesNotTell)
 {
     volumes::FakeVolumeTable table;
     table.mount(usableStick());
@@ -73,13 +73,8 @@ TEST(VolumeValidator, AFolderIsNotAVolumeAndAnUnreadableItemHasNoName)
     const VolumeValidation empty = validator.validate(QString());
     EXPECT_FALSE(empty.isAccepted());
     EXPECT_EQ(empty.itemName(), QStringLiteral("Unknown name"));
-}
 
-TEST(VolumeValidator, AcceptsAUsableVolumeAndFillsInWhatItDoesNotTell)
-{
-    volumes::FakeVolumeTable table;
-    table.mount(usableStick());
-    const VolumeValidation accepted = VolumeValidator(table).validate(QUrl::fromLocalFile(stickPath));
+    const VolumeValidation accepted = validator.validate(QUrl::fromLocalFile(stickPath));
     ASSERT_TRUE(accepted.isAccepted()) << accepted.errorMessage().toStdString();
     EXPECT_EQ(accepted.volumeName(), QStringLiteral("BACKUP"));
     EXPECT_EQ(accepted.volumeUUID(), QStringLiteral("2F1C-9A0B"));
