@@ -1,6 +1,7 @@
 #include "hangingshare.h"
 
 #include "platform/mountpoint.h"
+#include "systemcommands.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -47,11 +48,7 @@ HangingShare::~HangingShare()
     if (m_process.state() != QProcess::NotRunning) {
         // Lazily, as a reader may still be on its way out.
         QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), m_mountPath});
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
+        stopProcess(m_process);
     }
 }
 

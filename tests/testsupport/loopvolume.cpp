@@ -1,32 +1,29 @@
 #include "loopvolume.h"
 
-#include <QThread>
+#include "platform/mountpoint.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <unistd.h>
 
 bool LoopVolume::available(QString *reason)
 {
-    auto fail = [reason](const QString &why) {
-        if (reason) {
-            *reason = why;
-        }
-        return false;
-    };
+    QString why;
     if (geteuid() != 0) {
-        return fail(QStringLiteral("needs root to mount loop devices"));
+        why = QStringLiteral("needs root to mount loop devices");
+    } else if (!QFile::exists(QStringLiteral("/dev/loop-control"))) {
+        why = QStringLiteral("no loop devices on this machine");
+    } else if (QStandardPaths::findExecutable(QStringLiteral("losetup")).isEmpty()) {
+        why = QStringLiteral("losetup is not installed");
     }
-    if (!QFile::exists(QStringLiteral("/dev/loop-control"))) {
-        return fail(QStringLiteral("no loop devices on this machine"));
+    if (reason) {
+        *reason = why;
     }
-    if (QStandardPaths::findExecutable(QStringLiteral("losetup")).isEmpty()) {
-        return fail(QStringLiteral("losetup is not installed"));
-    }
-    return true;
+    return why.isEmpty();
 }
 
 LoopVolume::LoopVolume(Kind kind, const QString &label, int sizeMiB, bool readOnly)
@@ -35,14 +32,10 @@ LoopVolume::LoopVolume(Kind kind, const QString &label, int sizeMiB, bool readOn
     if (!available(&m_reason)) {
         return;
     }
-    if (!m_dir.isValid()) {
-        m_reason = QStringLiteral("cannot make a temporary folder");
-        return;
-    }
     m_image = m_dir.filePath(QStringLiteral("volume.img"));
     {
         QFile image(m_image);
-        if (!image.open(QIODevice::WriteOnly) || !image.resize(qint64(sizeMiB) * 1024 * 1024)) {
+        if (!m_dir.isValid() || !image.open(QIODevice::WriteOnly) || !image.resize(qint64(sizeMiB) * 1024 * 1024)) {
             m_reason = QStringLiteral("cannot make the image file");
             return;
         }
@@ -101,25 +94,23 @@ bool LoopVolume::mount(const QString &mountPath, bool readOnly)
 
 bool LoopVolume::unmount()
 {
-    if (!m_mounted) {
+    // Not mounted any more when the test ejected it.
+    if (!m_mounted || !platform::isMountPoint(m_mountPath)) {
+        m_mounted = false;
         return true;
     }
     // Tests running beside this one read every volume's free space; on a
     // FUSE mount such a statfs in flight makes the unmount busy for a moment,
     // so a refused unmount is tried again briefly.
     const bool fuse = m_kind != Kind::Ext4;
-    bool done = false;
-    for (int attempt = 0; attempt < 10 && !done; ++attempt) {
+    for (int attempt = 0; attempt < 10 && m_mounted; ++attempt) {
         if (attempt > 0) {
             QThread::msleep(100);
         }
-        done = fuse ? run(QStringLiteral("fusermount"), {QStringLiteral("-u"), m_mountPath})
-                    : run(QStringLiteral("umount"), {m_mountPath});
+        m_mounted = !(fuse ? run(QStringLiteral("fusermount"), {QStringLiteral("-u"), m_mountPath})
+                           : run(QStringLiteral("umount"), {m_mountPath}));
     }
-    if (done) {
-        m_mounted = false;
-    }
-    return done;
+    return !m_mounted;
 }
 
 bool LoopVolume::relabel(const QString &label)
@@ -137,7 +128,7 @@ bool LoopVolume::relabel(const QString &label)
 
 LoopVolume::~LoopVolume()
 {
-    if (m_mounted && !unmount()) {
+    if (!unmount()) {
         // A test left a file open: detach lazily so the next test starts clean.
         run(QStringLiteral("umount"), {QStringLiteral("-l"), m_mountPath});
     }

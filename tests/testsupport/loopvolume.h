@@ -26,10 +26,8 @@ public:
     [[nodiscard]] QString skipReason() const { return m_reason; }
     [[nodiscard]] QString mountPath() const { return m_mountPath; }
     [[nodiscard]] QString device() const { return m_device; }
-    [[nodiscard]] QString imagePath() const { return m_image; }
-    [[nodiscard]] Kind kind() const { return m_kind; }
 
-    /// Unmounts (keeping the image and loop device); true on success.
+    /// Unmounts (keeping the image and loop device); true on success or when gone already.
     bool unmount();
     /// Mounts again, at the same path or another one; true on success.
     bool mount(const QString &mountPath = QString(), bool readOnly = false);

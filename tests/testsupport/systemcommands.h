@@ -12,6 +12,18 @@ inline bool runCommand(const QString &program, const QStringList &arguments)
     return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
+// Ends a process the caller started, by its own handle: asked first, then killed.
+inline void stopProcess(QProcess &process)
+{
+    if (process.state() != QProcess::NotRunning) {
+        process.terminate();
+        if (!process.waitForFinished(5000)) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+}
+
 // What blkid itself reports for a device's tag ("UUID", "LABEL"): an oracle
 // independent of the volume table's own code.
 inline QString blkidValue(const QString &device, const QString &tag)

@@ -67,17 +67,6 @@ TEST(MountInfo, ReadsEveryFieldEscapeAndOptionalFieldOfADesktopTable)
     EXPECT_EQ(many.source, QStringLiteral("/dev/sde1"));
 }
 
-TEST(MountInfo, DecodesOnlyWholeOctalEscapesOfOneByte)
-{
-    const std::pair<QByteArray, QByteArray> rows[] = {
-        {"a\\040b", "a b"}, {"\\303\\251t\\303\\251", "\xc3\xa9t\xc3\xa9"},
-        // Not escapes: too short at the end, not octal, beyond a byte, a lone backslash.
-        {"end\\04", "end\\04"}, {"x\\089y", "x\\089y"}, {"\\777", "\\777"}, {"\\", "\\"}};
-    for (const auto &[field, decoded] : rows) {
-        EXPECT_EQ(volumes::decodeMountField(field), decoded) << field.constData();
-    }
-}
-
 TEST(MountInfo, LeavesOutMalformedLinesAndEveryTruncationKeepsTheCompleteOnes)
 {
     const QList<MountInfoEntry> entries = volumes::parseMountInfo(fixture("malformed.txt"));
@@ -107,24 +96,17 @@ TEST(MountInfo, LeavesOutMalformedLinesAndEveryTruncationKeepsTheCompleteOnes)
     }
 }
 
-TEST(MountInfo, ReadsUserOptionsFromFstabAndTheMountHelpersTable)
+TEST(MountFields, DecodeOnlyWholeEscapesAndNameSharesStably)
 {
-    const auto fstab = volumes::parseFstabOptions(fixture("fstab.txt"));
-    EXPECT_EQ(fstab.value(QStringLiteral("/srv/share")),
-              (QStringList{QStringLiteral("credentials=/etc/cred"), QStringLiteral("x-gvfs-show")}));
-    EXPECT_EQ(fstab.value(QStringLiteral("/mnt/with blank")),
-              (QStringList{QStringLiteral("defaults"), QStringLiteral("comment=x-gvfs-hide")}));
-    EXPECT_TRUE(fstab.contains(QStringLiteral("/boot/efi")));
-    EXPECT_EQ(fstab.size(), 3) << "a line without options was taken";
-
-    const auto utab = volumes::parseUtabOptions(fixture("utab.txt"));
-    EXPECT_EQ(utab.value(QStringLiteral("/media/alice/hidden")),
-              (QStringList{QStringLiteral("x-gvfs-hide"), QStringLiteral("uhelper=udisks2")}));
-    EXPECT_TRUE(utab.contains(QStringLiteral("/run/media/alice/MY STICK")));
-}
-
-TEST(VolumeIdentity, DecodesUdevLabelLinksAndNamesSharesStably)
-{
+    // The mount table's octal escapes of one byte; not escapes: too short at
+    // the end, not octal, beyond a byte, a lone backslash.
+    const std::pair<QByteArray, QByteArray> fields[] = {
+        {"a\\040b", "a b"}, {"\\303\\251t\\303\\251", "\xc3\xa9t\xc3\xa9"},
+        {"end\\04", "end\\04"}, {"x\\089y", "x\\089y"}, {"\\777", "\\777"}, {"\\", "\\"}};
+    for (const auto &[field, decoded] : fields) {
+        EXPECT_EQ(volumes::decodeMountField(field), decoded) << field.constData();
+    }
+    // udev's label links.
     const std::pair<const char *, QString> rows[] = {{"MY\\x20STICK", QStringLiteral("MY STICK")},
                                                      {"a\\x2fb\\x5c", QStringLiteral("a/b\\")},
                                                      {"\\xc3\\xa9t\\xc3\\xa9", QStringLiteral("été")},
@@ -141,7 +123,7 @@ TEST(VolumeIdentity, DecodesUdevLabelLinksAndNamesSharesStably)
 }
 
 // The fixture's devices are not on this machine: a /dev source stands for a block device.
-TEST(MountVisibility, ShowsDevicesAndSharesOutsideSystemFoldersUnlessTheUserSaysOtherwise)
+TEST(MountVisibility, ShowsDevicesAndSharesOutsideSystemFoldersUnlessTheUserOptionsSayOtherwise)
 {
     auto shown = [](const QHash<QString, QStringList> &options) {
         QSet<QString> points;
@@ -163,8 +145,19 @@ TEST(MountVisibility, ShowsDevicesAndSharesOutsideSystemFoldersUnlessTheUserSays
                                         QStringLiteral("/media/alice/Dev"), QStringLiteral("/media/alice/Data"),
                                         QStringLiteral("/mnt/old"), QStringLiteral("/media/alice/hidden")}));
 
+    // The user's options: fstab's and the mount helpers' table.
     QHash<QString, QStringList> options = volumes::parseFstabOptions(fixture("fstab.txt"));
-    options.insert(volumes::parseUtabOptions(fixture("utab.txt")));
+    EXPECT_EQ(options.value(QStringLiteral("/srv/share")),
+              (QStringList{QStringLiteral("credentials=/etc/cred"), QStringLiteral("x-gvfs-show")}));
+    EXPECT_EQ(options.value(QStringLiteral("/mnt/with blank")),
+              (QStringList{QStringLiteral("defaults"), QStringLiteral("comment=x-gvfs-hide")}));
+    EXPECT_TRUE(options.contains(QStringLiteral("/boot/efi")));
+    EXPECT_EQ(options.size(), 3) << "a line without options was taken";
+    const auto utab = volumes::parseUtabOptions(fixture("utab.txt"));
+    EXPECT_EQ(utab.value(QStringLiteral("/media/alice/hidden")),
+              (QStringList{QStringLiteral("x-gvfs-hide"), QStringLiteral("uhelper=udisks2")}));
+    EXPECT_TRUE(utab.contains(QStringLiteral("/run/media/alice/MY STICK")));
+    options.insert(utab);
     const QSet<QString> withOptions = shown(options);
     EXPECT_FALSE(withOptions.contains(QStringLiteral("/media/alice/hidden"))) << "x-gvfs-hide ignored";
     EXPECT_TRUE(withOptions.contains(QStringLiteral("/srv/share"))) << "x-gvfs-show ignored";

@@ -1,182 +1,258 @@
-// The volume monitor, the eject and an automatic backup against the real
-// storage service (udisksd) on a private system bus, with the test's own
-// loop devices made into drives that can be powered off. Needs root and the
-// dbus, udev and udisks2 packages; skipped with the reason otherwise. The
-// service is started once for the whole suite: the process's system bus
-// connection is made once and then kept.
-#include "jobtesting.h"
+// The volume monitor and the eject against the real storage service
+// (udisksd) on a private system bus, with the test's own loop device made
+// into a drive that can be powered off. Needs root and the dbus, udev and
+// udisks2 packages; skipped with the reason otherwise. One scenario, as the
+// process's system bus connection is made once and then kept.
 #include "loopvolume.h"
-#include "realstorageservice.h"
+#include "privatebus.h"
 #include "systemcommands.h"
 
-#include "backup/backupcontroller.h"
 #include "volumes/linuxvolumemonitor.h"
 #include "volumes/linuxvolumetable.h"
 #include "platform/mountpoint.h"
-#include "platform/preferences.h"
 #include "volumes/volumeeject.h"
-#include "volumes/volumeejector.h"
 
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCall>
 #include <QDBusReply>
+#include <QDBusVariant>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
-#include <QTemporaryDir>
+#include <QStandardPaths>
+#include <QTest>
 #include <gtest/gtest.h>
+
+#include <memory>
+
+#include <unistd.h>
+
+using volumes::MountedVolume;
 
 namespace {
 
-class RealStorageServiceTest : public ::testing::Test
+const QString kService = QStringLiteral("org.freedesktop.UDisks2");
+const QString kDeviceManager = QStringLiteral("/lib/systemd/systemd-udevd");
+const QString kStorageDaemon = QStringLiteral("/usr/libexec/udisks2/udisksd");
+
+bool udevadm(const QStringList &arguments)
 {
-protected:
-    static void SetUpTestSuite()
+    return runCommand(QStringLiteral("udevadm"), arguments);
+}
+
+bool deviceManagerAnswers()
+{
+    return udevadm({QStringLiteral("control"), QStringLiteral("--ping"), QStringLiteral("--timeout=2")});
+}
+
+// The system's real storage service (udisksd) on a private bus that stands
+// for the system bus, with the device manager (systemd-udevd) when none
+// runs. Stops exactly the processes it started; never acts on devices it
+// was not given.
+class RealStorageService
+{
+public:
+    RealStorageService() : m_reason(start()) {}
+    ~RealStorageService()
     {
-        s_service = new RealStorageService();
-        if (s_service->isRunning()) {
-            // Everything in this process that asks the system bus (the
-            // backup run's eject too) reaches the private one.
-            qputenv("DBUS_SYSTEM_BUS_ADDRESS", s_service->busAddress().toUtf8());
+        QDBusConnection::disconnectFromBus(QStringLiteral("real-storage-service"));
+        stopProcess(m_storageService);
+        if (QFile::remove(m_rulesFile)) {
+            udevadm({QStringLiteral("control"), QStringLiteral("--reload")});
         }
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_service;
-        s_service = nullptr;
+        stopProcess(m_deviceManager);
     }
 
-    void SetUp() override
+    [[nodiscard]] bool isRunning() const { return m_reason.isEmpty(); }
+    [[nodiscard]] QString skipReason() const { return m_reason; }
+    [[nodiscard]] QString busAddress() const { return m_bus ? m_bus->address() : QString(); }
+    [[nodiscard]] QDBusConnection bus() const
     {
-        if (!s_service->isRunning()) {
-            GTEST_SKIP() << s_service->skipReason().toStdString();
-        }
-        volume = std::make_unique<LoopVolume>(LoopVolume::Kind::Ext4, QStringLiteral("VTEST"), 16);
-        if (!volume->isMounted()) {
-            GTEST_SKIP() << volume->skipReason().toStdString();
-        }
-        ASSERT_TRUE(s_service->addDevice(volume->device())) << "no drive for " << volume->device().toStdString();
+        return QDBusConnection::connectToBus(busAddress(), QStringLiteral("real-storage-service"));
     }
 
-    void TearDown() override
+    // Gives `deviceNode` (a loop device of the test) a serial number and "can
+    // be powered off", so that the service shows it as a drive that can be
+    // ejected, and waits until it does; then block and drive are its objects.
+    bool addDevice(const QString &deviceNode)
     {
-        // A mount the service made of the test's device goes with the test,
-        // also when the test ended before it learnt where.
-        if (volume && !volume->device().isEmpty()) {
-            for (const volumes::MountedVolume &mounted : volumes::LinuxVolumeTable().volumes()) {
-                if (mounted.device == volume->device() && mounted.mountPath != volume->mountPath()) {
-                    runCommand(QStringLiteral("umount"), {mounted.mountPath});
-                }
+        QDir().mkpath(QFileInfo(m_rulesFile).absolutePath());
+        QFile rules(m_rulesFile);
+        const QString name = QFileInfo(deviceNode).fileName();
+        const QString rule = QStringLiteral("KERNEL==\"%1\", ENV{ID_SERIAL}=\"Vellory_Test_%1\", "
+                                            "ENV{UDISKS_CAN_POWER_OFF}=\"1\"\n")
+                                 .arg(name);
+        // Only this device is triggered: other tests' devices are left alone.
+        if (!rules.open(QIODevice::WriteOnly) || rules.write(rule.toUtf8()) < 0 || !rules.flush()
+            || !udevadm({QStringLiteral("control"), QStringLiteral("--reload")})
+            || !udevadm({QStringLiteral("trigger"), QStringLiteral("--action=add"), QStringLiteral("--settle"),
+                         deviceNode})) {
+            return false;
+        }
+        block = QStringLiteral("/org/freedesktop/UDisks2/block_devices/") + name;
+        return QTest::qWaitFor([&] {
+            QDBusMessage get = QDBusMessage::createMethodCall(kService, block, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                              QStringLiteral("Get"));
+            get << QStringLiteral("org.freedesktop.UDisks2.Block") << QStringLiteral("Drive");
+            const QDBusReply<QDBusVariant> reply = bus().call(get, QDBus::Block, 5000);
+            drive = reply.isValid() ? qvariant_cast<QDBusObjectPath>(reply.value().variant()).path() : QString();
+            return !drive.isEmpty() && drive != QLatin1String("/");
+        }, 10000);
+    }
+
+    QString block;
+    QString drive;
+
+private:
+    // Why it cannot run; empty once it runs.
+    QString start()
+    {
+        if (geteuid() != 0) {
+            return QStringLiteral("the storage service needs root");
+        }
+        for (const QString &program : {kDeviceManager, kStorageDaemon,
+                                       QStandardPaths::findExecutable(QStringLiteral("udevadm"))}) {
+            if (!QFileInfo::exists(program)) {
+                return program + QStringLiteral(" is not installed (udev, udisks2)");
             }
         }
-        volume.reset();
+        // A bus of the test's own: udisksd owns its name there, and root may
+        // call it without a policy agent.
+        m_bus = std::make_unique<PrivateBus>();
+        if (busAddress().isEmpty()) {
+            return m_bus->skipReason();
+        }
+        if (!deviceManagerAnswers()) {
+            m_deviceManager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            m_deviceManager.start(kDeviceManager, {});
+            if (!m_deviceManager.waitForStarted(10000) || !QTest::qWaitFor(deviceManagerAnswers, 10000)) {
+                return QStringLiteral("systemd-udevd did not start");
+            }
+        }
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), busAddress());
+        m_storageService.setProcessEnvironment(environment);
+        m_storageService.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_storageService.start(kStorageDaemon, {});
+        QDBusConnection client = bus();
+        const bool up = m_storageService.waitForStarted(10000) && QTest::qWaitFor([&client] {
+            return client.interface() && client.interface()->isServiceRegistered(kService).value();
+        }, 10000);
+        return up ? QString() : QStringLiteral("udisksd did not start or take its name on the bus");
     }
 
-    // Asks the service to mount the volume, as a desktop does on plug-in;
-    // what follows is seen through the monitor, not the service's answer.
-    void mountThroughService()
-    {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.UDisks2"), s_service->blockObject(volume->device()),
-            QStringLiteral("org.freedesktop.UDisks2.Filesystem"), QStringLiteral("Mount"));
-        call << QVariantMap();
-        s_service->bus().asyncCall(call, 20000);
-    }
-
-    static RealStorageService *s_service;
-    std::unique_ptr<LoopVolume> volume;
+    // Declared first, stopped last.
+    std::unique_ptr<PrivateBus> m_bus;
+    const QString m_rulesFile =
+        QStringLiteral("/run/udev/rules.d/99-vellory-test-%1.rules").arg(QCoreApplication::applicationPid());
+    QProcess m_deviceManager;
+    QProcess m_storageService;
+    const QString m_reason;
 };
 
-RealStorageService *RealStorageServiceTest::s_service = nullptr;
+} // namespace
 
-TEST_F(RealStorageServiceTest, EjectRefusesABusyVolumeThenUnmountsAndPowersOff)
+// The service mounts the destination at a place of its own, as a desktop does
+// on plug-in: the monitor follows it there, and the eject a backup run makes
+// (by UUID, on the system bus) unmounts and powers the drive off through the
+// service. Asked directly, the eject refuses a busy volume with the service's reason.
+TEST(RealStorageService, TheMonitorSeesItsMountsAndTheEjectUnmountsThenPowersOffButRefusesABusyVolume)
 {
+    RealStorageService service;
+    if (!service.isRunning()) {
+        GTEST_SKIP() << service.skipReason().toStdString();
+    }
+    // Everything in this process that asks the system bus reaches the private one.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", service.busAddress().toUtf8());
+    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("VTEST"), 16);
+    if (!volume.isMounted()) {
+        GTEST_SKIP() << volume.skipReason().toStdString();
+    }
+    // A mount the service made of the test's device goes with the test, also
+    // when the test ended before it learnt where.
+    const auto removeServiceMounts = qScopeGuard([&volume] {
+        for (const MountedVolume &mounted : volumes::LinuxVolumeTable().volumes()) {
+            if (mounted.device == volume.device() && mounted.mountPath != volume.mountPath()) {
+                runCommand(QStringLiteral("umount"), {mounted.mountPath});
+            }
+        }
+    });
+    ASSERT_TRUE(service.addDevice(volume.device())) << "no drive for " << volume.device().toStdString();
+
     // The calls as the bus carries them (root may watch the bus).
     QProcess watcher;
     watcher.start(QStringLiteral("dbus-monitor"),
-                  {QStringLiteral("--address"), s_service->busAddress(),
+                  {QStringLiteral("--address"), service.busAddress(),
                    QStringLiteral("type='method_call',interface='org.freedesktop.UDisks2.Drive'"),
                    QStringLiteral("type='method_call',interface='org.freedesktop.UDisks2.Filesystem'")});
     ASSERT_TRUE(watcher.waitForStarted(5000));
     QByteArray seen;
-    // Subscribed once it sees a probe call of ours (the service refuses it).
-    ASSERT_TRUE(waitUntil([&] {
-        s_service->bus().call(QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.UDisks2"), s_service->driveObject(volume->device()),
-            QStringLiteral("org.freedesktop.UDisks2.Drive"), QStringLiteral("VelloryProbe")));
+    const auto saw = [&](const QByteArray &member, int times = 1) {
         seen += watcher.readAllStandardOutput();
-        return seen.contains("member=VelloryProbe");
-    }));
-    QFile open(volume->mountPath() + QStringLiteral("/open.txt"));
+        return seen.count("member=" + member) >= times;
+    };
+    // Subscribed once it sees a probe call of ours (the service refuses it).
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        service.bus().call(QDBusMessage::createMethodCall(kService, service.drive, QStringLiteral("org.freedesktop.UDisks2.Drive"),
+                                                          QStringLiteral("VelloryProbe")));
+        return saw("VelloryProbe");
+    }, 10000));
+
+    const QString uuid = blkidValue(volume.device(), QStringLiteral("UUID")).toUpper();
+    ASSERT_TRUE(volume.unmount());
+    volumes::LinuxVolumeMonitor monitor(service.bus());
+    QSignalSpy ready(&monitor, &volumes::LinuxVolumeMonitor::ready);
+    QSignalSpy mounted(&monitor, &volumes::VolumeMonitor::volumeMounted);
+    monitor.start();
+    ASSERT_TRUE(ready.wait(10000));
+    EXPECT_TRUE(monitor.followsStorageService());
+    QDBusMessage mount = QDBusMessage::createMethodCall(
+        kService, service.block, QStringLiteral("org.freedesktop.UDisks2.Filesystem"), QStringLiteral("Mount"));
+    mount << QVariantMap();
+    service.bus().asyncCall(mount, 20000);
+    QString place;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        for (const QList<QVariant> &event : mounted) {
+            if (event.value(0).value<MountedVolume>().device == volume.device()) {
+                place = event.value(0).value<MountedVolume>().mountPath;
+            }
+        }
+        return !place.isEmpty();
+    }, 20000)) << "no mount event for the service's mount";
+    EXPECT_NE(place, volume.mountPath());
+
+    EXPECT_EQ(volumes::unmountAndEjectVolume(place, QStringLiteral("0000-0000")),
+              place + QStringLiteral(" holds another volume"));
+    EXPECT_TRUE(platform::isMountPoint(place));
+    EXPECT_EQ(volumes::unmountAndEjectVolume(place, uuid), QString());
+    EXPECT_FALSE(platform::isMountPoint(place));
+
+    // Asked directly: a busy volume is refused with the service's reason and
+    // not powered off; once closed it is unmounted and powered off.
+    ASSERT_TRUE(volume.mount());
+    QFile open(volume.mountPath() + QStringLiteral("/open.txt"));
     ASSERT_TRUE(open.open(QIODevice::WriteOnly));
-    const QString refusal = volumes::unmountAndEject(volume->mountPath(), s_service->bus());
+    const QString refusal = volumes::unmountAndEject(volume.mountPath(), service.bus());
     EXPECT_TRUE(refusal.contains(QStringLiteral("busy"), Qt::CaseInsensitive)) << refusal.toStdString();
-    EXPECT_TRUE(platform::isMountPoint(volume->mountPath()));
+    EXPECT_TRUE(platform::isMountPoint(volume.mountPath()));
     open.close();
-    EXPECT_EQ(volumes::unmountAndEject(volume->mountPath(), s_service->bus()), QString());
-    EXPECT_FALSE(platform::isMountPoint(volume->mountPath()));
-    // Powering off was asked for, after the unmount and only then, and no
+    EXPECT_EQ(volumes::unmountAndEject(volume.mountPath(), service.bus()), QString());
+    EXPECT_FALSE(platform::isMountPoint(volume.mountPath()));
+    // Both ejects asked for powering off, each after its unmount, and for no
     // eject besides; the service answers a loop device that it has no USB
     // device to switch off, which leaves the (unmounted) volume safe to
     // remove all the same.
-    EXPECT_TRUE(waitUntil([&] {
-        seen += watcher.readAllStandardOutput();
-        return seen.contains("member=PowerOff");
-    })) << seen.toStdString();
-    EXPECT_EQ(seen.count("member=PowerOff"), 1);
-    EXPECT_LT(seen.lastIndexOf("member=Unmount"), seen.indexOf("member=PowerOff"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return saw("PowerOff", 2); }, 10000)) << seen.toStdString();
+    EXPECT_EQ(seen.count("member=PowerOff"), 2) << "powered off after the busy refusal";
+    EXPECT_LT(seen.indexOf("member=Unmount"), seen.indexOf("member=PowerOff"));
+    EXPECT_LT(seen.lastIndexOf("member=Unmount"), seen.lastIndexOf("member=PowerOff"));
     EXPECT_FALSE(seen.contains("member=Eject"));
     watcher.terminate();
     watcher.waitForFinished(5000);
 }
-
-TEST_F(RealStorageServiceTest, ConnectingTheDestinationStartsABackupThatEjectsIt)
-{
-    QTemporaryDir sources;
-    QTemporaryDir data;
-    for (const char *name : {"a.txt", "b.txt"}) {
-        QFile file(sources.filePath(QString::fromLatin1(name)));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("data") == 4);
-    }
-    BackupScript script;
-    script.sourcePaths = {sources.path()};
-    script.volumeUUID = blkidValue(volume->device(), QStringLiteral("UUID")).toUpper();
-    script.volumeName = QStringLiteral("VTEST");
-    script.volumePath = volume->mountPath();
-    script.volumeCapacity = 16 * 1024 * 1024;
-    ASSERT_TRUE(ScriptStore(data.path()).save(script));
-    ASSERT_TRUE(volume->unmount());
-    platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
-    platform::preferences()->remove(QStringLiteral("autoEjectOnComplete"));
-
-    volumes::LinuxVolumeTable table;
-    volumes::LinuxVolumeMonitor monitor(s_service->bus());
-    volumes::SystemVolumeEjector ejector;
-    BackupControllerServices services;
-    services.store = ScriptStore(data.path());
-    services.volumeTable = &table;
-    services.volumeMonitor = &monitor;
-    services.volumeEjector = &ejector;
-    BackupController controller(std::move(services));
-    QSignalSpy ready(&monitor, &volumes::LinuxVolumeMonitor::ready);
-    monitor.start();
-    ASSERT_TRUE(waitUntil([&] { return monitor.isReady(); }));
-    EXPECT_TRUE(monitor.followsStorageService());
-    QSignalSpy started(&controller, &BackupController::automaticBackupStarted);
-
-    mountThroughService();
-    ASSERT_TRUE(waitUntil([&] { return started.size() == 1; }, 20000));
-    const QString mountedByService = controller.volumePath();
-    EXPECT_NE(mountedByService, volume->mountPath()); // the service's own place
-    const std::shared_ptr<BackupThread> job = controller.threads()->jobAt(0);
-    QSignalSpy finished(job.get(), &BackupThread::runFinished);
-    ASSERT_TRUE(waitUntil([&] { return finished.size() == 1; }, 30000));
-
-    EXPECT_EQ(job->status(), BackupThreadStatusValue::completed) << job->log().join('\n').toStdString();
-    EXPECT_EQ(job->outcome().itemsBackedUp, 2u);
-    EXPECT_TRUE(job->outcome().ejectTried);
-    EXPECT_EQ(job->outcome().ejectError, QString());
-    EXPECT_FALSE(platform::isMountPoint(mountedByService));
-    EXPECT_TRUE(waitUntil([&] { return controller.volumeStatus() == VolumeStatusValue::NotConnected; }));
-}
-
-} // namespace

@@ -1,11 +1,14 @@
-// The monitor and eject against a stand-in for the system's storage service
-// on a private message bus, for what the real one (see
-// realstorageservice_test) cannot be made to do: show a drive that is both
-// ejectable and can be powered off, unmount another place of the volume,
-// not know a device, start after the monitor. Needs root (real loop volumes) and
-// dbus-daemon; skipped with the reason otherwise.
+// The volume monitor and the eject on a real stick, with a stand-in for the
+// system's storage service on a private message bus, for what the real one
+// (see realstorageservice_test) cannot be made to do: start after the
+// monitor, signal a new label, show a drive that is both ejectable and can be
+// powered off, unmount another place of the volume, not know a device.
+// Needs root (real loop volumes, FUSE) and dbus-daemon; skipped with the
+// reason otherwise.
+#include "hangingshare.h"
 #include "loopvolume.h"
 #include "privatebus.h"
+#include "systemcommands.h"
 
 #include "volumes/linuxvolumemonitor.h"
 #include "platform/mountpoint.h"
@@ -14,226 +17,244 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
-#include <QDir>
-#include <QFile>
-#include <QMutex>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
+
+#include <sys/mount.h>
 
 using volumes::MountedVolume;
 
 namespace {
 
+constexpr int eventTimeoutMs = 10000;
 const QString serviceName = QStringLiteral("org.freedesktop.UDisks2");
 const QString rootPath = QStringLiteral("/org/freedesktop/UDisks2");
 const QString blockPath = QStringLiteral("/org/freedesktop/UDisks2/block_devices/loop_test");
 const QString drivePath = QStringLiteral("/org/freedesktop/UDisks2/drives/Test_Stick");
 
-// Answers like the storage service for one block device on one drive, and
-// records what it was asked. Lives on a thread of its own, so that the code
-// under test may block on its calls.
+// Answers like the storage service for one block device on one drive, which
+// is both ejectable and can be powered off, and records what it was asked.
+// Lives on this thread: the code under test calls it from another one.
 class StandInStorageService : public QDBusVirtualObject
 {
 public:
-    StandInStorageService(const QString &deviceNode) : m_deviceNode(deviceNode) {}
-
-    /// Unmount really unmounts the device at `mountPoint` (as the real
-    /// service picks one of its mount points).
-    void setUnmountAt(const QString &mountPoint)
-    {
-        QMutexLocker lock(&m_mutex);
-        m_unmountAt = mountPoint;
-    }
-    QStringList calls() const
-    {
-        QMutexLocker lock(&m_mutex);
-        return m_calls;
-    }
-
     QString introspect(const QString &) const override { return QString(); }
 
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
     {
-        QMutexLocker lock(&m_mutex);
         const QString member = message.member();
         const QList<QVariant> args = message.arguments();
         if (member == QLatin1String("ResolveDevice")) {
-            const QVariantMap spec = qdbus_cast<QVariantMap>(args.value(0));
-            m_calls.append(QStringLiteral("ResolveDevice ") + spec.value(QStringLiteral("path")).toString());
-            const bool known = spec.value(QStringLiteral("path")).toString() == m_deviceNode;
-            const QList<QDBusObjectPath> found = known ? QList{QDBusObjectPath(blockPath)} : QList<QDBusObjectPath>();
+            const QString path = qdbus_cast<QVariantMap>(args.value(0)).value(QStringLiteral("path")).toString();
+            calls.append(QStringLiteral("ResolveDevice ") + path);
+            const QList<QDBusObjectPath> found = path == deviceNode ? QList{QDBusObjectPath(blockPath)}
+                                                                      : QList<QDBusObjectPath>();
             return connection.send(message.createReply(QVariant::fromValue(found)));
         }
         if (member == QLatin1String("Get")) {
             const QString name = args.value(1).toString();
-            m_calls.append(QStringLiteral("Get ") + name + QLatin1Char(' ') + message.path());
-            QVariant value;
-            if (name == QLatin1String("Drive")) {
-                value = QVariant::fromValue(QDBusObjectPath(drivePath));
-            } else if (name == QLatin1String("CryptoBackingDevice")) {
-                value = QVariant::fromValue(QDBusObjectPath(QStringLiteral("/")));
-            } else if (name == QLatin1String("CanPowerOff") || name == QLatin1String("Ejectable")) {
-                value = true;
-            } else {
+            calls.append(QStringLiteral("Get ") + name + u' ' + message.path());
+            const QVariantMap properties{{QStringLiteral("Drive"), QVariant::fromValue(QDBusObjectPath(drivePath))},
+                                         {QStringLiteral("CanPowerOff"), true},
+                                         {QStringLiteral("Ejectable"), true}};
+            if (!properties.contains(name)) {
                 return connection.send(message.createErrorReply(QDBusError::UnknownProperty, name));
             }
-            return connection.send(message.createReply(QVariant::fromValue(QDBusVariant(value))));
+            return connection.send(message.createReply(QVariant::fromValue(QDBusVariant(properties.value(name)))));
         }
-        m_calls.append(member + QLatin1Char(' ') + message.path());
-        if (member == QLatin1String("Unmount") && !m_unmountAt.isEmpty()) {
-            QProcess::execute(QStringLiteral("umount"), {m_unmountAt});
+        calls.append(member + u' ' + message.path());
+        if (member == QLatin1String("Unmount") && !unmountAt.isEmpty()) {
+            QProcess::execute(QStringLiteral("umount"), {unmountAt});
         }
         return connection.send(message.createReply());
     }
 
-private:
-    const QString m_deviceNode;
-    mutable QMutex m_mutex;
-    QString m_unmountAt;
-    QStringList m_calls;
+    // The one device it knows.
+    QString deviceNode;
+    // Unmount really unmounts the device at this place (the real service
+    // picks one of its mount points).
+    QString unmountAt;
+    QStringList calls;
 };
 
-// The bus, the stand-in service on its thread, and a client connection.
-class StorageServiceTest : public ::testing::Test
+// Ejects on a thread of its own, as the code under test blocks on its calls,
+// while this thread runs the stand-in.
+QString ejectServed(const QString &mountPath, const QDBusConnection &bus)
 {
-protected:
-    void SetUp() override
-    {
-        QString reason;
-        if (!LoopVolume::available(&reason)) {
-            GTEST_SKIP() << reason.toStdString();
-        }
-        if (m_bus.address().isEmpty()) {
-            GTEST_SKIP() << m_bus.skipReason().toStdString();
-        }
-        m_volume = std::make_unique<LoopVolume>(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), 16);
-        if (!m_volume->isMounted()) {
-            GTEST_SKIP() << m_volume->skipReason().toStdString();
-        }
-        m_service = new StandInStorageService(m_volume->device());
-        m_service->moveToThread(&m_serviceThread);
-        m_serviceThread.start();
-        m_serviceBus = QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("storage-service"));
-        ASSERT_TRUE(m_serviceBus.isConnected());
-        // Registered from the service's own thread, where its helpers must live.
-        bool registered = false;
-        QMetaObject::invokeMethod(
-            m_service,
-            [this, &registered] {
-                registered = m_serviceBus.registerVirtualObject(rootPath, m_service, QDBusConnection::SubPath);
-            },
-            Qt::BlockingQueuedConnection);
-        ASSERT_TRUE(registered);
-        ASSERT_TRUE(m_serviceBus.registerService(serviceName));
-        m_clientBus = QDBusConnection::connectToBus(m_bus.address(), QStringLiteral("storage-client"));
-        ASSERT_TRUE(m_clientBus.isConnected());
-    }
+    auto ejected = std::async(std::launch::async, [&] { return volumes::unmountAndEject(mountPath, bus); });
+    QTest::qWaitFor([&] { return ejected.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 30000);
+    return ejected.get();
+}
 
-    void TearDown() override
-    {
-        if (m_service) {
-            m_serviceBus.unregisterObject(rootPath, QDBusConnection::UnregisterTree);
+// Waits for the first event of `spy` about `mountPath` (other tests may be
+// mounting volumes at the same time); its arguments, or none after the timeout.
+QList<QVariant> waitForEventAt(QSignalSpy &spy, const QString &mountPath)
+{
+    QList<QVariant> found;
+    QTest::qWaitFor([&] {
+        for (const QList<QVariant> &event : spy) {
+            if (event.value(0).value<MountedVolume>().mountPath == mountPath) {
+                found = event;
+                return true;
+            }
         }
-        QDBusConnection::disconnectFromBus(QStringLiteral("storage-client"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("storage-service"));
-        m_serviceThread.quit();
-        m_serviceThread.wait();
-        delete m_service;
-    }
-
-    PrivateBus m_bus;
-    std::unique_ptr<LoopVolume> m_volume;
-    QThread m_serviceThread;
-    StandInStorageService *m_service = nullptr;
-    QDBusConnection m_serviceBus{QString()};
-    QDBusConnection m_clientBus{QString()};
-};
+        return false;
+    }, eventTimeoutMs);
+    return found;
+}
 
 } // namespace
 
-// The drive is ejectable as well; it is only powered off (the real service's
-// test drive cannot be made ejectable).
-TEST_F(StorageServiceTest, EjectUnmountsThroughTheServiceThenPowersTheDriveOff)
+// One monitor follows a stick and a stand-in service that starts after it:
+// mount, renames, unmount and a relabelled remount, all on the main thread;
+// the eject goes through the service for the devices it knows; and a
+// reading stuck on a hung share is given up while mounts go on being reported.
+TEST(LinuxVolumeMonitor, FollowsAStickAndTheServiceEjectsThroughItAndGivesUpAReadingStuckOnAHungShare)
 {
-    m_service->setUnmountAt(m_volume->mountPath());
-    EXPECT_EQ(volumes::unmountAndEject(m_volume->mountPath(), m_clientBus), QString());
-    const QStringList calls = m_service->calls();
-    const qsizetype unmount = calls.indexOf(QStringLiteral("Unmount ") + blockPath);
-    const qsizetype powerOff = calls.indexOf(QStringLiteral("PowerOff ") + drivePath);
-    ASSERT_EQ(calls.value(0), QStringLiteral("ResolveDevice ") + m_volume->device()) << calls.join(u'|').toStdString();
-    ASSERT_GE(unmount, 0) << calls.join(u'|').toStdString();
-    ASSERT_GE(powerOff, 0) << calls.join(u'|').toStdString();
-    EXPECT_LT(unmount, powerOff);
-    EXPECT_FALSE(calls.contains(QStringLiteral("Eject ") + drivePath)) << "ejected a drive that powers off";
-}
-
-TEST_F(StorageServiceTest, AVolumeAlsoMountedElsewhereIsNotEjectedWhenTheServiceTakesTheOtherPlace)
-{
-    QTemporaryDir second;
-    ASSERT_EQ(QProcess::execute(QStringLiteral("mount"), {m_volume->device(), second.path()}), 0);
-    m_service->setUnmountAt(second.path());
-    EXPECT_EQ(volumes::unmountAndEject(m_volume->mountPath(), m_clientBus),
-              m_volume->mountPath() + QStringLiteral(" is still mounted"));
-    EXPECT_TRUE(platform::isMountPoint(m_volume->mountPath()));
-    if (platform::isMountPoint(second.path())) {
-        QProcess::execute(QStringLiteral("umount"), {second.path()});
+    QString reason;
+    if (!LoopVolume::available(&reason)) {
+        GTEST_SKIP() << reason.toStdString();
     }
-}
-
-TEST_F(StorageServiceTest, AVolumeTheServiceDoesNotKnowIsUnmountedDirectly)
-{
-    LoopVolume other(LoopVolume::Kind::Ext4, QStringLiteral("OTHER"), 16);
-    if (!other.isMounted()) {
-        GTEST_SKIP() << other.skipReason().toStdString();
+    PrivateBus bus;
+    if (bus.address().isEmpty()) {
+        GTEST_SKIP() << bus.skipReason().toStdString();
     }
-    EXPECT_EQ(volumes::unmountAndEject(other.mountPath(), m_clientBus), QString());
-    EXPECT_FALSE(platform::isMountPoint(other.mountPath()));
-    EXPECT_EQ(m_service->calls(), QStringList{QStringLiteral("ResolveDevice ") + other.device()});
-}
+    StandInStorageService service;
+    QDBusConnection serviceBus = QDBusConnection::connectToBus(bus.address(), QStringLiteral("storage-service"));
+    QDBusConnection clientBus = QDBusConnection::connectToBus(bus.address(), QStringLiteral("storage-client"));
+    const auto disconnect = qScopeGuard([&] {
+        serviceBus.unregisterObject(rootPath, QDBusConnection::UnregisterTree);
+        QDBusConnection::disconnectFromBus(QStringLiteral("storage-client"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("storage-service"));
+    });
+    ASSERT_TRUE(serviceBus.isConnected() && clientBus.isConnected());
+    ASSERT_TRUE(serviceBus.registerVirtualObject(rootPath, &service, QDBusConnection::SubPath));
 
-TEST_F(StorageServiceTest, MonitorRereadsLabelsWhenTheServiceSignalsAChange)
-{
-    volumes::LinuxVolumeMonitor monitor(m_clientBus);
+    volumes::LinuxVolumeMonitor monitor(clientBus);
+    // Mounts must come from the mount-table notification, not from the timer.
     monitor.setLabelPollInterval(std::chrono::hours(1));
+    bool offMainThread = false;
+    auto checkThread = [&] { offMainThread |= QThread::currentThread() != qApp->thread(); };
+    QObject::connect(&monitor, &volumes::VolumeMonitor::volumeMounted, checkThread);
+    QObject::connect(&monitor, &volumes::VolumeMonitor::volumeUnmounted, checkThread);
+    QObject::connect(&monitor, &volumes::VolumeMonitor::volumeRenamed, checkThread);
     QSignalSpy ready(&monitor, &volumes::LinuxVolumeMonitor::ready);
+    QSignalSpy mounted(&monitor, &volumes::VolumeMonitor::volumeMounted);
+    QSignalSpy unmounted(&monitor, &volumes::VolumeMonitor::volumeUnmounted);
     QSignalSpy renamed(&monitor, &volumes::VolumeMonitor::volumeRenamed);
-    // The service starts after the monitor: it is followed from then on.
-    ASSERT_TRUE(m_serviceBus.unregisterService(serviceName));
     monitor.start();
     EXPECT_FALSE(monitor.followsStorageService());
-    ASSERT_TRUE(ready.wait(10000));
-    ASSERT_TRUE(m_serviceBus.registerService(serviceName));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.followsStorageService(); }, 10000));
+    ASSERT_TRUE(ready.wait(eventTimeoutMs));
+    // The service starts after the monitor: it is followed from then on.
+    ASSERT_TRUE(serviceBus.registerService(serviceName));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.followsStorageService(); }, eventTimeoutMs));
 
-    // e2label on a mounted volume: nothing in the mount table changes.
-    ASSERT_TRUE(m_volume->relabel(QStringLiteral("OFFSITE")));
+    LoopVolume stick(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), 16);
+    if (!stick.isMounted()) {
+        GTEST_SKIP() << stick.skipReason().toStdString();
+    }
+    service.deviceNode = stick.device();
+    const QList<QVariant> mount = waitForEventAt(mounted, stick.mountPath());
+    ASSERT_FALSE(mount.isEmpty()) << "no mount event";
+    const auto volume = mount[0].value<MountedVolume>();
+    EXPECT_EQ(volume.uuid, blkidValue(stick.device(), QStringLiteral("UUID")));
+    EXPECT_EQ(volume.localizedName, QStringLiteral("STICK"));
+
+    // e2label on a mounted volume: nothing in the mount table changes; the
+    // service's signal makes the monitor read the labels again...
+    ASSERT_TRUE(stick.relabel(QStringLiteral("OFFSITE")));
     QDBusMessage changed = QDBusMessage::createSignal(blockPath, QStringLiteral("org.freedesktop.DBus.Properties"),
                                                       QStringLiteral("PropertiesChanged"));
     changed << QStringLiteral("org.freedesktop.UDisks2.Block")
             << QVariantMap{{QStringLiteral("IdLabel"), QStringLiteral("OFFSITE")}} << QStringList();
-    ASSERT_TRUE(m_serviceBus.send(changed));
+    ASSERT_TRUE(serviceBus.send(changed));
+    const QList<QVariant> rename = waitForEventAt(renamed, stick.mountPath());
+    ASSERT_FALSE(rename.isEmpty()) << "the service's signal did not make the monitor read the labels again";
+    EXPECT_EQ(rename[0].value<MountedVolume>().localizedName, QStringLiteral("OFFSITE"));
+    EXPECT_EQ(rename[0].value<MountedVolume>().uuid, volume.uuid);
+    EXPECT_EQ(rename[1].toString(), QStringLiteral("STICK"));
+    // ...and without a signal, the label timer does.
+    renamed.clear();
+    monitor.setLabelPollInterval(std::chrono::milliseconds(100));
+    ASSERT_TRUE(stick.relabel(QStringLiteral("ARCHIVE")));
+    const QList<QVariant> polled = waitForEventAt(renamed, stick.mountPath());
+    ASSERT_FALSE(polled.isEmpty()) << "no rename event from the label timer";
+    EXPECT_EQ(polled[0].value<MountedVolume>().localizedName, QStringLiteral("ARCHIVE"));
+    monitor.setLabelPollInterval(std::chrono::hours(1));
 
-    const auto ours = [&] {
-        for (const QList<QVariant> &event : renamed) {
-            if (event.value(0).value<MountedVolume>().mountPath == m_volume->mountPath()) {
-                return event;
-            }
-        }
-        return QList<QVariant>();
-    };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !ours().isEmpty(); }, 10000))
-        << "the service's signal did not make the monitor read the labels again";
-    EXPECT_EQ(ours().value(0).value<MountedVolume>().localizedName, QStringLiteral("OFFSITE"));
-    EXPECT_EQ(ours().value(1).toString(), QStringLiteral("STICK"));
+    ASSERT_TRUE(stick.unmount());
+    const QList<QVariant> unmount = waitForEventAt(unmounted, stick.mountPath());
+    ASSERT_FALSE(unmount.isEmpty()) << "no unmount event";
+    EXPECT_EQ(unmount[0].value<MountedVolume>().uuid, volume.uuid);
+    // Relabelled while unmounted, the new name comes with the next mount.
+    mounted.clear();
+    ASSERT_TRUE(stick.relabel(QStringLiteral("HOLIDAY")));
+    ASSERT_TRUE(stick.mount());
+    const QList<QVariant> remount = waitForEventAt(mounted, stick.mountPath());
+    ASSERT_FALSE(remount.isEmpty()) << "no mount event after the relabel";
+    EXPECT_EQ(remount[0].value<MountedVolume>().localizedName, QStringLiteral("HOLIDAY"));
+
+    // The service unmounts a device, not a path: when it takes the volume's
+    // other place, the eject does not report success.
+    QTemporaryDir second;
+    ASSERT_EQ(QProcess::execute(QStringLiteral("mount"), {stick.device(), second.path()}), 0);
+    service.unmountAt = second.path();
+    EXPECT_EQ(ejectServed(stick.mountPath(), clientBus), stick.mountPath() + QStringLiteral(" is still mounted"));
+    EXPECT_TRUE(platform::isMountPoint(stick.mountPath()));
+    if (platform::isMountPoint(second.path())) {
+        QProcess::execute(QStringLiteral("umount"), {second.path()});
+    }
+
+    // A volume the service does not know is unmounted directly.
+    service.deviceNode = QStringLiteral("/dev/unknown");
+    service.calls.clear();
+    EXPECT_EQ(ejectServed(stick.mountPath(), clientBus), QString());
+    EXPECT_FALSE(platform::isMountPoint(stick.mountPath()));
+    EXPECT_EQ(service.calls, QStringList{QStringLiteral("ResolveDevice ") + stick.device()});
+
+    // One it knows is unmounted through it, then the drive is powered off and not ejected.
+    service.deviceNode = stick.device();
+    service.calls.clear();
+    service.unmountAt = stick.mountPath();
+    ASSERT_TRUE(stick.unmount() && stick.mount());
+    EXPECT_EQ(ejectServed(stick.mountPath(), clientBus), QString());
+    EXPECT_FALSE(platform::isMountPoint(stick.mountPath()));
+    const QStringList calls = service.calls;
+    const qsizetype unmountCall = calls.indexOf(QStringLiteral("Unmount ") + blockPath);
+    const qsizetype powerOff = calls.indexOf(QStringLiteral("PowerOff ") + drivePath);
+    ASSERT_EQ(calls.value(0), QStringLiteral("ResolveDevice ") + stick.device()) << calls.join(u'|').toStdString();
+    ASSERT_GE(unmountCall, 0) << calls.join(u'|').toStdString();
+    ASSERT_GE(powerOff, 0) << calls.join(u'|').toStdString();
+    EXPECT_LT(unmountCall, powerOff);
+    EXPECT_FALSE(calls.contains(QStringLiteral("Eject ") + drivePath)) << "ejected a drive that powers off";
+
+    // A share whose source lies inside it: the next reading waits on it for
+    // good, as the table itself never gives up here; only the monitor's bound
+    // can. So does every mount tool that reads the mount table: the stick is
+    // mounted with the system call.
+    monitor.setAnswerBound(std::chrono::hours(1));
+    monitor.setStallBound(std::chrono::milliseconds(200));
+    ASSERT_TRUE(stick.unmount());
+    HangingShare share(HangingShare::Source::SourceInside);
+    if (!share.isMounted()) {
+        GTEST_SKIP() << share.skipReason().toStdString();
+    }
+    QTemporaryDir place;
+    const QByteArray device = QFile::encodeName(stick.device());
+    ASSERT_EQ(::mount(device.constData(), QFile::encodeName(place.path()).constData(), "ext4", 0, nullptr), 0);
+    EXPECT_FALSE(waitForEventAt(mounted, place.path()).isEmpty()) << "no mount event behind the stuck reading";
+    ::umount2(QFile::encodeName(place.path()).constData(), MNT_DETACH);
+    share.release();
+    EXPECT_FALSE(offMainThread) << "an event was emitted off the main thread";
 }

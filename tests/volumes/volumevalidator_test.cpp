@@ -1,3 +1,5 @@
+#include "fakevolumes.h"
+
 #include "volumes/fakevolumetable.h"
 #include "volumes/volumevalidator.h"
 
@@ -9,21 +11,11 @@ using volumes::VolumeValidator;
 
 namespace {
 
+const QString stickPath = QStringLiteral("/media/alice/BACKUP");
+
 MountedVolume usableStick()
 {
-    MountedVolume v;
-    v.mountId = 40;
-    v.uuid = QStringLiteral("2F1C-9A0B");
-    v.label = v.localizedName = QStringLiteral("BACKUP");
-    v.mountPath = QStringLiteral("/media/alice/BACKUP");
-    v.device = QStringLiteral("/dev/sdb1");
-    v.fileSystemType = QStringLiteral("exfat");
-    v.totalBytes = 32'000'000'000;
-    v.availableBytes = 30'000'000'000;
-    v.readable = v.writable = v.browsable = true;
-    v.deviceModel = QStringLiteral("SanDisk Cruzer Blade");
-    v.deviceProtocol = QStringLiteral("USB");
-    return v;
+    return fakeStick(QStringLiteral("2F1C-9A0B"), QStringLiteral("BACKUP"), stickPath, 32'000'000'000);
 }
 
 VolumeValidation validate(const MountedVolume &volume, const QString &path)
@@ -59,12 +51,12 @@ TEST(VolumeValidator, RefusesWithTheFirstFailingCheckInOrder)
     }
 }
 
-TEST(VolumeValidator, AFolderIsNotAVolumeAndAnUnreadableItemHasNoName)
+TEST(VolumeValidator, RefusesFoldersAndUnreadableItemsAndAcceptsAUsableVolumeFillingInWhatItDoesNotTell)
 {
     volumes::FakeVolumeTable table;
     table.mount(usableStick());
     const VolumeValidator validator(table);
-    const VolumeValidation folder = validator.validate(QStringLiteral("/media/alice/BACKUP/Photos/"));
+    const VolumeValidation folder = validator.validate(stickPath + QStringLiteral("/Photos/"));
     EXPECT_FALSE(folder.isAccepted());
     EXPECT_EQ(folder.errorMessage(), QStringLiteral("The item is not a volume. Please try again with a volume."));
     EXPECT_EQ(folder.itemName(), QStringLiteral("Photos"));
@@ -81,26 +73,19 @@ TEST(VolumeValidator, AFolderIsNotAVolumeAndAnUnreadableItemHasNoName)
     const VolumeValidation empty = validator.validate(QString());
     EXPECT_FALSE(empty.isAccepted());
     EXPECT_EQ(empty.itemName(), QStringLiteral("Unknown name"));
-}
 
-TEST(VolumeValidator, AcceptsAUsableVolumeAndFillsInWhatItDoesNotTell)
-{
-    volumes::FakeVolumeTable table;
-    table.mount(usableStick());
-    const VolumeValidation accepted =
-        VolumeValidator(table).validate(QUrl::fromLocalFile(QStringLiteral("/media/alice/BACKUP")));
+    const VolumeValidation accepted = validator.validate(QUrl::fromLocalFile(stickPath));
     ASSERT_TRUE(accepted.isAccepted()) << accepted.errorMessage().toStdString();
     EXPECT_EQ(accepted.volumeName(), QStringLiteral("BACKUP"));
     EXPECT_EQ(accepted.volumeUUID(), QStringLiteral("2F1C-9A0B"));
-    EXPECT_EQ(accepted.volumePath(), QStringLiteral("/media/alice/BACKUP"));
+    EXPECT_EQ(accepted.volumePath(), stickPath);
     EXPECT_EQ(accepted.volumeCapacity(), 32'000'000'000);
-    EXPECT_EQ(accepted.volumeDescription(), QStringLiteral("SanDisk Cruzer Blade, USB"));
+    EXPECT_EQ(accepted.volumeDescription(), QStringLiteral("Cruzer Blade, USB"));
     EXPECT_TRUE(accepted.errorMessage().isEmpty());
 
     MountedVolume share = usableStick();
     share.mountPath = QStringLiteral("/mnt/nas");
     share.localizedName.clear();
-    share.label.clear();
     share.totalBytes.reset();
     share.isNetwork = true;
     share.deviceModel.clear();
@@ -115,20 +100,18 @@ TEST(VolumeValidator, AcceptsAUsableVolumeAndFillsInWhatItDoesNotTell)
 TEST(VolumeCarriesUuid, OnlyTheNamedVolumeAtThePathCounts)
 {
     volumes::FakeVolumeTable table;
-    const MountedVolume stick = usableStick();
+    MountedVolume stick = usableStick();
     table.mount(stick);
-    EXPECT_TRUE(volumes::volumeCarriesUuid(table, stick.mountPath, QStringLiteral("2F1C-9A0B")));
-    EXPECT_TRUE(volumes::volumeCarriesUuid(table, stick.mountPath, QStringLiteral("2f1c-9a0b")));
-    EXPECT_FALSE(volumes::volumeCarriesUuid(table, stick.mountPath, QString()));
+    EXPECT_TRUE(volumes::volumeCarriesUuid(table, stickPath, QStringLiteral("2F1C-9A0B")));
+    EXPECT_TRUE(volumes::volumeCarriesUuid(table, stickPath, QStringLiteral("2f1c-9a0b")));
+    EXPECT_FALSE(volumes::volumeCarriesUuid(table, stickPath, QString()));
     EXPECT_FALSE(volumes::volumeCarriesUuid(table, QStringLiteral("/media/alice"), QStringLiteral("2F1C-9A0B")));
 
     // Another stick with the same label at the same path; one without UUID never matches an empty one.
-    MountedVolume impostor = stick;
-    impostor.mountId = 41;
-    impostor.uuid = QStringLiteral("7777-0000");
-    table.mount(impostor);
-    EXPECT_FALSE(volumes::volumeCarriesUuid(table, stick.mountPath, QStringLiteral("2F1C-9A0B")));
-    impostor.uuid.clear();
-    table.mount(impostor);
-    EXPECT_FALSE(volumes::volumeCarriesUuid(table, stick.mountPath, QString()));
+    stick.uuid = QStringLiteral("7777-0000");
+    table.mount(stick);
+    EXPECT_FALSE(volumes::volumeCarriesUuid(table, stickPath, QStringLiteral("2F1C-9A0B")));
+    stick.uuid.clear();
+    table.mount(stick);
+    EXPECT_FALSE(volumes::volumeCarriesUuid(table, stickPath, QString()));
 }
