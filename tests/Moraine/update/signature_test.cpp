@@ -72,9 +72,6 @@ TEST(KeyImport, AcceptsEveryPemFormOfItsClassAndTheBundledKey)
     }
 
     const QString bundled = moraine::bundledPublicKeyPem();
-    ASSERT_EQ(bundled.size(), 600);
-    EXPECT_TRUE(bundled.startsWith(QStringLiteral("-----BEGIN RSA PUBLIC KEY-----\n")));
-    EXPECT_TRUE(bundled.endsWith(QStringLiteral("-----END RSA PUBLIC KEY-----")));
     const auto imported = importPEMKey(bundled, KeyClass::Public);
     ASSERT_TRUE(imported.key.has_value()) << imported.error.toStdString();
     EXPECT_EQ(imported.key->bits(), 3072);
