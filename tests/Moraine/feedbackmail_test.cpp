@@ -93,7 +93,6 @@ TEST(FeedbackMailOpen, SendReturnsAtOnceAndEachRequestOpensItsOwnMessageToSuppor
 
     const QString body = moraine::feedbackBody(
         prompt, moraine::buildSystemReport(moraine::KMSystemInfo(facts, [](const QString &) {}), moraine::versionString()));
-    EXPECT_TRUE(body.contains(QStringLiteral("\nFailed with Error: 2 i7 @ 2.8 Ghz, 16 GB\n")));
     QStringList subjects;
     for (const QUrl &url : opener.opened) {
         EXPECT_EQ(url.path(), platform::buildinfo::supportEmail());

@@ -121,11 +121,9 @@ TEST_F(SettingsView, IgnoreDebuggingOptionsChecksAndPeriodsWorkThroughTheTab)
     QObject::connect(model, &moraine::NIMBSettingsModel::checkFinished, [&] { ++finished; });
     click("testSilentCheckButton");
     ASSERT_TRUE(QTest::qWaitFor([&] { return finished == 1; }, 20000));
-    EXPECT_TRUE(model->log().contains(QStringLiteral("No NIMBNextUpdateCheck set, so we'll create one")));
     EXPECT_NE(text("nextCheck"), QStringLiteral("Not scheduled"));
     click("checkNowButton");
     ASSERT_TRUE(QTest::qWaitFor([&] { return finished == 2; }, 20000));
-    EXPECT_TRUE(model->log().contains(QStringLiteral("--- performManualCheck()")));
     EXPECT_EQ(server.requestCount(QStringLiteral("/downloads.html")), 1);
     EXPECT_EQ(browser.opened.size(), 1);
     EXPECT_TRUE(shown("availableUpdateRow"));

@@ -99,8 +99,6 @@ TEST_F(PageTools, OnlyTheSignedUnchangedPagePassesTheCheckWithThePublishersKey)
     const ToolRun inspection = check(page, {QStringLiteral("--inspect")});
     EXPECT_EQ(inspection.exitCode, 1);
     EXPECT_TRUE(inspection.lines().contains(QStringLiteral("Title: Vellory 2 \u2014 downloads")));
-    EXPECT_TRUE(inspection.out.contains("\nError: Failed to validate SecKeyVerifySignature: "));
-    EXPECT_FALSE(inspection.out.contains("Scan complete"));
     EXPECT_EQ(inspection.out.count("\nUpdate: "), 5);
 
     // An address is fetched as the program fetches it.
