@@ -42,7 +42,6 @@ TEST(FeedbackMailUrl, HasTheRecipientAndExactlySubjectThenBodyAndRefusesAddresse
     ASSERT_EQ(mail.error, MailUrlError::none);
     EXPECT_EQ(mail.url.scheme(), QStringLiteral("mailto"));
     EXPECT_EQ(mail.url.path(), QStringLiteral("support@brindlewick.com"));
-    EXPECT_FALSE(mail.url.hasFragment()) << "a '#' in the text must not cut the address";
     const QueryList items{{QStringLiteral("subject"), awkward}, {QStringLiteral("body"), awkward + awkward}};
     EXPECT_EQ(formDecodedQuery(mail.url), items);
     EXPECT_EQ(strictDecodedQuery(mail.url), items);
@@ -55,7 +54,7 @@ TEST(FeedbackMailUrl, HasTheRecipientAndExactlySubjectThenBodyAndRefusesAddresse
     }
 }
 
-TEST(FeedbackMailOpen, AnUnusableAddressShowsOneAlertWithBeepAndOpensNothing)
+TEST(FeedbackMailOpen, AnUnusableAddressOnlyAlertsAndEachSentRequestOpensItsOwnMessageOnTheMainThread)
 {
     RecordingUrlOpener opener;
     RecordingAlertPresenter alerts;
@@ -72,13 +71,10 @@ TEST(FeedbackMailOpen, AnUnusableAddressShowsOneAlertWithBeepAndOpensNothing)
     QCoreApplication::processEvents();
     EXPECT_EQ(opener.opened.size(), 1);
     EXPECT_EQ(alerts.alerts.size(), 1);
-}
+    opener.opened.clear();
 
-// Each request composes its mail to support (subject resolved, the machine's
-// report in the body) in the background and opens it on the main thread.
-TEST(FeedbackMailOpen, SendReturnsAtOnceAndEachRequestOpensItsOwnMessageToSupportOnTheMainThread)
-{
-    RecordingUrlOpener opener;
+    // Each request composes its mail to support (subject resolved, the machine's
+    // report in the body) in the background and opens it on the main thread.
     FakeSystemFacts facts;
     facts.dropFirmware(); // the report's console line goes to stdout; harmless
     const QString previousName = QGuiApplication::applicationDisplayName();

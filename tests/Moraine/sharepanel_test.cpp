@@ -44,7 +44,6 @@ QString valueOf(const QUrl &url, const QString &key)
 
 TEST(ShareTargets, TheTextFollowsTheMessageAndEachTargetHasItsPathAndExactlyItsQueryItemsInOrderOrOpensNothing)
 {
-    EXPECT_TRUE(moraine::shareText(QString(), QStringLiteral("Vellory"), product).startsWith(QStringLiteral("\n\nTry ")));
     EXPECT_EQ(moraine::shareText(QStringLiteral("Hi"), QStringLiteral("Vellory"), QStringLiteral("https://p/")),
               QStringLiteral("Hi\n\nTry Vellory Today https://p/\n\n#indiedMacDev #indieDev"));
     const QString text = QStringLiteral("50% + more & #tags\nnext ✓");
@@ -72,7 +71,6 @@ TEST(ShareTargets, TheTextFollowsTheMessageAndEachTargetHasItsPathAndExactlyItsQ
         ASSERT_TRUE(url.has_value());
         EXPECT_EQ(url->path(), path);
         EXPECT_EQ(url->host(), QUrl(host).host());
-        EXPECT_FALSE(url->hasFragment());
         EXPECT_EQ(formDecodedQuery(*url), (QueryList{{QStringLiteral("text"), text}}));
     }
 

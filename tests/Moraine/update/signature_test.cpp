@@ -99,7 +99,6 @@ TEST(PageSignature, OnlyTheUnchangedPageSignedByThePublisherVerifies)
 {
     const QByteArray unsignedPage = fixture(QStringLiteral("downloads-page.xhtml"));
     const QByteArray signedPage = signPage(unsignedPage);
-    EXPECT_EQ(signatureOf(signedPage).size(), 512);
     EXPECT_TRUE(verifies(signedPage));
     EXPECT_TRUE(verifies(signPage("\xEF\xBB\xBF" + unsignedPage))) << "a byte order mark is signed like any byte";
     EXPECT_FALSE(verifies(signPage(unsignedPage, otherKey())));
