@@ -14,7 +14,6 @@
 #include <QQuickStyle>
 #include <QQuickView>
 #include <QTest>
-#include <QUrlQuery>
 #include <QtQml/QQmlExtensionPlugin>
 
 #include <gtest/gtest.h>
