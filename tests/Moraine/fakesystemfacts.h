@@ -33,8 +33,8 @@ public:
     {
         return firmware.value(field, platform::SystemText{QString(), ENOENT});
     }
-    QString deviceTreeModel() const override { return deviceTree; }
-    std::optional<QString> hypervisor() const override { return hypervisorName; }
+    QString deviceTreeModel() const override { return {}; }
+    std::optional<QString> hypervisor() const override { return std::nullopt; }
     platform::SystemText processorBrand() const override { return brand; }
     platform::ClockRate processorClock() const override { return clock; }
     std::optional<quint64> physicalMemoryBytes() const override { return memory; }
@@ -82,8 +82,6 @@ public:
     platform::PackageQuery version{true, 0, QStringLiteral("2.0.0-1")};
     QHash<platform::PackageTool, platform::PackageQuery> otherOwners;
     QHash<platform::PackageTool, platform::PackageQuery> otherVersions;
-    QString deviceTree;
-    std::optional<QString> hypervisorName;
     mutable QString queriedPath;
     mutable QString queriedPackage;
 };

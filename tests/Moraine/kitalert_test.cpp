@@ -16,7 +16,6 @@ TEST(KitAlert, InformativeTextKeepsTheLineBreakForAnEmptyDetailAndNamesTheVersio
     EXPECT_FALSE(versionString(QString(), QString()).has_value());
     const auto alert = makeKitAlert(QStringLiteral("T"), QStringLiteral("msg"), QString(), false, std::nullopt,
                                     QStringLiteral("Debian 12"));
-    EXPECT_EQ(alert.title, QStringLiteral("T"));
     EXPECT_EQ(alert.informativeText, QStringLiteral("msg\n\n\nVersion: Unknown\nDebian 12"));
 
     const auto withBuildOnly = makeKitAlert(QStringLiteral("T"), QStringLiteral("m"), QStringLiteral("d"), true,

@@ -42,9 +42,8 @@ QString valueOf(const QUrl &url, const QString &key)
 
 } // namespace
 
-TEST(ShareTargets, TheTextFollowsTheMessageAndEachTargetHasItsPathAndExactlyItsQueryItemsInOrder)
+TEST(ShareTargets, TheTextFollowsTheMessageAndEachTargetHasItsPathAndExactlyItsQueryItemsInOrderOrOpensNothing)
 {
-    EXPECT_TRUE(moraine::shareText(QString(), QStringLiteral("Vellory"), product).startsWith(QStringLiteral("\n\nTry ")));
     EXPECT_EQ(moraine::shareText(QStringLiteral("Hi"), QStringLiteral("Vellory"), QStringLiteral("https://p/")),
               QStringLiteral("Hi\n\nTry Vellory Today https://p/\n\n#indiedMacDev #indieDev"));
     const QString text = QStringLiteral("50% + more & #tags\nnext ✓");
@@ -72,13 +71,10 @@ TEST(ShareTargets, TheTextFollowsTheMessageAndEachTargetHasItsPathAndExactlyItsQ
         ASSERT_TRUE(url.has_value());
         EXPECT_EQ(url->path(), path);
         EXPECT_EQ(url->host(), QUrl(host).host());
-        EXPECT_FALSE(url->hasFragment());
         EXPECT_EQ(formDecodedQuery(*url), (QueryList{{QStringLiteral("text"), text}}));
     }
-}
 
-TEST(ShareTargets, AnAddressThatCannotBeFormedOpensNothing)
-{
+    // An address that cannot be formed opens nothing.
     RecordingUrlOpener opener;
     EXPECT_FALSE(moraine::facebookShareUrl(QStringLiteral("not a host"), product).has_value());
     EXPECT_FALSE(moraine::intentShareUrl(QString(), QStringLiteral("t")).has_value());
@@ -134,24 +130,18 @@ TEST(SharePanelView, EditorDrivesTheSharesAndCloseAsksToDismissLater)
 
     auto *editor = panel->findChild<QObject *>(QStringLiteral("messageEditor"));
     auto *xButton = panel->findChild<QObject *>(QStringLiteral("shareOnXButton"));
-    auto *copyButton = panel->findChild<QObject *>(QStringLiteral("copyMessageButton"));
     auto *closeButton = panel->findChild<QObject *>(QStringLiteral("closeButton"));
-    ASSERT_TRUE(editor && xButton && copyButton && closeButton);
+    ASSERT_TRUE(editor && xButton && closeButton);
     EXPECT_EQ(editor->property("text").toString(), QStringLiteral("Initial text"));
-    EXPECT_EQ(closeButton->property("text").toString(), QStringLiteral(" Close "));
-    EXPECT_EQ(copyButton->property("text").toString(), QStringLiteral("Copy Message "));
 
     editor->setProperty("text", QStringLiteral("Typed #tag"));
     QMetaObject::invokeMethod(xButton, "clicked");
-    QMetaObject::invokeMethod(copyButton, "clicked");
     ASSERT_EQ(opener.opened.size(), 1);
-    const QString expected = moraine::shareText(QStringLiteral("Typed #tag"), QStringLiteral("Vellory"), product);
-    EXPECT_EQ(valueOf(opener.opened[0], QStringLiteral("text")), expected);
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
+    EXPECT_EQ(valueOf(opener.opened[0], QStringLiteral("text")),
+              moraine::shareText(QStringLiteral("Typed #tag"), QStringLiteral("Vellory"), product));
 
     QSignalSpy closeRequests(panel.get(), SIGNAL(closeRequested()));
     QMetaObject::invokeMethod(closeButton, "clicked");
     EXPECT_EQ(closeRequests.count(), 0) << "the sheet is dismissed from a later main-loop turn";
     EXPECT_TRUE(QTest::qWaitFor([&] { return closeRequests.count() == 1; }, 2000));
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), expected) << "copy then close keeps the text on the clipboard";
 }

