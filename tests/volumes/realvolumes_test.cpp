@@ -192,6 +192,18 @@ TEST(RealVolumes, TableValidatorAndEjectKnowVolumesTheirRightsAndTheirIdentity)
     EXPECT_EQ(validator.validate(root).errorMessage(),
               QStringLiteral("Unable to obtain the volume's identifier. Please select a different volume."));
 
+    // An ext3 volume mounted by the ext4 driver: the kernel names it ext4,
+    // libblkid ext3; its identity is read all the same.
+    ASSERT_TRUE(twin.unmount());
+    ASSERT_TRUE(runCommand(QStringLiteral("mkfs.ext3"),
+                           {QStringLiteral("-q"), QStringLiteral("-F"), QStringLiteral("-L"), QStringLiteral("OLD STICK"), twin.device()}));
+    ASSERT_TRUE(twin.mount(root));
+    const auto ext3 = table.volumeAt(root);
+    ASSERT_TRUE(ext3.has_value());
+    EXPECT_EQ(ext3->fileSystemType, QStringLiteral("ext4"));
+    EXPECT_EQ(ext3->label, QStringLiteral("OLD STICK"));
+    EXPECT_TRUE(volumes::volumeCarriesUuid(table, root, blkidValue(twin.device(), QStringLiteral("UUID"))));
+
     // FUSE FAT names no device as its source: not a volume a file manager shows.
     LoopVolume fat(LoopVolume::Kind::Fat, QStringLiteral("FUSEFAT"), sizeMiB);
     REQUIRE_MOUNTED(fat);
