@@ -2,7 +2,6 @@
 
 #include "objectsearch.h"
 
-#include "Moraine/update/nimblite.h"
 #include "platform/preferences.h"
 #include "updatetestsupport.h"
 #include "ui/icontheme.h"
@@ -35,17 +34,21 @@ public:
 
 [[maybe_unused]] ::testing::Environment *const appEnvironment = ::testing::AddGlobalTestEnvironment(new AppEnvironment);
 
-// An update check that contacts nobody and completes at once: what a
-// launch in these tests starts unless a test says otherwise.
-class QuietCheck : public moraine::NIMBLite
+// Stands in for the update service without any network: records the kind
+// of check asked for, and completes at once.
+class RecordingCheck : public moraine::NIMBLite
 {
 public:
-    QuietCheck()
+    explicit RecordingCheck(QStringList &kinds)
         : NIMBLite(facts())
+        , m_kinds(kinds)
     {
     }
-    void performManualCheck() override { finishCheck(); }
-    void performSilentCheck() override { finishCheck(); }
+    void performManualCheck() override { m_kinds.append(QStringLiteral("manual")); finishCheck(); }
+    void performSilentCheck() override { m_kinds.append(QStringLiteral("silent")); finishCheck(); }
+
+private:
+    QStringList &m_kinds;
 };
 
 } // namespace
@@ -70,7 +73,10 @@ VelloryApp &AppFixture::start()
     services.volumeEjector = &ejector;
     services.outputLine = [](const QString &) {};
     app = std::make_unique<VelloryApp>(std::move(services));
-    app->updateChecks().setFactory([] { return new QuietCheck; });
+    app->updateChecks().setFactory([this] {
+        checks.append(new RecordingCheck(checkKinds));
+        return checks.last().data();
+    });
     return *app;
 }
 
@@ -140,9 +146,4 @@ QVariant AppFixture::evaluate(QObject *object, const QString &expression)
 {
     QQmlExpression run(qmlContext(object), object, expression);
     return run.evaluate();
-}
-
-bool AppFixture::waitFor(const std::function<bool()> &condition, int timeoutMs)
-{
-    return QTest::qWaitFor(condition, timeoutMs);
 }

@@ -1,15 +1,17 @@
 #pragma once
 
+#include "Moraine/update/nimblite.h"
 #include "app/velloryapp.h"
 #include "controllertesting.h"
 
+#include <QPointer>
 #include <QQuickItem>
 #include <QQuickWindow>
 
-#include <functional>
 #include <memory>
 
-// The application over fake volumes and a private store (see ControllerFixture).
+// The application over fake volumes and a private store (see
+// ControllerFixture), with update checks that contact nobody.
 class AppFixture : public ControllerFixture
 {
 public:
@@ -31,7 +33,10 @@ public:
     static void click(QQuickItem *item);
     // Runs a QML expression in the scope of `object` (for Qt's private types).
     [[nodiscard]] static QVariant evaluate(QObject *object, const QString &expression);
-    static bool waitFor(const std::function<bool()> &condition, int timeoutMs = 3000);
 
+    // Every update check made: its kind ("silent" or "manual") and the object,
+    // which deletes itself once completed.
+    QStringList checkKinds;
+    QList<QPointer<moraine::NIMBLite>> checks;
     std::unique_ptr<VelloryApp> app;
 };

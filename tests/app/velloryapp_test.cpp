@@ -1,53 +1,229 @@
-// Start-up: the main window, the one controller every window shares, the
-// delegate told once launching has finished, the options and the dark palette.
+// The application: start-up and its launch tasks, the one controller every
+// window shares, the commands of the menus and the toolbar, the options and
+// the dark palette.
 #include "apptesting.h"
 
+#include "Moraine/kitalert.h"
+#include "Moraine/update/nimbprogresswindow.h"
 #include "app/desktopstyle.h"
 #include "app/launchoptions.h"
+#include "platform/buildinfo.h"
+#include "platform/computername.h"
+#include "recordingalertpresenter.h"
+#include "recordingurlopener.h"
+#include "updatetestsupport.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
+#include <QUrlQuery>
 
-TEST(VelloryApp, LaunchOpensTheMainWindowTellsTheDelegateOnceAndEveryStartedBackupAsksForTheOneBackupsWindow)
+using moraine::NIMBLite;
+
+namespace {
+
+QQuickItem *toolbarButton(QQuickWindow *window, const QString &name)
 {
+    return AppFixture::item(window->property("header").value<QObject *>(), name);
+}
+
+bool visible(QObject *object)
+{
+    return object && object->property("visible").toBool();
+}
+
+class VelloryAppTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { resetUpdateSystem(); }
+    void TearDown() override { resetUpdateSystem(); }
+    static void resetUpdateSystem()
+    {
+        moraine::NIMBProgressWindow::dismiss();
+        NIMBLite::setPublicKey(std::nullopt);
+        NIMBLite::setUpdatePageURL(std::nullopt);
+        clearUpdatePreferences();
+    }
+
+    RecordingAlertPresenter alerts;
+    RecordingUrlOpener browser;
     AppFixture f;
+};
+
+} // namespace
+
+// One launched application: its launch tasks, the maker's pages, the
+// feedback mail, the share sheet, the About box, the settings window, "Open
+// Backup Folder" and the Backups window every started backup asks for.
+TEST_F(VelloryAppTest, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPage)
+{
+    QTemporaryDir stick;
+    const QString uuid = QStringLiteral("1A2B-3C4D");
+    f.storeSet(setWithDestination(uuid, QStringLiteral("STICK"), stick.path()));
+    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
     VelloryApp &app = f.start();
     QSignalSpy launched(&app.delegate(), &AppDelegate::launchTasksStarted);
     ASSERT_TRUE(app.launch());
-    QQuickWindow *main = f.mainWindow();
-    ASSERT_TRUE(main && main->isVisible());
-    EXPECT_EQ(main->title(), QStringLiteral("Vellory 2"));
+    QQuickWindow *window = f.mainWindow();
+    ASSERT_TRUE(window && window->isVisible());
     // Not before the event loop has run: launching has not finished yet.
     EXPECT_EQ(launched.size(), 0);
     ASSERT_TRUE(launched.wait(2000));
-    QTest::qWait(50);
+    QTest::qWait(100); // a second launch or an alert would be queued
     EXPECT_EQ(launched.size(), 1);
-    EXPECT_EQ(app.router().openWindow(QStringLiteral("mainWindow")), main);
+    EXPECT_EQ(app.router().openWindow(QStringLiteral("mainWindow")), window);
 
-    // The started backup shows in the Backups window; every window shows the
-    // one controller.
+    // The bundled key is set and one silent check runs, whose object goes
+    // away by itself once completed; each "Check for updates..." makes a
+    // check of its own.
+    ASSERT_TRUE(NIMBLite::publicKey());
+    EXPECT_EQ(NIMBLite::publicKey()->bits(), 3072);
+    EXPECT_EQ(NIMBLite::updatePageURL(), platform::buildinfo::updatePageUrl());
+    EXPECT_EQ(f.checkKinds, QStringList{QStringLiteral("silent")});
+    EXPECT_TRUE(waitUntil([&] { return f.checks.first().isNull(); }));
+    AppFixture::trigger(window, QStringLiteral("checkForUpdatesItem"));
+    AppFixture::trigger(window, QStringLiteral("checkForUpdatesItem"));
+    EXPECT_EQ(f.checkKinds, (QStringList{QStringLiteral("silent"), QStringLiteral("manual"), QStringLiteral("manual")}));
+    EXPECT_EQ(f.checks.size(), 3);
+
+    // The maker's pages from the Help menu and the toolbar.
+    AppFixture::trigger(window, QStringLiteral("websiteItem"));
+    AppFixture::trigger(window, QStringLiteral("newsItem"));
+    AppFixture::click(toolbarButton(window, QStringLiteral("makerButton")));
+    const QUrl website(platform::buildinfo::makerWebsite());
+    EXPECT_EQ(browser.opened, (QList<QUrl>{website, QUrl(platform::buildinfo::newsPage()), website}));
+
+    // The feedback mail, made on a background task, to the support address.
+    browser.opened.clear();
+    AppFixture::trigger(window, QStringLiteral("contactItem"));
+    ASSERT_TRUE(waitUntil([&] { return !browser.opened.isEmpty(); }, 15000));
+    const QUrl mail = browser.opened.first();
+    EXPECT_EQ(mail.scheme(), QStringLiteral("mailto"));
+    EXPECT_EQ(mail.path(), platform::buildinfo::supportEmail());
+    const QString subject = QUrlQuery(mail).queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded);
+    EXPECT_TRUE(subject.endsWith(QStringLiteral(" Feedback")) && !subject.contains(QStringLiteral("<appName>")))
+        << subject.toStdString();
+
+    // The share sheet opens from the toolbar and the menu, fresh each time:
+    // an edit lives only as long as the sheet.
+    browser.opened.clear();
+    QObject *sheet = AppFixture::find(window, QStringLiteral("shareSheet"));
+    ASSERT_TRUE(sheet);
+    EXPECT_FALSE(visible(sheet));
+    AppFixture::click(toolbarButton(window, QStringLiteral("shareButton")));
+    EXPECT_TRUE(app.showShareSheet());
+    ASSERT_TRUE(waitUntil([&] { return visible(sheet); }));
+    QObject *panel = AppFixture::find(sheet, QStringLiteral("sharePanel"));
+    ASSERT_TRUE(panel);
+    EXPECT_EQ(panel->property("targetURL").toString(), platform::buildinfo::productPage());
+    EXPECT_EQ(panel->property("message").toString(), AppCommands::shareMessage());
+    QObject *editor = AppFixture::find(panel, QStringLiteral("messageEditor"));
+    ASSERT_TRUE(editor);
+    editor->setProperty("text", QStringLiteral("Edited"));
+    QPointer<QObject> closedPanel(panel);
+    AppFixture::click(AppFixture::item(panel, QStringLiteral("closeButton")));
+    ASSERT_TRUE(waitUntil([&] { return !app.showShareSheet(); }));
+    EXPECT_TRUE(waitUntil([&] { return !visible(sheet); }));
+    EXPECT_TRUE(waitUntil([&] { return closedPanel.isNull(); })) << "the panel goes with the sheet";
+    AppFixture::trigger(window, QStringLiteral("shareLoveItem"));
+    EXPECT_TRUE(app.showShareSheet());
+    ASSERT_TRUE(waitUntil([&] { return visible(sheet); }));
+    editor = AppFixture::find(sheet, QStringLiteral("messageEditor"));
+    EXPECT_EQ(editor ? editor->property("text").toString() : QString(), AppCommands::shareMessage());
+    // Escape dismisses it too, and the flag follows.
+    app.setShowShareSheet(false);
+    EXPECT_TRUE(waitUntil([&] { return !visible(sheet); }));
+    EXPECT_TRUE(browser.opened.isEmpty());
+
+    AppFixture::trigger(window, QStringLiteral("aboutItem"));
+    QObject *about = AppFixture::find(window, QStringLiteral("aboutDialog"));
+    ASSERT_TRUE(about && waitUntil([&] { return visible(about); }));
+    QObject *version = AppFixture::find(about, QStringLiteral("aboutVersion"));
+    ASSERT_TRUE(version && moraine::versionString());
+    EXPECT_TRUE(version->property("text").toString().contains(*moraine::versionString()));
+
+    // One settings window, holding the update settings, whose "Start at
+    // login" switch writes the user's autostart entry.
+    AppFixture::trigger(window, QStringLiteral("settingsItem"));
+    QQuickWindow *settings = app.router().window(QStringLiteral("settings"));
+    ASSERT_TRUE(settings && settings->isVisible());
+    QObject *updates = AppFixture::find(settings, QStringLiteral("updatesView"));
+    EXPECT_TRUE(updates && QByteArray(updates->metaObject()->className()).startsWith("NIMBSettingsView"));
+    const QString entry = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/autostart/com.brindlewick.vellory2.desktop");
+    QFile::remove(entry);
+    QObject *loginSwitch = AppFixture::find(settings, QStringLiteral("startAtLoginSwitch"));
+    ASSERT_TRUE(loginSwitch);
+    EXPECT_FALSE(loginSwitch->property("checked").toBool());
+    loginSwitch->setProperty("checked", true);
+    QMetaObject::invokeMethod(loginSwitch, "toggled");
+    EXPECT_TRUE(QFile::exists(entry));
+    QFile::remove(entry);
+    AppFixture::trigger(window, QStringLiteral("settingsItem"));
+    EXPECT_EQ(app.router().window(QStringLiteral("settings")), settings);
+
+    // "Open Backup Folder" only while the destination is connected: the
+    // volume before the first backup, then this computer's folder.
+    QObject *item = AppFixture::menuItem(window, QStringLiteral("openBackupFolderItem"));
+    ASSERT_TRUE(item);
+    EXPECT_FALSE(item->property("enabled").toBool());
+    f.monitor.mount(fakeStick(uuid, QStringLiteral("STICK"), stick.path()));
+    ASSERT_TRUE(waitUntil([item] { return item->property("enabled").toBool(); }));
+    AppFixture::trigger(window, QStringLiteral("openBackupFolderItem"));
+    const QString folder = stick.path() + QStringLiteral("/Vellory/") + platform::computerName();
+    ASSERT_TRUE(QDir().mkpath(folder));
+    AppFixture::trigger(window, QStringLiteral("openBackupFolderItem"));
+    EXPECT_EQ(browser.revealed, (QStringList{stick.path(), folder}));
+    ASSERT_TRUE(f.monitor.unmount(stick.path()));
+    EXPECT_TRUE(waitUntil([item] { return !item->property("enabled").toBool(); }));
+
+    // A started backup shows in the one Backups window, which every window
+    // shares the one controller with; closed, it comes back when asked again.
     QSignalSpy requests(&app.router(), &WindowRouter::windowRequested);
     BackupController *controller = app.controller();
     controller->startBackup();
     QQuickWindow *backups = app.router().window(QStringLiteral("backups"));
     ASSERT_TRUE(backups && backups->isVisible());
     QQuickItem *list = AppFixture::item(backups, QStringLiteral("threadsList"));
-    ASSERT_TRUE(list);
-    EXPECT_TRUE(AppFixture::waitFor([&] { return list->property("count").toInt() == 1; }));
+    EXPECT_TRUE(list && waitUntil([&] { return list->property("count").toInt() == 1; }));
     EXPECT_EQ(backups->property("controller").value<QObject *>(), controller);
-    EXPECT_EQ(main->property("controller").value<QObject *>(), controller);
-    EXPECT_EQ(main->property("app").value<QObject *>(), &app);
-
-    // Closed, then asked for again: the same window comes back; while it is
-    // open, too.
+    EXPECT_EQ(window->property("controller").value<QObject *>(), controller);
+    EXPECT_EQ(window->property("app").value<QObject *>(), &app);
     backups->close();
     controller->startBackup();
     EXPECT_EQ(app.router().window(QStringLiteral("backups")), backups);
     EXPECT_TRUE(backups->isVisible());
     controller->startBackup();
     EXPECT_EQ(requests.count(), 3);
+    EXPECT_TRUE(alerts.alerts.isEmpty());
+}
+
+TEST_F(VelloryAppTest, AKeyThatCannotBeReadShowsOneAlertAndNoCheckButAManualCheckStillRuns)
+{
+    f.start().delegate().setPublicKeySource([] { return QStringLiteral("-----BEGIN RSA PUBLIC KEY-----\nbroken\n"); });
+    ASSERT_TRUE(f.app->launch());
+    // The alert is queued on the main thread.
+    ASSERT_TRUE(waitUntil([&] { return !alerts.alerts.isEmpty(); }));
+    EXPECT_EQ(alerts.alerts.first().title, QStringLiteral("Couldn't configure update system"));
+    EXPECT_TRUE(alerts.alerts.first().beep);
+    EXPECT_FALSE(alerts.alerts.first().informativeText.startsWith(QLatin1Char('\n'))) << "the error is the message";
+    EXPECT_TRUE(f.checkKinds.isEmpty()) << "no silent check without a key";
+    EXPECT_FALSE(NIMBLite::publicKey());
+    EXPECT_EQ(NIMBLite::updatePageURL(), platform::buildinfo::updatePageUrl());
+    QTest::qWait(100);
+    EXPECT_EQ(alerts.alerts.size(), 1);
+
+    AppFixture::trigger(f.mainWindow(), QStringLiteral("checkForUpdatesItem"));
+    EXPECT_EQ(f.checkKinds, QStringList{QStringLiteral("manual")});
+}
+
+TEST_F(VelloryAppTest, ACheckEndingAfterTheApplicationIsGoneStillDeletesItselfQuietly)
+{
+    f.start().updateChecks().startManualCheck(); // its completion is still queued
+    f.app.reset();
+    ASSERT_EQ(f.checks.size(), 1);
+    EXPECT_TRUE(waitUntil([&] { return f.checks.first().isNull(); }));
+    EXPECT_EQ(f.checkKinds, QStringList{QStringLiteral("manual")});
 }
 
 TEST(DesktopStyle, ADarkGtkThemeIsRecognisedAndTheDarkPaletteIsReadable)
@@ -71,32 +247,27 @@ TEST(DesktopStyle, ADarkGtkThemeIsRecognisedAndTheDarkPaletteIsReadable)
 
 TEST(LaunchOptions, GnuAndQtOptionsAreReadAndUnknownOnesRefused)
 {
-    struct Case
-    {
-        QStringList arguments; // after the program's name
-        bool help = false;
-        bool version = false;
-        bool refused = false;
-    };
-    const Case cases[] = {
-        {{}},
-        {{QStringLiteral("--help")}, true},
-        {{QStringLiteral("-h")}, true},
-        {{QStringLiteral("--version")}, false, true},
+    // The arguments after the program's name, and what they ask for:
+    // h(elp), v(ersion), r(efused) or nothing.
+    const std::pair<const char *, char> cases[] = {
+        {"", ' '},
+        {"--help", 'h'},
+        {"-h", 'h'},
+        {"--version", 'v'},
         // Qt's own options, with one dash or two; and a launcher's file argument.
-        {{QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("-style"), QStringLiteral("Fusion"),
-          QStringLiteral("-reverse")}},
-        {{QStringLiteral("--platform=offscreen"), QStringLiteral("/home/ann/file.txt")}},
-        {{QStringLiteral("--unknown")}, false, false, true},
-        {{QStringLiteral("-x")}, false, false, true},
-        {{QStringLiteral("--screenshot")}, false, false, true},
+        {"-platform offscreen -style Fusion -reverse", ' '},
+        {"--platform=offscreen /home/ann/file.txt", ' '},
+        {"--unknown", 'r'},
+        {"-x", 'r'},
+        {"--screenshot", 'r'},
     };
-    for (const Case &c : cases) {
-        const LaunchOptions options = LaunchOptions::parse(QStringList{QStringLiteral("vellory")} + c.arguments);
-        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
-        EXPECT_EQ(options.helpRequested, c.help);
-        EXPECT_EQ(options.versionRequested, c.version);
-        EXPECT_EQ(!options.errors.isEmpty(), c.refused);
+    for (const auto &[arguments, asked] : cases) {
+        SCOPED_TRACE(arguments);
+        const LaunchOptions options = LaunchOptions::parse(
+            QStringList{QStringLiteral("vellory")} + QString::fromLatin1(arguments).split(u' ', Qt::SkipEmptyParts));
+        EXPECT_EQ(options.helpRequested, asked == 'h');
+        EXPECT_EQ(options.versionRequested, asked == 'v');
+        EXPECT_EQ(!options.errors.isEmpty(), asked == 'r');
         EXPECT_FALSE(options.demo);
     }
     const LaunchOptions both = LaunchOptions::parse({QStringLiteral("vellory"), QStringLiteral("--demo"),
@@ -106,6 +277,9 @@ TEST(LaunchOptions, GnuAndQtOptionsAreReadAndUnknownOnesRefused)
     EXPECT_TRUE(both.errors.isEmpty());
 }
 
+// Pictures are made only on folders inside the temporary folder; the real
+// program, started for them in a person's own folders, stops before it
+// reads or writes anything there.
 TEST(LaunchOptions, PictureOptionsRunOnlyOnFoldersInsideTheTemporaryFolder)
 {
     const std::tuple<const char *, const char *, bool> cases[] = {
@@ -123,12 +297,7 @@ TEST(LaunchOptions, PictureOptionsRunOnlyOnFoldersInsideTheTemporaryFolder)
                                                                     QStringLiteral("/tmp"));
         EXPECT_EQ(problem.isEmpty(), allowed) << data << " " << config;
     }
-}
 
-// The real program, started for pictures in a person's own folders, stops
-// before it reads or writes anything there.
-TEST(LaunchOptions, TheDemoRefusesThePersonsOwnFolders)
-{
     QTemporaryDir home;
     QProcess vellory;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

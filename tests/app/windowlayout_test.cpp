@@ -128,13 +128,13 @@ void expectWholeMenus(QQuickWindow *window, const QStringList &contextMenus)
         ASSERT_TRUE(menu);
         SCOPED_TRACE(menu->objectName().toStdString());
         QMetaObject::invokeMethod(menu, "open");
-        ASSERT_TRUE(AppFixture::waitFor([menu] { return menu->property("opened").toBool(); }));
+        ASSERT_TRUE(waitUntil([menu] { return menu->property("opened").toBool(); }));
         std::vector<ShownText> texts;
         collect(menu->property("contentItem").value<QQuickItem *>(), texts);
         EXPECT_GE(texts.size(), 1U);
         expectWholeText(window, texts);
         QMetaObject::invokeMethod(menu, "close");
-        ASSERT_TRUE(AppFixture::waitFor([menu] { return !menu->property("visible").toBool(); }));
+        ASSERT_TRUE(waitUntil([menu] { return !menu->property("visible").toBool(); }));
     }
 }
 

@@ -133,8 +133,3 @@ void ViewFixture::settle(int ms)
 {
     QTest::qWait(ms);
 }
-
-bool ViewFixture::waitFor(const std::function<bool()> &condition, int timeoutMs)
-{
-    return QTest::qWaitFor(condition, timeoutMs);
-}

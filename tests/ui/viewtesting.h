@@ -8,7 +8,6 @@
 #include <QQuickWindow>
 #include <QVariantMap>
 
-#include <functional>
 #include <memory>
 
 // A controller over fake volumes (see ControllerFixture), a QML engine with
@@ -32,9 +31,9 @@ public:
     [[nodiscard]] QObject *find(const QString &name, QObject *root = nullptr) const;
     [[nodiscard]] QQuickItem *item(const QString &name, QObject *root = nullptr) const;
     [[nodiscard]] QString text(const QString &name, QObject *root = nullptr) const;
+    // Clicks the middle of `item` and lets the view follow.
     static void click(QQuickItem *item);
     static void settle(int ms = 50);
-    static bool waitFor(const std::function<bool()> &condition, int timeoutMs = 3000);
 
     std::unique_ptr<QQmlEngine> engine;
     std::unique_ptr<WindowRouter> router;

@@ -24,12 +24,6 @@ bool visible(const ViewFixture &f, const QString &name)
     return item && item->isVisible();
 }
 
-QQuickItem *loadVolumeView(ViewFixture &f)
-{
-    f.start();
-    return f.load(QStringLiteral("VolumeView.qml"), {}, QSize(280, 450));
-}
-
 bool drop(QQuickItem *panel, const QList<QUrl> &urls)
 {
     QVariant accepted;
@@ -43,29 +37,23 @@ bool drop(QQuickItem *panel, const QList<QUrl> &urls)
 // With the destination disconnected, then connected: the labels, the
 // buttons, and the switches (never written: both on; auto eject only with
 // auto backup, keeping what it had and writing nothing while greyed out).
-TEST(VolumeView, TheDestinationsStateDrivesTheButtonsAndAutoBackupDrivesAutoEject)
+// Then removed, refused choices and a drop of two volumes.
+TEST(VolumeView, TheDestinationsStateDrivesTheButtonsAndSwitchesAndADropChoosesOrRaisesTheRefusal)
 {
     ViewFixture f;
     f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kStickPath));
     platform::preferences()->remove(QStringLiteral("autoEjectOnComplete"));
-    ASSERT_TRUE(loadVolumeView(f));
+    f.table.mount(fakeStick(QStringLiteral("C0DE-CAFE"), QStringLiteral("CARD"), QStringLiteral("/media/ann/CARD")));
+    f.start();
+    QQuickItem *panel = f.load(QStringLiteral("VolumeView.qml"), {}, QSize(280, 450));
+    ASSERT_TRUE(panel);
     EXPECT_FALSE(visible(f, QStringLiteral("volumePlaceholder")));
     EXPECT_EQ(f.text(QStringLiteral("availableLabel")), QStringLiteral("Not connected"));
-    EXPECT_TRUE(f.text(QStringLiteral("capacityLabel")).endsWith(QStringLiteral(" Capacity")));
     EXPECT_EQ(f.find(QStringLiteral("usageGauge"))->property("value").toReal(), 0.0);
     EXPECT_EQ(f.text(QStringLiteral("volumeNameLabel")), QStringLiteral("STICK"));
-    EXPECT_EQ(f.text(QStringLiteral("volumeDescriptionLabel")), QStringLiteral("Cruzer Blade, USB"));
     EXPECT_EQ(f.text(QStringLiteral("lastBackupLabel")), QStringLiteral("Last Backup: 3/1/24, 9:00 AM"));
     EXPECT_TRUE(visible(f, QStringLiteral("backupButton")));
     EXPECT_FALSE(enabled(f, QStringLiteral("backupButton")) || enabled(f, QStringLiteral("ejectButton")));
-    // 20 points above the usage row, 6 above the backup button.
-    auto gap = [&f](const char *above, const char *below) {
-        QQuickItem *upper = f.item(QLatin1String(above));
-        return f.item(QLatin1String(below))->mapToScene(QPointF(0, 0)).y()
-               - upper->mapToScene(QPointF(0, upper->height())).y();
-    };
-    EXPECT_DOUBLE_EQ(gap("lastBackupLabel", "usageRow"), 20.0);
-    EXPECT_DOUBLE_EQ(gap("autoEjectSwitch", "backupButton"), 6.0);
     ViewFixture::click(f.item(QStringLiteral("backupButton")));
     EXPECT_EQ(f.controller->threads()->count(), 0);
 
@@ -90,7 +78,6 @@ TEST(VolumeView, TheDestinationsStateDrivesTheButtonsAndAutoBackupDrivesAutoEjec
     EXPECT_TRUE(enabled(f, QStringLiteral("ejectButton")));
     EXPECT_TRUE(f.text(QStringLiteral("availableLabel")).endsWith(QStringLiteral(" Available")));
     EXPECT_NEAR(f.find(QStringLiteral("usageGauge"))->property("value").toReal(), 0.25, 1e-6);
-    EXPECT_EQ(f.text(QStringLiteral("backupButton")), QStringLiteral(" Backup Now "));
     ViewFixture::click(f.item(QStringLiteral("backupButton")));
     EXPECT_EQ(f.controller->threads()->count(), 1);
     EXPECT_EQ(f.text(QStringLiteral("lastBackupLabel")),
@@ -102,46 +89,10 @@ TEST(VolumeView, TheDestinationsStateDrivesTheButtonsAndAutoBackupDrivesAutoEjec
     EXPECT_TRUE(autoEject->isEnabled());
     ViewFixture::click(autoEject);
     EXPECT_FALSE(settings->value(QStringLiteral("autoEjectOnComplete")).toBool());
-}
 
-TEST(VolumeView, ARefusedChoiceRaisesTheAlertTitledWithItsNameOrTheFallbacks)
-{
-    QTemporaryDir home;
-    const QString folder = home.path() + QStringLiteral("/Holiday Photos");
-    ASSERT_TRUE(QDir().mkpath(folder));
-    ViewFixture f;
-    QQuickItem *panel = loadVolumeView(f);
-    QObject *alert = f.find(QStringLiteral("refusalAlert"));
-    ASSERT_TRUE(panel && alert);
-    EXPECT_FALSE(alert->property("visible").toBool());
-
-    EXPECT_TRUE(drop(panel, {QUrl::fromLocalFile(folder)}));
-    EXPECT_FALSE(panel->property("showError").toBool()); // the choice runs after the current event
-    ASSERT_TRUE(ViewFixture::waitFor([&] { return alert->property("visible").toBool(); }));
-    EXPECT_EQ(f.text(QStringLiteral("refusalAlertTitle")), QStringLiteral("Unable to use \"Holiday Photos\""));
-    EXPECT_FALSE(f.text(QStringLiteral("refusalAlertMessage")).isEmpty());
-    EXPECT_NE(f.text(QStringLiteral("refusalAlertMessage")), QStringLiteral("Unknown reason"));
-    EXPECT_TRUE(visible(f, QStringLiteral("volumePlaceholder")));
-    EXPECT_TRUE(f.stored().volumeUUID.isEmpty());
-    QMetaObject::invokeMethod(alert, "accept");
-    EXPECT_TRUE(ViewFixture::waitFor([&] { return !panel->property("showError").toBool(); }));
-
-    emit f.controller->volumeRefused(QString(), QString());
-    ASSERT_TRUE(ViewFixture::waitFor([&] { return alert->property("visible").toBool(); }));
-    EXPECT_EQ(f.text(QStringLiteral("refusalAlertTitle")), QStringLiteral("Unable to use \"Unknown item\""));
-    EXPECT_EQ(f.text(QStringLiteral("refusalAlertMessage")), QStringLiteral("Unknown reason"));
-}
-
-TEST(VolumeView, RemoveVolumeResetsTheLastBackupAndADropOfTwoVolumesChoosesTheFirst)
-{
-    ViewFixture f;
-    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kStickPath));
-    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kStickPath));
-    f.table.mount(fakeStick(QStringLiteral("C0DE-CAFE"), QStringLiteral("CARD"), QStringLiteral("/media/ann/CARD")));
-    QQuickItem *panel = loadVolumeView(f);
-    QObject *remove = f.find(QStringLiteral("removeVolumeItem"));
-    ASSERT_TRUE(panel && remove);
-    QMetaObject::invokeMethod(remove, "triggered");
+    // "Remove Volume" forgets the destination and its last backup, not the
+    // sources; the volume dialog starts where removable volumes appear.
+    QMetaObject::invokeMethod(f.find(QStringLiteral("removeVolumeItem")), "triggered");
     f.settle();
     EXPECT_TRUE(visible(f, QStringLiteral("volumePlaceholder")) && enabled(f, QStringLiteral("selectButton")));
     EXPECT_FALSE(visible(f, QStringLiteral("volumeDetails")) || visible(f, QStringLiteral("backupButton")));
@@ -150,17 +101,41 @@ TEST(VolumeView, RemoveVolumeResetsTheLastBackupAndADropOfTwoVolumesChoosesTheFi
     EXPECT_TRUE(f.stored().volumeUUID.isEmpty());
     EXPECT_EQ(f.stored().lastBackup, QStringLiteral("Never"));
     EXPECT_EQ(f.stored().sourcePaths, QStringList{QStringLiteral("/home/ann/Notes")});
-
-    // The volume dialog starts where removable volumes appear.
     QString start;
     for (QObject *child : f.view->findChildren<QObject *>()) {
         start = child->inherits("ItemChooser") ? child->property("startFolder").toString() : start;
     }
     EXPECT_EQ(start, DesktopFiles::removableMediaFolder());
 
+    // A folder is refused in an alert titled with its name, or the fallbacks.
+    QTemporaryDir home;
+    const QString folder = home.path() + QStringLiteral("/Holiday Photos");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QObject *alert = f.find(QStringLiteral("refusalAlert"));
+    ASSERT_TRUE(alert);
+    EXPECT_FALSE(alert->property("visible").toBool());
+    EXPECT_TRUE(drop(panel, {QUrl::fromLocalFile(folder)}));
+    EXPECT_FALSE(panel->property("showError").toBool()); // the choice runs after the current event
+    ASSERT_TRUE(waitUntil([&] { return alert->property("visible").toBool(); }));
+    EXPECT_EQ(f.text(QStringLiteral("refusalAlertTitle")), QStringLiteral("Unable to use \"Holiday Photos\""));
+    EXPECT_FALSE(f.text(QStringLiteral("refusalAlertMessage")).isEmpty());
+    EXPECT_NE(f.text(QStringLiteral("refusalAlertMessage")), QStringLiteral("Unknown reason"));
+    EXPECT_TRUE(visible(f, QStringLiteral("volumePlaceholder")));
+    EXPECT_TRUE(f.stored().volumeUUID.isEmpty());
+    QMetaObject::invokeMethod(alert, "accept");
+    EXPECT_TRUE(waitUntil([&] { return !panel->property("showError").toBool(); }));
+    emit f.controller->volumeRefused(QString(), QString());
+    ASSERT_TRUE(waitUntil([&] { return alert->property("visible").toBool(); }));
+    EXPECT_EQ(f.text(QStringLiteral("refusalAlertTitle")), QStringLiteral("Unable to use \"Unknown item\""));
+    EXPECT_EQ(f.text(QStringLiteral("refusalAlertMessage")), QStringLiteral("Unknown reason"));
+    QMetaObject::invokeMethod(alert, "accept");
+
+    // Of two volumes dropped the first is chosen, with no backup yet (the
+    // stick is back after its eject).
+    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kStickPath));
     EXPECT_FALSE(drop(panel, {}));
     EXPECT_TRUE(drop(panel, {QUrl::fromLocalFile(kStickPath), QUrl::fromLocalFile(QStringLiteral("/media/ann/CARD"))}));
-    ASSERT_TRUE(ViewFixture::waitFor([&] { return visible(f, QStringLiteral("volumeDetails")); }));
+    ASSERT_TRUE(waitUntil([&] { return visible(f, QStringLiteral("volumeDetails")); }));
     EXPECT_EQ(f.stored().volumeUUID, kUuid);
     EXPECT_EQ(f.text(QStringLiteral("volumeNameLabel")), QStringLiteral("STICK"));
     EXPECT_EQ(f.text(QStringLiteral("lastBackupLabel")), QStringLiteral("Last Backup: Never"));
