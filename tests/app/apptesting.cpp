@@ -72,6 +72,7 @@ VelloryApp &AppFixture::start()
     services.volumeMonitor = &monitor;
     services.volumeEjector = &ejector;
     services.outputLine = [](const QString &) {};
+    services.clock = [this] { return now; };
     app = std::make_unique<VelloryApp>(std::move(services));
     app->updateChecks().setFactory([this] {
         checks.append(new RecordingCheck(checkKinds));

@@ -1,5 +1,5 @@
-// The C++ behind the views: image URLs and their providers, the log feed,
-// the item dialog and the desktop helpers.
+// The C++ behind the views: image URLs and their providers, the row changes
+// of the source list, the log feed, the item dialog and the desktop helpers.
 #include "viewtesting.h"
 
 #include "backup/backupthread.h"
@@ -10,6 +10,7 @@
 #include "ui/desktopfiles.h"
 #include "ui/fileiconprovider.h"
 #include "ui/itemchooser.h"
+#include "ui/sourcepathlistmodel.h"
 #include "ui/themeiconprovider.h"
 
 #include <QAbstractItemModelTester>
@@ -18,6 +19,7 @@
 #include <QPixmap>
 #include <QGuiApplication>
 #include <QQmlComponent>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 
 namespace {
@@ -153,6 +155,60 @@ TEST(ControllerImageProvider, AJobIconIsTheJobsOwnAndAnUnlistedIdGetsThePlacehol
     // does the fixture's volume icon, which names no themed picture.
     EXPECT_FALSE(provider.requestImage(QStringLiteral("nonsense"), nullptr, QSize()).isNull());
     EXPECT_FALSE(request(f.controller->volumeIconSource()).isNull());
+}
+
+TEST(SourcePathListModel, EachKindOfChangeTakesTheFewestRowChangesAndEndsWithTheNewList)
+{
+    QStringList many = {QStringLiteral("a"), QStringLiteral("b")};
+    for (int i = 0; i < 3000; ++i) {
+        many.append(QStringLiteral("x%1").arg(i));
+    }
+    struct Case {
+        const char *what;
+        QStringList from;
+        QStringList to;
+        int removals;
+        int insertions;
+    };
+    const QList<Case> cases = {
+        {"a large drop at the end", {"a", "b"}, many, 0, 1},
+        {"moved to the end", {"a", "b", "c"}, {"b", "c", "a"}, 1, 1},
+        {"moved to the front", {"a", "b", "c"}, {"c", "a", "b"}, 1, 1},
+        {"a run removed", {"a", "b", "c", "d"}, {"a", "d"}, 1, 0},
+        {"two runs removed", {"a", "b", "c", "d", "e"}, {"a", "c", "e"}, 2, 0},
+        {"every copy removed", {"a", "b", "a", "c"}, {"b", "c"}, 2, 0},
+        {"everything replaced", {"a", "b"}, {"c"}, 1, 1},
+        {"a large list emptied", many, {}, 1, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        SourcePathListModel model;
+        model.setPaths(c.from);
+        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        model.setPaths(c.to);
+        EXPECT_EQ(model.paths(), c.to);
+        EXPECT_EQ(removed.size(), c.removals);
+        EXPECT_EQ(inserted.size(), c.insertions);
+        EXPECT_EQ(resets.size(), 0);
+    }
+
+    // Any change ends with exactly the new list, row by row.
+    SourcePathListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QRandomGenerator random(20240309);
+    for (int round = 0; round < 300; ++round) {
+        QStringList next;
+        for (int i = random.bounded(9); i > 0; --i) {
+            next.append(QStringLiteral("/p%1").arg(random.bounded(5)));
+        }
+        model.setPaths(next);
+        ASSERT_EQ(model.rowCount(), next.size()) << round;
+        for (int row = 0; row < next.size(); ++row) {
+            ASSERT_EQ(model.data(model.index(row), SourcePathListModel::PathRole).toString(), next.at(row));
+        }
+    }
 }
 
 TEST(BackupLogModel, TakesEachBatchOfNewLinesAsOneInsertionAndGivesTheTextBetweenTwoPositions)

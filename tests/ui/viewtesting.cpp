@@ -2,11 +2,9 @@
 
 #include "objectsearch.h"
 
-#include "platform/preferences.h"
 #include "ui/icontheme.h"
 #include "ui/imageproviders.h"
 
-#include <QQmlComponent>
 #include <QQuickStyle>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
@@ -33,18 +31,11 @@ public:
 
 } // namespace
 
-ViewFixture::ViewFixture()
-{
-    platform::preferences()->remove(QStringLiteral("iconSize"));
-}
-
 ViewFixture::~ViewFixture()
 {
-    unload();
     router.reset();
     engine.reset();
     controller.reset();
-    platform::preferences()->remove(QStringLiteral("iconSize"));
 }
 
 BackupController &ViewFixture::start()
@@ -58,63 +49,14 @@ BackupController &ViewFixture::start()
     return *controller;
 }
 
-QQuickItem *ViewFixture::load(const QString &file, const QVariantMap &extra, QSize size)
+QQuickItem *ViewFixture::item(const QString &name, QObject *root)
 {
-    unload();
-    QVariantMap properties = extra;
-    properties.insert(QStringLiteral("controller"), QVariant::fromValue(controller.get()));
-    properties.insert(QStringLiteral("router"), QVariant::fromValue(router.get()));
-    QQmlComponent component(engine.get(), QUrl(QStringLiteral("qrc:/Vellory/") + file));
-    QObject *object = component.isError() ? nullptr : component.beginCreate(engine->rootContext());
-    if (!object) {
-        ADD_FAILURE() << component.errorString().toStdString();
-        return nullptr;
-    }
-    QVariantMap declared;
-    for (auto it = properties.cbegin(); it != properties.cend(); ++it) {
-        if (object->metaObject()->indexOfProperty(it.key().toUtf8().constData()) >= 0) {
-            declared.insert(it.key(), it.value());
-        }
-    }
-    component.setInitialProperties(object, declared);
-    component.completeCreate();
-    view = qobject_cast<QQuickItem *>(object);
-    if (component.isError() || !view) {
-        ADD_FAILURE() << "cannot show " << file.toStdString() << ": " << component.errorString().toStdString();
-        delete object;
-        view = nullptr;
-        return nullptr;
-    }
-    window = std::make_unique<QQuickWindow>();
-    window->resize(size);
-    view->setParentItem(window->contentItem());
-    view->setSize(QSizeF(size));
-    window->show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    settle();
-    return view;
+    return qobject_cast<QQuickItem *>(findObjectNamed(root, name));
 }
 
-void ViewFixture::unload()
+QString ViewFixture::text(const QString &name, QObject *root)
 {
-    delete view;
-    view = nullptr;
-    window.reset();
-}
-
-QObject *ViewFixture::find(const QString &name, QObject *root) const
-{
-    return findObjectNamed(root ? root : view, name);
-}
-
-QQuickItem *ViewFixture::item(const QString &name, QObject *root) const
-{
-    return qobject_cast<QQuickItem *>(find(name, root));
-}
-
-QString ViewFixture::text(const QString &name, QObject *root) const
-{
-    QObject *object = find(name, root);
+    QObject *object = findObjectNamed(root, name);
     return object ? object->property("text").toString() : QStringLiteral("<missing %1>").arg(name);
 }
 
