@@ -106,6 +106,12 @@ QQuickItem *AppFixture::item(QObject *root, const QString &name)
     return qobject_cast<QQuickItem *>(find(root, name));
 }
 
+QString AppFixture::text(QObject *root, const QString &name)
+{
+    QObject *object = find(root, name);
+    return object ? object->property("text").toString() : QStringLiteral("<missing %1>").arg(name);
+}
+
 QList<QObject *> AppFixture::menus(QQuickWindow *window)
 {
     QList<QObject *> found;
@@ -141,6 +147,7 @@ void AppFixture::click(QQuickItem *item)
     ASSERT_TRUE(item && item->window());
     const QPoint centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
     QTest::mouseClick(item->window(), Qt::LeftButton, Qt::NoModifier, centre);
+    QTest::qWait(20);
 }
 
 QVariant AppFixture::evaluate(QObject *object, const QString &expression)

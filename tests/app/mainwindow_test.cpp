@@ -180,12 +180,6 @@ void expectDisabledControlsLookDisabled(QQuickWindow *window, const QPalette &pa
 }
 
 
-QString text(QObject *root, const QString &name)
-{
-    QObject *object = AppFixture::find(root, name);
-    return object ? object->property("text").toString() : QStringLiteral("<missing %1>").arg(name);
-}
-
 bool enabled(QQuickWindow *window, const QString &name)
 {
     QQuickItem *item = AppFixture::item(window, name);
@@ -201,7 +195,6 @@ bool visible(QQuickWindow *window, const QString &name)
 void click(QQuickWindow *window, const QString &name)
 {
     AppFixture::click(AppFixture::item(window, name));
-    QTest::qWait(20);
 }
 
 // Drops `urls` on the panel named `panel`; whether it took them.
@@ -271,10 +264,10 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
         }
 
         EXPECT_FALSE(visible(window, QStringLiteral("volumePlaceholder")));
-        EXPECT_EQ(text(window, QStringLiteral("availableLabel")), QStringLiteral("Not connected"));
+        EXPECT_EQ(AppFixture::text(window, QStringLiteral("availableLabel")), QStringLiteral("Not connected"));
         EXPECT_EQ(AppFixture::find(window, QStringLiteral("usageGauge"))->property("value").toReal(), 0.0);
-        EXPECT_EQ(text(window, QStringLiteral("volumeNameLabel")), QStringLiteral("STICK"));
-        EXPECT_EQ(text(window, QStringLiteral("lastBackupLabel")), QStringLiteral("Last Backup: 3/1/24, 9:00 AM"));
+        EXPECT_EQ(AppFixture::text(window, QStringLiteral("volumeNameLabel")), QStringLiteral("STICK"));
+        EXPECT_EQ(AppFixture::text(window, QStringLiteral("lastBackupLabel")), QStringLiteral("Last Backup: 3/1/24, 9:00 AM"));
         EXPECT_FALSE(enabled(window, QStringLiteral("backupButton")) || enabled(window, QStringLiteral("ejectButton")));
         click(window, QStringLiteral("backupButton"));
         EXPECT_EQ(f.app->controller()->threads()->count(), 0);
@@ -300,7 +293,7 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
         EXPECT_EQ(f.app->controller()->threads()->count(), 0);
         ASSERT_TRUE(enabled(window, QStringLiteral("backupButton")));
         EXPECT_TRUE(enabled(window, QStringLiteral("ejectButton")));
-        EXPECT_TRUE(text(window, QStringLiteral("availableLabel")).endsWith(QStringLiteral(" Available")));
+        EXPECT_TRUE(AppFixture::text(window, QStringLiteral("availableLabel")).endsWith(QStringLiteral(" Available")));
         EXPECT_NEAR(AppFixture::find(window, QStringLiteral("usageGauge"))->property("value").toReal(), 0.75, 1e-6);
         expectTidyText(window);
         // The hairlines under the two panels' headers meet.
@@ -333,14 +326,14 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
         EXPECT_EQ(gridPaths(window), (QStringList{QStringLiteral("/home/ann/Documents"), QStringLiteral("/home/ann/Pictures"),
                                                   QStringLiteral("/home/ann/Music"), odd}));
         QObject *cell = AppFixture::find(window, QStringLiteral("cell:") + odd);
-        EXPECT_EQ(text(cell, QStringLiteral("cellName")), QStringLiteral("My Notes #1"));
-        EXPECT_EQ(text(cell, QStringLiteral("cellFolder")), QStringLiteral("/home/ann"));
+        EXPECT_EQ(AppFixture::text(cell, QStringLiteral("cellName")), QStringLiteral("My Notes #1"));
+        EXPECT_EQ(AppFixture::text(cell, QStringLiteral("cellFolder")), QStringLiteral("/home/ann"));
 
         // " Backup Now " starts a backup and "Eject" ejects; auto eject comes
         // back with auto backup and writes its choice.
         click(window, QStringLiteral("backupButton"));
         EXPECT_EQ(f.app->controller()->threads()->count(), 1);
-        EXPECT_EQ(text(window, QStringLiteral("lastBackupLabel")),
+        EXPECT_EQ(AppFixture::text(window, QStringLiteral("lastBackupLabel")),
                   QStringLiteral("Last Backup: ") + QLocale().toString(f.now, QLocale::ShortFormat));
         click(window, QStringLiteral("ejectButton"));
         EXPECT_EQ(f.ejector.requests(), QStringList{kStickPath});
@@ -356,7 +349,7 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
         EXPECT_TRUE(visible(window, QStringLiteral("volumePlaceholder")) && enabled(window, QStringLiteral("selectButton")));
         EXPECT_FALSE(visible(window, QStringLiteral("volumeDetails")) || visible(window, QStringLiteral("backupButton")));
         EXPECT_FALSE(enabled(window, QStringLiteral("backupButton")) || enabled(window, QStringLiteral("ejectButton")));
-        EXPECT_EQ(text(window, QStringLiteral("lastBackupLabel")), QStringLiteral("Last Backup: Never"));
+        EXPECT_EQ(AppFixture::text(window, QStringLiteral("lastBackupLabel")), QStringLiteral("Last Backup: Never"));
         QQuickItem *panel = AppFixture::item(window, QStringLiteral("volumeView"));
         QString start;
         for (QObject *child : panel->findChildren<QObject *>()) {
@@ -373,16 +366,16 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
         EXPECT_FALSE(alert->property("visible").toBool());
         EXPECT_TRUE(drop(window, QStringLiteral("volumeView"), {QUrl::fromLocalFile(folder)}));
         ASSERT_TRUE(waitUntil([&] { return alert->property("visible").toBool(); }));
-        EXPECT_EQ(text(window, QStringLiteral("refusalAlertTitle")), QStringLiteral("Unable to use \"Holiday Photos\""));
-        EXPECT_FALSE(text(window, QStringLiteral("refusalAlertMessage")).isEmpty());
-        EXPECT_NE(text(window, QStringLiteral("refusalAlertMessage")), QStringLiteral("Unknown reason"));
+        EXPECT_EQ(AppFixture::text(window, QStringLiteral("refusalAlertTitle")), QStringLiteral("Unable to use \"Holiday Photos\""));
+        EXPECT_FALSE(AppFixture::text(window, QStringLiteral("refusalAlertMessage")).isEmpty());
+        EXPECT_NE(AppFixture::text(window, QStringLiteral("refusalAlertMessage")), QStringLiteral("Unknown reason"));
         EXPECT_TRUE(visible(window, QStringLiteral("volumePlaceholder")));
         QMetaObject::invokeMethod(alert, "accept");
         EXPECT_TRUE(waitUntil([&] { return !panel->property("showError").toBool(); }));
         emit f.app->controller()->volumeRefused(QString(), QString());
         ASSERT_TRUE(waitUntil([&] { return alert->property("visible").toBool(); }));
-        EXPECT_EQ(text(window, QStringLiteral("refusalAlertTitle")), QStringLiteral("Unable to use \"Unknown item\""));
-        EXPECT_EQ(text(window, QStringLiteral("refusalAlertMessage")), QStringLiteral("Unknown reason"));
+        EXPECT_EQ(AppFixture::text(window, QStringLiteral("refusalAlertTitle")), QStringLiteral("Unable to use \"Unknown item\""));
+        EXPECT_EQ(AppFixture::text(window, QStringLiteral("refusalAlertMessage")), QStringLiteral("Unknown reason"));
         QMetaObject::invokeMethod(alert, "accept");
         EXPECT_TRUE(waitUntil([&] { return !alert->property("visible").toBool(); }));
 
@@ -402,7 +395,7 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
         EXPECT_TRUE(drop(window, QStringLiteral("volumeView"), {QUrl::fromLocalFile(kStickPath), QUrl::fromLocalFile(kCardPath)}));
         ASSERT_TRUE(waitUntil([&] { return visible(window, QStringLiteral("volumeDetails")); }));
         EXPECT_EQ(f.stored().volumeUUID, kUuid);
-        EXPECT_EQ(text(window, QStringLiteral("lastBackupLabel")), QStringLiteral("Last Backup: Never"));
+        EXPECT_EQ(AppFixture::text(window, QStringLiteral("lastBackupLabel")), QStringLiteral("Last Backup: Never"));
         EXPECT_TRUE(enabled(window, QStringLiteral("backupButton")));
     }
     QGuiApplication::setPalette(light);

@@ -1,6 +1,6 @@
 // The C++ behind the views: image URLs and their providers, the row changes
 // of the source list, the log feed, the item dialog and the desktop helpers.
-#include "viewtesting.h"
+#include "controllertesting.h"
 
 #include "backup/backupthread.h"
 #include "ui/icondrawing.h"
@@ -9,6 +9,7 @@
 #include "ui/controllerimageprovider.h"
 #include "ui/desktopfiles.h"
 #include "ui/fileiconprovider.h"
+#include "ui/icontheme.h"
 #include "ui/itemchooser.h"
 #include "ui/sourcepathlistmodel.h"
 #include "ui/themeiconprovider.h"
@@ -21,8 +22,20 @@
 #include <QQmlComponent>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(VelloryPlugin)
 
 namespace {
+
+// Once for the run, before any icon: the application's icon theme.
+class IconThemeEnvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override { useIconThemeFallback(); }
+};
+
+[[maybe_unused]] ::testing::Environment *const iconTheme = ::testing::AddGlobalTestEnvironment(new IconThemeEnvironment);
 
 // Records what the engine asked for, then answers as the real provider.
 class RecordingFileIconProvider : public FileIconProvider
@@ -48,14 +61,13 @@ void touch(const QString &path)
 // come from the theme by kind, at the size asked for.
 TEST(FileIconProvider, EveryPathSurvivesTheImageUrlAndIconsComeFromTheThemeByKind)
 {
-    ViewFixture f;
-    f.start();
+    QQmlEngine engine;
+    engine.addImportPath(QStringLiteral("qrc:/"));
     auto *recording = new RecordingFileIconProvider;
-    f.engine->removeImageProvider(QStringLiteral("fileicon"));
-    f.engine->addImageProvider(QStringLiteral("fileicon"), recording);
+    engine.addImageProvider(QStringLiteral("fileicon"), recording);
     for (const QString &path : {QStringLiteral("/home/ann/Ünïcødé ?#&+ %20 name"), QStringLiteral("/home/ann/100% done?.txt"),
                                 QStringLiteral("/home/ann/a#b/c?d=e&f"), QStringLiteral("/srv/日本語/ファイル")}) {
-        QQmlComponent component(f.engine.get());
+        QQmlComponent component(&engine);
         component.setData("import QtQuick\nimport Vellory\nImage { property string path; sourceSize: Qt.size(32, 32); "
                           "source: DesktopFiles.fileIconSource(path, 32) }",
                           QUrl());
@@ -132,7 +144,7 @@ TEST(ThemeIcons, ShapesAreTintedInTheColourOfTheirAddressAndBadgesDrawnOverAFain
 
 TEST(ControllerImageProvider, AJobIconIsTheJobsOwnAndAnUnlistedIdGetsThePlaceholders)
 {
-    ViewFixture f;
+    ControllerFixture f;
     f.start();
     // The placeholder job shows the application's icon.
     QPixmap red(16, 16);

@@ -1,5 +1,5 @@
 // The Backups window, its rows and the log windows.
-#include "viewtesting.h"
+#include "apptesting.h"
 
 #include "backup/backupthread.h"
 #include "backup/backupthreadlistmodel.h"
@@ -15,12 +15,12 @@ namespace {
 using Status = BackupThreadStatusValue;
 
 // A job that is listed but never run, so only the test moves it.
-std::shared_ptr<BackupThread> listJob(ViewFixture &f, const QString &volumeName = QStringLiteral("STICK"))
+std::shared_ptr<BackupThread> listJob(BackupController &controller, const QString &volumeName = QStringLiteral("STICK"))
 {
     BackupScript script;
     script.volumeName = volumeName;
-    auto job = BackupThread::create(script, f.controller->missingVolumeIcon());
-    f.controller->threads()->prepend(job);
+    auto job = BackupThread::create(script, controller.missingVolumeIcon());
+    controller.threads()->prepend(job);
     return job;
 }
 
@@ -28,7 +28,7 @@ void applyStatus(BackupThread &job, Status status)
 {
     job.setStatus(status);
     ASSERT_TRUE(waitUntil([&] { return job.status() == status; }));
-    ViewFixture::settle(20);
+    QTest::qWait(20);
 }
 
 // What a log window shows: its lines joined with line feeds.
@@ -49,68 +49,71 @@ QString logText(QQuickWindow *window)
 // window. The router gives no window for an unknown name or a broken file.
 TEST(BackupsWindow, RowsFollowTheirJobAndClosingTheLastRowClosesTheWindow)
 {
-    ViewFixture f;
-    f.start();
-    auto older = listJob(f, QStringLiteral("OLD"));
+    AppFixture f;
+    ASSERT_TRUE(f.launch());
+    WindowRouter &router = f.app->router();
+    auto older = listJob(*f.app->controller(), QStringLiteral("OLD"));
     applyStatus(*older, Status::completed);
-    auto job = listJob(f);
-    QQuickWindow *window = f.router->openWindow(QStringLiteral("backups"));
+    auto job = listJob(*f.app->controller());
+    QQuickWindow *window = router.openWindow(QStringLiteral("backups"));
     ASSERT_TRUE(window && QTest::qWaitForWindowExposed(window));
-    auto row = [&](const BackupThread &of) { return f.item(QStringLiteral("threadRow:") + of.id(), window->contentItem()); };
+    auto row = [window](const BackupThread &of) {
+        return AppFixture::item(window->contentItem(), QStringLiteral("threadRow:") + of.id());
+    };
     QQuickItem *jobRow = row(*job);
-    QQuickItem *bar = f.item(QStringLiteral("threadProgress"), jobRow);
-    QQuickItem *button = f.item(QStringLiteral("cancelCloseButton"), jobRow);
+    QQuickItem *bar = AppFixture::item(jobRow, QStringLiteral("threadProgress"));
+    QQuickItem *button = AppFixture::item(jobRow, QStringLiteral("cancelCloseButton"));
     ASSERT_TRUE(jobRow && bar && button);
-    EXPECT_EQ(f.text(QStringLiteral("threadTitle"), jobRow), QStringLiteral("Backing up to \"STICK\""));
+    EXPECT_EQ(AppFixture::text(jobRow, QStringLiteral("threadTitle")), QStringLiteral("Backing up to \"STICK\""));
 
     // Awaiting: no bar, " Close ", buttons pushed to the trailing edge.
     EXPECT_FALSE(bar->isVisible());
     EXPECT_EQ(button->property("text").toString(), QStringLiteral(" Close "));
-    EXPECT_TRUE(f.item(QStringLiteral("threadSpacer"), jobRow)->isVisible());
+    EXPECT_TRUE(AppFixture::item(jobRow, QStringLiteral("threadSpacer"))->isVisible());
 
     applyStatus(*job, Status::scanning);
     EXPECT_TRUE(bar->isVisible());
     EXPECT_TRUE(bar->property("indeterminate").toBool());
     EXPECT_EQ(button->property("text").toString(), QStringLiteral(" Cancel "));
-    EXPECT_FALSE(f.item(QStringLiteral("threadSpacer"), jobRow)->isVisible());
+    EXPECT_FALSE(AppFixture::item(jobRow, QStringLiteral("threadSpacer"))->isVisible());
 
     job->setProgressValue(0.4f);
     job->setProgressMessage(QStringLiteral("Copying a.txt"));
     applyStatus(*job, Status::backingUp);
     EXPECT_FALSE(bar->property("indeterminate").toBool());
     EXPECT_NEAR(bar->property("value").toReal(), 0.4, 1e-6);
-    EXPECT_EQ(f.text(QStringLiteral("threadMessage"), jobRow), QStringLiteral("Copying a.txt"));
+    EXPECT_EQ(AppFixture::text(jobRow, QStringLiteral("threadMessage")), QStringLiteral("Copying a.txt"));
 
     // " Cancel " changes the row as soon as the status is applied, without
     // the run having to stop, and logs nothing.
-    ViewFixture::click(button);
+    AppFixture::click(button);
     ASSERT_TRUE(waitUntil([&] { return job->status() == Status::cancelled; }));
-    ViewFixture::settle(20);
+    QTest::qWait(20);
     EXPECT_EQ(button->property("text").toString(), QStringLiteral(" Close "));
     EXPECT_FALSE(bar->isVisible());
     EXPECT_EQ(job->log().size(), 1);
 
-    ViewFixture::click(f.item(QStringLiteral("logButton"), jobRow));
-    EXPECT_TRUE(f.router->logWindow(job->id()));
-    EXPECT_EQ(f.router->logWindowCount(), 1);
+    AppFixture::click(AppFixture::item(jobRow, QStringLiteral("logButton")));
+    EXPECT_TRUE(router.logWindow(job->id()));
+    EXPECT_EQ(router.logWindowCount(), 1);
 
-    auto *model = f.controller->threads();
-    ViewFixture::click(button);
+    auto *model = f.app->controller()->threads();
+    AppFixture::click(button);
     EXPECT_EQ(model->count(), 1);
-    ViewFixture::settle(100);
+    QTest::qWait(100);
     EXPECT_TRUE(window->isVisible());
-    ViewFixture::click(f.item(QStringLiteral("cancelCloseButton"), row(*older)));
+    AppFixture::click(AppFixture::item(row(*older), QStringLiteral("cancelCloseButton")));
     EXPECT_EQ(model->count(), 0);
     EXPECT_TRUE(waitUntil([&] { return !window->isVisible(); }));
-    EXPECT_EQ(f.router->openWindow(QStringLiteral("backups")), window);
+    EXPECT_EQ(router.openWindow(QStringLiteral("backups")), window);
 
-    EXPECT_EQ(f.router->openWindow(QStringLiteral("nowhere")), nullptr);
+    EXPECT_EQ(router.openWindow(QStringLiteral("nowhere")), nullptr);
     QTemporaryDir dir;
     QFile broken(dir.filePath(QStringLiteral("Broken.qml")));
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("import QtQuick\nItem {}\n") > 0 && broken.flush());
-    f.router->setWindowSource(QStringLiteral("broken"), QUrl::fromLocalFile(broken.fileName()));
-    EXPECT_EQ(f.router->openWindow(QStringLiteral("broken")), nullptr);
-    EXPECT_EQ(f.router->window(QStringLiteral("broken")), nullptr);
+    router.setWindowSource(QStringLiteral("broken"), QUrl::fromLocalFile(broken.fileName()));
+    EXPECT_EQ(router.openWindow(QStringLiteral("broken")), nullptr);
+    EXPECT_EQ(router.window(QStringLiteral("broken")), nullptr);
 }
 
 // One window per job, built afresh once closed, and a placeholder for an
@@ -119,23 +122,24 @@ TEST(BackupsWindow, RowsFollowTheirJobAndClosingTheLastRowClosesTheWindow)
 // 100,000 files without dropping a line, also after the job's row is closed.
 TEST(BackupLogWindow, OneWindowPerJobFollowsItWithoutDroppingALineAndCopiesItsText)
 {
-    ViewFixture f;
-    f.start();
-    auto job = listJob(f);
-    QQuickWindow *one = f.router->openLogWindow(job->id());
-    QQuickWindow *unknown = f.router->openLogWindow(QStringLiteral("00000000-0000-0000-0000-000000000000"));
+    AppFixture f;
+    ASSERT_TRUE(f.launch());
+    WindowRouter &router = f.app->router();
+    auto job = listJob(*f.app->controller());
+    QQuickWindow *one = router.openLogWindow(job->id());
+    QQuickWindow *unknown = router.openLogWindow(QStringLiteral("00000000-0000-0000-0000-000000000000"));
     ASSERT_TRUE(one && unknown);
-    EXPECT_EQ(f.router->openLogWindow(job->id()), one);
-    EXPECT_EQ(f.router->logWindowCount(), 2);
-    ViewFixture::settle();
+    EXPECT_EQ(router.openLogWindow(job->id()), one);
+    EXPECT_EQ(router.logWindowCount(), 2);
+    QTest::qWait(50);
     EXPECT_EQ(logText(one), QStringLiteral("Backup Initialized to STICK"));
     EXPECT_EQ(logText(unknown), QStringLiteral("Backup Initialized"));
     one->close();
-    EXPECT_TRUE(waitUntil([&] { return f.router->logWindowCount() == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return router.logWindowCount() == 1; }));
 
     job->appendLog(QStringLiteral("Scanning /home/ann/Notes..."));
     ASSERT_TRUE(waitUntil([&] { return job->log().size() == 2; }));
-    QQuickWindow *window = f.router->openLogWindow(job->id());
+    QQuickWindow *window = router.openLogWindow(job->id());
     ASSERT_TRUE(window && QTest::qWaitForWindowExposed(window));
     QObject *view = window->findChild<QObject *>(QStringLiteral("backupLogView"));
     auto *lines = qobject_cast<QQuickItem *>(window->findChild<QObject *>(QStringLiteral("logLines")));
@@ -172,7 +176,7 @@ TEST(BackupLogWindow, OneWindowPerJobFollowsItWithoutDroppingALineAndCopiesItsTe
     ASSERT_TRUE(arrived);
     EXPECT_EQ(logText(window), job->log().join(QLatin1Char('\n')));
 
-    f.controller->threads()->removeJob(job->id());
+    f.app->controller()->threads()->removeJob(job->id());
     job->appendLog(QStringLiteral("Backup Finished"));
     ASSERT_TRUE(waitUntil([&] { return logText(window).endsWith(QStringLiteral("  Backup Finished")); }));
     EXPECT_EQ(logText(window).count(QLatin1Char('\n')), kFiles + 2);
