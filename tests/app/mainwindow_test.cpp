@@ -289,6 +289,7 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
         // The stick arrives (with auto backup off that only refreshes the
         // panel): both buttons come alive and the space is current.
         f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), kStickPath, 64'000'000'000, 16'000'000'000));
+        ASSERT_TRUE(waitUntil([&] { return !f.app->controller()->isReadingVolumes(); }));
         QTest::qWait(50);
         EXPECT_EQ(f.app->controller()->threads()->count(), 0);
         ASSERT_TRUE(enabled(window, QStringLiteral("backupButton")));

@@ -7,21 +7,98 @@
 #include "Moraine/update/nimbprogresswindow.h"
 #include "app/desktopstyle.h"
 #include "app/launchoptions.h"
+#include "backup/backupthread.h"
+#include "backup/backupthreadlistmodel.h"
 #include "platform/buildinfo.h"
 #include "platform/computername.h"
 #include "recordingalertpresenter.h"
 #include "recordingurlopener.h"
 #include "updatetestsupport.h"
 
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrlQuery>
 
+#include <thread>
+
 using moraine::NIMBLite;
 
 namespace {
+
+using Status = BackupThreadStatusValue;
+
+// A job that is listed but never run, so only the test moves it.
+std::shared_ptr<BackupThread> listJob(BackupController &controller, const QString &volumeName = QStringLiteral("STICK"))
+{
+    BackupScript script;
+    script.volumeName = volumeName;
+    auto job = BackupThread::create(script, controller.missingVolumeIcon());
+    controller.threads()->prepend(job);
+    return job;
+}
+
+void applyStatus(BackupThread &job, Status status)
+{
+    job.setStatus(status);
+    ASSERT_TRUE(waitUntil([&] { return job.status() == status; }));
+    QTest::qWait(20);
+}
+
+// What a log window shows: its lines joined with line feeds.
+QString logText(QQuickWindow *window)
+{
+    QObject *view = window ? window->findChild<QObject *>(QStringLiteral("backupLogView")) : nullptr;
+    QVariant text = QStringLiteral("<no log view>");
+    if (view) {
+        QMetaObject::invokeMethod(view, "text", Q_RETURN_ARG(QVariant, text));
+    }
+    return text.toString();
+}
+
+// The log window's text is selected with the mouse and copied with the
+// keyboard; it follows a run that logs from its own thread for each of
+// 100,000 files without dropping a line.
+void expectLogIsCopiedAndFollowsItsJob(BackupThread &job, QQuickWindow *window)
+{
+    QObject *view = window->findChild<QObject *>(QStringLiteral("backupLogView"));
+    auto *lines = qobject_cast<QQuickItem *>(window->findChild<QObject *>(QStringLiteral("logLines")));
+    ASSERT_TRUE(view && lines);
+    QGuiApplication::clipboard()->clear();
+    window->requestActivate();
+    QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), job.log().join(QLatin1Char('\n')));
+    // A drag over the first line from its first character selects part of it.
+    const qreal charWidth = view->property("charWidth").toReal();
+    const qreal left = lines->mapToScene(QPointF(0, 0)).x() + view->property("padding").toInt();
+    const int y = int(lines->mapToScene(QPointF(0, 0)).y() + lines->property("topMargin").toReal()
+                      + view->property("lineHeight").toReal() / 2);
+    const QPoint start(int(left + 0.2 * charWidth), y);
+    const QPoint end(int(left + 6.2 * charWidth), y);
+    QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, start);
+    QTest::mouseMove(window, end);
+    QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, end);
+    QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Backup"));
+
+    auto *model = qobject_cast<QAbstractItemModel *>(lines->property("model").value<QObject *>());
+    ASSERT_TRUE(model);
+    const int before = model->rowCount();
+    constexpr int kFiles = 100'000;
+    std::thread run([&job] {
+        for (int i = 0; i < kFiles; ++i) {
+            job.appendLog(QStringLiteral("Error: item not found: /home/ann/f%1").arg(i));
+        }
+    });
+    const bool arrived = waitUntil([&] { return model->rowCount() == before + kFiles; }, 60'000);
+    run.join();
+    ASSERT_TRUE(arrived);
+    EXPECT_EQ(logText(window), job.log().join(QLatin1Char('\n')));
+}
 
 QQuickItem *toolbarButton(QQuickWindow *window, const QString &name)
 {
@@ -55,7 +132,7 @@ protected:
 
 // One launched application: its launch tasks, the maker's pages, the
 // feedback mail, the share sheet, the About box, the settings window, "Open
-// Backup Folder" and the Backups window every started backup asks for.
+// Backup Folder", the Backups window and its rows, and the log windows.
 TEST_F(VelloryAppTest, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPage)
 {
     QTemporaryDir stick;
@@ -177,24 +254,97 @@ TEST_F(VelloryAppTest, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPa
     ASSERT_TRUE(f.monitor.unmount(stick.path()));
     EXPECT_TRUE(waitUntil([item] { return !item->property("enabled").toBool(); }));
 
-    // A started backup shows in the one Backups window, which every window
-    // shares the one controller with; closed, it comes back when asked again.
-    QSignalSpy requests(&app.router(), &WindowRouter::windowRequested);
+    // The Backups window: a row's bar follows its job's status, " Cancel "
+    // turns into " Close " at once, and "Log" opens the job's log window.
     BackupController *controller = app.controller();
+    WindowRouter &router = app.router();
+    auto older = listJob(*controller, QStringLiteral("OLD"));
+    applyStatus(*older, Status::completed);
+    auto job = listJob(*controller);
+    QQuickWindow *backups = router.openWindow(QStringLiteral("backups"));
+    ASSERT_TRUE(backups && QTest::qWaitForWindowExposed(backups));
+    auto row = [backups](const BackupThread &of) {
+        return AppFixture::item(backups->contentItem(), QStringLiteral("threadRow:") + of.id());
+    };
+    QQuickItem *jobRow = row(*job);
+    QQuickItem *bar = AppFixture::item(jobRow, QStringLiteral("threadProgress"));
+    QQuickItem *button = AppFixture::item(jobRow, QStringLiteral("cancelCloseButton"));
+    ASSERT_TRUE(jobRow && bar && button);
+    EXPECT_EQ(AppFixture::text(jobRow, QStringLiteral("threadTitle")), QStringLiteral("Backing up to \"STICK\""));
+    // Awaiting: no bar, " Close ", buttons pushed to the trailing edge.
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(button->property("text").toString(), QStringLiteral(" Close "));
+    EXPECT_TRUE(AppFixture::item(jobRow, QStringLiteral("threadSpacer"))->isVisible());
+    applyStatus(*job, Status::scanning);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_TRUE(bar->property("indeterminate").toBool());
+    EXPECT_EQ(button->property("text").toString(), QStringLiteral(" Cancel "));
+    EXPECT_FALSE(AppFixture::item(jobRow, QStringLiteral("threadSpacer"))->isVisible());
+    job->setProgressValue(0.4f);
+    job->setProgressMessage(QStringLiteral("Copying a.txt"));
+    applyStatus(*job, Status::backingUp);
+    EXPECT_FALSE(bar->property("indeterminate").toBool());
+    EXPECT_NEAR(bar->property("value").toReal(), 0.4, 1e-6);
+    EXPECT_EQ(AppFixture::text(jobRow, QStringLiteral("threadMessage")), QStringLiteral("Copying a.txt"));
+    // " Cancel " changes the row as soon as the status is applied, without
+    // the run having to stop, and logs nothing.
+    AppFixture::click(button);
+    ASSERT_TRUE(waitUntil([&] { return job->status() == Status::cancelled; }));
+    QTest::qWait(20);
+    EXPECT_EQ(button->property("text").toString(), QStringLiteral(" Close "));
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(job->log().size(), 1);
+
+    // One log window per job, built afresh once closed, and a placeholder
+    // for an unknown id.
+    AppFixture::click(AppFixture::item(jobRow, QStringLiteral("logButton")));
+    QQuickWindow *one = router.logWindow(job->id());
+    QQuickWindow *unknown = router.openLogWindow(QStringLiteral("00000000-0000-0000-0000-000000000000"));
+    ASSERT_TRUE(one && unknown);
+    EXPECT_EQ(router.openLogWindow(job->id()), one);
+    EXPECT_EQ(router.logWindowCount(), 2);
+    QTest::qWait(50);
+    EXPECT_EQ(logText(one), QStringLiteral("Backup Initialized to STICK"));
+    EXPECT_EQ(logText(unknown), QStringLiteral("Backup Initialized"));
+    one->close();
+    EXPECT_TRUE(waitUntil([&] { return router.logWindowCount() == 1; }));
+    job->appendLog(QStringLiteral("Scanning /home/ann/Notes..."));
+    ASSERT_TRUE(waitUntil([&] { return job->log().size() == 2; }));
+    QQuickWindow *log = router.openLogWindow(job->id());
+    ASSERT_TRUE(log && QTest::qWaitForWindowExposed(log));
+    EXPECT_EQ(logText(log), job->log().join(QLatin1Char('\n')));
+    expectLogIsCopiedAndFollowsItsJob(*job, log);
+    // The log window keeps following its job once the row is closed; closing
+    // the last row closes the Backups window.
+    AppFixture::click(button);
+    EXPECT_EQ(controller->threads()->count(), 1);
+    job->appendLog(QStringLiteral("Backup Finished"));
+    EXPECT_TRUE(waitUntil([&] { return logText(log).endsWith(QStringLiteral("  Backup Finished")); }));
+    EXPECT_TRUE(backups->isVisible());
+    AppFixture::click(AppFixture::item(row(*older), QStringLiteral("cancelCloseButton")));
+    EXPECT_EQ(controller->threads()->count(), 0);
+    EXPECT_TRUE(waitUntil([&] { return !backups->isVisible(); }));
+
+    // A started backup brings the one Backups window back, also while it is
+    // open; every window shows the one controller.
+    QSignalSpy requests(&router, &WindowRouter::windowRequested);
     controller->startBackup();
-    QQuickWindow *backups = app.router().window(QStringLiteral("backups"));
-    ASSERT_TRUE(backups && backups->isVisible());
+    EXPECT_EQ(router.window(QStringLiteral("backups")), backups);
+    EXPECT_TRUE(backups->isVisible());
     QQuickItem *list = AppFixture::item(backups, QStringLiteral("threadsList"));
     EXPECT_TRUE(list && waitUntil([&] { return list->property("count").toInt() == 1; }));
     EXPECT_EQ(backups->property("controller").value<QObject *>(), controller);
     EXPECT_EQ(window->property("controller").value<QObject *>(), controller);
     EXPECT_EQ(window->property("app").value<QObject *>(), &app);
-    backups->close();
     controller->startBackup();
-    EXPECT_EQ(app.router().window(QStringLiteral("backups")), backups);
-    EXPECT_TRUE(backups->isVisible());
-    controller->startBackup();
-    EXPECT_EQ(requests.count(), 3);
+    EXPECT_EQ(requests.count(), 2);
+    // No window for an unknown name or a broken file.
+    EXPECT_EQ(router.openWindow(QStringLiteral("nowhere")), nullptr);
+    QFile broken(stick.filePath(QStringLiteral("Broken.qml")));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("import QtQuick\nItem {}\n") > 0 && broken.flush());
+    router.setWindowSource(QStringLiteral("broken"), QUrl::fromLocalFile(broken.fileName()));
+    EXPECT_EQ(router.openWindow(QStringLiteral("broken")), nullptr);
+    EXPECT_EQ(router.window(QStringLiteral("broken")), nullptr);
     EXPECT_TRUE(alerts.alerts.isEmpty());
 }
 
