@@ -122,22 +122,9 @@ QList<QObject *> AppFixture::menus(QQuickWindow *window)
     return found;
 }
 
-QObject *AppFixture::menuItem(QQuickWindow *window, const QString &name)
-{
-    for (QObject *menu : menus(window)) {
-        for (int i = 0; menu && i < menu->property("count").toInt(); ++i) {
-            auto *entry = evaluate(menu, QStringLiteral("itemAt(%1)").arg(i)).value<QObject *>();
-            if (entry && entry->objectName() == name) {
-                return entry;
-            }
-        }
-    }
-    return nullptr;
-}
-
 void AppFixture::trigger(QQuickWindow *window, const QString &name)
 {
-    QObject *item = menuItem(window, name);
+    QObject *item = find(window, name);
     ASSERT_TRUE(item) << name.toStdString();
     QMetaObject::invokeMethod(item, "triggered");
 }

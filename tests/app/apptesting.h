@@ -28,9 +28,8 @@ public:
     [[nodiscard]] static QQuickItem *item(QObject *root, const QString &name);
     // Its "text" property, or a note that it is missing.
     [[nodiscard]] static QString text(QObject *root, const QString &name);
-    // The menus of `window`'s bar, and a menu bar entry by object name.
+    // The menus of `window`'s bar; a menu entry triggered by object name.
     [[nodiscard]] static QList<QObject *> menus(QQuickWindow *window);
-    [[nodiscard]] static QObject *menuItem(QQuickWindow *window, const QString &name);
     static void trigger(QQuickWindow *window, const QString &name);
     // Clicks the middle of `item` and lets the window follow.
     static void click(QQuickItem *item);
