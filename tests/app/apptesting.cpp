@@ -1,7 +1,5 @@
 #include "apptesting.h"
 
-#include "objectsearch.h"
-
 #include "platform/preferences.h"
 #include "updatetestsupport.h"
 #include "ui/icontheme.h"
@@ -94,16 +92,6 @@ QQuickWindow *AppFixture::launch()
 QQuickWindow *AppFixture::mainWindow() const
 {
     return app ? app->router().window(QString::fromLatin1(VelloryApp::kMainWindow)) : nullptr;
-}
-
-QObject *AppFixture::find(QObject *root, const QString &name)
-{
-    return findObjectNamed(root, name);
-}
-
-QQuickItem *AppFixture::item(QObject *root, const QString &name)
-{
-    return qobject_cast<QQuickItem *>(find(root, name));
 }
 
 QString AppFixture::text(QObject *root, const QString &name)

@@ -3,6 +3,7 @@
 #include "Moraine/update/nimblite.h"
 #include "app/velloryapp.h"
 #include "controllertesting.h"
+#include "objectsearch.h"
 
 #include <QPointer>
 #include <QQuickItem>
@@ -24,8 +25,12 @@ public:
     QQuickWindow *launch();
     [[nodiscard]] QQuickWindow *mainWindow() const;
 
-    [[nodiscard]] static QObject *find(QObject *root, const QString &name);
-    [[nodiscard]] static QQuickItem *item(QObject *root, const QString &name);
+    // The object named `name` below `root`, popups, menu bars and headers included.
+    [[nodiscard]] static QObject *find(QObject *root, const QString &name) { return findObjectNamed(root, name); }
+    [[nodiscard]] static QQuickItem *item(QObject *root, const QString &name)
+    {
+        return qobject_cast<QQuickItem *>(findObjectNamed(root, name));
+    }
     // Its "text" property, or a note that it is missing.
     [[nodiscard]] static QString text(QObject *root, const QString &name);
     // The menus of `window`'s bar; a menu entry triggered by object name.
