@@ -175,7 +175,6 @@ TEST_F(VelloryAppTest, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPa
 
     // The share sheet opens from the toolbar and the menu, fresh each time:
     // an edit lives only as long as the sheet.
-    browser.opened.clear();
     QObject *sheet = AppFixture::find(window, QStringLiteral("shareSheet"));
     ASSERT_TRUE(sheet);
     AppFixture::click(AppFixture::item(window, QStringLiteral("shareButton")));
@@ -193,7 +192,6 @@ TEST_F(VelloryAppTest, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPa
     editor = AppFixture::find(sheet, QStringLiteral("messageEditor"));
     EXPECT_EQ(editor ? editor->property("text").toString() : QString(), AppCommands::shareMessage());
     app.setShowShareSheet(false);
-    EXPECT_TRUE(browser.opened.isEmpty());
 
     AppFixture::trigger(window, QStringLiteral("aboutItem"));
     QObject *about = AppFixture::find(window, QStringLiteral("aboutDialog"));

@@ -28,15 +28,6 @@ Q_IMPORT_QML_PLUGIN(VelloryPlugin)
 
 namespace {
 
-// Once for the run, before any icon: the application's icon theme.
-class IconThemeEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override { useIconThemeFallback(); }
-};
-
-[[maybe_unused]] ::testing::Environment *const iconTheme = ::testing::AddGlobalTestEnvironment(new IconThemeEnvironment);
-
 // Records what the engine asked for, then answers as the real provider.
 class RecordingFileIconProvider : public FileIconProvider
 {
@@ -61,6 +52,7 @@ void touch(const QString &path)
 // come from the theme by kind, at the size asked for.
 TEST(FileIconProvider, EveryPathSurvivesTheImageUrlAndIconsComeFromTheThemeByKind)
 {
+    useIconThemeFallback();
     QQmlEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/"));
     auto *recording = new RecordingFileIconProvider;
@@ -144,6 +136,7 @@ TEST(ThemeIcons, ShapesAreTintedInTheColourOfTheirAddressAndBadgesDrawnOverAFain
 
 TEST(ControllerImageProvider, AJobIconIsTheJobsOwnAndAnUnlistedIdGetsThePlaceholders)
 {
+    useIconThemeFallback();
     ControllerFixture f;
     f.start();
     // The placeholder job shows the application's icon.
