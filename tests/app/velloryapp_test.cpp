@@ -151,7 +151,7 @@ TEST_F(VelloryAppTest, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPa
     ASSERT_TRUE(NIMBLite::publicKey());
     EXPECT_EQ(NIMBLite::updatePageURL(), platform::buildinfo::updatePageUrl());
     EXPECT_EQ(f.checkKinds, QStringList{QStringLiteral("silent")});
-    EXPECT_TRUE(waitUntil([&] { return f.checks.first().isNull(); }));
+    EXPECT_TRUE(waitUntil([&] { return !f.checks.isEmpty() && f.checks.first().isNull(); }));
     AppFixture::trigger(window, QStringLiteral("checkForUpdatesItem"));
     AppFixture::trigger(window, QStringLiteral("checkForUpdatesItem"));
     EXPECT_EQ(f.checkKinds, (QStringList{QStringLiteral("silent"), QStringLiteral("manual"), QStringLiteral("manual")}));
