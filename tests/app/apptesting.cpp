@@ -1,8 +1,5 @@
 #include "apptesting.h"
 
-#include "objectsearch.h"
-
-#include "Moraine/update/nimblite.h"
 #include "platform/preferences.h"
 #include "updatetestsupport.h"
 #include "ui/icontheme.h"
@@ -35,17 +32,21 @@ public:
 
 [[maybe_unused]] ::testing::Environment *const appEnvironment = ::testing::AddGlobalTestEnvironment(new AppEnvironment);
 
-// An update check that contacts nobody and completes at once: what a
-// launch in these tests starts unless a test says otherwise.
-class QuietCheck : public moraine::NIMBLite
+// Stands in for the update service without any network: records the kind
+// of check asked for, and completes at once.
+class RecordingCheck : public moraine::NIMBLite
 {
 public:
-    QuietCheck()
+    explicit RecordingCheck(QStringList &kinds)
         : NIMBLite(facts())
+        , m_kinds(kinds)
     {
     }
-    void performManualCheck() override { finishCheck(); }
-    void performSilentCheck() override { finishCheck(); }
+    void performManualCheck() override { m_kinds.append(QStringLiteral("manual")); finishCheck(); }
+    void performSilentCheck() override { m_kinds.append(QStringLiteral("silent")); finishCheck(); }
+
+private:
+    QStringList &m_kinds;
 };
 
 } // namespace
@@ -69,8 +70,12 @@ VelloryApp &AppFixture::start()
     services.volumeMonitor = &monitor;
     services.volumeEjector = &ejector;
     services.outputLine = [](const QString &) {};
+    services.clock = [this] { return now; };
     app = std::make_unique<VelloryApp>(std::move(services));
-    app->updateChecks().setFactory([] { return new QuietCheck; });
+    app->updateChecks().setFactory([this] {
+        checks.append(new RecordingCheck(checkKinds));
+        return checks.last().data();
+    });
     return *app;
 }
 
@@ -89,14 +94,10 @@ QQuickWindow *AppFixture::mainWindow() const
     return app ? app->router().window(QString::fromLatin1(VelloryApp::kMainWindow)) : nullptr;
 }
 
-QObject *AppFixture::find(QObject *root, const QString &name)
+QString AppFixture::text(QObject *root, const QString &name)
 {
-    return findObjectNamed(root, name);
-}
-
-QQuickItem *AppFixture::item(QObject *root, const QString &name)
-{
-    return qobject_cast<QQuickItem *>(find(root, name));
+    QObject *object = find(root, name);
+    return object ? object->property("text").toString() : QStringLiteral("<missing %1>").arg(name);
 }
 
 QList<QObject *> AppFixture::menus(QQuickWindow *window)
@@ -109,22 +110,9 @@ QList<QObject *> AppFixture::menus(QQuickWindow *window)
     return found;
 }
 
-QObject *AppFixture::menuItem(QQuickWindow *window, const QString &name)
-{
-    for (QObject *menu : menus(window)) {
-        for (int i = 0; menu && i < menu->property("count").toInt(); ++i) {
-            auto *entry = evaluate(menu, QStringLiteral("itemAt(%1)").arg(i)).value<QObject *>();
-            if (entry && entry->objectName() == name) {
-                return entry;
-            }
-        }
-    }
-    return nullptr;
-}
-
 void AppFixture::trigger(QQuickWindow *window, const QString &name)
 {
-    QObject *item = menuItem(window, name);
+    QObject *item = find(window, name);
     ASSERT_TRUE(item) << name.toStdString();
     QMetaObject::invokeMethod(item, "triggered");
 }
@@ -134,15 +122,11 @@ void AppFixture::click(QQuickItem *item)
     ASSERT_TRUE(item && item->window());
     const QPoint centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
     QTest::mouseClick(item->window(), Qt::LeftButton, Qt::NoModifier, centre);
+    QTest::qWait(20);
 }
 
 QVariant AppFixture::evaluate(QObject *object, const QString &expression)
 {
     QQmlExpression run(qmlContext(object), object, expression);
     return run.evaluate();
-}
-
-bool AppFixture::waitFor(const std::function<bool()> &condition, int timeoutMs)
-{
-    return QTest::qWaitFor(condition, timeoutMs);
 }

@@ -1,15 +1,18 @@
 #pragma once
 
+#include "Moraine/update/nimblite.h"
 #include "app/velloryapp.h"
 #include "controllertesting.h"
+#include "objectsearch.h"
 
+#include <QPointer>
 #include <QQuickItem>
 #include <QQuickWindow>
 
-#include <functional>
 #include <memory>
 
-// The application over fake volumes and a private store (see ControllerFixture).
+// The application over fake volumes and a private store (see
+// ControllerFixture), with update checks that contact nobody.
 class AppFixture : public ControllerFixture
 {
 public:
@@ -22,16 +25,25 @@ public:
     QQuickWindow *launch();
     [[nodiscard]] QQuickWindow *mainWindow() const;
 
-    [[nodiscard]] static QObject *find(QObject *root, const QString &name);
-    [[nodiscard]] static QQuickItem *item(QObject *root, const QString &name);
-    // The menus of `window`'s bar, and a menu bar entry by object name.
+    // The object named `name` below `root`, popups, menu bars and headers included.
+    [[nodiscard]] static QObject *find(QObject *root, const QString &name) { return findObjectNamed(root, name); }
+    [[nodiscard]] static QQuickItem *item(QObject *root, const QString &name)
+    {
+        return qobject_cast<QQuickItem *>(findObjectNamed(root, name));
+    }
+    // Its "text" property, or a note that it is missing.
+    [[nodiscard]] static QString text(QObject *root, const QString &name);
+    // The menus of `window`'s bar; a menu entry triggered by object name.
     [[nodiscard]] static QList<QObject *> menus(QQuickWindow *window);
-    [[nodiscard]] static QObject *menuItem(QQuickWindow *window, const QString &name);
     static void trigger(QQuickWindow *window, const QString &name);
+    // Clicks the middle of `item` and lets the window follow.
     static void click(QQuickItem *item);
     // Runs a QML expression in the scope of `object` (for Qt's private types).
     [[nodiscard]] static QVariant evaluate(QObject *object, const QString &expression);
-    static bool waitFor(const std::function<bool()> &condition, int timeoutMs = 3000);
 
+    // Every update check made: its kind ("silent" or "manual") and the object,
+    // which deletes itself once completed.
+    QStringList checkKinds;
+    QList<QPointer<moraine::NIMBLite>> checks;
     std::unique_ptr<VelloryApp> app;
 };

@@ -1,53 +1,346 @@
-// Start-up: the main window, the one controller every window shares, the
-// delegate told once launching has finished, the options and the dark palette.
+// The application: start-up and its launch tasks, the one controller every
+// window shares, the commands of the menus and the toolbar, the options and
+// the dark palette.
 #include "apptesting.h"
 
+#include "Moraine/kitalert.h"
+#include "Moraine/update/nimbprogresswindow.h"
 #include "app/desktopstyle.h"
 #include "app/launchoptions.h"
+#include "backup/backupthread.h"
+#include "backup/backupthreadlistmodel.h"
+#include "platform/buildinfo.h"
+#include "platform/computername.h"
+#include "recordingalertpresenter.h"
+#include "recordingurlopener.h"
+#include "updatetestsupport.h"
 
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
+#include <QUrlQuery>
 
-TEST(VelloryApp, LaunchOpensTheMainWindowTellsTheDelegateOnceAndEveryStartedBackupAsksForTheOneBackupsWindow)
+#include <thread>
+
+using moraine::NIMBLite;
+
+namespace {
+
+using Status = BackupThreadStatusValue;
+
+// A job that is listed but never run, so only the test moves it.
+std::shared_ptr<BackupThread> listJob(BackupController &controller, const QString &volumeName = QStringLiteral("STICK"))
 {
+    BackupScript script;
+    script.volumeName = volumeName;
+    auto job = BackupThread::create(script, controller.missingVolumeIcon());
+    controller.threads()->prepend(job);
+    return job;
+}
+
+void applyStatus(BackupThread &job, Status status)
+{
+    job.setStatus(status);
+    ASSERT_TRUE(waitUntil([&] { return job.status() == status; }));
+    QTest::qWait(20);
+}
+
+// What a log window shows: its lines joined with line feeds.
+QString logText(QQuickWindow *window)
+{
+    QObject *view = window ? window->findChild<QObject *>(QStringLiteral("backupLogView")) : nullptr;
+    QVariant text = QStringLiteral("<no log view>");
+    if (view) {
+        QMetaObject::invokeMethod(view, "text", Q_RETURN_ARG(QVariant, text));
+    }
+    return text.toString();
+}
+
+// The log window's text is selected with the mouse and copied with the
+// keyboard; it follows a run that logs from its own thread for each of
+// 100,000 files without dropping a line.
+void expectLogIsCopiedAndFollowsItsJob(BackupThread &job, QQuickWindow *window)
+{
+    QObject *view = window->findChild<QObject *>(QStringLiteral("backupLogView"));
+    auto *lines = qobject_cast<QQuickItem *>(window->findChild<QObject *>(QStringLiteral("logLines")));
+    ASSERT_TRUE(view && lines);
+    QGuiApplication::clipboard()->clear();
+    window->requestActivate();
+    QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), job.log().join(QLatin1Char('\n')));
+    // A drag over the first line from its first character selects part of it.
+    const qreal charWidth = view->property("charWidth").toReal();
+    const qreal left = lines->mapToScene(QPointF(0, 0)).x() + view->property("padding").toInt();
+    const int y = int(lines->mapToScene(QPointF(0, 0)).y() + lines->property("topMargin").toReal()
+                      + view->property("lineHeight").toReal() / 2);
+    const QPoint start(int(left + 0.2 * charWidth), y);
+    const QPoint end(int(left + 6.2 * charWidth), y);
+    QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, start);
+    QTest::mouseMove(window, end);
+    QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, end);
+    QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Backup"));
+
+    auto *model = qobject_cast<QAbstractItemModel *>(lines->property("model").value<QObject *>());
+    ASSERT_TRUE(model);
+    const int before = model->rowCount();
+    constexpr int kFiles = 100'000;
+    std::thread run([&job] {
+        for (int i = 0; i < kFiles; ++i) {
+            job.appendLog(QStringLiteral("Error: item not found: /home/ann/f%1").arg(i));
+        }
+    });
+    const bool arrived = waitUntil([&] { return model->rowCount() == before + kFiles; }, 60'000);
+    run.join();
+    ASSERT_TRUE(arrived);
+    EXPECT_EQ(logText(window), job.log().join(QLatin1Char('\n')));
+}
+
+bool visible(QObject *object)
+{
+    return object && object->property("visible").toBool();
+}
+
+class VelloryAppTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { resetUpdateSystem(); }
+    void TearDown() override { resetUpdateSystem(); }
+    static void resetUpdateSystem()
+    {
+        moraine::NIMBProgressWindow::dismiss();
+        NIMBLite::setPublicKey(std::nullopt);
+        NIMBLite::setUpdatePageURL(std::nullopt);
+        clearUpdatePreferences();
+    }
+
+    RecordingAlertPresenter alerts;
+    RecordingUrlOpener browser;
     AppFixture f;
+};
+
+} // namespace
+
+// One launched application: its launch tasks, the maker's pages, the
+// feedback mail, the share sheet, the About box, the settings window, "Open
+// Backup Folder", the Backups window and its rows, and the log windows.
+TEST_F(VelloryAppTest, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPage)
+{
+    QTemporaryDir stick;
+    const QString uuid = QStringLiteral("1A2B-3C4D");
+    f.storeSet(setWithDestination(uuid, QStringLiteral("STICK"), stick.path()));
+    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
     VelloryApp &app = f.start();
     QSignalSpy launched(&app.delegate(), &AppDelegate::launchTasksStarted);
     ASSERT_TRUE(app.launch());
-    QQuickWindow *main = f.mainWindow();
-    ASSERT_TRUE(main && main->isVisible());
-    EXPECT_EQ(main->title(), QStringLiteral("Vellory 2"));
+    QQuickWindow *window = f.mainWindow();
+    ASSERT_TRUE(window && window->isVisible());
     // Not before the event loop has run: launching has not finished yet.
     EXPECT_EQ(launched.size(), 0);
     ASSERT_TRUE(launched.wait(2000));
-    QTest::qWait(50);
+    QTest::qWait(100); // a second launch or an alert would be queued
     EXPECT_EQ(launched.size(), 1);
-    EXPECT_EQ(app.router().openWindow(QStringLiteral("mainWindow")), main);
 
-    // The started backup shows in the Backups window; every window shows the
-    // one controller.
-    QSignalSpy requests(&app.router(), &WindowRouter::windowRequested);
+    // The bundled key is set and one silent check runs, whose object goes
+    // away by itself once completed; each "Check for updates..." makes a
+    // check of its own.
+    ASSERT_TRUE(NIMBLite::publicKey());
+    EXPECT_EQ(NIMBLite::updatePageURL(), platform::buildinfo::updatePageUrl());
+    EXPECT_EQ(f.checkKinds, QStringList{QStringLiteral("silent")});
+    EXPECT_TRUE(waitUntil([&] { return !f.checks.isEmpty() && f.checks.first().isNull(); }));
+    AppFixture::trigger(window, QStringLiteral("checkForUpdatesItem"));
+    AppFixture::trigger(window, QStringLiteral("checkForUpdatesItem"));
+    EXPECT_EQ(f.checkKinds, (QStringList{QStringLiteral("silent"), QStringLiteral("manual"), QStringLiteral("manual")}));
+
+    // The maker's pages from the Help menu and the toolbar.
+    AppFixture::trigger(window, QStringLiteral("websiteItem"));
+    AppFixture::trigger(window, QStringLiteral("newsItem"));
+    AppFixture::click(AppFixture::item(window, QStringLiteral("makerButton")));
+    const QUrl website(platform::buildinfo::makerWebsite());
+    EXPECT_EQ(browser.opened, (QList<QUrl>{website, QUrl(platform::buildinfo::newsPage()), website}));
+
+    // The feedback mail, made on a background task, to the support address.
+    browser.opened.clear();
+    AppFixture::trigger(window, QStringLiteral("contactItem"));
+    ASSERT_TRUE(waitUntil([&] { return !browser.opened.isEmpty(); }, 15000));
+    const QUrl mail = browser.opened.first();
+    EXPECT_EQ(mail.path(), platform::buildinfo::supportEmail());
+    const QString subject = QUrlQuery(mail).queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded);
+    EXPECT_TRUE(subject.endsWith(QStringLiteral(" Feedback")) && !subject.contains(QStringLiteral("<appName>")))
+        << subject.toStdString();
+
+    // The share sheet opens from the toolbar and the menu, fresh each time:
+    // an edit lives only as long as the sheet.
+    QObject *sheet = AppFixture::find(window, QStringLiteral("shareSheet"));
+    ASSERT_TRUE(sheet);
+    AppFixture::click(AppFixture::item(window, QStringLiteral("shareButton")));
+    ASSERT_TRUE(waitUntil([&] { return visible(sheet); }));
+    QObject *panel = AppFixture::find(sheet, QStringLiteral("sharePanel"));
+    ASSERT_TRUE(panel);
+    EXPECT_EQ(panel->property("targetURL").toString(), platform::buildinfo::productPage());
+    QObject *editor = AppFixture::find(panel, QStringLiteral("messageEditor"));
+    ASSERT_TRUE(editor);
+    editor->setProperty("text", QStringLiteral("Edited"));
+    AppFixture::click(AppFixture::item(panel, QStringLiteral("closeButton")));
+    ASSERT_TRUE(waitUntil([&] { return !app.showShareSheet(); }));
+    AppFixture::trigger(window, QStringLiteral("shareLoveItem"));
+    ASSERT_TRUE(waitUntil([&] { return visible(sheet); }));
+    editor = AppFixture::find(sheet, QStringLiteral("messageEditor"));
+    EXPECT_EQ(editor ? editor->property("text").toString() : QString(), AppCommands::shareMessage());
+    app.setShowShareSheet(false);
+
+    AppFixture::trigger(window, QStringLiteral("aboutItem"));
+    QObject *about = AppFixture::find(window, QStringLiteral("aboutDialog"));
+    ASSERT_TRUE(about && waitUntil([&] { return visible(about); }));
+    QObject *version = AppFixture::find(about, QStringLiteral("aboutVersion"));
+    ASSERT_TRUE(version && moraine::versionString());
+    EXPECT_TRUE(version->property("text").toString().contains(*moraine::versionString()));
+
+    // One settings window, whose "Start at login" switch writes the user's
+    // autostart entry.
+    AppFixture::trigger(window, QStringLiteral("settingsItem"));
+    QQuickWindow *settings = app.router().window(QStringLiteral("settings"));
+    ASSERT_TRUE(settings && settings->isVisible());
+    const QString entry = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/autostart/com.brindlewick.vellory2.desktop");
+    QFile::remove(entry);
+    QObject *loginSwitch = AppFixture::find(settings, QStringLiteral("startAtLoginSwitch"));
+    ASSERT_TRUE(loginSwitch);
+    EXPECT_FALSE(loginSwitch->property("checked").toBool());
+    loginSwitch->setProperty("checked", true);
+    QMetaObject::invokeMethod(loginSwitch, "toggled");
+    EXPECT_TRUE(QFile::exists(entry));
+    QFile::remove(entry);
+    AppFixture::trigger(window, QStringLiteral("settingsItem"));
+    EXPECT_EQ(app.router().window(QStringLiteral("settings")), settings);
+
+    // "Open Backup Folder" only while the destination is connected: the
+    // volume before the first backup, then this computer's folder.
+    QObject *item = AppFixture::find(window, QStringLiteral("openBackupFolderItem"));
+    ASSERT_TRUE(item);
+    EXPECT_FALSE(item->property("enabled").toBool());
+    f.monitor.mount(fakeStick(uuid, QStringLiteral("STICK"), stick.path()));
+    ASSERT_TRUE(waitUntil([item] { return item->property("enabled").toBool(); }));
+    AppFixture::trigger(window, QStringLiteral("openBackupFolderItem"));
+    const QString folder = stick.path() + QStringLiteral("/Vellory/") + platform::computerName();
+    ASSERT_TRUE(QDir().mkpath(folder));
+    AppFixture::trigger(window, QStringLiteral("openBackupFolderItem"));
+    EXPECT_EQ(browser.revealed, (QStringList{stick.path(), folder}));
+    ASSERT_TRUE(f.monitor.unmount(stick.path()));
+    EXPECT_TRUE(waitUntil([item] { return !item->property("enabled").toBool(); }));
+
+    // The Backups window: a row's bar follows its job's status, " Cancel "
+    // turns into " Close " at once, and "Log" opens the job's log window.
     BackupController *controller = app.controller();
-    controller->startBackup();
-    QQuickWindow *backups = app.router().window(QStringLiteral("backups"));
-    ASSERT_TRUE(backups && backups->isVisible());
-    QQuickItem *list = AppFixture::item(backups, QStringLiteral("threadsList"));
-    ASSERT_TRUE(list);
-    EXPECT_TRUE(AppFixture::waitFor([&] { return list->property("count").toInt() == 1; }));
-    EXPECT_EQ(backups->property("controller").value<QObject *>(), controller);
-    EXPECT_EQ(main->property("controller").value<QObject *>(), controller);
-    EXPECT_EQ(main->property("app").value<QObject *>(), &app);
+    WindowRouter &router = app.router();
+    auto older = listJob(*controller, QStringLiteral("OLD"));
+    applyStatus(*older, Status::completed);
+    auto job = listJob(*controller);
+    QQuickWindow *backups = router.openWindow(QStringLiteral("backups"));
+    ASSERT_TRUE(backups && QTest::qWaitForWindowExposed(backups));
+    auto row = [backups](const BackupThread &of) {
+        return AppFixture::item(backups->contentItem(), QStringLiteral("threadRow:") + of.id());
+    };
+    QQuickItem *jobRow = row(*job);
+    QQuickItem *bar = AppFixture::item(jobRow, QStringLiteral("threadProgress"));
+    QQuickItem *button = AppFixture::item(jobRow, QStringLiteral("cancelCloseButton"));
+    ASSERT_TRUE(jobRow && bar && button);
+    EXPECT_EQ(AppFixture::text(jobRow, QStringLiteral("threadTitle")), QStringLiteral("Backing up to \"STICK\""));
+    // Awaiting: no bar, " Close ", buttons pushed to the trailing edge.
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(button->property("text").toString(), QStringLiteral(" Close "));
+    EXPECT_TRUE(AppFixture::item(jobRow, QStringLiteral("threadSpacer"))->isVisible());
+    applyStatus(*job, Status::scanning);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_TRUE(bar->property("indeterminate").toBool());
+    EXPECT_EQ(button->property("text").toString(), QStringLiteral(" Cancel "));
+    EXPECT_FALSE(AppFixture::item(jobRow, QStringLiteral("threadSpacer"))->isVisible());
+    job->setProgressValue(0.4f);
+    job->setProgressMessage(QStringLiteral("Copying a.txt"));
+    applyStatus(*job, Status::backingUp);
+    EXPECT_FALSE(bar->property("indeterminate").toBool());
+    EXPECT_NEAR(bar->property("value").toReal(), 0.4, 1e-6);
+    EXPECT_EQ(AppFixture::text(jobRow, QStringLiteral("threadMessage")), QStringLiteral("Copying a.txt"));
+    // " Cancel " changes the row as soon as the status is applied, without
+    // the run having to stop, and logs nothing.
+    AppFixture::click(button);
+    ASSERT_TRUE(waitUntil([&] { return job->status() == Status::cancelled; }));
+    QTest::qWait(20);
+    EXPECT_EQ(button->property("text").toString(), QStringLiteral(" Close "));
+    EXPECT_FALSE(bar->isVisible());
+    EXPECT_EQ(job->log().size(), 1);
 
-    // Closed, then asked for again: the same window comes back; while it is
-    // open, too.
-    backups->close();
-    controller->startBackup();
-    EXPECT_EQ(app.router().window(QStringLiteral("backups")), backups);
+    // One log window per job, built afresh once closed, and a placeholder
+    // for an unknown id.
+    AppFixture::click(AppFixture::item(jobRow, QStringLiteral("logButton")));
+    QQuickWindow *one = router.logWindow(job->id());
+    QQuickWindow *unknown = router.openLogWindow(QStringLiteral("00000000-0000-0000-0000-000000000000"));
+    ASSERT_TRUE(one && unknown);
+    EXPECT_EQ(router.openLogWindow(job->id()), one);
+    EXPECT_EQ(router.logWindowCount(), 2);
+    QTest::qWait(50);
+    EXPECT_EQ(logText(one), QStringLiteral("Backup Initialized to STICK"));
+    EXPECT_EQ(logText(unknown), QStringLiteral("Backup Initialized"));
+    one->close();
+    EXPECT_TRUE(waitUntil([&] { return router.logWindowCount() == 1; }));
+    job->appendLog(QStringLiteral("Scanning /home/ann/Notes..."));
+    ASSERT_TRUE(waitUntil([&] { return job->log().size() == 2; }));
+    QQuickWindow *log = router.openLogWindow(job->id());
+    ASSERT_TRUE(log && QTest::qWaitForWindowExposed(log));
+    expectLogIsCopiedAndFollowsItsJob(*job, log);
+    // The log window keeps following its job once the row is closed; closing
+    // the last row closes the Backups window.
+    AppFixture::click(button);
+    EXPECT_EQ(controller->threads()->count(), 1);
+    job->appendLog(QStringLiteral("Backup Finished"));
+    EXPECT_TRUE(waitUntil([&] { return logText(log).endsWith(QStringLiteral("  Backup Finished")); }));
     EXPECT_TRUE(backups->isVisible());
+    AppFixture::click(AppFixture::item(row(*older), QStringLiteral("cancelCloseButton")));
+    EXPECT_EQ(controller->threads()->count(), 0);
+    EXPECT_TRUE(waitUntil([&] { return !backups->isVisible(); }));
+
+    // A started backup brings the one Backups window back, also while it is
+    // open.
+    QSignalSpy requests(&router, &WindowRouter::windowRequested);
     controller->startBackup();
-    EXPECT_EQ(requests.count(), 3);
+    EXPECT_TRUE(backups->isVisible());
+    QQuickItem *list = AppFixture::item(backups, QStringLiteral("threadsList"));
+    EXPECT_TRUE(list && waitUntil([&] { return list->property("count").toInt() == 1; }));
+    controller->startBackup();
+    EXPECT_EQ(requests.count(), 2);
+    // No window for an unknown name or a broken file.
+    EXPECT_EQ(router.openWindow(QStringLiteral("nowhere")), nullptr);
+    QFile broken(stick.filePath(QStringLiteral("Broken.qml")));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("import QtQuick\nItem {}\n") > 0 && broken.flush());
+    router.setWindowSource(QStringLiteral("broken"), QUrl::fromLocalFile(broken.fileName()));
+    EXPECT_EQ(router.openWindow(QStringLiteral("broken")), nullptr);
+    EXPECT_EQ(router.window(QStringLiteral("broken")), nullptr);
+    EXPECT_TRUE(alerts.alerts.isEmpty());
+}
+
+// A manual check still runs; ending after the application is gone, it
+// still deletes itself quietly.
+TEST_F(VelloryAppTest, AKeyThatCannotBeReadShowsOneAlertAndNoCheckButAManualCheckStillRuns)
+{
+    f.start().delegate().setPublicKeySource([] { return QStringLiteral("-----BEGIN RSA PUBLIC KEY-----\nbroken\n"); });
+    ASSERT_TRUE(f.app->launch());
+    // The alert is queued on the main thread.
+    ASSERT_TRUE(waitUntil([&] { return !alerts.alerts.isEmpty(); }));
+    EXPECT_TRUE(alerts.alerts.first().beep);
+    EXPECT_FALSE(alerts.alerts.first().informativeText.startsWith(QLatin1Char('\n'))) << "the error is the message";
+    EXPECT_TRUE(f.checkKinds.isEmpty()) << "no silent check without a key";
+    EXPECT_FALSE(NIMBLite::publicKey());
+    QTest::qWait(100);
+    EXPECT_EQ(alerts.alerts.size(), 1);
+
+    AppFixture::trigger(f.mainWindow(), QStringLiteral("checkForUpdatesItem")); // its completion is still queued
+    f.app.reset();
+    EXPECT_EQ(f.checkKinds, QStringList{QStringLiteral("manual")});
+    ASSERT_EQ(f.checks.size(), 1);
+    EXPECT_TRUE(waitUntil([&] { return f.checks.first().isNull(); }));
 }
 
 TEST(DesktopStyle, ADarkGtkThemeIsRecognisedAndTheDarkPaletteIsReadable)
@@ -71,41 +364,36 @@ TEST(DesktopStyle, ADarkGtkThemeIsRecognisedAndTheDarkPaletteIsReadable)
 
 TEST(LaunchOptions, GnuAndQtOptionsAreReadAndUnknownOnesRefused)
 {
-    struct Case
-    {
-        QStringList arguments; // after the program's name
-        bool help = false;
-        bool version = false;
-        bool refused = false;
-    };
-    const Case cases[] = {
-        {{}},
-        {{QStringLiteral("--help")}, true},
-        {{QStringLiteral("-h")}, true},
-        {{QStringLiteral("--version")}, false, true},
+    // The arguments after the program's name, and what they ask for:
+    // h(elp), v(ersion), d(emo pictures), r(efused) or nothing.
+    const std::pair<const char *, char> cases[] = {
+        {"", ' '},
+        {"--help", 'h'},
+        {"-h", 'h'},
+        {"--version", 'v'},
         // Qt's own options, with one dash or two; and a launcher's file argument.
-        {{QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("-style"), QStringLiteral("Fusion"),
-          QStringLiteral("-reverse")}},
-        {{QStringLiteral("--platform=offscreen"), QStringLiteral("/home/ann/file.txt")}},
-        {{QStringLiteral("--unknown")}, false, false, true},
-        {{QStringLiteral("-x")}, false, false, true},
-        {{QStringLiteral("--screenshot")}, false, false, true},
+        {"-platform offscreen -style Fusion -reverse", ' '},
+        {"--platform=offscreen /home/ann/file.txt", ' '},
+        {"--unknown", 'r'},
+        {"-x", 'r'},
+        {"--screenshot", 'r'},
+        {"--demo --screenshot /tmp/pictures", 'd'},
     };
-    for (const Case &c : cases) {
-        const LaunchOptions options = LaunchOptions::parse(QStringList{QStringLiteral("vellory")} + c.arguments);
-        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
-        EXPECT_EQ(options.helpRequested, c.help);
-        EXPECT_EQ(options.versionRequested, c.version);
-        EXPECT_EQ(!options.errors.isEmpty(), c.refused);
-        EXPECT_FALSE(options.demo);
+    for (const auto &[arguments, asked] : cases) {
+        SCOPED_TRACE(arguments);
+        const LaunchOptions options = LaunchOptions::parse(
+            QStringList{QStringLiteral("vellory")} + QString::fromLatin1(arguments).split(u' ', Qt::SkipEmptyParts));
+        EXPECT_EQ(options.helpRequested, asked == 'h');
+        EXPECT_EQ(options.versionRequested, asked == 'v');
+        EXPECT_EQ(!options.errors.isEmpty(), asked == 'r');
+        EXPECT_EQ(options.demo, asked == 'd');
+        EXPECT_EQ(options.screenshotFolder, asked == 'd' ? QStringLiteral("/tmp/pictures") : QString());
     }
-    const LaunchOptions both = LaunchOptions::parse({QStringLiteral("vellory"), QStringLiteral("--demo"),
-                                                     QStringLiteral("--screenshot"), QStringLiteral("/tmp/pictures")});
-    EXPECT_TRUE(both.demo);
-    EXPECT_EQ(both.screenshotFolder, QStringLiteral("/tmp/pictures"));
-    EXPECT_TRUE(both.errors.isEmpty());
 }
 
+// Pictures are made only on folders inside the temporary folder; the real
+// program, started for them in a person's own folders, stops before it
+// reads or writes anything there.
 TEST(LaunchOptions, PictureOptionsRunOnlyOnFoldersInsideTheTemporaryFolder)
 {
     const std::tuple<const char *, const char *, bool> cases[] = {
@@ -123,12 +411,7 @@ TEST(LaunchOptions, PictureOptionsRunOnlyOnFoldersInsideTheTemporaryFolder)
                                                                     QStringLiteral("/tmp"));
         EXPECT_EQ(problem.isEmpty(), allowed) << data << " " << config;
     }
-}
 
-// The real program, started for pictures in a person's own folders, stops
-// before it reads or writes anything there.
-TEST(LaunchOptions, TheDemoRefusesThePersonsOwnFolders)
-{
     QTemporaryDir home;
     QProcess vellory;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

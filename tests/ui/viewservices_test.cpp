@@ -1,6 +1,6 @@
-// The C++ behind the views: image URLs and their providers, the log feed,
-// the item dialog, the desktop helpers and the window router's refusals.
-#include "viewtesting.h"
+// The C++ behind the views: image URLs and their providers, the row changes
+// of the source list, the log feed, the item dialog and the desktop helpers.
+#include "controllertesting.h"
 
 #include "backup/backupthread.h"
 #include "ui/icondrawing.h"
@@ -9,7 +9,9 @@
 #include "ui/controllerimageprovider.h"
 #include "ui/desktopfiles.h"
 #include "ui/fileiconprovider.h"
+#include "ui/icontheme.h"
 #include "ui/itemchooser.h"
+#include "ui/sourcepathlistmodel.h"
 #include "ui/themeiconprovider.h"
 
 #include <QAbstractItemModelTester>
@@ -18,7 +20,11 @@
 #include <QPixmap>
 #include <QGuiApplication>
 #include <QQmlComponent>
+#include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(VelloryPlugin)
 
 namespace {
 
@@ -34,24 +40,26 @@ public:
     QStringList ids;
 };
 
-void touch(const QString &path, const QByteArray &content = {})
+void touch(const QString &path)
 {
     QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
 }
 
 } // namespace
 
-TEST(FileIconProvider, EveryPathSurvivesTheTripThroughAnImageUrlOfTheEngine)
+// Every path survives the trip through an image URL of the engine; icons
+// come from the theme by kind, at the size asked for.
+TEST(FileIconProvider, EveryPathSurvivesTheImageUrlAndIconsComeFromTheThemeByKind)
 {
-    ViewFixture f;
-    f.start();
+    useIconThemeFallback();
+    QQmlEngine engine;
+    engine.addImportPath(QStringLiteral("qrc:/"));
     auto *recording = new RecordingFileIconProvider;
-    f.engine->removeImageProvider(QStringLiteral("fileicon"));
-    f.engine->addImageProvider(QStringLiteral("fileicon"), recording);
+    engine.addImageProvider(QStringLiteral("fileicon"), recording);
     for (const QString &path : {QStringLiteral("/home/ann/Ünïcødé ?#&+ %20 name"), QStringLiteral("/home/ann/100% done?.txt"),
                                 QStringLiteral("/home/ann/a#b/c?d=e&f"), QStringLiteral("/srv/日本語/ファイル")}) {
-        QQmlComponent component(f.engine.get());
+        QQmlComponent component(&engine);
         component.setData("import QtQuick\nimport Vellory\nImage { property string path; sourceSize: Qt.size(32, 32); "
                           "source: DesktopFiles.fileIconSource(path, 32) }",
                           QUrl());
@@ -64,10 +72,7 @@ TEST(FileIconProvider, EveryPathSurvivesTheTripThroughAnImageUrlOfTheEngine)
     }
     EXPECT_FALSE(FileIconProvider::decodeId(QStringLiteral("%2Fhome?size=0")));
     EXPECT_FALSE(FileIconProvider::decodeId(QStringLiteral("%2Fhome")));
-}
 
-TEST(FileIconProvider, IconsComeFromTheThemeByKindAtTheSizeAskedFor)
-{
     QTemporaryDir dir;
     const QString folder = dir.path() + QStringLiteral("/Folder");
     ASSERT_TRUE(QDir().mkpath(folder));
@@ -77,7 +82,6 @@ TEST(FileIconProvider, IconsComeFromTheThemeByKindAtTheSizeAskedFor)
                     .contains(QStringLiteral("text-plain")));
     EXPECT_TRUE(FileIconProvider::iconNamesForPath(dir.path() + QStringLiteral("/gone.pdf")).isEmpty());
     EXPECT_TRUE(FileIconProvider::iconNamesForPath(QDir::homePath()).startsWith(QStringLiteral("user-home")));
-
     FileIconProvider provider;
     for (const int pixels : {32, 100}) {
         QSize size;
@@ -90,7 +94,9 @@ TEST(FileIconProvider, IconsComeFromTheThemeByKindAtTheSizeAskedFor)
     EXPECT_FALSE(FileIconProvider::iconImage(dir.path() + QStringLiteral("/gone"), 32).isNull());
 }
 
-TEST(ThemeIcons, ShapesAreTintedInTheColourOfTheirAddress)
+// Themed shapes are tinted in the colour of their address; the missing
+// volume icon draws the disk faintly and the badge over it.
+TEST(ThemeIcons, ShapesAreTintedInTheColourOfTheirAddressAndBadgesDrawnOverAFaintDisk)
 {
     const auto request = ThemeIconProvider::decodeId(
         ThemeIconProvider::source(QStringLiteral("folder-symbolic"), 24, QColor(255, 0, 0)).mid(18));
@@ -105,11 +111,33 @@ TEST(ThemeIcons, ShapesAreTintedInTheColourOfTheirAddress)
     const QImage tinted = ThemeIconProvider::tinted(shape, QColor(0, 0, 255));
     EXPECT_EQ(tinted.pixelColor(1, 1), QColor(0, 0, 255));
     EXPECT_EQ(tinted.pixelColor(0, 0).alpha(), 0);
+
+    auto solid = [](QColor colour, int size) {
+        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(colour);
+        return image;
+    };
+    const QImage icon = icondrawing::drawBadged(solid(Qt::red, 300), 0.25, solid(Qt::white, 10), 0.5)
+                            .convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(icon.size(), QSize(150, 150));
+    // The disk at a quarter of its opacity outside the badge; the badge at
+    // half its opacity over it in the centre.
+    for (const QPoint outside : {QPoint(0, 0), QPoint(149, 149), QPoint(75, 40)}) {
+        const QColor pixel = icon.pixelColor(outside);
+        EXPECT_NEAR(pixel.alpha(), 64, 2) << outside.x() << "," << outside.y();
+        EXPECT_TRUE(pixel.red() == 255 && pixel.green() == 0) << outside.x() << "," << outside.y();
+    }
+    const QColor centre = icon.pixelColor(75, 75);
+    EXPECT_NEAR(centre.alpha(), 159, 3); // 0.5 + 0.25 × 0.5
+    EXPECT_GT(centre.green(), 150);
+    // Without a badge the disk alone.
+    EXPECT_EQ(icondrawing::drawBadged(solid(Qt::red, 32), 0.25, QImage(), 0.5).pixelColor(75, 75).green(), 0);
 }
 
 TEST(ControllerImageProvider, AJobIconIsTheJobsOwnAndAnUnlistedIdGetsThePlaceholders)
 {
-    ViewFixture f;
+    useIconThemeFallback();
+    ControllerFixture f;
     f.start();
     // The placeholder job shows the application's icon.
     QPixmap red(16, 16);
@@ -134,31 +162,54 @@ TEST(ControllerImageProvider, AJobIconIsTheJobsOwnAndAnUnlistedIdGetsThePlacehol
     EXPECT_FALSE(request(f.controller->volumeIconSource()).isNull());
 }
 
-TEST(IconDrawing, TheMissingVolumeIconDrawsTheDiskFaintlyAndTheBadgeInTheCentre)
+TEST(SourcePathListModel, EachKindOfChangeTakesTheFewestRowChangesAndEndsWithTheNewList)
 {
-    auto solid = [](QColor colour, int size) {
-        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-        image.fill(colour);
-        return image;
+    struct Case {
+        const char *what;
+        QStringList from;
+        QStringList to;
+        int removals;
+        int insertions;
     };
-    const QImage icon = icondrawing::drawBadged(solid(Qt::red, 300), 0.25, solid(Qt::white, 10), 0.5)
-                            .convertToFormat(QImage::Format_ARGB32);
-    ASSERT_EQ(icon.size(), QSize(150, 150));
-    // The disk at a quarter of its opacity everywhere outside the badge.
-    for (const QPoint outside : {QPoint(0, 0), QPoint(149, 149), QPoint(50, 75), QPoint(99, 75), QPoint(75, 50)}) {
-        const QColor pixel = icon.pixelColor(outside);
-        EXPECT_NEAR(pixel.alpha(), 64, 2) << outside.x() << "," << outside.y();
-        EXPECT_EQ(pixel.red(), 255);
-        EXPECT_EQ(pixel.green(), 0);
+    const QList<Case> cases = {
+        {"a drop at the end", {"a", "b"}, {"a", "b", "c", "d", "e"}, 0, 1},
+        {"moved to the end", {"a", "b", "c"}, {"b", "c", "a"}, 1, 1},
+        {"moved to the front", {"a", "b", "c"}, {"c", "a", "b"}, 1, 1},
+        {"a run removed", {"a", "b", "c", "d"}, {"a", "d"}, 1, 0},
+        {"two runs removed", {"a", "b", "c", "d", "e"}, {"a", "c", "e"}, 2, 0},
+        {"every copy removed", {"a", "b", "a", "c"}, {"b", "c"}, 2, 0},
+        {"everything replaced", {"a", "b"}, {"c"}, 1, 1},
+        {"a list emptied", {"a", "b", "c"}, {}, 1, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        SourcePathListModel model;
+        model.setPaths(c.from);
+        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        model.setPaths(c.to);
+        EXPECT_EQ(model.paths(), c.to);
+        EXPECT_EQ(removed.size(), c.removals);
+        EXPECT_EQ(inserted.size(), c.insertions);
+        EXPECT_EQ(resets.size(), 0);
     }
-    // The badge fills exactly 51...98 at half its opacity over the disk.
-    for (const QPoint inside : {QPoint(51, 51), QPoint(98, 98), QPoint(75, 75)}) {
-        const QColor pixel = icon.pixelColor(inside);
-        EXPECT_NEAR(pixel.alpha(), 159, 3) << inside.x() << "," << inside.y(); // 0.5 + 0.25 × 0.5
-        EXPECT_GT(pixel.green(), 150) << "no white badge at " << inside.x() << "," << inside.y();
+
+    // Any change ends with exactly the new list, row by row.
+    SourcePathListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QRandomGenerator random(20240309);
+    for (int round = 0; round < 300; ++round) {
+        QStringList next;
+        for (int i = random.bounded(9); i > 0; --i) {
+            next.append(QStringLiteral("/p%1").arg(random.bounded(5)));
+        }
+        model.setPaths(next);
+        ASSERT_EQ(model.rowCount(), next.size()) << round;
+        for (int row = 0; row < next.size(); ++row) {
+            ASSERT_EQ(model.data(model.index(row), SourcePathListModel::PathRole).toString(), next.at(row));
+        }
     }
-    // Without a badge the disk alone.
-    EXPECT_EQ(icondrawing::drawBadged(solid(Qt::red, 32), 0.25, QImage(), 0.5).pixelColor(75, 75).green(), 0);
 }
 
 TEST(BackupLogModel, TakesEachBatchOfNewLinesAsOneInsertionAndGivesTheTextBetweenTwoPositions)
@@ -173,7 +224,7 @@ TEST(BackupLogModel, TakesEachBatchOfNewLinesAsOneInsertionAndGivesTheTextBetwee
         job->appendLog(QStringLiteral("line %1").arg(i));
     }
     job->appendLog(QStringLiteral("the longest line of them all"));
-    ASSERT_TRUE(ViewFixture::waitFor([&] { return model.count() == 102; }));
+    ASSERT_TRUE(waitUntil([&] { return model.count() == 102; }));
     // In batches, not a row at a time, and never the whole log again.
     EXPECT_LT(inserted.size(), 100);
     EXPECT_EQ(resets.size(), 0);
@@ -215,11 +266,7 @@ TEST(FileOrFolderDialog, OpenOnAFolderChoosesItAndOnAFileChoosesTheFile)
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
         EXPECT_EQ(dialog.chosenPath(), path);
     }
-    ItemChooser chooser; // without a window nothing is shown
-    EXPECT_FALSE(chooser.open(nullptr));
-    EXPECT_FALSE(chooser.isOpen());
 }
-
 TEST(DesktopFiles, NamesFoldersDropsAndTheRemovableMediaFolder)
 {
     EXPECT_EQ(DesktopFiles::fileName(QStringLiteral("/home/ann/Notes/")), QStringLiteral("Notes"));
@@ -247,16 +294,4 @@ TEST(DesktopFiles, NamesFoldersDropsAndTheRemovableMediaFolder)
             user, [existing = existing](const QString &folder) { return existing.isEmpty() || folder == existing; });
         EXPECT_EQ(found, expected) << user.toStdString() << " " << existing.toStdString();
     }
-}
-
-TEST(WindowRouter, AnUnknownWindowOrABrokenFileGivesNoWindow)
-{
-    ViewFixture f;
-    f.start();
-    EXPECT_EQ(f.router->openWindow(QStringLiteral("nowhere")), nullptr);
-    QTemporaryDir dir;
-    touch(dir.filePath(QStringLiteral("Broken.qml")), "import QtQuick\nItem {}\n");
-    f.router->setWindowSource(QStringLiteral("broken"), QUrl::fromLocalFile(dir.filePath(QStringLiteral("Broken.qml"))));
-    EXPECT_EQ(f.router->openWindow(QStringLiteral("broken")), nullptr);
-    EXPECT_EQ(f.router->window(QStringLiteral("broken")), nullptr);
 }

@@ -1,0 +1,385 @@
+// The main window: what its panels show and do for each state of the
+// destination and the sources, and, at its smallest, no text cut off,
+// outside the window or lying over other text.
+#include "apptesting.h"
+
+#include "app/desktopstyle.h"
+#include "platform/preferences.h"
+#include "recordingurlopener.h"
+#include "ui/sourcepathlistmodel.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QTest>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+const QString kUuid = QStringLiteral("1A2B-3C4D");
+const QString kStickPath = QStringLiteral("/media/ann/STICK");
+const QString kCardPath = QStringLiteral("/media/ann/CARD");
+
+struct ShownText
+{
+    QQuickItem *item;
+    QString text;
+    QRectF rect; // where the glyphs are, in the window
+};
+
+// The part of the text item covered by glyphs, by its alignment, in the window.
+QRectF glyphRect(QQuickItem *text)
+{
+    const QSizeF box = text->size();
+    const QSizeF content(std::min(text->property("contentWidth").toReal(), box.width()),
+                         std::min(text->property("contentHeight").toReal(), box.height()));
+    const int hAlign = text->property("effectiveHorizontalAlignment").toInt();
+    const int vAlign = text->property("verticalAlignment").toInt();
+    const qreal x = hAlign & Qt::AlignHCenter ? (box.width() - content.width()) / 2
+        : hAlign & Qt::AlignRight              ? box.width() - content.width()
+                                               : 0;
+    const qreal y = vAlign & Qt::AlignVCenter ? (box.height() - content.height()) / 2
+        : vAlign & Qt::AlignBottom             ? box.height() - content.height()
+                                               : 0;
+    return text->mapRectToScene(QRectF(QPointF(x, y), content));
+}
+
+// The texts shown under `item`: not hidden by a parent, not transparent, not blank.
+void collect(QQuickItem *item, std::vector<ShownText> &texts)
+{
+    if (!item->isVisible() || item->opacity() <= 0.01) {
+        return;
+    }
+    const QString text = item->property("text").toString();
+    if ((item->inherits("QQuickText") || item->inherits("QQuickTextEdit")) && !text.trimmed().isEmpty()) {
+        texts.push_back({item, text, glyphRect(item)});
+    }
+    for (QQuickItem *child : item->childItems()) {
+        collect(child, texts);
+    }
+}
+
+std::string describe(const ShownText &shown)
+{
+    return "\"" + shown.text.left(60).toStdString() + "\" (" + shown.item->objectName().toStdString() + ")";
+}
+
+constexpr qreal kSlack = 1.0;
+
+// The contrast ratio of two colours (1 to 21), as accessibility guides
+// measure it.
+double contrast(const QColor &a, const QColor &b)
+{
+    auto luminance = [](const QColor &c) {
+        auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    const auto [dim, bright] = std::minmax({luminance(a), luminance(b)});
+    return (bright + 0.05) / (dim + 0.05);
+}
+
+// Every text whole: inside the window, not clipped, not elided.
+void expectWholeText(QQuickWindow *window, const std::vector<ShownText> &texts)
+{
+    const QRectF windowRect(0, 0, window->width(), window->height());
+    for (const ShownText &shown : texts) {
+        SCOPED_TRACE(describe(shown));
+        // Inside the window and not hidden by a clipping parent.
+        EXPECT_TRUE(windowRect.adjusted(-kSlack, -kSlack, kSlack, kSlack).contains(shown.rect))
+            << "at " << shown.rect.x() << "," << shown.rect.y() << " " << shown.rect.width() << "x"
+            << shown.rect.height();
+        QRectF seen = shown.rect;
+        for (QQuickItem *it = shown.item->parentItem(); it; it = it->parentItem()) {
+            seen = it->clip() ? seen.intersected(it->mapRectToScene(QRectF(QPointF(), it->size()))) : seen;
+        }
+        EXPECT_GE(seen.width() + kSlack, shown.rect.width());
+        EXPECT_GE(seen.height() + kSlack, shown.rect.height());
+        // Not cut short: nothing elided, nothing wider than its box.
+        EXPECT_FALSE(shown.item->property("truncated").toBool());
+        if (shown.item->property("wrapMode").toInt() == 0) {
+            EXPECT_LE(shown.item->property("implicitWidth").toReal(), shown.item->width() + kSlack);
+        }
+    }
+}
+
+void expectTidyText(QQuickWindow *window)
+{
+    std::vector<ShownText> texts;
+    collect(window->contentItem(), texts);
+    ASSERT_FALSE(texts.empty());
+    expectWholeText(window, texts);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        for (std::size_t j = i + 1; j < texts.size(); ++j) {
+            const QRectF overlap = texts[i].rect.intersected(texts[j].rect);
+            EXPECT_FALSE(overlap.width() > 1.5 && overlap.height() > 1.5)
+                << describe(texts[i]) << " lies over " << describe(texts[j]);
+        }
+    }
+}
+
+// Opens each menu in turn (the menu bar's and the panels' context menus)
+// and checks that no item's text is cut.
+void expectWholeMenus(QQuickWindow *window, const QStringList &contextMenus)
+{
+    QList<QObject *> menus = AppFixture::menus(window);
+    for (const QString &name : contextMenus) {
+        menus.append(AppFixture::find(window, name));
+    }
+    ASSERT_GE(menus.size(), 2);
+    for (QObject *menu : menus) {
+        ASSERT_TRUE(menu);
+        SCOPED_TRACE(menu->objectName().toStdString());
+        QMetaObject::invokeMethod(menu, "open");
+        ASSERT_TRUE(waitUntil([menu] { return menu->property("opened").toBool(); }));
+        std::vector<ShownText> texts;
+        collect(menu->property("contentItem").value<QQuickItem *>(), texts);
+        EXPECT_GE(texts.size(), 1U);
+        expectWholeText(window, texts);
+        QMetaObject::invokeMethod(menu, "close");
+        ASSERT_TRUE(waitUntil([menu] { return !menu->property("visible").toBool(); }));
+    }
+}
+
+// A disabled " Backup Now ", "Eject" and "Auto Eject on Completion" are drawn
+// in the palette's disabled text colour, unlike their enabled neighbours; an
+// off switch's knob stands out from its track; tooltips follow the palette.
+void expectDisabledControlsLookDisabled(QQuickWindow *window, const QPalette &palette, bool dark)
+{
+    auto textColour = [window](const QString &name) {
+        QQuickItem *control = AppFixture::item(window, name);
+        EXPECT_TRUE(control) << name.toStdString();
+        QObject *label = control ? control->property("contentItem").value<QObject *>() : nullptr;
+        return label ? label->property("color").value<QColor>() : QColor();
+    };
+    const QColor enabledButton = textColour(QStringLiteral("selectButton"));
+    EXPECT_EQ(enabledButton, palette.color(QPalette::Active, QPalette::ButtonText));
+    for (const QString name : {QStringLiteral("backupButton"), QStringLiteral("ejectButton")}) {
+        SCOPED_TRACE(name.toStdString());
+        ASSERT_FALSE(AppFixture::item(window, name)->isEnabled());
+        EXPECT_NE(textColour(name), enabledButton);
+        EXPECT_EQ(textColour(name), palette.color(QPalette::Disabled, QPalette::ButtonText));
+    }
+    ASSERT_FALSE(AppFixture::item(window, QStringLiteral("autoEjectSwitch"))->isEnabled());
+    EXPECT_EQ(textColour(QStringLiteral("autoEjectSwitch")), palette.color(QPalette::Disabled, QPalette::Text));
+
+    QObject *offSwitch = AppFixture::find(window, QStringLiteral("autoBackupSwitch"));
+    QObject *track = AppFixture::find(offSwitch, QStringLiteral("switchTrack"));
+    QObject *knob = AppFixture::find(offSwitch, QStringLiteral("switchKnob"));
+    ASSERT_TRUE(track && knob && !offSwitch->property("checked").toBool());
+    EXPECT_GE(contrast(track->property("color").value<QColor>(), knob->property("color").value<QColor>()), 2.5);
+
+    const QColor tipBase = AppFixture::evaluate(window, QStringLiteral("palette.toolTipBase")).value<QColor>();
+    const QColor tipText = AppFixture::evaluate(window, QStringLiteral("palette.toolTipText")).value<QColor>();
+    EXPECT_EQ(tipBase.lightnessF() < 0.5, dark) << tipBase.name().toStdString();
+    EXPECT_GE(contrast(tipBase, tipText), 4.5);
+}
+
+
+bool enabled(QQuickWindow *window, const QString &name)
+{
+    QQuickItem *item = AppFixture::item(window, name);
+    return item && item->isEnabled();
+}
+
+bool visible(QQuickWindow *window, const QString &name)
+{
+    QQuickItem *item = AppFixture::item(window, name);
+    return item && item->isVisible();
+}
+
+void click(QQuickWindow *window, const QString &name)
+{
+    AppFixture::click(AppFixture::item(window, name));
+}
+
+// Drops `urls` on the panel named `panel`; whether it took them.
+bool drop(QQuickWindow *window, const QString &panel, const QList<QUrl> &urls)
+{
+    QVariant accepted;
+    EXPECT_TRUE(QMetaObject::invokeMethod(AppFixture::find(window, panel), "dropUrls", Q_RETURN_ARG(QVariant, accepted),
+                                          Q_ARG(QVariant, QVariant::fromValue(urls))));
+    QTest::qWait(50);
+    return accepted.toBool();
+}
+
+// The paths of the source grid's cells, in grid order.
+QStringList gridPaths(QQuickWindow *window)
+{
+    QQuickItem *grid = AppFixture::item(window, QStringLiteral("sourceGrid"));
+    auto *model = grid ? qobject_cast<SourcePathListModel *>(grid->property("model").value<QObject *>()) : nullptr;
+    return model ? model->paths() : QStringList();
+}
+
+void triggerCellItem(QQuickWindow *window, const QString &path, const QString &item)
+{
+    QObject *cell = AppFixture::find(window, QStringLiteral("cell:") + path);
+    ASSERT_TRUE(cell) << path.toStdString();
+    QMetaObject::invokeMethod(cell, "ensureMenu"); // the menu is made on first use
+    QObject *entry = AppFixture::find(cell, item);
+    ASSERT_TRUE(entry) << item.toStdString();
+    QMetaObject::invokeMethod(entry, "triggered");
+}
+
+} // namespace
+
+// In the dark palette with a stored icon size, disconnected and automatic
+// backup off; then in the light palette through every state: disconnected
+// with both switches never written, connected, the volume removed and
+// refused choices, every source removed, and a drop of two volumes.
+TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDestinationAllows)
+{
+    const QPalette light = QGuiApplication::palette();
+    for (const bool dark : {true, false}) {
+        SCOPED_TRACE(dark ? "dark" : "light");
+        const QPalette palette = dark ? DesktopStyle::darkPalette() : light;
+        QGuiApplication::setPalette(palette);
+        RecordingUrlOpener opener;
+        AppFixture f;
+        BackupScript script = setWithDestination(kUuid, QStringLiteral("STICK"), kStickPath, 64'000'000'000);
+        const QString notes = QStringLiteral("/home/ann/Notes.txt");
+        script.sourcePaths = {QStringLiteral("/home/ann/Documents"), QStringLiteral("/home/ann/Pictures"), notes,
+                              QStringLiteral("/home/ann/Music")};
+        f.storeSet(script);
+        platform::preferences()->remove(QStringLiteral("autoEjectOnComplete"));
+        if (dark) {
+            platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+            platform::preferences()->setValue(QStringLiteral("iconSize"), 48);
+        }
+        f.table.mount(fakeStick(QStringLiteral("C0DE-CAFE"), QStringLiteral("CARD"), kCardPath));
+        QQuickWindow *window = f.launch();
+        ASSERT_TRUE(window);
+        window->resize(window->minimumSize());
+        QTest::qWait(400); // animations settle
+        auto iconWidth = [window] { return AppFixture::item(window, QStringLiteral("cellIcon"))->width(); };
+        auto text = [window](const QString &name) { return AppFixture::text(window, name); };
+        if (dark) {
+            EXPECT_EQ(iconWidth(), 48);
+            expectTidyText(window);
+            expectDisabledControlsLookDisabled(window, palette, dark);
+            continue;
+        }
+
+        EXPECT_FALSE(visible(window, QStringLiteral("volumePlaceholder")));
+        EXPECT_EQ(text(QStringLiteral("availableLabel")), QStringLiteral("Not connected"));
+        EXPECT_EQ(AppFixture::find(window, QStringLiteral("usageGauge"))->property("value").toReal(), 0.0);
+        EXPECT_EQ(text(QStringLiteral("volumeNameLabel")), QStringLiteral("STICK"));
+        EXPECT_EQ(text(QStringLiteral("lastBackupLabel")), QStringLiteral("Last Backup: 3/1/24, 9:00 AM"));
+        EXPECT_FALSE(enabled(window, QStringLiteral("backupButton")) || enabled(window, QStringLiteral("ejectButton")));
+        // Never written: both switches on; auto eject only with auto backup,
+        // keeping what it had and writing nothing while greyed out.
+        QQuickItem *autoBackup = AppFixture::item(window, QStringLiteral("autoBackupSwitch"));
+        QQuickItem *autoEject = AppFixture::item(window, QStringLiteral("autoEjectSwitch"));
+        EXPECT_TRUE(autoBackup->property("checked").toBool() && autoEject->property("checked").toBool());
+        click(window, QStringLiteral("autoBackupSwitch"));
+        EXPECT_FALSE(autoEject->isEnabled());
+        const auto settings = platform::preferences();
+        EXPECT_EQ(settings->value(QStringLiteral("autoBackupOnConnect"), true).toBool(), false);
+        EXPECT_TRUE(autoEject->property("checked").toBool());
+        EXPECT_FALSE(settings->contains(QStringLiteral("autoEjectOnComplete")));
+        expectTidyText(window);
+        expectDisabledControlsLookDisabled(window, palette, dark);
+
+        // The stick arrives (with auto backup off that only refreshes the
+        // panel): both buttons come alive and the space is current.
+        f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), kStickPath, 64'000'000'000, 16'000'000'000));
+        ASSERT_TRUE(waitUntil([&] { return !f.app->controller()->isReadingVolumes(); }));
+        QTest::qWait(50);
+        ASSERT_TRUE(enabled(window, QStringLiteral("backupButton")));
+        EXPECT_TRUE(enabled(window, QStringLiteral("ejectButton")));
+        EXPECT_TRUE(text(QStringLiteral("availableLabel")).endsWith(QStringLiteral(" Available")));
+        EXPECT_NEAR(AppFixture::find(window, QStringLiteral("usageGauge"))->property("value").toReal(), 0.75, 1e-6);
+        expectTidyText(window);
+        // The hairlines under the two panels' headers meet.
+        auto lineY = [window](const char *header) {
+            QObject *line = AppFixture::find(AppFixture::find(window, QString::fromLatin1(header)),
+                                             QStringLiteral("panelHeaderLine"));
+            return line ? qobject_cast<QQuickItem *>(line)->mapToScene(QPointF(0, 0)).y() : -1;
+        };
+        EXPECT_EQ(lineY("sourceHeader"), lineY("volumeHeader"));
+        // A cell makes its menu on first use.
+        QMetaObject::invokeMethod(AppFixture::find(window, QStringLiteral("cell:") + notes), "ensureMenu");
+        expectWholeMenus(window, {QStringLiteral("volumeMenu"), QStringLiteral("cellMenu")});
+
+        // The icon-size choice is stored and shown; a cell's menu removes or
+        // reveals its item; a drop adds its files, not a web address.
+        EXPECT_EQ(iconWidth(), 100);
+        click(window, QStringLiteral("smallIconsButton"));
+        EXPECT_EQ(settings->value(QStringLiteral("iconSize")).toInt(), 32);
+        EXPECT_EQ(iconWidth(), 32);
+        triggerCellItem(window, notes, QStringLiteral("removeItem"));
+        EXPECT_TRUE(waitUntil([&] { return !AppFixture::find(window, QStringLiteral("cell:") + notes); }));
+        triggerCellItem(window, QStringLiteral("/home/ann/Music"), QStringLiteral("showInFinderItem"));
+        EXPECT_EQ(opener.revealed, QStringList{QStringLiteral("/home/ann/Music")});
+        const QString odd = QStringLiteral("/home/ann/My Notes #1");
+        drop(window, QStringLiteral("sourcePathView"),
+             {QUrl::fromLocalFile(odd), QUrl(QStringLiteral("https://example.com/x"))});
+        EXPECT_EQ(gridPaths(window), (QStringList{QStringLiteral("/home/ann/Documents"),
+                                                  QStringLiteral("/home/ann/Pictures"), QStringLiteral("/home/ann/Music"), odd}));
+        QObject *cell = AppFixture::find(window, QStringLiteral("cell:") + odd);
+        EXPECT_EQ(AppFixture::text(cell, QStringLiteral("cellName")), QStringLiteral("My Notes #1"));
+        EXPECT_EQ(AppFixture::text(cell, QStringLiteral("cellFolder")), QStringLiteral("/home/ann"));
+
+        // " Backup Now " starts a backup and "Eject" ejects; auto eject comes
+        // back with auto backup and writes its choice.
+        click(window, QStringLiteral("backupButton"));
+        EXPECT_EQ(f.app->controller()->threads()->count(), 1);
+        EXPECT_EQ(text(QStringLiteral("lastBackupLabel")),
+                  QStringLiteral("Last Backup: ") + QLocale().toString(f.now, QLocale::ShortFormat));
+        click(window, QStringLiteral("ejectButton"));
+        EXPECT_EQ(f.ejector.requests(), QStringList{kStickPath});
+        click(window, QStringLiteral("autoBackupSwitch"));
+        EXPECT_TRUE(autoEject->isEnabled());
+        click(window, QStringLiteral("autoEjectSwitch"));
+        EXPECT_FALSE(settings->value(QStringLiteral("autoEjectOnComplete")).toBool());
+
+        // "Remove Volume" forgets the destination and its last backup.
+        QMetaObject::invokeMethod(AppFixture::find(window, QStringLiteral("removeVolumeItem")), "triggered");
+        QTest::qWait(50);
+        EXPECT_TRUE(visible(window, QStringLiteral("volumePlaceholder")) && enabled(window, QStringLiteral("selectButton")));
+        EXPECT_FALSE(visible(window, QStringLiteral("volumeDetails")) || visible(window, QStringLiteral("backupButton")));
+        EXPECT_EQ(text(QStringLiteral("lastBackupLabel")), QStringLiteral("Last Backup: Never"));
+
+        // A folder is refused in an alert titled with its name, or the fallbacks.
+        QTemporaryDir home;
+        const QString folder = home.path() + QStringLiteral("/Holiday Photos");
+        ASSERT_TRUE(QDir().mkpath(folder));
+        QObject *alert = AppFixture::find(window, QStringLiteral("refusalAlert"));
+        ASSERT_TRUE(alert);
+        EXPECT_TRUE(drop(window, QStringLiteral("volumeView"), {QUrl::fromLocalFile(folder)}));
+        ASSERT_TRUE(waitUntil([&] { return alert->property("visible").toBool(); }));
+        EXPECT_EQ(text(QStringLiteral("refusalAlertTitle")), QStringLiteral("Unable to use \"Holiday Photos\""));
+        EXPECT_NE(text(QStringLiteral("refusalAlertMessage")), QStringLiteral("Unknown reason"));
+        QMetaObject::invokeMethod(alert, "accept");
+        EXPECT_TRUE(waitUntil([&] { return !alert->property("visible").toBool(); }));
+        emit f.app->controller()->volumeRefused(QString(), QString());
+        ASSERT_TRUE(waitUntil([&] { return alert->property("visible").toBool(); }));
+        EXPECT_EQ(text(QStringLiteral("refusalAlertTitle")), QStringLiteral("Unable to use \"Unknown item\""));
+        EXPECT_EQ(text(QStringLiteral("refusalAlertMessage")), QStringLiteral("Unknown reason"));
+        QMetaObject::invokeMethod(alert, "accept");
+        EXPECT_TRUE(waitUntil([&] { return !alert->property("visible").toBool(); }));
+
+        // Without a destination and without sources: both placeholders.
+        for (const QString &path : gridPaths(window)) {
+            triggerCellItem(window, path, QStringLiteral("removeItem"));
+        }
+        EXPECT_TRUE(waitUntil([&] { return visible(window, QStringLiteral("sourcePlaceholder")); }));
+        EXPECT_FALSE(visible(window, QStringLiteral("sourceGrid")));
+        QTest::qWait(400);
+        expectTidyText(window);
+
+        // Of two volumes dropped the first is chosen, with no backup yet
+        // (the stick is back after its eject).
+        f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kStickPath));
+        EXPECT_FALSE(drop(window, QStringLiteral("volumeView"), {}));
+        EXPECT_TRUE(drop(window, QStringLiteral("volumeView"),
+                         {QUrl::fromLocalFile(kStickPath), QUrl::fromLocalFile(kCardPath)}));
+        ASSERT_TRUE(waitUntil([&] { return visible(window, QStringLiteral("volumeDetails")); }));
+        EXPECT_EQ(f.stored().volumeUUID, kUuid);
+        EXPECT_TRUE(enabled(window, QStringLiteral("backupButton")));
+    }
+    QGuiApplication::setPalette(light);
+}
