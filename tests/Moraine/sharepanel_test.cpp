@@ -20,16 +20,6 @@ namespace {
 
 const QString product = QStringLiteral("https://www.brindlewick.com/vellory/?from=app&x=1");
 
-std::unique_ptr<moraine::SharePanelModel> makeModel(const QString &message)
-{
-    auto model = std::make_unique<moraine::SharePanelModel>();
-    model->setAppName(QStringLiteral("Vellory"));
-    model->setEmailSubject(QStringLiteral("Vellory 2 - Backups & more"));
-    model->setTargetURL(product);
-    model->setMessage(message);
-    return model;
-}
-
 QString valueOf(const QUrl &url, const QString &key)
 {
     for (const auto &[k, v] : formDecodedQuery(url)) {
@@ -87,16 +77,20 @@ TEST(ShareTargets, TheTextFollowsTheMessageAndEachTargetHasItsPathAndExactlyItsQ
 TEST(SharePanelModel, AnEditedMessageWithHashtagsReachesEveryLaterShareButFacebookAndTheClipboard)
 {
     RecordingUrlOpener opener;
-    auto model = makeModel(QStringLiteral("Vellory backs up to a USB drive."));
+    moraine::SharePanelModel model;
+    model.setAppName(QStringLiteral("Vellory"));
+    model.setEmailSubject(QStringLiteral("Vellory 2 - Backups & more"));
+    model.setTargetURL(product);
+    model.setMessage(QStringLiteral("Vellory backs up to a USB drive."));
     const QString edited = QStringLiteral("Edited! #backup #linux");
-    model->setMessage(edited);
+    model.setMessage(edited);
     const QString expected = moraine::shareText(edited, QStringLiteral("Vellory"), product);
 
-    model->shareByMail();
-    model->shareWithIntent(model->threadsIntentURL());
-    model->shareWithIntent(model->xIntentURL());
-    model->copyMessage();
-    model->shareOnFacebook();
+    model.shareByMail();
+    model.shareWithIntent(model.threadsIntentURL());
+    model.shareWithIntent(model.xIntentURL());
+    model.copyMessage();
+    model.shareOnFacebook();
 
     ASSERT_EQ(opener.opened.size(), 4);
     EXPECT_EQ(valueOf(opener.opened[3], QStringLiteral("u")), product);
@@ -106,11 +100,6 @@ TEST(SharePanelModel, AnEditedMessageWithHashtagsReachesEveryLaterShareButFacebo
     EXPECT_EQ(valueOf(opener.opened[1], QStringLiteral("text")), expected);
     EXPECT_EQ(valueOf(opener.opened[2], QStringLiteral("text")), expected);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
-
-    // Built afresh: a later edit shows in the next action.
-    model->setMessage(QString());
-    model->copyMessage();
-    EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith(QStringLiteral("\n\nTry Vellory Today ")));
 }
 
 TEST(SharePanelView, EditorDrivesTheSharesAndCloseAsksToDismissLater)
