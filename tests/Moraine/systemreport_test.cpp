@@ -2,8 +2,6 @@
 #include "fakesystemfacts.h"
 #include "platform/linuxsystemfacts.h"
 
-#include <QTemporaryDir>
-#include <QFile>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -175,9 +173,5 @@ TEST(LinuxSystemFactsParsers, ThisMachineAnswersEveryQueryInShape)
     // The test program belongs to no package, whether or not dpkg exists.
     EXPECT_EQ(info.signingIdentity(), QStringLiteral("Local build"));
 
-    const SystemReport report = buildSystemReport(info, version);
-    const std::optional<quint64> memory = facts.physicalMemoryBytes();
-    ASSERT_TRUE(memory.has_value());
-    EXPECT_TRUE(report.line3.endsWith(QStringLiteral(" Ghz, ") + moraine::memoryCountText(*memory)))
-        << report.line3.toStdString();
+    EXPECT_TRUE(facts.physicalMemoryBytes().has_value());
 }
