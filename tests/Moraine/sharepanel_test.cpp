@@ -106,7 +106,9 @@ TEST(SharePanelView, AnEditedMessageReachesEveryShareButFacebookAndCloseAsksToDi
     EXPECT_FALSE(QString::fromUtf8(opener.opened[3].toEncoded()).contains(QStringLiteral("Edited")));
     EXPECT_EQ(valueOf(opener.opened[0], QStringLiteral("subject")), QStringLiteral("Vellory 2 - Backups & more"));
     EXPECT_EQ(valueOf(opener.opened[0], QStringLiteral("body")), expected);
+    EXPECT_EQ(opener.opened[1].host(), QUrl(platform::buildinfo::shareThreadsHost()).host());
     EXPECT_EQ(valueOf(opener.opened[1], QStringLiteral("text")), expected);
+    EXPECT_EQ(opener.opened[2].host(), QUrl(platform::buildinfo::shareXHost()).host());
     EXPECT_EQ(valueOf(opener.opened[2], QStringLiteral("text")), expected);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
 
