@@ -47,8 +47,8 @@ public:
     QString languageCode() const override { return language; }
     platform::SystemText executablePath() const override { return executable; }
     int fileStatus(const QString &) const override { return executableStatus; }
-    QString environmentValue(const QString &name) const override { return environment.value(name); }
-    QString flatpakInfo() const override { return flatpak; }
+    QString environmentValue(const QString &) const override { return {}; }
+    QString flatpakInfo() const override { return {}; }
     // dpkg answers with `owners` and `version`; the other tools with their
     // entries in `otherOwners` and `otherVersions`, else as absent.
     platform::PackageQuery packageOwning(platform::PackageTool tool, const QString &path) const override
@@ -76,8 +76,6 @@ public:
     QString language = QStringLiteral("de");
     platform::SystemText executable{QStringLiteral("/usr/bin/vellory2"), 0};
     int executableStatus = 0;
-    QHash<QString, QString> environment;
-    QString flatpak;
     platform::PackageQuery owners{true, 0, QStringLiteral("vellory2: /usr/bin/vellory2\n")};
     platform::PackageQuery version{true, 0, QStringLiteral("2.0.0-1")};
     QHash<platform::PackageTool, platform::PackageQuery> otherOwners;

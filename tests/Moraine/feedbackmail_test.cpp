@@ -67,12 +67,6 @@ TEST(FeedbackMailOpen, AnUnusableAddressOnlyAlertsAndEachSentRequestOpensItsOwnM
     EXPECT_TRUE(alerts.alerts[0].informativeText.startsWith(QStringLiteral("Unable to create base URL.\n\n\nVersion: ")));
     EXPECT_TRUE(alerts.alerts[0].beep);
 
-    moraine::openMail(QStringLiteral("x@y"), QStringLiteral("s"), QStringLiteral("b"));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(opener.opened.size(), 1);
-    EXPECT_EQ(alerts.alerts.size(), 1);
-    opener.opened.clear();
-
     // Each request composes its mail to support (subject resolved, the machine's
     // report in the body) in the background and opens it on the main thread.
     FakeSystemFacts facts;
@@ -99,4 +93,5 @@ TEST(FeedbackMailOpen, AnUnusableAddressOnlyAlertsAndEachSentRequestOpensItsOwnM
     }
     subjects.sort();
     EXPECT_EQ(subjects, (QStringList{QStringLiteral("Second"), QStringLiteral("Vellory 2 Feedback")}));
+    EXPECT_EQ(alerts.alerts.size(), 1) << "a usable address does not alert";
 }

@@ -9,23 +9,18 @@
 using moraine::makeKitAlert;
 using moraine::versionString;
 
-TEST(KitAlert, InformativeTextKeepsTheLineBreakForAnEmptyDetailAndNamesTheVersionFromItsParts)
+// The informative text names the version from its parts and the system as
+// the feedback report does; alerts from any thread queue on the main thread.
+TEST(KitAlert, InformativeTextNamesVersionAndSystemAndAlertsQueueOnTheMainThreadInOrder)
 {
     EXPECT_EQ(versionString(QStringLiteral("2.0.1"), QStringLiteral("57")), QStringLiteral("2.0.1 (57)"));
     EXPECT_EQ(versionString(QStringLiteral("2.0.1"), QString()), QStringLiteral("2.0.1"));
     EXPECT_FALSE(versionString(QString(), QString()).has_value());
-    const auto alert = makeKitAlert(QStringLiteral("T"), QStringLiteral("msg"), QString(), false, std::nullopt,
-                                    QStringLiteral("Debian 12"));
-    EXPECT_EQ(alert.informativeText, QStringLiteral("msg\n\n\nVersion: Unknown\nDebian 12"));
-
     const auto withBuildOnly = makeKitAlert(QStringLiteral("T"), QStringLiteral("m"), QStringLiteral("d"), true,
                                             versionString(QString(), QStringLiteral("57")), QStringLiteral("X"));
     EXPECT_EQ(withBuildOnly.informativeText, QStringLiteral("m\nd\n\nVersion: 57\nX"));
     EXPECT_TRUE(withBuildOnly.beep);
-}
 
-TEST(KitAlert, AlertsFromAnyThreadQueueOnTheMainThreadInOrder)
-{
     RecordingAlertPresenter recorder;
     QThread *worker = QThread::create([] {
         moraine::showAlert(QStringLiteral("first"), QStringLiteral("a"), QString(), false);

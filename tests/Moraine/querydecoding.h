@@ -14,17 +14,8 @@ using QueryList = QList<std::pair<QString, QString>>;
 // An encoder that leaves '+', '&', '=' or '#' bare fails against this.
 inline QueryList formDecodedQuery(const QUrl &url)
 {
-    QByteArray encoded = url.toEncoded();
-    const qsizetype hash = encoded.indexOf('#');
-    if (hash >= 0) {
-        encoded.truncate(hash);
-    }
     QueryList items;
-    const qsizetype question = encoded.indexOf('?');
-    if (question < 0) {
-        return items;
-    }
-    for (const QByteArray &pair : encoded.mid(question + 1).split('&')) {
+    for (const QByteArray &pair : url.query(QUrl::FullyEncoded).toLatin1().split('&')) {
         const qsizetype equals = pair.indexOf('=');
         QByteArray key = equals < 0 ? pair : pair.left(equals);
         QByteArray value = equals < 0 ? QByteArray() : pair.mid(equals + 1);
@@ -39,10 +30,5 @@ inline QueryList formDecodedQuery(const QUrl &url)
 // The same items as Qt's own parser reads them back from the encoded text.
 inline QueryList strictDecodedQuery(const QUrl &url)
 {
-    const QUrlQuery query(QUrl::fromEncoded(url.toEncoded(), QUrl::StrictMode));
-    QueryList items;
-    for (const auto &[key, value] : query.queryItems(QUrl::FullyDecoded)) {
-        items.append({key, value});
-    }
-    return items;
+    return QUrlQuery(QUrl::fromEncoded(url.toEncoded(), QUrl::StrictMode)).queryItems(QUrl::FullyDecoded);
 }

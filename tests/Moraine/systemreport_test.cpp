@@ -2,8 +2,6 @@
 #include "fakesystemfacts.h"
 #include "platform/linuxsystemfacts.h"
 
-#include <QTemporaryDir>
-#include <QFile>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -27,7 +25,6 @@ SystemReport reportOf(const FakeSystemFacts &facts, const std::optional<QString>
 TEST(SystemReportFormat, DurationsMemoryClockAndLanguage)
 {
     EXPECT_EQ(moraine::shortDurationPhrase(0), QStringLiteral("0 sec"));
-    EXPECT_EQ(moraine::shortDurationPhrase(65), QStringLiteral("1 min, 5 sec"));
     EXPECT_EQ(moraine::shortDurationPhrase(86400), QStringLiteral("1 day"));
     EXPECT_EQ(moraine::shortDurationPhrase(2 * 86400 + 3600 + 1), QStringLiteral("2 days, 1 hr, 1 sec"));
     EXPECT_FALSE(moraine::shortDurationPhrase(-1).has_value());
@@ -41,8 +38,6 @@ TEST(SystemReportFormat, DurationsMemoryClockAndLanguage)
     // A whole number of gigahertz keeps its ".0" (the report's rows show the others).
     EXPECT_EQ(moraine::gigahertzText(3.0), QStringLiteral("3.0"));
 
-    EXPECT_EQ(moraine::englishLanguageName(QStringLiteral("de")), QStringLiteral("German"));
-    EXPECT_FALSE(moraine::englishLanguageName(QString()).has_value());
     EXPECT_FALSE(moraine::englishLanguageName(QStringLiteral("zz")).has_value());
 }
 
@@ -83,7 +78,8 @@ TEST(SystemReportLayout, EveryLineKeepsItsShapeAsFactsGoMissing)
     }
 }
 
-TEST(LinuxSystemFactsParsers, ProcessorOsReleaseStatAndLocale)
+// One case for each parsing rule of the system files.
+TEST(LinuxSystemFactsParsers, ProcessorOsReleaseStatLocaleClockAndHypervisor)
 {
     using namespace platform::linuxfacts;
     EXPECT_EQ(processorBrand("processor\t: 0\nvendor_id\t: GenuineIntel\nmodel name\t: Intel(R) Core(TM) i5-8250U CPU @ 1.60GHz \n"
@@ -91,11 +87,8 @@ TEST(LinuxSystemFactsParsers, ProcessorOsReleaseStatAndLocale)
               QStringLiteral("Intel(R) Core(TM) i5-8250U CPU @ 1.60GHz"));
     EXPECT_EQ(processorBrand("Processor\t: ARMv7 Processor rev 4 (v7l)\nHardware\t: BCM2835\n"),
               QStringLiteral("ARMv7 Processor rev 4 (v7l)"));
-    EXPECT_EQ(processorBrand("processor\t: 0\nCPU part\t: 0xd08\n"), QString());
 
-    EXPECT_EQ(prettyName("PRETTY_NAME='Single quoted'\n"), QStringLiteral("Single quoted"));
     EXPECT_EQ(prettyName("PRETTY_NAME=\"Say \\\"hi\\\"\"\n"), QStringLiteral("Say \"hi\""));
-    EXPECT_EQ(prettyName("PRETTY_NAME=Bare\n"), QStringLiteral("Bare"));
     EXPECT_EQ(prettyName("PRETTY_NAME=\""), QStringLiteral("\"")) << "a truncated file does not crash";
     EXPECT_EQ(prettyName("NAME=x\n"), QString());
 
@@ -104,35 +97,25 @@ TEST(LinuxSystemFactsParsers, ProcessorOsReleaseStatAndLocale)
     EXPECT_EQ(secondsSinceStart(stat, 100, 60), 50);
     EXPECT_FALSE(secondsSinceStart(stat, 100, 5).has_value()) << "a start after now is nonsense";
     EXPECT_FALSE(secondsSinceStart(stat.left(30), 100, 60).has_value());
-    EXPECT_FALSE(secondsSinceStart("no parenthesis", 100, 60).has_value());
 
     EXPECT_FALSE(kilohertzToHertz("<unknown>").has_value());
 
     EXPECT_EQ(languageOfLocale(QStringLiteral("de_DE.UTF-8")), QStringLiteral("de"));
-    EXPECT_EQ(languageOfLocale(QStringLiteral("sr_RS@latin")), QStringLiteral("sr"));
     EXPECT_EQ(languageOfLocale(QStringLiteral("C.UTF-8")), QString());
-    EXPECT_EQ(languageOfLocale(QStringLiteral("POSIX")), QString());
-}
 
-TEST(LinuxSystemFactsParsers, ProcessorNamesClockAndHypervisorFallBackInOrder)
-{
-    using namespace platform::linuxfacts;
     // A core unknown by part number is named by the device tree's first CPU.
     const QByteArray unknownPart = "processor\t: 0\nCPU implementer\t: 0x41\nCPU part\t: 0xfff\n";
     EXPECT_EQ(processorBrand(unknownPart, QByteArray("arm,cortex-a55\0arm,armv8\0", 26)),
               QStringLiteral("ARM Cortex-A55"));
     EXPECT_EQ(processorBrand("processor\t: 0\nhart\t: 0\nisa\t: rv64imafdc\nuarch\t: sifive,u74-mc\n"),
               QStringLiteral("sifive,u74-mc"));
-    EXPECT_EQ(processorBrand("hart\t: 0\n", "sifive,u74-mc"), QStringLiteral("SiFive U74-MC"));
     EXPECT_EQ(armCoreNames("CPU implementer\t: 0x51\nCPU part\t: 0xd03\n"), QString())
         << "part numbers belong to their implementer";
 
     EXPECT_EQ(highestCpuMegahertz("cpu MHz\t\t: 800.021\ncpu MHz\t\t: 3400.5\ncpu MHz\t: junk\n"), 3'400'500'000ULL);
-    EXPECT_FALSE(highestCpuMegahertz("model name\t: x\n").has_value());
 
     EXPECT_FALSE(hasHypervisorFlag("flags\t\t: fpu vme hypervisorx\n"));
     EXPECT_EQ(hypervisorName(QStringLiteral("Microsoft Hv")), QStringLiteral("Hyper-V"));
-    EXPECT_EQ(hypervisorName(QStringLiteral("Dell Inc.")), QString());
 }
 
 // Recorded files of four kinds of machine: each fact falls back to what
@@ -190,9 +173,5 @@ TEST(LinuxSystemFactsParsers, ThisMachineAnswersEveryQueryInShape)
     // The test program belongs to no package, whether or not dpkg exists.
     EXPECT_EQ(info.signingIdentity(), QStringLiteral("Local build"));
 
-    const SystemReport report = buildSystemReport(info, version);
-    const std::optional<quint64> memory = facts.physicalMemoryBytes();
-    ASSERT_TRUE(memory.has_value());
-    EXPECT_TRUE(report.line3.endsWith(QStringLiteral(" Ghz, ") + moraine::memoryCountText(*memory)))
-        << report.line3.toStdString();
+    EXPECT_TRUE(facts.physicalMemoryBytes().has_value());
 }

@@ -21,8 +21,6 @@ LoopbackServer::LoopbackServer(const QSslConfiguration &tls, QObject *parent)
     m_server->listen(QHostAddress::LocalHost, 0);
 }
 
-LoopbackServer::~LoopbackServer() = default;
-
 bool LoopbackServer::isListening() const
 {
     return m_server->isListening();

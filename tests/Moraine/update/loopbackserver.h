@@ -39,7 +39,6 @@ public:
     };
 
     explicit LoopbackServer(const QSslConfiguration &tls = {}, QObject *parent = nullptr);
-    ~LoopbackServer() override;
 
     [[nodiscard]] bool isListening() const;
     /// "http://127.0.0.1:PORT" + path (or https).

@@ -136,14 +136,11 @@ TEST_F(PageTools, SigningNeedsExactlyOnePlaceholderInTheSignatureMetaAndALongPri
         EXPECT_FALSE(QFile::exists(output));
     }
 
-    // A public key cannot sign; a short key can do neither.
+    // A public key cannot sign, nor can a short key.
     EXPECT_EQ(run(SIGN_UPDATE_PAGE_TOOL, {page, publicKey}).exitCode, 1);
     const TestKey weak = makeKey(1024);
     const ToolRun withWeak = sign(page, dir.filePath(QStringLiteral("weak.xhtml")),
                                   write(QStringLiteral("weak.pem"), weak.privatePkcs1Pem.toLatin1()));
     EXPECT_EQ(withWeak.exitCode, 1);
     EXPECT_TRUE(withWeak.err.contains("at least 2048")) << withWeak.err.toStdString();
-    const ToolRun checkWeak = check(page, {}, write(QStringLiteral("weak-public.pem"), weak.publicPkcs1Pem.toLatin1()));
-    EXPECT_EQ(checkWeak.exitCode, 2);
-    EXPECT_TRUE(checkWeak.err.contains("at least 2048")) << checkWeak.err.toStdString();
 }

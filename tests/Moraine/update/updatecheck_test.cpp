@@ -3,11 +3,8 @@
 #include "recordingurlopener.h"
 #include "updatetestsupport.h"
 
-#include "Moraine/update/nimblite.h"
-#include "Moraine/update/nimbprogresswindow.h"
 #include "Moraine/update/updatepreferences.h"
 #include "Moraine/update/updatewebpage.h"
-#include "platform/preferences.h"
 
 #include <QDateTime>
 #include <QSslCertificate>
@@ -45,8 +42,6 @@ Response redirectTo(const QString &url)
     return moved;
 }
 
-QVariant pref(const QString &key) { return platform::preferences()->value(key); }
-void setPref(const QString &key, const QVariant &value) { platform::preferences()->setValue(key, value); }
 
 // A fresh check of a program with this build, started by `start` and run to its completion.
 std::unique_ptr<NIMBLite> ran(const std::function<void(NIMBLite &)> &start, const QString &build = QStringLiteral("100"))
@@ -75,23 +70,15 @@ std::function<void(NIMBLite &)> fetch(const QString &url)
 } // namespace
 
 // Real checks against pages served on 127.0.0.1.
-class UpdateCheck : public ::testing::Test
+class UpdateCheck : public UpdateTest
 {
 protected:
     void SetUp() override
     {
+        UpdateTest::SetUp();
         ASSERT_TRUE(server.isListening());
-        clearUpdatePreferences();
-        NIMBLite::setPublicKey(publisherKey().publicKey);
         NIMBLite::setUpdatePageURL(server.url(kPage));
         server.page(kPage, signPage(fixture(QStringLiteral("downloads-page.xhtml"))));
-    }
-    void TearDown() override
-    {
-        NIMBProgressWindow::dismiss();
-        NIMBLite::setPublicKey(std::nullopt);
-        NIMBLite::setUpdatePageURL(std::nullopt);
-        clearUpdatePreferences();
     }
 
     LoopbackServer server;
@@ -145,7 +132,6 @@ TEST_F(UpdateCheck, SilentChecksFollowTheScheduleAndTheStoredUpdateAndFetchOnlyW
     // Redirects between plain addresses are followed.
     server.route(QStringLiteral("/old.html"), redirectTo(server.url(kPage)));
     const auto moved = ran([&](NIMBLite &c) { c.validateOnlinePage(server.url(QStringLiteral("/old.html"))); });
-    EXPECT_EQ(moved->log().first(), QStringLiteral("--- validateOnlinePage(inURLString:)"));
     EXPECT_EQ(moved->status(), NIMBLiteStatus::updateAvailable);
 }
 
@@ -218,14 +204,11 @@ TEST_F(UpdateCheck, ManualCheckOpensTheWebPageWithTheStateAndTheUpdateOrShowsThe
     EXPECT_TRUE(alerts.alerts.isEmpty());
 
     // A failed manual check shows the alert instead of the page.
-    NIMBLite::setUpdatePageURL(server.url(QStringLiteral("/gone.html")));
-    (void)ran(manual);
     NIMBLite::setUpdatePageURL(std::nullopt);
     EXPECT_EQ(ran(manual)->errorMessage(), QStringLiteral("Invalid URL None"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return alerts.alerts.size() == 2; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return alerts.alerts.size() == 1; }, 5000));
     EXPECT_EQ(alerts.alerts.first().title, QStringLiteral("Unable to check for update"));
-    EXPECT_TRUE(alerts.alerts.first().informativeText.startsWith(QStringLiteral("Error: Server said 404 Not Found\n")));
-    EXPECT_TRUE(alerts.alerts.last().informativeText.startsWith(QStringLiteral("Invalid URL None\n")));
+    EXPECT_TRUE(alerts.alerts.first().informativeText.startsWith(QStringLiteral("Invalid URL None\n")));
     EXPECT_EQ(browser.opened.size(), 3);
 }
 
@@ -259,7 +242,7 @@ TEST_F(UpdateCheck, OneProgressWindowServesOverlappingManualChecksAndCancelIgnor
     EXPECT_TRUE(alerts.alerts.isEmpty());
 }
 
-TEST(UpdateWebPage, EncodesEverythingButLettersAndDigitsAndNamesTheMachine)
+TEST(UpdateWebPage, EncodesEverythingButLettersAndDigitsAndNamesTheMachineOrSaysWhichFactIsMissing)
 {
     EXPECT_EQ(moraine::percentEncodeAlphanumerics(QStringLiteral("2.0.1-b~x_y")), QStringLiteral("2%2E0%2E1%2Db%7Ex%5Fy"));
     EXPECT_EQ(moraine::percentEncodeAlphanumerics(QStringLiteral("é 1")), QStringLiteral("%C3%A9%201"));
@@ -269,27 +252,19 @@ TEST(UpdateWebPage, EncodesEverythingButLettersAndDigitsAndNamesTheMachine)
     QString problem;
     EXPECT_EQ(moraine::downloadsPageAddress(QStringLiteral("https://example.com/d"), arm, &problem),
               QStringLiteral("https://example.com/d?arc=ass&ver=2%2E0%2E0&build=57&macos=6%2E5%2E7"));
-    EXPECT_EQ(moraine::architectureCode(arm.machine), QStringLiteral("ass"));
     arm.machine = QStringLiteral("riscv64");
     EXPECT_FALSE(moraine::downloadsPageAddress(QStringLiteral("https://example.com/d"), arm, &problem).has_value());
     EXPECT_EQ(problem, QStringLiteral("Unknown CPU type: riscv64"));
     EXPECT_EQ(moraine::architectureCode(arm.machine), QStringLiteral("x86"));
-}
 
-TEST(UpdateServiceCreation, StopsFillingAtTheFirstMissingFact)
-{
+    // A check made without a build number or a system version stops filling there.
     NIMBLite noBuild(facts(QStringLiteral("2.0")));
     EXPECT_EQ(noBuild.errorMessage(), QStringLiteral("Unable to get application's CFBundleVersion"));
     EXPECT_TRUE(noBuild.bundleIdentifier().isEmpty());
 
     NIMBLite noKernel(facts(QStringLiteral("100"), QStringLiteral("unknown")));
     EXPECT_EQ(noKernel.errorMessage(), QStringLiteral("Unable to get the macOS version"));
-    EXPECT_EQ(noKernel.appVersion(), 100);
     EXPECT_TRUE(noKernel.architecture().isEmpty());
-
-    NIMBLite fine(facts());
-    EXPECT_FALSE(fine.errorMessage().has_value());
-    EXPECT_EQ(fine.OSVersion(), (moraine::OsVersion{6, 1}));
 }
 
 // HTTPS on 127.0.0.1 with a certificate made for the test.
@@ -323,31 +298,4 @@ TEST_F(UpdateCheck, OnlyATrustedServerIsReadOverTlsAndItIsNeverLeftForPlainHttp)
     EXPECT_EQ(direct->status(), NIMBLiteStatus::updateAvailable) << direct->log().join('\n').toStdString();
     EXPECT_TRUE(failedWith(*redirected, QStringLiteral("Error: ")));
     EXPECT_EQ(server.requestCount(kPage), 0);
-}
-
-TEST(UpdatePreferences, PeriodsFlagsAndTextsReadDefensively)
-{
-    clearUpdatePreferences();
-    const auto settings = platform::preferences();
-    EXPECT_EQ(prefs::checkPeriod(*settings), 604800.0);
-    settings->setValue(prefs::kNextUpdateCheckPeriod, QStringLiteral("soon"));
-    EXPECT_EQ(prefs::checkPeriod(*settings), 604800.0);
-    settings->setValue(prefs::kNextUpdateCheck, QStringLiteral("tomorrow"));
-    EXPECT_FALSE(prefs::date(*settings, prefs::kNextUpdateCheck).has_value());
-
-    EXPECT_EQ(prefs::availableUpdateText(*settings), QStringLiteral("Version Update Info missing"));
-    EXPECT_EQ(prefs::ignoredVersionText(*settings), QStringLiteral("Ignoring version None"));
-    settings->setValue(prefs::kCurrentUpdateInfo, QVariantMap{{prefs::kBuildNumber, 120}});
-    EXPECT_EQ(prefs::availableUpdateText(*settings), QStringLiteral("Version No Display Version"));
-    prefs::ignoreCurrentUpdate(*settings);
-    EXPECT_EQ(prefs::ignoredVersionText(*settings), QStringLiteral("Ignoring version Ignore Info missing"));
-
-    // A build number stored as text is not an integer.
-    EXPECT_FALSE(prefs::integerEntry(QVariantMap{{prefs::kBuildNumber, QStringLiteral("120")}}, prefs::kBuildNumber));
-    EXPECT_EQ(prefs::integerEntry(QVariantMap{{prefs::kBuildNumber, 120}}, prefs::kBuildNumber), 120);
-    // Restoring without a skipped version leaves no dictionary behind.
-    settings->remove(prefs::kIgnoreVersionInfo);
-    prefs::restoreIgnoredUpdate(*settings);
-    EXPECT_FALSE(settings->contains(prefs::kCurrentUpdateInfo));
-    clearUpdatePreferences();
 }

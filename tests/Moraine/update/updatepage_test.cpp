@@ -1,11 +1,8 @@
 #include "updatetestsupport.h"
 
-#include "Moraine/update/nimblite.h"
 #include "Moraine/update/updatepreferences.h"
-#include "platform/preferences.h"
 
 #include <QDateTime>
-#include <QTest>
 #include <QVariantMap>
 
 #include <gtest/gtest.h>
@@ -27,49 +24,18 @@ QByteArray group120(const QByteArray &minOS = "5.0", const QByteArray &extraAttr
 } // namespace
 
 // Processing a page handed in directly, as a tool or a test does.
-class UpdatePage : public ::testing::Test
+class UpdatePage : public UpdateTest
 {
 protected:
-    void SetUp() override
-    {
-        clearUpdatePreferences();
-        NIMBLite::setPublicKey(publisherKey().publicKey);
-    }
-    void TearDown() override
-    {
-        NIMBLite::setPublicKey(std::nullopt);
-        clearUpdatePreferences();
-    }
-
     // Runs the page through a fresh check of a program with this build on this kernel.
     std::unique_ptr<NIMBLite> process(const QByteArray &page, const QString &build = QStringLiteral("100"),
-                                      const QString &kernel = QStringLiteral("6.1.0-18-amd64"), bool inspect = false)
+                                      const QString &kernel = QStringLiteral("6.1.0-18-amd64"))
     {
         auto check = std::make_unique<NIMBLite>(facts(build, kernel));
-        check->setMap(inspect);
         runToCompletion(*check, [&] { check->processHTML(page, std::nullopt); });
         return check;
     }
-
-    static QVariant pref(const QString &key) { return platform::preferences()->value(key); }
 };
-
-TEST_F(UpdatePage, GroupWalkOnBuild100RejectsTheNewerSystemAndRecordsBuild120)
-{
-    const auto check = process(signPage(fixture(QStringLiteral("downloads-page.xhtml"))));
-    EXPECT_EQ(check->status(), NIMBLiteStatus::updateAvailable);
-    // The newer group for a later system is passed over; the first archive of build 120 is taken.
-    EXPECT_TRUE(logHas(*check, QStringLiteral("Reject: Requires macOS 99.0")));
-    EXPECT_TRUE(logHas(*check, QStringLiteral("Update: x86 https://downloads.brindlewick.example/vellory2-2.2.0-x86_64.tar.gz")));
-    EXPECT_EQ(check->log().last(),
-              QStringLiteral("Scan complete. Status: updateAvailable [\"buildNumber\": 120, \"displayVersion\": "
-                             "\"2.2.0\", \"groupID\": \"v220\"]"));
-
-    const QVariantMap stored = pref(prefs::kCurrentUpdateInfo).toMap();
-    EXPECT_EQ(stored.value(prefs::kBuildNumber).typeId(), QMetaType::Int);
-    EXPECT_EQ(stored.value(prefs::kBuildNumber).toInt(), 120);
-    EXPECT_EQ(check->updateDetails(), stored);
-}
 
 // Each page ends the check in its status with its log lines; only an update
 // is stored, and only an update or a newer format sets the update flag.
@@ -87,6 +53,7 @@ TEST_F(UpdatePage, EachPageEndsInItsStatusAndStoresOnlyAnUpdate)
         QString build = QStringLiteral("100");
         QString kernel = QStringLiteral("6.1.0-18-amd64");
         int ignoredBuild = 0;
+        bool ignoreMaintenance = false;
     };
     const QByteArray downloads = signPage(fixture(QStringLiteral("downloads-page.xhtml")));
     const QByteArray g100 = groupElement("g100", "100", "5.0", "2.0", kArchive120);
@@ -105,11 +72,20 @@ TEST_F(UpdatePage, EachPageEndsInItsStatusAndStoresOnlyAnUpdate)
     QByteArray noBody = pageTemplate("");
     noBody.remove(noBody.indexOf("<body>"), noBody.indexOf("</body>") + 7 - noBody.indexOf("<body>"));
     const QString wrongProduct = QStringLiteral("NIMBProductIdentifier != \"com.brindlewick.vellory2\"");
+    const QByteArray maintenance = fixture(QStringLiteral("maintenance-page.xhtml")); // its signature is bogus
+    QByteArray signedMaintenance = maintenance;
+    signedMaintenance.replace("content=\"QUJD\"", "content=\"NIMBSignaturePlaceHolder\"");
+    const QString b100 = QStringLiteral("100");
+    const QString k61 = QStringLiteral("6.1.0-18-amd64");
 
     const Row rows[] = {
         // The running build against the groups of the downloads page.
         {"newest build for this system", downloads, S::noUpdateForThisMac, {QStringLiteral("Build 120 <  appVersion 120")}, {}, {}, QStringLiteral("120")},
-        {"between the groups", downloads, S::updateAvailable, {}, {}, {}, QStringLiteral("110")},
+        // The group for a later system is passed over; the first archive of build 120 is taken.
+        {"between the groups", downloads, S::updateAvailable,
+         {QStringLiteral("Reject: Requires macOS 99.0"), QStringLiteral("Update: x86 https://downloads.brindlewick.example/vellory2-2.2.0-x86_64.tar.gz"),
+          QStringLiteral("Scan complete. Status: updateAvailable [\"buildNumber\": 120, \"displayVersion\": \"2.2.0\", \"groupID\": \"v220\"]")},
+         {}, {}, QStringLiteral("110")},
         {"newer than every group", downloads, S::noUpdateForThisMac, {QStringLiteral("Reject: 100 <  appVersion 140")}, {}, {}, QStringLiteral("140")},
         {"ignored build, then the running one", signPage(pageTemplate(groupElement("g110", "110", "5.0", "2.1.0", kArchive120) + g100)),
          S::upToDate, {QStringLiteral("Reject: 110 is set to be ignored.")}, {}, {}, QStringLiteral("100"), QStringLiteral("6.1.0"), 110},
@@ -144,6 +120,10 @@ TEST_F(UpdatePage, EachPageEndsInItsStatusAndStoresOnlyAnUpdate)
         {"format 10.0", signPage(pageTemplate(group120(), "10.0")), S::error, {}, QStringLiteral("NIMBFormat is invalid."), {QStringLiteral("NIMBFormat is missing")}},
         {"format 11", signPage(pageTemplate(group120(), "11")), S::formatInvalid, {tooNew}, {}, {QStringLiteral("--- Version")}},
         {"format 9 then 10", signPage(pageTemplate(group120(), "9", "<meta name=\"NIMBFormat\" content=\"10\"/>")), S::updateAvailable, {v120}},
+        // Maintenance stops before the signature unless ignored; a signed page then completes in it.
+        {"maintenance", maintenance, S::maintenance, {QStringLiteral("NIMBMaintenance: Page is in maintenance mode")}, {}, {QStringLiteral("Error: ")}},
+        {"maintenance ignored", maintenance, S::error, {}, QStringLiteral("Failed to validate "), {}, b100, k61, 0, true},
+        {"signed maintenance ignored", signPage(signedMaintenance), S::maintenance, {QStringLiteral("Scan complete. Status: maintenance")}, {}, {}, b100, k61, 0, true},
         // Product, signature and document problems.
         {"no product", signPage(changed("<meta name=\"NIMBProductIdentifier\" content=\"com.brindlewick.vellory2\"/>", "")), S::error, {}, wrongProduct},
         {"other product", signPage(changed("com.brindlewick.vellory2", "com.brindlewick.other")), S::error, {}, wrongProduct},
@@ -161,6 +141,7 @@ TEST_F(UpdatePage, EachPageEndsInItsStatusAndStoresOnlyAnUpdate)
         if (row.ignoredBuild) {
             platform::preferences()->setValue(prefs::kIgnoreVersionInfo, QVariantMap{{prefs::kBuildNumber, row.ignoredBuild}});
         }
+        platform::preferences()->setValue(prefs::kIgnoreMaintenance, row.ignoreMaintenance);
         const auto check = process(row.page, row.build, row.kernel);
         EXPECT_EQ(check->status(), row.status);
         for (const QString &line : row.lines) {
@@ -170,84 +151,17 @@ TEST_F(UpdatePage, EachPageEndsInItsStatusAndStoresOnlyAnUpdate)
         for (const QString &text : row.absent) {
             EXPECT_FALSE(check->log().join(QLatin1Char('\n')).contains(text)) << text.toStdString();
         }
-        EXPECT_EQ(check->updateDetails().has_value(), row.status == S::updateAvailable);
+        const QVariantMap stored = pref(prefs::kCurrentUpdateInfo).toMap();
+        EXPECT_EQ(check->updateDetails().value_or(QVariantMap()), stored);
+        EXPECT_EQ(stored.value(prefs::kBuildNumber).typeId(), row.status == S::updateAvailable ? QMetaType::Int : QMetaType::UnknownType);
+        if (row.status == S::maintenance) {
+            EXPECT_TRUE(check->maintenanceMode());
+            EXPECT_LE(std::abs(QDateTime::currentDateTimeUtc().secsTo(pref(prefs::kNextUpdateCheck).toDateTime())), 2)
+                << "the next check is due at once";
+        }
         EXPECT_EQ(pref(prefs::kCurrentUpdateInfo).isValid(), row.status == S::updateAvailable);
         EXPECT_EQ(pref(prefs::kUpdateAvailable).toBool(), row.status == S::updateAvailable || row.status == S::formatInvalid);
     }
     NIMBLite::setPublicKey(std::nullopt);
     EXPECT_EQ(process(signPage(pageTemplate(group120())))->errorMessage(), QStringLiteral("Signature invalid, public key is missing"));
-}
-
-TEST_F(UpdatePage, MaintenanceStopsBeforeTheSignatureUnlessIgnored)
-{
-    const QByteArray page = fixture(QStringLiteral("maintenance-page.xhtml")); // its signature is bogus
-    const QDateTime before = QDateTime::currentDateTimeUtc();
-    const auto check = process(page);
-    EXPECT_EQ(check->status(), NIMBLiteStatus::maintenance);
-    EXPECT_TRUE(check->maintenanceMode());
-    EXPECT_TRUE(logHas(*check, QStringLiteral("NIMBMaintenance: Page is in maintenance mode")));
-    EXPECT_FALSE(logHas(*check, QStringLiteral("Error: "), true));
-    const QDateTime next = pref(prefs::kNextUpdateCheck).toDateTime();
-    EXPECT_GE(next.secsTo(before), -2) << "the next check is due at once";
-    EXPECT_LE(next.secsTo(before), 2);
-
-    platform::preferences()->setValue(prefs::kIgnoreMaintenance, true);
-    const auto ignored = process(page);
-    EXPECT_EQ(ignored->status(), NIMBLiteStatus::error);
-    EXPECT_TRUE(ignored->errorMessage()->startsWith(QStringLiteral("Failed to validate ")));
-
-    // Ignored maintenance on a correctly signed page: the scan completes, still in maintenance.
-    QByteArray signable = page;
-    signable.replace("content=\"QUJD\"", "content=\"NIMBSignaturePlaceHolder\"");
-    const auto signedMaintenance = process(signPage(signable));
-    EXPECT_EQ(signedMaintenance->status(), NIMBLiteStatus::maintenance);
-    EXPECT_EQ(signedMaintenance->log().last(), QStringLiteral("Scan complete. Status: maintenance"));
-    EXPECT_FALSE(pref(prefs::kCurrentUpdateInfo).isValid()) << "no update is recorded during maintenance";
-}
-
-TEST_F(UpdatePage, InspectionReportsTheWholePageAndStoresNothing)
-{
-    const QByteArray groups =
-        groupElement("g120", "120", "5.0", "", "<a class=\"NIMBArchive x86\" href=\"files/a.tar.gz\"/>"
-                                               "<a class=\"NIMBArchive ass\" href=\"http://plain.example/b.tar.gz\"/>")
-        + groupElement("g110", "110", QByteArray(), "2.1", "<a class=\"NIMBArchive ub\" href=\"https://cdn.example/files/a.tar.gz\"/>")
-        + groupElement("g100", "100", "5.0", "2.0", "");
-    QByteArray page = pageTemplate(groups, "9", "<base href=\"https://cdn.example/\"/>");
-    page.replace("date=\"20250101\" build=\"110\"", "date=\"2025-01-01\" build=\"110\"");
-    page.replace("id=\"g100\" date=\"20250101\"", "id=\"g100\"");
-    page.replace("release NIMBGroup\" id=\"g110\"", "NIMBGroup hidden\" id=\"g110\"");
-    const auto check = process(signPage(page), QStringLiteral("100"), QStringLiteral("6.1.0"), true);
-
-    // Processing goes on after the format error: every group is visited.
-    for (const char *line : {"Title: Vellory 2 downloads", "baseURL: \"https://cdn.example/\"", "NIMBFormat 9",
-                             "NIMBProductIdentifier: com.brindlewick.vellory2", "Error: The format of the update file is too old",
-                             "Error: Missing \"nimbgroupversion\"", "Update: x86 https://cdn.example/files/a.tar.gz",
-                             "Error: Not HTTPS! http://plain.example/b.tar.gz", "Error: Duplicate https://cdn.example/files/a.tar.gz",
-                             "Error: Group g110 has an invalid date \"2025-01-01\"", "Error: Group g100 is missing date",
-                             "Error: Group g100 invalid NIMBArchive"}) {
-        EXPECT_TRUE(logHas(*check, QString::fromUtf8(line)));
-    }
-    EXPECT_EQ(check->archiveURLS().size(), 3);
-    EXPECT_FALSE(logHas(*check, QStringLiteral("Scan complete"), true));
-    EXPECT_FALSE(logHas(*check, QStringLiteral("Reject: "), true));
-    EXPECT_FALSE(pref(prefs::kCurrentUpdateInfo).isValid());
-}
-
-TEST_F(UpdatePage, ProcessingWithASenderLeavesTheCompletionToItsCaller)
-{
-    NIMBLite check(facts());
-    const auto completions = countCompletions(check);
-    check.resetCheckState();
-    check.processHTML(signPage(fixture(QStringLiteral("downloads-page.xhtml"))), QStringLiteral("validateOnlinePage"));
-    QTest::qWait(100);
-    EXPECT_EQ(*completions, 0);
-    EXPECT_EQ(check.log().first(), QStringLiteral("--- processHTML(_:sender:)"));
-
-    // A terminal error does end it, once, whoever else tries to finish.
-    check.resetCheckState();
-    check.processHTML("<html", QStringLiteral("validateOnlinePage"));
-    check.finishCheck();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return *completions > 0; }, 20000));
-    QTest::qWait(100);
-    EXPECT_EQ(*completions, 1);
 }

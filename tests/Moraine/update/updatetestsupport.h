@@ -2,7 +2,9 @@
 
 #include "Moraine/update/hostfacts.h"
 #include "Moraine/update/nimblite.h"
+#include "Moraine/update/nimbprogresswindow.h"
 #include "Moraine/update/rsakey.h"
+#include "platform/preferences.h"
 
 #include <QByteArray>
 #include <QString>
@@ -61,6 +63,27 @@ std::shared_ptr<int> countCompletions(moraine::NIMBLite &check);
 
 /// Starts a check with `start` and runs the event loop to its one completion.
 void runToCompletion(moraine::NIMBLite &check, const std::function<void()> &start);
+
+// Each update test starts and ends without update preferences, page address
+// or window, with the publisher's key as the trusted one.
+class UpdateTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        clearUpdatePreferences();
+        moraine::NIMBLite::setPublicKey(publisherKey().publicKey);
+    }
+    void TearDown() override
+    {
+        moraine::NIMBProgressWindow::dismiss();
+        moraine::NIMBLite::setPublicKey(std::nullopt);
+        moraine::NIMBLite::setUpdatePageURL(std::nullopt);
+        clearUpdatePreferences();
+    }
+    static QVariant pref(const QString &key) { return platform::preferences()->value(key); }
+    static void setPref(const QString &key, const QVariant &value) { platform::preferences()->setValue(key, value); }
+};
 
 /// Whether some log line equals `line` (or, with `prefix`, starts with it).
 ::testing::AssertionResult logHas(const moraine::NIMBLite &check, const QString &line, bool prefix = false);
