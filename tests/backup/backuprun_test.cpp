@@ -206,7 +206,7 @@ TEST_F(BackupRunTest, Ext4RefusesSpecialFilesWithoutOpeningThemAndAFullVolumeKee
     EXPECT_TRUE(temporariesBelow(volume.mountPath()).isEmpty());
 }
 
-TEST_F(BackupRunTest, Ext4AStickSwappedInMidRunGetsNothingAndIsNotEjectedWhileTheDetachedOneKeepsItsCopies)
+TEST_F(BackupRunTest, Ext4AnotherStickAtThePathOrSwappedInMidRunGetsNothingAndIsNotEjectedWhileTheDetachedOneKeepsItsCopies)
 {
     LoopVolume volume(LoopVolume::Kind::Ext4, u"STICK"_s);
     LoopVolume other(LoopVolume::Kind::Ext4, u"STICK"_s); // same label, so the same place
@@ -219,6 +219,12 @@ TEST_F(BackupRunTest, Ext4AStickSwappedInMidRunGetsNothingAndIsNotEjectedWhileTh
     }
     const QString mount = volume.mountPath();
     const QString otherUuid = scriptFor(other.mountPath(), {}).volumeUUID;
+    // Before the start: the other stick at the set's path gets nothing and stays.
+    BackupScript atOther = scriptFor(mount, {m_source.filePath(u"many"_s)});
+    atOther.volumePath = other.mountPath();
+    EXPECT_EQ(runJob(atOther).errorLines(), QStringList{u"Error: Volume not connected"_s});
+    EXPECT_FALSE(QFileInfo::exists(other.mountPath() + u"/Vellory"_s)) << "copies went to the other stick";
+    EXPECT_TRUE(platform::isMountPoint(other.mountPath())) << "the other stick was ejected";
     bool swapped = false;
     const RunOutcome outcome = runJob(scriptFor(mount, {m_source.filePath(u"many"_s)}), [&](BackupThread &job) {
         if (!swapped && job.status() == BackupThreadStatusValue::backingUp) {

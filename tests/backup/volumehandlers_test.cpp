@@ -3,34 +3,15 @@
 // prints.
 #include "controllertesting.h"
 
-#include "backup/displayformat.h"
-
 #include <QPointer>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-const QString kUuid = QStringLiteral("5E1F-0A2B");
-const QString kPath = QStringLiteral("/media/ann/STICK");
-
-QString capacityLabel(quint64 bytes)
-{
-    return displayformat::byteCount(bytes) + QStringLiteral(" Capacity");
-}
-
-QString availableLabel(quint64 bytes)
-{
-    return displayformat::byteCount(bytes) + QStringLiteral(" Available");
-}
-
-} // namespace
-
 // --- Mount ------------------------------------------------------------------------
 
-TEST(VolumeDidMount, TheDestinationStartsABackupWhenTheKeyWasNeverWritten)
+TEST(VolumeDidMount, TheDestinationStartsABackupUnlessAutomaticBackupIsOff)
 {
     ControllerFixture f;
     f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
@@ -38,7 +19,8 @@ TEST(VolumeDidMount, TheDestinationStartsABackupWhenTheKeyWasNeverWritten)
     ASSERT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
     QSignalSpy window(&controller, &BackupController::showWindowChanged);
 
-    // Mounted somewhere new: recognised by its UUID, its path taken over.
+    // The key never written. Mounted somewhere new: recognised by its UUID,
+    // its path taken over.
     f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), QStringLiteral("/media/ann/STICK1")));
     EXPECT_EQ(f.output, QStringList{QStringLiteral("We received the mount notification")});
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
@@ -47,13 +29,36 @@ TEST(VolumeDidMount, TheDestinationStartsABackupWhenTheKeyWasNeverWritten)
     EXPECT_EQ(window.size(), 1);
     // The job was made after the refresh, so it goes to the new path.
     EXPECT_EQ(controller.threads()->jobAt(0)->script().volumePath, QStringLiteral("/media/ann/STICK1"));
-    EXPECT_EQ(controller.lastBackup(), QLocale().toString(f.now, QLocale::ShortFormat));
+    const QString stamp = QLocale().toString(f.now, QLocale::ShortFormat);
+    EXPECT_EQ(controller.lastBackup(), stamp);
 
     // Plugged in again while that job may still run: a second job.
     ASSERT_TRUE(f.monitor.unmount(QStringLiteral("/media/ann/STICK1")));
     f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), QStringLiteral("/media/ann/STICK1")));
     EXPECT_EQ(controller.threads()->count(), 2);
     EXPECT_EQ(window.size(), 2);
+
+    // Switched off: a mount only refreshes.
+    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+    ASSERT_TRUE(f.monitor.unmount(QStringLiteral("/media/ann/STICK1")));
+    f.output.clear();
+    f.now = f.now.addSecs(3600);
+    f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000, 4'000'000'000));
+    f.settle();
+    EXPECT_EQ(f.output, QStringList{QStringLiteral("We received the mount notification")});
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
+    EXPECT_EQ(controller.volumeLabelAvailable(), availableLabel(4'000'000'000));
+    EXPECT_FLOAT_EQ(controller.volumeUsage(), 0.5f);
+    EXPECT_NE(controller.volumeIcon(), controller.missingVolumeIcon());
+    EXPECT_EQ(controller.threads()->count(), 2);
+    EXPECT_EQ(window.size(), 2);
+    EXPECT_EQ(controller.lastBackup(), stamp);
+
+    // Switched on again (true, not merely absent): the next mount backs up.
+    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), true);
+    ASSERT_TRUE(f.monitor.unmount(kPath));
+    f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
+    EXPECT_EQ(controller.threads()->count(), 3);
 }
 
 TEST(VolumeDidMount, ADestinationMountedBeforeTheMonitorsFirstReadingIsTakenAsMounted)
@@ -77,32 +82,6 @@ TEST(VolumeDidMount, ADestinationMountedBeforeTheMonitorsFirstReadingIsTakenAsMo
         EXPECT_EQ(f.output, mountedInTheGap ? QStringList{QStringLiteral("We received the mount notification")}
                                             : QStringList());
     }
-}
-
-TEST(VolumeDidMount, WithAutomaticBackupOffOnlyRefreshes)
-{
-    ControllerFixture f;
-    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
-    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000));
-    BackupController &controller = f.start();
-    QSignalSpy window(&controller, &BackupController::showWindowChanged);
-
-    f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000, 4'000'000'000));
-    f.settle();
-    EXPECT_EQ(f.output, QStringList{QStringLiteral("We received the mount notification")});
-    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
-    EXPECT_EQ(controller.volumeLabelAvailable(), availableLabel(4'000'000'000));
-    EXPECT_FLOAT_EQ(controller.volumeUsage(), 0.5f);
-    EXPECT_NE(controller.volumeIcon(), controller.missingVolumeIcon());
-    EXPECT_EQ(controller.threads()->count(), 0);
-    EXPECT_EQ(window.size(), 0);
-    EXPECT_EQ(controller.lastBackup(), QStringLiteral("3/1/24, 9:00 AM"));
-
-    // Switched on again (true, not merely absent): the next mount backs up.
-    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), true);
-    ASSERT_TRUE(f.monitor.unmount(kPath));
-    f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
-    EXPECT_EQ(controller.threads()->count(), 1);
 }
 
 TEST(VolumeDidMount, AnotherVolumeOrOneWithoutUuidChangesNothingAndPrintsNothing)
@@ -146,31 +125,7 @@ BackupController &startConnected(ControllerFixture &f)
 
 } // namespace
 
-TEST(VolumeDidUnmount, TheDestinationTurnsNotConnectedWhileItsJobGoesOnAndOthersAreIgnored)
-{
-    ControllerFixture f;
-    BackupController &controller = startConnected(f);
-    ASSERT_TRUE(f.monitor.unmount(QStringLiteral("/media/ann/OTHER")));
-    controller.volumeDidUnmount(volumes::MountedVolume());
-    EXPECT_EQ(f.output, QStringList{QStringLiteral("Missing vital Information")}) << "an event without a path";
-    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
-
-    controller.startBackup();
-    const std::shared_ptr<BackupThread> job = controller.threads()->jobAt(0);
-    f.output.clear();
-    ASSERT_TRUE(f.monitor.unmount(kPath));
-    EXPECT_EQ(f.output, QStringList{QStringLiteral("We received the unmount notification")});
-    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
-    EXPECT_EQ(controller.volumeLabelAvailable(), QStringLiteral("Not connected"));
-    EXPECT_EQ(controller.volumeLabelCapacity(), capacityLabel(8'000'000'000));
-    EXPECT_EQ(controller.volumeUsage(), 0.0f);
-    EXPECT_EQ(controller.volumeIcon(), controller.missingVolumeIcon());
-    // The job is not told; it runs to its own end.
-    ASSERT_TRUE(waitUntil([&] { return job->status() == BackupThreadStatusValue::completed; }));
-    EXPECT_EQ(controller.threads()->count(), 1);
-}
-
-TEST(VolumeDidRename, TheDestinationsNewNameIsSavedAndOtherOrIncompleteEventsChangeNothing)
+TEST(VolumeDidRenameAndUnmount, TheDestinationsNewNameIsSavedItsUnmountLeavesItsJobRunningAndOtherEventsChangeNothing)
 {
     ControllerFixture f;
     BackupController &controller = startConnected(f);
@@ -186,10 +141,13 @@ TEST(VolumeDidRename, TheDestinationsNewNameIsSavedAndOtherOrIncompleteEventsCha
     f.table.unmount(kPath);
     controller.volumeDidRename(fakeStick(kUuid, QStringLiteral("NEW"), kPath), QStringLiteral("STICK"));
     f.settle();
-    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
+    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000, 2'000'000'000));
+    ASSERT_TRUE(f.monitor.unmount(QStringLiteral("/media/ann/OTHER")));
+    controller.volumeDidUnmount(volumes::MountedVolume());
     EXPECT_EQ(f.output, QStringList({QStringLiteral("Error collecting vital information"),
                                      QStringLiteral("Error collecting vital information"),
-                                     QStringLiteral("Failed to get volume resources")}));
+                                     QStringLiteral("Failed to get volume resources"),
+                                     QStringLiteral("Missing vital Information")}));
     EXPECT_EQ(controller.script(), before);
     EXPECT_EQ(f.stored(), before) << "the store was written";
 
@@ -202,6 +160,21 @@ TEST(VolumeDidRename, TheDestinationsNewNameIsSavedAndOtherOrIncompleteEventsCha
     EXPECT_EQ(f.stored().volumePath, kPath);
     EXPECT_EQ(status.size(), 0);
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
+
+    // Unmounted while its job runs: not connected; the job is not told and
+    // runs to its own end.
+    controller.startBackup();
+    const std::shared_ptr<BackupThread> job = controller.threads()->jobAt(0);
+    f.output.clear();
+    ASSERT_TRUE(f.monitor.unmount(kPath));
+    EXPECT_EQ(f.output, QStringList{QStringLiteral("We received the unmount notification")});
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
+    EXPECT_EQ(controller.volumeLabelAvailable(), QStringLiteral("Not connected"));
+    EXPECT_EQ(controller.volumeLabelCapacity(), capacityLabel(8'000'000'000));
+    EXPECT_EQ(controller.volumeUsage(), 0.0f);
+    EXPECT_EQ(controller.volumeIcon(), controller.missingVolumeIcon());
+    ASSERT_TRUE(waitUntil([&] { return job->status() == BackupThreadStatusValue::completed; }));
+    EXPECT_EQ(controller.threads()->count(), 1);
 }
 
 // --- The job list -------------------------------------------------------------------
