@@ -9,9 +9,7 @@
 #include "backup/systemvolumeservices.h"
 #include "platform/mountpoint.h"
 
-#include <QQmlComponent>
-#include <QQmlContext>
-#include <QQmlEngine>
+#include <QTimer>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -87,10 +85,9 @@ std::shared_ptr<BackupThread> finishedJob(BackupController &controller, int row 
 
 } // namespace
 
-// Refusals are the validator's (see its tests on real volumes); here the
-// controller takes a real stick, follows it as it comes, goes, is renamed,
-// mounted and unmounted in quick succession and ejected, then replaces it.
-TEST(ControllerOnRealVolumes, FollowsTheDestinationAsItComesGoesAndIsRenamedAndReplacesItWithAnother)
+// The wiring to this machine's table, monitor and ejector: what the
+// controller makes of each event is checked over fake volumes.
+TEST(ControllerOnRealVolumes, FollowsTheDestinationAsItComesGoesIsRenamedAndEjectedAndMountCyclesFindNoVolumeBusy)
 {
     QTemporaryDir data;
     SourceTree source;
@@ -101,20 +98,14 @@ TEST(ControllerOnRealVolumes, FollowsTheDestinationAsItComesGoesAndIsRenamedAndR
     ASSERT_TRUE(real.monitorReady);
     BackupController &controller = *real.controller;
     ASSERT_TRUE(chooseVolume(controller, QUrl::fromLocalFile(stick.mountPath())));
-    const QString uuid = blkidValue(stick.device(), QStringLiteral("UUID"));
-    EXPECT_EQ(controller.volumeUUID(), uuid);
-    EXPECT_EQ(controller.volumeName(), QStringLiteral("STICK"));
-    EXPECT_EQ(controller.volumePath(), stick.mountPath());
-    EXPECT_GT(controller.script().volumeCapacity, 8u * 1024 * 1024);
+    EXPECT_EQ(controller.volumeUUID(), blkidValue(stick.device(), QStringLiteral("UUID")));
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
-    EXPECT_NE(controller.volumeLabelAvailable(), QStringLiteral("Not connected"));
     controller.addSourcePath(source.filePath(QStringLiteral("Notes")));
     QSignalSpy window(&controller, &BackupController::showWindowChanged);
 
     // Unplugged: not connected.
     ASSERT_TRUE(stick.unmount());
     ASSERT_TRUE(reaches(controller, VolumeStatusValue::NotConnected));
-    EXPECT_TRUE(real.output.contains(QStringLiteral("We received the unmount notification")));
 
     // Another volume with the same label comes: nothing. It is exFAT, through
     // FUSE: every look into it waits on its daemon.
@@ -124,27 +115,20 @@ TEST(ControllerOnRealVolumes, FollowsTheDestinationAsItComesGoesAndIsRenamedAndR
     SKIP_WITHOUT(other);
     ASSERT_TRUE(sawMount(mounted, other.mountPath()));
     EXPECT_TRUE(real.output.isEmpty());
-    EXPECT_EQ(controller.threads()->count(), 0);
-    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
 
     // Plugged in with automatic backup never set: a backup starts and writes.
     ASSERT_TRUE(stick.mount());
     ASSERT_TRUE(waitUntil([&] { return controller.threads()->count() == 1; }, kEventTimeoutMs));
-    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
     EXPECT_EQ(window.size(), 1);
-    EXPECT_EQ(real.output.first(), QStringLiteral("We received the mount notification"));
     const std::shared_ptr<BackupThread> job = finishedJob(controller);
     ASSERT_TRUE(job);
     EXPECT_EQ(job->errorCount(), 0u) << job->log().join(u'\n').toStdString();
     EXPECT_EQ(contentOf(targetOf(stick.mountPath(), file)), QByteArray("first"));
 
-    // A new label is picked up and saved, without a change of status.
-    real.output.clear();
+    // A new label is picked up and saved.
     ASSERT_TRUE(stick.relabel(QStringLiteral("OFFSITE")));
     ASSERT_TRUE(waitUntil([&] { return controller.volumeName() == QStringLiteral("OFFSITE"); }, kEventTimeoutMs));
-    EXPECT_EQ(real.output, QStringList{QStringLiteral("We received the rename notification to \"OFFSITE\"")});
     EXPECT_EQ(ScriptStore(data.path()).read().script.value_or(BackupScript()).volumeName, QStringLiteral("OFFSITE"));
-    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
 
     // Mount cycles, automatic backup off, with the monitor reading the table
     // on every change and every 100 ms, never find a volume busy: another
@@ -182,16 +166,6 @@ TEST(ControllerOnRealVolumes, FollowsTheDestinationAsItComesGoesAndIsRenamedAndR
     EXPECT_EQ(*answer, QString());
     EXPECT_FALSE(platform::isMountPoint(stick.mountPath()));
     ASSERT_TRUE(reaches(controller, VolumeStatusValue::NotConnected));
-
-    // The other volume replaces it; the last backup stays.
-    const QString stamped = controller.lastBackup();
-    ASSERT_NE(stamped, QStringLiteral("Never"));
-    ASSERT_TRUE(chooseVolume(controller, QUrl::fromLocalFile(other.mountPath())));
-    const BackupScript stored = ScriptStore(data.path()).read().script.value_or(BackupScript());
-    EXPECT_EQ(stored.volumeUUID, blkidValue(other.device(), QStringLiteral("UUID")));
-    EXPECT_EQ(stored.volumeName, QStringLiteral("STICK")) << "the first is named OFFSITE now";
-    EXPECT_EQ(stored.volumePath, other.mountPath());
-    EXPECT_EQ(stored.lastBackup, stamped);
 }
 
 TEST(ControllerOnRealVolumes, AHungShareFreezesNoWindowAndHoldsUpNeitherTheMonitorNorQuitting)
@@ -211,19 +185,13 @@ TEST(ControllerOnRealVolumes, AHungShareFreezesNoWindowAndHoldsUpNeitherTheMonit
         RealController real(data.path());
         ASSERT_TRUE(real.monitorReady);
         BackupController &controller = *real.controller;
-        // A window on the controller, with a timer of its own on the main thread.
-        QQmlEngine engine;
-        engine.rootContext()->setContextProperty(QStringLiteral("controller"), &controller);
-        QQmlComponent component(&engine);
-        component.setData("import QtQuick\n"
-                          "Window { visible: true; width: 200; height: 50; property int ticks: 0\n"
-                          "  Timer { interval: 10; repeat: true; running: true; onTriggered: ticks++ }\n"
-                          "  Text { text: controller.volumeLabelAvailable } }",
-                          QUrl());
-        const std::unique_ptr<QObject> window(component.create());
-        ASSERT_TRUE(window) << component.errorString().toStdString();
-        auto ticks = [&window] { return window->property("ticks").toInt(); };
-        ASSERT_TRUE(waitUntil([&] { return ticks() >= 5 || !controller.isReadingVolumes(); }));
+        // A timer of the main thread stands for the window: it ticks while
+        // nothing holds the thread.
+        int ticked = 0;
+        QTimer window;
+        QObject::connect(&window, &QTimer::timeout, [&ticked] { ++ticked; });
+        window.start(10);
+        ASSERT_TRUE(waitUntil([&] { return ticked >= 5 || !controller.isReadingVolumes(); }));
         EXPECT_TRUE(controller.isReadingVolumes()) << "the window stood still while the share was read";
 
         // Eject and a choice of an item on the share answer without freezing it.
@@ -232,17 +200,17 @@ TEST(ControllerOnRealVolumes, AHungShareFreezesNoWindowAndHoldsUpNeitherTheMonit
         QSignalSpy refused(&controller, &BackupController::volumeRefused);
         controller.selectVolume(QUrl::fromLocalFile(share.hangingFolder()));
         EXPECT_TRUE(refused.isEmpty()) << "the chosen item was looked at on the main thread";
-        const int choosing = ticks();
+        const int choosing = ticked;
         ASSERT_TRUE(waitUntil([&] { return ejected.has_value() && !controller.isReadingVolumes(); }));
         ASSERT_EQ(refused.size(), 1);
         EXPECT_TRUE(refused.first().at(1).toString().startsWith(
             QStringLiteral("The item \"hang\" can't be read: it does not answer.")))
             << refused.first().at(1).toString().toStdString();
-        EXPECT_GT(ticks(), choosing) << "the window stood still while the item was looked at";
+        EXPECT_GT(ticked, choosing) << "the window stood still while the item was looked at";
         EXPECT_EQ(*ejected, QStringLiteral("Not connected"));
         EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
-        const int before = ticks();
-        EXPECT_TRUE(waitUntil([&] { return ticks() > before; }));
+        const int before = ticked;
+        EXPECT_TRUE(waitUntil([&] { return ticked > before; }));
 
         // A stick plugged in meanwhile is still reported.
         QSignalSpy mounted(&real.services.monitor(), &volumes::VolumeMonitor::volumeMounted);
@@ -254,6 +222,6 @@ TEST(ControllerOnRealVolumes, AHungShareFreezesNoWindowAndHoldsUpNeitherTheMonit
             EXPECT_NE(volume.mountPath, share.mountPath());
         }
         EXPECT_TRUE(stick.unmount());
-    } // quitting: window, controller, monitor and table go while the share still hangs
+    } // quitting: controller, monitor and table go while the share still hangs
     share.release();
 }

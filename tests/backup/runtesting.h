@@ -79,15 +79,10 @@ public:
         EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << full.toStdString();
         file.write(content);
         file.close();
-        setAge(full, secondsAgo);
-        return full;
-    }
-
-    static void setAge(const QString &path, double secondsAgo)
-    {
         timespec now {};
         clock_gettime(CLOCK_REALTIME, &now);
-        setTime(QFile::encodeName(path), double(now.tv_sec) - secondsAgo);
+        setTime(QFile::encodeName(full), double(now.tv_sec) - double(secondsAgo));
+        return full;
     }
 
     static void setTime(const QByteArray &path, double seconds)
@@ -183,15 +178,6 @@ public:
 private:
     QTemporaryDir m_dir;
 };
-
-// The count in the "Items backed up" line `fromEnd` lines before the end
-// (grouped as the locale does, "1,021"), or -1 when that line is not one.
-inline int backedUpCount(const QStringList &messages, qsizetype fromEnd)
-{
-    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("^Items backed up ([0-9,]+), .*\\. Errors 0$"))
-                                              .match(messages.value(messages.size() - fromEnd));
-    return match.hasMatch() ? match.captured(1).remove(QLatin1Char(',')).toInt() : -1;
-}
 
 // `size` bytes in a pattern that shifts with `seed`.
 inline QByteArray patterned(qsizetype size, int seed)
