@@ -204,46 +204,6 @@ TEST(BackupControllerSources, AddingMovesAPathToTheEndRemovingTakesEveryCopyAndI
     EXPECT_TRUE(ThemeIconSource().fileIcon(QString()).isNull());
 }
 
-TEST(BackupControllerStartBackup, EachStartAddsAJobOnTopFlipsShowWindowAndStampsTheSet)
-{
-    ControllerFixture f;
-    f.storeSet(setWithDestination(kUuid, u"STICK"_s, kPath));
-    BackupController &controller = f.start();
-    QSignalSpy window(&controller, &BackupController::showWindowChanged);
-    QSignalSpy started(&controller, &BackupController::backupStarted);
-    const bool shown = controller.showWindow();
-
-    controller.startBackup();
-    const std::shared_ptr<BackupThread> first = controller.threads()->jobAt(0);
-    ASSERT_TRUE(first);
-    ASSERT_EQ(started.size(), 1);
-    EXPECT_EQ(started.first().first().value<BackupThread *>(), first.get());
-    EXPECT_EQ(first->icon(), controller.volumeIcon());
-    EXPECT_EQ(first->progressTitle(), u"Backing up to \"STICK\""_s);
-    EXPECT_EQ(first->script().lastBackup, u"3/1/24, 9:00 AM"_s) << "the job has the set from before the stamp";
-    const QString stamp = QLocale().toString(f.now, QLocale::ShortFormat);
-    EXPECT_EQ(controller.lastBackup(), stamp);
-    EXPECT_EQ(f.stored().lastBackup, stamp);
-    EXPECT_EQ(controller.showWindow(), !shown);
-
-    f.now = f.now.addSecs(3600);
-    controller.startBackup();
-    ASSERT_EQ(controller.threads()->count(), 2);
-    const std::shared_ptr<BackupThread> second = controller.threads()->jobAt(0);
-    EXPECT_NE(second->id(), first->id());
-    EXPECT_EQ(controller.threads()->jobAt(1), first) << "the newer job must come first";
-    EXPECT_EQ(second->script().lastBackup, stamp);
-    EXPECT_EQ(window.size(), 2);
-    EXPECT_EQ(controller.showWindow(), shown);
-    EXPECT_EQ(f.stored().lastBackup, QLocale().toString(f.now, QLocale::ShortFormat));
-    // The jobs were started, and their failure without the volume does not undo the stamp.
-    ASSERT_TRUE(waitUntil([&] {
-        return first->status() == BackupThreadStatusValue::completed && second->status() == BackupThreadStatusValue::completed;
-    }));
-    EXPECT_GT(first->errorCount(), 0u);
-    EXPECT_EQ(controller.lastBackup(), QLocale().toString(f.now, QLocale::ShortFormat));
-}
-
 TEST(BackupControllerSelectVolume, RefusalsLeaveTheSetAsItWasAnotherVolumeReplacesItAndTheSameOneIsRefreshed)
 {
     ControllerFixture f;
@@ -333,18 +293,7 @@ TEST(BackupControllerEject, EjectsOnlyTheDestinationItself)
     controller.ejectVolume([&](const QString &error) { answers.append(error); });
     ASSERT_TRUE(waitUntil([&] { return answers.size() == 3; }));
     EXPECT_FALSE(answers.contains(QString())) << "every refusal says why";
-    EXPECT_TRUE(f.ejector.requests().isEmpty());
-
-    f.table.unmount(kPath);
-    platform::preferences()->setValue(u"autoBackupOnConnect"_s, false);
-    f.monitor.mount(fakeStick(kUuid, u"STICK"_s, kPath));
-    ASSERT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
-    controller.ejectVolume();
-    f.settle();
-    EXPECT_EQ(f.ejector.requests(), QStringList{kPath});
-    // The unmount that follows turns the panel to not connected.
-    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
-    EXPECT_EQ(controller.volumeLabelAvailable(), u"Not connected"_s);
+    EXPECT_TRUE(f.ejector.requests().isEmpty()) << "the destination itself is ejected further below";
 }
 
 // vellory-cli writes the same store while the window runs.
@@ -385,13 +334,15 @@ TEST(BackupControllerStore, ChangesOfAnotherProgramArePickedUpAndNeverOverwritte
 
 // --- Mount ------------------------------------------------------------------------
 
-TEST(VolumeDidMount, TheDestinationStartsABackupUnlessAutomaticBackupIsOff)
+TEST(VolumeDidMount, TheDestinationStartsABackupOnTopFlippingShowWindowAndStampingTheSetUnlessAutomaticBackupIsOff)
 {
     ControllerFixture f;
     f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
     BackupController &controller = f.start();
     ASSERT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
     QSignalSpy window(&controller, &BackupController::showWindowChanged);
+    QSignalSpy started(&controller, &BackupController::backupStarted);
+    const bool shown = controller.showWindow();
 
     // The key never written. Mounted somewhere new: recognised by its UUID,
     // its path taken over.
@@ -400,17 +351,40 @@ TEST(VolumeDidMount, TheDestinationStartsABackupUnlessAutomaticBackupIsOff)
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
     EXPECT_EQ(f.stored().volumePath, QStringLiteral("/media/ann/STICK1"));
     ASSERT_EQ(controller.threads()->count(), 1);
-    EXPECT_EQ(window.size(), 1);
-    // The job was made after the refresh, so it goes to the new path.
-    EXPECT_EQ(controller.threads()->jobAt(0)->script().volumePath, QStringLiteral("/media/ann/STICK1"));
+    const std::shared_ptr<BackupThread> first = controller.threads()->jobAt(0);
+    ASSERT_EQ(started.size(), 1);
+    EXPECT_EQ(started.first().first().value<BackupThread *>(), first.get());
+    EXPECT_EQ(first->icon(), controller.volumeIcon());
+    EXPECT_EQ(first->progressTitle(), QStringLiteral("Backing up to \"STICK\""));
+    // The job was made after the refresh, so it goes to the new path, with
+    // the set from before the stamp.
+    EXPECT_EQ(first->script().volumePath, QStringLiteral("/media/ann/STICK1"));
+    EXPECT_EQ(first->script().lastBackup, QStringLiteral("3/1/24, 9:00 AM"));
     const QString stamp = QLocale().toString(f.now, QLocale::ShortFormat);
     EXPECT_EQ(controller.lastBackup(), stamp);
+    EXPECT_EQ(f.stored().lastBackup, stamp);
+    EXPECT_EQ(controller.showWindow(), !shown);
 
-    // Plugged in again while that job may still run: a second job.
+    // Plugged in again an hour later while that job may still run: a second
+    // job, on top.
+    f.now = f.now.addSecs(3600);
+    const QString later = QLocale().toString(f.now, QLocale::ShortFormat);
     ASSERT_TRUE(f.monitor.unmount(QStringLiteral("/media/ann/STICK1")));
     f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), QStringLiteral("/media/ann/STICK1")));
-    EXPECT_EQ(controller.threads()->count(), 2);
+    ASSERT_EQ(controller.threads()->count(), 2);
+    const std::shared_ptr<BackupThread> second = controller.threads()->jobAt(0);
+    EXPECT_NE(second->id(), first->id());
+    EXPECT_EQ(controller.threads()->jobAt(1), first) << "the newer job must come first";
+    EXPECT_EQ(second->script().lastBackup, stamp);
     EXPECT_EQ(window.size(), 2);
+    EXPECT_EQ(controller.showWindow(), shown);
+    EXPECT_EQ(f.stored().lastBackup, later);
+    // Their failure without the volume does not undo the stamp.
+    ASSERT_TRUE(waitUntil([&] {
+        return first->status() == BackupThreadStatusValue::completed && second->status() == BackupThreadStatusValue::completed;
+    }));
+    EXPECT_GT(first->errorCount(), 0u);
+    EXPECT_EQ(controller.lastBackup(), later);
 
     // Switched off: a mount only refreshes.
     platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
@@ -426,7 +400,7 @@ TEST(VolumeDidMount, TheDestinationStartsABackupUnlessAutomaticBackupIsOff)
     EXPECT_NE(controller.volumeIcon(), controller.missingVolumeIcon());
     EXPECT_EQ(controller.threads()->count(), 2);
     EXPECT_EQ(window.size(), 2);
-    EXPECT_EQ(controller.lastBackup(), stamp);
+    EXPECT_EQ(controller.lastBackup(), later);
 
     // Switched on again (true, not merely absent): the next mount backs up.
     platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), true);
@@ -493,7 +467,7 @@ BackupController &startConnected(ControllerFixture &f)
 
 } // namespace
 
-TEST(VolumeDidRenameAndUnmount, TheDestinationsNewNameIsSavedItsUnmountLeavesItsJobRunningAndOtherEventsChangeNothing)
+TEST(VolumeDidRenameAndUnmount, TheDestinationsNewNameIsSavedItsUnmountLeavesItsJobRunningItsEjectIsAskedForAndOtherEventsChangeNothing)
 {
     ControllerFixture f;
     BackupController &controller = startConnected(f);
@@ -539,6 +513,15 @@ TEST(VolumeDidRenameAndUnmount, TheDestinationsNewNameIsSavedItsUnmountLeavesIts
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected) << "at once, before the table is read";
     ASSERT_TRUE(waitUntil([&] { return job->status() == BackupThreadStatusValue::completed; }));
     EXPECT_EQ(controller.threads()->count(), 1);
+
+    // Back, and ejected: the unmount that follows turns the panel to not connected.
+    f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
+    ASSERT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
+    controller.ejectVolume();
+    f.settle();
+    EXPECT_EQ(f.ejector.requests(), QStringList{kPath});
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
+    EXPECT_EQ(controller.volumeLabelAvailable(), QStringLiteral("Not connected"));
 }
 
 // --- The job list -------------------------------------------------------------------

@@ -6,7 +6,6 @@
 #include "runtesting.h"
 #include "systemcommands.h"
 
-#include "backup/systemvolumeservices.h"
 #include "platform/mountpoint.h"
 
 #include <QTimer>
@@ -21,38 +20,21 @@ namespace {
 constexpr int kSizeMiB = 16;
 constexpr int kEventTimeoutMs = 15000;
 
-// A controller over this machine's volumes with its monitor running.
-class RealController
+// This machine's volumes, their monitor running and reading labels every
+// 100 ms, for a controller of the fixture.
+class RealVolumes : public ControllerFixture
 {
 public:
-    RealController(const QString &dataDir)
+    RealVolumes()
     {
-        platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
-        // The job's close must not eject the test's volumes unless asked.
-        platform::preferences()->setValue(QStringLiteral("autoEjectOnComplete"), false);
-        services.monitor().setLabelPollInterval(std::chrono::milliseconds(100));
-        QSignalSpy ready(&services.monitor(), &volumes::LinuxVolumeMonitor::ready);
-        services.monitor().start();
+        system.monitor().setLabelPollInterval(std::chrono::milliseconds(100));
+        QSignalSpy ready(&system.monitor(), &volumes::LinuxVolumeMonitor::ready);
+        system.monitor().start();
         monitorReady = ready.wait(kEventTimeoutMs);
-
-        BackupControllerServices wiring;
-        wiring.store = ScriptStore(dataDir, [this](const QString &line) { output.append(line); });
-        wiring.volumeTable = &services.table();
-        wiring.volumeMonitor = &services.monitor();
-        wiring.volumeEjector = &services.ejector();
-        wiring.outputLine = [this](const QString &line) { output.append(line); };
-        controller = std::make_unique<BackupController>(std::move(wiring));
     }
-    ~RealController()
-    {
-        controller.reset();
-        platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
-        platform::preferences()->remove(QStringLiteral("autoEjectOnComplete"));
-    }
+    ~RealVolumes() { controller.reset(); } // before the services it uses
 
-    SystemVolumeServices services;
-    QStringList output;
-    std::unique_ptr<BackupController> controller;
+    SystemVolumeServices system;
     bool monitorReady = false;
 };
 
@@ -89,14 +71,13 @@ std::shared_ptr<BackupThread> finishedJob(BackupController &controller, int row 
 // controller makes of each event is checked over fake volumes.
 TEST(ControllerOnRealVolumes, FollowsTheDestinationAsItComesGoesIsRenamedAndEjectedAndMountCyclesFindNoVolumeBusy)
 {
-    QTemporaryDir data;
     SourceTree source;
     const QString file = source.write(QStringLiteral("Notes/a.txt"), "first");
     LoopVolume stick(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), kSizeMiB);
     SKIP_WITHOUT(stick);
-    RealController real(data.path());
+    RealVolumes real;
     ASSERT_TRUE(real.monitorReady);
-    BackupController &controller = *real.controller;
+    BackupController &controller = real.start(&real.system);
     ASSERT_TRUE(chooseVolume(controller, QUrl::fromLocalFile(stick.mountPath())));
     EXPECT_EQ(controller.volumeUUID(), blkidValue(stick.device(), QStringLiteral("UUID")));
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
@@ -110,7 +91,7 @@ TEST(ControllerOnRealVolumes, FollowsTheDestinationAsItComesGoesIsRenamedAndEjec
     // Another volume with the same label comes: nothing. It is exFAT, through
     // FUSE: every look into it waits on its daemon.
     real.output.clear();
-    QSignalSpy mounted(&real.services.monitor(), &volumes::VolumeMonitor::volumeMounted);
+    QSignalSpy mounted(&real.system.monitor(), &volumes::VolumeMonitor::volumeMounted);
     LoopVolume other(LoopVolume::Kind::ExFat, QStringLiteral("STICK"), kSizeMiB);
     SKIP_WITHOUT(other);
     ASSERT_TRUE(sawMount(mounted, other.mountPath()));
@@ -128,7 +109,7 @@ TEST(ControllerOnRealVolumes, FollowsTheDestinationAsItComesGoesIsRenamedAndEjec
     // A new label is picked up and saved.
     ASSERT_TRUE(stick.relabel(QStringLiteral("OFFSITE")));
     ASSERT_TRUE(waitUntil([&] { return controller.volumeName() == QStringLiteral("OFFSITE"); }, kEventTimeoutMs));
-    EXPECT_EQ(ScriptStore(data.path()).read().script.value_or(BackupScript()).volumeName, QStringLiteral("OFFSITE"));
+    EXPECT_EQ(real.stored().volumeName, QStringLiteral("OFFSITE"));
 
     // Mount cycles, automatic backup off, with the monitor reading the table
     // on every change and every 100 ms, never find a volume busy: another
@@ -175,16 +156,15 @@ TEST(ControllerOnRealVolumes, AHungShareFreezesNoWindowAndHoldsUpNeitherTheMonit
         GTEST_SKIP() << share.skipReason().toStdString();
     }
     // The share is the destination: the controller looks into it at start.
-    QTemporaryDir data;
     BackupScript script;
     script.volumeUUID = volumes::networkShareUuid(QStringLiteral("hang@loopback:/share"));
     script.volumeName = QStringLiteral("share");
     script.volumePath = share.mountPath();
-    ASSERT_TRUE(ScriptStore(data.path()).save(script));
     {
-        RealController real(data.path());
+        RealVolumes real;
         ASSERT_TRUE(real.monitorReady);
-        BackupController &controller = *real.controller;
+        real.storeSet(script);
+        BackupController &controller = real.start(&real.system);
         // A timer of the main thread stands for the window: it ticks while
         // nothing holds the thread.
         int ticked = 0;
@@ -213,12 +193,12 @@ TEST(ControllerOnRealVolumes, AHungShareFreezesNoWindowAndHoldsUpNeitherTheMonit
         EXPECT_TRUE(waitUntil([&] { return ticked > before; }));
 
         // A stick plugged in meanwhile is still reported.
-        QSignalSpy mounted(&real.services.monitor(), &volumes::VolumeMonitor::volumeMounted);
+        QSignalSpy mounted(&real.system.monitor(), &volumes::VolumeMonitor::volumeMounted);
         LoopVolume stick(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), kSizeMiB);
         SKIP_WITHOUT(stick);
         EXPECT_TRUE(sawMount(mounted, stick.mountPath()));
         // The full table leaves the share out rather than waiting on it.
-        for (const volumes::MountedVolume &volume : real.services.table().volumes()) {
+        for (const volumes::MountedVolume &volume : real.system.table().volumes()) {
             EXPECT_NE(volume.mountPath, share.mountPath());
         }
         EXPECT_TRUE(stick.unmount());
