@@ -8,8 +8,6 @@
 
 #include <QLocale>
 #include <QPointer>
-#include <QSignalSpy>
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 

@@ -2,6 +2,7 @@
 // store that keeps it in the user's data folder.
 #include "backup/backupscript.h"
 #include "backup/scriptstore.h"
+#include "runtesting.h"
 
 #include <QDir>
 #include <QFile>
@@ -224,18 +225,6 @@ protected:
         return ScriptStore(m_dir.path() + u"/data"_s, [this](const QString &line) { m_lines.append(line); });
     }
     QString file() const { return m_dir.path() + u"/data/com.brindlewick.vellory2/BackupScript.json"_s; }
-    void write(const QString &path, const QByteArray &bytes) const
-    {
-        QDir().mkpath(QFileInfo(path).path());
-        QFile out(path);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(bytes);
-    }
-    QByteArray read() const
-    {
-        QFile in(file());
-        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-    }
     // A new set was loaded, with one init() line saying why.
     void expectNewSet(const BackupScript &loaded) const
     {
@@ -277,7 +266,7 @@ TEST_F(ScriptStoreTest, FirstStartGivesANewSetAndWritesNoFileAndASaveRoundTrips)
     script.volumeUUID = u"4A3B-1C2D"_s;
     script.volumePath = u"/media/ann/STICK"_s;
     ASSERT_TRUE(store().save(script));
-    EXPECT_EQ(read(), encodeBackupScript(script));
+    EXPECT_EQ(contentOf(file()), encodeBackupScript(script));
     EXPECT_EQ(store().load(), script);
     // Saving again replaces the whole content and leaves no stray file.
     script.sourcePaths.clear();
@@ -290,11 +279,11 @@ TEST_F(ScriptStoreTest, FirstStartGivesANewSetAndWritesNoFileAndASaveRoundTrips)
 TEST_F(ScriptStoreTest, AnInvalidOrUnreadableFileLoadsANewSetAndStaysUntilTheNextSave)
 {
     const QByteArray invalid = R"({"scriptName":"Work","scriptUUID":"X","sourcePaths":[],"volumeCapacity":0,"volumeDescription":"","volumeName":""})";
-    write(file(), invalid);
+    writeFile(file(), invalid);
     const BackupScript loaded = store().load();
     expectNewSet(loaded);
     EXPECT_TRUE(m_lines.first().contains(u"volumeUUID"_s)) << m_lines.first().toStdString();
-    EXPECT_EQ(read(), invalid) << "a file that fails to load is left alone";
+    EXPECT_EQ(contentOf(file()), invalid) << "a file that fails to load is left alone";
     ASSERT_TRUE(store().save(loaded));
     EXPECT_EQ(store().load(), loaded);
 
@@ -306,7 +295,7 @@ TEST_F(ScriptStoreTest, AnInvalidOrUnreadableFileLoadsANewSetAndStaysUntilTheNex
 
 TEST_F(ScriptStoreTest, AnUnwritableLocationReportsFolderAndSaveFailuresAndKeepsGoing)
 {
-    write(m_dir.path() + u"/data"_s, "a file where the data folder should be");
+    writeFile(m_dir.path() + u"/data"_s, "a file where the data folder should be");
     EXPECT_EQ(store().filePath(), file()) << "the location is returned all the same";
     ASSERT_EQ(m_lines.size(), 1);
     EXPECT_TRUE(m_lines.first().startsWith(u"scriptFileURL() "_s)) << m_lines.first().toStdString();

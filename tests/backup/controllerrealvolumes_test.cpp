@@ -9,8 +9,6 @@
 #include "platform/mountpoint.h"
 
 #include <QTimer>
-#include <QSignalSpy>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>

@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <future>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <system_error>
 #include <thread>
 

@@ -63,6 +63,15 @@ inline RunOutcome runJob(const BackupScript &script,
     return outcome;
 }
 
+// Writes `content` to `path`, making its folder.
+inline void writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    file.write(content);
+}
+
 // A source tree in a temporary folder, with raw-byte helpers for names
 // that are not UTF-8.
 class SourceTree
@@ -74,11 +83,7 @@ public:
     QString write(const QString &relative, const QByteArray &content, qint64 secondsAgo = 3600) const
     {
         const QString full = filePath(relative);
-        QDir().mkpath(QFileInfo(full).path());
-        QFile file(full);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << full.toStdString();
-        file.write(content);
-        file.close();
+        writeFile(full, content);
         timespec now {};
         clock_gettime(CLOCK_REALTIME, &now);
         setTime(QFile::encodeName(full), double(now.tv_sec) - double(secondsAgo));

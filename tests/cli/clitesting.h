@@ -69,14 +69,6 @@ protected:
         return finish(process);
     }
 
-    static void writeFile(const QString &path, const QByteArray &content)
-    {
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(content);
-    }
-
     static BackupScript readSet(const QString &path)
     {
         return decodeBackupScript(contentOf(path)).script.value_or(BackupScript());
