@@ -4,6 +4,7 @@
 // answers to volume events (through the fake monitor) and its job list.
 #include "controllertesting.h"
 
+#include "backup/displayformat.h"
 #include "backup/scriptstorewatcher.h"
 
 #include <QLocale>
@@ -14,6 +15,20 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// The destination most tests use, and the labels the panel shows for it.
+const QString kUuid = QStringLiteral("5E1F-0A2B");
+const QString kPath = QStringLiteral("/media/ann/STICK");
+
+QString capacityLabel(quint64 bytes)
+{
+    return displayformat::byteCount(bytes) + QStringLiteral(" Capacity");
+}
+
+QString availableLabel(quint64 bytes)
+{
+    return displayformat::byteCount(bytes) + QStringLiteral(" Available");
+}
 
 QString iconName(const IconDescription &icon)
 {

@@ -3,7 +3,6 @@
 #include "fakevolumes.h"
 
 #include "backup/backupcontroller.h"
-#include "backup/displayformat.h"
 #include "backup/iconsource.h"
 #include "backup/scriptstore.h"
 #include "backup/systemvolumeservices.h"
@@ -151,16 +150,3 @@ inline bool chooseVolume(BackupController &controller, const QUrl &url)
     return refused.isEmpty();
 }
 
-// The destination most tests use, and the labels the panel shows for it.
-inline const QString kUuid = QStringLiteral("5E1F-0A2B");
-inline const QString kPath = QStringLiteral("/media/ann/STICK");
-
-inline QString capacityLabel(quint64 bytes)
-{
-    return displayformat::byteCount(bytes) + QStringLiteral(" Capacity");
-}
-
-inline QString availableLabel(quint64 bytes)
-{
-    return displayformat::byteCount(bytes) + QStringLiteral(" Available");
-}
