@@ -1,14 +1,14 @@
 // The controller over fake volumes: its start, the destination's published
 // state, sources and their icons, starting backups, choosing, removing and
-// ejecting the destination, and another program's writes to the store.
+// ejecting the destination, another program's writes to the store, its
+// answers to volume events (through the fake monitor) and its job list.
 #include "controllertesting.h"
 
 #include "backup/displayformat.h"
 #include "backup/scriptstorewatcher.h"
 
 #include <QLocale>
-#include <QSignalSpy>
-#include <gtest/gtest.h>
+#include <QPointer>
 
 #include <sys/stat.h>
 
@@ -16,22 +16,23 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kUuid = u"5E1F-0A2B"_s;
-const QString kPath = u"/media/ann/STICK"_s;
-
-QString iconName(const IconDescription &icon)
-{
-    return icon.names.value(0);
-}
+// The destination most tests use, and the labels the panel shows for it.
+const QString kUuid = QStringLiteral("5E1F-0A2B");
+const QString kPath = QStringLiteral("/media/ann/STICK");
 
 QString capacityLabel(quint64 bytes)
 {
-    return displayformat::byteCount(bytes) + u" Capacity"_s;
+    return displayformat::byteCount(bytes) + QStringLiteral(" Capacity");
 }
 
 QString availableLabel(quint64 bytes)
 {
-    return displayformat::byteCount(bytes) + u" Available"_s;
+    return displayformat::byteCount(bytes) + QStringLiteral(" Available");
+}
+
+QString iconName(const IconDescription &icon)
+{
+    return icon.names.value(0);
 }
 
 } // namespace
@@ -41,7 +42,6 @@ TEST(BackupControllerStart, WritesTheStoreOnlyWhenTheDestinationWasFoundRenamedO
     {
         ControllerFixture f;
         BackupController &controller = f.start();
-        EXPECT_EQ(controller.script().scriptName, u"Untitled"_s);
         ASSERT_EQ(f.storeLines.size(), 1);
         EXPECT_TRUE(f.storeLines.first().startsWith(u"init() "_s));
         EXPECT_FALSE(f.storeFileExists()) << "a file was written without any change";
@@ -112,7 +112,7 @@ TEST(BackupControllerVolumeStatus, ShowsTheRecordedCapacityAndTheFreeSpaceWithUs
         f.icons->volumeIconMissing = c.iconMissing;
         BackupController &controller = f.start();
         EXPECT_EQ(controller.volumeStatus(), c.status);
-        EXPECT_EQ(controller.volumeLabelCapacity(), c.recordedCapacity ? capacityLabel(c.recordedCapacity) : capacityLabel(0));
+        EXPECT_EQ(controller.volumeLabelCapacity(), capacityLabel(c.recordedCapacity));
         EXPECT_EQ(controller.volumeLabelAvailable(), c.availableLabel);
         EXPECT_FLOAT_EQ(controller.volumeUsage(), c.usage);
         EXPECT_EQ(controller.volumeIcon() != controller.missingVolumeIcon(), c.volumeIcon);
@@ -161,12 +161,13 @@ TEST(BackupControllerVolumeStatus, NotifiesOnlyWhatChangedAndClearingKeepsTheUsa
     EXPECT_FLOAT_EQ(controller.volumeUsage(), 0.75f);
 }
 
-TEST(BackupControllerSources, AddingMovesAPathToTheEndAndRemovingTakesEveryCopy)
+TEST(BackupControllerSources, AddingMovesAPathToTheEndRemovingTakesEveryCopyAndIconsAreCachedButAMissingOneIsAskedForAgain)
 {
     ControllerFixture f;
     BackupScript script;
     script.sourcePaths = {u"/a"_s, u"/b"_s, u"/a"_s, u"/c"_s};
     f.storeSet(script);
+    f.icons->unknownFiles = {u"/gone"_s};
     BackupController &controller = f.start();
     QSignalSpy changed(&controller, &BackupController::scriptChanged);
     controller.addSourcePath(u"/a"_s);
@@ -191,13 +192,7 @@ TEST(BackupControllerSources, AddingMovesAPathToTheEndAndRemovingTakesEveryCopy)
     QStringList expected = QStringList{u"/d"_s, u"/b"_s} + drop.first(2000);
     expected.removeAll(u"/drop/7"_s);
     EXPECT_EQ(f.stored().sourcePaths, (expected + QStringList{u"/c"_s, u"/drop/7"_s}));
-}
 
-TEST(BackupControllerSources, IconsAreCachedButAMissingIconIsAskedForAgain)
-{
-    ControllerFixture f;
-    f.icons->unknownFiles = {u"/gone"_s};
-    BackupController &controller = f.start();
     EXPECT_EQ(iconName(controller.icon(u"/home/ann"_s)), u"green"_s);
     EXPECT_EQ(iconName(controller.icon(u"/home/ann"_s)), u"green"_s);
     EXPECT_EQ(f.icons->fileRequests[u"/home/ann"_s], 1);
@@ -222,53 +217,17 @@ TEST(BackupControllerSources, IconsAreCachedButAMissingIconIsAskedForAgain)
     EXPECT_TRUE(ThemeIconSource().fileIcon(QString()).isNull());
 }
 
-TEST(BackupControllerStartBackup, EachStartAddsAJobOnTopFlipsShowWindowAndStampsTheSet)
+TEST(BackupControllerSelectVolume, RefusalsLeaveTheSetAsItWasAnotherVolumeReplacesItAndTheSameOneIsRefreshed)
 {
     ControllerFixture f;
     f.storeSet(setWithDestination(kUuid, u"STICK"_s, kPath));
-    BackupController &controller = f.start();
-    QSignalSpy window(&controller, &BackupController::showWindowChanged);
-    QSignalSpy started(&controller, &BackupController::backupStarted);
-    const bool shown = controller.showWindow();
-
-    controller.startBackup();
-    const std::shared_ptr<BackupThread> first = controller.threads()->jobAt(0);
-    ASSERT_TRUE(first);
-    ASSERT_EQ(started.size(), 1);
-    EXPECT_EQ(started.first().first().value<BackupThread *>(), first.get());
-    EXPECT_EQ(first->icon(), controller.volumeIcon());
-    EXPECT_EQ(first->progressTitle(), u"Backing up to \"STICK\""_s);
-    EXPECT_EQ(first->script().lastBackup, u"3/1/24, 9:00 AM"_s) << "the job has the set from before the stamp";
-    const QString stamp = QLocale().toString(f.now, QLocale::ShortFormat);
-    EXPECT_EQ(controller.lastBackup(), stamp);
-    EXPECT_EQ(f.stored().lastBackup, stamp);
-    EXPECT_EQ(controller.showWindow(), !shown);
-
-    f.now = f.now.addSecs(3600);
-    controller.startBackup();
-    ASSERT_EQ(controller.threads()->count(), 2);
-    const std::shared_ptr<BackupThread> second = controller.threads()->jobAt(0);
-    EXPECT_NE(second->id(), first->id());
-    EXPECT_EQ(controller.threads()->jobAt(1), first) << "the newer job must come first";
-    EXPECT_EQ(second->script().lastBackup, stamp);
-    EXPECT_EQ(window.size(), 2);
-    EXPECT_EQ(controller.showWindow(), shown);
-    EXPECT_EQ(f.stored().lastBackup, QLocale().toString(f.now, QLocale::ShortFormat));
-    // The jobs were started, and their failure without the volume does not undo the stamp.
-    ASSERT_TRUE(waitUntil([&] {
-        return first->status() == BackupThreadStatusValue::completed && second->status() == BackupThreadStatusValue::completed;
-    }));
-    EXPECT_GT(first->errorCount(), 0u);
-    EXPECT_EQ(controller.lastBackup(), QLocale().toString(f.now, QLocale::ShortFormat));
-}
-
-TEST(BackupControllerSelectVolume, RefusalsLeaveTheSetAsItWasAndNameTheItem)
-{
-    ControllerFixture f;
-    f.storeSet(setWithDestination(kUuid, u"STICK"_s, kPath));
-    f.table.mount(fakeStick(kUuid, u"STICK"_s, kPath));
+    volumes::MountedVolume card = fakeStick(u"C0DE-CAFE"_s, QString(), u"/media/ann/sdcard"_s, 32'000'000'000, 8'000'000'000);
+    card.deviceModel = u"SD Reader"_s;
+    card.deviceProtocol = u"Secure Digital"_s;
+    f.table.mount(card);
     f.table.setUnreadable(u"/media/ann/SECRET"_s, u"Permission denied"_s);
     BackupController &controller = f.start();
+    ASSERT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
     QSignalSpy refused(&controller, &BackupController::volumeRefused);
     QSignalSpy changed(&controller, &BackupController::scriptChanged);
     // Every refusal of the validator comes through (its tests list them all).
@@ -293,19 +252,7 @@ TEST(BackupControllerSelectVolume, RefusalsLeaveTheSetAsItWasAndNameTheItem)
     EXPECT_EQ(changed.size(), 0);
     EXPECT_EQ(controller.script(), f.stored());
     EXPECT_EQ(controller.volumeUUID(), kUuid);
-    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
-}
 
-TEST(BackupControllerSelectVolume, AnotherVolumeReplacesTheDestinationAndTheSameOneIsRefreshed)
-{
-    ControllerFixture f;
-    f.storeSet(setWithDestination(kUuid, u"STICK"_s, kPath));
-    volumes::MountedVolume card = fakeStick(u"C0DE-CAFE"_s, QString(), u"/media/ann/sdcard"_s, 32'000'000'000, 8'000'000'000);
-    card.deviceModel = u"SD Reader"_s;
-    card.deviceProtocol = u"Secure Digital"_s;
-    f.table.mount(card);
-    BackupController &controller = f.start();
-    ASSERT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
     ASSERT_TRUE(chooseVolume(controller, QUrl::fromLocalFile(u"/media/ann/sdcard/"_s)));
     BackupScript stored = f.stored();
     EXPECT_EQ(stored.volumeUUID, u"C0DE-CAFE"_s);
@@ -359,18 +306,7 @@ TEST(BackupControllerEject, EjectsOnlyTheDestinationItself)
     controller.ejectVolume([&](const QString &error) { answers.append(error); });
     ASSERT_TRUE(waitUntil([&] { return answers.size() == 3; }));
     EXPECT_FALSE(answers.contains(QString())) << "every refusal says why";
-    EXPECT_TRUE(f.ejector.requests().isEmpty());
-
-    f.table.unmount(kPath);
-    platform::preferences()->setValue(u"autoBackupOnConnect"_s, false);
-    f.monitor.mount(fakeStick(kUuid, u"STICK"_s, kPath));
-    ASSERT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
-    controller.ejectVolume();
-    f.settle();
-    EXPECT_EQ(f.ejector.requests(), QStringList{kPath});
-    // The unmount that follows turns the panel to not connected.
-    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
-    EXPECT_EQ(controller.volumeLabelAvailable(), u"Not connected"_s);
+    EXPECT_TRUE(f.ejector.requests().isEmpty()) << "the destination itself is ejected further below";
 }
 
 // vellory-cli writes the same store while the window runs.
@@ -407,4 +343,247 @@ TEST(BackupControllerStore, ChangesOfAnotherProgramArePickedUpAndNeverOverwritte
     EXPECT_EQ(f.stored(), controller.script());
     controller.reloadScript();
     EXPECT_EQ(changed.size(), 1) << "nothing new in the store: nothing changes";
+}
+
+// --- Mount ------------------------------------------------------------------------
+
+TEST(VolumeDidMount, TheDestinationStartsABackupOnTopFlippingShowWindowAndStampingTheSetUnlessAutomaticBackupIsOff)
+{
+    ControllerFixture f;
+    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
+    BackupController &controller = f.start();
+    ASSERT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
+    QSignalSpy window(&controller, &BackupController::showWindowChanged);
+    QSignalSpy started(&controller, &BackupController::backupStarted);
+    const bool shown = controller.showWindow();
+
+    // The key never written. Mounted somewhere new: recognised by its UUID,
+    // its path taken over.
+    f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), QStringLiteral("/media/ann/STICK1")));
+    EXPECT_EQ(f.output, QStringList{QStringLiteral("We received the mount notification")});
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
+    EXPECT_EQ(f.stored().volumePath, QStringLiteral("/media/ann/STICK1"));
+    ASSERT_EQ(controller.threads()->count(), 1);
+    const std::shared_ptr<BackupThread> first = controller.threads()->jobAt(0);
+    ASSERT_EQ(started.size(), 1);
+    EXPECT_EQ(started.first().first().value<BackupThread *>(), first.get());
+    EXPECT_EQ(first->icon(), controller.volumeIcon());
+    EXPECT_EQ(first->progressTitle(), QStringLiteral("Backing up to \"STICK\""));
+    // The job was made after the refresh, so it goes to the new path, with
+    // the set from before the stamp.
+    EXPECT_EQ(first->script().volumePath, QStringLiteral("/media/ann/STICK1"));
+    EXPECT_EQ(first->script().lastBackup, QStringLiteral("3/1/24, 9:00 AM"));
+    const QString stamp = QLocale().toString(f.now, QLocale::ShortFormat);
+    EXPECT_EQ(controller.lastBackup(), stamp);
+    EXPECT_EQ(f.stored().lastBackup, stamp);
+    EXPECT_EQ(controller.showWindow(), !shown);
+
+    // Plugged in again an hour later while that job may still run: a second
+    // job, on top.
+    f.now = f.now.addSecs(3600);
+    const QString later = QLocale().toString(f.now, QLocale::ShortFormat);
+    ASSERT_TRUE(f.monitor.unmount(QStringLiteral("/media/ann/STICK1")));
+    f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), QStringLiteral("/media/ann/STICK1")));
+    ASSERT_EQ(controller.threads()->count(), 2);
+    const std::shared_ptr<BackupThread> second = controller.threads()->jobAt(0);
+    EXPECT_NE(second->id(), first->id());
+    EXPECT_EQ(controller.threads()->jobAt(1), first) << "the newer job must come first";
+    EXPECT_EQ(second->script().lastBackup, stamp);
+    EXPECT_EQ(window.size(), 2);
+    EXPECT_EQ(controller.showWindow(), shown);
+    EXPECT_EQ(f.stored().lastBackup, later);
+    // Their failure without the volume does not undo the stamp.
+    ASSERT_TRUE(waitUntil([&] {
+        return first->status() == BackupThreadStatusValue::completed && second->status() == BackupThreadStatusValue::completed;
+    }));
+    EXPECT_GT(first->errorCount(), 0u);
+    EXPECT_EQ(controller.lastBackup(), later);
+
+    // Switched off: a mount only refreshes.
+    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+    ASSERT_TRUE(f.monitor.unmount(QStringLiteral("/media/ann/STICK1")));
+    f.output.clear();
+    f.now = f.now.addSecs(3600);
+    f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000, 4'000'000'000));
+    f.settle();
+    EXPECT_EQ(f.output, QStringList{QStringLiteral("We received the mount notification")});
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
+    EXPECT_EQ(controller.volumeLabelAvailable(), availableLabel(4'000'000'000));
+    EXPECT_FLOAT_EQ(controller.volumeUsage(), 0.5f);
+    EXPECT_NE(controller.volumeIcon(), controller.missingVolumeIcon());
+    EXPECT_EQ(controller.threads()->count(), 2);
+    EXPECT_EQ(window.size(), 2);
+    EXPECT_EQ(controller.lastBackup(), later);
+
+    // Switched on again (true, not merely absent): the next mount backs up.
+    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), true);
+    ASSERT_TRUE(f.monitor.unmount(kPath));
+    f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
+    EXPECT_EQ(controller.threads()->count(), 3);
+}
+
+TEST(VolumeDidMount, ADestinationMountedBeforeTheMonitorsFirstReadingIsTakenAsMounted)
+{
+    ControllerFixture f;
+    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
+    BackupController &controller = f.start();
+    ASSERT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
+    // Plugged in after the controller read the table, before the monitor's
+    // first reading: the monitor reports no change for it.
+    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
+    f.monitor.start();
+    f.settle();
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
+    EXPECT_EQ(controller.threads()->count(), 1);
+    EXPECT_EQ(f.output, QStringList{QStringLiteral("We received the mount notification")});
+}
+
+TEST(VolumeDidMount, AnotherVolumeOrOneWithoutUuidOrTheMonitorsFirstReadingWithoutItChangesNothingAndPrintsNothing)
+{
+    for (const bool withDestination : {true, false}) {
+        SCOPED_TRACE(withDestination);
+        ControllerFixture f;
+        if (withDestination) {
+            f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
+        }
+        BackupController &controller = f.start();
+        const BackupScript before = controller.script();
+        QSignalSpy status(&controller, &BackupController::volumeStatusChanged);
+        QSignalSpy script(&controller, &BackupController::scriptChanged);
+        f.monitor.start(); // its first reading finds no destination
+        f.settle();
+        f.monitor.mount(fakeStick(QStringLiteral("0000-1111"), QStringLiteral("STICK"), kPath));
+        f.monitor.mount(fakeStick(QString(), QStringLiteral("NOID"), QStringLiteral("/media/ann/NOID")));
+        ASSERT_TRUE(f.monitor.relabel(QStringLiteral("/media/ann/NOID"), QStringLiteral("RENAMED")));
+        f.settle();
+        EXPECT_TRUE(f.output.isEmpty());
+        EXPECT_EQ(controller.threads()->count(), 0);
+        EXPECT_EQ(status.size() + script.size(), 0);
+        EXPECT_EQ(controller.script(), before);
+        EXPECT_EQ(f.storeFileExists(), withDestination);
+    }
+}
+
+// --- Unmount and rename of a connected destination ----------------------------------
+
+namespace {
+
+// The destination connected, another volume beside it, automatic backup off.
+BackupController &startConnected(ControllerFixture &f)
+{
+    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000));
+    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000, 2'000'000'000));
+    f.table.mount(fakeStick(QStringLiteral("0000-1111"), QStringLiteral("OTHER"), QStringLiteral("/media/ann/OTHER")));
+    return f.start();
+}
+
+} // namespace
+
+TEST(VolumeDidRenameAndUnmount, TheDestinationsNewNameIsSavedItsUnmountLeavesItsJobRunningItsEjectIsAskedForAndOtherEventsChangeNothing)
+{
+    ControllerFixture f;
+    BackupController &controller = startConnected(f);
+    const BackupScript before = controller.script();
+    QSignalSpy status(&controller, &BackupController::volumeStatusChanged);
+    ASSERT_TRUE(f.monitor.relabel(QStringLiteral("/media/ann/OTHER"), QStringLiteral("STICK")));
+    f.settle();
+    EXPECT_TRUE(f.output.isEmpty());
+    controller.volumeDidRename(fakeStick(kUuid, QStringLiteral("NEW"), QString()), QStringLiteral("STICK"));
+    volumes::MountedVolume noName = fakeStick(kUuid, QString(), kPath);
+    controller.volumeDidRename(noName, QStringLiteral("STICK"));
+    // The destination's event arrives after it has gone again.
+    f.table.unmount(kPath);
+    controller.volumeDidRename(fakeStick(kUuid, QStringLiteral("NEW"), kPath), QStringLiteral("STICK"));
+    f.settle();
+    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000, 2'000'000'000));
+    ASSERT_TRUE(f.monitor.unmount(QStringLiteral("/media/ann/OTHER")));
+    controller.volumeDidUnmount(volumes::MountedVolume());
+    EXPECT_EQ(f.output, QStringList({QStringLiteral("Error collecting vital information"),
+                                     QStringLiteral("Error collecting vital information"),
+                                     QStringLiteral("Failed to get volume resources"),
+                                     QStringLiteral("Missing vital Information")}));
+    EXPECT_EQ(controller.script(), before);
+    EXPECT_EQ(f.stored(), before) << "the store was written";
+
+    f.output.clear();
+    ASSERT_TRUE(f.monitor.relabel(kPath, QStringLiteral("Ann's \"Backup\"")));
+    f.settle();
+    EXPECT_EQ(f.output, QStringList{QStringLiteral("We received the rename notification to \"Ann's \"Backup\"\"")});
+    EXPECT_EQ(controller.volumeName(), QStringLiteral("Ann's \"Backup\""));
+    EXPECT_EQ(f.stored().volumeName, QStringLiteral("Ann's \"Backup\""));
+    EXPECT_EQ(f.stored().volumePath, kPath);
+    EXPECT_EQ(status.size(), 0);
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
+
+    // Unmounted while its job runs: not connected; the job is not told and
+    // runs to its own end.
+    controller.startBackup();
+    const std::shared_ptr<BackupThread> job = controller.threads()->jobAt(0);
+    f.output.clear();
+    ASSERT_TRUE(f.monitor.unmount(kPath));
+    EXPECT_EQ(f.output, QStringList{QStringLiteral("We received the unmount notification")});
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected) << "at once, before the table is read";
+    ASSERT_TRUE(waitUntil([&] { return job->status() == BackupThreadStatusValue::completed; }));
+    EXPECT_EQ(controller.threads()->count(), 1);
+
+    // Back, and ejected: the unmount that follows turns the panel to not connected.
+    f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
+    ASSERT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
+    controller.ejectVolume();
+    f.settle();
+    EXPECT_EQ(f.ejector.requests(), QStringList{kPath});
+    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotConnected);
+    EXPECT_EQ(controller.volumeLabelAvailable(), QStringLiteral("Not connected"));
+}
+
+// --- The job list -------------------------------------------------------------------
+
+TEST(BackupThreadListModel, RowsFollowTheirJobsAndClosingDropsEveryCopyOfAnId)
+{
+    BackupThreadListModel model;
+    auto older = BackupThread::create(BackupScript(), IconDescription());
+    auto newer = BackupThread::create(BackupScript(), IconDescription());
+    model.prepend(older);
+    model.prepend(newer);
+    ASSERT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.data(model.index(0), BackupThreadListModel::IdRole).toString(), newer->id());
+    EXPECT_EQ(model.jobById(older->id()), older.get());
+    EXPECT_EQ(model.jobById(QStringLiteral("nope")), nullptr);
+
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    older->setStatus(BackupThreadStatusValue::scanning);
+    ASSERT_TRUE(waitUntil([&] { return !changed.isEmpty(); }));
+    EXPECT_EQ(changed.first().at(0).toModelIndex().row(), 1);
+    EXPECT_TRUE(model.data(model.index(1), BackupThreadListModel::IsRunningRole).toBool());
+    EXPECT_FALSE(model.data(model.index(0), BackupThreadListModel::IsRunningRole).toBool());
+
+    model.removeJob(older->id());
+    EXPECT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(model.jobAt(0), newer);
+    // A log window's job that is no longer listed becomes the placeholder,
+    // always the same one.
+    BackupThread *placeholder = model.jobOrPlaceholder(older->id());
+    ASSERT_NE(placeholder, nullptr);
+    EXPECT_EQ(placeholder->log(), QStringList{QStringLiteral("Backup Initialized")});
+    EXPECT_EQ(model.jobOrPlaceholder(QString()), placeholder);
+    EXPECT_EQ(model.jobOrPlaceholder(newer->id()), newer.get());
+
+    // A closed job lives while a log window holds it, and not a moment longer.
+    auto window = std::make_unique<QObject>();
+    EXPECT_EQ(model.holdJob(newer->id(), window.get()), newer.get());
+    const QPointer<BackupThread> held = newer.get();
+    const QPointer<BackupThread> closed = older.get();
+    const QString closedId = older->id();
+    older.reset();
+    model.removeJob(newer->id());
+    EXPECT_EQ(model.jobById(closedId), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(closed.isNull()) << "a closed row's job outlived every holder";
+    newer.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(held.isNull());
+    window.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(held.isNull()) << "the job outlived its log window";
 }

@@ -75,7 +75,7 @@ TEST_F(BackupRunTest, WithoutTheVolumeEachSourceWithFilesIsRefusedOnceAndNothing
 
 // ---- ext4 through the kernel ---------------------------------------------
 
-TEST_F(BackupRunTest, Ext4FirstRunCopiesTheTreeAndLaterRunsOnlyWhatIsMissingOrChanged)
+TEST_F(BackupRunTest, Ext4FirstRunCopiesTheTreeLaterRunsOnlyWhatIsMissingOrChangedSpecialFilesAndAFullVolumeAreRefusedAndASourceHoldingTheVolumeIsSkipped)
 {
     LoopVolume volume(LoopVolume::Kind::Ext4, u"STICK"_s);
     SKIP_WITHOUT(volume);
@@ -164,49 +164,70 @@ TEST_F(BackupRunTest, Ext4FirstRunCopiesTheTreeAndLaterRunsOnlyWhatIsMissingOrCh
                                           {".vellory-partial-0123456789abcdeg.tmp", false}}) {
         EXPECT_EQ(platform::FileCopier::isTemporaryName(name), temporary) << name;
     }
-}
 
-TEST_F(BackupRunTest, Ext4RefusesSpecialFilesWithoutOpeningThemAndAFullVolumeKeepsTheOldCopy)
-{
-    LoopVolume volume(LoopVolume::Kind::Ext4, u"SMALL"_s, 16);
-    SKIP_WITHOUT(volume);
-    const QString file = m_source.write(u"s/grows.bin"_s, QByteArray(100000, 'o'));
-    const QString fifo = m_source.filePath(u"s/pipe"_s);
+    // Special files are refused without being opened, and a full volume
+    // keeps the old copy.
+    const QString file = m_source.write(u"special/grows.bin"_s, QByteArray(100000, 'o'));
+    const QString fifo = m_source.filePath(u"special/pipe"_s);
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
-    const QString socketPath = m_source.filePath(u"s/sock"_s);
+    const QString socketPath = m_source.filePath(u"special/sock"_s);
     const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address {};
     address.sun_family = AF_UNIX;
     qstrncpy(address.sun_path, QFile::encodeName(socketPath).constData(), sizeof address.sun_path);
     ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
-    const RunOutcome first = backUp(volume.mountPath(), {u"s"_s});
+    const RunOutcome special = backUp(mount, {u"special"_s});
     ::close(sock);
-    EXPECT_EQ(first.errorLines(),
+    EXPECT_EQ(special.errorLines(),
               (QStringList{u"Error: Failed to copy file %1: it is a named pipe; pipes are not backed up"_s.arg(fifo),
                            u"Error: Failed to copy file %1: it is a socket; sockets are not backed up"_s.arg(socketPath)}));
-    EXPECT_EQ(first.errors, 2u);
-    EXPECT_EQ(first.messages.value(first.messages.size() - 2), u"Items backed up 1, 100.0 KB. Errors 2"_s);
-    EXPECT_EQ(first.status, BackupThreadStatusValue::completed);
-    EXPECT_LT(first.progress, 1.0f) << "failed entries do not advance the progress";
+    EXPECT_EQ(special.errors, 2u);
+    EXPECT_EQ(special.messages.value(special.messages.size() - 2), u"Items backed up 1, 100.0 KB. Errors 2"_s);
+    EXPECT_EQ(special.status, BackupThreadStatusValue::completed);
+    EXPECT_LT(special.progress, 1.0f) << "failed entries do not advance the progress";
     ::unlink(QFile::encodeName(fifo).constData());
     ::unlink(QFile::encodeName(socketPath).constData());
 
     // Fill the volume, then make the source larger than what is left.
-    QFile filler(volume.mountPath() + u"/filler"_s);
+    QFile filler(mount + u"/filler"_s);
     ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
     const QByteArray block(1 << 20, 'f');
     while (filler.write(block) == block.size() && filler.flush()) {
     }
     filler.close();
-    m_source.write(u"s/grows.bin"_s, QByteArray(3 << 20, 'n'), 0);
-    const RunOutcome full = backUp(volume.mountPath(), {u"s"_s});
+    m_source.write(u"special/grows.bin"_s, QByteArray(3 << 20, 'n'), 0);
+    const RunOutcome full = backUp(mount, {u"special"_s});
     EXPECT_EQ(full.errorLines(),
               QStringList{u"Error: Failed to copy file %1: there is not enough space left on the volume"_s.arg(file)});
-    EXPECT_EQ(contentOf(targetOf(volume.mountPath(), file)), QByteArray(100000, 'o')) << "old copy intact";
-    EXPECT_TRUE(temporariesBelow(volume.mountPath()).isEmpty());
+    EXPECT_EQ(contentOf(targetOf(mount, file)), QByteArray(100000, 'o')) << "old copy intact";
+    EXPECT_TRUE(temporariesBelow(targetOf(mount, m_source.filePath(u"special"_s))).isEmpty());
+    ASSERT_TRUE(filler.remove());
+
+    // A source holding the volume is not backed up into itself, and only the
+    // mount point is ejected.
+    SourceTree home;
+    const QString inside = home.filePath(u"media/STICK"_s);
+    busy.close();
+    ASSERT_TRUE(volume.unmount());
+    ASSERT_TRUE(volume.mount(inside));
+    home.write(u"home/a.txt"_s, "a");
+    EXPECT_EQ(backUp(inside, {home.path()}).errors, 0u);
+    EXPECT_EQ(backUp(inside, {home.path()}).messages.value(1), u"Items checked 1, 0 to copy, requires Zero KB"_s);
+    EXPECT_FALSE(QFileInfo::exists(targetOf(inside, inside)));
+
+    setAutoEject(true);
+    const QString folder = inside + u"/folder"_s;
+    QDir().mkpath(folder);
+    const RunOutcome wrongPath = backUp(folder, {home.filePath(u"home"_s)});
+    EXPECT_EQ(wrongPath.errorLines(), QStringList{u"Error: Volume not connected"_s});
+    EXPECT_TRUE(wrongPath.messages.contains(u"Ejected volume"_s));
+    EXPECT_TRUE(platform::isMountPoint(inside)) << "a folder on a volume never ejects the volume";
+    EXPECT_TRUE(treeOf(folder).isEmpty());
+    EXPECT_EQ(backUp(inside, {home.filePath(u"home"_s)}).errors, 0u);
+    EXPECT_FALSE(platform::isMountPoint(inside));
 }
 
-TEST_F(BackupRunTest, Ext4AStickSwappedInMidRunGetsNothingAndIsNotEjectedWhileTheDetachedOneKeepsItsCopies)
+TEST_F(BackupRunTest, Ext4AnotherStickAtThePathOrSwappedInMidRunGetsNothingAndIsNotEjectedWhileTheDetachedOneKeepsItsCopies)
 {
     LoopVolume volume(LoopVolume::Kind::Ext4, u"STICK"_s);
     LoopVolume other(LoopVolume::Kind::Ext4, u"STICK"_s); // same label, so the same place
@@ -219,6 +240,12 @@ TEST_F(BackupRunTest, Ext4AStickSwappedInMidRunGetsNothingAndIsNotEjectedWhileTh
     }
     const QString mount = volume.mountPath();
     const QString otherUuid = scriptFor(other.mountPath(), {}).volumeUUID;
+    // Before the start: the other stick at the set's path gets nothing and stays.
+    BackupScript atOther = scriptFor(mount, {m_source.filePath(u"many"_s)});
+    atOther.volumePath = other.mountPath();
+    EXPECT_EQ(runJob(atOther).errorLines(), QStringList{u"Error: Volume not connected"_s});
+    EXPECT_FALSE(QFileInfo::exists(other.mountPath() + u"/Vellory"_s)) << "copies went to the other stick";
+    EXPECT_TRUE(platform::isMountPoint(other.mountPath())) << "the other stick was ejected";
     bool swapped = false;
     const RunOutcome outcome = runJob(scriptFor(mount, {m_source.filePath(u"many"_s)}), [&](BackupThread &job) {
         if (!swapped && job.status() == BackupThreadStatusValue::backingUp) {
@@ -237,30 +264,6 @@ TEST_F(BackupRunTest, Ext4AStickSwappedInMidRunGetsNothingAndIsNotEjectedWhileTh
     // The detached volume kept every copy made through it.
     const ReadOnlyMount detached(volume.device());
     EXPECT_EQ(int(treeOf(targetOf(detached.path(), m_source.filePath(u"many"_s))).size()), int(kFiles - outcome.errors));
-}
-
-TEST_F(BackupRunTest, Ext4ASourceHoldingTheVolumeIsNotBackedUpIntoItselfAndOnlyTheMountPointIsEjected)
-{
-    LoopVolume volume(LoopVolume::Kind::Ext4, u"STICK"_s);
-    SKIP_WITHOUT(volume);
-    const QString inside = m_source.filePath(u"media/STICK"_s);
-    ASSERT_TRUE(volume.unmount());
-    ASSERT_TRUE(volume.mount(inside));
-    m_source.write(u"home/a.txt"_s, "a");
-    EXPECT_EQ(backUp(inside, {m_source.path()}).errors, 0u);
-    EXPECT_EQ(backUp(inside, {m_source.path()}).messages.value(1), u"Items checked 1, 0 to copy, requires Zero KB"_s);
-    EXPECT_FALSE(QFileInfo::exists(targetOf(inside, inside)));
-
-    setAutoEject(true);
-    const QString folder = inside + u"/folder"_s;
-    QDir().mkpath(folder);
-    const RunOutcome wrongPath = backUp(folder, {u"home"_s});
-    EXPECT_EQ(wrongPath.errorLines(), QStringList{u"Error: Volume not connected"_s});
-    EXPECT_TRUE(wrongPath.messages.contains(u"Ejected volume"_s));
-    EXPECT_TRUE(platform::isMountPoint(inside)) << "a folder on a volume never ejects the volume";
-    EXPECT_TRUE(treeOf(folder).isEmpty());
-    EXPECT_EQ(backUp(inside, {u"home"_s}).errors, 0u);
-    EXPECT_FALSE(platform::isMountPoint(inside));
 }
 
 // ---- The FAT family, as a user's stick has it -----------------------------

@@ -1,4 +1,7 @@
+// The job: its changes from the run's threads, its status and life, its
+// threads, and the counts and log lines it shows.
 #include "backup/backupthread.h"
+#include "backup/displayformat.h"
 
 #include "hangingshare.h"
 #include "jobtesting.h"
@@ -27,16 +30,21 @@ std::shared_ptr<BackupThread> newJob()
 
 } // namespace
 
-TEST(BackupThread, ChangesApplyLaterOnTheMainThreadAndProgressIsClamped)
+TEST(BackupThread, ChangesApplyLaterOnTheMainThreadLogLinesCarryTheSecondsInTheUsersLocaleAndProgressIsClamped)
 {
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); // a decimal comma
     const auto job = newJob();
     EXPECT_EQ(job->log(), QStringList{u"Backup Initialized to STICK"_s});
+    QThread::msleep(30); // a fraction of a second has passed
     job->setProgressMessage(u"working"_s);
     job->setProgressTitle(u"Backup Process finished"_s);
     EXPECT_EQ(job->progressMessage(), u"Preparing..."_s) << "applied in the call";
     ASSERT_TRUE(waitUntil([&] { return job->log().size() == 2; })) << "a title is also logged";
+    QLocale::setDefault(saved);
     EXPECT_EQ(job->progressMessage(), u"working"_s);
-    EXPECT_EQ(job->log().at(1).mid(11), u"Backup Process finished"_s);
+    EXPECT_EQ(job->log().at(1).indexOf(u"  Backup Process finished"_s), 9) << job->log().at(1).toStdString();
+    EXPECT_TRUE(job->log().at(1).left(9).trimmed().contains(u',')) << job->log().at(1).toStdString();
     const std::pair<float, float> cases[] = {
         {0.5f, 0.5f}, {1.7f, 1.0f}, {-0.2f, 0.0f}, {1.0f, 1.0f}, {std::numeric_limits<float>::quiet_NaN(), 0.0f}};
     for (const auto &[given, stored] : cases) {
@@ -146,19 +154,6 @@ TEST(BackupThread, AJobLivesWhileAHolderRemainsAndIsDeletedAfterTheLast)
     }));
 }
 
-TEST(BackupThread, LogLinesCarryTheElapsedSecondsInTheUsersLocale)
-{
-    const QLocale saved;
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); // a decimal comma
-    const auto job = newJob();
-    QThread::msleep(30); // a fraction of a second has passed
-    job->appendLog(u"m"_s);
-    ASSERT_TRUE(waitUntil([&] { return job->log().size() == 2; }));
-    QLocale::setDefault(saved);
-    EXPECT_EQ(job->log().at(1).indexOf(u"  m"_s), 9) << job->log().at(1).toStdString();
-    EXPECT_TRUE(job->log().at(1).left(9).trimmed().contains(u',')) << job->log().at(1).toStdString();
-}
-
 TEST(BackupThread, JobsRunOnThreadsOfTheirOwnAndLeaveTheSharedPoolToShortTasks)
 {
     HangingShare share;
@@ -196,4 +191,30 @@ TEST(BackupThread, JobsRunOnThreadsOfTheirOwnAndLeaveTheSharedPoolToShortTasks)
     pool->waitForDone();
     pool->setMaxThreadCount(poolThreads);
     platform::preferences()->remove(u"autoEjectOnComplete"_s);
+}
+
+TEST(DisplayFormat, CountsBytesAndLogLinesFollowTheLocale)
+{
+    const QLocale en(QLocale::English, QLocale::UnitedStates);
+    const QLocale de(QLocale::German, QLocale::Germany);
+    EXPECT_EQ(displayformat::count(999, en), u"999"_s);
+    EXPECT_EQ(displayformat::count(1234, en), u"1,234"_s);
+    EXPECT_EQ(displayformat::count(1234567, de), u"1.234.567"_s);
+    EXPECT_EQ(displayformat::count(18446744073709551615ULL, en), u"18,446,744,073,709,551,615"_s);
+    // Decimal units; zero spelt out; rounding may move up a unit.
+    const std::tuple<quint64, QLocale, QString> bytes[] = {
+        {0, en, u"Zero KB"_s}, {1, en, u"1 byte"_s}, {999, en, u"999 bytes"_s}, {1000, en, u"1.0 KB"_s},
+        {1234567, en, u"1.2 MB"_s}, {999950, en, u"1.0 MB"_s}, {31914983424ULL, en, u"31.9 GB"_s},
+        {18446744073709551615ULL, en, u"18.4 EB"_s}, {1234567, de, u"1,2 MB"_s}};
+    for (const auto &[count, locale, text] : bytes) {
+        EXPECT_EQ(displayformat::byteCount(count, locale), text) << count;
+    }
+    // The seconds right-aligned in nine characters, the last nine kept.
+    const std::tuple<double, QLocale, QString> lines[] = {
+        {2.5, en, u"      2.5"_s}, {12, en, u"       12"_s}, {3.14159, en, u"     3.14"_s}, {0.004, en, u"        0"_s},
+        {-3, en, u"        0"_s}, {1234.5, en, u"  1,234.5"_s}, {1234.5, de, u"  1.234,5"_s},
+        {10000000, en, u"0,000,000"_s}, {10000000, de, u"0.000.000"_s}, {99.999, de, u"      100"_s}};
+    for (const auto &[seconds, locale, column] : lines) {
+        EXPECT_EQ(displayformat::logLine(seconds, u"Scanning /home..."_s, locale), column + u"  Scanning /home..."_s) << seconds;
+    }
 }

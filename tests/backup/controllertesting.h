@@ -5,6 +5,7 @@
 #include "backup/backupcontroller.h"
 #include "backup/iconsource.h"
 #include "backup/scriptstore.h"
+#include "backup/systemvolumeservices.h"
 #include "jobtesting.h"
 #include "volumes/fakevolumemonitor.h"
 #include "volumes/fakevolumetable.h"
@@ -78,18 +79,22 @@ public:
         return ScriptStore(dataDir.path(), [this](const QString &line) { storeLines.append(line); });
     }
 
-    BackupController &start()
+    // Over this machine's volumes when `system` is given; then the readings
+    // of the table are not waited for.
+    BackupController &start(SystemVolumeServices *system = nullptr)
     {
         BackupControllerServices services;
         services.store = store();
-        services.volumeTable = &table;
-        services.volumeMonitor = &monitor;
-        services.volumeEjector = &ejector;
+        services.volumeTable = system ? static_cast<volumes::VolumeTable *>(&system->table()) : &table;
+        services.volumeMonitor = system ? static_cast<volumes::VolumeMonitor *>(&system->monitor()) : &monitor;
+        services.volumeEjector = system ? static_cast<volumes::VolumeEjector *>(&system->ejector()) : &ejector;
         services.iconSource = icons;
         services.outputLine = [this](const QString &line) { output.append(line); };
         services.clock = [this] { return now; };
         controller = std::make_unique<BackupController>(std::move(services));
-        controller->waitForVolumeReadings();
+        if (!system) {
+            controller->waitForVolumeReadings();
+        }
         return *controller;
     }
 
@@ -144,3 +149,4 @@ inline bool chooseVolume(BackupController &controller, const QUrl &url)
     controller.waitForVolumeReadings();
     return refused.isEmpty();
 }
+

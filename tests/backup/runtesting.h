@@ -63,6 +63,15 @@ inline RunOutcome runJob(const BackupScript &script,
     return outcome;
 }
 
+// Writes `content` to `path`, making its folder.
+inline void writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    file.write(content);
+}
+
 // A source tree in a temporary folder, with raw-byte helpers for names
 // that are not UTF-8.
 class SourceTree
@@ -74,20 +83,11 @@ public:
     QString write(const QString &relative, const QByteArray &content, qint64 secondsAgo = 3600) const
     {
         const QString full = filePath(relative);
-        QDir().mkpath(QFileInfo(full).path());
-        QFile file(full);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << full.toStdString();
-        file.write(content);
-        file.close();
-        setAge(full, secondsAgo);
-        return full;
-    }
-
-    static void setAge(const QString &path, double secondsAgo)
-    {
+        writeFile(full, content);
         timespec now {};
         clock_gettime(CLOCK_REALTIME, &now);
-        setTime(QFile::encodeName(path), double(now.tv_sec) - secondsAgo);
+        setTime(QFile::encodeName(full), double(now.tv_sec) - double(secondsAgo));
+        return full;
     }
 
     static void setTime(const QByteArray &path, double seconds)
@@ -183,15 +183,6 @@ public:
 private:
     QTemporaryDir m_dir;
 };
-
-// The count in the "Items backed up" line `fromEnd` lines before the end
-// (grouped as the locale does, "1,021"), or -1 when that line is not one.
-inline int backedUpCount(const QStringList &messages, qsizetype fromEnd)
-{
-    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("^Items backed up ([0-9,]+), .*\\. Errors 0$"))
-                                              .match(messages.value(messages.size() - fromEnd));
-    return match.hasMatch() ? match.captured(1).remove(QLatin1Char(',')).toInt() : -1;
-}
 
 // `size` bytes in a pattern that shifts with `seed`.
 inline QByteArray patterned(qsizetype size, int seed)

@@ -1,18 +1,9 @@
 #pragma once
 
-#include "backup/backupscript.h"
-#include "platform/computername.h"
-#include "volumes/linuxvolumetable.h"
+#include "../backup/runtesting.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QSettings>
-#include <QStringList>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 // Runs the real vellory-cli as a child process with its own data and
 // preference folders inside a private temporary home.
@@ -35,36 +26,29 @@ protected:
         }
     };
 
-    [[nodiscard]] QString dataHome() const { return m_home.path() + QStringLiteral("/data"); }
-    [[nodiscard]] QString configHome() const { return m_home.path() + QStringLiteral("/config"); }
     [[nodiscard]] QString storeFile() const
     {
-        return dataHome() + QStringLiteral("/com.brindlewick.vellory2/BackupScript.json");
+        return m_home.path() + QStringLiteral("/data/com.brindlewick.vellory2/BackupScript.json");
     }
 
     void setPreference(const QString &key, const QVariant &value) const
     {
-        QSettings settings(configHome() + QStringLiteral("/Brindlewick/Vellory 2.conf"), QSettings::IniFormat);
-        settings.setValue(key, value);
+        QSettings(m_home.path() + QStringLiteral("/config/Brindlewick/Vellory 2.conf"), QSettings::IniFormat)
+            .setValue(key, value);
     }
 
     // `wrapper` runs the program under another one (strace, prlimit, ...).
-    void start(QProcess &process, const QStringList &arguments, const QString &workingDirectory = QString(),
-               const QStringList &wrapper = {}) const
+    void start(QProcess &process, const QStringList &arguments, const QStringList &wrapper = {},
+               const QString &workingDirectory = QString()) const
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), m_home.path() + QStringLiteral("/data"));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path() + QStringLiteral("/config"));
         environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
         process.setProcessEnvironment(environment);
-        if (!workingDirectory.isEmpty()) {
-            process.setWorkingDirectory(workingDirectory);
-        }
-        if (wrapper.isEmpty()) {
-            process.start(QStringLiteral(VELLORY_CLI_PATH), arguments);
-        } else {
-            process.start(wrapper.first(), wrapper.mid(1) + QStringList{QStringLiteral(VELLORY_CLI_PATH)} + arguments);
-        }
+        process.setWorkingDirectory(workingDirectory);
+        const QStringList command = wrapper + QStringList{QStringLiteral(VELLORY_CLI_PATH)} + arguments;
+        process.start(command.first(), command.mid(1));
         EXPECT_TRUE(process.waitForStarted());
     }
 
@@ -78,53 +62,25 @@ protected:
         return result;
     }
 
-    Result run(const QStringList &arguments, const QString &workingDirectory = QString(),
-               const QStringList &wrapper = {}) const
+    Result run(const QStringList &arguments, const QStringList &wrapper = {}, const QString &workingDirectory = {}) const
     {
         QProcess process;
-        start(process, arguments, workingDirectory, wrapper);
+        start(process, arguments, wrapper, workingDirectory);
         return finish(process);
-    }
-
-    static void writeFile(const QString &path, const QByteArray &content)
-    {
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(content);
     }
 
     static BackupScript readSet(const QString &path)
     {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? decodeBackupScript(file.readAll()).script.value_or(BackupScript())
-                                              : BackupScript();
+        return decodeBackupScript(contentOf(path)).script.value_or(BackupScript());
     }
 
-    // A set for `volumePath`, named by the real UUID when a volume is
-    // mounted there (as choosing it would), written to `file`.
-    QString writeSet(const QString &volumePath, const QStringList &sources, QString file = QString()) const
+    // A set for `volumePath` (see scriptFor) written to a file of its own.
+    QString writeSet(const QString &volumePath, const QStringList &sources) const
     {
-        BackupScript script;
-        script.volumeName = QStringLiteral("STICK");
-        const auto mounted = volumes::LinuxVolumeTable().volumeAt(volumePath);
-        script.volumeUUID = mounted ? mounted->uuid : QStringLiteral("TEST-UUID");
-        script.volumePath = volumePath;
-        script.sourcePaths = sources;
-        file = file.isEmpty() ? m_home.path() + QStringLiteral("/set.json") : file;
-        writeFile(file, encodeBackupScript(script));
+        const QString file = m_home.path() + QStringLiteral("/set.json");
+        writeFile(file, encodeBackupScript(scriptFor(volumePath, sources)));
         return file;
-    }
-
-    static QString copyOf(const QString &volumePath, const QString &file)
-    {
-        return volumePath + QStringLiteral("/Vellory/") + platform::computerName() + file;
     }
 
     QTemporaryDir m_home;
 };
-
-#define REQUIRE_MOUNTED(volume)                                                                                        \
-    if (!(volume).isMounted()) {                                                                                       \
-        GTEST_SKIP() << (volume).skipReason().toStdString();                                                          \
-    }

@@ -1,47 +1,27 @@
+// vellory-cli end to end: the real program as a child process with its own
+// data and preference folders; on real loop volumes when running as root.
 #include "Moraine/feedbackmail.h"
 #include "Moraine/kitalert.h"
 #include "clitesting.h"
-#include "loopvolume.h"
 #include "platform/buildinfo.h"
+#include "platform/mountpoint.h"
 
-#include <QProcess>
-#include <QRegularExpression>
+#include <QElapsedTimer>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <csignal>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
 using CliTest = CliProcessTest;
 
-TEST_F(CliTest, ASetThatCannotBeLoadedExitsTwoWithOneLineOnStandardError)
+TEST_F(CliTest, UsageMistakesAndSetsThatCannotBeLoadedAreRefusedAndHelpAndVersionAreShown)
 {
+    const QString usageLine = u"Usage: vellory-cli COMMAND [ARGUMENT]..."_s;
     const QString missing = m_home.path() + u"/absent.json"_s;
     const QString broken = m_home.path() + u"/broken.json"_s;
     writeFile(broken, R"({"scriptName":"a","scriptUUID":"b","sourcePaths":[],"volumeCapacity":0,"volumeDescription":"","volumeName":""})");
-    const std::pair<QStringList, QString> cases[] = {
-        {{u"run"_s, u"--set"_s, missing}, u"vellory-cli: cannot load the backup set: "_s},
-        {{u"run"_s, u"--set="_s + broken}, u"volumeUUID"_s},
-        {{u"run"_s}, u"vellory-cli: "_s}, // nothing stored: no init() line, the reason goes to standard error
-    };
-    for (const auto &[arguments, reason] : cases) {
-        const Result result = run(arguments);
-        EXPECT_EQ(result.exitCode, 2);
-        EXPECT_TRUE(result.out.isEmpty());
-        ASSERT_EQ(result.err.size(), 1);
-        EXPECT_TRUE(result.err.first().contains(reason)) << result.err.first().toStdString();
-    }
-    EXPECT_TRUE(run({u"run"_s, u"--set"_s, missing}).err.value(0).contains(missing));
-}
-
-TEST_F(CliTest, UsageMistakesAreRefusedAndHelpAndVersionAreShown)
-{
-    const QString usageLine = u"Usage: vellory-cli COMMAND [ARGUMENT]..."_s;
     const std::tuple<QStringList, int, QString, QString> cases[] = { // exit 0 answers on standard output
         {{}, 64, usageLine, u"  -h, --help"_s},
         {{u"backup"_s}, 64, u"vellory-cli: unknown command \"backup\""_s, usageLine},
@@ -49,11 +29,22 @@ TEST_F(CliTest, UsageMistakesAreRefusedAndHelpAndVersionAreShown)
         {{u"run"_s, u"--bogus"_s}, 64, {}, u"--bogus"_s},
         {{u"run"_s, u"--set"_s}, 64, {}, u"--set"_s},
         {{u"report"_s, u"extra"_s}, 64, u"vellory-cli report: takes no arguments"_s, {}},
+        {{u"status"_s, u"extra"_s}, 64, {}, u"unexpected argument \"extra\""_s},
+        {{u"select-volume"_s}, 64, {}, u"missing argument"_s},
+        {{u"remove"_s, u"/a"_s, u"/b"_s}, 64, {}, u"unexpected argument \"/b\""_s},
+        {{u"add"_s}, 64, {}, u"missing argument"_s},
+        {{u"eject"_s, u"--set"_s}, 64, {}, u"--set"_s},
+        {{u"volumes"_s, u"--force"_s}, 64, {}, u"--force"_s},
         {{u"--help"_s}, 0, usageLine, u"  vellory-cli run [--set FILE]"_s},
         {{u"-h"_s}, 0, usageLine, u"      --version"_s},
         {{u"help"_s}, 0, usageLine, u"  vellory-cli watch"_s},
         {{u"--version"_s}, 0, u"vellory-cli "_s + platform::buildinfo::shortVersion(),
          u"build "_s + platform::buildinfo::buildNumber()},
+        // A set that cannot be loaded: one line on standard error.
+        {{u"run"_s, u"--set"_s, missing}, 2, {}, u"vellory-cli: cannot load the backup set: "_s},
+        {{u"run"_s, u"--set"_s, missing}, 2, {}, missing},
+        {{u"run"_s, u"--set="_s + broken}, 2, {}, u"volumeUUID"_s},
+        {{u"run"_s}, 2, {}, u"vellory-cli: "_s}, // nothing stored: no init() line
     };
     for (const auto &[arguments, exitCode, firstLine, contains] : cases) {
         SCOPED_TRACE(arguments.join(u' ').toStdString());
@@ -62,6 +53,7 @@ TEST_F(CliTest, UsageMistakesAreRefusedAndHelpAndVersionAreShown)
         const QStringList &answer = exitCode == 0 ? result.out : result.err;
         EXPECT_TRUE((exitCode == 0 ? result.err : result.out).isEmpty());
         ASSERT_FALSE(answer.isEmpty());
+        EXPECT_TRUE(exitCode != 2 || answer.size() == 1);
         if (!firstLine.isEmpty()) {
             EXPECT_EQ(answer.first().toStdString(), firstLine.toStdString());
         }
@@ -69,51 +61,50 @@ TEST_F(CliTest, UsageMistakesAreRefusedAndHelpAndVersionAreShown)
     }
 }
 
-// A faultless run exits 0: see the stored set's run on a real volume.
-TEST_F(CliTest, ARunWithErrorsExitsOneWithEveryLogLineHonouringTheEjectPreference)
-{
-    setPreference(u"autoEjectOnComplete"_s, false);
-    QTemporaryDir sources;
-    writeFile(sources.filePath(u"a.txt"_s), "a");
-    QTemporaryDir leftover; // not a mount point
-    const QString set = writeSet(leftover.path(), {sources.path()});
-    const Result quiet = run({u"run"_s, u"--set"_s, set});
-    EXPECT_EQ(quiet.exitCode, 1);
-    EXPECT_FALSE(quiet.messages().contains(u"Ejected volume"_s));
-    setPreference(u"autoEjectOnComplete"_s, true);
-    const Result ejecting = run({u"run"_s, u"--set"_s, set});
-    EXPECT_EQ(ejecting.exitCode, 1);
-    EXPECT_EQ(ejecting.messages(), (QStringList{u"Scanning %1..."_s.arg(sources.path()), u"Error: Volume not connected"_s,
-                                                u"Items checked 0, 0 to copy, requires Zero KB"_s, u"Ejected volume"_s,
-                                                u"Backup Process finished"_s}));
-    EXPECT_TRUE(QDir(leftover.path()).isEmpty());
-}
-
-TEST_F(CliTest, TheStoredSetRunsAsTheWindowRunsItAndAnInterruptCancelsWithExitOne)
+// One volume: the stored set, a set file, a deep tree, an interrupt and the
+// order of flushes and renames.
+TEST_F(CliTest, RunsTheStoredSetAsTheWindowRunsItAndASetFileAndExitsOneOnErrorsOrAnInterrupt)
 {
     LoopVolume volume(LoopVolume::Kind::Ext4, u"STICK"_s);
-    REQUIRE_MOUNTED(volume);
+    SKIP_WITHOUT(volume);
     setPreference(u"autoEjectOnComplete"_s, false);
     QTemporaryDir sources;
-    const QString file = sources.filePath(u"a.txt"_s);
+    const QString file = sources.filePath(u"changed.txt"_s);
     writeFile(file, "payload");
-    // Chosen while the stick was mounted elsewhere: the controller finds it
-    // by its UUID at its new path.
-    writeSet(volume.mountPath(), {sources.path()}, storeFile());
-    BackupScript moved = readSet(storeFile());
-    moved.volumePath = u"/media/somebody/OLD"_s;
-    writeFile(storeFile(), encodeBackupScript(moved));
-
+    writeFile(storeFile(), encodeBackupScript(scriptFor(volume.mountPath(), {sources.path()})));
     const Result done = run({u"run"_s});
     EXPECT_EQ(done.exitCode, 0) << done.out.join(u'\n').toStdString();
     EXPECT_EQ(done.out.value(0), u"Backup Initialized to STICK"_s);
-    QFile copy(copyOf(volume.mountPath(), file));
-    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
-    EXPECT_EQ(copy.readAll(), QByteArray("payload"));
-    const BackupScript after = readSet(storeFile());
-    EXPECT_EQ(after.volumePath, volume.mountPath());
-    EXPECT_NE(after.lastBackup, u"Never"_s);
-    EXPECT_FALSE(after.lastBackup.isEmpty());
+    EXPECT_EQ(contentOf(targetOf(volume.mountPath(), file)), QByteArray("payload"));
+    EXPECT_NE(readSet(storeFile()).lastBackup, u"Never"_s) << "the controller stamps the set";
+
+    // A set file naming a plain folder: errors, exit one, nothing written.
+    QTemporaryDir leftover;
+    const Result refused = run({u"run"_s, u"--set"_s, writeSet(leftover.path(), {sources.path()})});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.messages().contains(u"Error: Volume not connected"_s)) << refused.out.join(u'\n').toStdString();
+    EXPECT_TRUE(QDir(leftover.path()).isEmpty());
+
+    // 1,000 folders deep, a folder waiting beside each: under 64 descriptors.
+    QTemporaryDir deep;
+    int folder = ::open(QFile::encodeName(deep.path()).constData(), O_RDONLY | O_DIRECTORY);
+    for (int level = 0; level < 1000; ++level) {
+        ASSERT_GE(folder, 0);
+        ASSERT_EQ(::mkdirat(folder, "d", 0755), 0);
+        ASSERT_EQ(::mkdirat(folder, "s", 0755), 0);
+        ::close(::openat(folder, "s/f", O_WRONLY | O_CREAT, 0644));
+        const int next = ::openat(folder, "d", O_RDONLY | O_DIRECTORY);
+        ::close(folder);
+        folder = next;
+    }
+    ::close(::openat(folder, "bottom", O_WRONLY | O_CREAT, 0644));
+    ::close(folder);
+    const Result deepRun = run({u"run"_s, u"--set"_s, writeSet(volume.mountPath(), {deep.path()})},
+                               {u"prlimit"_s, u"--nofile=64:64"_s});
+    EXPECT_EQ(deepRun.exitCode, 0) << deepRun.out.mid(0, 8).join(u'\n').toStdString();
+    EXPECT_EQ(deepRun.messages().filter(u"Error: "_s), QStringList());
+    EXPECT_TRUE(deepRun.messages().contains(u"Items backed up 1,001, Zero KB. Errors 0"_s))
+        << deepRun.messages().mid(0, 4).join(u'\n').toStdString();
 
     // Enough files that the run is still busy when the interrupt arrives.
     for (int i = 0; i < 3000; ++i) {
@@ -128,32 +119,21 @@ TEST_F(CliTest, TheStoredSetRunsAsTheWindowRunsItAndAnInterruptCancelsWithExitOn
     ASSERT_FALSE(cancelled.messages().isEmpty());
     EXPECT_EQ(cancelled.messages().last(), u"Backup Process finished"_s);
     EXPECT_FALSE(cancelled.messages().contains(u"Items backed up 3,000, Zero KB. Errors 0"_s));
-}
 
-TEST_F(CliTest, AReplacedCopyIsFlushedBeforeItsRenameAndTheVolumeBeforeTheRunFinishes)
-{
+    // A replaced copy is flushed before its rename, the volume before the run finishes.
     const QString strace = QStandardPaths::findExecutable(u"strace"_s);
     if (strace.isEmpty()) {
-        GTEST_SKIP() << "needs strace";
+        GTEST_SKIP() << "the order of flushes and renames needs strace";
     }
-    LoopVolume volume(LoopVolume::Kind::Ext4, u"STICK"_s);
-    REQUIRE_MOUNTED(volume);
-    setPreference(u"autoEjectOnComplete"_s, false);
-    QTemporaryDir sources;
-    writeFile(sources.filePath(u"changed.txt"_s), "v1");
-    const QString set = writeSet(volume.mountPath(), {sources.path()});
-    ASSERT_EQ(run({u"run"_s, u"--set"_s, set}).exitCode, 0);
-    writeFile(sources.filePath(u"changed.txt"_s), "version 2");
+    ASSERT_TRUE(QDir(sources.filePath(u"many"_s)).removeRecursively());
+    writeFile(file, "version 2");
     writeFile(sources.filePath(u"new.txt"_s), "new");
-
     const QString trace = m_home.path() + u"/trace"_s;
-    const Result traced = run({u"run"_s, u"--set"_s, set}, QString(),
+    const Result traced = run({u"run"_s, u"--set"_s, writeSet(volume.mountPath(), {sources.path()})},
                               {strace, u"-f"_s, u"-qq"_s, u"-s"_s, u"200"_s, u"-o"_s, trace, u"-e"_s,
                                u"trace=fdatasync,fsync,syncfs,rename,renameat,renameat2,write"_s});
     ASSERT_EQ(traced.exitCode, 0) << traced.out.join(u'\n').toStdString();
-    QFile file(trace);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QStringList calls = QString::fromUtf8(file.readAll()).split(u'\n');
+    const QStringList calls = QString::fromUtf8(contentOf(trace)).split(u'\n');
     // The lists match whole lines.
     const qsizetype flush = calls.indexOf(QRegularExpression(u".*syncfs\\(.*"_s));
     const qsizetype replace = calls.indexOf(QRegularExpression(u".*rename.*\"changed\\.txt\".*"_s));
@@ -166,36 +146,7 @@ TEST_F(CliTest, AReplacedCopyIsFlushedBeforeItsRenameAndTheVolumeBeforeTheRunFin
     EXPECT_TRUE(calls.filter(u"fdatasync("_s).isEmpty()) << "one flush of the volume, not one per file";
     EXPECT_GT(lastSync, replace) << "the renames are synced too";
     EXPECT_LT(lastSync, finished) << "the volume is synced before the run says it finished";
-    QFile copy(copyOf(volume.mountPath(), sources.filePath(u"changed.txt"_s)));
-    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
-    EXPECT_EQ(copy.readAll(), "version 2");
-}
-
-TEST_F(CliTest, ADeepTreeWithAFolderWaitingAtEveryLevelBacksUpUnderSixtyFourDescriptors)
-{
-    LoopVolume volume(LoopVolume::Kind::Ext4, u"STICK"_s);
-    REQUIRE_MOUNTED(volume);
-    setPreference(u"autoEjectOnComplete"_s, false);
-    QTemporaryDir sources;
-    // 1,000 folders deep; beside each, a folder that waits its turn.
-    int folder = ::open(QFile::encodeName(sources.path()).constData(), O_RDONLY | O_DIRECTORY);
-    for (int level = 0; level < 1000; ++level) {
-        ASSERT_GE(folder, 0);
-        ASSERT_EQ(::mkdirat(folder, "d", 0755), 0);
-        ASSERT_EQ(::mkdirat(folder, "s", 0755), 0);
-        ::close(::openat(folder, "s/f", O_WRONLY | O_CREAT, 0644));
-        const int next = ::openat(folder, "d", O_RDONLY | O_DIRECTORY);
-        ::close(folder);
-        folder = next;
-    }
-    ::close(::openat(folder, "bottom", O_WRONLY | O_CREAT, 0644));
-    ::close(folder);
-    const Result result = run({u"run"_s, u"--set"_s, writeSet(volume.mountPath(), {sources.path()})}, QString(),
-                              {u"prlimit"_s, u"--nofile=64:64"_s});
-    EXPECT_EQ(result.exitCode, 0) << result.out.mid(0, 8).join(u'\n').toStdString();
-    EXPECT_EQ(result.messages().filter(u"Error: "_s), QStringList());
-    EXPECT_TRUE(result.messages().contains(u"Items backed up 1,001, Zero KB. Errors 0"_s))
-        << result.messages().mid(0, 4).join(u'\n').toStdString();
+    EXPECT_EQ(contentOf(targetOf(volume.mountPath(), file)), QByteArray("version 2"));
 }
 
 // The same three lines as the feedback e-mail's body ends with, and nothing
@@ -215,4 +166,169 @@ TEST_F(CliTest, ReportPrintsTheFeedbackMailsThreeLines)
     EXPECT_EQ(result.out[2], expected.line3);
     EXPECT_EQ(moraine::feedbackBody(u"Hi\n"_s, expected),
               u"Hi\n\n\n"_s + expected.line1 + u'\n' + result.out[1] + u'\n' + result.out[2] + u'\n');
+}
+
+// ---- The controller commands ------------------------------------------------------
+
+namespace {
+
+constexpr int kWaitMs = 30000;
+
+class CliControllerTest : public CliProcessTest
+{
+protected:
+    QString setFile() const { return m_home.path() + u"/sets/mine.json"_s; }
+
+    // Reads a running process's standard output or error until `line` shows up.
+    static bool readUntil(QProcess &process, bool errors, const QString &line, QString &seen)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!seen.contains(line) && timer.elapsed() < kWaitMs) {
+            process.waitForReadyRead(100);
+            seen += QString::fromUtf8(errors ? process.readAllStandardError() : process.readAllStandardOutput());
+        }
+        return seen.contains(line);
+    }
+};
+
+} // namespace
+
+// --- Without volumes --------------------------------------------------------------
+
+TEST_F(CliControllerTest, EditsTheSetFileShowsTheStatusOfADestinationThatIsNotMountedAndSaysWhyItRefuses)
+{
+    BackupScript script;
+    script.volumeUUID = u"0000-DEAD"_s;
+    script.volumeName = u"Travel"_s;
+    script.volumePath = u"/media/nobody/Travel"_s;
+    script.volumeCapacity = 64'000'000'000;
+    script.volumeDescription = u"Ultra Fit, USB"_s;
+    script.lastBackup = u"1/2/24, 3:04 PM"_s;
+    writeFile(setFile(), encodeBackupScript(script));
+    QTemporaryDir work;
+    ASSERT_TRUE(QDir(work.path()).mkpath(u"Notes"_s));
+    writeFile(work.filePath(u"a b.txt"_s), QByteArray());
+    // Refusals say why.
+    const Result folder = run({u"select-volume"_s, u"--set"_s, setFile(), work.filePath(u"Notes"_s)});
+    EXPECT_EQ(folder.exitCode, 1);
+    EXPECT_EQ(folder.err, QStringList{u"Unable to use \"Notes\": The item is not a volume. Please try again with a volume."_s});
+    const Result gone = run({u"select-volume"_s, work.filePath(u"nowhere"_s)});
+    EXPECT_EQ(gone.exitCode, 1);
+    EXPECT_EQ(gone.err.size(), 1);
+    EXPECT_TRUE(gone.err.value(0).startsWith(u"Unable to use \"Unknown item\": "_s));
+
+    // A relative path is taken from the current folder.
+    const Result added = run({u"add"_s, u"--set"_s, setFile(), u"Notes"_s, work.filePath(u"a b.txt"_s)}, {}, work.path());
+    ASSERT_EQ(added.exitCode, 0) << added.err.join(u'\n').toStdString();
+    const QStringList expected = {work.filePath(u"Notes"_s), work.filePath(u"a b.txt"_s)};
+    EXPECT_EQ(readSet(setFile()).sourcePaths, expected);
+    // A missing path refuses the whole command; a path not listed cannot be removed.
+    EXPECT_EQ(run({u"add"_s, u"--set="_s + setFile(), u"/"_s, work.filePath(u"nothing"_s)}).exitCode, 1);
+    EXPECT_EQ(readSet(setFile()).sourcePaths, expected);
+    ASSERT_EQ(run({u"remove"_s, u"--set"_s, setFile(), expected.at(1)}).exitCode, 0);
+    EXPECT_EQ(run({u"remove"_s, expected.at(1), u"--set"_s, setFile()}).exitCode, 1);
+
+    const Result status = run({u"status"_s, u"--set"_s, setFile()});
+    ASSERT_EQ(status.exitCode, 0);
+    EXPECT_EQ(status.out, (QStringList{u"Destination: Travel"_s, u"Description: Ultra Fit, USB"_s, u"Status: Not connected"_s,
+                                       u"Space: 64.0 GB Capacity, Not connected"_s, u"Last Backup: 1/2/24, 3:04 PM"_s,
+                                       u"Sources:"_s, u"  "_s + expected.at(0)}));
+    // Nothing to eject: said so, and a failure.
+    const Result eject = run({u"eject"_s, u"--set"_s, setFile()});
+    EXPECT_EQ(eject.exitCode, 1);
+    EXPECT_EQ(eject.err, QStringList{u"Unable to eject \"Travel\": Not connected"_s});
+    // clear-volume forgets it and resets the last backup.
+    ASSERT_EQ(run({u"clear-volume"_s, u"--set"_s, setFile()}).exitCode, 0);
+    EXPECT_EQ(readSet(setFile()).scriptUUID, script.scriptUUID);
+    EXPECT_EQ(run({u"status"_s, u"--set"_s, setFile()}).out,
+              (QStringList{u"Destination: No volume selected"_s, u"Status: No volume selected"_s, u"Last Backup: Never"_s,
+                           u"Sources:"_s, u"  "_s + expected.at(0)}));
+
+    // The stored set is its own: nothing was added there, nor written by status or a refusal.
+    EXPECT_TRUE(run({u"status"_s}).out.contains(u"Sources: none"_s));
+    EXPECT_FALSE(QFile::exists(storeFile()));
+}
+
+// --- On real volumes ---------------------------------------------------------------
+
+TEST_F(CliControllerTest, ChoosesListsAndEjectsARealStickAndSaysWhyASetCannotBeSaved)
+{
+    LoopVolume stick(LoopVolume::Kind::ExFat, u"CLISTICK"_s, 16);
+    SKIP_WITHOUT(stick);
+    LoopVolume locked(LoopVolume::Kind::Ext4, u"LOCKED"_s, 16, /*readOnly=*/true);
+    SKIP_WITHOUT(locked);
+
+    const Result chosen = run({u"select-volume"_s, stick.mountPath()});
+    ASSERT_EQ(chosen.exitCode, 0) << chosen.err.join(u'\n').toStdString();
+    const BackupScript stored = readSet(storeFile());
+    EXPECT_FALSE(stored.volumeUUID.isEmpty());
+
+    const Result status = run({u"status"_s});
+    EXPECT_TRUE(status.out.contains(u"Status: Connected"_s)) << status.out.join(u'\n').toStdString();
+    const Result volumes = run({u"volumes"_s});
+    const QStringList line = volumes.out.filter(stick.mountPath() + u'\t');
+    ASSERT_EQ(line.size(), 1) << volumes.out.join(u'\n').toStdString();
+    const QStringList fields = line.first().split(u'\t');
+    ASSERT_GE(fields.size(), 8);
+    EXPECT_EQ(fields.at(1), u"\"CLISTICK\""_s);
+    EXPECT_EQ(fields.at(2), stored.volumeUUID);
+    EXPECT_EQ(fields.at(6), u"read-write"_s);
+    EXPECT_EQ(fields.at(7), u"destination"_s);
+    const QStringList lockedLine = volumes.out.filter(locked.mountPath() + u'\t');
+    ASSERT_EQ(lockedLine.size(), 1);
+    EXPECT_TRUE(lockedLine.first().contains(u"\tread-only"_s));
+    EXPECT_FALSE(lockedLine.first().endsWith(u"destination"_s));
+
+    // A set file whose folder turns read-only, for root too: each change says why.
+    QTemporaryDir work;
+    ASSERT_EQ(run({u"add"_s, u"--set"_s, setFile(), work.path()}).exitCode, 0);
+    ASSERT_EQ(run({u"select-volume"_s, u"--set"_s, setFile(), stick.mountPath()}).exitCode, 0);
+    const QString folder = QFileInfo(setFile()).path();
+    ASSERT_EQ(QProcess::execute(u"mount"_s, {u"--bind"_s, folder, folder}), 0);
+    const std::shared_ptr<void> unmount(nullptr, [&folder](void *) { QProcess::execute(u"umount"_s, {folder}); });
+    ASSERT_EQ(QProcess::execute(u"mount"_s, {u"-o"_s, u"remount,ro,bind"_s, folder}), 0) << "could not make the folder read-only";
+    for (const QStringList &command : {QStringList{u"add"_s, u"/"_s}, QStringList{u"remove"_s, work.path()},
+                                       QStringList{u"select-volume"_s, stick.mountPath()}, QStringList{u"clear-volume"_s}}) {
+        const Result result = run(command + QStringList{u"--set"_s, setFile()});
+        EXPECT_EQ(result.exitCode, 1) << command.first().toStdString();
+        EXPECT_EQ(result.out.size(), 1) << result.out.join(u'\n').toStdString();
+        EXPECT_TRUE(result.out.value(0).startsWith(u"scriptSave() "_s)) << result.out.value(0).toStdString();
+    }
+    EXPECT_EQ(readSet(setFile()).sourcePaths, QStringList{work.path()}) << "the set stayed as it was";
+
+    const Result eject = run({u"eject"_s});
+    EXPECT_EQ(eject.exitCode, 0) << eject.err.join(u'\n').toStdString();
+    EXPECT_FALSE(platform::isMountPoint(stick.mountPath()));
+    EXPECT_TRUE(run({u"status"_s}).out.contains(u"Status: Not connected"_s));
+}
+
+TEST_F(CliControllerTest, WatchBacksUpTheDestinationWhenItIsMountedPrintsTheLogAndEndsOnSigterm)
+{
+    QTemporaryDir source;
+    writeFile(source.filePath(u"note.txt"_s), "watched");
+    LoopVolume stick(LoopVolume::Kind::Ext4, u"WATCHED"_s, 16);
+    SKIP_WITHOUT(stick);
+    ASSERT_EQ(run({u"select-volume"_s, stick.mountPath()}).exitCode, 0);
+    ASSERT_EQ(run({u"add"_s, source.path()}).exitCode, 0);
+    ASSERT_TRUE(stick.unmount());
+
+    QProcess watch;
+    start(watch, {u"watch"_s});
+    QString seen;
+    ASSERT_TRUE(readUntil(watch, true, u"following volume events"_s, seen)) << seen.toStdString();
+    ASSERT_TRUE(stick.mount());
+    QString out;
+    readUntil(watch, false, u"Backup Process finished"_s, out);
+    ::kill(pid_t(watch.processId()), SIGTERM);
+    Result result = finish(watch);
+    result.out = (out + QString::fromUtf8(watch.readAllStandardOutput())).split(u'\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(result.exitCode, 0);
+    ASSERT_GE(result.out.size(), 2);
+    EXPECT_EQ(result.out.mid(0, 2), (QStringList{u"We received the mount notification"_s, u"Backup Initialized to WATCHED"_s}));
+    EXPECT_EQ(result.out.filter(u"Items backed up 1, "_s).size(), 1) << out.toStdString();
+    EXPECT_EQ(result.out.filter(u"Backup Process finished"_s).size(), 1);
+    // The eject at the close is on by default: the copy is there once mounted again.
+    EXPECT_EQ(result.out.filter(u"Ejected volume"_s).size(), 1);
+    EXPECT_FALSE(platform::isMountPoint(stick.mountPath())) << "the close did not eject the destination";
 }
