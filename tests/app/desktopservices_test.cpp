@@ -21,7 +21,6 @@
 #include <QDBusUnixFileDescriptor>
 #include <QDBusVirtualObject>
 #include <QFile>
-#include <QMap>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -48,7 +47,7 @@ public:
     {
         calls.append({message.member(), message.arguments()});
         if (message.member() == QLatin1String("Notify")) {
-            return connection.send(message.createReply(QVariant::fromValue(uint(calls.size()))));
+            return connection.send(message.createReply(QVariant::fromValue(uint(callsOf(message.member()).size()))));
         }
         if (message.member() == QLatin1String("Inhibit") && message.interface().startsWith(QLatin1String("org.freedesktop.login1"))) {
             // The login manager hands out one end of a pipe and holds the
@@ -127,7 +126,9 @@ protected:
     QTemporaryDir destination;
 };
 
-TEST_F(DesktopServicesTest, EndedBackupIsToldWithTotalsEjectErrorsAndALogButton)
+// The stick's arrival starts a backup, which is told; its end is told with
+// the totals, the eject and a log button; a failed eject with its reason.
+TEST_F(DesktopServicesTest, AutomaticStartEndedBackupAndFailedEjectAreTold)
 {
     LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), 16);
     SKIP_WITHOUT(volume);
@@ -135,56 +136,45 @@ TEST_F(DesktopServicesTest, EndedBackupIsToldWithTotalsEjectErrorsAndALogButton)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("12345") == 5 && file.flush());
     // A source that does not exist is one error of the run; the volume is
     // ejected after it.
-    fixture.storeSet(scriptFor(volume.mountPath(), {sources.path(), QStringLiteral("/nonexistent/vellory")}));
+    const BackupScript script = scriptFor(volume.mountPath(), {sources.path(), QStringLiteral("/nonexistent/vellory")});
+    const auto stick = fakeStick(script.volumeUUID, QStringLiteral("STICK"), volume.mountPath());
+    fixture.storeSet(script);
+    fixture.table.mount(stick);
     setAutoEject(true);
     BackupController &controller = fixture.start();
     platform::DesktopNotifier notifier(bus);
     BackupNotifications notifications(controller, notifier);
     QSignalSpy logRequests(&notifications, &BackupNotifications::showLogRequested);
 
-    controller.startBackup();
-    const std::shared_ptr<BackupThread> job = controller.threads()->jobAt(0);
-    ASSERT_TRUE(waitUntil([&] { return desktop.callsOf(QStringLiteral("Notify")).size() == 1; }));
-    const QVariantList notify = desktop.callsOf(QStringLiteral("Notify")).first();
-    EXPECT_EQ(notify.value(0).toString(), QStringLiteral("Vellory 2"));
-    EXPECT_EQ(notify.value(3).toString(), QStringLiteral("Backup finished with errors"));
-    EXPECT_EQ(notify.value(4).toString(), QStringLiteral("1 item backed up, 5 bytes. 1 error. "
-                                                         "\"STICK\" was ejected and can now be removed safely."));
-    EXPECT_EQ(notify.value(5).toStringList(), (QStringList{QStringLiteral("show-log"), QStringLiteral("Show Log")}));
+    fixture.monitor.mount(stick);
+    // Application, summary, body and actions of each notification.
+    const auto told = [this](int count) {
+        QList<QStringList> found;
+        EXPECT_TRUE(waitUntil([&] { return desktop.callsOf(QStringLiteral("Notify")).size() == count; }));
+        for (const QVariantList &call : desktop.callsOf(QStringLiteral("Notify"))) {
+            found.append(QStringList{call.value(0).toString(), call.value(3).toString(), call.value(4).toString()}
+                         + call.value(5).toStringList());
+        }
+        return found;
+    };
+    EXPECT_EQ(told(2), (QList<QStringList>{
+                           {"Vellory 2", "Automatic backup started", "Backing up to \"STICK\"."},
+                           {"Vellory 2", "Backup finished with errors",
+                            "1 item backed up, 5 bytes. 1 error. \"STICK\" was ejected and can now be removed safely.",
+                            "show-log", "Show Log"}}));
 
-    // The notification service's ActionInvoked for the notification (the
-    // stand-in gave it the id 1, its first call).
+    // The notification service's ActionInvoked for the backup's end (the
+    // stand-in numbers notifications from 1).
     QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
                                                      QStringLiteral("org.freedesktop.Notifications"),
                                                      QStringLiteral("ActionInvoked"));
-    m_service.send(signal << 1u << QStringLiteral("show-log"));
+    m_service.send(signal << 2u << QStringLiteral("show-log"));
     ASSERT_TRUE(waitUntil([&] { return logRequests.size() == 1; }));
-    EXPECT_EQ(logRequests.first().value(0).toString(), job->id());
-}
+    EXPECT_EQ(logRequests.first().value(0).toString(), controller.threads()->jobAt(0)->id());
 
-TEST_F(DesktopServicesTest, AutomaticStartAndFailedEjectAreTold)
-{
-    const auto stick = fakeStick(QStringLiteral("U-1"), QStringLiteral("STICK"), QStringLiteral("/media/STICK"));
-    fixture.storeSet(setWithDestination(QStringLiteral("U-1"), QStringLiteral("STICK"), QStringLiteral("/media/STICK")));
-    fixture.table.mount(stick);
-    BackupController &controller = fixture.start();
-    platform::DesktopNotifier notifier(bus);
-    BackupNotifications notifications(controller, notifier);
-
-    fixture.monitor.mount(stick);
     fixture.ejector.setAnswer(QStringLiteral("A file on the volume is open."));
     controller.ejectVolume();
-
-    // Summary -> body of every notification (the job's own end comes too).
-    QMap<QString, QString> told;
-    ASSERT_TRUE(waitUntil([&] {
-        for (const QVariantList &call : desktop.callsOf(QStringLiteral("Notify"))) {
-            told.insert(call.value(3).toString(), call.value(4).toString());
-        }
-        return told.contains(QStringLiteral("Could not eject \"STICK\""));
-    }));
-    EXPECT_EQ(told.value(QStringLiteral("Automatic backup started")), QStringLiteral("Backing up to \"STICK\"."));
-    EXPECT_EQ(told.value(QStringLiteral("Could not eject \"STICK\"")), QStringLiteral("A file on the volume is open."));
+    EXPECT_EQ(told(3).value(2), (QStringList{"Vellory 2", "Could not eject \"STICK\"", "A file on the volume is open."}));
 }
 
 TEST_F(DesktopServicesTest, SleepIsInhibitedWhileAJobRunsHoweverItEnds)
@@ -218,11 +208,8 @@ TEST_F(DesktopServicesTest, SleepIsInhibitedWhileAJobRunsHoweverItEnds)
             }
         }
         ASSERT_TRUE(waitUntil([&] { return guard.runningJobs() == 0 && !desktop.callsOf(QStringLiteral("Inhibit")).isEmpty(); }));
-        const QVariantList inhibit = desktop.callsOf(QStringLiteral("Inhibit")).first();
-        EXPECT_EQ(inhibit.value(0).toString(), QStringLiteral("sleep:idle"));
-        EXPECT_EQ(inhibit.value(1).toString(), QStringLiteral("Vellory 2"));
-        EXPECT_FALSE(inhibit.value(2).toString().isEmpty());
-        EXPECT_EQ(inhibit.value(3).toString(), QStringLiteral("block"));
+        EXPECT_EQ(desktop.callsOf(QStringLiteral("Inhibit")).first(),
+                  (QVariantList{"sleep:idle", "Vellory 2", "A backup is running", "block"}));
         // Released, also when the grant arrives after the job has ended.
         EXPECT_TRUE(waitUntil([&] { return !desktop.inhibitorHeld(); }));
         EXPECT_FALSE(inhibitor.isHeld());
