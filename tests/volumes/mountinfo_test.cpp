@@ -40,31 +40,20 @@ const MountInfoEntry &byId(const QList<MountInfoEntry> &entries, int id)
 TEST(MountInfo, ReadsEveryFieldEscapeAndOptionalFieldOfADesktopTable)
 {
     ASSERT_EQ(desktopTable().size(), 22);
-    const MountInfoEntry &stick = byId(desktopTable(), 32);
-    EXPECT_EQ(stick.parentId, 26);
-    EXPECT_EQ(stick.major, 8u);
-    EXPECT_EQ(stick.minor, 17u);
-    EXPECT_EQ(stick.root, QStringLiteral("/"));
-    EXPECT_EQ(stick.mountPoint, QStringLiteral("/run/media/alice/MY STICK"));
-    EXPECT_EQ(stick.fileSystemType, QStringLiteral("vfat"));
-    EXPECT_EQ(stick.source, QStringLiteral("/dev/sdb1"));
-    EXPECT_EQ(stick.optionalFields, QStringList{QStringLiteral("shared:420")});
-    EXPECT_TRUE(stick.mountOptions.contains(QStringLiteral("nosuid")));
-    EXPECT_TRUE(stick.superOptions.contains(QStringLiteral("errors=remount-ro")));
-    EXPECT_FALSE(stick.isReadOnly());
+    const QStringList stickOptions = QStringLiteral("rw uid=1000 gid=1000 fmask=0022 dmask=0022 codepage=437 iocharset=utf8 "
+                                                    "shortname=mixed showexec utf8 flush errors=remount-ro").split(u' ');
+    EXPECT_EQ(byId(desktopTable(), 32), (MountInfoEntry{32, 26, 8, 17, "/", "/run/media/alice/MY STICK",
+                                                        {"rw", "nosuid", "nodev", "relatime"}, {"shared:420"}, "vfat",
+                                                        "/dev/sdb1", stickOptions}));
+    EXPECT_FALSE(byId(desktopTable(), 32).isReadOnly());
     EXPECT_EQ(byId(desktopTable(), 34).source, QStringLiteral("nas.local:/export/backup"));
     // Read-only per mount, although the file system itself is read-write.
     EXPECT_TRUE(byId(desktopTable(), 33).isReadOnly());
 
-    const MountInfoEntry &odd = byId(desktopTable(), 37);
-    EXPECT_EQ(odd.mountPoint, QStringLiteral("/mnt/tab\tand\\slash\nnl"));
-    EXPECT_TRUE(odd.optionalFields.isEmpty());
-    EXPECT_EQ(odd.source, QStringLiteral("/dev/sdd1"));
-    const MountInfoEntry &many = byId(desktopTable(), 38);
-    EXPECT_EQ(many.optionalFields, (QStringList{QStringLiteral("shared:460"), QStringLiteral("master:3"),
-                                                QStringLiteral("propagate_from:2"), QStringLiteral("unbindable")}));
-    EXPECT_EQ(many.fileSystemType, QStringLiteral("btrfs"));
-    EXPECT_EQ(many.source, QStringLiteral("/dev/sde1"));
+    // Escapes in the mount point, and no optional field or many.
+    EXPECT_EQ(byId(desktopTable(), 37), (MountInfoEntry{37, 22, 8, 48, "/", "/mnt/tab\tand\\slash\nnl", {"rw", "relatime"},
+                                                        {}, "ext4", "/dev/sdd1", {"rw"}}));
+    EXPECT_EQ(byId(desktopTable(), 38).optionalFields, (QStringList{"shared:460", "master:3", "propagate_from:2", "unbindable"}));
 }
 
 TEST(MountInfo, LeavesOutMalformedLinesAndEveryTruncationKeepsTheCompleteOnes)

@@ -18,13 +18,6 @@ MountedVolume usableStick()
     return fakeStick(QStringLiteral("2F1C-9A0B"), QStringLiteral("BACKUP"), stickPath, 32'000'000'000);
 }
 
-VolumeValidation validate(const MountedVolume &volume, const QString &path)
-{
-    volumes::FakeVolumeTable table;
-    table.mount(volume);
-    return VolumeValidator(table).validate(path);
-}
-
 } // namespace
 
 TEST(VolumeValidator, RefusesWithTheFirstFailingCheckInOrder)
@@ -42,9 +35,11 @@ TEST(VolumeValidator, RefusesWithTheFirstFailingCheckInOrder)
          QStringLiteral("The volume is not browsable, it can't be seen from the Finder. Please select a different volume.")},
     };
     MountedVolume volume = usableStick();
+    volumes::FakeVolumeTable table;
     for (const auto &[breakIt, expected] : rows) {
         breakIt(volume);
-        const VolumeValidation validation = validate(volume, volume.mountPath);
+        table.mount(volume);
+        const VolumeValidation validation = VolumeValidator(table).validate(volume.mountPath);
         EXPECT_FALSE(validation.isAccepted()) << expected.toStdString();
         EXPECT_EQ(validation.errorMessage(), expected);
         EXPECT_EQ(validation.itemName(), QStringLiteral("BACKUP"));
@@ -90,7 +85,8 @@ TEST(VolumeValidator, RefusesFoldersAndUnreadableItemsAndAcceptsAUsableVolumeFil
     share.isNetwork = true;
     share.deviceModel.clear();
     share.deviceProtocol = QStringLiteral("Network");
-    const VolumeValidation nas = validate(share, share.mountPath);
+    table.mount(share);
+    const VolumeValidation nas = validator.validate(share.mountPath);
     ASSERT_TRUE(nas.isAccepted());
     EXPECT_EQ(nas.volumeName(), QStringLiteral("Untitled"));
     EXPECT_EQ(nas.volumeCapacity(), 0);
