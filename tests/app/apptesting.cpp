@@ -79,16 +79,6 @@ VelloryApp &AppFixture::start()
     return *app;
 }
 
-QQuickWindow *AppFixture::launch()
-{
-    if (!start().launch()) {
-        return nullptr;
-    }
-    QQuickWindow *window = mainWindow();
-    QTest::qWaitForWindowExposed(window);
-    return window;
-}
-
 QQuickWindow *AppFixture::mainWindow() const
 {
     return app ? app->router().window(QString::fromLatin1(VelloryApp::kMainWindow)) : nullptr;
@@ -98,16 +88,6 @@ QString AppFixture::text(QObject *root, const QString &name)
 {
     QObject *object = find(root, name);
     return object ? object->property("text").toString() : QStringLiteral("<missing %1>").arg(name);
-}
-
-QList<QObject *> AppFixture::menus(QQuickWindow *window)
-{
-    QList<QObject *> found;
-    QObject *bar = window ? window->property("menuBar").value<QObject *>() : nullptr;
-    for (int i = 0; bar && i < bar->property("count").toInt(); ++i) {
-        found.append(evaluate(bar, QStringLiteral("menuAt(%1)").arg(i)).value<QObject *>());
-    }
-    return found;
 }
 
 void AppFixture::trigger(QQuickWindow *window, const QString &name)

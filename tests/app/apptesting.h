@@ -21,8 +21,6 @@ public:
 
     // Makes the application (after the table and store are arranged).
     VelloryApp &start();
-    // Makes and launches it; the main window once shown.
-    QQuickWindow *launch();
     [[nodiscard]] QQuickWindow *mainWindow() const;
 
     // The object named `name` below `root`, popups, menu bars and headers included.
@@ -33,8 +31,7 @@ public:
     }
     // Its "text" property, or a note that it is missing.
     [[nodiscard]] static QString text(QObject *root, const QString &name);
-    // The menus of `window`'s bar; a menu entry triggered by object name.
-    [[nodiscard]] static QList<QObject *> menus(QQuickWindow *window);
+    // Triggers a menu entry by object name.
     static void trigger(QQuickWindow *window, const QString &name);
     // Clicks the middle of `item` and lets the window follow.
     static void click(QQuickItem *item);
