@@ -25,11 +25,6 @@ protected:
     }
 };
 
-QString join(const QStringList &lines)
-{
-    return lines.join(u'\n');
-}
-
 } // namespace
 
 // ---- Without a reachable volume (no root needed) -------------------------
@@ -260,7 +255,7 @@ TEST_F(BackupRunTest, Ext4AnotherStickAtThePathOrSwappedInMidRunGetsNothingAndIs
     EXPECT_EQ(there->uuid, otherUuid);
     EXPECT_FALSE(QFileInfo::exists(mount + u"/Vellory"_s)) << "copies went to the other stick";
     ASSERT_TRUE(other.unmount());
-    EXPECT_TRUE(treeOf(mount).isEmpty()) << "copies went to the computer's disk: " << join(treeOf(mount).mid(0, 3)).toStdString();
+    EXPECT_TRUE(treeOf(mount).isEmpty()) << "copies went to the computer's disk: " << treeOf(mount).mid(0, 3).join(u'\n').toStdString();
     // The detached volume kept every copy made through it.
     const ReadOnlyMount detached(volume.device());
     EXPECT_EQ(int(treeOf(targetOf(detached.path(), m_source.filePath(u"many"_s))).size()), int(kFiles - outcome.errors));
@@ -319,11 +314,11 @@ TEST_F(BackupRunTest, FatRefusesLinksPipesNamesHugeFilesAndNamesThatDifferOnlyIn
             const RunOutcome outcome = runJob(scriptFor(volume.mountPath(), {source.filePath(u"s"_s)}));
             const QStringList errors = outcome.errorLines();
             for (const QString &line : expected) {
-                EXPECT_TRUE(errors.contains(line)) << line.toStdString() << "\n" << join(errors).toStdString();
+                EXPECT_TRUE(errors.contains(line)) << line.toStdString() << "\n" << errors.join(u'\n').toStdString();
             }
             EXPECT_TRUE(errors.filter(u"Error: Failed to create directory "_s).value(0).endsWith(
-                u"the name \"what?\" is not allowed on this file system"_s)) << join(errors).toStdString();
-            EXPECT_EQ(errors.size() - errors.filter(u"/what?"_s).size(), expected.size()) << join(errors).toStdString();
+                u"the name \"what?\" is not allowed on this file system"_s)) << errors.join(u'\n').toStdString();
+            EXPECT_EQ(errors.size() - errors.filter(u"/what?"_s).size(), expected.size()) << errors.join(u'\n').toStdString();
             EXPECT_EQ(outcome.errors, quint64(errors.size()));
             EXPECT_EQ(contentOf(targetOf(volume.mountPath(), plain)), QByteArray("fine"));
             EXPECT_EQ(contentOf(targetOf(volume.mountPath(), odd)), QByteArray("odd second"));

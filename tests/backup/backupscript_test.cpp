@@ -78,7 +78,6 @@ TEST(BackupScriptJson, WritesCompactWithEverySlashEscapedAndRoundTrips)
     EXPECT_TRUE(json.contains(R"("volumeCapacity":0)"));
     EXPECT_FALSE(json.contains('\n') || json.contains("\": ")) << "no whitespace";
     const QByteArray sample = encodeBackupScript(sampleScript());
-    EXPECT_TRUE(sample.contains(R"("volumePath":"\/media\/ann\/STICK")")) << sample.toStdString();
     for (qsizetype i = 0; i < sample.size(); ++i) {
         if (sample[i] == '/') {
             EXPECT_EQ(sample[i - 1], '\\') << "unescaped slash at " << i;
@@ -253,7 +252,7 @@ TEST(ScriptStoreLocation, FollowsXdgDataHomeAndIgnoresARelativeValue)
     qputenv("XDG_DATA_HOME", saved);
 }
 
-TEST_F(ScriptStoreTest, FirstStartGivesANewSetAndWritesNoFileAndASaveRoundTrips)
+TEST_F(ScriptStoreTest, FirstStartOrAnInvalidOrUnreadableFileGivesANewSetWritingNoFileUntilASaveWhichRoundTrips)
 {
     EXPECT_EQ(store().filePath(), file());
     EXPECT_TRUE(QFileInfo(QFileInfo(file()).path()).isDir()) << "folder made on demand";
@@ -274,10 +273,8 @@ TEST_F(ScriptStoreTest, FirstStartGivesANewSetAndWritesNoFileAndASaveRoundTrips)
     EXPECT_EQ(store().load(), script);
     EXPECT_EQ(QDir(QFileInfo(file()).path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     EXPECT_TRUE(m_lines.isEmpty()) << m_lines.join(u'\n').toStdString();
-}
 
-TEST_F(ScriptStoreTest, AnInvalidOrUnreadableFileLoadsANewSetAndStaysUntilTheNextSave)
-{
+    // A file that does not load, or cannot be read, gives a new set too.
     const QByteArray invalid = R"({"scriptName":"Work","scriptUUID":"X","sourcePaths":[],"volumeCapacity":0,"volumeDescription":"","volumeName":""})";
     writeFile(file(), invalid);
     const BackupScript loaded = store().load();

@@ -31,12 +31,6 @@ protected:
         return m_home.path() + QStringLiteral("/data/com.brindlewick.vellory2/BackupScript.json");
     }
 
-    void setPreference(const QString &key, const QVariant &value) const
-    {
-        QSettings(m_home.path() + QStringLiteral("/config/Brindlewick/Vellory 2.conf"), QSettings::IniFormat)
-            .setValue(key, value);
-    }
-
     // `wrapper` runs the program under another one (strace, prlimit, ...).
     void start(QProcess &process, const QStringList &arguments, const QStringList &wrapper = {},
                const QString &workingDirectory = QString()) const
