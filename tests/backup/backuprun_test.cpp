@@ -3,6 +3,8 @@
 #include "platform/filecopier.h"
 #include "platform/mountpoint.h"
 
+#include <QScopeGuard>
+
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -83,6 +85,8 @@ TEST_F(BackupRunTest, Ext4FirstRunCopiesTheTreeLaterRunsOnlyWhatIsMissingOrChang
     QDir().mkpath(m_source.filePath(u"docs/empty/inner"_s));
     const QByteArray rawName = QFile::encodeName(m_source.filePath(u"docs/"_s)) + "caf\xe9-latin1.txt";
     ::close(::open(rawName.constData(), O_WRONLY | O_CREAT, 0644));
+    // Qt cannot name it to remove it with the source folder.
+    const auto removeRaw = qScopeGuard([&rawName] { ::unlink(rawName.constData()); });
     ASSERT_EQ(::symlink("a.txt", QFile::encodeName(m_source.filePath(u"docs/link"_s)).constData()), 0);
     ASSERT_EQ(::symlink("/", QFile::encodeName(m_source.filePath(u"docs/rootlink"_s)).constData()), 0);
     // A single file as a source beside its folder's other files, and a missing source.
