@@ -1,5 +1,7 @@
 #include "ui/icondrawing.h"
 
+#include "ui/icontheme.h"
+
 #include <QGuiApplication>
 #include <QIcon>
 #include <QPainter>
@@ -20,11 +22,7 @@ QImage themedImage(const QStringList &names)
         return QImage();
     }
     for (const QString &name : names) {
-        const QIcon icon = QIcon::fromTheme(name);
-        if (icon.isNull()) {
-            continue;
-        }
-        const QImage image = icon.pixmap(QSize(kImageSize, kImageSize)).toImage();
+        const QImage image = drawThemeIcon(name, kImageSize);
         if (!image.isNull()) {
             return image;
         }

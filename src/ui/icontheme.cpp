@@ -45,3 +45,15 @@ void useIconThemeFallback()
         QIcon::setFallbackThemeName(kFallbackTheme);
     }
 }
+
+QImage drawThemeIcon(const QString &name, int pixels)
+{
+    QIcon icon = QIcon::fromTheme(name);
+    if (icon.isNull()) {
+        return QImage();
+    }
+    // Changing the copy detaches it from the icon Qt keeps: it draws with an
+    // engine of its own, whose decoded file goes when the copy does.
+    icon.setIsMask(icon.isMask());
+    return icon.pixmap(QSize(pixels, pixels)).toImage();
+}

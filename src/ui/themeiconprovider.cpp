@@ -1,6 +1,7 @@
 #include "ui/themeiconprovider.h"
 
-#include <QIcon>
+#include "ui/icontheme.h"
+
 #include <QPainter>
 #include <QUrlQuery>
 
@@ -63,11 +64,7 @@ QImage ThemeIconProvider::themedImage(const QStringList &names, int pixels)
         if (name.isEmpty()) {
             continue;
         }
-        const QIcon icon = QIcon::fromTheme(name);
-        if (icon.isNull()) {
-            continue;
-        }
-        QImage image = icon.pixmap(QSize(pixels, pixels)).toImage();
+        QImage image = drawThemeIcon(name, pixels);
         if (image.isNull()) {
             continue;
         }

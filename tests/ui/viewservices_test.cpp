@@ -24,6 +24,8 @@
 #include <QSignalSpy>
 #include <QtQml/qqmlextensionplugin.h>
 
+#include <malloc.h>
+
 Q_IMPORT_QML_PLUGIN(VelloryPlugin)
 
 namespace {
@@ -132,6 +134,49 @@ TEST(ThemeIcons, ShapesAreTintedInTheColourOfTheirAddressAndBadgesDrawnOverAFain
     EXPECT_GT(centre.green(), 150);
     // Without a badge the disk alone.
     EXPECT_EQ(icondrawing::drawBadged(solid(Qt::red, 32), 0.25, QImage(), 0.5).pixelColor(75, 75).green(), 0);
+}
+
+// A drawn theme icon does not keep the theme's full-size picture: Qt keeps
+// every icon it hands out, and here each would hold 16 MiB.
+TEST(ThemeIcons, DrawingAnIconLetsTheThemesFullSizePictureGo)
+{
+    QTemporaryDir dir;
+    const QString theme = dir.path() + QStringLiteral("/Large");
+    ASSERT_TRUE(QDir().mkpath(theme + QStringLiteral("/2048x2048/places")));
+    QFile index(theme + QStringLiteral("/index.theme"));
+    ASSERT_TRUE(index.open(QIODevice::WriteOnly));
+    index.write("[Icon Theme]\nName=Large\nDirectories=2048x2048/places\n\n"
+                "[2048x2048/places]\nSize=2048\nType=Fixed\n");
+    index.close();
+    QImage picture(2048, 2048, QImage::Format_ARGB32);
+    picture.fill(Qt::green);
+    for (const char *name : {"large-one", "large-two", "large-three"}) {
+        ASSERT_TRUE(picture.save(theme + QStringLiteral("/2048x2048/places/%1.png").arg(QLatin1String(name))));
+    }
+    picture = QImage();
+
+    const QStringList searchPaths = QIcon::themeSearchPaths();
+    const QString themeName = QIcon::themeName();
+    QIcon::setThemeSearchPaths(searchPaths + QStringList{dir.path()});
+    QIcon::setThemeName(QStringLiteral("Large"));
+    const auto heapInUse = [] {
+        const struct mallinfo2 info = mallinfo2();
+        return static_cast<long long>(info.uordblks + info.hblkhd);
+    };
+    const long long before = heapInUse();
+    const QImage one = drawThemeIcon(QStringLiteral("large-one"), 64);
+    const QImage two = ThemeIconProvider::themedImage({QStringLiteral("large-two")}, 64);
+    const QImage three = icondrawing::themedImage({QStringLiteral("large-three")});
+    const long long grown = heapInUse() - before;
+    QIcon::setThemeName(themeName);
+    QIcon::setThemeSearchPaths(searchPaths);
+
+    EXPECT_EQ(one.size(), QSize(64, 64));
+    EXPECT_EQ(one.pixelColor(32, 32), QColor(Qt::green));
+    EXPECT_EQ(two.size(), QSize(64, 64));
+    EXPECT_EQ(three.size(), QSize(icondrawing::kImageSize, icondrawing::kImageSize));
+    // The three drawings themselves take 0.3 MiB.
+    EXPECT_LT(grown, 4LL << 20) << grown / 1024 << " KiB still held";
 }
 
 TEST(ControllerImageProvider, AJobIconIsTheJobsOwnAndAnUnlistedIdGetsThePlaceholders)
