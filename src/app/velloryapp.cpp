@@ -9,10 +9,14 @@
 #include "Moraine/update/nimbprogresswindow.h"
 #include "backup/scriptstorewatcher.h"
 #include "platform/desktopnotifier.h"
+#include "platform/memoryarenas.h"
 #include "platform/sleepinhibitor.h"
 #include "ui/imageproviders.h"
 
 #include <QCoreApplication>
+#include <QPixmapCache>
+#include <QQuickWindow>
+#include <QThreadPool>
 
 namespace {
 
@@ -86,6 +90,23 @@ void VelloryApp::buildScenes()
     m_router->setWindowSource(QString::fromLatin1(AppCommands::kSettingsWindow),
                               QUrl(QStringLiteral("qrc:/Vellory/App/SettingsWindow.qml")));
     m_commands = std::make_unique<AppCommands>(m_updateChecks, *m_router);
+
+    // Loading a window decodes theme icons from their full-size files, which
+    // Qt's pixmap cache keeps (1 MiB for a 512-pixel file), and frees most of
+    // what compiling its views took, though the C library keeps the pages.
+    // Once the window has drawn its first frame, both go back to the system;
+    // the views hold the icons they show. Giving pages back walks every
+    // allocation arena, a running backup's plan too: not on this thread.
+    connect(m_router.get(), &WindowRouter::windowCreated, this,
+            [](const QString &, const QString &, QQuickWindow *window) {
+                connect(
+                    window, &QQuickWindow::frameSwapped, window,
+                    [] {
+                        QPixmapCache::clear();
+                        QThreadPool::globalInstance()->start(&platform::returnFreedMemory);
+                    },
+                    Qt::SingleShotConnection);
+            });
 }
 
 bool VelloryApp::launch()

@@ -18,6 +18,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
+#include <QPixmapCache>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
@@ -94,6 +95,8 @@ TEST_F(VelloryAppTest, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPa
     platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
     VelloryApp &app = f.start();
     QSignalSpy launched(&app.delegate(), &AppDelegate::launchTasksStarted);
+    const QString cached = QStringLiteral("before the main window");
+    QPixmapCache::insert(cached, QPixmap(8, 8));
     ASSERT_TRUE(app.launch());
     QQuickWindow *window = f.mainWindow();
     ASSERT_TRUE(window && window->isVisible());
@@ -102,6 +105,12 @@ TEST_F(VelloryAppTest, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPa
     ASSERT_TRUE(launched.wait(2000));
     QTest::qWait(100); // a second launch or an alert would be queued
     EXPECT_EQ(launched.size(), 1);
+    // Once drawn, the window lets go of what loading it left in the pixmap
+    // cache (the full-size files of its theme icons).
+    EXPECT_TRUE(waitUntil([&] {
+        QPixmap found;
+        return !QPixmapCache::find(cached, &found);
+    }));
 
     // The bundled key is set and one silent check runs, whose object goes
     // away by itself once completed; each "Check for updates..." makes a
