@@ -136,8 +136,9 @@ TEST(ThemeIcons, ShapesAreTintedInTheColourOfTheirAddressAndBadgesDrawnOverAFain
     EXPECT_EQ(icondrawing::drawBadged(solid(Qt::red, 32), 0.25, QImage(), 0.5).pixelColor(75, 75).green(), 0);
 }
 
-// A drawn theme icon does not keep the theme's full-size picture: Qt keeps
-// every icon it hands out, and here each would hold 16 MiB.
+// A drawn theme icon does not keep the theme's full-size picture, though Qt
+// keeps every icon it hands out. The pictures here are 16 MiB each, more
+// than Qt's pixmap cache takes, so only the icon could hold them.
 TEST(ThemeIcons, DrawingAnIconLetsTheThemesFullSizePictureGo)
 {
     QTemporaryDir dir;
