@@ -7,9 +7,10 @@ namespace platform {
 /// every one of them touches; the workers allocate little, so they share.
 void limitMemoryArenas(int count);
 
-/// Gives the pages of freed allocations back to the system. A run's plan and
-/// findings are freed at its end, but the C library keeps their pages; a
-/// program that stays open (or goes on to eject) would otherwise carry them.
+/// Gives the pages of freed allocations back to the system, which the C
+/// library would otherwise keep. Called where much was just freed: a run's
+/// plan at its end, a window's loading once it has drawn; a program that
+/// stays open (or goes on to eject) would otherwise carry those pages.
 void returnFreedMemory();
 
 } // namespace platform
