@@ -365,6 +365,17 @@ void BackupController::startBackup()
     emit backupStarted(job.get());
 }
 
+std::shared_ptr<BackupThread> BackupController::startJob(JobKind kind)
+{
+    m_showWindow = !m_showWindow;
+    emit showWindowChanged();
+    std::shared_ptr<BackupThread> job = BackupThread::create(m_script, m_volumeIcon, std::move(kind));
+    m_threads->prepend(job);
+    job->setStatus(BackupThreadStatusValue::scanning);
+    job->start();
+    return job;
+}
+
 bool BackupController::validateVolume(const QUrl &url, QString &errorMessage, QString &itemName)
 {
     return acceptVolume(volumes::VolumeValidator(m_volumeTable).validate(url), errorMessage, itemName);

@@ -160,6 +160,10 @@ public:
     /// set's lastBackup. No check is made that the destination is there: a
     /// job without its volume fails inside the job.
     Q_INVOKABLE void startBackup();
+    /// Starts a job of another kind (verify, restore) over the set as it is:
+    /// flips showWindow, puts the job first in `threads` and starts it. The
+    /// set is not changed. Returns the job.
+    std::shared_ptr<BackupThread> startJob(JobKind kind);
 
     // The destination.
     /// Decides whether the item at `url` can be the destination; if so,

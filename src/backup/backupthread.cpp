@@ -34,9 +34,10 @@ void deleteOnOwnThread(BackupThread *job)
 
 } // namespace
 
-std::shared_ptr<BackupThread> BackupThread::create(const BackupScript &script, const IconDescription &icon)
+std::shared_ptr<BackupThread> BackupThread::create(const BackupScript &script, const IconDescription &icon,
+                                                   JobKind kind)
 {
-    return std::shared_ptr<BackupThread>(new BackupThread(script, icon), deleteOnOwnThread);
+    return std::shared_ptr<BackupThread>(new BackupThread(script, icon, std::move(kind)), deleteOnOwnThread);
 }
 
 std::shared_ptr<BackupThread> BackupThread::createPlaceholder()
@@ -44,13 +45,16 @@ std::shared_ptr<BackupThread> BackupThread::createPlaceholder()
     return std::shared_ptr<BackupThread>(new BackupThread(), deleteOnOwnThread);
 }
 
-BackupThread::BackupThread(const BackupScript &script, const IconDescription &icon)
+BackupThread::BackupThread(const BackupScript &script, const IconDescription &icon, JobKind kind)
     : m_script(script)
     , m_id(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper())
     , m_baseTime(platform::systemUptime())
     , m_icon(icon)
-    , m_progressTitle(QStringLiteral("Backing up to \"%1\"").arg(script.volumeName))
-    , m_log{QStringLiteral("Backup Initialized to ") + script.volumeName}
+    , m_work(std::move(kind.work))
+    , m_progressTitle(kind.title.isEmpty() ? QStringLiteral("Backing up to \"%1\"").arg(script.volumeName)
+                                           : kind.title)
+    , m_log{kind.firstLogLine.isEmpty() ? QStringLiteral("Backup Initialized to ") + script.volumeName
+                                        : kind.firstLogLine}
 {
 }
 
@@ -158,6 +162,10 @@ void BackupThread::start()
 
 void BackupThread::runBackup()
 {
+    if (m_work) {
+        m_work(*this);
+        return;
+    }
     BackupRun run(m_script, *this);
     run.execute();
 }

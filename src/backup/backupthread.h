@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -31,6 +32,18 @@ struct BackupOutcome
     bool ejectTried = false;
     /// Why that eject failed; empty when it succeeded.
     QString ejectError;
+};
+
+class BackupThread;
+
+/// What a job does and how it introduces itself. An empty one is a backup of
+/// the set; verify and restore jobs bring their own title, first log line
+/// and work, and share everything else (status, log, Cancel) with it.
+struct JobKind
+{
+    QString title;        // shown until the run's close sets its own
+    QString firstLogLine; // the log's first line
+    std::function<void(BackupThread &job)> work; // on the job's own thread
 };
 
 class BackupThread : public QObject, public std::enable_shared_from_this<BackupThread>
@@ -65,12 +78,14 @@ public:
     };
     Q_ENUM(BackupThreadStatusValue)
 
-    /// A job for `script` (copied) showing `icon`.
-    [[nodiscard]] static std::shared_ptr<BackupThread> create(const BackupScript &script, const IconDescription &icon);
+    /// A job for `script` (copied) showing `icon`: a backup, unless `kind`
+    /// gives other work.
+    [[nodiscard]] static std::shared_ptr<BackupThread> create(const BackupScript &script, const IconDescription &icon,
+                                                              JobKind kind = {});
     /// The stand-alone job a log window shows when its job is gone.
     [[nodiscard]] static std::shared_ptr<BackupThread> createPlaceholder();
 
-    BackupThread(const BackupScript &script, const IconDescription &icon);
+    BackupThread(const BackupScript &script, const IconDescription &icon, JobKind kind = {});
     BackupThread();
     ~BackupThread() override;
 
@@ -111,7 +126,8 @@ public:
     /// Starts runBackup() on a new thread of its own at high priority and
     /// returns at once. The thread holds the job until the run ends.
     Q_INVOKABLE void start();
-    /// The backup run itself, on the calling thread (never the main one).
+    /// The job's work (the backup run unless its kind gave other work), on
+    /// the calling thread (never the main one).
     void runBackup();
 
 signals:
@@ -153,6 +169,7 @@ private:
     QString m_id;
     double m_baseTime = 0;
     IconDescription m_icon;
+    std::function<void(BackupThread &job)> m_work;
 
     // Published state, written on the main thread only.
     QString m_progressTitle;
