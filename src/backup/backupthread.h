@@ -26,6 +26,14 @@
 /// What a finished run did, for those who tell the person about it.
 struct BackupOutcome
 {
+    /// Why a run ended before it had done everything it set out to do.
+    enum class StopReason {
+        none,       // it went through to the end (errors or not)
+        cancelled,  // the person cancelled it
+        volumeFull, // the volume had no room for what was left
+        volumeGone, // the volume stopped accepting writes, or went away
+    };
+    StopReason stopReason = StopReason::none;
     quint64 itemsBackedUp = 0;
     quint64 bytesBackedUp = 0;
     /// An eject of the destination was asked for after the run.
