@@ -42,6 +42,16 @@ VelloryWindow {
                 enabled: window.controller.volumeStatus === BackupController.Connected
                 onTriggered: DesktopFiles.revealInFileManager(window.controller.backupFolderPath())
             }
+            // Reads every copy back: a worn or counterfeit stick shows here
+            // before the day a file is needed.
+            MenuItem {
+                objectName: "verifyBackupItem"
+                text: qsTr("Verify Backup")
+                icon.name: "emblem-ok-symbolic"
+                icon.color: palette.windowText
+                enabled: window.controller.volumeStatus === BackupController.Connected
+                onTriggered: window.controller.startVerify()
+            }
             MenuSeparator {}
             MenuItem {
                 objectName: "settingsItem"

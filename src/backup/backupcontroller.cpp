@@ -1,6 +1,7 @@
 #include "backup/backupcontroller.h"
 
 #include "backup/displayformat.h"
+#include "backup/verifyrun.h"
 #include "volumes/volumereader.h"
 #include "platform/computername.h"
 #include "platform/preferences.h"
@@ -363,6 +364,11 @@ void BackupController::startBackup()
     setScript(script);
     scriptSave();
     emit backupStarted(job.get());
+}
+
+void BackupController::startVerify()
+{
+    startJob(VerifyRun::jobKind(m_script.volumeName));
 }
 
 std::shared_ptr<BackupThread> BackupController::startJob(JobKind kind)

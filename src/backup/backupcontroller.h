@@ -164,6 +164,8 @@ public:
     /// flips showWindow, puts the job first in `threads` and starts it. The
     /// set is not changed. Returns the job.
     std::shared_ptr<BackupThread> startJob(JobKind kind);
+    /// Starts a verify job of the set (startJob()).
+    Q_INVOKABLE void startVerify();
 
     // The destination.
     /// Decides whether the item at `url` can be the destination; if so,

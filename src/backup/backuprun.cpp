@@ -51,6 +51,10 @@ void BackupRun::execute()
     if (!cancelSeen && report.cancelRequested()) {
         cancelSeen = true;
     }
+    if (cancelSeen) {
+        m_outcome.stopReason = BackupOutcome::StopReason::cancelled;
+        report.log(QStringLiteral("The backup was cancelled before it finished."));
+    }
     // The plan is gone; its pages need not stay beside what the eject and
     // the open program go on to use.
     platform::returnFreedMemory();
@@ -62,7 +66,11 @@ void BackupRun::execute()
         m_job.setProgressTitle(QStringLiteral("Backup Process finished"));
     }
     if (!cancelSeen) {
-        m_job.setStatus(BackupThreadStatusValue::completed);
+        // A run the volume stopped did not complete: every observer (the
+        // row, the notification, the command line) sees it by its status.
+        const bool stopped = m_outcome.stopReason == BackupOutcome::StopReason::volumeFull
+            || m_outcome.stopReason == BackupOutcome::StopReason::volumeGone;
+        m_job.setStatus(stopped ? BackupThreadStatusValue::error : BackupThreadStatusValue::completed);
     }
 }
 
@@ -100,13 +108,21 @@ bool BackupRun::scanAndCopy(RunReport &report, BackupVolume &volume)
         PlanCopier copier(report, volume, plan);
         copier.run();
         cancelSeen = copier.cancelSeen();
+        reportVolumeStop(report, copier);
         // On the medium before the summary: a stick pulled after the run
-        // says it finished must hold what the summary counts.
-        if (copier.itemsBackedUp() > 0 && volume.isOpen()) {
+        // says it finished must hold what the summary counts, the names the
+        // copies took included.
+        if (copier.itemsBackedUp() > 0 && volume.isOpen()
+            && copier.volumeStop() != PlanCopier::VolumeStop::gone) {
             if (const int error = volume.flush(); error != 0) {
                 report.error(QStringLiteral("Failed to write the copies onto ") + volume.path() + QStringLiteral(": ")
                              + platform::describeFileError(error));
             }
+        }
+        if (volume.flushMissedDevice()) {
+            report.log(QStringLiteral("The file system of \"%1\" cannot be asked to write its data to the device: "
+                                      "eject the volume before unplugging it.")
+                           .arg(m_script.volumeName));
         }
         m_outcome.itemsBackedUp = copier.itemsBackedUp();
         m_outcome.bytesBackedUp = copier.bytesCopied();
@@ -120,9 +136,31 @@ bool BackupRun::scanAndCopy(RunReport &report, BackupVolume &volume)
     return cancelSeen;
 }
 
+void BackupRun::reportVolumeStop(RunReport &report, const PlanCopier &copier)
+{
+    switch (copier.volumeStop()) {
+    case PlanCopier::VolumeStop::none:
+        return;
+    case PlanCopier::VolumeStop::full:
+        m_outcome.stopReason = BackupOutcome::StopReason::volumeFull;
+        report.error(QStringLiteral("The volume \"%1\" is full: %2 items (%3) were not copied.")
+                         .arg(m_script.volumeName, count(copier.itemsNotCopied()),
+                              byteCount(copier.bytesNotCopied())));
+        return;
+    case PlanCopier::VolumeStop::gone:
+        m_outcome.stopReason = BackupOutcome::StopReason::volumeGone;
+        report.error(QStringLiteral("The volume \"%1\" stopped accepting writes: %2 items were not copied.")
+                         .arg(m_script.volumeName, count(copier.itemsNotCopied())));
+        return;
+    }
+}
+
 void BackupRun::close(RunReport &report, bool isDestination)
 {
-    if (platform::boolPreference(QStringLiteral("autoEjectOnComplete"), true)) {
+    if (m_outcome.stopReason == BackupOutcome::StopReason::volumeGone) {
+        // Nothing to eject, or a device that no longer answers.
+        report.log(QStringLiteral("The volume was not ejected: it stopped accepting writes."));
+    } else if (platform::boolPreference(QStringLiteral("autoEjectOnComplete"), true)) {
         // Acts only on the destination itself, its UUID checked again right
         // before: the stick may have gone and another one taken its mount
         // point since the start. Its answer does not change the log; it is

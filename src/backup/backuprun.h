@@ -5,13 +5,14 @@
 
 class BackupThread;
 class BackupVolume;
+class PlanCopier;
 class RunReport;
 
 /// The work of one backup job: scan every source and compare it with its
 /// copy on the volume, copy what is missing or changed, then close with the
 /// summaries, the optional eject and the final title and status. It reports
-/// only through its job; errors are logged and counted, and never stop the
-/// run as a whole.
+/// only through its job; errors are logged and counted. Only a volume that
+/// is full or stops accepting writes ends the copy early (status `error`).
 class BackupRun
 {
 public:
@@ -25,6 +26,8 @@ public:
 private:
     /// Scan and copy; returns whether a cancel was seen.
     bool scanAndCopy(RunReport &report, BackupVolume &volume);
+    /// The one line that tells why the volume ended the copy early.
+    void reportVolumeStop(RunReport &report, const PlanCopier &copier);
     void close(RunReport &report, bool isDestination);
 
     const BackupScript &m_script;

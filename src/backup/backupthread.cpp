@@ -253,12 +253,12 @@ void BackupThread::apply(const Change &change, bool &logGrew)
         emit logLineAppended(change.text);
         break;
     case Change::Kind::Status: {
-        // Cancelled and completed are final: a cancel that arrives just
-        // after the run completed does not turn a finished backup into a
-        // cancelled one, and nothing revives a cancelled job.
+        // Cancelled, completed and error are final: a cancel that arrives
+        // just after the run ended does not turn a finished backup into a
+        // cancelled one, and nothing revives an ended job.
         const BackupThreadStatusValue current = status();
         if (current == change.status || current == BackupThreadStatusValue::cancelled
-            || current == BackupThreadStatusValue::completed) {
+            || current == BackupThreadStatusValue::completed || current == BackupThreadStatusValue::error) {
             break;
         }
         const bool wasRunning = isRunning();

@@ -117,7 +117,7 @@ public:
 
     /// Time-stamps `message` now and appends the line to the log.
     Q_INVOKABLE void appendLog(const QString &message);
-    /// `cancelled` and `completed` are final: later changes are ignored.
+    /// `cancelled`, `completed` and `error` are final: later changes are ignored.
     Q_INVOKABLE void setStatus(BackupThread::BackupThreadStatusValue status);
     Q_INVOKABLE void setProgressMessage(const QString &message);
     /// Logs `title`, then shows it.

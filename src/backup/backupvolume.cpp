@@ -20,6 +20,7 @@ BackupVolume::BackupVolume(const QString &volumePath, const QString &computerNam
         return;
     }
     m_fd = std::move(root.fd);
+    m_flusher = std::make_unique<platform::VolumeFlusher>(m_fd.get());
     m_maximumFileSize = platform::maximumFileSize(m_fd.get());
 }
 
@@ -53,5 +54,5 @@ std::int64_t BackupVolume::availableBytes() const
 
 int BackupVolume::flush() const
 {
-    return m_fd.isValid() ? platform::syncFileSystem(m_fd.get()) : ENOTCONN;
+    return m_flusher ? m_flusher->flush() : ENOTCONN;
 }

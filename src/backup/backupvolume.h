@@ -2,9 +2,12 @@
 
 #include "platform/fileattributes.h"
 #include "platform/uniquefd.h"
+#include "platform/volumeflusher.h"
 
 #include <QByteArray>
 #include <QString>
+
+#include <memory>
 
 /// The destination of one run: the volume's root folder, held open so that
 /// every write goes onto that file system (never onto the computer's own disk
@@ -33,17 +36,28 @@ public:
     /// Free bytes on the volume now, or -1 when unknown.
     [[nodiscard]] std::int64_t availableBytes() const;
 
-    /// Writes everything written to the volume so far onto the medium;
-    /// 0 or an errno value.
+    /// Writes everything written to the volume so far onto the medium, also
+    /// where its file system runs in user space; 0 or an errno value. Any
+    /// thread.
     [[nodiscard]] int flush() const;
+    /// A flush came back without the device having been asked to write: the
+    /// file system's own process has no way to be flushed.
+    [[nodiscard]] bool flushMissedDevice() const { return m_flusher && m_flusher->flushMissedDevice(); }
+    /// Its file system is run by a process of its own (FUSE).
+    [[nodiscard]] bool runsInUserSpace() const { return m_flusher && m_flusher->runsInUserSpace(); }
 
     /// Lets go of the volume, so that it can be ejected.
-    void close() { m_fd.reset(); }
+    void close()
+    {
+        m_flusher.reset();
+        m_fd.reset();
+    }
 
 private:
     QString m_path;
     QByteArray m_rootRelative;
     platform::UniqueFd m_fd;
+    std::unique_ptr<platform::VolumeFlusher> m_flusher;
     platform::FileAttributes m_root;
     std::int64_t m_maximumFileSize = 0;
 };

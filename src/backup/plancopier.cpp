@@ -2,9 +2,11 @@
 
 #include "backup/backupthread.h"
 #include "backup/backupvolume.h"
+#include "backup/nameplacer.h"
 #include "backup/runreport.h"
 #include "backup/writebackpacer.h"
 #include "platform/directoryops.h"
+#include "platform/fileattributes.h"
 #include "platform/fileerror.h"
 #include "platform/volumelimits.h"
 
@@ -23,6 +25,19 @@ QString display(const QByteArray &path)
 {
     return QFile::decodeName(path);
 }
+
+// A failure that says the device itself no longer takes writes.
+bool isVolumeError(int error)
+{
+    return error == EIO || error == EROFS || error == ENODEV || error == ENXIO || error == ENOTCONN
+        || error == ESHUTDOWN;
+}
+
+// Copies that found no room are told one by one up to this many; the
+// closing line tells the rest.
+constexpr int kNoRoomLines = 9;
+// After this many in a row the volume counts as full.
+constexpr int kNoRoomInARow = 10;
 
 bool isNameError(int error)
 {
@@ -50,7 +65,7 @@ PlanCopier::PlanCopier(RunReport &report, const BackupVolume &volume, const Copy
     // A worker holds its folder pair, the file pair and, while it clears a
     // folder of stale temporaries, two more: within the descriptor limit.
     , m_workers(std::clamp((platform::openFileLimit() - 24) / 8, 1, std::max(1, workers)))
-    , m_cleaned(new std::once_flag[plan.folderCount()])
+    , m_placer(std::make_unique<NamePlacer>(volume, plan))
 {
 }
 
@@ -91,7 +106,9 @@ void PlanCopier::run()
 {
     splitPlan();
     m_outcomes.assign(m_plan.size(), Outcome::NotAttempted);
-    WritebackPacer pacer(m_volume);
+    WritebackPacer pacer(m_volume, *m_placer, [this](int error) {
+        stopForVolume(error == ENOSPC || error == EDQUOT ? VolumeStop::full : VolumeStop::gone);
+    });
     m_pacer = &pacer;
     std::vector<std::thread> workers;
     const int count = int(std::min<std::size_t>(std::size_t(m_workers), m_stretches.size()));
@@ -116,61 +133,101 @@ void PlanCopier::run()
     stopWorkers(workers);
     pacer.stop();
     m_pacer = nullptr;
-    placePendingReplacements();
+    placeWaitingCopies();
+    if (m_volumeStop.load() != VolumeStop::none || m_noRoomLines > kNoRoomLines) {
+        countNotCopied();
+    }
     if (m_itemsBackedUp > 0) {
         showProgress(m_lastReported, true);
     }
 }
 
-void PlanCopier::placePendingReplacements()
+void PlanCopier::placeWaitingCopies()
 {
-    std::vector<Stretch::Pending> pending;
-    for (Stretch &stretch : m_stretches) {
-        for (Stretch::Pending &entry : stretch.pending) {
-            if (m_outcomes[entry.index] == Outcome::Copied) {
-                pending.push_back(std::move(entry));
-            }
-        }
-        stretch.pending.clear();
-    }
-    if (pending.empty()) {
-        return;
-    }
-    // One flush for all of them instead of one per file: until it is done
-    // every old copy stays as it was.
-    const int flushError = m_volume.flush();
-    for (const Stretch::Pending &entry : pending) {
-        const QByteArray target = m_plan.describe(entry.index, m_volume.nativePath()).target;
-        platform::CopyResult result;
-        if (flushError != 0) {
-            platform::FileCopier::discardTemporary(target, entry.temporary);
-            result.stage = platform::CopyStage::Write;
-            result.error = flushError;
-        } else {
-            result = platform::FileCopier::placeTemporary(target, entry.temporary);
-        }
-        if (!result.ok()) {
-            m_report.error(QStringLiteral("Failed to copy file ") + describeFailure(entry.index, result));
-            --m_itemsBackedUp;
-            m_bytesCopied -= quint64(std::max<std::int64_t>(entry.bytes, 0));
+    if (m_volumeStop.load() != VolumeStop::gone && m_placer->waiting() > 0) {
+        if (const int error = m_placer->flushAndPlace(); error != 0) {
+            stopForVolume(error == ENOSPC || error == EDQUOT ? VolumeStop::full : VolumeStop::gone);
         }
     }
+    std::vector<std::pair<std::size_t, std::int64_t>> unnamed;
+    for (const NamePlacer::Failure &failure : m_placer->takeFailures()) {
+        unnamed.emplace_back(failure.index, failure.bytes);
+        if (isVolumeError(failure.result.error) || !m_volume.isReachable()) {
+            stopForVolume(VolumeStop::gone);
+            m_outcomes[failure.index] = Outcome::VolumeFailed;
+            continue;
+        }
+        m_outcomes[failure.index] = Outcome::Failed;
+        m_report.error(QStringLiteral("Failed to copy file ") + describeFailure(failure.index, failure.result));
+    }
+    // No flush carried these onto the medium: they keep their temporary
+    // names, and the next run copies them again.
+    for (const NamePlacer::Failure &left : m_placer->abandon()) {
+        unnamed.emplace_back(left.index, left.bytes);
+        m_outcomes[left.index] = Outcome::VolumeFailed;
+    }
+    uncount(unnamed);
+}
+
+void PlanCopier::uncount(const std::vector<std::pair<std::size_t, std::int64_t>> &copies)
+{
+    for (const auto &[index, bytes] : copies) {
+        --m_itemsBackedUp;
+        m_bytesCopied -= quint64(std::max<std::int64_t>(bytes, 0));
+    }
+}
+
+void PlanCopier::countNotCopied()
+{
+    for (std::size_t index = 0; index < m_outcomes.size(); ++index) {
+        const Outcome outcome = m_outcomes[index];
+        if (outcome == Outcome::NotAttempted || outcome == Outcome::NoRoom || outcome == Outcome::VolumeFailed) {
+            ++m_itemsNotCopied;
+            m_bytesNotCopied += quint64(std::max<std::int64_t>(m_plan.entry(index).size(), 0));
+        }
+    }
+    if (m_volumeStop.load() == VolumeStop::none) {
+        m_volumeStop = VolumeStop::full; // more copies found no room than are told one by one
+    }
+}
+
+void PlanCopier::stopForVolume(VolumeStop why)
+{
+    {
+        std::lock_guard<std::mutex> locker(m_lock);
+        VolumeStop none = VolumeStop::none;
+        m_volumeStop.compare_exchange_strong(none, why);
+        m_stop = true;
+    }
+    m_stretchDone.notify_all();
 }
 
 void PlanCopier::reportInOrder(std::vector<std::thread> &workers)
 {
-    // Report in plan order as the stretches complete. After a cancel the
-    // workers stop before their next file; what they did up to then is
-    // still reported, so that the counts match what is on the volume.
+    // Report in plan order as the stretches complete. After a cancel or a
+    // volume stop the workers stop before their next file; what they did up
+    // to then is still reported, so that the counts match what is on the
+    // volume.
+    bool halted = false;
+    auto halt = [&] {
+        halted = true;
+        stopWorkers(workers);
+    };
     for (Stretch &stretch : m_stretches) {
-        if (m_cancelSeen) {
+        if (!halted) {
+            std::unique_lock<std::mutex> locker(m_lock);
+            m_stretchDone.wait(locker, [this, &stretch] {
+                return stretch.done || m_volumeStop.load() != VolumeStop::none;
+            });
+        }
+        if (!halted && m_volumeStop.load() != VolumeStop::none) {
+            halt();
+        }
+        {
             std::lock_guard<std::mutex> locker(m_lock);
             if (!stretch.done) {
                 continue; // never taken: with the workers joined, never will be
             }
-        } else {
-            std::unique_lock<std::mutex> locker(m_lock);
-            m_stretchDone.wait(locker, [&stretch] { return stretch.done; });
         }
         std::size_t nextError = 0;
         for (std::size_t index = stretch.begin; index < stretch.end; ++index) {
@@ -178,17 +235,18 @@ void PlanCopier::reportInOrder(std::vector<std::thread> &workers)
                 if (stretch.cutShort) {
                     break; // the rest of it waits for a later run
                 }
-                if (!m_cancelSeen) {
-                    m_cancelSeen = true; // a worker stopped for the cancel
-                    stopWorkers(workers);
+                if (!halted) {
+                    // A worker stopped for the cancel (a volume stop halts above).
+                    m_cancelSeen = m_volumeStop.load() == VolumeStop::none;
+                    halt();
                 }
                 break;
             }
             report(index, stretch, nextError);
             m_lastReported = index;
-            if (!m_cancelSeen && m_report.cancelRequested()) {
+            if (!halted && m_report.cancelRequested()) {
                 m_cancelSeen = true;
-                stopWorkers(workers);
+                halt();
             }
         }
         // Every entry a worker attempted is reported above, so the stretch's
@@ -221,7 +279,7 @@ void PlanCopier::work()
 {
     platform::FileCopier copier;
     copier.setMaximumFileSize(m_volume.maximumFileSize());
-    copier.setDeferReplacements(true);
+    copier.setDeferPlacement(true);
     FolderHandles folder;
     for (;;) {
         Stretch *stretch = nullptr;
@@ -251,7 +309,13 @@ void PlanCopier::work()
 void PlanCopier::report(std::size_t index, const Stretch &stretch, std::size_t &nextError)
 {
     while (nextError < stretch.errors.size() && stretch.errors[nextError].first == index) {
-        m_report.error(stretch.errors[nextError].second);
+        const bool told = m_outcomes[index] != Outcome::NoRoom || m_noRoomLines < kNoRoomLines;
+        if (m_outcomes[index] == Outcome::NoRoom) {
+            ++m_noRoomLines; // past kNoRoomLines: told in the closing line
+        }
+        if (told) {
+            m_report.error(stretch.errors[nextError].second);
+        }
         ++nextError;
     }
     if (m_outcomes[index] == Outcome::Copied) {
@@ -316,13 +380,28 @@ void PlanCopier::enterFolder(FolderHandles &handles, platform::FileCopier &copie
         copier.enterTargetFolder(handles.target.get());
         // Once per folder, and before any copy into it: a cleanup running
         // beside a copy could take that copy's fresh temporary for stale.
+        // Keyed by the folder itself, not the plan's folder: single-file
+        // sources of one folder are planned as folders of their own, and a
+        // second cleanup would take the first one's waiting copies for stale.
         const int targetFd = handles.target.get();
         const int sourceFd = handles.source.get();
-        std::call_once(m_cleaned[index], [&copier, targetFd, sourceFd, made] {
-            if (!made) {
-                copier.removeStaleTemporaries(targetFd, sourceFd);
+        platform::FileAttributes identity;
+        std::shared_ptr<std::once_flag> once;
+        if (platform::attributesOfFd(targetFd, identity) == 0) {
+            std::lock_guard<std::mutex> locker(m_lock);
+            std::shared_ptr<std::once_flag> &slot = m_cleaned[{identity.device, identity.inode}];
+            if (!slot) {
+                slot = std::make_shared<std::once_flag>();
             }
-        });
+            once = slot;
+        }
+        if (once) {
+            std::call_once(*once, [&copier, targetFd, sourceFd, made] {
+                if (!made) {
+                    copier.removeStaleTemporaries(targetFd, sourceFd);
+                }
+            });
+        }
     }
 }
 
@@ -349,15 +428,30 @@ void PlanCopier::copyStretch(Stretch &stretch, FolderHandles &folder, platform::
                                  entry.reason != CopyFileReason::doesNotExist);
         }
         if (result.ok()) {
+            m_noRoomInARow.store(0, std::memory_order_relaxed);
             m_pacer->written(result.bytesCopied);
-            if (!result.pendingTemporary.isEmpty()) {
-                stretch.pending.push_back({index, std::move(result.pendingTemporary), result.bytesCopied});
-            }
             m_outcomes[index] = Outcome::Copied;
             stretch.bytesCopied += std::max<std::int64_t>(result.bytesCopied, 0);
+            if (result.pendingToken != 0) {
+                m_placer->add(index, result.pendingToken, result.bytesCopied);
+            }
             continue;
         }
-        m_outcomes[index] = Outcome::Failed;
+        const Outcome outcome = classify(index, result);
+        m_outcomes[index] = outcome;
+        if (outcome == Outcome::VolumeFailed) {
+            stopForVolume(VolumeStop::gone);
+            return;
+        }
+        if (outcome == Outcome::NoRoom) {
+            stretch.errors.emplace_back(index, QStringLiteral("Failed to copy file ") + describeFailure(index, result));
+            if (noRoomLeft(index)) {
+                stopForVolume(VolumeStop::full);
+                return;
+            }
+            continue;
+        }
+        m_noRoomInARow.store(0, std::memory_order_relaxed);
         if (result.stage == platform::CopyStage::RemoveOld) {
             stretch.errors.emplace_back(index, QStringLiteral("Failed to remove existing file ")
                                                    + display(m_plan.describe(index, m_volume.nativePath()).target)
@@ -389,15 +483,67 @@ void PlanCopier::noteFailure(Stretch &stretch, const std::exception &failure) no
     }
 }
 
+PlanCopier::Outcome PlanCopier::classify(std::size_t index, const platform::CopyResult &result) const
+{
+    using platform::CopyStage;
+    if (result.stage == CopyStage::None || result.stage == CopyStage::ReadSource
+        || result.stage == CopyStage::Unsupported || result.stage == CopyStage::TooLarge) {
+        return Outcome::Failed; // the item's own trouble
+    }
+    if (isVolumeError(result.error)) {
+        return Outcome::VolumeFailed;
+    }
+    if (result.error == ENOSPC || result.error == EDQUOT) {
+        return Outcome::NoRoom;
+    }
+    if ((result.stage == CopyStage::Write || result.stage == CopyStage::CreateTemporary)
+        && lacksRoomFor(m_plan.entry(index).size())) {
+        return Outcome::NoRoom;
+    }
+    return m_volume.isReachable() ? Outcome::Failed : Outcome::VolumeFailed;
+}
+
+bool PlanCopier::lacksRoomFor(std::int64_t bytes) const
+{
+    const std::int64_t available = m_volume.availableBytes();
+    return available >= 0 && available < std::max<std::int64_t>(bytes, 1);
+}
+
+bool PlanCopier::noRoomLeft(std::size_t index)
+{
+    if (m_noRoomInARow.fetch_add(1, std::memory_order_relaxed) + 1 >= kNoRoomInARow) {
+        return true;
+    }
+    const std::int64_t available = m_volume.availableBytes();
+    if (available < 0) {
+        return false;
+    }
+    std::lock_guard<std::mutex> locker(m_lock);
+    const std::size_t from = index + 1;
+    if (from >= m_plan.size()) {
+        return false; // nothing is left to copy
+    }
+    // The smallest of what is left; found again only once the copy has gone
+    // past the one it was.
+    if (m_minSize < 0 || from < m_minFrom || m_minAt < from) {
+        m_minFrom = from;
+        m_minAt = from;
+        m_minSize = m_plan.entry(from).size();
+        for (std::size_t i = from + 1; i < m_plan.size() && m_minSize > 0; ++i) {
+            if (m_plan.entry(i).size() < m_minSize) {
+                m_minSize = m_plan.entry(i).size();
+                m_minAt = i;
+            }
+        }
+    }
+    return available < m_minSize;
+}
+
 QString PlanCopier::describeFailure(std::size_t index, const platform::CopyResult &result) const
 {
     using platform::CopyStage;
     const CopyPlan::Entry &entry = m_plan.entry(index);
     // Some FAT drivers report a full volume as "operation not permitted".
-    auto isFull = [this](std::int64_t needed) {
-        const std::int64_t available = m_volume.availableBytes();
-        return available >= 0 && available < std::max<std::int64_t>(needed, 1);
-    };
     const CopyFileType paths = m_plan.describe(index, m_volume.nativePath());
     QString reason;
     switch (result.stage) {
@@ -443,7 +589,7 @@ QString PlanCopier::describeFailure(std::size_t index, const platform::CopyResul
         } else if (result.stage == CopyStage::SetTimes) {
             reason = QStringLiteral("its modification time could not be kept on the volume (%1)")
                          .arg(platform::describeFileError(result.error));
-        } else if (result.stage == CopyStage::Write && result.error != ENOSPC && isFull(entry.size())) {
+        } else if (result.stage == CopyStage::Write && result.error != ENOSPC && lacksRoomFor(entry.size())) {
             reason = platform::describeFileError(ENOSPC);
         } else {
             reason = platform::describeFileError(result.error);

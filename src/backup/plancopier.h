@@ -11,25 +11,35 @@
 #include <exception>
 #include <thread>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 class BackupVolume;
+class NamePlacer;
 class RunReport;
 class WritebackPacer;
 
 /// The copy phase of a run: carries out the plan. Each missing folder on the
 /// volume is made once; each file is copied atomically (see
-/// platform::FileCopier) and temporary files of an interrupted earlier run
-/// are removed from every folder written to.
+/// platform::FileCopier) and takes its name only once its data is on the
+/// medium (NamePlacer); temporary files of an interrupted earlier run are
+/// removed from every folder written to.
 ///
 /// Several workers copy at once, each taking the next stretch of the plan;
 /// the calling thread reports the outcomes strictly in plan order, so the
 /// log, the counts and a cancel read the same as with one worker.
+///
+/// A volume that stops taking writes (an I/O error, read-only, gone) or is
+/// full ends the copy early: no copy starts after the first such failure
+/// (or, when full, once nothing left to copy fits or ten copies in a row
+/// found no room), and the run tells it in one line, not one per file.
 class PlanCopier
 {
 public:
+    enum class VolumeStop { none, full, gone };
+
     PlanCopier(RunReport &report, const BackupVolume &volume, const CopyPlan &plan, int workers = defaultWorkers());
     ~PlanCopier();
 
@@ -38,6 +48,11 @@ public:
     [[nodiscard]] quint64 itemsBackedUp() const { return m_itemsBackedUp; }
     [[nodiscard]] quint64 bytesCopied() const { return m_bytesCopied; }
     [[nodiscard]] bool cancelSeen() const { return m_cancelSeen; }
+    /// Why the copy ended before the plan did, for the volume's sake.
+    [[nodiscard]] VolumeStop volumeStop() const { return m_volumeStop.load(); }
+    /// With a volume stop: the planned items left without a copy, and their bytes.
+    [[nodiscard]] quint64 itemsNotCopied() const { return m_itemsNotCopied; }
+    [[nodiscard]] quint64 bytesNotCopied() const { return m_bytesNotCopied; }
 
     /// Copies in flight at once: file creation on a volume waits on its
     /// journal more than on a processor, so a few more than the cores.
@@ -57,8 +72,10 @@ private:
     // What became of one entry, kept until it is reported in order (one
     // byte per planned file; the bytes copied are summed per stretch).
     enum class Outcome : std::uint8_t {
-        NotAttempted, // a cancel stopped the worker first
+        NotAttempted, // a cancel or a volume stop came first
         Failed,
+        NoRoom,       // failed for want of space on the volume
+        VolumeFailed, // the volume stopped taking writes
         Copied,
     };
 
@@ -72,15 +89,6 @@ private:
         bool cutShort = false;  // a failure ended it before its end
         std::int64_t bytesCopied = 0;
         std::vector<std::pair<std::size_t, QString>> errors; // entry, message
-        // Replacing copies complete under a temporary name, placed once the
-        // whole volume is flushed.
-        struct Pending
-        {
-            std::size_t index;
-            QByteArray temporary;
-            std::int64_t bytes;
-        };
-        std::vector<Pending> pending;
     };
 
     void splitPlan();
@@ -95,10 +103,19 @@ private:
                      Stretch &stretch, std::size_t index);
     [[nodiscard]] QString describeFailure(std::size_t index, const platform::CopyResult &result) const;
     void report(std::size_t index, const Stretch &stretch, std::size_t &nextError);
-    /// One flush of the volume, then every replacing copy takes its name;
+    /// The last flush of the copy, then every waiting copy takes its name;
     /// one that cannot is reported and no longer counted.
-    void placePendingReplacements();
+    void placeWaitingCopies();
+    void uncount(const std::vector<std::pair<std::size_t, std::int64_t>> &copies);
     void showProgress(std::size_t index, bool force);
+    /// A copy of entry `index` failed: what it says of the volume.
+    [[nodiscard]] Outcome classify(std::size_t index, const platform::CopyResult &result) const;
+    /// A copy found no room: whether the volume is to be taken for full.
+    [[nodiscard]] bool noRoomLeft(std::size_t index);
+    [[nodiscard]] bool lacksRoomFor(std::int64_t bytes) const;
+    void stopForVolume(VolumeStop why);
+    /// Counts what a volume stop left uncopied (failed for it, or never tried).
+    void countNotCopied();
 
     RunReport &m_report;
     const BackupVolume &m_volume;
@@ -107,16 +124,29 @@ private:
 
     std::vector<Stretch> m_stretches;
     std::vector<Outcome> m_outcomes;
-    std::unique_ptr<std::once_flag[]> m_cleaned; // stale temporaries removed from this folder
+    // Stale temporaries removed from this folder (device, inode); guarded by m_lock.
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::shared_ptr<std::once_flag>> m_cleaned;
     std::mutex m_lock;
     std::condition_variable m_stretchDone;
     std::size_t m_nextStretch = 0; // guarded by m_lock
     std::atomic<bool> m_stop{false}; // written under m_lock
+    std::atomic<VolumeStop> m_volumeStop{VolumeStop::none};
+    std::atomic<int> m_noRoomInARow{0};
+    // The smallest planned size from m_minFrom on, found at m_minAt (guarded by m_lock).
+    std::size_t m_minFrom = 0;
+    std::size_t m_minAt = 0;
+    std::int64_t m_minSize = -1;
     WritebackPacer *m_pacer = nullptr; // while the workers copy
+    std::unique_ptr<NamePlacer> m_placer;
+    // Lines of copies that found no room: the first few are logged, the
+    // rest are told in the closing line.
+    int m_noRoomLines = 0;
 
     std::int64_t m_lastProgress = 0;
     std::size_t m_lastReported = 0;
     quint64 m_itemsBackedUp = 0;
     quint64 m_bytesCopied = 0;
     bool m_cancelSeen = false;
+    quint64 m_itemsNotCopied = 0;
+    quint64 m_bytesNotCopied = 0;
 };

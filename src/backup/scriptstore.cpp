@@ -2,6 +2,7 @@
 
 #include "platform/buildinfo.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -83,36 +84,74 @@ bool ScriptStore::save(const BackupScript &script) const
 
 BackupScriptDecoding ScriptStore::read() const
 {
+    return readStored().decoding;
+}
+
+ScriptStore::Stored ScriptStore::readStored() const
+{
     const QString path = filePath();
-    BackupScriptDecoding result;
+    Stored stored;
+    BackupScriptDecoding &result = stored.decoding;
     QFile file(path);
     if (!file.exists()) {
         result.error = QStringLiteral("%1 does not exist").arg(path);
-        return result;
+        return stored;
     }
     if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
         result.error = QStringLiteral("Could not read %1: %2")
                            .arg(path, QFileInfo(path).isDir() ? QStringLiteral("it is a folder") : file.errorString());
-        return result;
+        return stored;
     }
-    const QByteArray bytes = file.readAll();
+    stored.bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         result.error = QStringLiteral("Could not read %1: %2").arg(path, file.errorString());
-        return result;
+        return stored;
     }
-    result = decodeBackupScript(bytes);
+    result = decodeBackupScript(stored.bytes);
     if (!result.script) {
         result.error = QStringLiteral("The backup set in %1 is not valid: %2").arg(path, result.error);
     }
-    return result;
+    return stored;
 }
 
 BackupScript ScriptStore::load() const
 {
-    BackupScriptDecoding stored = read();
-    if (!stored.script) {
-        m_sink(QStringLiteral("init() ") + stored.error);
+    const Stored stored = readStored();
+    if (!stored.decoding.script) {
+        QString line = QStringLiteral("init() ") + stored.decoding.error;
+        // The next save replaces the file: what the person built must not
+        // go with it.
+        if (!stored.bytes.isEmpty()) {
+            const QString kept = keepDamaged(stored.bytes);
+            line += kept.isEmpty() ? QStringLiteral("; its content could not be kept aside")
+                                   : QStringLiteral("; its content is kept in ") + kept;
+        }
+        m_sink(line);
         return BackupScript();
     }
-    return *stored.script;
+    return *stored.decoding.script;
+}
+
+QString ScriptStore::keepDamaged(const QByteArray &bytes) const
+{
+    const QFileInfo store(filePath());
+    const QString prefix = store.fileName() + QStringLiteral(".damaged-");
+    QDir folder = store.dir();
+    // Once: the same bytes kept at an earlier start are not kept again.
+    for (const QFileInfo &earlier : folder.entryInfoList({prefix + QLatin1Char('*')}, QDir::Files)) {
+        QFile file(earlier.filePath());
+        if (earlier.size() == bytes.size() && file.open(QIODevice::ReadOnly) && file.readAll() == bytes) {
+            return earlier.filePath();
+        }
+    }
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = folder.filePath(prefix + stamp);
+    for (int n = 2; QFileInfo::exists(path); ++n) {
+        path = folder.filePath(prefix + stamp + QLatin1Char('-') + QString::number(n));
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        return QString();
+    }
+    return path;
 }

@@ -38,13 +38,25 @@ public:
     bool save(const BackupScript &script) const;
 
     /// The stored set, or a new one when there is none or it cannot be read
-    /// ("init() ..." then). Never writes anything.
+    /// ("init() ..." then). A file that is there but cannot be decoded is
+    /// first copied beside itself as "BackupScript.json.damaged-" + date and
+    /// time (once for the same bytes), which the "init()" line names: the
+    /// next save replaces it. Writes nothing else.
     [[nodiscard]] BackupScript load() const;
 
     /// The stored set or why it cannot be had, without any output.
     [[nodiscard]] BackupScriptDecoding read() const;
 
 private:
+    struct Stored
+    {
+        BackupScriptDecoding decoding;
+        QByteArray bytes; // what the file held, when it could be read
+    };
+    [[nodiscard]] Stored readStored() const;
+    /// Copies `bytes` beside the store file; the copy's path, or empty.
+    [[nodiscard]] QString keepDamaged(const QByteArray &bytes) const;
+
     QString m_dataDirectory;
     QString m_filePath; ///< when set, the store file itself
     LineSink m_sink;

@@ -125,9 +125,21 @@ void SourceScanner::scan(const QString &sourcePath)
         m_cancelSeen = true;
         return;
     }
-    if (reason != CopyFileReason::none) {
+    if (wanted(reason)) {
         m_plan.add(m_plan.addFolder(parentPath, targetPath), QByteArrayView(name), reason, item.type, item.size);
     }
+}
+
+bool SourceScanner::wanted(CopyFileReason reason)
+{
+    if (!m_planCurrent) {
+        return reason != CopyFileReason::none;
+    }
+    if (reason != CopyFileReason::none) {
+        m_due.fetch_add(1, std::memory_order_relaxed);
+        return false;
+    }
+    return true;
 }
 
 bool SourceScanner::compare(int targetFd, const char *name, const platform::FileAttributes &item, bool &volumeChecked,
@@ -509,7 +521,7 @@ void SourceScanner::readFolder(FolderJob &job, platform::DirectoryReader &reader
             abandon(Finding::Kind::Cancelled);
             break;
         }
-        if (reason == CopyFileReason::none) {
+        if (!wanted(reason)) {
             continue;
         }
         const QByteArrayView itemName = listing.name(i);

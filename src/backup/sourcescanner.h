@@ -46,11 +46,17 @@ public:
                   int openFileLimit = -1);
     ~SourceScanner();
 
+    /// Plans the files whose copy is current instead of those to copy (for
+    /// a verify); those to copy are then only counted (due()).
+    void setPlanCurrent(bool planCurrent) { m_planCurrent = planCurrent; }
+
     /// Scans one source: a folder, or a single file.
     void scan(const QString &sourcePath);
 
     /// Files whose copy was found on the volume and compared.
     [[nodiscard]] quint64 itemsChecked() const { return m_checked.load(); }
+    /// With setPlanCurrent(): files whose copy is missing or out of date.
+    [[nodiscard]] quint64 due() const { return m_due.load(); }
     /// A status read found the job cancelled: the scan is over.
     [[nodiscard]] bool cancelSeen() const { return m_cancelSeen; }
 
@@ -106,6 +112,8 @@ private:
     void work();
     /// Why `item` needs copying, from its copy in `targetFd`; false when
     /// the copy is missing and so is the volume.
+    /// Whether a file compared as `reason` goes into the plan.
+    [[nodiscard]] bool wanted(CopyFileReason reason);
     bool compare(int targetFd, const char *name, const platform::FileAttributes &item, bool &volumeChecked,
                  CopyFileReason &reason);
     void readFolder(FolderJob &job, platform::DirectoryReader &reader, platform::DirectoryListing &listing);
@@ -128,6 +136,8 @@ private:
     int m_workers;
     int m_parkBudget = 0; // folders whose handles waiting sub-folders may keep
     std::atomic<quint64> m_checked{0};
+    std::atomic<quint64> m_due{0};
+    bool m_planCurrent = false;
     bool m_cancelSeen = false;
 
     // Shared with the workers during one folder source.

@@ -1,8 +1,11 @@
 #include "backup/writebackpacer.h"
 
 #include "backup/backupvolume.h"
+#include "backup/nameplacer.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <system_error>
 
 namespace {
@@ -13,8 +16,11 @@ constexpr std::int64_t kPerFile = 8192;
 
 } // namespace
 
-WritebackPacer::WritebackPacer(const BackupVolume &volume, std::int64_t batchBytes)
+WritebackPacer::WritebackPacer(const BackupVolume &volume, NamePlacer &placer,
+                               std::function<void(int error)> volumeFailed, std::int64_t batchBytes)
     : m_volume(volume)
+    , m_placer(placer)
+    , m_volumeFailed(std::move(volumeFailed))
     , m_batchBytes(batchBytes)
 {
     if (!m_volume.isOpen() || m_batchBytes <= 0) {
@@ -71,16 +77,29 @@ void WritebackPacer::stop()
 void WritebackPacer::run()
 {
     std::unique_lock<std::mutex> locker(m_lock);
-    for (;;) {
-        m_wake.wait(locker, [this] { return m_stop || m_flushWanted.load(std::memory_order_relaxed); });
+    bool failed = false;
+    while (!failed) {
+        const bool wanted = m_wake.wait_for(locker, std::chrono::seconds(1), [this] {
+            return m_stop || m_flushWanted.load(std::memory_order_relaxed);
+        });
         if (m_stop) {
             return;
         }
         locker.unlock();
-        m_written.store(0, std::memory_order_relaxed);
-        m_flushWanted.store(false, std::memory_order_relaxed);
-        // Its result does not matter here: the closing flush reports.
-        (void)m_volume.flush();
+        int error = 0;
+        if (wanted) {
+            m_written.store(0, std::memory_order_relaxed);
+            m_flushWanted.store(false, std::memory_order_relaxed);
+            error = m_placer.flushAndPlace();
+        } else if (!m_volume.isReachable()) {
+            // Unmounted under the run: writes would still succeed, into a
+            // file system no longer anywhere.
+            error = ENODEV;
+        }
+        if (error != 0) {
+            failed = true;
+            m_volumeFailed(error);
+        }
         locker.lock();
     }
 }

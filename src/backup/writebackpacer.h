@@ -3,22 +3,28 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 
 class BackupVolume;
+class NamePlacer;
 
 /// Keeps the volume writing while the copy goes on. The page cache would
 /// otherwise hold gigabytes before the kernel starts writing them, and the
 /// run's closing flush would then write all of it while the copy waits. Here,
 /// once enough has been written since the last flush began, a thread of its
 /// own flushes the volume, so that the medium's work overlaps the copying and
-/// the closing flush finds little left. Purely an early start: every
-/// guarantee still comes from the run's own flushes.
+/// the closing flush finds little left. After each flush the copies it
+/// covers take their names (NamePlacer).
+///
+/// It also watches the volume: a flush that fails, or a volume no longer
+/// mounted (looked at every second), is told to `volumeFailed` at once.
 class WritebackPacer
 {
 public:
-    explicit WritebackPacer(const BackupVolume &volume, std::int64_t batchBytes = defaultBatchBytes());
+    WritebackPacer(const BackupVolume &volume, NamePlacer &placer, std::function<void(int error)> volumeFailed,
+                   std::int64_t batchBytes = defaultBatchBytes());
     ~WritebackPacer();
 
     WritebackPacer(const WritebackPacer &) = delete;
@@ -35,6 +41,8 @@ private:
     void run();
 
     const BackupVolume &m_volume;
+    NamePlacer &m_placer;
+    const std::function<void(int error)> m_volumeFailed;
     const std::int64_t m_batchBytes;
     std::atomic<std::int64_t> m_written{0}; // since the last flush began
     std::atomic<bool> m_flushWanted{false};

@@ -25,6 +25,7 @@ int main(int argc, char **argv)
     CliConsole console;
     CommandDispatcher dispatcher(QStringLiteral("vellory-cli"));
     dispatcher.add(std::make_unique<RunCommand>());
+    dispatcher.add(std::make_unique<RunCommand>(RunCommand::Job::verify));
     dispatcher.add(std::make_unique<StatusCommand>());
     dispatcher.add(std::make_unique<VolumesCommand>());
     dispatcher.add(std::make_unique<AddCommand>());

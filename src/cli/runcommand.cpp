@@ -2,6 +2,7 @@
 
 #include "backup/backupthread.h"
 #include "backup/scriptstore.h"
+#include "backup/verifyrun.h"
 #include "cli/cliconsole.h"
 #include "cli/commanddispatcher.h"
 #include "cli/controllersession.h"
@@ -15,6 +16,10 @@
 
 QString RunCommand::summary() const
 {
+    if (m_job == Job::verify) {
+        return QStringLiteral("Reads back every current copy of the saved backup set (or the one in FILE), compares "
+                              "it with its file, recopies those that differ, and prints its log.");
+    }
     return QStringLiteral("Backs up the saved backup set (or the one in FILE) now and prints its log.");
 }
 
@@ -49,8 +54,8 @@ int RunCommand::execute(const QStringList &arguments, CliConsole &console)
         } else if (argument.startsWith(QLatin1String("--set=")) && argument.size() > 6) {
             setFile = argument.mid(6);
         } else {
-            console.printError(QStringLiteral("vellory-cli run: unexpected argument \"%1\"; usage: vellory-cli run %2")
-                                   .arg(argument, this->arguments()));
+            console.printError(QStringLiteral("vellory-cli %1: unexpected argument \"%2\"; usage: vellory-cli %1 %3")
+                                   .arg(name(), argument, this->arguments()));
             return CommandDispatcher::kUsageError;
         }
     }
@@ -73,10 +78,15 @@ int RunCommand::execute(const QStringList &arguments, CliConsole &console)
         session = std::make_unique<ControllerSession>(QString(), [&console](const QString &line) {
             console.printLine(line);
         });
-        session->controller().startBackup();
-        job = session->controller().threads()->jobAt(0);
+        if (m_job == Job::verify) {
+            job = session->controller().startJob(VerifyRun::jobKind(session->controller().script().volumeName));
+        } else {
+            session->controller().startBackup();
+            job = session->controller().threads()->jobAt(0);
+        }
     } else {
-        job = BackupThread::create(*script, IconDescription());
+        job = BackupThread::create(*script, IconDescription(),
+                                   m_job == Job::verify ? VerifyRun::jobKind(script->volumeName) : JobKind());
     }
     console.printLine(job->log().constFirst());
     QObject::connect(job.get(), &BackupThread::logLineAppended, job.get(),

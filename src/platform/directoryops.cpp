@@ -167,14 +167,4 @@ OpenResult openMountRoot(const QByteArray &path)
     return result;
 }
 
-int syncFileSystem(int dirFd)
-{
-    // syncfs() wants a descriptor opened for reading, not a path-only one.
-    const UniqueFd folder(::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder) {
-        return errno;
-    }
-    return ::syncfs(folder.get()) == 0 ? 0 : errno;
-}
-
 } // namespace platform

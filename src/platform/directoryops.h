@@ -48,8 +48,4 @@ struct OpenResult
 /// when `path` is not itself the root of a mounted file system.
 [[nodiscard]] OpenResult openMountRoot(const QByteArray &path);
 
-/// Writes the cached data of the whole file system holding `dirFd` (a
-/// path-only handle will do) onto its medium; 0 or an errno value.
-[[nodiscard]] int syncFileSystem(int dirFd);
-
 } // namespace platform

@@ -2,6 +2,7 @@
 # operations on folder descriptors, the atomic copy, interrupt signals.
 target_sources(vellory_engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/computername.h ${CMAKE_CURRENT_LIST_DIR}/computername.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/contentcomparer.h ${CMAKE_CURRENT_LIST_DIR}/contentcomparer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/directoryops.h ${CMAKE_CURRENT_LIST_DIR}/directoryops.cpp
   ${CMAKE_CURRENT_LIST_DIR}/directoryreader.h ${CMAKE_CURRENT_LIST_DIR}/directoryreader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/fileattributes.h ${CMAKE_CURRENT_LIST_DIR}/fileattributes.cpp
@@ -12,4 +13,5 @@ target_sources(vellory_engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/systemclock.h ${CMAKE_CURRENT_LIST_DIR}/systemclock.cpp
   ${CMAKE_CURRENT_LIST_DIR}/uniquefd.h
   ${CMAKE_CURRENT_LIST_DIR}/volumelimits.h ${CMAKE_CURRENT_LIST_DIR}/volumelimits.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/volumeflusher.h ${CMAKE_CURRENT_LIST_DIR}/volumeflusher.cpp
 )

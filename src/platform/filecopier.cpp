@@ -95,16 +95,21 @@ bool FileCopier::isTemporaryName(QByteArrayView name)
     return std::all_of(token.begin(), token.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
-QByteArray FileCopier::nextTemporaryName()
+std::uint64_t FileCopier::nextToken()
 {
     // xorshift: cheap and unpredictable enough to avoid clashing with
     // another run that writes into the same folder.
     m_random ^= m_random << 13;
     m_random ^= m_random >> 7;
     m_random ^= m_random << 17;
-    QByteArray token = QByteArray::number(quint64(m_random), 16);
-    token.prepend(QByteArray(temporaryTokenLength - token.size(), '0'));
-    return temporaryPrefix.toByteArray() + token + temporarySuffix.toByteArray();
+    return m_random;
+}
+
+QByteArray FileCopier::temporaryName(std::uint64_t token)
+{
+    QByteArray hex = QByteArray::number(quint64(token), 16);
+    hex.prepend(QByteArray(temporaryTokenLength - hex.size(), '0'));
+    return temporaryPrefix.toByteArray() + hex + temporarySuffix.toByteArray();
 }
 
 CopyResult FileCopier::copy(int sourceDirFd, const char *name, FileType type, int targetDirFd, const char *targetName,
@@ -230,9 +235,11 @@ CopyResult FileCopier::copyRegular(int sourceDirFd, const char *name, int target
     const unsigned int mode = attributes.mode & 0777;
     const bool modeAtCreation = m_folderKeepsCreationMode && (mode & m_creationMask) == 0;
     QByteArray temporary;
+    std::uint64_t token = 0;
     UniqueFd target;
     for (int attempt = 0; attempt < kTemporaryAttempts && !target; ++attempt) {
-        temporary = nextTemporaryName();
+        token = nextToken();
+        temporary = temporaryName(token);
         target.reset(::openat(targetDirFd, temporary.constData(),
                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, modeAtCreation ? mode : 0600));
         if (!target && errno != EEXIST) {
@@ -264,11 +271,12 @@ CopyResult FileCopier::copyRegular(int sourceDirFd, const char *name, int target
     if (::futimens(target.get(), times) != 0) {
         return abandon(CopyStage::SetTimes, errno);
     }
-    // A new file needs no flush: a power loss leaves it missing or
-    // incomplete, and the next run copies it again. Replacing an older copy
-    // must not leave a zero-filled file that carries the new time: its data
-    // is flushed first, here or, deferred, with the whole volume at once.
-    const bool defer = replacing && m_deferReplacements;
+    // A copy must not carry its name (and the source's size and time) before
+    // its data is on the medium: its data is flushed first, here or,
+    // deferred, with the whole volume at once. Without deferral a new file
+    // goes without: a power loss leaves it missing or incomplete, and the
+    // next run copies it again.
+    const bool defer = m_deferPlacement;
     if (replacing && !defer && ::fdatasync(target.get()) != 0) {
         return abandon(CopyStage::Write, errno);
     }
@@ -279,7 +287,7 @@ CopyResult FileCopier::copyRegular(int sourceDirFd, const char *name, int target
     if (defer) {
         CopyResult pending;
         pending.bytesCopied = copied;
-        pending.pendingTemporary = temporary;
+        pending.pendingToken = token;
         return pending;
     }
     CopyResult result = placeTemporary(targetDirFd, temporary, targetName);
@@ -307,9 +315,11 @@ CopyResult FileCopier::copySymlink(int sourceDirFd, const char *name, int target
     link.truncate(length);
 
     QByteArray temporary;
+    std::uint64_t token = 0;
     int error = EEXIST;
     for (int attempt = 0; attempt < kTemporaryAttempts && error == EEXIST; ++attempt) {
-        temporary = nextTemporaryName();
+        token = nextToken();
+        temporary = temporaryName(token);
         error = ::symlinkat(link.constData(), targetDirFd, temporary.constData()) == 0 ? 0 : errno;
     }
     if (error != 0) {
@@ -322,25 +332,15 @@ CopyResult FileCopier::copySymlink(int sourceDirFd, const char *name, int target
         ::unlinkat(targetDirFd, temporary.constData(), 0);
         return failure(CopyStage::SetTimes, timeError);
     }
+    if (m_deferPlacement) {
+        CopyResult pending;
+        pending.bytesCopied = length;
+        pending.pendingToken = token;
+        return pending;
+    }
     CopyResult result = placeTemporary(targetDirFd, temporary, targetName);
     result.bytesCopied = length;
     return result;
-}
-
-CopyResult FileCopier::placeTemporary(const QByteArray &target, const QByteArray &temporary)
-{
-    const qsizetype slash = target.lastIndexOf('/');
-    UniqueFd folder(::open(target.left(slash).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder) {
-        return failure(CopyStage::Rename, errno);
-    }
-    return placeTemporary(folder.get(), temporary, target.mid(slash + 1).constData());
-}
-
-void FileCopier::discardTemporary(const QByteArray &target, const QByteArray &temporary)
-{
-    const QByteArray folder = target.left(target.lastIndexOf('/'));
-    ::unlink((folder + '/' + temporary).constData());
 }
 
 CopyResult FileCopier::placeTemporary(int targetDirFd, const QByteArray &temporary, const char *targetName)

@@ -30,9 +30,9 @@ struct CopyResult
     CopyStage stage = CopyStage::None;
     int error = 0;               // errno value, 0 on success
     std::int64_t bytesCopied = 0;
-    /// With deferred replacements: the complete new copy waits under this
-    /// temporary name beside the old one (see FileCopier::placeTemporary).
-    QByteArray pendingTemporary;
+    /// With deferred placement: the complete copy waits under the temporary
+    /// name of this token (FileCopier::temporaryName) in the target folder.
+    std::uint64_t pendingToken = 0; // never 0 for a waiting copy
 
     [[nodiscard]] bool ok() const { return stage == CopyStage::None; }
 };
@@ -56,27 +56,26 @@ public:
     /// `targetName` in `targetDirFd`. With `replacing` (an older copy is
     /// there) the new data is flushed to the medium before it takes the
     /// name, so that a power loss leaves the old copy or the new one, never
-    /// an empty file with the new time. With deferred replacements, such a
-    /// regular file is left complete under `pendingTemporary` instead: the
-    /// caller flushes the whole volume once and then places every one.
+    /// an empty file with the new time. With deferred placement every copy
+    /// is left complete under its temporary name instead (`pendingToken`):
+    /// the caller flushes the whole volume and then places a batch at once.
     CopyResult copy(int sourceDirFd, const char *name, FileType type, int targetDirFd, const char *targetName,
                     bool replacing = false);
 
-    void setDeferReplacements(bool defer) { m_deferReplacements = defer; }
+    void setDeferPlacement(bool defer) { m_deferPlacement = defer; }
 
     /// Tells the copier which target folder the next copies go into, so it
     /// knows once per folder whether a new file there gets exactly the
     /// permission bits it is created with (no default ACL in the folder).
     void enterTargetFolder(int targetDirFd);
 
+    /// The temporary name that `token` stands for.
+    [[nodiscard]] static QByteArray temporaryName(std::uint64_t token);
+
     /// Renames `temporary` over `targetName` in `targetDirFd` (where the file
     /// system will not, removes the old copy first); on failure the
     /// temporary is removed.
     static CopyResult placeTemporary(int targetDirFd, const QByteArray &temporary, const char *targetName);
-    /// The same for the copy at the absolute path `target`.
-    static CopyResult placeTemporary(const QByteArray &target, const QByteArray &temporary);
-    /// Removes `temporary` beside the copy at `target`.
-    static void discardTemporary(const QByteArray &target, const QByteArray &temporary);
 
     /// Removes temporary files left in `targetDirFd` by an interrupted copy;
     /// one that another running copy still holds, and one whose name the
@@ -95,10 +94,10 @@ private:
     CopyResult copyRegular(int sourceDirFd, const char *name, int targetDirFd, const char *targetName, bool replacing);
     CopyResult copySymlink(int sourceDirFd, const char *name, int targetDirFd, const char *targetName);
     int copyData(int in, int out, std::int64_t expected, std::int64_t &copied);
-    QByteArray nextTemporaryName();
+    std::uint64_t nextToken();
 
     std::int64_t m_maximumFileSize = std::numeric_limits<std::int64_t>::max();
-    bool m_deferReplacements = false;
+    bool m_deferPlacement = false;
     std::vector<char> m_buffer;
     std::uint64_t m_random;
     // Permission bits the process's umask takes away at creation; a file

@@ -274,15 +274,23 @@ TEST_F(ScriptStoreTest, FirstStartOrAnInvalidOrUnreadableFileGivesANewSetWriting
     EXPECT_EQ(QDir(QFileInfo(file()).path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     EXPECT_TRUE(m_lines.isEmpty()) << m_lines.join(u'\n').toStdString();
 
-    // A file that does not load, or cannot be read, gives a new set too.
+    // A file that does not load, or cannot be read, gives a new set too;
+    // its bytes are kept aside once, under a name the line gives, and
+    // survive the next save.
     const QByteArray invalid = R"({"scriptName":"Work","scriptUUID":"X","sourcePaths":[],"volumeCapacity":0,"volumeDescription":"","volumeName":""})";
     writeFile(file(), invalid);
     const BackupScript loaded = store().load();
     expectNewSet(loaded);
     EXPECT_TRUE(m_lines.first().contains(u"volumeUUID"_s)) << m_lines.first().toStdString();
     EXPECT_EQ(contentOf(file()), invalid) << "a file that fails to load is left alone";
+    const QStringList kept = QDir(QFileInfo(file()).path()).entryList({u"BackupScript.json.damaged-*"_s});
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_TRUE(m_lines.first().endsWith(u"; its content is kept in "_s + QFileInfo(file()).path() + u'/' + kept.first()));
+    (void)store().load();
+    EXPECT_EQ(QDir(QFileInfo(file()).path()).entryList({u"BackupScript.json.damaged-*"_s}), kept) << "kept once";
     ASSERT_TRUE(store().save(loaded));
     EXPECT_EQ(store().load(), loaded);
+    EXPECT_EQ(contentOf(QFileInfo(file()).path() + u'/' + kept.first()), invalid);
 
     m_lines.clear();
     QFile::remove(file());

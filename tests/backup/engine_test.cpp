@@ -21,6 +21,7 @@
 
 namespace {
 
+using namespace Qt::StringLiterals;
 using EngineTest = RunTest;
 
 // Every file below `folder` in the order a plain depth-first walk visits
@@ -261,16 +262,17 @@ TEST_F(EngineTest, ACancelStopsTheScanBeforeAnyCopyAndTheCopyWithOnlyWholeCopies
         share.release();
     });
     EXPECT_EQ(scan.status, BackupThreadStatusValue::cancelled);
-    ASSERT_GE(scan.messages.size(), 3);
+    ASSERT_GE(scan.messages.size(), 4);
     EXPECT_EQ(scan.messages[0], QStringLiteral("Scanning %1...").arg(sources[0]));
-    for (qsizetype i = 1; i + 2 < scan.messages.size(); ++i) {
+    for (qsizetype i = 1; i + 3 < scan.messages.size(); ++i) {
         EXPECT_TRUE(scan.messages[i].startsWith(QStringLiteral("Scanning "))) << scan.messages[i].toStdString();
     }
     const QRegularExpressionMatch planned = QRegularExpression(QStringLiteral("^Items checked 0, ([0-9,]+) to copy, requires .*$"))
-                                                .match(scan.messages.at(scan.messages.size() - 2));
+                                                .match(scan.messages.at(scan.messages.size() - 3));
     ASSERT_TRUE(planned.hasMatch()) << scan.messages.join(QLatin1Char('\n')).toStdString();
     EXPECT_LT(planned.captured(1).remove(QLatin1Char(',')).toInt(), 3 * files.size()) << "the scan stopped early";
-    EXPECT_EQ(scan.messages.last(), QStringLiteral("Backup Process finished"));
+    EXPECT_EQ(scan.messages.mid(scan.messages.size() - 2),
+              (QStringList{u"The backup was cancelled before it finished."_s, u"Backup Process finished"_s}));
     EXPECT_FALSE(QFileInfo::exists(mount + QStringLiteral("/Vellory"))) << "nothing is copied";
 
     // Well into the copy, while every worker is busy ahead of the reports.
@@ -281,12 +283,13 @@ TEST_F(EngineTest, ACancelStopsTheScanBeforeAnyCopyAndTheCopyWithOnlyWholeCopies
         }
     });
     EXPECT_EQ(copy.status, BackupThreadStatusValue::cancelled);
-    EXPECT_EQ(copy.messages.mid(copy.messages.size() - 2),
-              (QStringList{QStringLiteral("Ejected volume"), QStringLiteral("Backup Process finished")}));
+    EXPECT_EQ(copy.messages.mid(copy.messages.size() - 3),
+              (QStringList{u"The backup was cancelled before it finished."_s, u"Ejected volume"_s,
+                           u"Backup Process finished"_s}));
     EXPECT_FALSE(platform::isMountPoint(mount)) << "the eject still happens after a cancel";
     // The count in the "Items backed up" line, grouped as the locale does ("1,021").
     const QRegularExpressionMatch summary = QRegularExpression(QStringLiteral("^Items backed up ([0-9,]+), .*\\. Errors 0$"))
-                                                .match(copy.messages.value(copy.messages.size() - 3));
+                                                .match(copy.messages.value(copy.messages.size() - 4));
     const int reported = summary.hasMatch() ? summary.captured(1).remove(QLatin1Char(',')).toInt() : -1;
     ASSERT_GT(reported, 0) << copy.messages.join(QLatin1Char('\n')).toStdString();
     EXPECT_LT(reported, files.size());
@@ -305,6 +308,38 @@ TEST_F(EngineTest, ACancelStopsTheScanBeforeAnyCopyAndTheCopyWithOnlyWholeCopies
 }
 
 // ---- Failures inside the run ---------------------------------------------
+
+TEST_F(EngineTest, AFullVolumeEndsTheRunWithOneLineAndOnceThereIsRoomTheNextRunCompletes)
+{
+    LoopVolume volume(LoopVolume::Kind::Ext4, u"STICK"_s, 32);
+    SKIP_WITHOUT(volume);
+    const QString mount = volume.mountPath();
+    const QString filler = mount + u"/filler"_s;
+    writeFile(filler, QByteArray(14 << 20, 'x'));
+    QStringList files;
+    for (int i = 0; i < 20; ++i) {
+        files << m_source.write(u"big/f%1"_s.arg(i, 2, 10, QLatin1Char('0')), QByteArray(1 << 20, char('a' + i)));
+    }
+    const RunOutcome full = runJob(scriptFor(mount, {m_source.path()}));
+    const std::string log = full.messages.join(u'\n').toStdString();
+    EXPECT_EQ(full.status, BackupThreadStatusValue::error) << log;
+    EXPECT_LE(full.errorLines().size(), 10) << log;
+    EXPECT_EQ(full.errorLines().filter(QRegularExpression(
+                  u"^Error: The volume \"STICK\" is full: [0-9,]+ items \\([0-9.]+ MB\\) were not copied\\.$"_s))
+                  .size(),
+              1)
+        << log;
+    EXPECT_EQ(full.messages.last(), u"Backup Process finished"_s);
+
+    ASSERT_TRUE(QFile::remove(filler));
+    const RunOutcome again = runJob(scriptFor(mount, {m_source.path()}));
+    EXPECT_EQ(again.status, BackupThreadStatusValue::completed);
+    EXPECT_EQ(again.errors, 0u) << again.messages.join(u'\n').toStdString();
+    for (const QString &file : files) {
+        EXPECT_EQ(contentOf(targetOf(mount, file)), contentOf(file)) << file.toStdString();
+    }
+    EXPECT_TRUE(temporariesBelow(mount).isEmpty());
+}
 
 TEST_F(EngineTest, WorkersThatCannotBeStartedLeaveTheWorkToTheRunItself)
 {

@@ -26,6 +26,8 @@ public:
     [[nodiscard]] QString skipReason() const { return m_reason; }
     [[nodiscard]] QString mountPath() const { return m_mountPath; }
     [[nodiscard]] QString device() const { return m_device; }
+    /// The image file behind the loop device.
+    [[nodiscard]] QString image() const { return m_image; }
 
     /// Unmounts (keeping the image and loop device); true on success or when gone already.
     bool unmount();
