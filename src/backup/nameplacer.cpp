@@ -4,6 +4,10 @@
 #include "backup/copyplan.h"
 #include "platform/directoryops.h"
 
+#include <algorithm>
+#include <system_error>
+#include <thread>
+
 NamePlacer::NamePlacer(const BackupVolume &volume, const CopyPlan &plan, std::size_t capacity)
     : m_volume(volume)
     , m_plan(plan)
@@ -52,11 +56,41 @@ int NamePlacer::flushAndPlace()
 
 void NamePlacer::place(std::vector<Waiting> &batch)
 {
+    // A large batch is named by a few threads at once: renames wait on the
+    // file system's journal and folder locks more than on a processor.
+    constexpr std::size_t kPerThread = 2048;
+    constexpr std::size_t kMostThreads = 4;
+    const std::size_t threads = std::clamp<std::size_t>(batch.size() / kPerThread, 1, kMostThreads);
+    std::vector<std::vector<Failure>> failures(threads);
+    const std::size_t slice = (batch.size() + threads - 1) / threads;
+    std::vector<std::thread> helpers;
+    for (std::size_t t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back([&, t] {
+                placeRange(batch, t * slice, std::min(batch.size(), (t + 1) * slice), failures[t]);
+            });
+        } catch (const std::system_error &) {
+            placeRange(batch, t * slice, std::min(batch.size(), (t + 1) * slice), failures[t]);
+        }
+    }
+    placeRange(batch, 0, std::min(batch.size(), slice), failures[0]);
+    for (std::thread &helper : helpers) {
+        helper.join();
+    }
+    std::lock_guard<std::mutex> locker(m_lock);
+    for (const std::vector<Failure> &some : failures) {
+        m_failures.insert(m_failures.end(), some.begin(), some.end());
+    }
+}
+
+void NamePlacer::placeRange(const std::vector<Waiting> &batch, std::size_t begin, std::size_t end,
+                            std::vector<Failure> &failures) const
+{
     // Copies of one folder mostly wait side by side: one handle per run of them.
     std::int64_t openFolder = -1;
     platform::OpenResult folder;
-    std::vector<Failure> failures;
-    for (const Waiting &copy : batch) {
+    for (std::size_t i = begin; i < end; ++i) {
+        const Waiting &copy = batch[i];
         const CopyPlan::Entry &entry = m_plan.entry(copy.index);
         if (std::int64_t(entry.folder) != openFolder) {
             openFolder = entry.folder;
@@ -74,10 +108,6 @@ void NamePlacer::place(std::vector<Waiting> &batch)
         if (!result.ok()) {
             failures.push_back(Failure{copy.index, result, copy.bytes});
         }
-    }
-    if (!failures.empty()) {
-        std::lock_guard<std::mutex> locker(m_lock);
-        m_failures.insert(m_failures.end(), failures.begin(), failures.end());
     }
 }
 

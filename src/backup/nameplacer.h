@@ -64,6 +64,8 @@ private:
     };
 
     void place(std::vector<Waiting> &batch);
+    void placeRange(const std::vector<Waiting> &batch, std::size_t begin, std::size_t end,
+                    std::vector<Failure> &failures) const;
 
     const BackupVolume &m_volume;
     const CopyPlan &m_plan;

@@ -26,11 +26,12 @@ QString display(const QByteArray &path)
     return QFile::decodeName(path);
 }
 
-// A failure that says the device itself no longer takes writes.
+// A failure that says the device no longer takes writes, or that the file
+// system on it found itself damaged.
 bool isVolumeError(int error)
 {
     return error == EIO || error == EROFS || error == ENODEV || error == ENXIO || error == ENOTCONN
-        || error == ESHUTDOWN;
+        || error == ESHUTDOWN || error == EUCLEAN || error == EBADMSG;
 }
 
 // Copies that found no room are told one by one up to this many; the
@@ -157,8 +158,10 @@ void PlanCopier::placeWaitingCopies()
             m_outcomes[failure.index] = Outcome::VolumeFailed;
             continue;
         }
-        m_outcomes[failure.index] = Outcome::Failed;
-        m_report.error(QStringLiteral("Failed to copy file ") + describeFailure(failure.index, failure.result));
+        m_outcomes[failure.index] = Outcome::FailedOnVolume;
+        if (m_volumeStop.load() != VolumeStop::gone) {
+            m_report.error(QStringLiteral("Failed to copy file ") + describeFailure(failure.index, failure.result));
+        }
     }
     // No flush carried these onto the medium: they keep their temporary
     // names, and the next run copies them again.
@@ -181,7 +184,9 @@ void PlanCopier::countNotCopied()
 {
     for (std::size_t index = 0; index < m_outcomes.size(); ++index) {
         const Outcome outcome = m_outcomes[index];
-        if (outcome == Outcome::NotAttempted || outcome == Outcome::NoRoom || outcome == Outcome::VolumeFailed) {
+        const bool symptom = outcome == Outcome::FailedOnVolume && m_volumeStop.load() == VolumeStop::gone;
+        if (outcome == Outcome::NotAttempted || outcome == Outcome::NoRoom || outcome == Outcome::VolumeFailed
+            || symptom) {
             ++m_itemsNotCopied;
             m_bytesNotCopied += quint64(std::max<std::int64_t>(m_plan.entry(index).size(), 0));
         }
@@ -308,8 +313,11 @@ void PlanCopier::work()
 
 void PlanCopier::report(std::size_t index, const Stretch &stretch, std::size_t &nextError)
 {
+    // Once the volume has stopped taking writes, what failed on it alongside
+    // is told by the one line that says so.
+    const bool symptom = m_outcomes[index] == Outcome::FailedOnVolume && m_volumeStop.load() == VolumeStop::gone;
     while (nextError < stretch.errors.size() && stretch.errors[nextError].first == index) {
-        const bool told = m_outcomes[index] != Outcome::NoRoom || m_noRoomLines < kNoRoomLines;
+        const bool told = !symptom && (m_outcomes[index] != Outcome::NoRoom || m_noRoomLines < kNoRoomLines);
         if (m_outcomes[index] == Outcome::NoRoom) {
             ++m_noRoomLines; // past kNoRoomLines: told in the closing line
         }
@@ -500,7 +508,7 @@ PlanCopier::Outcome PlanCopier::classify(std::size_t index, const platform::Copy
         && lacksRoomFor(m_plan.entry(index).size())) {
         return Outcome::NoRoom;
     }
-    return m_volume.isReachable() ? Outcome::Failed : Outcome::VolumeFailed;
+    return m_volume.isReachable() ? Outcome::FailedOnVolume : Outcome::VolumeFailed;
 }
 
 bool PlanCopier::lacksRoomFor(std::int64_t bytes) const

@@ -72,9 +72,10 @@ private:
     // What became of one entry, kept until it is reported in order (one
     // byte per planned file; the bytes copied are summed per stretch).
     enum class Outcome : std::uint8_t {
-        NotAttempted, // a cancel or a volume stop came first
-        Failed,
-        NoRoom,       // failed for want of space on the volume
+        NotAttempted,   // a cancel or a volume stop came first
+        Failed,         // for the item's own sake (unreadable, a pipe, ...)
+        FailedOnVolume, // writing it on the volume failed: told unless the volume stopped
+        NoRoom,         // failed for want of space on the volume
         VolumeFailed, // the volume stopped taking writes
         Copied,
     };
