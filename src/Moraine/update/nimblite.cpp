@@ -1,13 +1,11 @@
 #include "Moraine/update/nimblite.h"
 
-#include "Moraine/kitalert.h"
 #include "Moraine/update/updategroup.h"
 #include "Moraine/update/updatepagereader.h"
 #include "Moraine/update/updatepreferences.h"
 #include "Moraine/update/updatewebpage.h"
 #include "platform/buildinfo.h"
 #include "platform/preferences.h"
-#include "platform/urlopener.h"
 
 #include <QDateTime>
 #include <QNetworkAccessManager>
@@ -21,24 +19,6 @@
 namespace moraine {
 
 namespace {
-
-std::optional<QString> &updatePageURLSetting()
-{
-    static std::optional<QString> url;
-    return url;
-}
-
-NIMBLite::ProgressWindow &progressWindow()
-{
-    static NIMBLite::ProgressWindow window;
-    return window;
-}
-
-std::optional<RsaKey> &publicKeySetting()
-{
-    static std::optional<RsaKey> key;
-    return key;
-}
 
 const QString kSilentSender = QStringLiteral("silentUpdateCheck");
 const QString kManualSender = QStringLiteral("manualUpdateCheck");
@@ -96,15 +76,18 @@ QString headerOrUnknown(const QNetworkReply *reply, const char *name)
 
 } // namespace
 
-NIMBLite::NIMBLite(QObject *parent)
-    : NIMBLite(HostFacts::current(), parent)
+NIMBLite::NIMBLite(const UpdateServices &services, QObject *parent)
+    : NIMBLite(services, HostFacts::current(), parent)
 {
 }
 
-NIMBLite::NIMBLite(const HostFacts &facts, QObject *parent)
+NIMBLite::NIMBLite(const UpdateServices &services, const HostFacts &facts, QObject *parent)
     : QObject(parent)
     , m_facts(facts)
-    , m_publicKey(publicKeySetting())
+    , m_updatePageURL(services.updatePageURL())
+    , m_publicKey(services.publicKey())
+    , m_progressWindow(services.progressWindow())
+    , m_kit(services.kit())
 {
     fill(facts);
 }
@@ -118,26 +101,6 @@ NIMBLite::~NIMBLite()
     // Processing may still be writing into this object on a worker; it is
     // bounded by the page cap, so waiting is short.
     m_processing.waitForFinished();
-}
-
-void NIMBLite::setUpdatePageURL(const std::optional<QString> &url)
-{
-    updatePageURLSetting() = url;
-}
-
-std::optional<QString> NIMBLite::updatePageURL()
-{
-    return updatePageURLSetting();
-}
-
-void NIMBLite::setPublicKey(const std::optional<RsaKey> &key)
-{
-    publicKeySetting() = key;
-}
-
-std::optional<RsaKey> NIMBLite::publicKey()
-{
-    return publicKeySetting();
 }
 
 void NIMBLite::fill(const HostFacts &facts)
@@ -266,7 +229,7 @@ void NIMBLite::performSilentCheck()
 {
     resetCheckState();
     appendLog(QStringLiteral("--- performSilentCheck()"));
-    const std::optional<QString> url = updatePageURL();
+    const std::optional<QString> url = m_updatePageURL;
     if (!url || !isValidUrlText(*url)) {
         logError(QStringLiteral("Invalid URL ") + url.value_or(QStringLiteral("None")), true);
         return;
@@ -329,23 +292,23 @@ void NIMBLite::performManualCheck()
 {
     resetCheckState();
     appendLog(QStringLiteral("--- performManualCheck()"));
-    const std::optional<QString> url = updatePageURL();
+    const std::optional<QString> url = m_updatePageURL;
     if (!url || !isValidUrlText(*url)) {
         const QString message = QStringLiteral("Invalid URL ") + url.value_or(QStringLiteral("None"));
         logError(message, true);
-        showAlert(kUnableToCheck, message, QString(), false);
+        alert(message);
         return;
     }
     const std::function<void()> previous = m_onCompletion;
     const CachePolicy previousPolicy = m_cachePolicy;
     m_onCompletion = [this, previous, previousPolicy] {
-        if (progressWindow().dismiss) {
-            progressWindow().dismiss();
+        if (m_progressWindow.dismiss) {
+            m_progressWindow.dismiss();
         }
         if (m_status == NIMBLiteStatus::error) {
-            showAlert(kUnableToCheck, m_errorMessage.value_or(QStringLiteral("Unknown Error")), QString(), false);
+            alert(m_errorMessage.value_or(QStringLiteral("Unknown Error")));
         } else if (!cancelled()) {
-            showUpdatePage(updatePageURL().value_or(QString()), kManualSender);
+            showUpdatePage(m_updatePageURL.value_or(QString()), kManualSender);
         }
         m_onCompletion = previous;
         m_cachePolicy = previousPolicy;
@@ -360,14 +323,23 @@ void NIMBLite::performManualCheck()
 
 void NIMBLite::showProgressWindow()
 {
-    if (progressWindow().present) {
-        progressWindow().present(this);
+    if (m_progressWindow.present) {
+        m_progressWindow.present(this);
     }
 }
 
-void NIMBLite::setProgressWindow(ProgressWindow window)
+void NIMBLite::alert(const QString &message)
 {
-    progressWindow() = std::move(window);
+    if (m_kit) {
+        m_kit->showAlert(kUnableToCheck, message, QString(), false);
+    }
+}
+
+void NIMBLite::openInBrowser(const QString &address)
+{
+    if (m_kit) {
+        m_kit->urlOpener().openUrl(QUrl(address, QUrl::StrictMode));
+    }
 }
 
 void NIMBLite::validateOnlinePage(const QString &urlString)
@@ -600,12 +572,12 @@ void NIMBLite::showUpdatePage(const QString &urlString, const std::optional<QStr
     const std::optional<QString> systemVersion = fullKernelVersion(m_facts.kernelRelease);
     if (!systemVersion) {
         logError(QStringLiteral("Failed to get the macOS version."), true);
-        platform::urlOpener().openUrl(QUrl(urlString, QUrl::StrictMode));
+        openInBrowser(urlString);
         return;
     }
     if (m_facts.shortVersion.isEmpty()) {
         logError(QStringLiteral("Failed to get the application version"), true);
-        platform::urlOpener().openUrl(QUrl(urlString, QUrl::StrictMode));
+        openInBrowser(urlString);
         return;
     }
     QString address = urlString + QStringLiteral("?arc=") + m_architecture + QStringLiteral("&appver=")
@@ -628,7 +600,7 @@ void NIMBLite::showUpdatePage(const QString &urlString, const std::optional<QStr
         logError(QStringLiteral("Invalid URL ") + address, true);
         return;
     }
-    platform::urlOpener().openUrl(QUrl(address, QUrl::StrictMode));
+    openInBrowser(address);
     if (!sender) {
         finishCheck();
     }

@@ -5,6 +5,7 @@
 #include "Moraine/update/osversion.h"
 #include "Moraine/update/rsakey.h"
 #include "Moraine/update/updatepagereader.h"
+#include "Moraine/update/updateservices.h"
 
 #include <QByteArray>
 #include <QFuture>
@@ -38,27 +39,14 @@ class NIMBLite : public QObject
     Q_OBJECT
 
 public:
-    explicit NIMBLite(QObject *parent = nullptr);
+    /// Takes the page address, the key, the progress window and the kit's
+    /// services as `services` holds them now.
+    explicit NIMBLite(const UpdateServices &services, QObject *parent = nullptr);
     /// With given program and machine facts (tools, tests).
-    explicit NIMBLite(const HostFacts &facts, QObject *parent = nullptr);
+    NIMBLite(const UpdateServices &services, const HostFacts &facts, QObject *parent = nullptr);
     ~NIMBLite() override;
 
-    // Set by the application before any check; a new object takes the key
-    // that is set when it is created.
-    static void setUpdatePageURL(const std::optional<QString> &url);
-    [[nodiscard]] static std::optional<QString> updatePageURL();
-    static void setPublicKey(const std::optional<RsaKey> &key);
-    [[nodiscard]] static std::optional<RsaKey> publicKey();
-
-    /// The small window a manual check shows while it waits for the server.
-    /// The views install it (NIMBProgressWindow); without one a manual check
-    /// shows nothing while it waits.
-    struct ProgressWindow
-    {
-        std::function<void(NIMBLite *check)> present;
-        std::function<void()> dismiss;
-    };
-    static void setProgressWindow(ProgressWindow window);
+    [[nodiscard]] std::optional<QString> updatePageURL() const { return m_updatePageURL; }
 
     [[nodiscard]] int appVersion() const { return m_appVersion; }
     [[nodiscard]] QString bundleIdentifier() const { return m_bundleIdentifier; }
@@ -123,6 +111,8 @@ private:
     void handleAnswer(QNetworkReply *reply, quint64 check, const std::optional<QString> &sender);
     void afterProcessing(quint64 check);
     void deliverCompletion();
+    void alert(const QString &message);
+    void openInBrowser(const QString &address);
 
     HostFacts m_facts;
     int m_appVersion = 0;
@@ -142,7 +132,10 @@ private:
     CachePolicy m_cachePolicy = CachePolicy::useProtocolCachePolicy;
     std::atomic<bool> m_cancelled = false;
 
+    std::optional<QString> m_updatePageURL;
     std::optional<RsaKey> m_publicKey;
+    UpdateServices::ProgressWindow m_progressWindow;
+    QPointer<KitServices> m_kit;
     std::chrono::milliseconds m_requestTimeout{60'000};
     std::chrono::milliseconds m_checkDeadline{180'000};
     bool m_deadlinePassed = false;

@@ -39,16 +39,15 @@ public:
     PageReading read()
     {
         logApplication();
-        QString parseError;
         XmlLimits limits;
         limits.maxBytes = kMaxUpdatePageBytes;
-        const std::optional<XmlDocument> document = XmlDocument::parse(m_page, &parseError, limits);
-        if (!document) {
-            error(QStringLiteral("XML: ") + parseError);
+        const KMResult<XmlDocument> document = XmlDocument::parse(m_page, limits);
+        if (!document.ok()) {
+            error(QStringLiteral("XML: ") + document.error().domain);
             return m_result;
         }
         log(QStringLiteral("--- HTML"));
-        const XmlNode *root = document->root();
+        const XmlNode *root = document.value().root();
         if (!root) {
             error(QStringLiteral("HTML: Missing 'head' element"));
             return m_result;

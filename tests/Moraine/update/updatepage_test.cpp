@@ -32,7 +32,7 @@ protected:
     std::unique_ptr<NIMBLite> process(const QByteArray &page, const QString &build = QStringLiteral("100"),
                                       const QString &kernel = QStringLiteral("6.1.0-18-amd64"))
     {
-        auto check = std::make_unique<NIMBLite>(facts(build, kernel));
+        auto check = makeCheck(build, kernel);
         runToCompletion(*check, [&] { check->processHTML(page, std::nullopt); });
         return check;
     }
@@ -170,6 +170,6 @@ TEST_F(UpdatePage, EachPageEndsInItsStatusAndStoresOnlyAnUpdate)
         EXPECT_EQ(pref(prefs::kCurrentUpdateInfo).isValid(), row.status == S::updateAvailable);
         EXPECT_EQ(pref(prefs::kUpdateAvailable).toBool(), row.status == S::updateAvailable || row.status == S::formatInvalid);
     }
-    NIMBLite::setPublicKey(std::nullopt);
+    services.setPublicKey(std::nullopt);
     EXPECT_EQ(process(signPage(pageTemplate(group120())))->errorMessage(), QStringLiteral("Signature invalid, public key is missing"));
 }
