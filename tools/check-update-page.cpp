@@ -22,8 +22,8 @@ namespace {
 class ToolCheck final : public moraine::NIMBLite
 {
 public:
-    ToolCheck(const moraine::HostFacts &facts, const QString &settingsPath)
-        : NIMBLite(facts)
+    ToolCheck(const moraine::UpdateServices &services, const moraine::HostFacts &facts, const QString &settingsPath)
+        : NIMBLite(services, facts)
         , m_settingsPath(settingsPath)
     {
     }
@@ -92,18 +92,20 @@ int main(int argc, char **argv)
         }
         pem = QString::fromLatin1(keyFile.readAll());
     }
-    const moraine::KeyImport imported = moraine::importPEMKey(pem, moraine::KeyClass::Public);
-    if (!imported.key) {
-        return usage(parser, QStringLiteral("the public key cannot be used: %1").arg(imported.error));
+    const moraine::KMResult<moraine::RsaKey> imported = moraine::importPEMKey(pem, moraine::KeyClass::Public);
+    if (!imported.ok()) {
+        return usage(parser, QStringLiteral("the public key cannot be used: %1").arg(imported.error().domain));
     }
-    moraine::NIMBLite::setPublicKey(imported.key);
+    // No alert and no browser: the tool only prints the log.
+    moraine::UpdateServices services;
+    services.setPublicKey(imported.value());
 
     QTemporaryDir scratch;
     if (!scratch.isValid()) {
         std::fprintf(stderr, "check-update-page: no scratch folder\n");
         return 2;
     }
-    ToolCheck check(facts, scratch.filePath(QStringLiteral("preferences.ini")));
+    ToolCheck check(services, facts, scratch.filePath(QStringLiteral("preferences.ini")));
     check.setMap(parser.isSet(inspectOption));
     check.setOnCompletion([] { QCoreApplication::exit(0); });
 

@@ -62,16 +62,15 @@ int main(int argc, char **argv)
     if (utf8.hasError()) {
         return refuse(QStringLiteral("the page is not valid UTF-8, so its signature could never be checked"));
     }
-    QString parseError;
-    moraine::XmlLimits limits;
-    const std::optional<moraine::XmlDocument> document = moraine::XmlDocument::parse(page, &parseError, limits);
-    if (!document) {
-        return refuse(QStringLiteral("the page would be refused by the program: %1").arg(parseError));
+    const moraine::KMResult<moraine::XmlDocument> parsed = moraine::XmlDocument::parse(page);
+    if (!parsed.ok()) {
+        return refuse(QStringLiteral("the page would be refused by the program: %1").arg(parsed.error().domain));
     }
+    const moraine::XmlDocument &document = parsed.value();
     // Read as the program reads it: the last signature meta counts, so a
     // second one would silently decide which signature is checked.
     const moraine::SignatureMetas metas =
-        document->root() ? moraine::signatureMetas(*document->root()) : moraine::SignatureMetas();
+        document.root() ? moraine::signatureMetas(*document.root()) : moraine::SignatureMetas();
     if (metas.count > 1) {
         return refuse(QStringLiteral("the page has %1 NIMBSignature metas; it must have exactly one, as the program "
                                      "reads only the last")
@@ -85,29 +84,27 @@ int main(int argc, char **argv)
     if (!keyFile.open(QIODevice::ReadOnly)) {
         return refuse(QStringLiteral("cannot read %1: %2").arg(arguments.at(1), keyFile.errorString()));
     }
-    const moraine::KeyImport imported =
+    const moraine::KMResult<moraine::RsaKey> imported =
         moraine::importPEMKey(QString::fromLatin1(keyFile.readAll()), moraine::KeyClass::Private);
-    if (!imported.key) {
-        return refuse(QStringLiteral("the key cannot be used: %1").arg(imported.error));
+    if (!imported.ok()) {
+        return refuse(QStringLiteral("the key cannot be used: %1").arg(imported.error().domain));
     }
 
-    QString signError;
-    const std::optional<QString> signature = moraine::signMessage(page, *imported.key, &signError);
-    if (!signature) {
-        return refuse(QStringLiteral("signing failed: %1").arg(signError));
+    const moraine::KMResult<QString> signature = moraine::signMessage(page, imported.value());
+    if (!signature.ok()) {
+        return refuse(QStringLiteral("signing failed: %1").arg(signature.error().domain));
     }
     QByteArray signedPage = page;
-    signedPage.replace(moraine::kSignaturePlaceholder, signature->toLatin1());
+    signedPage.replace(moraine::kSignaturePlaceholder, signature.value().toLatin1());
     // The program's own reading and verification of the finished page.
-    const std::optional<moraine::XmlDocument> signedDocument =
-        moraine::XmlDocument::parse(signedPage, &parseError, limits);
-    const std::optional<QString> readBack = signedDocument && signedDocument->root()
-        ? moraine::signatureMetas(*signedDocument->root()).lastContent
+    const moraine::KMResult<moraine::XmlDocument> signedDocument = moraine::XmlDocument::parse(signedPage);
+    const std::optional<QString> readBack = signedDocument.ok() && signedDocument.value().root()
+        ? moraine::signatureMetas(*signedDocument.value().root()).lastContent
         : std::nullopt;
     if (!readBack) {
         return refuse(QStringLiteral("the signed page has no signature the program can read"));
     }
-    if (const auto failure = moraine::verifyPageSignature(signedPage, *readBack, *imported.key)) {
+    if (const auto failure = moraine::verifyPageSignature(signedPage, *readBack, imported.value())) {
         return refuse(QStringLiteral("the signed page does not verify: %1").arg(*failure));
     }
 

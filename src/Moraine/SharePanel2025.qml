@@ -14,6 +14,8 @@ Pane {
     // The caller's text; the editor starts from it each time the panel is made.
     required property string message
     required property string targetURL
+    // Where the prepared posts and messages are opened.
+    required property KitServices kit
 
     // Asks the presenting sheet to go away (sets its presenting flag false).
     signal closeRequested()
@@ -37,6 +39,7 @@ Pane {
         appName: root.appName
         emailSubject: root.emailSubject
         targetURL: root.targetURL
+        kit: root.kit
         message: editor.text
     }
 

@@ -3,7 +3,6 @@
 #include "Moraine/kitalert.h"
 #include "Moraine/urlquery.h"
 #include "platform/buildinfo.h"
-#include "platform/urlopener.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -16,17 +15,14 @@ namespace {
 // Above the pool's default: the person is waiting for the mail to appear.
 constexpr int userInitiatedPriority = 1;
 
-void openOnMainThread(const QUrl &url)
+void openOnKitThread(KitServices &kit, const QUrl &url)
 {
-    QCoreApplication *app = QCoreApplication::instance();
-    if (!app) {
+    if (QThread::currentThread() == kit.thread()) {
+        kit.urlOpener().openUrl(url);
         return;
     }
-    if (QThread::currentThread() == app->thread()) {
-        platform::urlOpener().openUrl(url);
-        return;
-    }
-    QMetaObject::invokeMethod(app, [url] { platform::urlOpener().openUrl(url); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &kit, [&kit, url] { kit.urlOpener().openUrl(url); }, Qt::QueuedConnection);
 }
 
 QString applicationDisplayName()
@@ -66,50 +62,46 @@ QString feedbackBody(const QString &prompt, const SystemReport &report)
     return prompt + QStringLiteral("\n\n") + reportText(report);
 }
 
-void openMail(const QString &to, const QString &subject, const QString &body)
+void openMail(KitServices &kit, const QString &to, const QString &subject, const QString &body)
 {
     const MailUrlResult mail = mailUrl(to, subject, body);
     switch (mail.error) {
     case MailUrlError::invalidBase:
-        showAlert(QStringLiteral("Unable to generate e-mail"), QStringLiteral("Unable to create base URL."), QString(),
-                  true);
+        kit.showAlert(QStringLiteral("Unable to generate e-mail"), QStringLiteral("Unable to create base URL."),
+                      QString(), true);
         return;
     case MailUrlError::invalidResult:
-        showAlert(QStringLiteral("Unable to generate e-mail"), QStringLiteral("Resulting URL is invalid."), QString(),
-                  true);
+        kit.showAlert(QStringLiteral("Unable to generate e-mail"), QStringLiteral("Resulting URL is invalid."),
+                      QString(), true);
         return;
     case MailUrlError::none:
         break;
     }
-    openOnMainThread(mail.url);
+    openOnKitThread(kit, mail.url);
 }
 
-void composeFeedback(const QString &subjectTemplate, const QString &prompt, const QString &appName,
-                     const KMSystemInfo &info)
+void composeFeedback(KitServices &kit, const QString &subjectTemplate, const QString &prompt,
+                     const QString &appName, const KMSystemInfo &info)
 {
     const QString body = feedbackBody(prompt, buildSystemReport(info, versionString()));
-    openMail(platform::buildinfo::supportEmail(), feedbackSubject(subjectTemplate, appName), body);
+    openMail(kit, platform::buildinfo::supportEmail(), feedbackSubject(subjectTemplate, appName), body);
 }
 
-void composeFeedback(const QString &subjectTemplate, const QString &prompt)
-{
-    composeFeedback(subjectTemplate, prompt, applicationDisplayName(), KMSystemInfo());
-}
-
-void sendFeedback(const QString &subjectTemplate, const QString &prompt, const platform::SystemFacts &facts)
+void sendFeedback(KitServices &kit, const QString &subjectTemplate, const QString &prompt,
+                  const platform::SystemFacts &facts)
 {
     // The name is read here, on the main thread, where the application sets it.
     const QString appName = applicationDisplayName();
     QThreadPool::globalInstance()->start(
-        [subjectTemplate, prompt, appName, &facts] {
-            composeFeedback(subjectTemplate, prompt, appName, KMSystemInfo(facts));
+        [&kit, subjectTemplate, prompt, appName, &facts] {
+            composeFeedback(kit, subjectTemplate, prompt, appName, KMSystemInfo(facts));
         },
         userInitiatedPriority);
 }
 
-void sendFeedback(const QString &subjectTemplate, const QString &prompt)
+void sendFeedback(KitServices &kit, const QString &subjectTemplate, const QString &prompt)
 {
-    sendFeedback(subjectTemplate, prompt, platform::systemFacts());
+    sendFeedback(kit, subjectTemplate, prompt, platform::systemFacts());
 }
 
 } // namespace moraine

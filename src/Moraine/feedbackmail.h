@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Moraine/kitservices.h"
 #include "Moraine/kmsysteminfo.h"
 #include "Moraine/systemreport.h"
 
@@ -32,19 +33,19 @@ struct MailUrlResult
 
 /// Opens a new message in the desktop's mail program. Failures to form the
 /// address show the kit alert. Callable from any thread: the desktop is asked
-/// on the main thread.
-void openMail(const QString &to, const QString &subject, const QString &body);
+/// on the thread of `kit`.
+void openMail(KitServices &kit, const QString &to, const QString &subject, const QString &body);
 
 /// Builds the report and opens the feedback message to the support address.
 /// Runs where it is called; `sendFeedback` calls it on a background task.
-void composeFeedback(const QString &subjectTemplate, const QString &prompt);
-void composeFeedback(const QString &subjectTemplate, const QString &prompt, const QString &appName,
-                     const KMSystemInfo &info);
+void composeFeedback(KitServices &kit, const QString &subjectTemplate, const QString &prompt,
+                     const QString &appName, const KMSystemInfo &info);
 
 /// Starts the feedback e-mail and returns at once; the report is built on a
 /// background task. Call on the main thread. The overload takes the facts
-/// source to report from, which must outlive the task.
-void sendFeedback(const QString &subjectTemplate, const QString &prompt);
-void sendFeedback(const QString &subjectTemplate, const QString &prompt, const platform::SystemFacts &facts);
+/// source to report from; it and `kit` must outlive the task.
+void sendFeedback(KitServices &kit, const QString &subjectTemplate, const QString &prompt);
+void sendFeedback(KitServices &kit, const QString &subjectTemplate, const QString &prompt,
+                  const platform::SystemFacts &facts);
 
 } // namespace moraine

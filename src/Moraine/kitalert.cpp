@@ -4,12 +4,7 @@
 
 #include "platform/buildinfo.h"
 
-#include <QCoreApplication>
-#include <QPointer>
-#include <QQueue>
 #include <QSysInfo>
-
-#include <cstdio>
 
 namespace moraine {
 
@@ -50,83 +45,33 @@ KitAlertContent makeKitAlert(const QString &title, const QString &message, const
     return alert;
 }
 
-namespace {
-
-// Without a desktop (vellory-cli, or before the application installed its
-// message box) an alert is a line on standard error.
-class ErrorLinePresenter final : public AlertPresenter
+KitAlerts::KitAlerts(AlertPresenter &presenter, QObject *parent)
+    : QObject(parent)
+    , m_presenter(presenter)
 {
-public:
-    void present(const KitAlertContent &alert, std::function<void()> done) override
-    {
-        std::fprintf(stderr, "%s\n%s\n", qPrintable(alert.title), qPrintable(alert.informativeText));
-        done();
-    }
-};
-
-// Shows queued alerts one at a time on the main thread.
-class AlertQueue
-{
-public:
-    void enqueue(KitAlertContent alert)
-    {
-        m_pending.enqueue(std::move(alert));
-        showNext();
-    }
-
-    AlertPresenter *presenter = nullptr;
-    AlertPresenter *desktopPresenter = nullptr;
-
-private:
-    void showNext()
-    {
-        if (m_showing || m_pending.isEmpty()) {
-            return;
-        }
-        m_showing = true;
-        const KitAlertContent alert = m_pending.dequeue();
-        AlertPresenter *target = presenter ? presenter : desktopPresenter ? desktopPresenter : &m_errorLine;
-        target->present(alert, [this] {
-            m_showing = false;
-            showNext();
-        });
-    }
-
-    ErrorLinePresenter m_errorLine;
-    QQueue<KitAlertContent> m_pending;
-    bool m_showing = false;
-};
-
-AlertQueue &alertQueue()
-{
-    static AlertQueue queue;
-    return queue;
 }
 
-} // namespace
-
-void setAlertPresenter(AlertPresenter *presenter)
+void KitAlerts::showAlert(const QString &title, const QString &message, const QString &detail, bool beep)
 {
-    alertQueue().presenter = presenter;
-}
-
-void setDesktopAlertPresenter(AlertPresenter *presenter)
-{
-    alertQueue().desktopPresenter = presenter;
-}
-
-void showAlert(const QString &title, const QString &message, const QString &detail, bool beep)
-{
-    QCoreApplication *app = QCoreApplication::instance();
-    if (!app) {
-        return;
-    }
     QMetaObject::invokeMethod(
-        app,
-        [title, message, detail, beep] {
-            alertQueue().enqueue(makeKitAlert(title, message, detail, beep, versionString(), systemVersionText()));
+        this,
+        [this, title, message, detail, beep] {
+            m_pending.append(makeKitAlert(title, message, detail, beep, versionString(), systemVersionText()));
+            showNext();
         },
         Qt::QueuedConnection);
+}
+
+void KitAlerts::showNext()
+{
+    if (m_showing || m_pending.isEmpty()) {
+        return;
+    }
+    m_showing = true;
+    m_presenter.present(m_pending.takeFirst(), [this] {
+        m_showing = false;
+        showNext();
+    });
 }
 
 } // namespace moraine

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -40,17 +42,28 @@ public:
     virtual void present(const KitAlertContent &alert, std::function<void()> done) = 0;
 };
 
-/// Installs a presenter (tests record alerts instead of showing them);
-/// nullptr restores the desktop's. Not owned.
-void setAlertPresenter(AlertPresenter *presenter);
-/// The desktop's presenter, a modal message box, which the views install
-/// (installMessageBoxAlerts()); without one an alert is written to
-/// standard error. Not owned.
-void setDesktopAlertPresenter(AlertPresenter *presenter);
+/// The kit alert: every user-facing failure of the kit goes through it,
+/// with the application's and the system's versions appended. Alerts are
+/// shown one after another through the presenter, on the main thread.
+class KitAlerts : public QObject
+{
+    Q_OBJECT
 
-/// Shows the kit alert. Callable from any thread, never blocks: the alert is
-/// queued on the main thread, and several calls show one modal alert after
-/// another.
-void showAlert(const QString &title, const QString &message, const QString &detail, bool beep);
+public:
+    /// `presenter` puts the alerts on screen (tests record them); not owned.
+    explicit KitAlerts(AlertPresenter &presenter, QObject *parent = nullptr);
+
+    /// Shows the kit alert. Callable from any thread, never blocks: the alert
+    /// is queued on this object's thread, and several calls show one modal
+    /// alert after another.
+    void showAlert(const QString &title, const QString &message, const QString &detail, bool beep);
+
+private:
+    void showNext();
+
+    AlertPresenter &m_presenter;
+    QList<KitAlertContent> m_pending;
+    bool m_showing = false;
+};
 
 } // namespace moraine

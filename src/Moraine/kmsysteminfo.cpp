@@ -279,21 +279,13 @@ int KMSystemInfo::cpuType() const
     return -1;
 }
 
-QString KMSystemInfo::signingIdentity() const
-{
-    const SystemText executable = m_facts.executablePath();
-    if (executable.failed() || executable.text.isEmpty()) {
-        return QStringLiteral("Failed to read code signature Error: ") + QString::number(executable.error);
-    }
-    // A program replaced on disk while running (an upgrade) has no file left
-    // to ask about.
-    const int status = m_facts.fileStatus(executable.text);
-    if (status != 0) {
-        return QStringLiteral("Failed to get static security Error: ") + QString::number(status);
-    }
+namespace {
 
-    const QString flatpakInfo = m_facts.flatpakInfo();
-    QString flatpakId = m_facts.environmentValue(QStringLiteral("FLATPAK_ID"));
+// A program run from a Flatpak, a Snap or an AppImage: the bundle names it.
+std::optional<QString> bundleIdentity(const platform::SystemFacts &facts)
+{
+    const QString flatpakInfo = facts.flatpakInfo();
+    QString flatpakId = facts.environmentValue(QStringLiteral("FLATPAK_ID"));
     if (flatpakId.isEmpty()) {
         flatpakId = iniValue(flatpakInfo, QStringLiteral("Application"), QStringLiteral("name"));
     }
@@ -308,59 +300,85 @@ QString KMSystemInfo::signingIdentity() const
         }
         return text;
     }
-
-    const QString snap = m_facts.environmentValue(QStringLiteral("SNAP"));
-    if (!snap.isEmpty()) {
+    if (!facts.environmentValue(QStringLiteral("SNAP")).isEmpty()) {
         QString text = QStringLiteral("Snap");
         for (const char *name : {"SNAP_NAME", "SNAP_VERSION"}) {
-            const QString value = m_facts.environmentValue(QLatin1String(name));
+            const QString value = facts.environmentValue(QLatin1String(name));
             if (!value.isEmpty()) {
                 text += QLatin1Char(' ') + value;
             }
         }
-        const QString revision = m_facts.environmentValue(QStringLiteral("SNAP_REVISION"));
+        const QString revision = facts.environmentValue(QStringLiteral("SNAP_REVISION"));
         if (!revision.isEmpty()) {
             text += QStringLiteral(" (revision ") + revision + QLatin1Char(')');
         }
         return text;
     }
-
-    const QString appImage = m_facts.environmentValue(QStringLiteral("APPIMAGE"));
+    const QString appImage = facts.environmentValue(QStringLiteral("APPIMAGE"));
     if (!appImage.isEmpty()) {
         return QStringLiteral("AppImage ") + QFileInfo(appImage).fileName();
     }
+    return std::nullopt;
+}
 
+// What one package database says of the program: nothing when it has no
+// such database or does not know the file, else the package and its
+// version or the text of what failed.
+std::optional<QString> packageIdentity(const platform::SystemFacts &facts, platform::PackageTool tool,
+                                       const QString &executable)
+{
+    const platform::PackageQuery owners = facts.packageOwning(tool, executable);
+    if (!owners.ran || owners.exitCode == 1) {
+        return std::nullopt;
+    }
+    if (owners.exitCode != 0) {
+        return QStringLiteral("Failed to get code signature details Error: ") + QString::number(owners.exitCode);
+    }
+    const std::optional<QStringList> packages = tool == platform::PackageTool::dpkg
+                                                    ? packagesOwning(owners.output, executable)
+                                                    : std::optional<QStringList>(packageNames(owners.output));
+    if (!packages) {
+        return QStringLiteral("Failed to get code signing signatures");
+    }
+    if (packages->isEmpty()) {
+        return QStringLiteral("Failed to get the first signing certificate");
+    }
+    const QString package = packages->first();
+    const platform::PackageQuery version = facts.packageVersion(tool, package);
+    QString versionText = version.output.trimmed();
+    // pacman answers "name version".
+    if (tool == platform::PackageTool::pacman && versionText.startsWith(package + QLatin1Char(' '))) {
+        versionText = versionText.mid(package.size() + 1).trimmed();
+    }
+    if (!version.ran || version.exitCode != 0 || versionText.isEmpty()) {
+        return QStringLiteral("Failed to obtain the identity of the signer");
+    }
+    return QStringLiteral("Package ") + package + QLatin1Char(' ') + versionText;
+}
+
+} // namespace
+
+QString KMSystemInfo::signingIdentity() const
+{
+    const SystemText executable = m_facts.executablePath();
+    if (executable.failed() || executable.text.isEmpty()) {
+        return QStringLiteral("Failed to read code signature Error: ") + QString::number(executable.error);
+    }
+    // A program replaced on disk while running (an upgrade) has no file left
+    // to ask about.
+    const int status = m_facts.fileStatus(executable.text);
+    if (status != 0) {
+        return QStringLiteral("Failed to get static security Error: ") + QString::number(status);
+    }
+    if (const std::optional<QString> bundle = bundleIdentity(m_facts)) {
+        return *bundle;
+    }
     // The first package database that knows the file names its package.
     for (const platform::PackageTool tool :
          {platform::PackageTool::dpkg, platform::PackageTool::rpm, platform::PackageTool::pacman}) {
-        const platform::PackageQuery owners = m_facts.packageOwning(tool, executable.text);
-        // No such database, or one that does not know the file.
-        if (!owners.ran || owners.exitCode == 1) {
-            continue;
+        if (const std::optional<QString> package = packageIdentity(m_facts, tool, executable.text)) {
+            return *package;
         }
-        if (owners.exitCode != 0) {
-            return QStringLiteral("Failed to get code signature details Error: ") + QString::number(owners.exitCode);
-        }
-        const std::optional<QStringList> packages = tool == platform::PackageTool::dpkg
-                                                        ? packagesOwning(owners.output, executable.text)
-                                                        : std::optional<QStringList>(packageNames(owners.output));
-        if (!packages) {
-            return QStringLiteral("Failed to get code signing signatures");
-        }
-        if (packages->isEmpty()) {
-            return QStringLiteral("Failed to get the first signing certificate");
-        }
-        const QString package = packages->first();
-        const platform::PackageQuery version = m_facts.packageVersion(tool, package);
-        QString versionText = version.output.trimmed();
-        // pacman answers "name version".
-        if (tool == platform::PackageTool::pacman && versionText.startsWith(package + QLatin1Char(' '))) {
-            versionText = versionText.mid(package.size() + 1).trimmed();
-        }
-        if (!version.ran || version.exitCode != 0 || versionText.isEmpty()) {
-            return QStringLiteral("Failed to obtain the identity of the signer");
-        }
-        return QStringLiteral("Package ") + package + QLatin1Char(' ') + versionText;
     }
     // Built here: no package database knows the program.
     return QStringLiteral("Local build");

@@ -1,38 +1,13 @@
 #pragma once
 
+#include "Moraine/kmresult.h"
 #include "platform/systemfacts.h"
 
 #include <QString>
 
 #include <functional>
-#include <variant>
 
 namespace moraine {
-
-/// A failed system query: the message text and a numeric code.
-struct KMError
-{
-    QString domain;
-    int code = 0;
-
-    [[nodiscard]] QString localizedDescription() const;
-};
-
-/// A query's value or the error that stopped it.
-template <typename T>
-class KMResult
-{
-public:
-    KMResult(T value) : m_outcome(std::move(value)) {}
-    KMResult(KMError error) : m_outcome(std::move(error)) {}
-
-    [[nodiscard]] bool ok() const { return std::holds_alternative<T>(m_outcome); }
-    [[nodiscard]] const T &value() const { return std::get<T>(m_outcome); }
-    [[nodiscard]] const KMError &error() const { return std::get<KMError>(m_outcome); }
-
-private:
-    std::variant<T, KMError> m_outcome;
-};
 
 /// Stateless system queries for the feedback report, answered from a
 /// facts source. Failures become texts or error values, never exceptions.

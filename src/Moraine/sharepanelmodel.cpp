@@ -58,6 +58,22 @@ void SharePanelModel::setTargetURL(const QString &targetURL)
     emit targetURLChanged();
 }
 
+void SharePanelModel::setKit(KitServices *kit)
+{
+    if (m_kit == kit) {
+        return;
+    }
+    m_kit = kit;
+    emit kitChanged();
+}
+
+void SharePanelModel::open(const std::optional<QUrl> &address) const
+{
+    if (m_kit) {
+        openComponents(m_kit->urlOpener(), address);
+    }
+}
+
 QString SharePanelModel::shareText() const
 {
     return moraine::shareText(m_message, m_appName, m_targetURL);
@@ -65,17 +81,17 @@ QString SharePanelModel::shareText() const
 
 void SharePanelModel::shareByMail() const
 {
-    openComponents(mailShareUrl(m_emailSubject, shareText()));
+    open(mailShareUrl(m_emailSubject, shareText()));
 }
 
 void SharePanelModel::shareOnFacebook() const
 {
-    openComponents(facebookShareUrl(facebookSharerHost(), m_targetURL));
+    open(facebookShareUrl(facebookSharerHost(), m_targetURL));
 }
 
 void SharePanelModel::shareWithIntent(const QString &baseURL) const
 {
-    openComponents(intentShareUrl(baseURL, shareText()));
+    open(intentShareUrl(baseURL, shareText()));
 }
 
 void SharePanelModel::copyMessage() const

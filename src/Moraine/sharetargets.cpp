@@ -2,7 +2,6 @@
 
 #include "Moraine/urlquery.h"
 #include "platform/buildinfo.h"
-#include "platform/urlopener.h"
 
 namespace moraine {
 
@@ -56,12 +55,12 @@ QString xIntentURL()
     return url ? url->toString() : QString();
 }
 
-void openComponents(const std::optional<QUrl> &components)
+void openComponents(platform::UrlOpener &opener, const std::optional<QUrl> &components)
 {
     if (!components || !components->isValid()) {
         return;
     }
-    platform::urlOpener().openUrl(*components);
+    opener.openUrl(*components);
 }
 
 } // namespace moraine

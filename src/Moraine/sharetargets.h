@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/urlopener.h"
+
 #include <QString>
 #include <QUrl>
 
@@ -28,6 +30,6 @@ namespace moraine {
 
 /// Hands a built address to the desktop; no address, or an invalid one,
 /// does nothing. The desktop's answer is ignored.
-void openComponents(const std::optional<QUrl> &components);
+void openComponents(platform::UrlOpener &opener, const std::optional<QUrl> &components);
 
 } // namespace moraine

@@ -188,6 +188,7 @@ VelloryWindow {
                 emailSubject: window.commands.shareEmailSubject
                 message: window.commands.shareMessage
                 targetURL: window.commands.shareTargetURL
+                kit: window.commands.kit
                 onCloseRequested: window.app.showShareSheet = false
             }
         }

@@ -11,6 +11,8 @@ VelloryWindow {
     id: window
     objectName: "settingsWindow"
 
+    required property UpdateServices updateServices
+
     title: "Settings"
     width: 450
     minimumWidth: 450
@@ -53,6 +55,7 @@ VelloryWindow {
 
                 NIMBSettingsView {
                     id: updates
+                    updateServices: window.updateServices
                     objectName: "updatesView"
                     width: parent ? parent.width : implicitWidth
                 }

@@ -4,15 +4,15 @@
 #include "Moraine/kitalert.h"
 #include "app/updatechecks.h"
 #include "platform/buildinfo.h"
-#include "platform/urlopener.h"
 #include "ui/windowrouter.h"
 
 #include <QUrl>
 
-AppCommands::AppCommands(UpdateChecks &checks, WindowRouter &router, QObject *parent)
+AppCommands::AppCommands(UpdateChecks &checks, WindowRouter &router, moraine::KitServices &kit, QObject *parent)
     : QObject(parent)
     , m_checks(checks)
     , m_router(router)
+    , m_kit(kit)
 {
 }
 
@@ -55,7 +55,8 @@ void AppCommands::checkForUpdates()
 
 void AppCommands::contactSupport()
 {
-    moraine::sendFeedback(QStringLiteral("<appName> Feedback"), QStringLiteral("Please enter your message below:\n"));
+    moraine::sendFeedback(m_kit, QStringLiteral("<appName> Feedback"),
+                          QStringLiteral("Please enter your message below:\n"));
 }
 
 void AppCommands::visitWebsite()
@@ -76,5 +77,5 @@ void AppCommands::showSettings()
 void AppCommands::openAddress(const QString &address)
 {
     // Fixed addresses; whether the desktop could open one is not reported.
-    platform::urlOpener().openUrl(QUrl(address));
+    m_kit.urlOpener().openUrl(QUrl(address));
 }

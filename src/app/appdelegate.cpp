@@ -1,15 +1,15 @@
 #include "app/appdelegate.h"
 
-#include "Moraine/kitalert.h"
 #include "Moraine/update/bundledkey.h"
-#include "Moraine/update/nimblite.h"
 #include "Moraine/update/rsakey.h"
+#include "Moraine/update/updateservices.h"
 #include "app/updatechecks.h"
 #include "platform/buildinfo.h"
 
-AppDelegate::AppDelegate(UpdateChecks &checks, QObject *parent)
+AppDelegate::AppDelegate(UpdateChecks &checks, moraine::UpdateServices &services, QObject *parent)
     : QObject(parent)
     , m_checks(checks)
+    , m_services(services)
     , m_publicKeySource([] { return moraine::bundledPublicKeyPem(); })
 {
 }
@@ -21,14 +21,18 @@ void AppDelegate::setPublicKeySource(std::function<QString()> source)
 
 void AppDelegate::applicationDidFinishLaunching()
 {
-    moraine::NIMBLite::setUpdatePageURL(platform::buildinfo::updatePageUrl());
-    const moraine::KeyImport imported = moraine::importPEMKey(m_publicKeySource(), moraine::KeyClass::Public);
-    if (!imported.key) {
-        moraine::showAlert(QString::fromLatin1(kKeyAlertTitle), imported.error, QString(), true);
+    m_services.setUpdatePageURL(platform::buildinfo::updatePageUrl());
+    const moraine::KMResult<moraine::RsaKey> imported =
+        moraine::importPEMKey(m_publicKeySource(), moraine::KeyClass::Public);
+    if (!imported.ok()) {
+        if (m_services.kit()) {
+            m_services.kit()->showAlert(QString::fromLatin1(kKeyAlertTitle), imported.error().domain, QString(),
+                                        true);
+        }
         emit launchTasksStarted();
         return;
     }
-    moraine::NIMBLite::setPublicKey(imported.key);
+    m_services.setPublicKey(imported.value());
     m_checks.startSilentCheck();
     emit launchTasksStarted();
 }

@@ -7,6 +7,10 @@
 
 class UpdateChecks;
 
+namespace moraine {
+class UpdateServices;
+}
+
 /// Told by the application when launching has finished; configures the
 /// update service then: its page address and verification key, and one
 /// silent check. A key that cannot be read is reported in the kit alert and
@@ -19,7 +23,8 @@ class AppDelegate : public QObject
 public:
     static constexpr const char *kKeyAlertTitle = "Couldn't configure update system";
 
-    explicit AppDelegate(UpdateChecks &checks, QObject *parent = nullptr);
+    /// Configures `services` and starts the silent check with `checks`.
+    AppDelegate(UpdateChecks &checks, moraine::UpdateServices &services, QObject *parent = nullptr);
 
     /// Where the PEM text of the verification key comes from (default: the
     /// key built into the program); tests give their own.
@@ -36,5 +41,6 @@ signals:
 
 private:
     UpdateChecks &m_checks;
+    moraine::UpdateServices &m_services;
     std::function<QString()> m_publicKeySource;
 };

@@ -26,7 +26,6 @@ public:
     void start();
 
     [[nodiscard]] BackupThread *finishedJob() const { return m_finished; }
-    [[nodiscard]] BackupThread *runningJob() const { return m_running.get(); }
 
 signals:
     void settled();

@@ -1,7 +1,5 @@
 #include "app/desktopurlopener.h"
 
-#include "platform/urlopener.h"
-
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -10,44 +8,34 @@
 #include <QFileInfo>
 
 namespace platform {
-namespace {
 
-class DesktopUrlOpener final : public UrlOpener
+bool DesktopUrlOpener::openUrl(const QUrl &url)
 {
-public:
-    bool openUrl(const QUrl &url) override { return QDesktopServices::openUrl(url); }
+    return QDesktopServices::openUrl(url);
+}
 
-    void revealInFileManager(const QString &path) override
-    {
-        // The freedesktop file-manager interface selects the item; without a
-        // file manager on the session bus, open the folder that holds it. The
-        // call is asynchronous so a slow bus never stalls the windows.
-        const QUrl folder = QUrl::fromLocalFile(QFileInfo(path).absolutePath());
-        QDBusConnection bus = QDBusConnection::sessionBus();
-        if (!bus.isConnected() || !QCoreApplication::instance()) {
-            QDesktopServices::openUrl(folder);
-            return;
-        }
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
-            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-        call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
-        auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 3000), QCoreApplication::instance());
-        QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [folder](QDBusPendingCallWatcher *done) {
-            if (done->isError()) {
-                QDesktopServices::openUrl(folder);
-            }
-            done->deleteLater();
-        });
+void DesktopUrlOpener::revealInFileManager(const QString &path)
+{
+    // The freedesktop file-manager interface selects the item; without a
+    // file manager on the session bus, open the folder that holds it. The
+    // call is asynchronous so a slow bus never stalls the windows.
+    const QUrl folder = QUrl::fromLocalFile(QFileInfo(path).absolutePath());
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !QCoreApplication::instance()) {
+        QDesktopServices::openUrl(folder);
+        return;
     }
-};
-
-} // namespace
-
-void installDesktopUrlOpener()
-{
-    static DesktopUrlOpener opener;
-    setDesktopUrlOpener(&opener);
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 3000), QCoreApplication::instance());
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [folder](QDBusPendingCallWatcher *done) {
+        if (done->isError()) {
+            QDesktopServices::openUrl(folder);
+        }
+        done->deleteLater();
+    });
 }
 
 } // namespace platform

@@ -1,10 +1,16 @@
 #pragma once
 
+#include "platform/urlopener.h"
+
 namespace platform {
 
-/// Makes the desktop open addresses (default browser and mail program) and
-/// reveal files (the file manager) for everyone using platform::urlOpener().
-/// Called once by the application.
-void installDesktopUrlOpener();
+/// The desktop's way to open addresses (default browser and mail program)
+/// and to reveal files (the file manager). The application makes one.
+class DesktopUrlOpener final : public UrlOpener
+{
+public:
+    bool openUrl(const QUrl &url) override;
+    void revealInFileManager(const QString &path) override;
+};
 
 } // namespace platform

@@ -5,8 +5,9 @@
 #include <QCoreApplication>
 #include <QPointer>
 
-UpdateChecks::UpdateChecks(QObject *parent)
+UpdateChecks::UpdateChecks(moraine::UpdateServices &services, QObject *parent)
     : QObject(parent)
+    , m_services(services)
 {
     // For queued connections and spies on the signals.
     qRegisterMetaType<moraine::NIMBLite *>();
@@ -30,7 +31,7 @@ moraine::NIMBLite *UpdateChecks::startSilentCheck()
 
 moraine::NIMBLite *UpdateChecks::start(Kind kind)
 {
-    moraine::NIMBLite *check = m_factory ? m_factory() : new moraine::NIMBLite;
+    moraine::NIMBLite *check = m_factory ? m_factory() : new moraine::NIMBLite(m_services);
     // A check the person cancels never completes; the application then
     // takes the object with it at exit.
     if (!check->parent()) {
@@ -43,7 +44,6 @@ moraine::NIMBLite *UpdateChecks::start(Kind kind)
         }
         check->deleteLater();
     });
-    emit checkStarted(check, kind);
     if (kind == Kind::Manual) {
         check->performManualCheck();
     } else {

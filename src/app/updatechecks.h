@@ -6,6 +6,7 @@
 
 namespace moraine {
 class NIMBLite;
+class UpdateServices;
 }
 
 /// Starts update checks, each on a fresh update-service object that deletes
@@ -21,7 +22,8 @@ public:
     enum class Kind { Manual, Silent };
     Q_ENUM(Kind)
 
-    explicit UpdateChecks(QObject *parent = nullptr);
+    /// Checks are made with `services` (not owned).
+    explicit UpdateChecks(moraine::UpdateServices &services, QObject *parent = nullptr);
 
     void setFactory(Factory factory);
 
@@ -32,12 +34,12 @@ public:
     moraine::NIMBLite *startSilentCheck();
 
 signals:
-    void checkStarted(moraine::NIMBLite *check, UpdateChecks::Kind kind);
     /// The check has completed; the object is deleted after this returns.
     void checkFinished(moraine::NIMBLite *check, UpdateChecks::Kind kind);
 
 private:
     moraine::NIMBLite *start(Kind kind);
 
+    moraine::UpdateServices &m_services;
     Factory m_factory;
 };

@@ -6,11 +6,11 @@
 #include "app/sleepwhilebackingup.h"
 #include "app/statusicon.h"
 #include "Moraine/messageboxalerts.h"
-#include "Moraine/update/nimbprogresswindow.h"
 #include "backup/scriptstorewatcher.h"
 #include "platform/desktopnotifier.h"
 #include "platform/memoryarenas.h"
 #include "platform/sleepinhibitor.h"
+#include "ui/desktopfiles.h"
 #include "ui/imageproviders.h"
 
 #include <QCoreApplication>
@@ -34,7 +34,13 @@ BackupControllerServices systemServices(SystemVolumeServices &system)
 VelloryApp::VelloryApp(QObject *parent)
     : QObject(parent)
     , m_system(std::make_unique<SystemVolumeServices>())
-    , m_delegate(m_updateChecks)
+    , m_desktopUrlOpener(std::make_unique<platform::DesktopUrlOpener>())
+    , m_messageBoxes(std::make_unique<moraine::MessageBoxAlertPresenter>())
+    , m_alerts(*m_messageBoxes)
+    , m_kit(*m_desktopUrlOpener, m_alerts)
+    , m_updateServices(&m_kit)
+    , m_updateChecks(m_updateServices)
+    , m_delegate(m_updateChecks, m_updateServices)
 {
     m_controller = std::make_unique<BackupController>(systemServices(*m_system));
     m_system->monitor().start();
@@ -42,10 +48,15 @@ VelloryApp::VelloryApp(QObject *parent)
     followDesktop();
 }
 
-VelloryApp::VelloryApp(BackupControllerServices services, QObject *parent)
+VelloryApp::VelloryApp(BackupControllerServices services, platform::UrlOpener &urlOpener,
+                       moraine::AlertPresenter &alertPresenter, QObject *parent)
     : QObject(parent)
     , m_controller(std::make_unique<BackupController>(std::move(services)))
-    , m_delegate(m_updateChecks)
+    , m_alerts(alertPresenter)
+    , m_kit(urlOpener, m_alerts)
+    , m_updateServices(&m_kit)
+    , m_updateChecks(m_updateServices)
+    , m_delegate(m_updateChecks, m_updateServices)
 {
     buildScenes();
 }
@@ -72,24 +83,25 @@ void VelloryApp::setShowShareSheet(bool show)
 
 void VelloryApp::buildScenes()
 {
-    // The desktop's side of the engine's and the kit's services.
-    platform::installDesktopUrlOpener();
-    moraine::installMessageBoxAlerts();
-    moraine::NIMBProgressWindow::install();
+    m_updateServices.setProgressWindow(m_updateProgress.progressWindow());
 
     m_engine = std::make_unique<QQmlEngine>();
     m_engine->addImportPath(QStringLiteral("qrc:/"));
     connect(m_engine.get(), &QQmlEngine::quit, QCoreApplication::instance(), &QCoreApplication::quit,
             Qt::QueuedConnection);
     installImageProviders(*m_engine, m_controller.get());
+    if (DesktopFiles *files = DesktopFiles::forEngine(*m_engine)) {
+        files->setUrlOpener(m_kit.urlOpener());
+    }
 
     m_router = std::make_unique<WindowRouter>(*m_engine);
     m_router->setWindowSource(QString::fromLatin1(kMainWindow), QUrl(QStringLiteral("qrc:/Vellory/App/MainWindow.qml")));
     m_router->setSharedProperty(QStringLiteral("controller"), QVariant::fromValue(m_controller.get()));
     m_router->setSharedProperty(QStringLiteral("app"), QVariant::fromValue(this));
+    m_router->setSharedProperty(QStringLiteral("updateServices"), QVariant::fromValue(&m_updateServices));
     m_router->setWindowSource(QString::fromLatin1(AppCommands::kSettingsWindow),
                               QUrl(QStringLiteral("qrc:/Vellory/App/SettingsWindow.qml")));
-    m_commands = std::make_unique<AppCommands>(m_updateChecks, *m_router);
+    m_commands = std::make_unique<AppCommands>(m_updateChecks, *m_router, m_kit);
 
     // Loading a window decodes theme icons from their full-size files, which
     // Qt's pixmap cache keeps (1 MiB for a 512-pixel file), and frees most of

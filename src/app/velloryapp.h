@@ -3,6 +3,9 @@
 #include "app/appcommands.h"
 #include "app/appdelegate.h"
 #include "app/updatechecks.h"
+#include "Moraine/kitservices.h"
+#include "Moraine/update/nimbprogresswindow.h"
+#include "Moraine/update/updateservices.h"
 #include "backup/backupcontroller.h"
 #include "backup/systemvolumeservices.h"
 #include "ui/windowrouter.h"
@@ -43,8 +46,9 @@ public:
     /// This machine's volumes and the user's own backup set; the volume
     /// monitor is started.
     explicit VelloryApp(QObject *parent = nullptr);
-    /// The given services (tests); their owner starts the monitor.
-    explicit VelloryApp(BackupControllerServices services, QObject *parent = nullptr);
+    /// The given services and desktop (tests); their owner starts the monitor.
+    VelloryApp(BackupControllerServices services, platform::UrlOpener &urlOpener,
+               moraine::AlertPresenter &alertPresenter, QObject *parent = nullptr);
     ~VelloryApp() override;
 
     [[nodiscard]] bool showShareSheet() const { return m_showShareSheet; }
@@ -54,6 +58,8 @@ public:
     [[nodiscard]] AppDelegate &delegate() { return m_delegate; }
     [[nodiscard]] AppCommands *commands() const { return m_commands.get(); }
     [[nodiscard]] UpdateChecks &updateChecks() { return m_updateChecks; }
+    [[nodiscard]] moraine::UpdateServices &updateServices() { return m_updateServices; }
+    [[nodiscard]] moraine::NIMBProgressPresenter &updateProgress() { return m_updateProgress; }
     [[nodiscard]] WindowRouter &router() { return *m_router; }
     [[nodiscard]] QQmlEngine &engine() { return *m_engine; }
 
@@ -77,6 +83,13 @@ private:
 
     std::unique_ptr<SystemVolumeServices> m_system;
     std::unique_ptr<BackupController> m_controller;
+    // The desktop the kit acts on: made here unless given (tests).
+    std::unique_ptr<platform::UrlOpener> m_desktopUrlOpener;
+    std::unique_ptr<moraine::AlertPresenter> m_messageBoxes;
+    moraine::KitAlerts m_alerts;
+    moraine::KitServices m_kit;
+    moraine::NIMBProgressPresenter m_updateProgress;
+    moraine::UpdateServices m_updateServices;
     UpdateChecks m_updateChecks;
     AppDelegate m_delegate;
     std::unique_ptr<QQmlEngine> m_engine;

@@ -103,17 +103,13 @@ public:
     [[nodiscard]] QString progressMessage() const { return m_progressMessage; }
     [[nodiscard]] float progressValue() const { return m_progressValue; }
     [[nodiscard]] QStringList log() const { return m_log; }
+    /// Safe from any thread: the status as last applied on the main thread.
     [[nodiscard]] BackupThreadStatusValue status() const { return m_status.load(std::memory_order_acquire); }
     [[nodiscard]] bool isRunning() const;
     [[nodiscard]] quint64 errorCount() const { return m_errorCount; }
     [[nodiscard]] IconDescription icon() const { return m_icon; }
-    /// Uptime in seconds when the job was made; the log's time origin.
-    [[nodiscard]] double baseTime() const { return m_baseTime; }
     /// The run's totals and eject answer; set before runFinished.
     [[nodiscard]] const BackupOutcome &outcome() const { return m_outcome; }
-
-    /// Safe from any thread: the status as last applied on the main thread.
-    [[nodiscard]] BackupThreadStatusValue statusForRun() const { return status(); }
 
     /// Time-stamps `message` now and appends the line to the log.
     Q_INVOKABLE void appendLog(const QString &message);
@@ -175,7 +171,7 @@ private:
 
     BackupScript m_script;
     QString m_id;
-    double m_baseTime = 0;
+    double m_baseTime = 0; // uptime in seconds when the job was made: the log's time origin
     IconDescription m_icon;
     std::function<void(BackupThread &job)> m_work;
 

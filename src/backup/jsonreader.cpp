@@ -115,79 +115,12 @@ bool JsonReader::parseValue(JsonNode &out, int depth)
         return fail(QStringLiteral("the data ends where a value is expected"));
     }
     switch (peek()) {
-    case '{': {
+    case '{':
         out.type = JsonNode::Type::Object;
-        ++m_pos;
-        skipSpace();
-        if (!atEnd() && peek() == '}') {
-            ++m_pos;
-            return true;
-        }
-        for (;;) {
-            skipSpace();
-            if (atEnd() || peek() != '"') {
-                return fail(QStringLiteral("a key is expected"));
-            }
-            QString key;
-            if (!parseString(key)) {
-                return false;
-            }
-            skipSpace();
-            if (atEnd() || peek() != ':') {
-                return fail(QStringLiteral("\":\" is expected"));
-            }
-            ++m_pos;
-            skipSpace();
-            JsonNode value;
-            if (!parseValue(value, depth + 1)) {
-                return false;
-            }
-            out.members.emplace_back(std::move(key), std::move(value));
-            skipSpace();
-            if (atEnd()) {
-                return fail(QStringLiteral("the data ends inside an object"));
-            }
-            if (peek() == ',') {
-                ++m_pos;
-                continue;
-            }
-            if (peek() == '}') {
-                ++m_pos;
-                return true;
-            }
-            return fail(QStringLiteral("\",\" or \"}\" is expected"));
-        }
-    }
-    case '[': {
+        return parseObject(out, depth);
+    case '[':
         out.type = JsonNode::Type::Array;
-        ++m_pos;
-        skipSpace();
-        if (!atEnd() && peek() == ']') {
-            ++m_pos;
-            return true;
-        }
-        for (;;) {
-            skipSpace();
-            JsonNode value;
-            if (!parseValue(value, depth + 1)) {
-                return false;
-            }
-            out.items.push_back(std::move(value));
-            skipSpace();
-            if (atEnd()) {
-                return fail(QStringLiteral("the data ends inside an array"));
-            }
-            if (peek() == ',') {
-                ++m_pos;
-                continue;
-            }
-            if (peek() == ']') {
-                ++m_pos;
-                return true;
-            }
-            return fail(QStringLiteral("\",\" or \"]\" is expected"));
-        }
-    }
+        return parseArray(out, depth);
     case '"':
         out.type = JsonNode::Type::String;
         return parseString(out.string);
@@ -208,6 +141,87 @@ bool JsonReader::parseValue(JsonNode &out, int depth)
     }
 }
 
+bool JsonReader::parseObject(JsonNode &out, int depth)
+{
+    ++m_pos; // "{"
+    skipSpace();
+    if (!atEnd() && peek() == '}') {
+        ++m_pos;
+        return true;
+    }
+    for (;;) {
+        skipSpace();
+        if (atEnd() || peek() != '"') {
+            return fail(QStringLiteral("a key is expected"));
+        }
+        QString key;
+        if (!parseString(key)) {
+            return false;
+        }
+        skipSpace();
+        if (atEnd() || peek() != ':') {
+            return fail(QStringLiteral("\":\" is expected"));
+        }
+        ++m_pos;
+        skipSpace();
+        JsonNode value;
+        if (!parseValue(value, depth + 1)) {
+            return false;
+        }
+        out.members.emplace_back(std::move(key), std::move(value));
+        const std::optional<bool> more = nextInList('}', QStringLiteral("the data ends inside an object"),
+                                                    QStringLiteral("\",\" or \"}\" is expected"));
+        if (!more) {
+            return false;
+        }
+        if (!*more) {
+            return true;
+        }
+    }
+}
+
+bool JsonReader::parseArray(JsonNode &out, int depth)
+{
+    ++m_pos; // "["
+    skipSpace();
+    if (!atEnd() && peek() == ']') {
+        ++m_pos;
+        return true;
+    }
+    for (;;) {
+        skipSpace();
+        JsonNode value;
+        if (!parseValue(value, depth + 1)) {
+            return false;
+        }
+        out.items.push_back(std::move(value));
+        const std::optional<bool> more = nextInList(']', QStringLiteral("the data ends inside an array"),
+                                                    QStringLiteral("\",\" or \"]\" is expected"));
+        if (!more) {
+            return false;
+        }
+        if (!*more) {
+            return true;
+        }
+    }
+}
+
+std::optional<bool> JsonReader::nextInList(char close, const QString &endsInside, const QString &expected)
+{
+    skipSpace();
+    if (atEnd()) {
+        fail(endsInside);
+        return std::nullopt;
+    }
+    const char c = peek();
+    if (c == ',' || c == close) {
+        ++m_pos;
+        return c == ',';
+    }
+    fail(expected);
+    return std::nullopt;
+}
+
 bool JsonReader::parseString(QString &out)
 {
     ++m_pos; // opening quote
@@ -226,64 +240,8 @@ bool JsonReader::parseString(QString &out)
         }
         if (c != '\\') {
             utf8.append(c);
-            continue;
-        }
-        if (atEnd()) {
-            return fail(QStringLiteral("the data ends inside an escape"));
-        }
-        const char escape = peek();
-        ++m_pos;
-        switch (escape) {
-        case '"': utf8.append('"'); break;
-        case '\\': utf8.append('\\'); break;
-        case '/': utf8.append('/'); break;
-        case 'b': utf8.append('\b'); break;
-        case 'f': utf8.append('\f'); break;
-        case 'n': utf8.append('\n'); break;
-        case 'r': utf8.append('\r'); break;
-        case 't': utf8.append('\t'); break;
-        case 'u': {
-            auto readUnit = [this](char32_t &unit) {
-                if (m_pos + 4 > m_bytes.size()) {
-                    return fail(QStringLiteral("the data ends inside a \\u escape"));
-                }
-                unit = 0;
-                for (int i = 0; i < 4; ++i) {
-                    const int digit = hexValue(m_bytes[m_pos + i]);
-                    if (digit < 0) {
-                        return fail(QStringLiteral("bad \\u escape"));
-                    }
-                    unit = unit * 16 + char32_t(digit);
-                }
-                m_pos += 4;
-                return true;
-            };
-            char32_t unit = 0;
-            if (!readUnit(unit)) {
-                return false;
-            }
-            if (unit >= 0xDC00 && unit <= 0xDFFF) {
-                return fail(QStringLiteral("unpaired surrogate"));
-            }
-            if (unit >= 0xD800 && unit <= 0xDBFF) {
-                if (m_pos + 2 > m_bytes.size() || m_bytes[m_pos] != '\\' || m_bytes[m_pos + 1] != 'u') {
-                    return fail(QStringLiteral("unpaired surrogate"));
-                }
-                m_pos += 2;
-                char32_t low = 0;
-                if (!readUnit(low)) {
-                    return false;
-                }
-                if (low < 0xDC00 || low > 0xDFFF) {
-                    return fail(QStringLiteral("unpaired surrogate"));
-                }
-                unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-            }
-            appendUtf8(utf8, unit);
-            break;
-        }
-        default:
-            return fail(QStringLiteral("unknown escape"));
+        } else if (!parseEscape(utf8)) {
+            return false;
         }
     }
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -291,6 +249,71 @@ bool JsonReader::parseString(QString &out)
     if (decoder.hasError()) {
         return fail(QStringLiteral("a string is not valid UTF-8"));
     }
+    return true;
+}
+
+bool JsonReader::parseEscape(QByteArray &utf8)
+{
+    if (atEnd()) {
+        return fail(QStringLiteral("the data ends inside an escape"));
+    }
+    const char escape = peek();
+    ++m_pos;
+    switch (escape) {
+    case '"': utf8.append('"'); return true;
+    case '\\': utf8.append('\\'); return true;
+    case '/': utf8.append('/'); return true;
+    case 'b': utf8.append('\b'); return true;
+    case 'f': utf8.append('\f'); return true;
+    case 'n': utf8.append('\n'); return true;
+    case 'r': utf8.append('\r'); return true;
+    case 't': utf8.append('\t'); return true;
+    case 'u': return parseUnicodeEscape(utf8);
+    default: return fail(QStringLiteral("unknown escape"));
+    }
+}
+
+bool JsonReader::parseUnicodeEscape(QByteArray &utf8)
+{
+    char32_t unit = 0;
+    if (!readHexUnit(unit)) {
+        return false;
+    }
+    if (unit >= 0xDC00 && unit <= 0xDFFF) {
+        return fail(QStringLiteral("unpaired surrogate"));
+    }
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+        if (m_pos + 2 > m_bytes.size() || m_bytes[m_pos] != '\\' || m_bytes[m_pos + 1] != 'u') {
+            return fail(QStringLiteral("unpaired surrogate"));
+        }
+        m_pos += 2;
+        char32_t low = 0;
+        if (!readHexUnit(low)) {
+            return false;
+        }
+        if (low < 0xDC00 || low > 0xDFFF) {
+            return fail(QStringLiteral("unpaired surrogate"));
+        }
+        unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+    }
+    appendUtf8(utf8, unit);
+    return true;
+}
+
+bool JsonReader::readHexUnit(char32_t &unit)
+{
+    if (m_pos + 4 > m_bytes.size()) {
+        return fail(QStringLiteral("the data ends inside a \\u escape"));
+    }
+    unit = 0;
+    for (int i = 0; i < 4; ++i) {
+        const int digit = hexValue(m_bytes[m_pos + i]);
+        if (digit < 0) {
+            return fail(QStringLiteral("bad \\u escape"));
+        }
+        unit = unit * 16 + char32_t(digit);
+    }
+    m_pos += 4;
     return true;
 }
 

@@ -40,7 +40,15 @@ private:
     explicit JsonReader(QByteArrayView bytes) : m_bytes(bytes) {}
 
     bool parseValue(JsonNode &out, int depth);
+    bool parseObject(JsonNode &out, int depth);
+    bool parseArray(JsonNode &out, int depth);
+    /// After a member or item: true at ",", false at `close`, nothing (and
+    /// the error set) on anything else.
+    std::optional<bool> nextInList(char close, const QString &endsInside, const QString &expected);
     bool parseString(QString &out);
+    bool parseEscape(QByteArray &utf8);
+    bool parseUnicodeEscape(QByteArray &utf8);
+    bool readHexUnit(char32_t &unit);
     bool parseNumber(QByteArray &out);
     bool parseLiteral(const char *word);
     void skipSpace();

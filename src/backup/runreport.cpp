@@ -16,5 +16,5 @@ void RunReport::error(const QString &message)
 
 bool RunReport::cancelRequested() const
 {
-    return m_job.statusForRun() == BackupThreadStatusValue::cancelled;
+    return m_job.status() == BackupThreadStatusValue::cancelled;
 }

@@ -17,7 +17,6 @@ QString supportEmail() { return QStringLiteral(VELLORY_SUPPORT_EMAIL); }
 QString shareFacebookHost() { return QStringLiteral(VELLORY_SHARE_FACEBOOK); }
 QString shareThreadsHost() { return QStringLiteral(VELLORY_SHARE_THREADS); }
 QString shareXHost() { return QStringLiteral(VELLORY_SHARE_X); }
-QString publicKeyPemPath() { return QStringLiteral(VELLORY_PUBLIC_KEY_PEM_PATH); }
 
 QString versionText(const QString &program)
 {

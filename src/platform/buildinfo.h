@@ -19,7 +19,6 @@ namespace platform::buildinfo {
 [[nodiscard]] QString shareFacebookHost(); // scheme and host of each share endpoint
 [[nodiscard]] QString shareThreadsHost();
 [[nodiscard]] QString shareXHost();
-[[nodiscard]] QString publicKeyPemPath(); // where the bundled key was at build time
 
 /// What `program --version` prints: "program 2.0.0" first, as GNU tools do,
 /// then the build number and the maker.

@@ -19,8 +19,6 @@ public:
     explicit InterruptNotifier(QObject *parent = nullptr);
     ~InterruptNotifier() override;
 
-    [[nodiscard]] bool isActive() const { return m_fd.isValid(); }
-
 signals:
     void interrupted(int signalNumber);
 

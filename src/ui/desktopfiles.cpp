@@ -6,6 +6,8 @@
 #include "ui/themeiconprovider.h"
 
 #include <QDir>
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QFileInfo>
 
 namespace {
@@ -66,9 +68,19 @@ QString DesktopFiles::parentPath(const QString &path)
     return slash == 0 ? QStringLiteral("/") : clean.left(slash);
 }
 
-void DesktopFiles::revealInFileManager(const QString &path)
+void DesktopFiles::revealInFileManager(const QString &path) const
 {
-    platform::urlOpener().revealInFileManager(path);
+    if (m_urlOpener) {
+        m_urlOpener->revealInFileManager(path);
+    }
+}
+
+DesktopFiles *DesktopFiles::forEngine(QQmlEngine &engine)
+{
+    // The module's types are registered when an engine first imports it.
+    QQmlComponent importer(&engine);
+    importer.setData("import QtQml\nimport Vellory\nQtObject {}\n", QUrl());
+    return engine.singletonInstance<DesktopFiles *>(qmlTypeId("Vellory", 1, 0, "DesktopFiles"));
 }
 
 QString DesktopFiles::removableMediaFolder()

@@ -10,10 +10,16 @@
 
 #include <functional>
 
+class QQmlEngine;
+
+namespace platform {
+class UrlOpener;
+}
+
 /// What the views need from the desktop's files: dropped locations as paths,
 /// an item's name and folder for display, revealing an item in the file
 /// manager, the folder where removable volumes appear, and the URLs of the
-/// themed icons. Holds no state.
+/// themed icons. Holds only the opener the application hands it.
 class DesktopFiles : public QObject
 {
     Q_OBJECT
@@ -32,8 +38,12 @@ public:
     Q_INVOKABLE static QString fileName(const QString &path);
     /// `path` without its last component ("/home/ann" for "/home/ann/Notes").
     Q_INVOKABLE static QString parentPath(const QString &path);
-    /// Shows the item in the desktop's file manager.
-    Q_INVOKABLE static void revealInFileManager(const QString &path);
+    /// Shows the item in the desktop's file manager (nothing before the
+    /// application has handed this object its opener).
+    Q_INVOKABLE void revealInFileManager(const QString &path) const;
+    void setUrlOpener(platform::UrlOpener &opener) { m_urlOpener = &opener; }
+    /// The instance the views of `engine` use.
+    [[nodiscard]] static DesktopFiles *forEngine(QQmlEngine &engine);
 
     /// Where the system mounts this user's removable volumes: /media/$USER
     /// or /run/media/$USER, whichever exists, else /media.
@@ -44,4 +54,7 @@ public:
     Q_INVOKABLE static QString fileIconSource(const QString &path, int size);
     Q_INVOKABLE static QString themeIconSource(const QString &name, int size, const QColor &color = QColor());
     Q_INVOKABLE static QString jobIconSource(const QString &jobId);
+
+private:
+    platform::UrlOpener *m_urlOpener = nullptr;
 };

@@ -14,12 +14,7 @@ class FakeVolumeMonitor : public VolumeMonitor
 public:
     explicit FakeVolumeMonitor(FakeVolumeTable &table, QObject *parent = nullptr);
 
-    void start() override
-    {
-        m_started = true;
-        emit ready();
-    }
-    [[nodiscard]] bool isStarted() const { return m_started; }
+    void start() override { emit ready(); }
 
     /// Puts `volume` in the table and emits volumeMounted.
     void mount(const MountedVolume &volume);
@@ -32,7 +27,6 @@ public:
 
 private:
     FakeVolumeTable &m_table;
-    bool m_started = false;
 };
 
 } // namespace volumes

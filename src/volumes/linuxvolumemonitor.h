@@ -60,7 +60,6 @@ public:
     /// Whether the storage service's signals are followed too.
     [[nodiscard]] bool followsStorageService() const { return m_followsStorageService; }
     /// The volumes as of the last reading.
-    [[nodiscard]] QList<MountedVolume> knownVolumes() const { return m_known; }
 
 private slots:
     void onStorageServiceSignal(const QDBusMessage &message);

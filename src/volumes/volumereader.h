@@ -33,9 +33,6 @@ public:
     /// its owner is about to destroy), never for one already given up.
     ~VolumeReader() override;
 
-    /// How long a reading may take before it is given up.
-    void setBound(std::chrono::milliseconds bound) { m_bound = bound; }
-
     /// Runs `reading` now, or after the one that runs (see above).
     void request(Reading reading);
     /// Runs `reading` now, beside any other; its result is always applied
@@ -58,7 +55,7 @@ private:
     void giveUp(quint64 serial);
 
     std::shared_ptr<Mailbox> m_mailbox;
-    std::chrono::milliseconds m_bound{5000};
+    std::chrono::milliseconds m_bound{5000}; ///< how long a reading may take before it is given up
     quint64 m_serial = 0;
     quint64 m_running = 0;  ///< the requested reading that runs (0: none)
     QSet<quint64> m_asked;  ///< asked readings not back yet

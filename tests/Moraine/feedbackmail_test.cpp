@@ -2,8 +2,7 @@
 #include "fakesystemfacts.h"
 #include "platform/buildinfo.h"
 #include "querydecoding.h"
-#include "recordingalertpresenter.h"
-#include "recordingurlopener.h"
+#include "recordingkit.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -56,9 +55,10 @@ TEST(FeedbackMailUrl, HasTheRecipientAndExactlySubjectThenBodyAndRefusesAddresse
 
 TEST(FeedbackMailOpen, AnUnusableAddressOnlyAlertsAndEachSentRequestOpensItsOwnMessageOnTheMainThread)
 {
-    RecordingUrlOpener opener;
-    RecordingAlertPresenter alerts;
-    moraine::openMail(QStringLiteral("x@y?cc=z@w"), QStringLiteral("s"), QStringLiteral("b"));
+    RecordingKit kit;
+    const RecordingUrlOpener &opener = kit.browser;
+    const RecordingAlertPresenter &alerts = kit.alertPresenter;
+    moraine::openMail(kit.services, QStringLiteral("x@y?cc=z@w"), QStringLiteral("s"), QStringLiteral("b"));
     QCoreApplication::processEvents();
 
     EXPECT_TRUE(opener.opened.isEmpty());
@@ -73,8 +73,8 @@ TEST(FeedbackMailOpen, AnUnusableAddressOnlyAlertsAndEachSentRequestOpensItsOwnM
     facts.dropFirmware(); // the report's console line goes to stdout; harmless
     const QString previousName = QGuiApplication::applicationDisplayName();
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Vellory 2"));
-    moraine::sendFeedback(QStringLiteral("<appName> Feedback"), prompt, facts);
-    moraine::sendFeedback(QStringLiteral("Second"), prompt, facts);
+    moraine::sendFeedback(kit.services, QStringLiteral("<appName> Feedback"), prompt, facts);
+    moraine::sendFeedback(kit.services, QStringLiteral("Second"), prompt, facts);
     QGuiApplication::setApplicationDisplayName(previousName);
     // With the background work done and the main loop not yet run, nothing is open.
     QThreadPool::globalInstance()->waitForDone();

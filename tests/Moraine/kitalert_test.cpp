@@ -22,9 +22,10 @@ TEST(KitAlert, InformativeTextNamesVersionAndSystemAndAlertsQueueOnTheMainThread
     EXPECT_TRUE(withBuildOnly.beep);
 
     RecordingAlertPresenter recorder;
-    QThread *worker = QThread::create([] {
-        moraine::showAlert(QStringLiteral("first"), QStringLiteral("a"), QString(), false);
-        moraine::showAlert(QStringLiteral("second"), QStringLiteral("b"), QString(), false);
+    moraine::KitAlerts kitAlerts(recorder);
+    QThread *worker = QThread::create([&kitAlerts] {
+        kitAlerts.showAlert(QStringLiteral("first"), QStringLiteral("a"), QString(), false);
+        kitAlerts.showAlert(QStringLiteral("second"), QStringLiteral("b"), QString(), false);
     });
     worker->start();
     worker->wait();

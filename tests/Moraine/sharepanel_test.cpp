@@ -1,7 +1,7 @@
 #include "Moraine/sharetargets.h"
 #include "platform/buildinfo.h"
 #include "querydecoding.h"
-#include "recordingurlopener.h"
+#include "recordingkit.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -66,8 +66,8 @@ TEST(ShareTargets, TheTextFollowsTheMessageAndEachTargetHasItsPathAndExactlyItsQ
     RecordingUrlOpener opener;
     EXPECT_FALSE(moraine::facebookShareUrl(QStringLiteral("not a host"), product).has_value());
     EXPECT_FALSE(moraine::intentShareUrl(QString(), QStringLiteral("t")).has_value());
-    moraine::openComponents(moraine::intentShareUrl(QString(), QStringLiteral("t")));
-    moraine::openComponents(QUrl());
+    moraine::openComponents(opener, moraine::intentShareUrl(QString(), QStringLiteral("t")));
+    moraine::openComponents(opener, QUrl());
     EXPECT_TRUE(opener.opened.isEmpty());
 }
 
@@ -75,7 +75,8 @@ TEST(ShareTargets, TheTextFollowsTheMessageAndEachTargetHasItsPathAndExactlyItsQ
 // share and the clipboard but Facebook, which gets only the product page.
 TEST(SharePanelView, AnEditedMessageReachesEveryShareButFacebookAndCloseAsksToDismissLater)
 {
-    RecordingUrlOpener opener;
+    RecordingKit kit;
+    const RecordingUrlOpener &opener = kit.browser;
     QQmlEngine engine;
     QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/Moraine/SharePanel2025.qml")));
     ASSERT_TRUE(component.isReady()) << component.errorString().toStdString();
@@ -83,7 +84,8 @@ TEST(SharePanelView, AnEditedMessageReachesEveryShareButFacebookAndCloseAsksToDi
         {{QStringLiteral("appName"), QStringLiteral("Vellory")},
          {QStringLiteral("emailSubject"), QStringLiteral("Vellory 2 - Backups & more")},
          {QStringLiteral("message"), QStringLiteral("Initial text")},
-         {QStringLiteral("targetURL"), product}}));
+         {QStringLiteral("targetURL"), product},
+         {QStringLiteral("kit"), QVariant::fromValue(&kit.services)}}));
     ASSERT_TRUE(panel) << component.errorString().toStdString();
     const auto press = [&](const char *name) {
         QObject *button = panel->findChild<QObject *>(QString::fromLatin1(name));

@@ -37,8 +37,8 @@ public:
 class RecordingCheck : public moraine::NIMBLite
 {
 public:
-    explicit RecordingCheck(QStringList &kinds)
-        : NIMBLite(facts())
+    RecordingCheck(const moraine::UpdateServices &services, QStringList &kinds)
+        : NIMBLite(services, facts())
         , m_kinds(kinds)
     {
     }
@@ -71,9 +71,9 @@ VelloryApp &AppFixture::start()
     services.volumeEjector = &ejector;
     services.outputLine = [](const QString &) {};
     services.clock = [this] { return now; };
-    app = std::make_unique<VelloryApp>(std::move(services));
+    app = std::make_unique<VelloryApp>(std::move(services), browser, alerts);
     app->updateChecks().setFactory([this] {
-        checks.append(new RecordingCheck(checkKinds));
+        checks.append(new RecordingCheck(app->updateServices(), checkKinds));
         return checks.last().data();
     });
     return *app;

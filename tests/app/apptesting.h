@@ -4,6 +4,8 @@
 #include "app/velloryapp.h"
 #include "controllertesting.h"
 #include "objectsearch.h"
+#include "recordingalertpresenter.h"
+#include "recordingurlopener.h"
 
 #include <QPointer>
 #include <QQuickItem>
@@ -42,5 +44,8 @@ public:
     // which deletes itself once completed.
     QStringList checkKinds;
     QList<QPointer<moraine::NIMBLite>> checks;
+    // The desktop the application acts on.
+    RecordingUrlOpener browser;
+    RecordingAlertPresenter alerts;
     std::unique_ptr<VelloryApp> app;
 };

@@ -236,8 +236,8 @@ void triggerCellItem(QQuickWindow *window, const QString &path, const QString &i
 TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDestinationAllows)
 {
     const QPalette light = QGuiApplication::palette();
-    RecordingUrlOpener opener;
     AppFixture f;
+    const RecordingUrlOpener &opener = f.browser;
     BackupScript script = setWithDestination(kUuid, QStringLiteral("STICK"), kStickPath, 64'000'000'000);
     const QString notes = QStringLiteral("/home/ann/Notes.txt");
     script.sourcePaths = {QStringLiteral("/home/ann/Documents"), QStringLiteral("/home/ann/Pictures"), notes,

@@ -71,15 +71,12 @@ protected:
     void TearDown() override { resetUpdateSystem(); }
     static void resetUpdateSystem()
     {
-        moraine::NIMBProgressWindow::dismiss();
-        NIMBLite::setPublicKey(std::nullopt);
-        NIMBLite::setUpdatePageURL(std::nullopt);
         clearUpdatePreferences();
     }
 
-    RecordingAlertPresenter alerts;
-    RecordingUrlOpener browser;
     AppFixture f;
+    RecordingAlertPresenter &alerts = f.alerts;
+    RecordingUrlOpener &browser = f.browser;
 };
 
 } // namespace
@@ -115,8 +112,8 @@ TEST_F(VelloryAppTest, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPa
     // The bundled key is set and one silent check runs, whose object goes
     // away by itself once completed; each "Check for updates..." makes a
     // check of its own.
-    ASSERT_TRUE(NIMBLite::publicKey());
-    EXPECT_EQ(NIMBLite::updatePageURL(), platform::buildinfo::updatePageUrl());
+    ASSERT_TRUE(app.updateServices().publicKey());
+    EXPECT_EQ(app.updateServices().updatePageURL(), platform::buildinfo::updatePageUrl());
     EXPECT_EQ(f.checkKinds, QStringList{QStringLiteral("silent")});
     EXPECT_TRUE(waitUntil([&] { return !f.checks.isEmpty() && f.checks.first().isNull(); }));
     AppFixture::trigger(window, QStringLiteral("checkForUpdatesItem"));
@@ -327,7 +324,7 @@ TEST_F(VelloryAppTest, AKeyThatCannotBeReadShowsOneAlertAndNoCheckButAManualChec
     EXPECT_TRUE(alerts.alerts.first().beep);
     EXPECT_FALSE(alerts.alerts.first().informativeText.startsWith(QLatin1Char('\n'))) << "the error is the message";
     EXPECT_TRUE(f.checkKinds.isEmpty()) << "no silent check without a key";
-    EXPECT_FALSE(NIMBLite::publicKey());
+    EXPECT_FALSE(f.app->updateServices().publicKey());
     QTest::qWait(100);
     EXPECT_EQ(alerts.alerts.size(), 1);
 

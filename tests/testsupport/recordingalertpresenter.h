@@ -8,8 +8,7 @@
 class RecordingAlertPresenter final : public moraine::AlertPresenter
 {
 public:
-    RecordingAlertPresenter() { moraine::setAlertPresenter(this); }
-    ~RecordingAlertPresenter() override { moraine::setAlertPresenter(nullptr); }
+    RecordingAlertPresenter() = default;
     RecordingAlertPresenter(const RecordingAlertPresenter &) = delete;
     RecordingAlertPresenter &operator=(const RecordingAlertPresenter &) = delete;
 

@@ -5,13 +5,12 @@
 #include <QStringList>
 #include <QList>
 
-// Stands in for the desktop while alive: records every address and reveal
-// instead of starting a browser, mail program or file manager.
+// Stands in for the desktop: records every address and reveal instead of
+// starting a browser, mail program or file manager.
 class RecordingUrlOpener final : public platform::UrlOpener
 {
 public:
-    RecordingUrlOpener() { platform::setUrlOpener(this); }
-    ~RecordingUrlOpener() override { platform::setUrlOpener(nullptr); }
+    RecordingUrlOpener() = default;
     RecordingUrlOpener(const RecordingUrlOpener &) = delete;
     RecordingUrlOpener &operator=(const RecordingUrlOpener &) = delete;
 

@@ -11,12 +11,15 @@ Item {
     readonly property string tabTitle: "Updates"
     readonly property string tabIconName: "system-software-update"
     readonly property alias model: settings
+    // What the checks started here are made with.
+    required property UpdateServices updateServices
 
     implicitWidth: 480
     implicitHeight: content.implicitHeight + 24
 
     NIMBSettingsModel {
         id: settings
+        updates: root.updateServices
     }
 
     Component.onCompleted: settings.refresh()

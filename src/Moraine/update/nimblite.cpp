@@ -1,17 +1,13 @@
 #include "Moraine/update/nimblite.h"
 
-#include "Moraine/kitalert.h"
-#include "Moraine/update/pagesignature.h"
+#include "Moraine/update/updategroup.h"
+#include "Moraine/update/updatepagereader.h"
 #include "Moraine/update/updatepreferences.h"
 #include "Moraine/update/updatewebpage.h"
-#include "Moraine/update/xmldocument.h"
 #include "platform/buildinfo.h"
 #include "platform/preferences.h"
-#include "platform/urlopener.h"
 
-#include <QDate>
 #include <QDateTime>
-#include <QLocale>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -24,42 +20,10 @@ namespace moraine {
 
 namespace {
 
-std::optional<QString> &updatePageURLSetting()
-{
-    static std::optional<QString> url;
-    return url;
-}
-
-NIMBLite::ProgressWindow &progressWindow()
-{
-    static NIMBLite::ProgressWindow window;
-    return window;
-}
-
-std::optional<RsaKey> &publicKeySetting()
-{
-    static std::optional<RsaKey> key;
-    return key;
-}
-
 const QString kSilentSender = QStringLiteral("silentUpdateCheck");
 const QString kManualSender = QStringLiteral("manualUpdateCheck");
 const QString kValidateSender = QStringLiteral("validateOnlinePage");
 const QString kUnableToCheck = QStringLiteral("Unable to check for update");
-
-// A dictionary the way log lines show it: ["key": value, ...], keys sorted.
-QString describe(const QVariantMap &map)
-{
-    QStringList entries;
-    for (auto it = map.cbegin(); it != map.cend(); ++it) {
-        const QVariant &value = it.value();
-        const QString shown = value.typeId() == QMetaType::QString
-                                  ? QLatin1Char('"') + value.toString() + QLatin1Char('"')
-                                  : value.toString();
-        entries.append(QLatin1Char('"') + it.key() + QStringLiteral("\": ") + shown);
-    }
-    return QLatin1Char('[') + entries.join(QStringLiteral(", ")) + QLatin1Char(']');
-}
 
 QString describe(const QDateTime &date)
 {
@@ -112,15 +76,18 @@ QString headerOrUnknown(const QNetworkReply *reply, const char *name)
 
 } // namespace
 
-NIMBLite::NIMBLite(QObject *parent)
-    : NIMBLite(HostFacts::current(), parent)
+NIMBLite::NIMBLite(const UpdateServices &services, QObject *parent)
+    : NIMBLite(services, HostFacts::current(), parent)
 {
 }
 
-NIMBLite::NIMBLite(const HostFacts &facts, QObject *parent)
+NIMBLite::NIMBLite(const UpdateServices &services, const HostFacts &facts, QObject *parent)
     : QObject(parent)
     , m_facts(facts)
-    , m_publicKey(publicKeySetting())
+    , m_updatePageURL(services.updatePageURL())
+    , m_publicKey(services.publicKey())
+    , m_progressWindow(services.progressWindow())
+    , m_kit(services.kit())
 {
     fill(facts);
 }
@@ -134,26 +101,6 @@ NIMBLite::~NIMBLite()
     // Processing may still be writing into this object on a worker; it is
     // bounded by the page cap, so waiting is short.
     m_processing.waitForFinished();
-}
-
-void NIMBLite::setUpdatePageURL(const std::optional<QString> &url)
-{
-    updatePageURLSetting() = url;
-}
-
-std::optional<QString> NIMBLite::updatePageURL()
-{
-    return updatePageURLSetting();
-}
-
-void NIMBLite::setPublicKey(const std::optional<RsaKey> &key)
-{
-    publicKeySetting() = key;
-}
-
-std::optional<RsaKey> NIMBLite::publicKey()
-{
-    return publicKeySetting();
 }
 
 void NIMBLite::fill(const HostFacts &facts)
@@ -275,14 +222,14 @@ void NIMBLite::storeUpdateInfo(const QVariantMap &info)
     }
     prefs->setValue(updateprefs::kCurrentUpdateInfo, info);
     prefs->setValue(updateprefs::kUpdateAvailable, true);
-    appendLog(QStringLiteral("Update Available: ") + describe(info));
+    appendLog(QStringLiteral("Update Available: ") + describeDictionary(info));
 }
 
 void NIMBLite::performSilentCheck()
 {
     resetCheckState();
     appendLog(QStringLiteral("--- performSilentCheck()"));
-    const std::optional<QString> url = updatePageURL();
+    const std::optional<QString> url = m_updatePageURL;
     if (!url || !isValidUrlText(*url)) {
         logError(QStringLiteral("Invalid URL ") + url.value_or(QStringLiteral("None")), true);
         return;
@@ -345,23 +292,23 @@ void NIMBLite::performManualCheck()
 {
     resetCheckState();
     appendLog(QStringLiteral("--- performManualCheck()"));
-    const std::optional<QString> url = updatePageURL();
+    const std::optional<QString> url = m_updatePageURL;
     if (!url || !isValidUrlText(*url)) {
         const QString message = QStringLiteral("Invalid URL ") + url.value_or(QStringLiteral("None"));
         logError(message, true);
-        showAlert(kUnableToCheck, message, QString(), false);
+        alert(message);
         return;
     }
     const std::function<void()> previous = m_onCompletion;
     const CachePolicy previousPolicy = m_cachePolicy;
     m_onCompletion = [this, previous, previousPolicy] {
-        if (progressWindow().dismiss) {
-            progressWindow().dismiss();
+        if (m_progressWindow.dismiss) {
+            m_progressWindow.dismiss();
         }
         if (m_status == NIMBLiteStatus::error) {
-            showAlert(kUnableToCheck, m_errorMessage.value_or(QStringLiteral("Unknown Error")), QString(), false);
+            alert(m_errorMessage.value_or(QStringLiteral("Unknown Error")));
         } else if (!cancelled()) {
-            showUpdatePage(updatePageURL().value_or(QString()), kManualSender);
+            showUpdatePage(m_updatePageURL.value_or(QString()), kManualSender);
         }
         m_onCompletion = previous;
         m_cachePolicy = previousPolicy;
@@ -376,14 +323,23 @@ void NIMBLite::performManualCheck()
 
 void NIMBLite::showProgressWindow()
 {
-    if (progressWindow().present) {
-        progressWindow().present(this);
+    if (m_progressWindow.present) {
+        m_progressWindow.present(this);
     }
 }
 
-void NIMBLite::setProgressWindow(ProgressWindow window)
+void NIMBLite::alert(const QString &message)
 {
-    progressWindow() = std::move(window);
+    if (m_kit) {
+        m_kit->showAlert(kUnableToCheck, message, QString(), false);
+    }
+}
+
+void NIMBLite::openInBrowser(const QString &address)
+{
+    if (m_kit) {
+        m_kit->urlOpener().openUrl(QUrl(address, QUrl::StrictMode));
+    }
 }
 
 void NIMBLite::validateOnlinePage(const QString &urlString)
@@ -550,299 +506,60 @@ void NIMBLite::processHTML(const QByteArray &data, const std::optional<QString> 
 
 void NIMBLite::processPage(const QByteArray &data)
 {
-    appendLog(QStringLiteral("--- Application Information"));
-    appendLog(QStringLiteral("build: %1; macOS: %2; processor: %3; %4")
-                  .arg(m_appVersion)
-                  .arg(m_OSVersion.toString(), m_architecture, m_bundleIdentifier));
-    appendLog(QStringLiteral("--- XML"));
+    applyReading(readUpdatePage(data, readingContext()));
+}
 
-    QString parseError;
-    XmlLimits limits;
-    limits.maxBytes = kMaxPageBytes;
-    const std::optional<XmlDocument> document = XmlDocument::parse(data, &parseError, limits);
-    if (!document) {
-        logError(QStringLiteral("XML: ") + parseError, true);
-        return;
-    }
-    appendLog(QStringLiteral("--- HTML"));
-    const XmlNode *root = document->root();
-    if (!root) {
-        logError(QStringLiteral("HTML: Missing 'head' element"), true);
-        return;
-    }
-
-    const std::optional<QString> signature = signatureMetas(*root).lastContent;
-    bool productMatches = false;
-    for (const XmlNode &head : root->children()) {
-        if (!head.isElement() || head.name() != QLatin1String("head")) {
-            continue;
-        }
-        for (const XmlNode &item : head.children()) {
-            if (!item.isElement()) {
-                continue;
-            }
-            if (item.name() == QLatin1String("title")) {
-                if (m_map) {
-                    appendLog(QStringLiteral("Title: ") + item.textContent());
-                }
-            } else if (item.name() == QLatin1String("base")) {
-                m_baseURL = item.attribute(QStringLiteral("href"));
-                if (m_map) {
-                    appendLog(QStringLiteral("baseURL: \"") + m_baseURL.value_or(QStringLiteral("?"))
-                              + QLatin1Char('"'));
-                }
-            } else if (item.name() == QLatin1String("meta")) {
-                const QString name = item.attribute(QStringLiteral("name")).value_or(QString());
-                const std::optional<QString> content = item.attribute(QStringLiteral("content"));
-                if (name == QLatin1String("NIMBFormat")) {
-                    m_dataFormat = content ? parseDecimalInteger(*content) : std::nullopt;
-                    if (!m_dataFormat) {
-                        logError(QStringLiteral("NIMBFormat is invalid."), !m_map);
-                        if (!m_map) {
-                            return;
-                        }
-                    } else if (m_map) {
-                        appendLog(QStringLiteral("NIMBFormat ") + QString::number(*m_dataFormat));
-                    }
-                } else if (name == QLatin1String("NIMBProductIdentifier")) {
-                    if (!content) {
-                        productMatches = false;
-                        logError(QStringLiteral("NIMBProductIdentifier is invalid"), !m_map);
-                        if (!m_map) {
-                            return;
-                        }
-                    } else {
-                        productMatches = *content == m_bundleIdentifier;
-                        if (m_map) {
-                            appendLog(QStringLiteral("NIMBProductIdentifier: ") + *content);
-                        }
-                    }
-                } else if (name == QLatin1String("NIMBMaintenance") && content == QLatin1String("true")) {
-                    m_status = NIMBLiteStatus::maintenance;
-                    m_maintenanceMode = true;
-                    appendLog(QStringLiteral("NIMBMaintenance: Page is in maintenance mode"));
-                    const auto prefs = preferencesStore();
-                    const bool ignoreMaintenance = prefs && updateprefs::flag(*prefs, updateprefs::kIgnoreMaintenance);
-                    if (!m_map && !ignoreMaintenance) {
-                        // Check again at the next launch.
-                        setNextUpdateCheck(0);
-                        return;
-                    }
-                }
-            }
+PageReadingContext NIMBLite::readingContext()
+{
+    PageReadingContext context;
+    context.appVersion = m_appVersion;
+    context.osVersion = m_OSVersion;
+    context.bundleIdentifier = m_bundleIdentifier;
+    context.architecture = m_architecture;
+    context.publicKey = m_publicKey;
+    context.inspect = m_map;
+    context.status = m_status;
+    context.archiveURLS = m_archiveURLS;
+    if (const auto prefs = preferencesStore()) {
+        context.ignoreMaintenance = updateprefs::flag(*prefs, updateprefs::kIgnoreMaintenance);
+        if (const auto ignored = updateprefs::dictionary(*prefs, updateprefs::kIgnoreVersionInfo)) {
+            context.ignoredBuild = updateprefs::integerEntry(*ignored, updateprefs::kBuildNumber);
         }
     }
+    return context;
+}
 
-    if (!m_dataFormat) {
-        logError(QStringLiteral("NIMBFormat is missing"), true);
-        if (!m_map) {
-            return;
-        }
-    } else if (*m_dataFormat < 10) {
-        logError(QStringLiteral("The format of the update file is too old"), true);
-        if (!m_map) {
-            return;
-        }
-    } else if (*m_dataFormat > 10) {
-        logError(QStringLiteral("The format of the update file is too new, probably means a newer version."), false);
-        if (!m_map) {
-            m_status = NIMBLiteStatus::formatInvalid;
+void NIMBLite::applyReading(const PageReading &reading)
+{
+    // Errors do not finish the check here: whoever processes the page ends
+    // the check once processing is over, and the completion comes once.
+    for (const PageStep &step : reading.steps) {
+        switch (step.kind) {
+        case PageStep::Kind::log:
+            appendLog(step.text);
+            break;
+        case PageStep::Kind::error:
+            logError(step.text, false);
+            break;
+        case PageStep::Kind::storeUpdate:
+            storeUpdateInfo(step.update);
+            break;
+        case PageStep::Kind::checkAgainNow:
+            setNextUpdateCheck(0);
+            break;
+        case PageStep::Kind::markUpdateAvailable:
             if (const auto prefs = preferencesStore()) {
                 prefs->setValue(updateprefs::kUpdateAvailable, true);
             }
-            return;
-        }
-    }
-
-    if (!productMatches) {
-        logError(QStringLiteral("NIMBProductIdentifier != \"") + m_bundleIdentifier + QLatin1Char('"'), !m_map);
-        if (!m_map) {
-            return;
-        }
-    }
-
-    std::optional<QString> signatureProblem;
-    if (!m_publicKey) {
-        signatureProblem = QStringLiteral("Signature invalid, public key is missing");
-    } else if (!signature) {
-        signatureProblem = QStringLiteral("Signature not found");
-    } else if (const auto failure = verifyPageSignature(data, *signature, *m_publicKey)) {
-        signatureProblem = QStringLiteral("Failed to validate ") + *failure;
-    }
-    if (signatureProblem) {
-        logError(*signatureProblem, !m_map);
-        if (!m_map) {
-            return;
-        }
-    }
-
-    bool sawBody = false;
-    bool rejected = false;
-    for (const XmlNode &body : root->children()) {
-        if (!body.isElement() || body.name() != QLatin1String("body")) {
-            continue;
-        }
-        if (!sawBody) {
-            sawBody = true;
-        }
-        if (!m_map && m_status != NIMBLiteStatus::busy) {
             break;
         }
-        scanGroups(body, rejected);
     }
-    if (!sawBody) {
-        logError(QStringLiteral("HTML: Missing 'body' element"), true);
-        return;
-    }
-
-    if (!m_map) {
-        if (m_status == NIMBLiteStatus::busy) {
-            m_status = rejected ? NIMBLiteStatus::noUpdateForThisMac : NIMBLiteStatus::noUpdateAtThisTime;
-        }
-        QString line = QStringLiteral("Scan complete. Status: ") + statusName(m_status);
-        if (m_updateDetails) {
-            line += QLatin1Char(' ') + describe(*m_updateDetails);
-        }
-        appendLog(line);
-    }
-}
-
-void NIMBLite::scanGroups(const XmlNode &element, bool &rejected)
-{
-    for (const XmlNode &child : element.children()) {
-        if (!child.isElement()) {
-            continue;
-        }
-        if (!m_map && m_status != NIMBLiteStatus::busy) {
-            return;
-        }
-        if (isUpdateGroup(child)) {
-            const UpdateGroup group = readUpdateGroup(child);
-            if (m_map) {
-                inspectGroup(group);
-            } else {
-                selectGroup(group, rejected);
-            }
-        } else {
-            scanGroups(child, rejected);
-        }
-    }
-}
-
-namespace {
-
-QString versionLine(const UpdateGroup &group, const QString &dateText)
-{
-    QString line = QStringLiteral("--- Version ") + group.displayVersion + QStringLiteral("; ") + dateText
-                   + QStringLiteral(" (") + QString::number(group.build) + QStringLiteral(") { minOS ")
-                   + boundText(group.minOS);
-    if (group.maxOS) {
-        line += QStringLiteral(", maxOS ") + group.maxOS->toString();
-    }
-    return line + QStringLiteral(" }");
-}
-
-} // namespace
-
-void NIMBLite::selectGroup(const UpdateGroup &group, bool &rejected)
-{
-    appendLog(versionLine(group, group.date));
-    if (group.hidden) {
-        appendLog(QStringLiteral("Reject: hidden"));
-        return;
-    }
-    if (!group.minOS) {
-        logError(QStringLiteral("Group ") + group.id + QStringLiteral(" invalid minOS"), false);
-        return;
-    }
-    if (m_OSVersion < *group.minOS) {
-        appendLog(QStringLiteral("Reject: Requires macOS ") + group.minOS->toString());
-        rejected = true;
-        return;
-    }
-    if (group.maxOS && m_OSVersion > *group.maxOS) {
-        appendLog(QStringLiteral("Reject: incompatible with macOS ") + m_OSVersion.toString());
-        return;
-    }
-    if (group.build == -1) {
-        logError(QStringLiteral("Group ") + group.id + QStringLiteral(" invalid build"), false);
-        return;
-    }
-    if (const auto prefs = preferencesStore()) {
-        if (const auto ignored = updateprefs::dictionary(*prefs, updateprefs::kIgnoreVersionInfo)) {
-            if (updateprefs::integerEntry(*ignored, updateprefs::kBuildNumber) == group.build) {
-                appendLog(QStringLiteral("Reject: %1 is set to be ignored.").arg(group.build));
-                return;
-            }
-        }
-    }
-    if (group.build < m_appVersion) {
-        appendLog(QStringLiteral("Reject: %1 <  appVersion %2").arg(group.build).arg(m_appVersion));
-        return;
-    }
-    if (group.build == m_appVersion) {
-        appendLog(QStringLiteral("Build %1 <  appVersion %2").arg(group.build).arg(m_appVersion));
-        m_status = rejected ? NIMBLiteStatus::noUpdateForThisMac : NIMBLiteStatus::upToDate;
-        m_updateDetails.reset();
-        return;
-    }
-    if (group.archives.isEmpty()) {
-        logError(QStringLiteral("Group ") + group.id + QStringLiteral(" invalid NIMBArchive"), false);
-        return;
-    }
-    for (const UpdateArchive &archive : group.archives) {
-        if (!archive.url) {
-            appendLog(QStringLiteral("Error: Archive URL is invalid. Architecture: ")
-                      + archive.architecture.value_or(QStringLiteral("?")));
-            continue;
-        }
-        appendLog(QStringLiteral("Update: ") + m_architecture + QLatin1Char(' ') + *archive.url);
-        storeUpdateInfo({{updateprefs::kGroupID, group.id},
-                         {updateprefs::kDisplayVersion, group.displayVersion},
-                         {updateprefs::kBuildNumber, group.build}});
-        return;
-    }
-}
-
-void NIMBLite::inspectGroup(const UpdateGroup &group)
-{
-    const bool dateValid = isValidBasicDate(group.date);
-    const QString dateText = dateValid ? QLocale().toString(QDate::fromString(group.date, QStringLiteral("yyyyMMdd")),
-                                                            QStringLiteral("MMM d, yyyy"))
-                                       : group.date;
-    appendLog(versionLine(group, dateText));
-    if (group.displayVersion.isEmpty()) {
-        appendLog(QStringLiteral("Error: Missing \"nimbgroupversion\""));
-    }
-    if (group.date == QLatin1String("?")) {
-        logError(QStringLiteral("Group ") + group.id + QStringLiteral(" is missing date"), false);
-    } else if (!dateValid) {
-        logError(QStringLiteral("Group ") + group.id + QStringLiteral(" has an invalid date \"") + group.date
-                     + QLatin1Char('"'),
-                 false);
-    }
-    if (group.archives.isEmpty()) {
-        logError(QStringLiteral("Group ") + group.id + QStringLiteral(" invalid NIMBArchive"), false);
-    }
-    for (const UpdateArchive &archive : group.archives) {
-        if (!archive.url) {
-            appendLog(QStringLiteral("Error: Archive URL is invalid. Architecture: ")
-                      + archive.architecture.value_or(QStringLiteral("?")));
-            continue;
-        }
-        QString url = *archive.url;
-        if (!url.contains(QStringLiteral("://"))) {
-            url = m_baseURL.value_or(QString()) + url;
-        }
-        if (!url.startsWith(QStringLiteral("https://"))) {
-            appendLog(QStringLiteral("Error: Not HTTPS! ") + url);
-        }
-        if (m_archiveURLS.contains(url)) {
-            appendLog(QStringLiteral("Error: Duplicate ") + url);
-        }
-        m_archiveURLS.append(url);
-        appendLog(QStringLiteral("Update: ") + m_architecture + QLatin1Char(' ') + url);
-    }
+    m_status = reading.status;
+    m_dataFormat = reading.dataFormat;
+    m_baseURL = reading.baseURL;
+    m_maintenanceMode = reading.maintenanceMode;
+    m_updateDetails = reading.updateDetails;
+    m_archiveURLS = reading.archiveURLS;
 }
 
 void NIMBLite::showUpdatePage(const QString &urlString, const std::optional<QString> &sender)
@@ -855,12 +572,12 @@ void NIMBLite::showUpdatePage(const QString &urlString, const std::optional<QStr
     const std::optional<QString> systemVersion = fullKernelVersion(m_facts.kernelRelease);
     if (!systemVersion) {
         logError(QStringLiteral("Failed to get the macOS version."), true);
-        platform::urlOpener().openUrl(QUrl(urlString, QUrl::StrictMode));
+        openInBrowser(urlString);
         return;
     }
     if (m_facts.shortVersion.isEmpty()) {
         logError(QStringLiteral("Failed to get the application version"), true);
-        platform::urlOpener().openUrl(QUrl(urlString, QUrl::StrictMode));
+        openInBrowser(urlString);
         return;
     }
     QString address = urlString + QStringLiteral("?arc=") + m_architecture + QStringLiteral("&appver=")
@@ -883,7 +600,7 @@ void NIMBLite::showUpdatePage(const QString &urlString, const std::optional<QStr
         logError(QStringLiteral("Invalid URL ") + address, true);
         return;
     }
-    platform::urlOpener().openUrl(QUrl(address, QUrl::StrictMode));
+    openInBrowser(address);
     if (!sender) {
         finishCheck();
     }

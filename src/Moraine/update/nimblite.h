@@ -4,7 +4,8 @@
 #include "Moraine/update/nimblitestatus.h"
 #include "Moraine/update/osversion.h"
 #include "Moraine/update/rsakey.h"
-#include "Moraine/update/updategroup.h"
+#include "Moraine/update/updatepagereader.h"
+#include "Moraine/update/updateservices.h"
 
 #include <QByteArray>
 #include <QFuture>
@@ -38,44 +39,27 @@ class NIMBLite : public QObject
     Q_OBJECT
 
 public:
-    explicit NIMBLite(QObject *parent = nullptr);
+    /// Takes the page address, the key, the progress window and the kit's
+    /// services as `services` holds them now.
+    explicit NIMBLite(const UpdateServices &services, QObject *parent = nullptr);
     /// With given program and machine facts (tools, tests).
-    explicit NIMBLite(const HostFacts &facts, QObject *parent = nullptr);
+    NIMBLite(const UpdateServices &services, const HostFacts &facts, QObject *parent = nullptr);
     ~NIMBLite() override;
 
-    // Set by the application before any check; a new object takes the key
-    // that is set when it is created.
-    static void setUpdatePageURL(const std::optional<QString> &url);
-    [[nodiscard]] static std::optional<QString> updatePageURL();
-    static void setPublicKey(const std::optional<RsaKey> &key);
-    [[nodiscard]] static std::optional<RsaKey> publicKey();
-
-    /// The small window a manual check shows while it waits for the server.
-    /// The views install it (NIMBProgressWindow); without one a manual check
-    /// shows nothing while it waits.
-    struct ProgressWindow
-    {
-        std::function<void(NIMBLite *check)> present;
-        std::function<void()> dismiss;
-    };
-    static void setProgressWindow(ProgressWindow window);
+    [[nodiscard]] std::optional<QString> updatePageURL() const { return m_updatePageURL; }
 
     [[nodiscard]] int appVersion() const { return m_appVersion; }
-    [[nodiscard]] OsVersion OSVersion() const { return m_OSVersion; }
     [[nodiscard]] QString bundleIdentifier() const { return m_bundleIdentifier; }
     [[nodiscard]] QString architecture() const { return m_architecture; }
-    [[nodiscard]] QStringList archiveURLS() const { return m_archiveURLS; }
     [[nodiscard]] NIMBLiteStatus status() const { return m_status; }
     [[nodiscard]] QStringList log() const { return m_log; }
     [[nodiscard]] std::optional<QString> errorMessage() const { return m_errorMessage; }
     [[nodiscard]] bool maintenanceMode() const { return m_maintenanceMode; }
     [[nodiscard]] bool map() const { return m_map; }
     void setMap(bool inspect) { m_map = inspect; }
-    [[nodiscard]] std::optional<int> dataFormat() const { return m_dataFormat; }
     [[nodiscard]] std::optional<QString> baseURL() const { return m_baseURL; }
     [[nodiscard]] std::optional<QVariantMap> updateDetails() const { return m_updateDetails; }
     [[nodiscard]] CachePolicy cachePolicy() const { return m_cachePolicy; }
-    void setCachePolicy(CachePolicy policy) { m_cachePolicy = policy; }
     [[nodiscard]] bool cancelled() const { return m_cancelled.load(); }
     void setOnCompletion(std::function<void()> completion) { m_onCompletion = std::move(completion); }
 
@@ -105,27 +89,30 @@ public:
     /// Reads, verifies and evaluates an update page. Without a sender it
     /// starts a fresh check and ends it itself.
     virtual void processHTML(const QByteArray &data, const std::optional<QString> &sender);
-    virtual void scanGroups(const XmlNode &element, bool &rejected);
     virtual void showProgressWindow();
 
     /// Ends the check: the completion is queued on the main thread, once.
     void finishCheck();
 
     /// The largest answer the service reads; a longer one is an error.
-    static constexpr qsizetype kMaxPageBytes = 2 * 1024 * 1024;
+    static constexpr qsizetype kMaxPageBytes = kMaxUpdatePageBytes;
 
 protected:
     void appendLog(const QString &line);
 
 private:
     void fill(const HostFacts &facts);
+    // Page processing: a pure reading of the page, then its result applied
+    // to this object and written to the preferences.
     void processPage(const QByteArray &data);
-    void selectGroup(const UpdateGroup &group, bool &rejected);
-    void inspectGroup(const UpdateGroup &group);
+    PageReadingContext readingContext();
+    void applyReading(const PageReading &reading);
     void readAnswerBody(QNetworkReply *reply);
     void handleAnswer(QNetworkReply *reply, quint64 check, const std::optional<QString> &sender);
     void afterProcessing(quint64 check);
     void deliverCompletion();
+    void alert(const QString &message);
+    void openInBrowser(const QString &address);
 
     HostFacts m_facts;
     int m_appVersion = 0;
@@ -145,7 +132,10 @@ private:
     CachePolicy m_cachePolicy = CachePolicy::useProtocolCachePolicy;
     std::atomic<bool> m_cancelled = false;
 
+    std::optional<QString> m_updatePageURL;
     std::optional<RsaKey> m_publicKey;
+    UpdateServices::ProgressWindow m_progressWindow;
+    QPointer<KitServices> m_kit;
     std::chrono::milliseconds m_requestTimeout{60'000};
     std::chrono::milliseconds m_checkDeadline{180'000};
     bool m_deadlinePassed = false;

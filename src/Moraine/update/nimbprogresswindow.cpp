@@ -13,18 +13,6 @@ namespace moraine {
 
 namespace {
 
-// The one shared window of the update service.
-QPointer<NIMBProgressWindow> &sharedWindow()
-{
-    static QPointer<NIMBProgressWindow> window;
-    return window;
-}
-
-const bool installed = [] {
-    NIMBProgressWindow::install();
-    return true;
-}();
-
 QString applicationName()
 {
     const QString name = QGuiApplication::applicationDisplayName();
@@ -70,36 +58,46 @@ NIMBProgressWindow::NIMBProgressWindow(NIMBLite *check)
     layout->addStretch();
 }
 
-void NIMBProgressWindow::install()
+NIMBProgressPresenter::~NIMBProgressPresenter()
 {
-    NIMBLite::setProgressWindow({[](NIMBLite *check) { present(check); }, [] { dismiss(); }});
+    dismiss();
 }
 
-void NIMBProgressWindow::present(NIMBLite *check)
+void NIMBProgressPresenter::present(NIMBLite *check)
 {
-    QPointer<NIMBProgressWindow> &window = sharedWindow();
-    if (!window) {
-        window = new NIMBProgressWindow(check);
+    if (!m_window) {
+        m_window = new NIMBProgressWindow(check);
+        // Cancel in the window: it goes away from the main thread's queue.
+        connect(m_window, &QDialog::rejected, this, &NIMBProgressPresenter::dismiss, Qt::QueuedConnection);
     }
-    window->show();
-    window->raise();
-    window->activateWindow();
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
 }
 
-void NIMBProgressWindow::dismiss()
+void NIMBProgressPresenter::dismiss()
 {
-    QPointer<NIMBProgressWindow> &window = sharedWindow();
-    if (window) {
-        NIMBProgressWindow *closing = window;
-        window = nullptr;
+    if (m_window) {
+        NIMBProgressWindow *closing = m_window;
+        m_window = nullptr;
         closing->hide();
         closing->deleteLater();
     }
 }
 
-NIMBProgressWindow *NIMBProgressWindow::current()
+UpdateServices::ProgressWindow NIMBProgressPresenter::progressWindow()
 {
-    return sharedWindow();
+    const QPointer<NIMBProgressPresenter> self(this);
+    return {[self](NIMBLite *check) {
+                if (self) {
+                    self->present(check);
+                }
+            },
+            [self] {
+                if (self) {
+                    self->dismiss();
+                }
+            }};
 }
 
 void NIMBProgressWindow::reject()
@@ -107,7 +105,7 @@ void NIMBProgressWindow::reject()
     if (m_check) {
         m_check->cancel();
     }
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [] { dismiss(); }, Qt::QueuedConnection);
+    emit rejected();
 }
 
 } // namespace moraine

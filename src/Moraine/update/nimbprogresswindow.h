@@ -1,32 +1,22 @@
 #pragma once
 
 #include "Moraine/update/nimblite.h"
+#include "Moraine/update/updateservices.h"
 
 #include <QDialog>
 #include <QPointer>
-
-class QPushButton;
 
 namespace moraine {
 
 /// The small window a manual check shows while it waits for the server:
 /// "<name> Updates", the checking text, an indeterminate bar and " Cancel "
-/// (also Escape). At most one exists; a second check brings it forward.
+/// (also Escape). Made by NIMBProgressPresenter.
 class NIMBProgressWindow final : public QDialog
 {
     Q_OBJECT
 
 public:
-    /// Makes this the window manual checks show (NIMBLite::setProgressWindow).
-    /// Done on its own when the program starts, as linking this class means
-    /// wanting it.
-    static void install();
-    /// Shows the window for `check`, or raises the one that is open.
-    static void present(NIMBLite *check);
-    /// Hides and forgets the open window, if any.
-    static void dismiss();
-    /// The open window, if any.
-    [[nodiscard]] static NIMBProgressWindow *current();
+    explicit NIMBProgressWindow(NIMBLite *check);
 
     [[nodiscard]] NIMBLite *check() const { return m_check; }
 
@@ -35,9 +25,33 @@ public:
     void reject() override;
 
 private:
-    explicit NIMBProgressWindow(NIMBLite *check);
-
     QPointer<NIMBLite> m_check;
+};
+
+/// Keeps the update service's one progress window: at most one exists, a
+/// second manual check brings it forward. The application owns one and hands
+/// progressWindow() to its update services.
+class NIMBProgressPresenter : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+    ~NIMBProgressPresenter() override;
+
+    /// Shows the window for `check`, or raises the one that is open.
+    void present(NIMBLite *check);
+    /// Hides and forgets the open window, if any.
+    void dismiss();
+    /// The open window, if any.
+    [[nodiscard]] NIMBProgressWindow *current() const { return m_window; }
+
+    /// present() and dismiss() for the update services; they do nothing
+    /// once this presenter is gone.
+    [[nodiscard]] UpdateServices::ProgressWindow progressWindow();
+
+private:
+    QPointer<NIMBProgressWindow> m_window;
 };
 
 } // namespace moraine

@@ -172,10 +172,19 @@ void NIMBSettingsModel::showDebuggingOptions()
     setShowMoreOptions(true);
 }
 
+void NIMBSettingsModel::setUpdates(UpdateServices *updates)
+{
+    if (m_updates == updates) {
+        return;
+    }
+    m_updates = updates;
+    emit updatesChanged();
+}
+
 NIMBLite *NIMBSettingsModel::startCheck(bool keepLog)
 {
     // A fresh service object per check; it goes away once its check has ended.
-    auto *check = new NIMBLite(this);
+    auto *check = new NIMBLite(m_updates ? *m_updates : m_noServices, this);
     check->setOnCompletion([this, check, keepLog] {
         if (keepLog) {
             setLog(check->log());

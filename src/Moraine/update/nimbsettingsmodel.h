@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Moraine/update/updateservices.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QPointer>
@@ -34,6 +36,9 @@ class NIMBSettingsModel : public QObject
     Q_PROPERTY(QString availableUpdateText READ availableUpdateText NOTIFY updateTextsChanged)
     Q_PROPERTY(QString ignoredVersionText READ ignoredVersionText NOTIFY updateTextsChanged)
     Q_PROPERTY(QStringList log READ log NOTIFY logChanged)
+    /// What the checks started here are made with; without it they have no
+    /// page address and no key, and fail.
+    Q_PROPERTY(moraine::UpdateServices *updates READ updates WRITE setUpdates NOTIFY updatesChanged)
 
     Q_PROPERTY(QString kCaptionCheckFreqency READ captionCheckFrequency CONSTANT)
     Q_PROPERTY(QString kCaptionNextCheck READ captionNextCheck CONSTANT)
@@ -64,6 +69,8 @@ public:
     [[nodiscard]] QString availableUpdateText() const { return m_availableUpdateText; }
     [[nodiscard]] QString ignoredVersionText() const { return m_ignoredVersionText; }
     [[nodiscard]] QStringList log() const { return m_log; }
+    [[nodiscard]] UpdateServices *updates() const { return m_updates; }
+    void setUpdates(UpdateServices *updates);
 
     [[nodiscard]] static QString captionCheckFrequency() { return QStringLiteral("Check frequency"); }
     [[nodiscard]] static QString captionNextCheck() { return QStringLiteral("Next check"); }
@@ -96,6 +103,7 @@ signals:
     void hasIgnoreInfoChanged();
     void updateTextsChanged();
     void logChanged();
+    void updatesChanged();
     /// A check started from this view has ended (also after Check Now).
     void checkFinished();
 
@@ -115,6 +123,8 @@ private:
     QString m_availableUpdateText;
     QString m_ignoredVersionText;
     QStringList m_log;
+    QPointer<UpdateServices> m_updates;
+    UpdateServices m_noServices;
 };
 
 } // namespace moraine

@@ -93,7 +93,7 @@ std::optional<QString> verifyPageSignature(const QByteArray &page, const QString
            + takeOpenSslError(QStringLiteral("the signature does not match the page"));
 }
 
-std::optional<QString> signMessage(const QByteArray &message, const RsaKey &privateKey, QString *error)
+KMResult<QString> signMessage(const QByteArray &message, const RsaKey &privateKey)
 {
     ERR_clear_error();
     DigestContext context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
@@ -102,17 +102,11 @@ std::optional<QString> signMessage(const QByteArray &message, const RsaKey &priv
     const auto size = static_cast<size_t>(message.size());
     if (!context || EVP_DigestSignInit(context.get(), nullptr, EVP_sha256(), nullptr, privateKey.get()) != 1
         || EVP_DigestSign(context.get(), nullptr, &length, data, size) != 1) {
-        if (error) {
-            *error = takeOpenSslError(QStringLiteral("signing is not possible with this key"));
-        }
-        return std::nullopt;
+        return KMError{takeOpenSslError(QStringLiteral("signing is not possible with this key")), -1};
     }
     QByteArray signature(static_cast<qsizetype>(length), Qt::Uninitialized);
     if (EVP_DigestSign(context.get(), reinterpret_cast<unsigned char *>(signature.data()), &length, data, size) != 1) {
-        if (error) {
-            *error = takeOpenSslError(QStringLiteral("signing failed"));
-        }
-        return std::nullopt;
+        return KMError{takeOpenSslError(QStringLiteral("signing failed")), -1};
     }
     signature.resize(static_cast<qsizetype>(length));
     return QString::fromLatin1(signature.toBase64());

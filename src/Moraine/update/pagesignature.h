@@ -37,9 +37,8 @@ struct SignatureMetas
 [[nodiscard]] std::optional<QString> verifyPageSignature(const QByteArray &page, const QString &signatureText,
                                                          const RsaKey &publicKey);
 
-/// Signs a message with a private key (RSA PKCS#1 v1.5 over SHA-256);
-/// the signature as standard base64, or nothing with `error` set.
-[[nodiscard]] std::optional<QString> signMessage(const QByteArray &message, const RsaKey &privateKey,
-                                                 QString *error = nullptr);
+/// Signs a message with a private key (RSA PKCS#1 v1.5 over SHA-256): the
+/// signature as standard base64, or the library's reason.
+[[nodiscard]] KMResult<QString> signMessage(const QByteArray &message, const RsaKey &privateKey);
 
 } // namespace moraine

@@ -111,42 +111,44 @@ QString takeOpenSslError(const QString &fallback)
     return QString::fromLatin1(buffer);
 }
 
-KeyImport importPEMKey(const QString &pem, KeyClass keyClass)
+namespace {
+
+KMError keyError(const QString &message)
 {
-    KeyImport result;
+    return {message, -1};
+}
+
+} // namespace
+
+KMResult<RsaKey> importPEMKey(const QString &pem, KeyClass keyClass)
+{
     if (pem.isEmpty()) {
-        result.error = QStringLiteral("Key data is empty");
-        return result;
+        return keyError(QStringLiteral("Key data is empty"));
     }
     if (keyClass != KeyClass::Public && keyClass != KeyClass::Private) {
-        result.error = QStringLiteral("Key type unrecognized, should be kSecAttrKeyClassPrivate or kSecAttrKeyClassPublic");
-        return result;
+        return keyError(
+            QStringLiteral("Key type unrecognized, should be kSecAttrKeyClassPrivate or kSecAttrKeyClassPublic"));
     }
     const QByteArray der = decodeLenientBase64(withoutArmour(pem));
     if (der.isEmpty()) {
-        result.error = QStringLiteral("Unable to convert String to Data");
-        return result;
+        return keyError(QStringLiteral("Unable to convert String to Data"));
     }
     ERR_clear_error();
     EVP_PKEY *key = keyClass == KeyClass::Public ? decodePublic(der) : decodePrivate(der);
     if (!key) {
-        result.error = takeOpenSslError(QStringLiteral("The key data is not an RSA key of the requested class"));
-        return result;
+        return keyError(takeOpenSslError(QStringLiteral("The key data is not an RSA key of the requested class")));
     }
     if (!EVP_PKEY_is_a(key, "RSA")) {
         EVP_PKEY_free(key);
-        result.error = QStringLiteral("The key is not an RSA key");
-        return result;
+        return keyError(QStringLiteral("The key is not an RSA key"));
     }
     // Shorter keys can be factored with means within reach; a page signed
     // with one proves nothing.
     if (const int bits = EVP_PKEY_get_bits(key); bits < kMinimumKeyBits) {
         EVP_PKEY_free(key);
-        result.error = QStringLiteral("The key has %1 bits; at least %2 are required").arg(bits).arg(kMinimumKeyBits);
-        return result;
+        return keyError(QStringLiteral("The key has %1 bits; at least %2 are required").arg(bits).arg(kMinimumKeyBits));
     }
-    result.key = RsaKey(key, keyClass);
-    return result;
+    return RsaKey(key, keyClass);
 }
 
 } // namespace moraine

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Moraine/kmresult.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -33,14 +35,6 @@ private:
     KeyClass m_class;
 };
 
-/// Result of importPEMKey(): a key, or the reason there is none.
-struct KeyImport
-{
-    std::optional<RsaKey> key;
-    QString error;
-    static constexpr int errorCode = -1;
-};
-
 /// The shortest RSA key accepted, in bits.
 inline constexpr int kMinimumKeyBits = 2048;
 
@@ -50,7 +44,8 @@ inline constexpr int kMinimumKeyBits = 2048;
 /// keys PKCS#1 ("RSA PRIVATE KEY") or PKCS#8 ("PRIVATE KEY", unencrypted).
 /// Armour lines are dropped and characters outside the base64 alphabet
 /// (line breaks) are ignored.
-[[nodiscard]] KeyImport importPEMKey(const QString &pem, KeyClass keyClass);
+/// A failure is an error whose domain is the message and whose code is -1.
+[[nodiscard]] KMResult<RsaKey> importPEMKey(const QString &pem, KeyClass keyClass);
 
 /// The most recent OpenSSL error of this thread as text (and clears the
 /// queue), or `fallback` when there is none.

@@ -1,8 +1,6 @@
 #include "Moraine/update/updatewebpage.h"
 
-#include "Moraine/kitalert.h"
 #include "Moraine/update/osversion.h"
-#include "platform/urlopener.h"
 
 #include <QUrl>
 
@@ -20,14 +18,11 @@ bool isValidUrlText(const QString &text)
     return url.isValid() && !url.scheme().isEmpty();
 }
 
-std::optional<QString> downloadsPageAddress(const QString &pageURL, const HostFacts &facts, QString *alertMessage)
+KMResult<QString> downloadsPageAddress(const QString &pageURL, const HostFacts &facts)
 {
     const std::optional<QString> architecture = downloadsArchitectureCode(facts.machine);
     if (!architecture) {
-        if (alertMessage) {
-            *alertMessage = QStringLiteral("Unknown CPU type: ") + facts.machine;
-        }
-        return std::nullopt;
+        return KMError{QStringLiteral("Unknown CPU type: ") + facts.machine, -1};
     }
     return pageURL + QStringLiteral("?arc=") + *architecture + QStringLiteral("&ver=")
            + percentEncodeAlphanumerics(facts.shortVersion) + QStringLiteral("&build=")
@@ -35,20 +30,19 @@ std::optional<QString> downloadsPageAddress(const QString &pageURL, const HostFa
            + percentEncodeAlphanumerics(fullKernelVersion(facts.kernelRelease).value_or(QString()));
 }
 
-void checkForUpdatePageShow(const QString &pageURL)
+void checkForUpdatePageShow(KitServices &kit, const QString &pageURL)
 {
-    QString problem;
-    const std::optional<QString> address = downloadsPageAddress(pageURL, HostFacts::current(), &problem);
-    if (!address) {
-        showAlert(QStringLiteral("Unable to obtain the CPU Type"), problem, QString(), false);
+    const KMResult<QString> address = downloadsPageAddress(pageURL, HostFacts::current());
+    if (!address.ok()) {
+        kit.showAlert(QStringLiteral("Unable to obtain the CPU Type"), address.error().domain, QString(), false);
         return;
     }
-    if (!isValidUrlText(*address)) {
-        showAlert(QStringLiteral("Unable to check for update"), QStringLiteral("Invalid URL ") + *address, QString(),
-                  false);
+    if (!isValidUrlText(address.value())) {
+        kit.showAlert(QStringLiteral("Unable to check for update"), QStringLiteral("Invalid URL ") + address.value(),
+                      QString(), false);
         return;
     }
-    platform::urlOpener().openUrl(QUrl(*address, QUrl::StrictMode));
+    kit.urlOpener().openUrl(QUrl(address.value(), QUrl::StrictMode));
 }
 
 } // namespace moraine

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Moraine/kitservices.h"
+#include "Moraine/kmresult.h"
 #include "Moraine/update/hostfacts.h"
 
 #include <QString>
@@ -16,13 +18,12 @@ namespace moraine {
 
 /// The downloads page address with the machine's query: "?arc=" + "ass" or
 /// "x86", "&ver=" + short version, "&build=" + build, "&macos=" + kernel
-/// major.minor.patch. Nothing, with `alertMessage` set, for a machine of
-/// another kind ("Unknown CPU type: " + machine).
-[[nodiscard]] std::optional<QString> downloadsPageAddress(const QString &pageURL, const HostFacts &facts,
-                                                          QString *alertMessage);
+/// major.minor.patch. For a machine of another kind, the error "Unknown CPU
+/// type: " + machine.
+[[nodiscard]] KMResult<QString> downloadsPageAddress(const QString &pageURL, const HostFacts &facts);
 
 /// Opens the downloads page for this machine in the default browser, or
 /// shows the kit alert when that is not possible.
-void checkForUpdatePageShow(const QString &pageURL);
+void checkForUpdatePageShow(KitServices &kit, const QString &pageURL);
 
 } // namespace moraine

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Moraine/kmresult.h"
 #include "Moraine/update/xmlnode.h"
 
 #include <QByteArray>
@@ -29,9 +30,8 @@ struct XmlLimits
 class XmlDocument
 {
 public:
-    /// The document, or nothing with `error` holding the reader's description.
-    [[nodiscard]] static std::optional<XmlDocument> parse(const QByteArray &bytes, QString *error,
-                                                          const XmlLimits &limits = {});
+    /// The document, or the reader's description of why there is none.
+    [[nodiscard]] static KMResult<XmlDocument> parse(const QByteArray &bytes, const XmlLimits &limits = {});
 
     /// The root element; absent only for a document without one.
     [[nodiscard]] const XmlNode *root() const { return m_root ? &*m_root : nullptr; }

@@ -1,5 +1,4 @@
 #include "loopbackserver.h"
-#include "recordingurlopener.h"
 #include "updatetestsupport.h"
 
 #include "Moraine/update/nimbsettingsmodel.h"
@@ -35,6 +34,7 @@ protected:
     {
         view.setResizeMode(QQuickView::SizeRootObjectToView);
         view.resize(520, 640);
+        view.setInitialProperties({{QStringLiteral("updateServices"), QVariant::fromValue(&services)}});
         view.setSource(QUrl(QStringLiteral("qrc:/Moraine/Update/NIMBSettingsView.qml")));
         ASSERT_EQ(view.status(), QQuickView::Ready) << qPrintable(view.errors().value(0).toString());
         view.show();
@@ -80,13 +80,13 @@ protected:
 TEST_F(SettingsView, IgnoreDebuggingOptionsChecksAndPeriodsWorkThroughTheTab)
 {
     LoopbackServer server;
-    RecordingUrlOpener browser;
+    const RecordingUrlOpener &browser = kit.browser;
     // The view's checks run as this program, so the update must be newer than its build.
     const QByteArray newer = QByteArray::number(platform::buildinfo::buildNumber().toInt() + 100);
     server.page(QStringLiteral("/downloads.html"),
                 signPage(pageTemplate(groupElement("next", newer, "2.0", "9.9.9",
                                                    "<a class=\"NIMBArchive ub\" href=\"https://downloads.example/n.tar.gz\"/>"))));
-    NIMBLite::setUpdatePageURL(server.url(QStringLiteral("/downloads.html")));
+    services.setUpdatePageURL(server.url(QStringLiteral("/downloads.html")));
     setPref(prefs::kRemoteFileModDate, QStringLiteral("x"));
     load();
 

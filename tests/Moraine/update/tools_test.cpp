@@ -10,7 +10,53 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include <openssl/core_names.h>
+#include <openssl/evp.h>
+#include <openssl/param_build.h>
+#include <openssl/pem.h>
+
 namespace {
+
+// The publisher's private key with its modulus moved by two: it imports and
+// signs, but nothing it signs verifies, not even under itself.
+QByteArray keyWithWrongModulusPem()
+{
+    EVP_PKEY *own = publisherKey().privateKey->get();
+    OSSL_PARAM_BLD *build = OSSL_PARAM_BLD_new();
+    std::vector<BIGNUM *> numbers;
+    for (const char *name : {OSSL_PKEY_PARAM_RSA_N, OSSL_PKEY_PARAM_RSA_E, OSSL_PKEY_PARAM_RSA_D,
+                             OSSL_PKEY_PARAM_RSA_FACTOR1, OSSL_PKEY_PARAM_RSA_FACTOR2, OSSL_PKEY_PARAM_RSA_EXPONENT1,
+                             OSSL_PKEY_PARAM_RSA_EXPONENT2, OSSL_PKEY_PARAM_RSA_COEFFICIENT1}) {
+        BIGNUM *number = nullptr;
+        EXPECT_EQ(EVP_PKEY_get_bn_param(own, name, &number), 1) << name;
+        if (numbers.empty()) {
+            BN_add_word(number, 2);
+        }
+        numbers.push_back(number);
+        OSSL_PARAM_BLD_push_BN(build, name, number);
+    }
+    OSSL_PARAM *params = OSSL_PARAM_BLD_to_param(build);
+    EVP_PKEY_CTX *context = EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr);
+    EVP_PKEY *damaged = nullptr;
+    EXPECT_EQ(EVP_PKEY_fromdata_init(context), 1);
+    EXPECT_EQ(EVP_PKEY_fromdata(context, &damaged, EVP_PKEY_KEYPAIR, params), 1);
+    BIO *out = BIO_new(BIO_s_mem());
+    EXPECT_EQ(PEM_write_bio_PrivateKey(out, damaged, nullptr, nullptr, 0, nullptr, nullptr), 1);
+    char *data = nullptr;
+    const long length = BIO_get_mem_data(out, &data);
+    const QByteArray pem(data, static_cast<qsizetype>(length));
+    BIO_free(out);
+    EVP_PKEY_free(damaged);
+    EVP_PKEY_CTX_free(context);
+    OSSL_PARAM_free(params);
+    OSSL_PARAM_BLD_free(build);
+    for (BIGNUM *number : numbers) {
+        BN_free(number);
+    }
+    return pem;
+}
 
 struct ToolRun
 {
@@ -101,6 +147,16 @@ TEST_F(PageTools, OnlyTheSignedUnchangedPagePassesTheCheckWithThePublishersKey)
     EXPECT_TRUE(inspection.lines().contains(QStringLiteral("Title: Vellory 2 \u2014 downloads")));
     EXPECT_EQ(inspection.out.count("\nUpdate: "), 5);
 
+    // Of two signature metas the check reads the last, as the program does.
+    QByteArray twoMetas = fixture(QStringLiteral("downloads-page.xhtml"));
+    twoMetas.replace("</head>", "<meta name=\"NIMBSignature\" content=\"NIMBSignaturePlaceHolder\"/></head>");
+    const QString lastSigned = write(QStringLiteral("last-signed.xhtml"),
+                                     signPage(QByteArray(twoMetas).replace(twoMetas.indexOf("NIMBSignaturePlaceHolder"), 24, "QUJD")));
+    EXPECT_EQ(check(lastSigned, {QStringLiteral("--build"), QStringLiteral("100")}).exitCode, 0);
+    const QString firstSigned = write(QStringLiteral("first-signed.xhtml"),
+                                      signPage(QByteArray(twoMetas).replace(twoMetas.lastIndexOf("NIMBSignaturePlaceHolder"), 24, "QUJD")));
+    EXPECT_EQ(check(firstSigned, {QStringLiteral("--build"), QStringLiteral("100")}).exitCode, 1);
+
     // An address is fetched as the program fetches it.
     LoopbackServer server;
     server.page(QStringLiteral("/downloads.html"), signPage(fixture(QStringLiteral("downloads-page.xhtml"))));
@@ -109,7 +165,7 @@ TEST_F(PageTools, OnlyTheSignedUnchangedPagePassesTheCheckWithThePublishersKey)
     EXPECT_EQ(fetched.lines().value(0), QStringLiteral("--- validateOnlinePage(inURLString:)"));
 }
 
-TEST_F(PageTools, SigningNeedsExactlyOnePlaceholderInTheSignatureMetaAndALongPrivateKey)
+TEST_F(PageTools, SigningNeedsOnePlaceholderInTheOneSignatureMetaAndALongSoundKeyAndEmitsOnlyAPageThatVerifies)
 {
     const QByteArray downloads = fixture(QStringLiteral("downloads-page.xhtml"));
     const auto edited = [&](std::initializer_list<std::pair<const char *, const char *>> changes) {
@@ -135,6 +191,14 @@ TEST_F(PageTools, SigningNeedsExactlyOnePlaceholderInTheSignatureMetaAndALongPri
         EXPECT_TRUE(result.err.contains(reason)) << result.err.toStdString();
         EXPECT_FALSE(QFile::exists(output));
     }
+
+    // A key that signs what then fails verification: the tool checks the
+    // finished page as the program would and emits nothing.
+    const QString output = dir.filePath(QStringLiteral("damaged-signed.xhtml"));
+    const ToolRun damaged = sign(page, output, write(QStringLiteral("damaged.pem"), keyWithWrongModulusPem()));
+    EXPECT_EQ(damaged.exitCode, 1);
+    EXPECT_TRUE(damaged.err.contains("the signed page does not verify")) << damaged.err.toStdString();
+    EXPECT_FALSE(QFile::exists(output));
 
     // A public key cannot sign, nor can a short key.
     EXPECT_EQ(run(SIGN_UPDATE_PAGE_TOOL, {page, publicKey}).exitCode, 1);

@@ -1,6 +1,4 @@
 #include "loopbackserver.h"
-#include "recordingalertpresenter.h"
-#include "recordingurlopener.h"
 #include "updatetestsupport.h"
 
 #include "Moraine/update/updatepreferences.h"
@@ -43,13 +41,6 @@ Response redirectTo(const QString &url)
 }
 
 
-// A fresh check of a program with this build, started by `start` and run to its completion.
-std::unique_ptr<NIMBLite> ran(const std::function<void(NIMBLite &)> &start, const QString &build = QStringLiteral("100"))
-{
-    auto check = std::make_unique<NIMBLite>(facts(build));
-    runToCompletion(*check, [&] { start(*check); });
-    return check;
-}
 void silent(NIMBLite &check) { check.performSilentCheck(); }
 void manual(NIMBLite &check) { check.performManualCheck(); }
 std::function<void(NIMBLite &)> fetch(const QString &url)
@@ -77,13 +68,21 @@ protected:
     {
         UpdateTest::SetUp();
         ASSERT_TRUE(server.isListening());
-        NIMBLite::setUpdatePageURL(server.url(kPage));
+        services.setUpdatePageURL(server.url(kPage));
         server.page(kPage, signPage(fixture(QStringLiteral("downloads-page.xhtml"))));
     }
 
+    // A fresh check of a program with this build, started by `start` and run to its completion.
+    std::unique_ptr<NIMBLite> ran(const std::function<void(NIMBLite &)> &start, const QString &build = QStringLiteral("100"))
+    {
+        auto check = makeCheck(build);
+        runToCompletion(*check, [&] { start(*check); });
+        return check;
+    }
+
     LoopbackServer server;
-    RecordingUrlOpener browser;
-    RecordingAlertPresenter alerts;
+    RecordingUrlOpener &browser = kit.browser;
+    RecordingAlertPresenter &alerts = kit.alertPresenter;
 };
 
 TEST_F(UpdateCheck, SilentChecksFollowTheScheduleAndTheStoredUpdateAndFetchOnlyWhenDue)
@@ -178,7 +177,7 @@ TEST_F(UpdateCheck, ManualCheckOpensTheWebPageWithTheStateAndTheUpdateOrShowsThe
     const auto check = ran(manual);
     EXPECT_TRUE(logHas(*check, QStringLiteral("--- checkURL(inURLString:sender:); cachePolicy:.reloadIgnoringLocalCacheData"), true));
     EXPECT_EQ(check->cachePolicy(), moraine::CachePolicy::useProtocolCachePolicy) << "restored after the check";
-    EXPECT_EQ(NIMBProgressWindow::current(), nullptr);
+    EXPECT_EQ(progress.current(), nullptr);
     ASSERT_EQ(browser.opened.size(), 1);
     EXPECT_EQ(browser.opened.first().toString(QUrl::RemoveQuery), server.url(kPage));
     EXPECT_EQ(browser.opened.first().query(QUrl::FullyDecoded),
@@ -192,7 +191,7 @@ TEST_F(UpdateCheck, ManualCheckOpensTheWebPageWithTheStateAndTheUpdateOrShowsThe
     EXPECT_EQ(browser.opened.last().query(QUrl::FullyDecoded), QStringLiteral("arc=x86&appver=2.0.0&macos=6.1.0&state=1"));
 
     // Available without details: the page still opens, the keys encoded; a bad address opens nothing.
-    NIMBLite bare(facts());
+    NIMBLite bare(services, facts());
     bare.resetCheckState();
     bare.storeUpdateInfo({{prefs::kGroupID, QStringLiteral("g 1&2")}, {prefs::kBuildNumber, 120}});
     bare.showUpdatePage(QStringLiteral("https://example.com/u.html"), QStringLiteral("manualUpdateCheck"));
@@ -204,7 +203,7 @@ TEST_F(UpdateCheck, ManualCheckOpensTheWebPageWithTheStateAndTheUpdateOrShowsThe
     EXPECT_TRUE(alerts.alerts.isEmpty());
 
     // A failed manual check shows the alert instead of the page.
-    NIMBLite::setUpdatePageURL(std::nullopt);
+    services.setUpdatePageURL(std::nullopt);
     EXPECT_EQ(ran(manual)->errorMessage(), QStringLiteral("Invalid URL None"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return alerts.alerts.size() == 1; }, 5000));
     EXPECT_EQ(alerts.alerts.first().title, QStringLiteral("Unable to check for update"));
@@ -217,22 +216,22 @@ TEST_F(UpdateCheck, ManualCheckOpensTheWebPageWithTheStateAndTheUpdateOrShowsThe
 TEST_F(UpdateCheck, OneProgressWindowServesOverlappingManualChecksAndCancelIgnoresTheAnswer)
 {
     server.route(kPage, withMode(Response::Mode::Hold, signPage(fixture(QStringLiteral("downloads-page.xhtml")))));
-    NIMBLite first(facts());
-    NIMBLite second(facts());
+    NIMBLite first(services, facts());
+    NIMBLite second(services, facts());
     const auto firstDone = countCompletions(first);
     const auto secondDone = countCompletions(second);
     first.performManualCheck();
-    NIMBProgressWindow *window = NIMBProgressWindow::current();
+    NIMBProgressWindow *window = progress.current();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
     second.performManualCheck();
-    EXPECT_EQ(NIMBProgressWindow::current(), window);
+    EXPECT_EQ(progress.current(), window);
     EXPECT_EQ(window->check(), &first);
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount(kPage) == 2; }, 10000));
 
     QTest::keyClick(window, Qt::Key_Escape);
     EXPECT_TRUE(first.cancelled());
-    ASSERT_TRUE(QTest::qWaitFor([] { return NIMBProgressWindow::current() == nullptr; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return progress.current() == nullptr; }, 5000));
     server.release();
     ASSERT_TRUE(QTest::qWaitFor([&] { return *secondDone > 0 && server.closedConnections() >= 2; }, 20000));
     QTest::qWait(100);
@@ -249,20 +248,21 @@ TEST(UpdateWebPage, EncodesEverythingButLettersAndDigitsAndNamesTheMachineOrSays
 
     moraine::HostFacts arm = facts(QStringLiteral("57"), QStringLiteral("6.5.7-rpi"));
     arm.machine = QStringLiteral("aarch64");
-    QString problem;
-    EXPECT_EQ(moraine::downloadsPageAddress(QStringLiteral("https://example.com/d"), arm, &problem),
+    EXPECT_EQ(moraine::downloadsPageAddress(QStringLiteral("https://example.com/d"), arm).toOptional(),
               QStringLiteral("https://example.com/d?arc=ass&ver=2%2E0%2E0&build=57&macos=6%2E5%2E7"));
     arm.machine = QStringLiteral("riscv64");
-    EXPECT_FALSE(moraine::downloadsPageAddress(QStringLiteral("https://example.com/d"), arm, &problem).has_value());
-    EXPECT_EQ(problem, QStringLiteral("Unknown CPU type: riscv64"));
+    const auto riscv = moraine::downloadsPageAddress(QStringLiteral("https://example.com/d"), arm);
+    ASSERT_FALSE(riscv.ok());
+    EXPECT_EQ(riscv.error().domain, QStringLiteral("Unknown CPU type: riscv64"));
     EXPECT_EQ(moraine::architectureCode(arm.machine), QStringLiteral("x86"));
 
     // A check made without a build number or a system version stops filling there.
-    NIMBLite noBuild(facts(QStringLiteral("2.0")));
+    const moraine::UpdateServices none;
+    NIMBLite noBuild(none, facts(QStringLiteral("2.0")));
     EXPECT_EQ(noBuild.errorMessage(), QStringLiteral("Unable to get application's CFBundleVersion"));
     EXPECT_TRUE(noBuild.bundleIdentifier().isEmpty());
 
-    NIMBLite noKernel(facts(QStringLiteral("100"), QStringLiteral("unknown")));
+    NIMBLite noKernel(none, facts(QStringLiteral("100"), QStringLiteral("unknown")));
     EXPECT_EQ(noKernel.errorMessage(), QStringLiteral("Unable to get the macOS version"));
     EXPECT_TRUE(noKernel.architecture().isEmpty());
 }

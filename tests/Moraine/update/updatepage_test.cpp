@@ -1,5 +1,6 @@
 #include "updatetestsupport.h"
 
+#include "Moraine/update/pagesignature.h"
 #include "Moraine/update/updatepreferences.h"
 
 #include <QDateTime>
@@ -31,7 +32,7 @@ protected:
     std::unique_ptr<NIMBLite> process(const QByteArray &page, const QString &build = QStringLiteral("100"),
                                       const QString &kernel = QStringLiteral("6.1.0-18-amd64"))
     {
-        auto check = std::make_unique<NIMBLite>(facts(build, kernel));
+        auto check = makeCheck(build, kernel);
         runToCompletion(*check, [&] { check->processHTML(page, std::nullopt); });
         return check;
     }
@@ -75,6 +76,11 @@ TEST_F(UpdatePage, EachPageEndsInItsStatusAndStoresOnlyAnUpdate)
     const QByteArray maintenance = fixture(QStringLiteral("maintenance-page.xhtml")); // its signature is bogus
     QByteArray signedMaintenance = maintenance;
     signedMaintenance.replace("content=\"QUJD\"", "content=\"NIMBSignaturePlaceHolder\"");
+    // Two signature metas: the program checks the last one.
+    const QByteArray secondMeta = "<meta name=\"NIMBSignature\" content=\"NIMBSignaturePlaceHolder\"/>";
+    QByteArray signedSecond = pageTemplate(group120(), "10", secondMeta);
+    signedSecond.replace(signedSecond.indexOf(moraine::kSignaturePlaceholder), 24, "QUJD");
+    const QByteArray junkSecond = signPage(pageTemplate(group120(), "10", "<meta name=\"NIMBSignature\" content=\"QUJD\"/>"));
     const QString b100 = QStringLiteral("100");
     const QString k61 = QStringLiteral("6.1.0-18-amd64");
 
@@ -128,6 +134,8 @@ TEST_F(UpdatePage, EachPageEndsInItsStatusAndStoresOnlyAnUpdate)
         {"no product", signPage(changed("<meta name=\"NIMBProductIdentifier\" content=\"com.brindlewick.vellory2\"/>", "")), S::error, {}, wrongProduct},
         {"other product", signPage(changed("com.brindlewick.vellory2", "com.brindlewick.other")), S::error, {}, wrongProduct},
         {"no signature", changed("<meta name=\"NIMBSignature\" content=\"NIMBSignaturePlaceHolder\"/>", ""), S::error, {}, QStringLiteral("Signature not found")},
+        {"the second of two signature metas signed", signPage(signedSecond), S::updateAvailable, {v120}},
+        {"the first of two signature metas signed", junkSecond, S::error, {}, QStringLiteral("Failed to validate ")},
         {"stranger's signature", signPage(pageTemplate(group120()), otherKey()), S::error, {}, QStringLiteral("Failed to validate SecKeyVerifySignature: ")},
         {"tampered", tampered, S::error, {}, QStringLiteral("Failed to validate ")},
         {"no body", signPage(noBody), S::error, {}, QStringLiteral("HTML: Missing 'body' element")},
@@ -162,6 +170,6 @@ TEST_F(UpdatePage, EachPageEndsInItsStatusAndStoresOnlyAnUpdate)
         EXPECT_EQ(pref(prefs::kCurrentUpdateInfo).isValid(), row.status == S::updateAvailable);
         EXPECT_EQ(pref(prefs::kUpdateAvailable).toBool(), row.status == S::updateAvailable || row.status == S::formatInvalid);
     }
-    NIMBLite::setPublicKey(std::nullopt);
+    services.setPublicKey(std::nullopt);
     EXPECT_EQ(process(signPage(pageTemplate(group120())))->errorMessage(), QStringLiteral("Signature invalid, public key is missing"));
 }

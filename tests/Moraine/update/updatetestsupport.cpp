@@ -41,8 +41,8 @@ TestKey makeKey(unsigned bits)
                 pemOf(generated, EVP_PKEY_PUBLIC_KEY, "type-specific"),
                 pemOf(generated, EVP_PKEY_PUBLIC_KEY, "SubjectPublicKeyInfo"), std::nullopt, std::nullopt};
     EVP_PKEY_free(generated);
-    key.privateKey = moraine::importPEMKey(key.privatePkcs8Pem, moraine::KeyClass::Private).key;
-    key.publicKey = moraine::importPEMKey(key.publicPkcs1Pem, moraine::KeyClass::Public).key;
+    key.privateKey = moraine::importPEMKey(key.privatePkcs8Pem, moraine::KeyClass::Private).toOptional();
+    key.publicKey = moraine::importPEMKey(key.publicPkcs1Pem, moraine::KeyClass::Public).toOptional();
     return key;
 }
 
@@ -102,14 +102,13 @@ QByteArray fixture(const QString &name)
 
 QByteArray signPage(const QByteArray &pageWithPlaceholder, const TestKey &key)
 {
-    QString error;
-    const auto signature = moraine::signMessage(pageWithPlaceholder, *key.privateKey, &error);
-    if (!signature) {
-        ADD_FAILURE() << "signing failed: " << error.toStdString();
+    const auto signature = moraine::signMessage(pageWithPlaceholder, *key.privateKey);
+    if (!signature.ok()) {
+        ADD_FAILURE() << "signing failed: " << signature.error().domain.toStdString();
         return {};
     }
     QByteArray signedPage = pageWithPlaceholder;
-    return signedPage.replace(moraine::kSignaturePlaceholder, signature->toLatin1());
+    return signedPage.replace(moraine::kSignaturePlaceholder, signature.value().toLatin1());
 }
 
 QByteArray pageTemplate(const QByteArray &groups, const QByteArray &format, const QByteArray &extraHead)

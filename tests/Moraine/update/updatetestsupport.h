@@ -5,6 +5,7 @@
 #include "Moraine/update/nimbprogresswindow.h"
 #include "Moraine/update/rsakey.h"
 #include "platform/preferences.h"
+#include "recordingkit.h"
 
 #include <QByteArray>
 #include <QString>
@@ -64,25 +65,33 @@ std::shared_ptr<int> countCompletions(moraine::NIMBLite &check);
 /// Starts a check with `start` and runs the event loop to its one completion.
 void runToCompletion(moraine::NIMBLite &check, const std::function<void()> &start);
 
-// Each update test starts and ends without update preferences, page address
-// or window, with the publisher's key as the trusted one.
+// Each update test starts and ends without update preferences; its checks
+// are made with its own services: no page address, the publisher's key as
+// the trusted one, a progress window, and a desktop that records.
 class UpdateTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
         clearUpdatePreferences();
-        moraine::NIMBLite::setPublicKey(publisherKey().publicKey);
+        services.setPublicKey(publisherKey().publicKey);
+        services.setProgressWindow(progress.progressWindow());
     }
-    void TearDown() override
+    void TearDown() override { clearUpdatePreferences(); }
+
+    /// A fresh check of a program with this build on this kernel.
+    [[nodiscard]] std::unique_ptr<moraine::NIMBLite> makeCheck(const QString &build = QStringLiteral("100"),
+                                                               const QString &kernel = QStringLiteral("6.1.0-18-amd64"))
     {
-        moraine::NIMBProgressWindow::dismiss();
-        moraine::NIMBLite::setPublicKey(std::nullopt);
-        moraine::NIMBLite::setUpdatePageURL(std::nullopt);
-        clearUpdatePreferences();
+        return std::make_unique<moraine::NIMBLite>(services, facts(build, kernel));
     }
+
     static QVariant pref(const QString &key) { return platform::preferences()->value(key); }
     static void setPref(const QString &key, const QVariant &value) { platform::preferences()->setValue(key, value); }
+
+    RecordingKit kit;
+    moraine::NIMBProgressPresenter progress;
+    moraine::UpdateServices services{&kit.services};
 };
 
 /// Whether some log line equals `line` (or, with `prefix`, starts with it).

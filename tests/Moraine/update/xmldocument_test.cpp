@@ -10,10 +10,14 @@ using moraine::XmlNode;
 
 namespace {
 
-std::optional<XmlDocument> parse(const QByteArray &bytes, QString *error = nullptr)
+std::optional<XmlDocument> parse(const QByteArray &bytes, QString *error = nullptr,
+                                 const moraine::XmlLimits &limits = {})
 {
-    QString ignored;
-    return XmlDocument::parse(bytes, error ? error : &ignored);
+    const auto document = XmlDocument::parse(bytes, limits);
+    if (!document.ok() && error) {
+        *error = document.error().domain;
+    }
+    return document.toOptional();
 }
 
 QByteArray nested(int depth)
@@ -46,7 +50,7 @@ TEST(XmlHardening, BoundsDepthNodesAndSize)
 
     moraine::XmlLimits small;
     small.maxNodes = 50;
-    EXPECT_FALSE(XmlDocument::parse("<a>" + QByteArray("<b/>").repeated(60) + "</a>", &error, small).has_value());
+    EXPECT_FALSE(parse("<a>" + QByteArray("<b/>").repeated(60) + "</a>", &error, small).has_value());
     EXPECT_TRUE(error.contains(QStringLiteral("nodes")));
 
     // Attributes per element are bounded before the reader (which compares
@@ -65,7 +69,7 @@ TEST(XmlHardening, BoundsDepthNodesAndSize)
 
     small = {};
     small.maxBytes = 100;
-    EXPECT_FALSE(XmlDocument::parse("<a>" + QByteArray(200, 'x') + "</a>", &error, small).has_value());
+    EXPECT_FALSE(parse("<a>" + QByteArray(200, 'x') + "</a>", &error, small).has_value());
     EXPECT_TRUE(error.contains(QStringLiteral("larger than 100 bytes")));
 }
 
