@@ -11,7 +11,7 @@
 #include "platform/fileerror.h"
 #include "platform/memoryarenas.h"
 #include "volumes/linuxvolumetable.h"
-#include "platform/preferences.h"
+#include "platform/settings.h"
 #include "volumes/volumeeject.h"
 #include "volumes/volumevalidator.h"
 
@@ -122,7 +122,7 @@ bool BackupRun::scanAndCopy(RunReport &report, BackupVolume &volume)
 
 void BackupRun::close(RunReport &report, bool isDestination)
 {
-    if (platform::boolPreference(QStringLiteral("autoEjectOnComplete"), true)) {
+    if (platform::Settings().autoEjectOnComplete()) {
         // Acts only on the destination itself, its UUID checked again right
         // before: the stick may have gone and another one taken its mount
         // point since the start. Its answer does not change the log; it is

@@ -95,7 +95,7 @@ TEST(ControllerOnRealVolumes, FollowsTheDestinationAsItComesGoesIsRenamedAndEjec
     // on every change and every 100 ms, never find a volume busy: another
     // volume unmounted the moment it is mounted, then the destination once
     // the controller has looked at it.
-    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+    real.settings->setAutoBackupOnConnect(false);
     int otherBusy = 0;
     for (int cycle = 0; cycle < 200 && otherBusy == 0; ++cycle) {
         if (!other.unmount()) {
