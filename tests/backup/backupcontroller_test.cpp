@@ -528,13 +528,17 @@ TEST(BackupControllerRemount, AReadingTakenBeforeTheDestinationMovedNeverLeavesT
         EXPECT_EQ(f.controller->volumePath(), path);
         EXPECT_EQ(f.stored().volumePath, path);
     };
-    // Moved between the controller's reading and the monitor's first one:
-    // with the controller's reading applied, and with it still on its way.
-    for (const bool applied : {true, false}) {
-        SCOPED_TRACE(applied ? "applied" : "on its way");
+    // Moved (or plugged in) between the controller's reading and the
+    // monitor's first one: with the controller's reading applied, and with
+    // it still on its way. Only a destination plugged in meanwhile is new
+    // and backed up.
+    for (const auto &[applied, wasThere] : {std::pair{true, true}, std::pair{false, true}, std::pair{false, false}}) {
+        SCOPED_TRACE(std::string(applied ? "applied" : "on its way") + (wasThere ? ", moved" : ", plugged in"));
         ControllerFixture f;
         f.storeSet(setWithDestination(kUuid, u"STICK"_s, kPath));
-        f.table.mount(fakeStick(kUuid, u"STICK"_s, kPath));
+        if (wasThere) {
+            f.table.mount(fakeStick(kUuid, u"STICK"_s, kPath));
+        }
         if (!applied) {
             f.table.holdNextLookAt(kPath);
         }
@@ -545,7 +549,7 @@ TEST(BackupControllerRemount, AReadingTakenBeforeTheDestinationMovedNeverLeavesT
         f.monitor.start();
         f.table.releaseLook();
         expectAt(f, moved);
-        EXPECT_EQ(controller.threads()->count(), 0) << "a destination there all along is no new arrival";
+        EXPECT_EQ(controller.threads()->count(), wasThere ? 0 : 1);
     }
 
     // A rename whose answer comes back only after a move.
