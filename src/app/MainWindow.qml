@@ -39,7 +39,7 @@ VelloryWindow {
                 text: "Open Backup Folder"
                 icon.name: "folder-open-symbolic"
                 icon.color: palette.windowText
-                enabled: window.controller.volumeStatus === BackupController.Connected
+                enabled: window.controller.isConnected
                 onTriggered: DesktopFiles.revealInFileManager(window.controller.backupFolderPath())
             }
             // Reads every copy back: a worn or counterfeit stick shows here

@@ -1,13 +1,15 @@
 #include "app/backgroundmode.h"
 
 #include "app/statusicon.h"
-#include "platform/preferences.h"
+#include "platform/settings.h"
 
 #include <QGuiApplication>
 
-BackgroundMode::BackgroundMode(StatusIcon &icon, std::function<bool()> iconAvailable, QObject *parent)
+BackgroundMode::BackgroundMode(StatusIcon &icon, const platform::Settings &settings,
+                               std::function<bool()> iconAvailable, QObject *parent)
     : QObject(parent)
     , m_icon(icon)
+    , m_settings(settings)
     , m_iconAvailable(iconAvailable ? std::move(iconAvailable) : [] { return StatusIcon::isAvailable(); })
 {
     QGuiApplication::setQuitOnLastWindowClosed(false);
@@ -16,7 +18,7 @@ BackgroundMode::BackgroundMode(StatusIcon &icon, std::function<bool()> iconAvail
 
 bool BackgroundMode::staysInBackground() const
 {
-    return platform::boolPreference(QStringLiteral("autoBackupOnConnect"), true) && m_iconAvailable();
+    return m_settings.autoBackupOnConnect() && m_iconAvailable();
 }
 
 void BackgroundMode::lastWindowClosed()
@@ -30,7 +32,7 @@ void BackgroundMode::lastWindowClosed()
 
 void BackgroundMode::startInBackground()
 {
-    if (!platform::boolPreference(QStringLiteral("autoBackupOnConnect"), true)) {
+    if (!m_settings.autoBackupOnConnect()) {
         emit quitRequested();
         return;
     }

@@ -6,6 +6,10 @@
 
 class StatusIcon;
 
+namespace platform {
+class Settings;
+}
+
 /// Decides what closing the last window means. While "Auto Backup on
 /// Connect" is on and the desktop shows status icons, the application keeps
 /// running in the background with its status icon, so that connecting the
@@ -15,10 +19,11 @@ class BackgroundMode : public QObject
     Q_OBJECT
 
 public:
-    /// `iconAvailable` says whether the desktop shows status icons (null:
-    /// StatusIcon::isAvailable()). Takes over the application's quitting on
-    /// the last window closed.
-    BackgroundMode(StatusIcon &icon, std::function<bool()> iconAvailable = {}, QObject *parent = nullptr);
+    /// `settings` tell whether automatic backup is on; `iconAvailable` says
+    /// whether the desktop shows status icons (null: StatusIcon::isAvailable()).
+    /// Takes over the application's quitting on the last window closed.
+    BackgroundMode(StatusIcon &icon, const platform::Settings &settings, std::function<bool()> iconAvailable = {},
+                   QObject *parent = nullptr);
 
     /// Whether closing the last window now keeps the application running.
     [[nodiscard]] bool staysInBackground() const;
@@ -40,5 +45,6 @@ signals:
 
 private:
     StatusIcon &m_icon;
+    const platform::Settings &m_settings;
     std::function<bool()> m_iconAvailable;
 };

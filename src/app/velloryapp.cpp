@@ -102,6 +102,13 @@ void VelloryApp::buildScenes()
     m_router->setWindowSource(QString::fromLatin1(AppCommands::kSettingsWindow),
                               QUrl(QStringLiteral("qrc:/Vellory/App/SettingsWindow.qml")));
     m_commands = std::make_unique<AppCommands>(m_updateChecks, *m_router, m_kit);
+    // Closing the last row closes the Backups window, once the click that
+    // closed it is done.
+    connect(m_controller.get(), &BackupController::lastJobClosed, this, [this] {
+        if (QQuickWindow *backups = m_router->window(QString::fromLatin1(WindowRouter::kBackupsWindow))) {
+            backups->close();
+        }
+    }, Qt::QueuedConnection);
 
     // Loading a window decodes theme icons from their full-size files, which
     // Qt's pixmap cache keeps (1 MiB for a 512-pixel file), and frees most of
@@ -144,7 +151,7 @@ void VelloryApp::followDesktop()
     m_sleepGuard = std::make_unique<SleepWhileBackingUp>(*m_controller, *m_inhibitor);
 
     m_statusIcon = std::make_unique<StatusIcon>(*m_controller);
-    m_background = std::make_unique<BackgroundMode>(*m_statusIcon);
+    m_background = std::make_unique<BackgroundMode>(*m_statusIcon, *m_controller->settings());
     connect(m_statusIcon.get(), &StatusIcon::openRequested, this, [this] { showMainWindow(); });
     connect(m_statusIcon.get(), &StatusIcon::quitRequested, QCoreApplication::instance(), &QCoreApplication::quit);
     connect(m_background.get(), &BackgroundMode::quitRequested, QCoreApplication::instance(), &QCoreApplication::quit,

@@ -4,7 +4,6 @@
 #include "backup/verifyrun.h"
 #include "volumes/volumereader.h"
 #include "platform/computername.h"
-#include "platform/preferences.h"
 #include "volumes/volumeejector.h"
 #include "volumes/volumemonitor.h"
 #include "volumes/volumetable.h"
@@ -15,6 +14,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -91,10 +91,18 @@ BackupController::BackupController(BackupControllerServices services, QObject *p
     , m_iconSource(services.iconSource ? std::move(services.iconSource) : std::make_shared<ThemeIconSource>())
     , m_outputLine(services.outputLine ? std::move(services.outputLine) : ScriptStore::printLine)
     , m_clock(services.clock ? std::move(services.clock) : [] { return QDateTime::currentDateTime(); })
+    , m_settings(services.settings ? std::move(services.settings) : std::make_shared<platform::Settings>())
     , m_threads(new BackupThreadListModel(this))
     , m_volumeReader(new volumes::VolumeReader(this))
 {
-    connect(m_volumeReader, &volumes::VolumeReader::settled, this, &BackupController::volumeReadingsSettled);
+    connect(m_volumeReader, &volumes::VolumeReader::settled, this, [this] {
+        if (std::exchange(m_monitorReadyPending, false)) {
+            volumeMonitorReady();
+        }
+        if (!isReadingVolumes()) {
+            emit volumeReadingsSettled();
+        }
+    });
     m_script = m_store.load();
     m_stored = m_script;
     registerVolumeNotifications();
@@ -159,13 +167,16 @@ void BackupController::registerVolumeNotifications()
 
 void BackupController::volumeMonitorReady()
 {
-    // The monitor reports changes from its first reading on; a destination
-    // mounted between the controller's own reading and that one is
-    // announced by nobody else.
-    if (m_volumeStatus != VolumeStatusValue::NotConnected) {
+    // The monitor reports changes from its first reading on, which is newer
+    // than the controller's own: a destination mounted, or moved to another
+    // folder, between the two is announced by nobody else. So the table is
+    // read again; once the reading on its way is applied, so that what that
+    // one finds tells whether the destination is new.
+    if (isReadingVolumes()) {
+        m_monitorReadyPending = true;
         return;
     }
-    m_announceArrival = true;
+    m_announceArrival = m_volumeStatus == VolumeStatusValue::NotConnected;
     updateVolumeStatus();
 }
 
@@ -181,7 +192,7 @@ void BackupController::destinationMounted(const volumes::MountedVolume &volume)
 
 void BackupController::startAutomaticBackup()
 {
-    if (platform::boolPreference(QStringLiteral("autoBackupOnConnect"), true)) {
+    if (m_settings->autoBackupOnConnect()) {
         startBackup();
         if (const std::shared_ptr<BackupThread> job = m_threads->jobAt(0)) {
             emit automaticBackupStarted(job.get());
@@ -233,6 +244,7 @@ void BackupController::applyVolumeStatus(const QString &uuid, const std::optiona
     if (!isDestinationUuid(uuid)) {
         return; // read for a destination since replaced or removed
     }
+    ++m_placings;
     const bool arrived = m_announceArrival && found && m_volumeStatus == VolumeStatusValue::NotConnected;
     m_announceArrival = false;
     // The capacity shown is the one recorded when the volume was chosen;
@@ -261,6 +273,7 @@ void BackupController::applyVolumeStatus(const QString &uuid, const std::optiona
 
 void BackupController::showDestination(const volumes::MountedVolume &volume)
 {
+    ++m_placings;
     setVolumeStatus(VolumeStatusValue::Connected);
     const IconDescription icon = m_iconSource->volumeIcon(volume);
     setVolumeIcon(icon.isNull() ? m_missingVolumeIcon : icon);
@@ -371,6 +384,21 @@ void BackupController::startVerify()
     startJob(VerifyRun::jobKind(m_script.volumeName));
 }
 
+void BackupController::cancelOrClose(BackupThread *job)
+{
+    if (!job) {
+        return;
+    }
+    if (job->isRunning()) {
+        job->setStatus(BackupThreadStatusValue::cancelled);
+        return;
+    }
+    m_threads->removeJob(job->id());
+    if (m_threads->count() == 0) {
+        emit lastJobClosed();
+    }
+}
+
 std::shared_ptr<BackupThread> BackupController::startJob(JobKind kind)
 {
     m_showWindow = !m_showWindow;
@@ -424,6 +452,27 @@ void BackupController::selectVolume(const QUrl &url)
             }
         };
     });
+}
+
+bool BackupController::selectDroppedVolume(const QList<QUrl> &urls)
+{
+    const auto first = std::find_if(urls.begin(), urls.end(), [](const QUrl &url) { return url.isLocalFile(); });
+    if (first == urls.end()) {
+        return false;
+    }
+    // Not inside the drop's own event: the panel's change shows after it.
+    QMetaObject::invokeMethod(this, [this, url = *first] { selectVolume(url); }, Qt::QueuedConnection);
+    return true;
+}
+
+QString BackupController::refusalTitle(const QString &itemName)
+{
+    return QStringLiteral("Unable to use \"%1\"").arg(itemName.isEmpty() ? QStringLiteral("Unknown item") : itemName);
+}
+
+QString BackupController::refusalMessage(const QString &errorMessage)
+{
+    return errorMessage.isEmpty() ? QStringLiteral("Unknown reason") : errorMessage;
 }
 
 QString BackupController::backupFolderPath() const
@@ -523,9 +572,16 @@ void BackupController::volumeDidRename(const volumes::MountedVolume &volume, con
     // The event's volume is what the monitor saw; ask the table once more
     // (in the background), as the volume may have gone since.
     const volumes::VolumeTable *table = &m_volumeTable;
-    m_volumeReader->ask([this, table, volume]() -> volumes::VolumeReader::Publish {
+    const quint64 placing = m_placings;
+    m_volumeReader->ask([this, table, volume, placing]() -> volumes::VolumeReader::Publish {
         const std::optional<volumes::MountedVolume> current = table->volumeAt(volume.mountPath);
-        return [this, volume, current] { finishRename(volume, current); };
+        return [this, volume, current, placing] {
+            // The destination was shown at a place since it was asked: this
+            // answer may be older than that (a move to another folder).
+            if (placing == m_placings) {
+                finishRename(volume, current);
+            }
+        };
     });
 }
 

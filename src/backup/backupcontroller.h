@@ -4,6 +4,7 @@
 #include "backup/backupthreadlistmodel.h"
 #include "backup/iconsource.h"
 #include "backup/scriptstore.h"
+#include "platform/settings.h"
 #include "volumes/mountedvolume.h"
 
 #include <QDateTime>
@@ -41,6 +42,9 @@ struct BackupControllerServices
     std::function<void(const QString &line)> outputLine;
     /// The time stamped as the last backup (null: the current time).
     std::function<QDateTime()> clock;
+    /// The user's preferences (null: the user's store, read by a Settings
+    /// of the controller's own).
+    std::shared_ptr<platform::Settings> settings;
 };
 
 /// The one observable object behind the main window. It owns the backup set
@@ -73,6 +77,9 @@ class BackupController : public QObject
     Q_PROPERTY(QString volumePath READ volumePath NOTIFY scriptChanged)
     Q_PROPERTY(QString lastBackup READ lastBackup NOTIFY scriptChanged)
     Q_PROPERTY(VolumeStatusValue volumeStatus READ volumeStatus NOTIFY volumeStatusChanged)
+    Q_PROPERTY(bool hasDestination READ hasDestination NOTIFY volumeStatusChanged)
+    Q_PROPERTY(bool isConnected READ isConnected NOTIFY volumeStatusChanged)
+    Q_PROPERTY(bool canStartBackup READ canStartBackup NOTIFY volumeStatusChanged)
     Q_PROPERTY(IconDescription volumeIcon READ volumeIcon NOTIFY volumeIconChanged)
     Q_PROPERTY(QString volumeIconSource READ volumeIconSource NOTIFY volumeIconChanged)
     Q_PROPERTY(float volumeUsage READ volumeUsage NOTIFY volumeUsageChanged)
@@ -80,6 +87,7 @@ class BackupController : public QObject
     Q_PROPERTY(QString volumeLabelAvailable READ volumeLabelAvailable NOTIFY volumeLabelAvailableChanged)
     Q_PROPERTY(bool showWindow READ showWindow NOTIFY showWindowChanged)
     Q_PROPERTY(BackupThreadListModel *threads READ threads CONSTANT)
+    Q_PROPERTY(platform::Settings *settings READ settings CONSTANT)
 
 public:
     enum class VolumeStatusValue { NotSpecified, NotConnected, Connected };
@@ -101,6 +109,13 @@ public:
     [[nodiscard]] QString volumePath() const { return m_script.volumePath; }
     [[nodiscard]] QString lastBackup() const { return m_script.lastBackup; }
     [[nodiscard]] VolumeStatusValue volumeStatus() const { return m_volumeStatus; }
+    /// A destination is chosen (connected or not).
+    [[nodiscard]] bool hasDestination() const { return m_volumeStatus != VolumeStatusValue::NotSpecified; }
+    /// The destination is mounted: it can be ejected and its backup folder opened.
+    [[nodiscard]] bool isConnected() const { return m_volumeStatus == VolumeStatusValue::Connected; }
+    /// What the backup button offers: a backup can start now, the
+    /// destination being connected. (startBackup() itself checks nothing.)
+    [[nodiscard]] bool canStartBackup() const { return isConnected(); }
     [[nodiscard]] IconDescription volumeIcon() const { return m_volumeIcon; }
     [[nodiscard]] QString volumeIconSource() const;
     [[nodiscard]] float volumeUsage() const { return m_volumeUsage; }
@@ -108,6 +123,8 @@ public:
     [[nodiscard]] QString volumeLabelAvailable() const { return m_volumeLabelAvailable; }
     [[nodiscard]] bool showWindow() const { return m_showWindow; }
     [[nodiscard]] BackupThreadListModel *threads() const { return m_threads; }
+    /// The preferences, for the views and whoever else the application hands them to.
+    [[nodiscard]] platform::Settings *settings() const { return m_settings.get(); }
     [[nodiscard]] IconDescription missingVolumeIcon() const { return m_missingVolumeIcon; }
     [[nodiscard]] const ScriptStore &store() const { return m_store; }
 
@@ -160,6 +177,10 @@ public:
     /// set's lastBackup. No check is made that the destination is there: a
     /// job without its volume fails inside the job.
     Q_INVOKABLE void startBackup();
+    /// The job row's button: cancels `job` while it runs, otherwise closes
+    /// its row (every job with its id leaves `threads`); lastJobClosed tells
+    /// when that emptied the list.
+    Q_INVOKABLE void cancelOrClose(BackupThread *job);
     /// Starts a job of another kind (verify, restore) over the set as it is:
     /// flips showWindow, puts the job first in `threads` and starts it. The
     /// set is not changed. Returns the job.
@@ -177,6 +198,14 @@ public:
     /// item: it is looked at in the background (a share may hang), and the
     /// outcome applied on this thread later; a refusal emits volumeRefused.
     Q_INVOKABLE void selectVolume(const QUrl &url);
+    /// A drop on the volume panel: only the first local item counts, offered
+    /// with selectVolume() once the drop's event is done. False (the drop is
+    /// refused) when there is none.
+    Q_INVOKABLE bool selectDroppedVolume(const QList<QUrl> &urls);
+    /// The refusal alert's title and text for what volumeRefused told, with
+    /// the fallbacks for an unknown item or reason.
+    [[nodiscard]] Q_INVOKABLE static QString refusalTitle(const QString &itemName);
+    [[nodiscard]] Q_INVOKABLE static QString refusalMessage(const QString &errorMessage);
     /// Forgets the destination ("Remove Volume"): status NotSpecified, saved.
     Q_INVOKABLE void clearVolume();
     /// Where this computer's backups lie: "/Vellory/" + computer name on the
@@ -209,6 +238,8 @@ signals:
     /// An offered destination was refused: the alert's item name (null when
     /// unknown) and sentence.
     void volumeRefused(const QString &itemName, const QString &errorMessage);
+    /// The last row was closed: the Backups window goes away.
+    void lastJobClosed();
     /// A backup job was started (by the button, by a mount or from code).
     void backupStarted(BackupThread *job);
     /// The job just started (after backupStarted) was started by connecting
@@ -248,6 +279,7 @@ private:
     std::shared_ptr<const IconSource> m_iconSource;
     std::function<void(const QString &)> m_outputLine;
     std::function<QDateTime()> m_clock;
+    std::shared_ptr<platform::Settings> m_settings;
 
     BackupScript m_script;
     /// The set as this controller last read it from or wrote it to the store.
@@ -267,6 +299,12 @@ private:
     /// The monitor's first reading is in: a destination the next reading
     /// finds is announced as mounted.
     bool m_announceArrival = false;
+    /// The monitor's first reading came while one of the controller's was
+    /// on its way: handled once that one is applied.
+    bool m_monitorReadyPending = false;
+    /// How often the destination's place (or absence) was applied: an
+    /// answer asked for before the latest is older than what is shown.
+    quint64 m_placings = 0;
 };
 
 using VolumeStatusValue = BackupController::VolumeStatusValue;

@@ -11,7 +11,7 @@
 #include "platform/fileerror.h"
 #include "platform/memoryarenas.h"
 #include "volumes/linuxvolumetable.h"
-#include "platform/preferences.h"
+#include "platform/settings.h"
 #include "volumes/volumeeject.h"
 #include "volumes/volumevalidator.h"
 
@@ -160,7 +160,7 @@ void BackupRun::close(RunReport &report, bool isDestination)
     if (m_outcome.stopReason == BackupOutcome::StopReason::volumeGone) {
         // Nothing to eject, or a device that no longer answers.
         report.log(QStringLiteral("The volume was not ejected: it stopped accepting writes."));
-    } else if (platform::boolPreference(QStringLiteral("autoEjectOnComplete"), true)) {
+    } else if (platform::Settings().autoEjectOnComplete()) {
         // Acts only on the destination itself, its UUID checked again right
         // before: the stick may have gone and another one taken its mount
         // point since the start. Its answer does not change the log; it is

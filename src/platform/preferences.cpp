@@ -10,11 +10,4 @@ std::unique_ptr<QSettings> preferences()
                                        buildinfo::organizationName(), buildinfo::applicationName());
 }
 
-bool boolPreference(const QString &key, bool absentValue)
-{
-    const auto settings = preferences();
-    const QVariant value = settings->value(key);
-    return value.isValid() ? value.toBool() : absentValue;
-}
-
 } // namespace platform

@@ -12,7 +12,4 @@ namespace platform {
 /// and the update service whatever the process's own names are.
 [[nodiscard]] std::unique_ptr<QSettings> preferences();
 
-/// A Bool preference; a key that was never written gives `absentValue`.
-[[nodiscard]] bool boolPreference(const QString &key, bool absentValue);
-
 } // namespace platform

@@ -18,18 +18,7 @@ FocusScope {
     readonly property real lineHeight: Math.ceil(metrics.height)
     readonly property int padding: 10
 
-    // The selection, from the anchor to the cursor, in (row, column).
-    property int anchorRow: -1
-    property int anchorColumn: 0
-    property int cursorRow: -1
-    property int cursorColumn: 0
-    readonly property bool hasSelection: anchorRow >= 0
-        && (anchorRow !== cursorRow || anchorColumn !== cursorColumn)
-    readonly property bool anchorFirst: anchorRow < cursorRow || (anchorRow === cursorRow && anchorColumn <= cursorColumn)
-    readonly property int firstRow: anchorFirst ? anchorRow : cursorRow
-    readonly property int firstColumn: anchorFirst ? anchorColumn : cursorColumn
-    readonly property int lastRow: anchorFirst ? cursorRow : anchorRow
-    readonly property int lastColumn: anchorFirst ? cursorColumn : anchorColumn
+    readonly property bool hasSelection: logModel.hasSelection
 
     implicitWidth: 640
     implicitHeight: 400
@@ -39,23 +28,15 @@ FocusScope {
     }
 
     function selectedText() {
-        return hasSelection ? logModel.textBetween(anchorRow, anchorColumn, cursorRow, cursorColumn) : ""
+        return logModel.selectedText()
     }
 
     function selectAll() {
-        if (logModel.count === 0) {
-            return
-        }
-        anchorRow = 0
-        anchorColumn = 0
-        cursorRow = logModel.count - 1
-        cursorColumn = logModel.lineLength(cursorRow)
+        logModel.selectAll()
     }
 
     function copySelection() {
-        if (hasSelection) {
-            logModel.copyToClipboard(selectedText())
-        }
+        logModel.copySelection()
     }
 
     // The (row, column) under a point of the view.
@@ -113,19 +94,17 @@ FocusScope {
             id: lineItem
             required property int index
             required property string line
+            required property int selectionStart
+            required property int selectionEnd
 
             width: lines.contentWidth
             height: root.lineHeight
 
             // The selected part of this line.
             Rectangle {
-                readonly property bool selected: root.hasSelection && lineItem.index >= root.firstRow
-                    && lineItem.index <= root.lastRow
-                readonly property int from: lineItem.index === root.firstRow ? root.firstColumn : 0
-                readonly property int to: lineItem.index === root.lastRow ? root.lastColumn : lineItem.line.length + 1
-                visible: selected && to > from
-                x: root.padding + from * root.charWidth
-                width: (to - from) * root.charWidth
+                visible: lineItem.selectionEnd > lineItem.selectionStart
+                x: root.padding + lineItem.selectionStart * root.charWidth
+                width: (lineItem.selectionEnd - lineItem.selectionStart) * root.charWidth
                 height: parent.height
                 color: palette.highlight
                 opacity: root.activeFocus ? 0.45 : 0.25
@@ -158,12 +137,7 @@ FocusScope {
                 return
             }
             const at = root.positionAt(mouse.x, mouse.y)
-            if (!(mouse.modifiers & Qt.ShiftModifier) || root.anchorRow < 0) {
-                root.anchorRow = at.row
-                root.anchorColumn = at.column
-            }
-            root.cursorRow = at.row
-            root.cursorColumn = at.column
+            logModel.press(at.row, at.column, mouse.modifiers & Qt.ShiftModifier)
         }
         onPositionChanged: (mouse) => {
             if (!(mouse.buttons & Qt.LeftButton)) {
@@ -177,8 +151,7 @@ FocusScope {
                                           lines.contentY + root.lineHeight)
             }
             const at = root.positionAt(mouse.x, mouse.y)
-            root.cursorRow = at.row
-            root.cursorColumn = at.column
+            logModel.dragTo(at.row, at.column)
         }
         onClicked: (mouse) => {
             if (mouse.button === Qt.RightButton) {
@@ -187,11 +160,7 @@ FocusScope {
         }
         onDoubleClicked: (mouse) => {
             // The whole line.
-            const at = root.positionAt(mouse.x, mouse.y)
-            root.anchorRow = at.row
-            root.anchorColumn = 0
-            root.cursorRow = at.row
-            root.cursorColumn = logModel.lineLength(at.row)
+            logModel.selectLine(root.positionAt(mouse.x, mouse.y).row)
         }
     }
 

@@ -34,7 +34,7 @@ Item {
         chooser.open(root.Window.window)
     }
 
-    ViewPreferences { id: preferences }
+    readonly property Settings preferences: root.controller.settings
 
     ItemChooser {
         id: chooser

@@ -24,17 +24,7 @@ Item {
     }
 
     function cancelOrClose() {
-        if (root.isRunning) {
-            root.thread.setStatus(BackupThread.Cancelled)
-            return
-        }
-        // The row goes with its job; keep what is needed afterwards.
-        const jobs = root.controller.threads
-        const window = root.Window.window
-        jobs.removeJob(root.thread.id)
-        if (jobs.count === 0 && window) {
-            Qt.callLater(() => window.close())
-        }
+        root.controller.cancelOrClose(root.thread)
     }
 
     RowLayout {

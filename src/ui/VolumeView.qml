@@ -19,24 +19,19 @@ Item {
     property string errorMessage: ""
     property string errorItemName: ""
     readonly property bool isDropTargeted: dropArea.containsDrag
-    readonly property bool isConnected: controller.volumeStatus === BackupController.Connected
-    readonly property bool hasDestination: controller.volumeStatus !== BackupController.NotSpecified
-    readonly property string alertTitle: "Unable to use \"" + (errorItemName.length > 0 ? errorItemName : "Unknown item") + "\""
-    readonly property string alertMessage: errorMessage.length > 0 ? errorMessage : "Unknown reason"
+    readonly property bool isConnected: controller.isConnected
+    readonly property bool hasDestination: controller.hasDestination
+    readonly property string alertTitle: controller.refusalTitle(errorItemName)
+    readonly property string alertMessage: controller.refusalMessage(errorMessage)
 
     // Offers `url` as the destination once the current event is done.
     function chooseVolume(url) {
         Qt.callLater(() => root.controller.selectVolume(url))
     }
 
-    // Only the first dropped location counts; false for an empty drop.
+    // False when the drop holds nothing to offer.
     function dropUrls(urls) {
-        const url = DesktopFiles.firstLocalUrl(urls)
-        if (url.toString().length === 0) {
-            return false
-        }
-        root.chooseVolume(url)
-        return true
+        return root.controller.selectDroppedVolume(urls)
     }
 
     function selectByDialog() {
@@ -47,7 +42,7 @@ Item {
         root.controller.clearVolume()
     }
 
-    ViewPreferences { id: preferences }
+    readonly property Settings preferences: root.controller.settings
 
     ItemChooser {
         id: chooser
@@ -255,8 +250,8 @@ Item {
                     Layout.alignment: Qt.AlignHCenter
                     Layout.topMargin: 6 - parent.spacing
                     text: " Backup Now "
-                    highlighted: root.isConnected
-                    enabled: root.isConnected
+                    highlighted: root.controller.canStartBackup
+                    enabled: root.controller.canStartBackup
                     onClicked: root.controller.startBackup()
                 }
             }

@@ -31,6 +31,8 @@ void BackupLogModel::reload()
 {
     beginResetModel();
     m_lines.clear();
+    m_anchor = Position();
+    m_cursor = Position();
     if (m_job) {
         m_lines.append(m_job->log()); // a copy of our own, see takeNewLines()
     }
@@ -90,12 +92,18 @@ QVariant BackupLogModel::data(const QModelIndex &index, int role) const
     if (role == LineRole || role == Qt::DisplayRole) {
         return m_lines.at(index.row());
     }
+    if (role == SelectionStartRole) {
+        return selectedColumns(index.row()).first;
+    }
+    if (role == SelectionEndRole) {
+        return selectedColumns(index.row()).second;
+    }
     return QVariant();
 }
 
 QHash<int, QByteArray> BackupLogModel::roleNames() const
 {
-    return {{LineRole, "line"}};
+    return {{LineRole, "line"}, {SelectionStartRole, "selectionStart"}, {SelectionEndRole, "selectionEnd"}};
 }
 
 QString BackupLogModel::text() const
@@ -138,4 +146,89 @@ void BackupLogModel::copyToClipboard(const QString &text)
     if (QClipboard *clipboard = QGuiApplication::clipboard()) {
         clipboard->setText(text);
     }
+}
+
+bool BackupLogModel::hasSelection() const
+{
+    return m_anchor.row >= 0 && m_anchor != m_cursor;
+}
+
+BackupLogModel::Position BackupLogModel::clamped(int row, int column) const
+{
+    if (m_lines.isEmpty()) {
+        return Position();
+    }
+    const int clampedRow = std::clamp(row, 0, count() - 1);
+    return Position{clampedRow, std::clamp(column, 0, lineLength(clampedRow))};
+}
+
+void BackupLogModel::press(int row, int column, bool extend)
+{
+    const Position at = clamped(row, column);
+    select(extend && m_anchor.row >= 0 ? m_anchor : at, at);
+}
+
+void BackupLogModel::dragTo(int row, int column)
+{
+    if (m_anchor.row >= 0) {
+        select(m_anchor, clamped(row, column));
+    }
+}
+
+void BackupLogModel::selectLine(int row)
+{
+    const Position start = clamped(row, 0);
+    select(start, Position{start.row, lineLength(start.row)});
+}
+
+void BackupLogModel::selectAll()
+{
+    if (!m_lines.isEmpty()) {
+        select(Position{0, 0}, Position{count() - 1, lineLength(count() - 1)});
+    }
+}
+
+QString BackupLogModel::selectedText() const
+{
+    return hasSelection() ? textBetween(m_anchor.row, m_anchor.column, m_cursor.row, m_cursor.column) : QString();
+}
+
+void BackupLogModel::copySelection() const
+{
+    if (hasSelection()) {
+        copyToClipboard(selectedText());
+    }
+}
+
+std::pair<int, int> BackupLogModel::selectedColumns(int row) const
+{
+    if (!hasSelection()) {
+        return {0, 0};
+    }
+    const auto [first, last] = std::minmax(m_anchor, m_cursor);
+    if (row < first.row || row > last.row) {
+        return {0, 0};
+    }
+    // A line selected up to its end takes its line break too.
+    return {row == first.row ? first.column : 0, row == last.row ? last.column : lineLength(row) + 1};
+}
+
+void BackupLogModel::select(Position anchor, Position cursor)
+{
+    if (anchor == m_anchor && cursor == m_cursor) {
+        return;
+    }
+    // The rows the old or the new selection touches.
+    auto span = [](Position a, Position b) { return std::pair{std::min(a.row, b.row), std::max(a.row, b.row)}; };
+    const auto [oldFirst, oldLast] = span(m_anchor, m_cursor);
+    const auto [newFirst, newLast] = span(anchor, cursor);
+    const bool had = m_anchor.row >= 0;
+    m_anchor = anchor;
+    m_cursor = cursor;
+    const int first = had ? std::min(oldFirst, newFirst) : newFirst;
+    const int last = had ? std::max(oldLast, newLast) : newLast;
+    if (first >= 0) {
+        emit dataChanged(index(first), index(last), {SelectionStartRole, SelectionEndRole});
+    }
+    emit selectionChanged();
 }

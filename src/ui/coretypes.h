@@ -3,6 +3,7 @@
 #include "backup/backupcontroller.h"
 #include "backup/backupthread.h"
 #include "backup/backupthreadlistmodel.h"
+#include "platform/settings.h"
 
 #include <QObject>
 #include <QtQml/qqml.h>
@@ -32,4 +33,12 @@ struct BackupThreadListModelForeign
     QML_FOREIGN(BackupThreadListModel)
     QML_NAMED_ELEMENT(BackupThreadListModel)
     QML_UNCREATABLE("The job list belongs to the backup controller.")
+};
+
+struct SettingsForeign
+{
+    Q_GADGET
+    QML_FOREIGN(platform::Settings)
+    QML_NAMED_ELEMENT(Settings)
+    QML_UNCREATABLE("The application hands its settings to the backup controller.")
 };

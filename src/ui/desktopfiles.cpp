@@ -39,16 +39,6 @@ QStringList DesktopFiles::localPaths(const QList<QUrl> &urls)
     return paths;
 }
 
-QUrl DesktopFiles::firstLocalUrl(const QList<QUrl> &urls)
-{
-    for (const QUrl &url : urls) {
-        if (url.isLocalFile()) {
-            return url;
-        }
-    }
-    return QUrl();
-}
-
 QString DesktopFiles::fileName(const QString &path)
 {
     const QString clean = withoutTrailingSlashes(path);

@@ -32,8 +32,6 @@ public:
     /// The local paths of `urls`, in their order; other kinds of location
     /// are left out.
     Q_INVOKABLE static QStringList localPaths(const QList<QUrl> &urls);
-    /// The first local location of `urls`; empty when there is none.
-    Q_INVOKABLE static QUrl firstLocalUrl(const QList<QUrl> &urls);
     /// The last component of `path` ("Notes" for "/home/ann/Notes").
     Q_INVOKABLE static QString fileName(const QString &path);
     /// `path` without its last component ("/home/ann" for "/home/ann/Notes").

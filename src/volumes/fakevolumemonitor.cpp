@@ -4,6 +4,21 @@
 
 namespace volumes {
 
+namespace {
+
+// The table's volume at `mountPath`, without a look the table could hold.
+std::optional<MountedVolume> heldAt(const FakeVolumeTable &table, const QString &mountPath)
+{
+    for (const MountedVolume &volume : table.allVolumes()) {
+        if (volume.mountPath == mountPath) {
+            return volume;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 FakeVolumeMonitor::FakeVolumeMonitor(FakeVolumeTable &table, QObject *parent)
     : VolumeMonitor(parent)
     , m_table(table)
@@ -18,7 +33,7 @@ void FakeVolumeMonitor::mount(const MountedVolume &volume)
 
 bool FakeVolumeMonitor::unmount(const QString &mountPath)
 {
-    const auto volume = m_table.volumeAt(mountPath);
+    const auto volume = heldAt(m_table, mountPath);
     if (!volume || !m_table.unmount(mountPath)) {
         return false;
     }
@@ -28,7 +43,7 @@ bool FakeVolumeMonitor::unmount(const QString &mountPath)
 
 bool FakeVolumeMonitor::relabel(const QString &mountPath, const QString &label)
 {
-    auto volume = m_table.volumeAt(mountPath);
+    auto volume = heldAt(m_table, mountPath);
     if (!volume) {
         return false;
     }

@@ -46,6 +46,26 @@ QList<MountedVolume> FakeVolumeTable::volumes() const
     return result;
 }
 
+void FakeVolumeTable::holdNextLookAt(const QString &path)
+{
+    QMutexLocker locker(&m_lock);
+    m_holdPath = QDir::cleanPath(path);
+    m_released = false;
+}
+
+void FakeVolumeTable::releaseLook()
+{
+    QMutexLocker locker(&m_lock);
+    m_released = true;
+    m_releasedCondition.wakeAll();
+}
+
+bool FakeVolumeTable::isHoldingLook() const
+{
+    QMutexLocker locker(&m_lock);
+    return m_holding;
+}
+
 std::optional<MountedVolume> FakeVolumeTable::volumeAt(const QString &path) const
 {
     if (path.isEmpty()) {
@@ -53,12 +73,22 @@ std::optional<MountedVolume> FakeVolumeTable::volumeAt(const QString &path) cons
     }
     const QString clean = QDir::cleanPath(path);
     QMutexLocker locker(&m_lock);
+    std::optional<MountedVolume> found;
     for (const MountedVolume &volume : m_volumes) {
         if (volume.mountPath == clean) {
-            return volume;
+            found = volume;
         }
     }
-    return std::nullopt;
+    if (!m_holdPath.isEmpty() && clean == m_holdPath) {
+        // The answer is what was there when asked; it is given once released.
+        m_holdPath.clear();
+        m_holding = true;
+        while (!m_released) {
+            m_releasedCondition.wait(&m_lock);
+        }
+        m_holding = false;
+    }
+    return found;
 }
 
 QString FakeVolumeTable::unreadableReason(const QString &path) const

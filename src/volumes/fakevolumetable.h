@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QMutex>
+#include <QWaitCondition>
 
 namespace volumes {
 
@@ -19,6 +20,14 @@ public:
     bool unmount(const QString &mountPath);
     /// Makes `unreadableReason(path)` give `reason` (empty text clears it).
     void setUnreadable(const QString &path, const QString &reason);
+    /// The next volumeAt(`path`) answers only after releaseLook(), with what
+    /// the table held when it was asked: a reading the system overtakes
+    /// before it is back. Other looks go ahead.
+    void holdNextLookAt(const QString &path);
+    /// Lets the held look answer.
+    void releaseLook();
+    /// Whether a look is waiting for releaseLook().
+    [[nodiscard]] bool isHoldingLook() const;
 
     [[nodiscard]] QList<MountedVolume> volumes() const override;
     [[nodiscard]] std::optional<MountedVolume> volumeAt(const QString &path) const override;
@@ -28,6 +37,11 @@ private:
     mutable QMutex m_lock;
     QList<MountedVolume> m_volumes;
     QHash<QString, QString> m_unreadable;
+    // Written by the look that is held, hence mutable.
+    mutable QString m_holdPath;      ///< the next look to hold
+    mutable bool m_holding = false;  ///< a look waits for its release
+    bool m_released = false;
+    mutable QWaitCondition m_releasedCondition;
 };
 
 } // namespace volumes

@@ -42,7 +42,14 @@ void VolumeReader::request(Reading reading)
         m_pending = std::move(reading);
         return;
     }
+    run(std::move(reading), false);
+}
+
+void VolumeReader::run(Reading reading, bool retry)
+{
     m_running = ++m_serial;
+    m_current = reading;
+    m_currentIsRetry = retry;
     start(std::move(reading), m_running);
     QTimer::singleShot(m_bound, this, [this, serial = m_running] { giveUp(serial); });
 }
@@ -94,6 +101,7 @@ void VolumeReader::finish(quint64 serial, const Publish &publish)
         return; // given up on earlier
     }
     m_running = 0;
+    m_current = Reading();
     if (m_pending) {
         // Asked for again while this one ran: what it read may be old already.
         request(std::exchange(m_pending, Reading()));
@@ -119,8 +127,13 @@ void VolumeReader::giveUp(quint64 serial)
         m_mailbox->running.erase(serial);
     }
     m_running = 0;
+    Reading givenUp = std::exchange(m_current, Reading());
     if (m_pending) {
         request(std::exchange(m_pending, Reading()));
+        return;
+    }
+    if (!m_currentIsRetry && givenUp) {
+        run(std::move(givenUp), true);
         return;
     }
     if (!isBusy()) {

@@ -17,7 +17,10 @@ namespace volumes {
 /// latest only) and run once that one is done; the result of the one that
 /// ran is then stale and dropped. A reading that does not come back within
 /// the bound is given up (and logged): its result is dropped whenever it
-/// comes, and the next request goes ahead beside it.
+/// comes, and the next request goes ahead beside it; with none waiting, the
+/// given-up one is run once more, as the table leaves out by then what held
+/// it up (each volume's look has a shorter bound of its own), so that a
+/// share hanging somewhere never leaves the reading unanswered.
 class VolumeReader : public QObject
 {
     Q_OBJECT
@@ -50,6 +53,8 @@ signals:
 private:
     struct Mailbox;
 
+    /// Runs a request now; `retry`: a given-up one run again.
+    void run(Reading reading, bool retry);
     void start(Reading reading, quint64 serial);
     void finish(quint64 serial, const Publish &publish);
     void giveUp(quint64 serial);
@@ -60,6 +65,8 @@ private:
     quint64 m_running = 0;  ///< the requested reading that runs (0: none)
     QSet<quint64> m_asked;  ///< asked readings not back yet
     Reading m_pending;
+    Reading m_current;          ///< the requested reading that runs
+    bool m_currentIsRetry = false;
 };
 
 } // namespace volumes

@@ -1,6 +1,5 @@
 #include "apptesting.h"
 
-#include "platform/preferences.h"
 #include "updatetestsupport.h"
 #include "ui/icontheme.h"
 
@@ -51,15 +50,11 @@ private:
 
 } // namespace
 
-AppFixture::AppFixture()
-{
-    platform::preferences()->remove(QStringLiteral("iconSize"));
-}
+AppFixture::AppFixture() = default;
 
 AppFixture::~AppFixture()
 {
     app.reset();
-    platform::preferences()->remove(QStringLiteral("iconSize"));
 }
 
 VelloryApp &AppFixture::start()
@@ -71,6 +66,7 @@ VelloryApp &AppFixture::start()
     services.volumeEjector = &ejector;
     services.outputLine = [](const QString &) {};
     services.clock = [this] { return now; };
+    services.settings = settings;
     app = std::make_unique<VelloryApp>(std::move(services), browser, alerts);
     app->updateChecks().setFactory([this] {
         checks.append(new RecordingCheck(app->updateServices(), checkKinds));

@@ -28,14 +28,14 @@ TEST_F(BackgroundModeTest, TheApplicationStaysInTheBackgroundOnlyWithAutoBackupA
         {std::nullopt, true, true}, {true, true, true},    {false, true, false},
         {std::nullopt, false, false}, {true, false, false}, {false, false, false},
     };
+    int i = 0;
     for (const auto &[autoBackup, panel, stays] : cases) {
         SCOPED_TRACE(std::string(autoBackup ? (*autoBackup ? "on" : "off") : "absent") + (panel ? " panel" : " no panel"));
+        platform::Settings settings(fixture.dataDir.filePath(QStringLiteral("settings-%1.conf").arg(i++)));
         if (autoBackup) {
-            platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), *autoBackup);
-        } else {
-            platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
+            settings.setAutoBackupOnConnect(*autoBackup);
         }
-        BackgroundMode mode(icon, [panel = panel] { return panel; });
+        BackgroundMode mode(icon, settings, [panel = panel] { return panel; });
         QSignalSpy quit(&mode, &BackgroundMode::quitRequested);
         QSignalSpy open(&icon, &StatusIcon::openRequested);
         mode.lastWindowClosed();

@@ -228,6 +228,26 @@ TEST(BackupControllerSelectVolume, RefusalsLeaveTheSetAsItWasAnotherVolumeReplac
         }
     }
     EXPECT_EQ(changed.size(), 0) << "a refusal changed the set";
+    // The alert's title and text, and their fallbacks.
+    EXPECT_EQ(BackupController::refusalTitle(u"Documents"_s), u"Unable to use \"Documents\""_s);
+    EXPECT_EQ(BackupController::refusalTitle(QString()), u"Unable to use \"Unknown item\""_s);
+    EXPECT_EQ(BackupController::refusalMessage(u"Not a volume."_s), u"Not a volume."_s);
+    EXPECT_EQ(BackupController::refusalMessage(QString()), u"Unknown reason"_s);
+    // What the panel may offer while the destination is not plugged in.
+    EXPECT_TRUE(controller.hasDestination());
+    EXPECT_FALSE(controller.isConnected() || controller.canStartBackup());
+
+    // A drop: nothing local is refused; of several items only the first
+    // local one is offered, once the drop's event is done.
+    EXPECT_FALSE(controller.selectDroppedVolume({}));
+    EXPECT_FALSE(controller.selectDroppedVolume({QUrl(u"https://example.com/x"_s)}));
+    EXPECT_TRUE(controller.selectDroppedVolume({QUrl(u"https://example.com/x"_s), QUrl::fromLocalFile(u"/home/ann/Documents"_s),
+                                                QUrl::fromLocalFile(u"/media/ann/sdcard"_s)}));
+    EXPECT_EQ(refused.size(), 2);
+    ASSERT_TRUE(refused.wait(5000));
+    EXPECT_EQ(refused.last().at(0).toString(), u"Documents"_s);
+    controller.waitForVolumeReadings();
+    EXPECT_FALSE(controller.isConnected()) << "the second item dropped was taken too";
 
     ASSERT_TRUE(chooseVolume(controller, QUrl::fromLocalFile(u"/media/ann/sdcard/"_s)));
     BackupScript stored = f.stored();
@@ -240,6 +260,7 @@ TEST(BackupControllerSelectVolume, RefusalsLeaveTheSetAsItWasAnotherVolumeReplac
     EXPECT_EQ(stored.sourcePaths, QStringList{u"/home/ann/Notes"_s});
     EXPECT_EQ(controller.script(), stored);
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
+    EXPECT_TRUE(controller.isConnected() && controller.canStartBackup());
     EXPECT_EQ(controller.volumeLabelCapacity(), spaceLabel(32'000'000'000, "Capacity"));
     EXPECT_FLOAT_EQ(controller.volumeUsage(), 0.75f);
 
@@ -263,6 +284,7 @@ TEST(BackupControllerSelectVolume, RefusalsLeaveTheSetAsItWasAnotherVolumeReplac
     EXPECT_EQ(cleared.sourcePaths, stored.sourcePaths);
     EXPECT_EQ(cleared.scriptUUID, stored.scriptUUID);
     EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotSpecified);
+    EXPECT_FALSE(controller.hasDestination() || controller.isConnected() || controller.canStartBackup());
 }
 
 // --- Mount ------------------------------------------------------------------------
@@ -319,7 +341,7 @@ TEST(VolumeDidMount, TheDestinationStartsABackupOnTopFlippingShowWindowAndStampi
     EXPECT_EQ(controller.lastBackup(), later);
 
     // Switched off: a mount only refreshes.
-    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+    f.settings->setAutoBackupOnConnect(false);
     ASSERT_TRUE(f.monitor.unmount(QStringLiteral("/media/ann/STICK1")));
     f.output.clear();
     f.now = f.now.addSecs(3600);
@@ -335,7 +357,7 @@ TEST(VolumeDidMount, TheDestinationStartsABackupOnTopFlippingShowWindowAndStampi
     EXPECT_EQ(controller.lastBackup(), later);
 
     // Switched on again (true, not merely absent): the next mount backs up.
-    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), true);
+    f.settings->setAutoBackupOnConnect(true);
     ASSERT_TRUE(f.monitor.unmount(kPath));
     f.monitor.mount(fakeStick(kUuid, QStringLiteral("STICK"), kPath));
     EXPECT_EQ(controller.threads()->count(), 3);
@@ -385,7 +407,7 @@ TEST(VolumeDidRenameAndUnmount, OnlyChangesAreNotifiedTheNewNameIsSavedAnUnmount
 {
     // The destination connected, another volume beside it, automatic backup off.
     ControllerFixture f;
-    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+    f.settings->setAutoBackupOnConnect(false);
     f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), kPath));
     const volumes::MountedVolume stick = fakeStick(kUuid, QStringLiteral("STICK"), kPath, 8'000'000'000, 2'000'000'000);
     f.table.mount(stick);
@@ -490,6 +512,88 @@ TEST(VolumeDidRenameAndUnmount, OnlyChangesAreNotifiedTheNewNameIsSavedAnUnmount
 }
 
 // --- The job list -------------------------------------------------------------------
+
+// --- Remounts -----------------------------------------------------------------------
+
+// A reading of the table that the destination's move to another folder
+// overtook never outlives what came after it: the monitor's first reading
+// (newer than the controller's own, done or on its way) and a rename's
+// answer held back until after the move.
+TEST(BackupControllerRemount, AReadingTakenBeforeTheDestinationMovedNeverLeavesTheOldPath)
+{
+    const QString moved = u"/media/ann/STICK1"_s;
+    auto expectAt = [](ControllerFixture &f, const QString &path) {
+        f.settle();
+        EXPECT_EQ(f.controller->volumeStatus(), VolumeStatusValue::Connected);
+        EXPECT_EQ(f.controller->volumePath(), path);
+        EXPECT_EQ(f.stored().volumePath, path);
+    };
+    // Moved (or plugged in) between the controller's reading and the
+    // monitor's first one: with the controller's reading applied, and with
+    // it still on its way. Only a destination plugged in meanwhile is new
+    // and backed up.
+    for (const auto &[applied, wasThere] : {std::pair{true, true}, std::pair{false, true}, std::pair{false, false}}) {
+        SCOPED_TRACE(std::string(applied ? "applied" : "on its way") + (wasThere ? ", moved" : ", plugged in"));
+        ControllerFixture f;
+        f.storeSet(setWithDestination(kUuid, u"STICK"_s, kPath));
+        if (wasThere) {
+            f.table.mount(fakeStick(kUuid, u"STICK"_s, kPath));
+        }
+        if (!applied) {
+            f.table.holdNextLookAt(kPath);
+        }
+        BackupController &controller = f.start(nullptr, applied);
+        ASSERT_TRUE(applied || waitUntil([&] { return f.table.isHoldingLook(); }));
+        f.table.unmount(kPath);
+        f.table.mount(fakeStick(kUuid, u"STICK"_s, moved));
+        f.monitor.start();
+        f.table.releaseLook();
+        expectAt(f, moved);
+        EXPECT_EQ(controller.threads()->count(), wasThere ? 0 : 1);
+    }
+
+    // A rename whose answer comes back only after a move.
+    ControllerFixture f;
+    f.storeSet(setWithDestination(kUuid, u"STICK"_s, kPath));
+    f.table.mount(fakeStick(kUuid, u"STICK"_s, kPath));
+    f.settings->setAutoBackupOnConnect(false);
+    BackupController &controller = f.start();
+    f.table.holdNextLookAt(kPath);
+    ASSERT_TRUE(f.monitor.relabel(kPath, u"OFFSITE"_s));
+    ASSERT_TRUE(waitUntil([&] { return f.table.isHoldingLook(); }));
+    ASSERT_TRUE(f.monitor.unmount(kPath));
+    f.monitor.mount(fakeStick(kUuid, u"OFFSITE"_s, moved, 8'000'000'000, 2'000'000'000));
+    ASSERT_TRUE(waitUntil([&] { return controller.volumeLabelAvailable().endsWith(u" Available"_s); }));
+    f.table.releaseLook();
+    expectAt(f, moved);
+    EXPECT_EQ(controller.volumeName(), u"OFFSITE"_s);
+}
+
+// A row's button: " Cancel " while its job runs, " Close " after; closing
+// the last row (not another) is told, so that the Backups window goes.
+TEST(BackupControllerJobRows, CancelWhileRunningCloseAfterAndOnlyTheLastCloseEmptiesTheList)
+{
+    ControllerFixture f;
+    BackupController &controller = f.start();
+    QSignalSpy emptied(&controller, &BackupController::lastJobClosed);
+    auto older = BackupThread::create(BackupScript(), IconDescription());
+    auto job = BackupThread::create(BackupScript(), IconDescription());
+    controller.threads()->prepend(older);
+    controller.threads()->prepend(job);
+    job->setStatus(BackupThreadStatusValue::backingUp);
+    ASSERT_TRUE(waitUntil([&] { return job->isRunning(); }));
+
+    controller.cancelOrClose(job.get());
+    ASSERT_TRUE(waitUntil([&] { return !job->isRunning(); }));
+    EXPECT_EQ(job->status(), BackupThreadStatusValue::cancelled);
+    EXPECT_EQ(controller.threads()->count(), 2) << "a cancel closed the row";
+    controller.cancelOrClose(job.get());
+    EXPECT_EQ(controller.threads()->count(), 1);
+    EXPECT_EQ(emptied.size(), 0);
+    controller.cancelOrClose(older.get());
+    EXPECT_EQ(controller.threads()->count(), 0);
+    EXPECT_EQ(emptied.size(), 1);
+}
 
 TEST(BackupThreadListModel, RowsFollowTheirJobsAndClosingDropsEveryCopyOfAnId)
 {

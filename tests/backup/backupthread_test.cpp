@@ -5,7 +5,7 @@
 
 #include "hangingshare.h"
 #include "jobtesting.h"
-#include "platform/preferences.h"
+#include "platform/settings.h"
 
 #include <QLocale>
 #include <QPointer>
@@ -158,7 +158,7 @@ TEST(BackupThread, JobsRunOnThreadsOfTheirOwnAndLeaveTheSharedPoolToShortTasks)
     if (!share.isMounted()) {
         GTEST_SKIP() << share.skipReason().toStdString();
     }
-    platform::preferences()->setValue(u"autoEjectOnComplete"_s, false);
+    platform::Settings().setAutoEjectOnComplete(false);
     // The shared pool of a two-core machine: two threads free (beside any
     // that earlier tests' runs still hold).
     QThreadPool *pool = QThreadPool::globalInstance();
@@ -188,7 +188,7 @@ TEST(BackupThread, JobsRunOnThreadsOfTheirOwnAndLeaveTheSharedPoolToShortTasks)
     EXPECT_TRUE(waitUntil([&] { return !finished[0]->isEmpty() && !finished[1]->isEmpty(); }));
     pool->waitForDone();
     pool->setMaxThreadCount(poolThreads);
-    platform::preferences()->remove(u"autoEjectOnComplete"_s);
+    platform::Settings().setAutoEjectOnComplete(true);
 }
 
 TEST(DisplayFormat, CountsBytesAndLogLinesFollowTheLocale)

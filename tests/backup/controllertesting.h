@@ -9,7 +9,7 @@
 #include "jobtesting.h"
 #include "volumes/fakevolumemonitor.h"
 #include "volumes/fakevolumetable.h"
-#include "platform/preferences.h"
+#include "platform/settings.h"
 #include "volumes/volumeejector.h"
 
 #include <QFile>
@@ -60,18 +60,17 @@ public:
         : monitor(table)
         , ejector(&monitor)
         , icons(std::make_shared<FakeIconSource>())
+        , settings(std::make_shared<platform::Settings>(dataDir.filePath(QStringLiteral("settings.conf"))))
     {
-        // Preferences live in the test run's private configuration folder.
-        platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
-        // Jobs started here must never try to eject anything of this machine.
-        platform::preferences()->setValue(QStringLiteral("autoEjectOnComplete"), false);
+        // Jobs started here must never try to eject anything of this machine
+        // (a run reads the user's store, here the test run's private one).
+        platform::Settings().setAutoEjectOnComplete(false);
     }
 
     ~ControllerFixture()
     {
         controller.reset();
-        platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
-        platform::preferences()->remove(QStringLiteral("autoEjectOnComplete"));
+        platform::Settings().setAutoEjectOnComplete(true);
     }
 
     [[nodiscard]] ScriptStore store() const
@@ -79,9 +78,9 @@ public:
         return ScriptStore(dataDir.path(), [this](const QString &line) { storeLines.append(line); });
     }
 
-    // Over this machine's volumes when `system` is given; then the readings
-    // of the table are not waited for.
-    BackupController &start(SystemVolumeServices *system = nullptr)
+    // Over this machine's volumes when `system` is given; then, or when
+    // `wait` is false, the readings of the table are not waited for.
+    BackupController &start(SystemVolumeServices *system = nullptr, bool wait = true)
     {
         BackupControllerServices services;
         services.store = store();
@@ -91,8 +90,9 @@ public:
         services.iconSource = icons;
         services.outputLine = [this](const QString &line) { output.append(line); };
         services.clock = [this] { return now; };
+        services.settings = settings;
         controller = std::make_unique<BackupController>(std::move(services));
-        if (!system) {
+        if (!system && wait) {
             controller->waitForVolumeReadings();
         }
         return *controller;
@@ -119,6 +119,8 @@ public:
     volumes::FakeVolumeMonitor monitor;
     volumes::FakeVolumeEjector ejector;
     std::shared_ptr<FakeIconSource> icons;
+    /// The controller's preferences, in a file of the test's own.
+    std::shared_ptr<platform::Settings> settings;
     QDateTime now = QDateTime(QDate(2024, 3, 9), QTime(14, 30));
     mutable QStringList storeLines;
     QStringList output;

@@ -307,6 +307,49 @@ TEST_F(EngineTest, ACancelStopsTheScanBeforeAnyCopyAndTheCopyWithOnlyWholeCopies
     EXPECT_TRUE(temporariesBelow(ejected.path()).isEmpty());
 }
 
+// While the reports wait on one worker (its file is on a share that does not
+// answer), the others still stop at their next file after a cancel, by their
+// own check, not only once the reports reach the cancel and stop them.
+TEST_F(EngineTest, AfterACancelEachCopyWorkerStopsAtItsNextFileWhileTheReportsWaitOnAnother)
+{
+    LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), 64);
+    SKIP_WITHOUT(volume);
+    HangingShare share;
+    if (!share.isMounted()) {
+        GTEST_SKIP() << share.skipReason().toStdString();
+    }
+    constexpr int kFiles = 2000;
+    for (int i = 0; i < kFiles; ++i) {
+        m_source.write(QStringLiteral("t/d%1/f%2").arg(i / 50).arg(i), "x");
+    }
+    const BackupVolume target(volume.mountPath(), platform::computerName());
+    const auto job = BackupThread::create(scriptFor(volume.mountPath(), {}), IconDescription());
+    RunReport report(*job);
+    // First in the plan, the share's file: the worker taking it waits.
+    CopyPlan plan;
+    const QByteArray shareFolder = QFile::encodeName(share.mountPath());
+    plan.add(plan.addFolder(shareFolder, target.targetPathOf(shareFolder)), "hang", CopyFileReason::doesNotExist,
+             platform::FileType::Regular, 1);
+    SourceScanner(report, target, plan).scan(m_source.filePath(QStringLiteral("t")));
+    ASSERT_EQ(plan.size(), std::size_t(kFiles + 1));
+    const QString copies = targetOf(volume.mountPath(), m_source.filePath(QStringLiteral("t")));
+    auto copied = [&copies] {
+        return treeOf(copies).filter(QRegularExpression(QStringLiteral("/f[0-9]+$"))).size();
+    };
+    constexpr int kWorkers = 4;
+    std::thread copying([&] { PlanCopier(report, target, plan, kWorkers).run(); });
+    const bool started = waitUntil([&] { return copied() >= 100; }, 30000);
+    job->cancel();
+    EXPECT_TRUE(waitUntil([&] { return job->status() == BackupThreadStatusValue::cancelled; }));
+    const qsizetype atCancel = copied();
+    QThread::msleep(1000); // the reports still wait on the share
+    const qsizetype later = copied();
+    share.release();
+    copying.join();
+    ASSERT_TRUE(started);
+    EXPECT_LE(later, atCancel + kWorkers) << "the workers copied on until the reports stopped them";
+}
+
 // ---- Failures inside the run ---------------------------------------------
 
 TEST_F(EngineTest, AFullVolumeEndsTheRunWithOneLineAndOnceThereIsRoomTheNextRunCompletes)

@@ -5,7 +5,7 @@
 #include "loopvolume.h"
 #include "platform/computername.h"
 #include "volumes/linuxvolumetable.h"
-#include "platform/preferences.h"
+#include "platform/settings.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -156,7 +156,7 @@ inline BackupScript scriptFor(const QString &volumePath, const QStringList &sour
 
 inline void setAutoEject(bool on)
 {
-    platform::preferences()->setValue(QStringLiteral("autoEjectOnComplete"), on);
+    platform::Settings().setAutoEjectOnComplete(on);
 }
 
 // Runs with the eject at the close off unless a test turns it on.
@@ -164,7 +164,7 @@ class RunTest : public ::testing::Test
 {
 protected:
     void SetUp() override { setAutoEject(false); }
-    void TearDown() override { platform::preferences()->remove(QStringLiteral("autoEjectOnComplete")); }
+    void TearDown() override { setAutoEject(true); }
 
     SourceTree m_source;
 };

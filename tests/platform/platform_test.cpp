@@ -1,6 +1,10 @@
 // The engine's platform pieces that work on names alone.
 #include "platform/computername.h"
 #include "platform/fileerror.h"
+#include "platform/settings.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -38,4 +42,34 @@ TEST(FileError, NamesFatRefuses)
     }
     EXPECT_TRUE(platform::isNameAllowedOnFat("Notes 2024 (final).txt"));
     EXPECT_TRUE(platform::isNameAllowedOnFat("caf\xc3\xa9"));
+}
+
+// Never written: automatic backup and eject on, 100-point icons. What one
+// object writes another on the same store reads at once; a change is told,
+// a write of the same value or of a size that is no size is not.
+TEST(Settings, DefaultsUntilWrittenAndWritesReachEveryReaderOfTheStore)
+{
+    QTemporaryDir folder;
+    const QString file = folder.filePath(QStringLiteral("settings.conf"));
+    platform::Settings settings(file);
+    EXPECT_TRUE(settings.autoBackupOnConnect());
+    EXPECT_TRUE(settings.autoEjectOnComplete());
+    EXPECT_EQ(settings.iconSize(), 100);
+
+    QSignalSpy backup(&settings, &platform::Settings::autoBackupOnConnectChanged);
+    QSignalSpy eject(&settings, &platform::Settings::autoEjectOnCompleteChanged);
+    QSignalSpy size(&settings, &platform::Settings::iconSizeChanged);
+    settings.setAutoBackupOnConnect(false);
+    settings.setAutoEjectOnComplete(true);
+    settings.setIconSize(32);
+    settings.setIconSize(0);
+    settings.setIconSize(32);
+    EXPECT_EQ(backup.size(), 1);
+    EXPECT_EQ(eject.size(), 0);
+    EXPECT_EQ(size.size(), 1);
+
+    const platform::Settings reader(file);
+    EXPECT_FALSE(reader.autoBackupOnConnect());
+    EXPECT_TRUE(reader.autoEjectOnComplete());
+    EXPECT_EQ(reader.iconSize(), 32);
 }

@@ -15,6 +15,7 @@
 #include "ui/themeiconprovider.h"
 
 #include <QAbstractItemModelTester>
+#include <QClipboard>
 #include <QDir>
 #include <QIcon>
 #include <QPixmap>
@@ -295,6 +296,38 @@ TEST(BackupLogModel, TakesEachBatchOfNewLinesAsOneInsertionAndGivesTheTextBetwee
     EXPECT_EQ(model.lineLength(0), 18);
     EXPECT_EQ(model.lineLength(999), 0);
 
+    // The selection: a press and a drag (either way), Shift extending it,
+    // a line, everything; each line draws its own columns, and only the rows
+    // whose part changed are told.
+    auto columns = [&model](int row) {
+        return std::pair{model.data(model.index(row), BackupLogModel::SelectionStartRole).toInt(),
+                         model.data(model.index(row), BackupLogModel::SelectionEndRole).toInt()};
+    };
+    QSignalSpy redrawn(&model, &QAbstractItemModel::dataChanged);
+    model.press(0, 7);
+    EXPECT_FALSE(model.hasSelection());
+    model.dragTo(1, 3);
+    EXPECT_EQ(model.selectedText(), QStringLiteral("Initialized\n") + log.at(1).left(3));
+    EXPECT_EQ(columns(0), std::pair(7, 19)) << "the line break is selected too";
+    EXPECT_EQ(columns(1), std::pair(0, 3));
+    EXPECT_EQ(columns(2), std::pair(0, 0));
+    model.press(0, 0, /*extend=*/true);
+    EXPECT_EQ(model.selectedText(), QStringLiteral("Backup "));
+    EXPECT_EQ(columns(1), std::pair(0, 0));
+    ASSERT_FALSE(redrawn.isEmpty());
+    EXPECT_EQ(redrawn.last().at(0).toModelIndex().row(), 0);
+    EXPECT_EQ(redrawn.last().at(1).toModelIndex().row(), 1);
+    model.selectLine(2);
+    EXPECT_EQ(model.selectedText(), log.at(2));
+    model.press(-5, -5);
+    model.dragTo(999, 999);
+    EXPECT_EQ(model.selectedText(), log.join(QLatin1Char('\n')));
+    model.press(3, 1);
+    model.selectAll();
+    EXPECT_EQ(model.selectedText(), model.text());
+    model.copySelection();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), model.text());
+
     model.setJob(nullptr);
     EXPECT_EQ(model.count(), 0);
     EXPECT_EQ(model.text(), QString());
@@ -323,8 +356,6 @@ TEST(DesktopFiles, NamesFoldersDropsAndTheRemovableMediaFolder)
     const QList<QUrl> urls = {QUrl(QStringLiteral("https://example.com/a")), QUrl::fromLocalFile(QStringLiteral("/b c")),
                               QUrl::fromLocalFile(QStringLiteral("/a/"))};
     EXPECT_EQ(DesktopFiles::localPaths(urls), (QStringList{QStringLiteral("/b c"), QStringLiteral("/a")}));
-    EXPECT_EQ(DesktopFiles::firstLocalUrl(urls), QUrl::fromLocalFile(QStringLiteral("/b c")));
-    EXPECT_TRUE(DesktopFiles::firstLocalUrl({QUrl(QStringLiteral("https://example.com"))}).isEmpty());
 
     // {user, the one folder that exists (any when empty), expected}; a user
     // name must not lead out of the folder.

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QObject>
+#include <QSettings>
+#include <QString>
+
+#include <memory>
+
+namespace platform {
+
+/// The user's preferences that the backup function keeps, each key spelled
+/// here once with its default:
+/// - "autoBackupOnConnect": connecting the destination starts a backup (on
+///   when never written);
+/// - "autoEjectOnComplete": a completed backup ejects the destination (on
+///   when never written);
+/// - "iconSize": the source grid's icon size in points (100 when never
+///   written or not a size).
+///
+/// Values are read from the store on every call, from any thread, so that a
+/// run reads what the panel wrote a moment ago; setters write at once and
+/// notify. The application makes one and hands it to what needs it (the
+/// controller shows it to the views). The update service's keys live with
+/// the update service (Moraine/update/updatepreferences.h).
+///
+/// A new key: a property with its getter, setter and signal here, the key
+/// and its default in settings.cpp, nothing anywhere else.
+class Settings : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool autoBackupOnConnect READ autoBackupOnConnect WRITE setAutoBackupOnConnect NOTIFY
+                   autoBackupOnConnectChanged)
+    Q_PROPERTY(bool autoEjectOnComplete READ autoEjectOnComplete WRITE setAutoEjectOnComplete NOTIFY
+                   autoEjectOnCompleteChanged)
+    Q_PROPERTY(int iconSize READ iconSize WRITE setIconSize NOTIFY iconSizeChanged)
+
+public:
+    static constexpr int kDefaultIconSize = 100;
+
+    /// The user's preferences store (preferences()).
+    explicit Settings(QObject *parent = nullptr);
+    /// A store of its own in the file at `filePath` (tests).
+    explicit Settings(const QString &filePath, QObject *parent = nullptr);
+
+    [[nodiscard]] bool autoBackupOnConnect() const;
+    void setAutoBackupOnConnect(bool on);
+    [[nodiscard]] bool autoEjectOnComplete() const;
+    void setAutoEjectOnComplete(bool on);
+    /// Ignores a size that is not positive.
+    [[nodiscard]] int iconSize() const;
+    void setIconSize(int size);
+
+signals:
+    void autoBackupOnConnectChanged();
+    void autoEjectOnCompleteChanged();
+    void iconSizeChanged();
+
+private:
+    [[nodiscard]] std::unique_ptr<QSettings> open() const;
+    [[nodiscard]] bool boolValue(const QString &key, bool absentValue) const;
+    void write(const QString &key, const QVariant &value);
+
+    QString m_filePath; ///< empty: the user's store
+};
+
+} // namespace platform
