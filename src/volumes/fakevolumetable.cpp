@@ -34,6 +34,12 @@ void FakeVolumeTable::setUnreadable(const QString &path, const QString &reason)
     }
 }
 
+QList<MountedVolume> FakeVolumeTable::allVolumes() const
+{
+    QMutexLocker locker(&m_lock);
+    return m_volumes;
+}
+
 QList<MountedVolume> FakeVolumeTable::volumes() const
 {
     QMutexLocker locker(&m_lock);

@@ -18,6 +18,8 @@ public:
     void mount(const MountedVolume &volume);
     /// Removes the volume mounted at `mountPath`; false when there is none.
     bool unmount(const QString &mountPath);
+    /// Every volume held, browsable or not.
+    [[nodiscard]] QList<MountedVolume> allVolumes() const;
     /// Makes `unreadableReason(path)` give `reason` (empty text clears it).
     void setUnreadable(const QString &path, const QString &reason);
     /// The next volumeAt(`path`) answers only after releaseLook(), with what
