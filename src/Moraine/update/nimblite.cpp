@@ -225,6 +225,13 @@ void NIMBLite::storeUpdateInfo(const QVariantMap &info)
     appendLog(QStringLiteral("Update Available: ") + describeDictionary(info));
 }
 
+void NIMBLite::markUpdateAvailable()
+{
+    if (const auto prefs = preferencesStore()) {
+        prefs->setValue(updateprefs::kUpdateAvailable, true);
+    }
+}
+
 void NIMBLite::performSilentCheck()
 {
     resetCheckState();
@@ -548,9 +555,7 @@ void NIMBLite::applyReading(const PageReading &reading)
             setNextUpdateCheck(0);
             break;
         case PageStep::Kind::markUpdateAvailable:
-            if (const auto prefs = preferencesStore()) {
-                prefs->setValue(updateprefs::kUpdateAvailable, true);
-            }
+            markUpdateAvailable();
             break;
         }
     }

@@ -83,6 +83,8 @@ public:
     /// The preferences this object reads and writes; nothing when there is no store.
     [[nodiscard]] virtual std::unique_ptr<QSettings> preferencesStore();
     virtual void storeUpdateInfo(const QVariantMap &info);
+    /// A page of a newer format: an update is known to exist, not which.
+    virtual void markUpdateAvailable();
     virtual void validateOnlinePage(const QString &urlString);
     virtual void checkURL(const QString &urlString, const std::optional<QString> &sender);
     virtual void showUpdatePage(const QString &urlString, const std::optional<QString> &sender);
@@ -103,7 +105,8 @@ protected:
 private:
     void fill(const HostFacts &facts);
     // Page processing: a pure reading of the page, then its result applied
-    // to this object and written to the preferences.
+    // to this object; what it stores goes through setNextUpdateCheck(),
+    // storeUpdateInfo() and markUpdateAvailable().
     void processPage(const QByteArray &data);
     PageReadingContext readingContext();
     void applyReading(const PageReading &reading);
