@@ -92,7 +92,7 @@ int main(int argc, char **argv)
         if (action == QLatin1String("backup-now")) {
             app.controller()->startBackup();
         } else if (action == QLatin1String("quit")) {
-            QCoreApplication::quit();
+            app.requestQuit();
         }
     });
     if (options.background && !simulated) {

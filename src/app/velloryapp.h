@@ -15,6 +15,7 @@
 
 class BackgroundMode;
 class BackupNotifications;
+class QuitGuard;
 class ScriptStoreWatcher;
 class SleepWhileBackingUp;
 class StatusIcon;
@@ -56,6 +57,7 @@ public:
     [[nodiscard]] UpdateChecks &updateChecks() { return m_updateChecks; }
     [[nodiscard]] WindowRouter &router() { return *m_router; }
     [[nodiscard]] QQmlEngine &engine() { return *m_engine; }
+    [[nodiscard]] QuitGuard &quitGuard() { return *m_quitGuard; }
 
     /// Opens the main window and, once the event loop runs, tells the
     /// delegate that launching has finished. False when the main window
@@ -67,6 +69,9 @@ public:
     /// Brings the main window forward (another launch asked for it);
     /// `activationToken` lets the desktop raise it.
     void showMainWindow(const QString &activationToken = QString());
+    /// Quit, from the menu or elsewhere: ends the application, after asking
+    /// while a backup runs (QuitGuard).
+    Q_INVOKABLE void requestQuit();
 
 signals:
     void showShareSheetChanged();
@@ -82,6 +87,7 @@ private:
     std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<WindowRouter> m_router;
     std::unique_ptr<AppCommands> m_commands;
+    std::unique_ptr<QuitGuard> m_quitGuard;
     bool m_showShareSheet = false;
 
     // The desktop around the windows (the application on this machine only).

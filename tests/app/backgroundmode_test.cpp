@@ -59,6 +59,32 @@ TEST_F(BackgroundModeTest, TheApplicationStaysInTheBackgroundOnlyWithAutoBackupA
     }
 }
 
+// Started at login on a desktop without a panel: a window opened from it
+// closes back into the background, which is told once, until automatic
+// backup is turned off.
+TEST_F(BackgroundModeTest, ABackgroundInstanceOutlivesItsWindowWithoutAPanelAndSaysSoOnce)
+{
+    platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
+    QStringList told;
+    BackgroundMode mode(icon, [] { return false; },
+                        [&told](const QString &summary, const QString &body) { told << summary + QStringLiteral(" / ") + body; });
+    QSignalSpy quit(&mode, &BackgroundMode::quitRequested);
+    mode.startInBackground();
+    mode.mainWindowVisibilityChanged(true);
+    for (int i = 0; i < 2; ++i) {
+        mode.mainWindowVisibilityChanged(false);
+        mode.lastWindowClosed();
+    }
+    EXPECT_EQ(quit.size(), 0);
+    EXPECT_FALSE(icon.isVisible());
+    EXPECT_EQ(told, QStringList{QStringLiteral("Backups continue in the background / To quit, open Vellory 2 and choose Quit.")});
+
+    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+    mode.lastWindowClosed();
+    EXPECT_EQ(quit.size(), 1);
+    platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
+}
+
 TEST(AutostartEntryTest, StartAtLoginWritesAnExecLineThatKeepsEveryArgumentWholeAndRemovesIt)
 {
     const std::pair<const char *, const char *> cases[] = {
