@@ -12,6 +12,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QLocale>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -21,6 +22,9 @@ const QString kNoVolumeSelected = QStringLiteral("No volume selected");
 const QString kNotConnected = QStringLiteral("Not connected");
 const QString kVolumeImagePrefix = QStringLiteral("volume/");
 const QString kFileImagePrefix = QStringLiteral("file/");
+// How often the connected destination's free space is read again: other
+// programs write to it too.
+constexpr int kSpaceRefreshMs = 10'000;
 
 QString capacityLabel(quint64 bytes)
 {
@@ -92,8 +96,15 @@ BackupController::BackupController(BackupControllerServices services, QObject *p
     , m_clock(services.clock ? std::move(services.clock) : [] { return QDateTime::currentDateTime(); })
     , m_threads(new BackupThreadListModel(this))
     , m_volumeReader(new volumes::VolumeReader(this))
+    , m_spaceRefresh(new QTimer(this))
 {
     connect(m_volumeReader, &volumes::VolumeReader::settled, this, &BackupController::volumeReadingsSettled);
+    m_spaceRefresh->setInterval(kSpaceRefreshMs);
+    connect(m_spaceRefresh, &QTimer::timeout, this, [this] {
+        if (!isReadingVolumes()) {
+            updateVolumeStatus();
+        }
+    });
     m_script = m_store.load();
     m_stored = m_script;
     registerVolumeNotifications();
@@ -355,6 +366,8 @@ void BackupController::startBackup()
     // The job gets the set as it is now, before the new lastBackup.
     std::shared_ptr<BackupThread> job = BackupThread::create(m_script, m_volumeIcon);
     m_threads->prepend(job);
+    // What the job wrote shows in "Available" as soon as it ends.
+    connect(job.get(), &BackupThread::runFinished, this, &BackupController::updateVolumeStatus);
     job->setStatus(BackupThreadStatusValue::scanning);
     job->start();
 
@@ -371,6 +384,8 @@ std::shared_ptr<BackupThread> BackupController::startJob(JobKind kind)
     emit showWindowChanged();
     std::shared_ptr<BackupThread> job = BackupThread::create(m_script, m_volumeIcon, std::move(kind));
     m_threads->prepend(job);
+    // What the job wrote shows in "Available" as soon as it ends.
+    connect(job.get(), &BackupThread::runFinished, this, &BackupController::updateVolumeStatus);
     job->setStatus(BackupThreadStatusValue::scanning);
     job->start();
     return job;
@@ -556,6 +571,11 @@ void BackupController::setVolumeStatus(VolumeStatusValue status)
         return;
     }
     m_volumeStatus = status;
+    if (status == VolumeStatusValue::Connected) {
+        m_spaceRefresh->start();
+    } else {
+        m_spaceRefresh->stop();
+    }
     emit volumeStatusChanged();
 }
 
