@@ -132,6 +132,8 @@ Item {
                 Layout.preferredHeight: 160
                 delegate: Label {
                     required property string modelData
+                    width: ListView.view.width
+                    wrapMode: Text.WrapAnywhere
                     text: modelData
                     font.family: "monospace"
                 }

@@ -171,7 +171,7 @@ void NIMBLite::fill(const HostFacts &facts)
     m_bundleIdentifier = facts.bundleIdentifier;
     const std::optional<OsVersion> os = OsVersion::fromKernelRelease(facts.kernelRelease);
     if (!os) {
-        logError(QStringLiteral("Unable to get the macOS version"), false);
+        logError(QStringLiteral("Unable to get the Linux version"), false);
         return;
     }
     m_OSVersion = *os;
@@ -551,7 +551,7 @@ void NIMBLite::processHTML(const QByteArray &data, const std::optional<QString> 
 void NIMBLite::processPage(const QByteArray &data)
 {
     appendLog(QStringLiteral("--- Application Information"));
-    appendLog(QStringLiteral("build: %1; macOS: %2; processor: %3; %4")
+    appendLog(QStringLiteral("build: %1; Linux: %2; processor: %3; %4")
                   .arg(m_appVersion)
                   .arg(m_OSVersion.toString(), m_architecture, m_bundleIdentifier));
     appendLog(QStringLiteral("--- XML"));
@@ -756,12 +756,12 @@ void NIMBLite::selectGroup(const UpdateGroup &group, bool &rejected)
         return;
     }
     if (m_OSVersion < *group.minOS) {
-        appendLog(QStringLiteral("Reject: Requires macOS ") + group.minOS->toString());
+        appendLog(QStringLiteral("Reject: Requires Linux ") + group.minOS->toString());
         rejected = true;
         return;
     }
     if (group.maxOS && m_OSVersion > *group.maxOS) {
-        appendLog(QStringLiteral("Reject: incompatible with macOS ") + m_OSVersion.toString());
+        appendLog(QStringLiteral("Reject: incompatible with Linux ") + m_OSVersion.toString());
         return;
     }
     if (group.build == -1) {
@@ -854,7 +854,7 @@ void NIMBLite::showUpdatePage(const QString &urlString, const std::optional<QStr
     }
     const std::optional<QString> systemVersion = fullKernelVersion(m_facts.kernelRelease);
     if (!systemVersion) {
-        logError(QStringLiteral("Failed to get the macOS version."), true);
+        logError(QStringLiteral("Failed to get the Linux version."), true);
         platform::urlOpener().openUrl(QUrl(urlString, QUrl::StrictMode));
         return;
     }
