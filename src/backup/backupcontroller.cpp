@@ -467,7 +467,15 @@ void BackupController::ejectVolume()
 
 void BackupController::ejectVolume(EjectDone done)
 {
+    // A reading of the volume's free space while it is unmounted could
+    // make the unmount find it busy: none until the eject has answered.
+    m_spaceRefresh->stop();
     auto answer = [this, done](const QString &error) {
+        QMetaObject::invokeMethod(this, [this] {
+            if (m_volumeStatus == VolumeStatusValue::Connected) {
+                m_spaceRefresh->start();
+            }
+        }, Qt::QueuedConnection);
         if (done) {
             QMetaObject::invokeMethod(this, [done, error] { done(error); }, Qt::QueuedConnection);
         }
