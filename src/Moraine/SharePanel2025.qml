@@ -93,8 +93,13 @@ Pane {
                     }
 
                     ScrollView {
+                        id: editorScroll
                         width: parent.width
                         height: 70
+                        // A longer message shows its bar at once: the box
+                        // holds only three lines.
+                        ScrollBar.vertical.policy: editor.implicitHeight > editorScroll.height
+                            ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
                         background: Rectangle {
                             color: "transparent"
                             border.color: "gray"
@@ -108,6 +113,8 @@ Pane {
                             wrapMode: TextEdit.Wrap
                             textFormat: TextEdit.PlainText
                             font.pixelSize: root.bodySize
+                            rightPadding: editorScroll.ScrollBar.vertical.visible
+                                ? editorScroll.ScrollBar.vertical.width + 4 : padding
                             background: null
                         }
                     }

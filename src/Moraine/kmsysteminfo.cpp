@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cerrno>
-#include <cstdio>
 
 namespace moraine {
 namespace {
@@ -142,30 +141,17 @@ QString KMError::localizedDescription() const
     return domain + QStringLiteral(" (error ") + QString::number(code) + QStringLiteral(")");
 }
 
-KMSystemInfo::KMSystemInfo(const platform::SystemFacts &facts, ConsoleWriter console)
+KMSystemInfo::KMSystemInfo(const platform::SystemFacts &facts)
     : m_facts(facts)
-    , m_console(std::move(console))
 {
-}
-
-void KMSystemInfo::writeConsole(const QString &line) const
-{
-    if (m_console) {
-        m_console(line);
-        return;
-    }
-    std::fputs((line + QLatin1Char('\n')).toLocal8Bit().constData(), stdout);
-    std::fflush(stdout);
 }
 
 QString KMSystemInfo::modelName() const
 {
+    // Most machines have no such name; the identifier serves without a word
+    // on the console, which would spoil `vellory-cli report`.
     const KMResult<QString> marketing = marketingName();
-    if (marketing.ok()) {
-        return marketing.value();
-    }
-    writeConsole(QStringLiteral("Failed to get Mac Marketing Name: ") + marketing.error().localizedDescription());
-    return modelIdentifier();
+    return marketing.ok() ? marketing.value() : modelIdentifier();
 }
 
 KMResult<QString> KMSystemInfo::marketingName() const

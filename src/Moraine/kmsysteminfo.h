@@ -14,11 +14,7 @@ namespace moraine {
 class KMSystemInfo
 {
 public:
-    using ConsoleWriter = std::function<void(const QString &line)>;
-
-    /// `console` receives the lines written to standard output (tests record
-    /// them); by default they go to stdout.
-    explicit KMSystemInfo(const platform::SystemFacts &facts = platform::systemFacts(), ConsoleWriter console = {});
+    explicit KMSystemInfo(const platform::SystemFacts &facts = platform::systemFacts());
 
     /// The marketing name, else the model identifier.
     [[nodiscard]] QString modelName() const;
@@ -47,10 +43,7 @@ public:
     [[nodiscard]] const platform::SystemFacts &facts() const { return m_facts; }
 
 private:
-    void writeConsole(const QString &line) const;
-
     const platform::SystemFacts &m_facts;
-    ConsoleWriter m_console;
 };
 
 } // namespace moraine

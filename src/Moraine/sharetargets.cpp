@@ -8,7 +8,7 @@ namespace moraine {
 QString shareText(const QString &message, const QString &appName, const QString &targetURL)
 {
     return message + QStringLiteral("\n\nTry ") + appName + QStringLiteral(" Today ") + targetURL
-           + QStringLiteral("\n\n#indiedMacDev #indieDev");
+           + QStringLiteral("\n\n#indieDev");
 }
 
 std::optional<QUrl> mailShareUrl(const QString &emailSubject, const QString &text)

@@ -66,7 +66,7 @@ VelloryWindow {
                 text: "Quit"
                 icon.name: "application-exit-symbolic"
                 icon.color: palette.windowText
-                onTriggered: Qt.quit()
+                onTriggered: window.app.requestQuit()
             }
         }
 
@@ -117,6 +117,9 @@ VelloryWindow {
             MenuItem {
                 objectName: "checkForUpdatesItem"
                 text: "Check for updates..."
+                // An icon like its neighbours', so the texts line up.
+                icon.name: "software-update-available-symbolic"
+                icon.color: palette.windowText
                 onTriggered: window.commands.checkForUpdates()
             }
         }
@@ -159,7 +162,7 @@ VelloryWindow {
 
     Shortcut {
         sequence: StandardKey.Quit
-        onActivated: Qt.quit()
+        onActivated: window.app.requestQuit()
     }
     Shortcut {
         sequence: StandardKey.Preferences
@@ -203,6 +206,8 @@ VelloryWindow {
         width: Math.max(300, implicitWidth)
         padding: 24
         standardButtons: Dialog.Ok
+        // OK is the default button: Enter presses it.
+        onOpened: standardButton(Dialog.Ok).forceActiveFocus()
 
         ColumnLayout {
             anchors.horizontalCenter: parent.horizontalCenter

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Vellory
 import Vellory.App
 
 // The settings window's "General" tab: whether the application starts at
@@ -11,11 +12,15 @@ Pane {
 
     LoginStart { id: loginStart }
 
+    // At the top, however tall the window: a filled column would spread
+    // its few lines over the whole tab.
     ColumnLayout {
-        anchors.fill: parent
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
         spacing: 6
 
-        Switch {
+        PanelSwitch {
             objectName: "startAtLoginSwitch"
             text: "Start at login"
             checked: loginStart.enabled

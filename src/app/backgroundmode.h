@@ -5,26 +5,34 @@
 #include <functional>
 
 class StatusIcon;
-
 namespace platform {
 class Settings;
 }
 
-/// Decides what closing the last window means. While "Auto Backup on
-/// Connect" is on and the desktop shows status icons, the application keeps
-/// running in the background with its status icon, so that connecting the
-/// destination still starts a backup; otherwise it quits, as it always did.
+/// Decides what closing the last window means. While there is work to do in
+/// the background (automatic backup is on) the application keeps running, so
+/// that connecting the destination still starts a backup: with its status
+/// icon where the desktop shows one, and without one when it was started in
+/// the background (at login), saying so once by notification; otherwise it
+/// quits, as it always did.
 class BackgroundMode : public QObject
 {
     Q_OBJECT
 
 public:
-    /// `settings` tell whether automatic backup is on; `iconAvailable` says
-    /// whether the desktop shows status icons (null: StatusIcon::isAvailable()).
-    /// Takes over the application's quitting on the last window closed.
-    BackgroundMode(StatusIcon &icon, const platform::Settings &settings, std::function<bool()> iconAvailable = {},
-                   QObject *parent = nullptr);
+    /// Shows a notification: summary and body.
+    using Tell = std::function<void(const QString &summary, const QString &body)>;
 
+    /// `settings` tell whether automatic backup is on; `iconAvailable` says
+    /// whether the desktop shows status icons (null:
+    /// StatusIcon::isAvailable()); `tell` shows a notification. Takes over
+    /// the application's quitting on the last window closed.
+    BackgroundMode(StatusIcon &icon, const platform::Settings &settings, std::function<bool()> iconAvailable = {},
+                   Tell tell = {}, QObject *parent = nullptr);
+
+    /// Whether the application has work to do with no window open: watching
+    /// for the destination while automatic backup is on.
+    [[nodiscard]] bool hasBackgroundWork() const;
     /// Whether closing the last window now keeps the application running.
     [[nodiscard]] bool staysInBackground() const;
 
@@ -47,4 +55,7 @@ private:
     StatusIcon &m_icon;
     const platform::Settings &m_settings;
     std::function<bool()> m_iconAvailable;
+    Tell m_tell;
+    bool m_startedInBackground = false;
+    bool m_toldWithoutIcon = false;
 };

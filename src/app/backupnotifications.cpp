@@ -3,7 +3,10 @@
 #include "backup/backupcontroller.h"
 #include "backup/backupthread.h"
 #include "backup/displayformat.h"
+#include "backup/jobending.h"
 #include "platform/desktopnotifier.h"
+
+#include <QCoreApplication>
 
 namespace {
 
@@ -14,7 +17,8 @@ QString quoted(const QString &name)
 
 QString volumeName(const BackupThread &job)
 {
-    return job.script().volumeName.isEmpty() ? QStringLiteral("The backup volume") : quoted(job.script().volumeName);
+    return job.script().volumeName.isEmpty() ? QCoreApplication::translate("BackupNotifications", "The backup volume")
+                                             : quoted(job.script().volumeName);
 }
 
 } // namespace
@@ -27,12 +31,10 @@ BackupNotifications::BackupNotifications(BackupController &controller, platform:
 {
     connect(&controller, &BackupController::backupStarted, this, &BackupNotifications::follow);
     connect(&controller, &BackupController::automaticBackupStarted, this, [this](BackupThread *job) {
-        m_notifier.notify(QStringLiteral("Automatic backup started"),
-                          QStringLiteral("Backing up to %1.").arg(volumeName(*job)));
+        m_notifier.notify(tr("Automatic backup started"), tr("Backing up to %1.").arg(volumeName(*job)));
     });
     connect(&controller, &BackupController::ejectFailed, this, [this](const QString &name, const QString &reason) {
-        m_notifier.notify(QStringLiteral("Could not eject %1").arg(name.isEmpty() ? QStringLiteral("the volume") : quoted(name)),
-                          reason);
+        m_notifier.notify(tr("Could not eject %1").arg(name.isEmpty() ? tr("the volume") : quoted(name)), reason);
     });
     connect(&notifier, &platform::DesktopNotifier::actionInvoked, this, [this](const QString &tag, const QString &key) {
         if (key == QLatin1String(kShowLogAction)) {
@@ -48,38 +50,34 @@ void BackupNotifications::follow(BackupThread *job)
 
 QString BackupNotifications::endedSummary(const BackupThread &job)
 {
-    switch (job.status()) {
-    case BackupThreadStatusValue::cancelled: return QStringLiteral("Backup cancelled");
-    case BackupThreadStatusValue::completed:
-        return job.errorCount() == 0 ? QStringLiteral("Backup finished") : QStringLiteral("Backup finished with errors");
-    default: return QStringLiteral("Backup failed");
-    }
+    const QString summary = jobending::summary(job.ending(), job.errorCount(), job.outcome().stopReason);
+    return summary.isEmpty() ? tr("Backup ended") : summary;
 }
 
 QString BackupNotifications::endedBody(const BackupThread &job)
 {
     const BackupOutcome &outcome = job.outcome();
     QStringList sentences;
-    if (job.status() == BackupThreadStatusValue::completed || job.status() == BackupThreadStatusValue::cancelled) {
-        if (outcome.itemsBackedUp == 0) {
-            sentences << QStringLiteral("Nothing needed backing up.");
-        } else {
-            const QString items = outcome.itemsBackedUp == 1
-                ? QStringLiteral("1 item")
-                : QStringLiteral("%1 items").arg(displayformat::count(outcome.itemsBackedUp));
-            sentences << QStringLiteral("%1 backed up, %2.").arg(items, displayformat::byteCount(outcome.bytesBackedUp));
-        }
-    } else if (!job.progressMessage().isEmpty()) {
-        sentences << job.progressMessage();
+    if (outcome.itemsBackedUp > 0) {
+        const QString items = outcome.itemsBackedUp == 1
+            ? tr("1 item")
+            : tr("%1 items").arg(displayformat::count(outcome.itemsBackedUp));
+        sentences << tr("%1 backed up, %2.").arg(items, displayformat::byteCount(outcome.bytesBackedUp));
+    } else if (job.ending() == BackupThread::Ending::EndedCompleted) {
+        sentences << tr("Nothing needed backing up.");
+    } else {
+        // Only a clean run may say nothing was needed: after errors, a
+        // cancel or a stop, nothing was copied.
+        sentences << tr("Nothing was backed up.");
     }
-    if (job.errorCount() > 0) {
-        sentences << (job.errorCount() == 1 ? QStringLiteral("1 error.")
-                                            : QStringLiteral("%1 errors.").arg(displayformat::count(job.errorCount())));
+    if (job.errorCount() > 0 && job.ending() != BackupThread::Ending::EndedWithErrors) {
+        sentences << (job.errorCount() == 1 ? tr("1 error.")
+                                            : tr("%1 errors.").arg(displayformat::count(job.errorCount())));
     }
     if (outcome.ejectTried) {
         sentences << (outcome.ejectError.isEmpty()
-                          ? QStringLiteral("%1 was ejected and can now be removed safely.").arg(volumeName(job))
-                          : QStringLiteral("%1 could not be ejected: %2").arg(volumeName(job), outcome.ejectError));
+                          ? tr("%1 was ejected and can now be removed safely.").arg(volumeName(job))
+                          : tr("%1 could not be ejected: %2").arg(volumeName(job), outcome.ejectError));
     }
     return sentences.join(QLatin1Char(' '));
 }
@@ -88,7 +86,7 @@ void BackupNotifications::jobEnded(BackupThread *job)
 {
     QList<platform::DesktopNotifier::Action> actions;
     if (job->errorCount() > 0) {
-        actions.append({QString::fromLatin1(kShowLogAction), QStringLiteral("Show Log")});
+        actions.append({QString::fromLatin1(kShowLogAction), tr("Show Log")});
     }
     m_notifier.notify(endedSummary(*job), endedBody(*job), actions, job->id());
 }

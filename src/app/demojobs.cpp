@@ -26,6 +26,9 @@ DemoJobs::DemoJobs(BackupController &controller, QObject *parent)
 
 void DemoJobs::start()
 {
+    // The destination's state (and its icon, which the jobs show) is read in
+    // the background; a job started before it arrives has no icon.
+    m_controller.waitForVolumeReadings();
     m_controller.startBackup();
     m_finished = m_controller.threads()->jobAt(0).get();
     if (m_finished) {

@@ -10,7 +10,7 @@ namespace platform {
 class SleepInhibitor;
 }
 
-/// Holds the sleep inhibitor while any backup job runs: asked for when the
+/// Holds the sleep (and shutdown, logout) inhibitor while any backup job runs: asked for when the
 /// first job starts, given back when the last one ends, however it ends.
 class SleepWhileBackingUp : public QObject
 {

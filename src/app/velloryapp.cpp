@@ -3,6 +3,7 @@
 #include "app/backgroundmode.h"
 #include "app/backupnotifications.h"
 #include "app/desktopurlopener.h"
+#include "app/quitguard.h"
 #include "app/sleepwhilebackingup.h"
 #include "app/statusicon.h"
 #include "Moraine/messageboxalerts.h"
@@ -11,6 +12,7 @@
 #include "platform/memoryarenas.h"
 #include "platform/sleepinhibitor.h"
 #include "ui/desktopfiles.h"
+#include "ui/enterpressesbuttons.h"
 #include "ui/imageproviders.h"
 
 #include <QCoreApplication>
@@ -67,6 +69,7 @@ VelloryApp::~VelloryApp()
     // they show.
     m_background.reset();
     m_statusIcon.reset();
+    m_quitGuard.reset();
     m_commands.reset();
     m_router.reset();
     m_engine.reset();
@@ -85,6 +88,9 @@ void VelloryApp::buildScenes()
 {
     m_updateServices.setProgressWindow(m_updateProgress.progressWindow());
 
+    // Enter presses the focused button in every window.
+    QCoreApplication::instance()->installEventFilter(new EnterPressesButtons(this));
+
     m_engine = std::make_unique<QQmlEngine>();
     m_engine->addImportPath(QStringLiteral("qrc:/"));
     connect(m_engine.get(), &QQmlEngine::quit, QCoreApplication::instance(), &QCoreApplication::quit,
@@ -102,6 +108,9 @@ void VelloryApp::buildScenes()
     m_router->setWindowSource(QString::fromLatin1(AppCommands::kSettingsWindow),
                               QUrl(QStringLiteral("qrc:/Vellory/App/SettingsWindow.qml")));
     m_commands = std::make_unique<AppCommands>(m_updateChecks, *m_router, m_kit);
+    m_quitGuard = std::make_unique<QuitGuard>(*m_controller);
+    connect(m_quitGuard.get(), &QuitGuard::quitConfirmed, QCoreApplication::instance(), &QCoreApplication::quit,
+            Qt::QueuedConnection);
     // Closing the last row closes the Backups window, once the click that
     // closed it is done.
     connect(m_controller.get(), &BackupController::lastJobClosed, this, [this] {
@@ -151,11 +160,21 @@ void VelloryApp::followDesktop()
     m_sleepGuard = std::make_unique<SleepWhileBackingUp>(*m_controller, *m_inhibitor);
 
     m_statusIcon = std::make_unique<StatusIcon>(*m_controller);
-    m_background = std::make_unique<BackgroundMode>(*m_statusIcon, *m_controller->settings());
+    m_background = std::make_unique<BackgroundMode>(
+        *m_statusIcon, *m_controller->settings(), nullptr,
+        [this](const QString &summary, const QString &body) { m_notifier->notify(summary, body); });
     connect(m_statusIcon.get(), &StatusIcon::openRequested, this, [this] { showMainWindow(); });
-    connect(m_statusIcon.get(), &StatusIcon::quitRequested, QCoreApplication::instance(), &QCoreApplication::quit);
-    connect(m_background.get(), &BackgroundMode::quitRequested, QCoreApplication::instance(), &QCoreApplication::quit,
-            Qt::QueuedConnection);
+    connect(m_statusIcon.get(), &StatusIcon::quitRequested, this, &VelloryApp::requestQuit);
+    // The last window closed while a backup runs: kept running on Cancel,
+    // with its window back, the only way left to reach it.
+    connect(
+        m_background.get(), &BackgroundMode::quitRequested, this,
+        [this] {
+            if (!m_quitGuard->requestQuit()) {
+                showMainWindow();
+            }
+        },
+        Qt::QueuedConnection);
     connect(m_router.get(), &WindowRouter::windowCreated, this,
             [this](const QString &identifier, const QString &, QQuickWindow *window) {
                 if (identifier == QLatin1String(kMainWindow)) {
@@ -171,6 +190,11 @@ void VelloryApp::launchInBackground()
     if (m_background) {
         m_background->startInBackground();
     }
+}
+
+void VelloryApp::requestQuit()
+{
+    m_quitGuard->requestQuit();
 }
 
 void VelloryApp::showMainWindow(const QString &activationToken)

@@ -18,6 +18,7 @@
 
 class BackgroundMode;
 class BackupNotifications;
+class QuitGuard;
 class ScriptStoreWatcher;
 class SleepWhileBackingUp;
 class StatusIcon;
@@ -62,6 +63,7 @@ public:
     [[nodiscard]] moraine::NIMBProgressPresenter &updateProgress() { return m_updateProgress; }
     [[nodiscard]] WindowRouter &router() { return *m_router; }
     [[nodiscard]] QQmlEngine &engine() { return *m_engine; }
+    [[nodiscard]] QuitGuard &quitGuard() { return *m_quitGuard; }
 
     /// Opens the main window and, once the event loop runs, tells the
     /// delegate that launching has finished. False when the main window
@@ -73,6 +75,9 @@ public:
     /// Brings the main window forward (another launch asked for it);
     /// `activationToken` lets the desktop raise it.
     void showMainWindow(const QString &activationToken = QString());
+    /// Quit, from the menu or elsewhere: ends the application, after asking
+    /// while a backup runs (QuitGuard).
+    Q_INVOKABLE void requestQuit();
 
 signals:
     void showShareSheetChanged();
@@ -95,6 +100,7 @@ private:
     std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<WindowRouter> m_router;
     std::unique_ptr<AppCommands> m_commands;
+    std::unique_ptr<QuitGuard> m_quitGuard;
     bool m_showShareSheet = false;
 
     // The desktop around the windows (the application on this machine only).

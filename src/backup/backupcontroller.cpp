@@ -12,6 +12,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QLocale>
+#include <QTimer>
 
 #include <algorithm>
 #include <utility>
@@ -22,6 +23,9 @@ const QString kNoVolumeSelected = QStringLiteral("No volume selected");
 const QString kNotConnected = QStringLiteral("Not connected");
 const QString kVolumeImagePrefix = QStringLiteral("volume/");
 const QString kFileImagePrefix = QStringLiteral("file/");
+// How often the connected destination's free space is read again: other
+// programs write to it too.
+constexpr int kSpaceRefreshMs = 10'000;
 
 QString capacityLabel(quint64 bytes)
 {
@@ -94,6 +98,7 @@ BackupController::BackupController(BackupControllerServices services, QObject *p
     , m_settings(services.settings ? std::move(services.settings) : std::make_shared<platform::Settings>())
     , m_threads(new BackupThreadListModel(this))
     , m_volumeReader(new volumes::VolumeReader(this))
+    , m_spaceRefresh(new QTimer(this))
 {
     connect(m_volumeReader, &volumes::VolumeReader::settled, this, [this] {
         if (std::exchange(m_monitorReadyPending, false)) {
@@ -101,6 +106,12 @@ BackupController::BackupController(BackupControllerServices services, QObject *p
         }
         if (!isReadingVolumes()) {
             emit volumeReadingsSettled();
+        }
+    });
+    m_spaceRefresh->setInterval(kSpaceRefreshMs);
+    connect(m_spaceRefresh, &QTimer::timeout, this, [this] {
+        if (!isReadingVolumes()) {
+            updateVolumeStatus();
         }
     });
     m_script = m_store.load();
@@ -369,6 +380,8 @@ void BackupController::startBackup()
     // The job gets the set as it is now, before the new lastBackup.
     std::shared_ptr<BackupThread> job = BackupThread::create(m_script, m_volumeIcon);
     m_threads->prepend(job);
+    // What the job wrote shows in "Available" as soon as it ends.
+    connect(job.get(), &BackupThread::runFinished, this, &BackupController::updateVolumeStatus);
     job->setStatus(BackupThreadStatusValue::scanning);
     job->start();
 
@@ -405,6 +418,8 @@ std::shared_ptr<BackupThread> BackupController::startJob(JobKind kind)
     emit showWindowChanged();
     std::shared_ptr<BackupThread> job = BackupThread::create(m_script, m_volumeIcon, std::move(kind));
     m_threads->prepend(job);
+    // What the job wrote shows in "Available" as soon as it ends.
+    connect(job.get(), &BackupThread::runFinished, this, &BackupController::updateVolumeStatus);
     job->setStatus(BackupThreadStatusValue::scanning);
     job->start();
     return job;
@@ -507,7 +522,15 @@ void BackupController::ejectVolume()
 
 void BackupController::ejectVolume(EjectDone done)
 {
+    // A reading of the volume's free space while it is unmounted could
+    // make the unmount find it busy: none until the eject has answered.
+    m_spaceRefresh->stop();
     auto answer = [this, done](const QString &error) {
+        QMetaObject::invokeMethod(this, [this] {
+            if (m_volumeStatus == VolumeStatusValue::Connected) {
+                m_spaceRefresh->start();
+            }
+        }, Qt::QueuedConnection);
         if (done) {
             QMetaObject::invokeMethod(this, [done, error] { done(error); }, Qt::QueuedConnection);
         }
@@ -618,6 +641,11 @@ void BackupController::setVolumeStatus(VolumeStatusValue status)
         return;
     }
     m_volumeStatus = status;
+    if (status == VolumeStatusValue::Connected) {
+        m_spaceRefresh->start();
+    } else {
+        m_spaceRefresh->stop();
+    }
     emit volumeStatusChanged();
 }
 

@@ -18,6 +18,8 @@
 #include <memory>
 #include <optional>
 
+class QTimer;
+
 namespace volumes {
 class VolumeEjector;
 class VolumeMonitor;
@@ -296,6 +298,8 @@ private:
     BackupThreadListModel *m_threads;
     QHash<QString, IconDescription> m_iconCache;
     volumes::VolumeReader *m_volumeReader;
+    /// Reads the connected destination's free space again now and then.
+    QTimer *m_spaceRefresh;
     /// The monitor's first reading is in: a destination the next reading
     /// finds is announced as mounted.
     bool m_announceArrival = false;

@@ -2,6 +2,7 @@
 
 #include "backup/backuprun.h"
 #include "backup/displayformat.h"
+#include "backup/jobending.h"
 #include "backup/runreport.h"
 #include "platform/systemclock.h"
 
@@ -68,6 +69,37 @@ BackupThread::BackupThread()
 }
 
 BackupThread::~BackupThread() = default;
+
+BackupThread::Ending BackupThread::ending() const
+{
+    return jobending::of(status(), m_errorCount);
+}
+
+QString BackupThread::endingText() const
+{
+    return jobending::text(ending(), m_errorCount, m_outcome.stopReason);
+}
+
+QString BackupThread::endingLine() const
+{
+    const QString text = endingText();
+    if (text.isEmpty()) {
+        return text;
+    }
+    QStringList parts{text};
+    if (!m_script.volumeName.isEmpty()) {
+        parts << QLatin1Char('"') + m_script.volumeName + QLatin1Char('"');
+    }
+    if (m_endedAt.isValid()) {
+        parts << QLocale().toString(m_endedAt.time(), QLocale::ShortFormat);
+    }
+    return parts.join(QStringLiteral(" · "));
+}
+
+QString BackupThread::endingIconName() const
+{
+    return jobending::iconName(ending());
+}
 
 bool BackupThread::isRunning() const
 {
@@ -263,10 +295,14 @@ void BackupThread::apply(const Change &change, bool &logGrew)
         }
         const bool wasRunning = isRunning();
         m_status.store(change.status, std::memory_order_release);
+        if (ending() != Ending::NotEnded) {
+            m_endedAt = QDateTime::currentDateTime();
+        }
         emit statusChanged();
         if (wasRunning != isRunning()) {
             emit isRunningChanged();
         }
+        emit endingChanged();
         break;
     }
     case Change::Kind::Title:
@@ -291,13 +327,26 @@ void BackupThread::apply(const Change &change, bool &logGrew)
         if (m_errorCount != change.count) {
             m_errorCount = change.count;
             emit errorCountChanged();
+            emit endingChanged();
         }
         break;
     case Change::Kind::Outcome:
         m_outcome = change.outcome;
+        emit endingChanged();
         break;
-    case Change::Kind::Finished:
+    case Change::Kind::Finished: {
+        // The log's last line says how the run ended, in the row's words.
+        const QString ended = endingText();
+        if (!ended.isEmpty()) {
+            const QString line = displayformat::logLine(platform::systemUptime() - m_baseTime,
+                                                        QCoreApplication::translate("JobEnding", "Result: %1").arg(ended),
+                                                        QLocale());
+            m_log.append(line);
+            emit logLineAppended(line);
+            emit logChanged();
+        }
         emit runFinished();
         break;
+    }
     }
 }

@@ -3,6 +3,7 @@
 #include "backup/backupscript.h"
 #include "backup/icondescription.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QMutex>
 #include <QObject>
@@ -66,6 +67,10 @@ class BackupThread : public QObject, public std::enable_shared_from_this<BackupT
     Q_PROPERTY(bool isRunning READ isRunning NOTIFY isRunningChanged)
     Q_PROPERTY(quint64 errorCount READ errorCount NOTIFY errorCountChanged)
     Q_PROPERTY(IconDescription icon READ icon CONSTANT)
+    Q_PROPERTY(Ending ending READ ending NOTIFY endingChanged)
+    Q_PROPERTY(QString endingText READ endingText NOTIFY endingChanged)
+    Q_PROPERTY(QString endingLine READ endingLine NOTIFY endingChanged)
+    Q_PROPERTY(QString endingIconName READ endingIconName NOTIFY endingChanged)
 
 public:
     // QML reaches enumeration keys only when they begin with a capital
@@ -85,6 +90,10 @@ public:
         Cancelled = cancelled,
     };
     Q_ENUM(BackupThreadStatusValue)
+
+    /// How the job ended, from its status and error count (jobending.h).
+    enum class Ending { NotEnded, EndedCompleted, EndedWithErrors, EndedCancelled, EndedStopped };
+    Q_ENUM(Ending)
 
     /// A job for `script` (copied) showing `icon`: a backup, unless `kind`
     /// gives other work.
@@ -110,6 +119,14 @@ public:
     [[nodiscard]] IconDescription icon() const { return m_icon; }
     /// The run's totals and eject answer; set before runFinished.
     [[nodiscard]] const BackupOutcome &outcome() const { return m_outcome; }
+    [[nodiscard]] Ending ending() const;
+    /// "Completed with 3 errors", "Cancelled", ...; empty while not ended.
+    [[nodiscard]] QString endingText() const;
+    /// The ending, the volume and when it ended, for the job's row:
+    /// "Cancelled · "STICK" · 14:05"; empty while not ended.
+    [[nodiscard]] QString endingLine() const;
+    /// The theme icon marking the ending; empty while not ended.
+    [[nodiscard]] QString endingIconName() const;
 
     /// Time-stamps `message` now and appends the line to the log.
     Q_INVOKABLE void appendLog(const QString &message);
@@ -144,6 +161,7 @@ signals:
     void statusChanged();
     void isRunningChanged();
     void errorCountChanged();
+    void endingChanged();
     /// The run has ended and all its changes have been applied.
     void runFinished();
 
@@ -182,6 +200,7 @@ private:
     QStringList m_log;
     quint64 m_errorCount = 0;
     BackupOutcome m_outcome;
+    QDateTime m_endedAt;
     std::atomic<BackupThreadStatusValue> m_status{BackupThreadStatusValue::awaiting};
 
     // Changes on their way to the main thread.

@@ -12,10 +12,7 @@ int ReportCommand::execute(const QStringList &arguments, CliConsole &console)
         console.printError(QStringLiteral("vellory-cli report: takes no arguments"));
         return CommandDispatcher::kUsageError;
     }
-    // Standard output carries the three lines alone; the report's console
-    // notes go to standard error.
-    const moraine::KMSystemInfo info(platform::systemFacts(),
-                                     [&console](const QString &line) { console.printError(line); });
+    const moraine::KMSystemInfo info(platform::systemFacts());
     const moraine::SystemReport report = moraine::buildSystemReport(info, moraine::versionString());
     console.printLine(report.line1);
     console.printLine(report.line2);

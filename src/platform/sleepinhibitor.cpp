@@ -13,7 +13,9 @@ namespace platform {
 
 namespace {
 
-// The portal's Inhibit flags: suspend and idle.
+// The portal's Inhibit flags: logout (which covers power-off and reboot
+// from the session), suspend and idle.
+constexpr uint kPortalLogout = 1;
 constexpr uint kPortalSuspend = 4;
 constexpr uint kPortalIdle = 8;
 
@@ -63,7 +65,8 @@ void SleepInhibitor::acquire(const QString &why)
                                               QStringLiteral("/org/freedesktop/login1"),
                                               QStringLiteral("org.freedesktop.login1.Manager"),
                                               QStringLiteral("Inhibit"));
-        call << QStringLiteral("sleep:idle") << buildinfo::applicationName() << why << QStringLiteral("block");
+        // A delay lock would give a flush of the stick only a few seconds.
+        call << QStringLiteral("sleep:idle:shutdown") << buildinfo::applicationName() << why << QStringLiteral("block");
     } else {
         call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.portal.Desktop"),
                                               QStringLiteral("/org/freedesktop/portal/desktop"),
@@ -71,7 +74,7 @@ void SleepInhibitor::acquire(const QString &why)
                                               QStringLiteral("Inhibit"));
         QVariantMap options;
         options.insert(QStringLiteral("reason"), why);
-        call << QString() << (kPortalSuspend | kPortalIdle) << options;
+        call << QString() << (kPortalLogout | kPortalSuspend | kPortalIdle) << options;
     }
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, generation] {

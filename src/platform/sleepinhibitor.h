@@ -7,12 +7,14 @@
 
 namespace platform {
 
-/// Keeps the machine from suspending or going idle to sleep while held.
-/// Outside a sandbox it asks the login manager (org.freedesktop.login1
-/// Inhibit, "sleep:idle", mode "block") on the system bus and holds the file
-/// descriptor it returns; releasing closes it. In a sandbox (Flatpak) it asks
-/// the desktop portal's Inhibit on the session bus and closes the request to
-/// release. Calls never wait; where neither service answers, nothing is held
+/// Keeps the machine from suspending, going idle to sleep, powering off or
+/// rebooting, and the session from logging out, while held: the desktop asks
+/// the person first and shows the reason given. Outside a sandbox it asks the
+/// login manager (org.freedesktop.login1 Inhibit, "sleep:idle:shutdown", mode
+/// "block") on the system bus and holds the file descriptor it returns;
+/// releasing closes it. In a sandbox (Flatpak) it asks the desktop portal's
+/// Inhibit (logout, suspend, idle) on the session bus and closes the request
+/// to release. Calls never wait; where neither service answers, nothing is held
 /// and nothing breaks.
 class SleepInhibitor : public QObject
 {

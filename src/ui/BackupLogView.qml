@@ -171,6 +171,12 @@ FocusScope {
         } else if (event.matches(StandardKey.SelectAll)) {
             root.selectAll()
             event.accepted = true
+        } else if (event.matches(StandardKey.MoveToStartOfDocument)) {
+            lines.positionViewAtBeginning()
+            event.accepted = true
+        } else if (event.matches(StandardKey.MoveToEndOfDocument)) {
+            lines.positionViewAtEnd()
+            event.accepted = true
         }
     }
 

@@ -106,7 +106,7 @@ Item {
 
             MenuItem {
                 objectName: "showInFinderItem"
-                text: "Show In Finder"
+                text: qsTr("Open Containing Folder")
                 icon.name: "edit-find-symbolic"
                 icon.color: palette.windowText
                 onTriggered: root.showInFileManager()

@@ -38,6 +38,7 @@ Item {
 
     ItemChooser {
         id: chooser
+        objectName: "sourceChooser"
         title: "Add"
         onChosen: (url) => root.addPaths(DesktopFiles.localPaths([url]))
     }

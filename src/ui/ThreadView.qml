@@ -7,14 +7,16 @@ import Vellory
 // and " Cancel " while it runs or " Close " once it does not.
 Item {
     id: root
-    objectName: "threadRow:" + thread.id
+    // A closed row lives on through its fade-out with its job gone.
+    objectName: thread ? "threadRow:" + thread.id : "threadRow"
 
     required property BackupThread thread
     required property BackupController controller
     required property WindowRouter router
 
-    readonly property bool isRunning: thread.isRunning
-    readonly property int status: thread.status
+    readonly property bool isRunning: thread ? thread.isRunning : false
+    readonly property int status: thread ? thread.status : BackupThread.Awaiting
+    readonly property bool hasEnded: thread ? thread.ending !== BackupThread.NotEnded : false
 
     implicitHeight: row.implicitHeight + 16
     implicitWidth: row.implicitWidth + 24
@@ -45,7 +47,38 @@ Item {
             fillMode: Image.PreserveAspectFit
             smooth: true
             mipmap: true
-            source: DesktopFiles.jobIconSource(root.thread.id)
+            source: root.thread ? DesktopFiles.jobIconSource(root.thread.id) : ""
+
+            // How the job ended, in the corner of its volume's icon.
+            Rectangle {
+                objectName: "threadEndingBadge"
+                visible: root.hasEnded
+                width: 22
+                height: 22
+                radius: 11
+                anchors.right: parent.right
+                anchors.bottom: parent.bottom
+                color: palette.base
+
+                Image {
+                    anchors.centerIn: parent
+                    width: 18
+                    height: 18
+                    sourceSize: Qt.size(18, 18)
+                    source: root.hasEnded
+                        ? DesktopFiles.themeIconSource(root.thread.endingIconName, 18, endingColour())
+                        : ""
+
+                    function endingColour() {
+                        switch (root.thread.ending) {
+                        case BackupThread.EndedCompleted: return "#2e9e44"
+                        case BackupThread.EndedWithErrors: return "#d08a00"
+                        case BackupThread.EndedStopped: return "#d0312d"
+                        default: return palette.windowText
+                        }
+                    }
+                }
+            }
         }
 
         ColumnLayout {
@@ -64,7 +97,7 @@ Item {
                 elide: Text.ElideRight
                 maximumLineCount: 1
                 textFormat: Text.PlainText
-                text: root.thread.progressTitle
+                text: root.thread ? root.thread.progressTitle : ""
             }
             ThinProgressBar {
                 objectName: "threadProgress"
@@ -72,7 +105,7 @@ Item {
                 Layout.preferredHeight: 5
                 visible: root.status === BackupThread.Scanning || root.status === BackupThread.BackingUp
                 indeterminate: root.status === BackupThread.Scanning
-                value: root.thread.progressValue
+                value: root.thread ? root.thread.progressValue : 0
             }
             Label {
                 objectName: "threadMessage"
@@ -82,7 +115,20 @@ Item {
                 maximumLineCount: 1
                 textFormat: Text.PlainText
                 opacity: 0.8
-                text: root.thread.progressMessage
+                text: root.thread ? root.thread.progressMessage : ""
+            }
+            // How it ended, on which volume and when: rows of several runs
+            // tell apart, and the error count shows at any width.
+            Label {
+                objectName: "threadEnding"
+                Layout.fillWidth: true
+                visible: root.hasEnded
+                font: TextStyles.subheadline
+                wrapMode: Text.Wrap
+                maximumLineCount: 2
+                elide: Text.ElideRight
+                textFormat: Text.PlainText
+                text: root.thread ? root.thread.endingLine : ""
             }
         }
 

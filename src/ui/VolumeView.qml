@@ -183,6 +183,10 @@ Item {
                     elide: Text.ElideRight
                     textFormat: Text.PlainText
                     text: root.controller.volumeDescription
+                    // A shortened description shows whole on hover.
+                    ToolTip.visible: truncated && descriptionHover.hovered
+                    ToolTip.text: text
+                    HoverHandler { id: descriptionHover }
                 }
                 Label {
                     objectName: "lastBackupLabel"
@@ -253,6 +257,9 @@ Item {
                     highlighted: root.controller.canStartBackup
                     enabled: root.controller.canStartBackup
                     onClicked: root.controller.startBackup()
+                    // The second click of a double-click is not a second
+                    // backup: handling it keeps it from counting as a click.
+                    onDoubleClicked: {}
                 }
             }
         }
@@ -305,29 +312,48 @@ Item {
         objectName: "refusalAlert"
         parent: Overlay.overlay
         anchors.centerIn: parent
-        width: Math.min(380, parent ? parent.width - 40 : 380)
+        width: Math.min(420, parent ? parent.width - 40 : 420)
         modal: true
+        padding: 20
         visible: root.showError
         standardButtons: Dialog.Ok
         onClosed: root.showError = false
+        // OK is the default button: Enter presses it.
+        onOpened: standardButton(Dialog.Ok).forceActiveFocus()
 
-        ColumnLayout {
+        // The warning sign beside the title and reason, as the other alerts
+        // have it.
+        RowLayout {
             anchors.fill: parent
-            spacing: 8
-            Label {
-                objectName: "refusalAlertTitle"
-                Layout.fillWidth: true
-                wrapMode: Text.Wrap
-                textFormat: Text.PlainText
-                font.bold: true
-                text: root.alertTitle
+            spacing: 16
+
+            Image {
+                objectName: "refusalAlertIcon"
+                Layout.alignment: Qt.AlignTop
+                Layout.preferredWidth: 48
+                Layout.preferredHeight: 48
+                sourceSize: Qt.size(48, 48)
+                source: DesktopFiles.themeIconSource("dialog-warning", 48)
             }
-            Label {
-                objectName: "refusalAlertMessage"
+            ColumnLayout {
                 Layout.fillWidth: true
-                wrapMode: Text.Wrap
-                textFormat: Text.PlainText
-                text: root.alertMessage
+                Layout.alignment: Qt.AlignTop
+                spacing: 8
+                Label {
+                    objectName: "refusalAlertTitle"
+                    Layout.fillWidth: true
+                    wrapMode: Text.Wrap
+                    textFormat: Text.PlainText
+                    font.bold: true
+                    text: root.alertTitle
+                }
+                Label {
+                    objectName: "refusalAlertMessage"
+                    Layout.fillWidth: true
+                    wrapMode: Text.Wrap
+                    textFormat: Text.PlainText
+                    text: root.alertMessage
+                }
             }
         }
     }

@@ -1,6 +1,7 @@
 #include "ui/itemchooser.h"
 
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QQuickWindow>
 #include <QWindow>
 
@@ -16,6 +17,18 @@ FileOrFolderDialog::FileOrFolderDialog(const QString &caption, const QString &di
 
 void FileOrFolderDialog::accept()
 {
+    // A folder typed into the name field (and Enter) is opened, as in every
+    // file dialog; one picked in the list is chosen.
+    auto *typed = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    if (typed && typed->isModified() && !typed->text().isEmpty()) {
+        const QString path = directory().absoluteFilePath(typed->text());
+        if (QFileInfo(path).isDir()) {
+            setDirectory(path);
+            typed->clear();
+            typed->setModified(false);
+            return;
+        }
+    }
     const QStringList files = selectedFiles();
     if (files.size() == 1 && QFileInfo(files.first()).isDir()) {
         m_chosenPath = files.first();

@@ -11,7 +11,7 @@
 
 /// A file dialog that chooses one item, a file or a folder: "Open" on a
 /// selected folder chooses that folder instead of entering it (entering is a
-/// double click).
+/// double click, or its path typed into the name field).
 class FileOrFolderDialog : public QFileDialog
 {
     Q_OBJECT

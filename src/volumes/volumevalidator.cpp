@@ -9,7 +9,7 @@ namespace {
 
 const QString notAVolume = QStringLiteral("The item is not a volume. Please try again with a volume.");
 const QString notBrowsable = QStringLiteral(
-    "The volume is not browsable, it can't be seen from the Finder. Please select a different volume.");
+    "The volume is not browsable, it can't be seen from the file manager. Please select a different volume.");
 const QString notReadable = QStringLiteral(
     "You don't have permission to read from the volume. Please select a different volume.");
 const QString notWritable = QStringLiteral(

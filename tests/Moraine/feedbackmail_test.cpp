@@ -82,7 +82,7 @@ TEST(FeedbackMailOpen, AnUnusableAddressOnlyAlertsAndEachSentRequestOpensItsOwnM
     ASSERT_TRUE(QTest::qWaitFor([&] { return opener.opened.size() == 2; }, 10000));
 
     const QString body = moraine::feedbackBody(
-        prompt, moraine::buildSystemReport(moraine::KMSystemInfo(facts, [](const QString &) {}), moraine::versionString()));
+        prompt, moraine::buildSystemReport(moraine::KMSystemInfo(facts), moraine::versionString()));
     QStringList subjects;
     for (const QUrl &url : opener.opened) {
         EXPECT_EQ(url.path(), platform::buildinfo::supportEmail());

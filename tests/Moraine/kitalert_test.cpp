@@ -38,7 +38,7 @@ TEST(KitAlert, InformativeTextNamesVersionAndSystemAndAlertsQueueOnTheMainThread
     EXPECT_TRUE(recorder.alerts[1].informativeText.contains(QStringLiteral("\n\nVersion: ")));
     // The system is named as in the feedback report's second line.
     const moraine::SystemReport report =
-        moraine::buildSystemReport(moraine::KMSystemInfo(platform::systemFacts(), [](const QString &) {}), std::nullopt);
+        moraine::buildSystemReport(moraine::KMSystemInfo(platform::systemFacts()), std::nullopt);
     const QString systemItem = report.line2.section(QStringLiteral(", "), 0, 0);
     EXPECT_TRUE(recorder.alerts[1].informativeText.endsWith(QLatin1Char('\n') + systemItem))
         << recorder.alerts[1].informativeText.toStdString();

@@ -33,7 +33,7 @@ QString valueOf(const QUrl &url, const QString &key)
 TEST(ShareTargets, TheTextFollowsTheMessageAndEachTargetHasItsPathAndExactlyItsQueryItemsInOrderOrOpensNothing)
 {
     EXPECT_EQ(moraine::shareText(QStringLiteral("Hi"), QStringLiteral("Vellory"), QStringLiteral("https://p/")),
-              QStringLiteral("Hi\n\nTry Vellory Today https://p/\n\n#indiedMacDev #indieDev"));
+              QStringLiteral("Hi\n\nTry Vellory Today https://p/\n\n#indieDev"));
     const QString text = QStringLiteral("50% + more & #tags\nnext ✓");
 
     const auto mail = moraine::mailShareUrl(QStringLiteral("Sub & ject"), text);

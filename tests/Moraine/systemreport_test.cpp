@@ -17,7 +17,7 @@ const std::optional<QString> version = QStringLiteral("2.0.1 (57)");
 
 SystemReport reportOf(const FakeSystemFacts &facts, const std::optional<QString> &appVersion = version)
 {
-    return buildSystemReport(KMSystemInfo(facts, [](const QString &) {}), appVersion);
+    return buildSystemReport(KMSystemInfo(facts), appVersion);
 }
 
 } // namespace
@@ -148,7 +148,7 @@ TEST(LinuxSystemFactsMachines, EveryKindOfMachineIsNamedWithItsProcessorAndClock
         const QString signature = machine.signature;
         const platform::LinuxSystemFacts facts(QStringLiteral(VELLORY_MACHINE_DATA "/") + QLatin1String(machine.folder),
                                                [signature] { return signature; });
-        const KMSystemInfo info(facts, [](const QString &) {});
+        const KMSystemInfo info(facts);
         EXPECT_EQ(info.modelName(), machine.model);
         EXPECT_EQ(info.cpuName(true), machine.processor);
         EXPECT_DOUBLE_EQ(info.cpuGigahertz(), machine.gigahertz);
@@ -161,7 +161,7 @@ TEST(LinuxSystemFactsMachines, EveryKindOfMachineIsNamedWithItsProcessorAndClock
 TEST(LinuxSystemFactsParsers, ThisMachineAnswersEveryQueryInShape)
 {
     const platform::LinuxSystemFacts facts;
-    const KMSystemInfo info(facts, [](const QString &) {});
+    const KMSystemInfo info(facts);
 
     EXPECT_EQ(info.isTranslated(), 0) << "a native test build reads as translated";
     const std::optional<qint64> launched = facts.secondsSinceLaunch();

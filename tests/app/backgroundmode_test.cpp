@@ -59,6 +59,31 @@ TEST_F(BackgroundModeTest, TheApplicationStaysInTheBackgroundOnlyWithAutoBackupA
     }
 }
 
+// Started at login on a desktop without a panel: a window opened from it
+// closes back into the background, which is told once, until automatic
+// backup is turned off.
+TEST_F(BackgroundModeTest, ABackgroundInstanceOutlivesItsWindowWithoutAPanelAndSaysSoOnce)
+{
+    platform::Settings settings(fixture.dataDir.filePath(QStringLiteral("login.conf")));
+    QStringList told;
+    BackgroundMode mode(icon, settings, [] { return false; },
+                        [&told](const QString &summary, const QString &body) { told << summary + QStringLiteral(" / ") + body; });
+    QSignalSpy quit(&mode, &BackgroundMode::quitRequested);
+    mode.startInBackground();
+    mode.mainWindowVisibilityChanged(true);
+    for (int i = 0; i < 2; ++i) {
+        mode.mainWindowVisibilityChanged(false);
+        mode.lastWindowClosed();
+    }
+    EXPECT_EQ(quit.size(), 0);
+    EXPECT_FALSE(icon.isVisible());
+    EXPECT_EQ(told, QStringList{QStringLiteral("Backups continue in the background / To quit, open Vellory 2 and choose Quit.")});
+
+    settings.setAutoBackupOnConnect(false);
+    mode.lastWindowClosed();
+    EXPECT_EQ(quit.size(), 1);
+}
+
 TEST(AutostartEntryTest, StartAtLoginWritesAnExecLineThatKeepsEveryArgumentWholeAndRemovesIt)
 {
     const std::pair<const char *, const char *> cases[] = {

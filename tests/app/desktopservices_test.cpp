@@ -159,8 +159,8 @@ TEST_F(DesktopServicesTest, AutomaticStartEndedBackupAndFailedEjectAreTold)
     };
     EXPECT_EQ(told(2), (QList<QStringList>{
                            {"Vellory 2", "Automatic backup started", "Backing up to \"STICK\"."},
-                           {"Vellory 2", "Backup finished with errors",
-                            "1 item backed up, 5 bytes. 1 error. \"STICK\" was ejected and can now be removed safely.",
+                           {"Vellory 2", "Backup completed with 1 error",
+                            "1 item backed up, 5 bytes. \"STICK\" was ejected and can now be removed safely.",
                             "show-log", "Show Log"}}));
 
     // The notification service's ActionInvoked for the backup's end (the
@@ -209,7 +209,7 @@ TEST_F(DesktopServicesTest, SleepIsInhibitedWhileAJobRunsHoweverItEnds)
         }
         ASSERT_TRUE(waitUntil([&] { return guard.runningJobs() == 0 && !desktop.callsOf(QStringLiteral("Inhibit")).isEmpty(); }));
         EXPECT_EQ(desktop.callsOf(QStringLiteral("Inhibit")).first(),
-                  (QVariantList{"sleep:idle", "Vellory 2", "A backup is running", "block"}));
+                  (QVariantList{"sleep:idle:shutdown", "Vellory 2", "A backup is running", "block"}));
         // Released, also when the grant arrives after the job has ended.
         EXPECT_TRUE(waitUntil([&] { return !desktop.inhibitorHeld(); }));
         EXPECT_FALSE(inhibitor.isHeld());
@@ -225,7 +225,7 @@ TEST_F(DesktopServicesTest, PortalInhibitIsClosedOnReleaseAndMissingServicesAreH
     portal.acquire(QStringLiteral("A backup is running"));
     ASSERT_TRUE(waitUntil([&] { return answered.size() == 1; }));
     EXPECT_TRUE(portal.isHeld());
-    EXPECT_EQ(desktop.callsOf(QStringLiteral("Inhibit")).value(0).value(1).toUInt(), 12u); // suspend | idle
+    EXPECT_EQ(desktop.callsOf(QStringLiteral("Inhibit")).value(0).value(1).toUInt(), 13u); // logout | suspend | idle
     portal.release();
     ASSERT_TRUE(waitUntil([&] { return desktop.callsOf(QStringLiteral("Close")).size() == 1; }));
     EXPECT_FALSE(portal.isHeld());

@@ -5,6 +5,7 @@
 
 #include "app/desktopstyle.h"
 #include "recordingurlopener.h"
+#include "ui/itemchooser.h"
 #include "ui/sourcepathlistmodel.h"
 
 #include <QGuiApplication>
@@ -353,4 +354,46 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
     ASSERT_TRUE(waitUntil([&] { return visible(window, QStringLiteral("volumeDetails")); }));
     EXPECT_EQ(f.stored().volumeUUID, kUuid);
     EXPECT_TRUE(enabled(window, QStringLiteral("backupButton")));
+}
+
+// The first click after a pop-up closed with Enter counts; a double-click on
+// " Backup Now " starts one backup; "Available" is read again when it ends.
+TEST(MainWindow, EveryClickCountsAndAvailableFollowsARun)
+{
+    AppFixture f;
+    QTemporaryDir stick;
+    f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), stick.path(), 64'000'000'000));
+    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), stick.path(), 64'000'000'000, 16'000'000'000));
+    ASSERT_TRUE(f.start().launch());
+    QQuickWindow *window = f.mainWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    BackupController *controller = f.app->controller();
+    ASSERT_TRUE(waitUntil([&] { return enabled(window, QStringLiteral("backupButton")); }));
+
+    QObject *alert = AppFixture::find(window, QStringLiteral("refusalAlert"));
+    auto *chooser = qobject_cast<ItemChooser *>(AppFixture::find(window, QStringLiteral("sourceChooser")));
+    ASSERT_TRUE(alert && chooser);
+    emit controller->volumeRefused(QStringLiteral("Holiday Photos"), QStringLiteral("Not a volume."));
+    ASSERT_TRUE(waitUntil([&] { return alert->property("opened").toBool(); }));
+    QTest::keyClick(window, Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] { return !alert->property("visible").toBool(); }));
+    click(window, QStringLiteral("addButton"));
+    EXPECT_TRUE(chooser->isOpen());
+    if (chooser->dialog()) {
+        chooser->dialog()->reject();
+    }
+
+    // Space taken by others meanwhile shows once the run has ended.
+    f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), stick.path(), 64'000'000'000, 10'000'000'000));
+    const QQuickItem *button = AppFixture::item(window, QStringLiteral("backupButton"));
+    QTest::mouseDClick(window, Qt::LeftButton, Qt::NoModifier,
+                       button->mapToScene(QPointF(button->width() / 2, button->height() / 2)).toPoint());
+    QTest::qWait(100);
+    ASSERT_EQ(controller->threads()->count(), 1);
+    EXPECT_TRUE(waitUntil(
+        [&] { return AppFixture::text(window, QStringLiteral("availableLabel")).startsWith(QStringLiteral("10.0 GB")); },
+        3000))
+        << AppFixture::text(window, QStringLiteral("availableLabel")).toStdString();
+    platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
 }

@@ -5,7 +5,9 @@
 
 #include "Moraine/kitalert.h"
 #include "Moraine/update/nimbprogresswindow.h"
+#include "app/backupnotifications.h"
 #include "app/desktopstyle.h"
+#include "app/quitguard.h"
 #include "app/launchoptions.h"
 #include "backup/backupthread.h"
 #include "backup/backupthreadlistmodel.h"
@@ -15,14 +17,19 @@
 #include "recordingurlopener.h"
 #include "updatetestsupport.h"
 
+#include <QApplication>
 #include <QClipboard>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QDir>
 #include <QGuiApplication>
 #include <QPixmapCache>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
+#include <functional>
 #include <thread>
 
 using moraine::NIMBLite;
@@ -306,6 +313,124 @@ TEST_F(VelloryAppTest, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPa
     EXPECT_EQ(router.openWindow(QStringLiteral("broken")), nullptr);
     EXPECT_EQ(router.window(QStringLiteral("broken")), nullptr);
     EXPECT_TRUE(alerts.alerts.isEmpty());
+}
+
+// How each run ended, told alike by the row (its line and the badge on its
+// icon), the log's last line and the notification; an ended job stays ended.
+TEST_F(VelloryAppTest, EachEndingIsToldAlikeByTheRowTheLogAndTheNotification)
+{
+    using Reason = BackupOutcome::StopReason;
+    struct Ending
+    {
+        Status status;
+        quint64 errors;
+        Reason reason;
+        quint64 items;
+        const char *line;
+        const char *summary;
+        const char *body;
+        const char *icon;
+    };
+    const Ending endings[] = {
+        {Status::completed, 0, Reason::none, 0, "Completed", "Backup completed", "Nothing needed backing up.",
+         "emblem-ok-symbolic"},
+        {Status::completed, 3, Reason::none, 2, "Completed with 3 errors", "Backup completed with 3 errors",
+         "2 items backed up, 10 bytes.", "dialog-warning-symbolic"},
+        {Status::cancelled, 0, Reason::cancelled, 15'903, "Cancelled", "Backup cancelled",
+         "15,903 items backed up, 10 bytes.", "process-stop-symbolic"},
+        {Status::error, 23'695, Reason::volumeFull, 0, "Stopped: the volume is full",
+         "Backup stopped: the volume is full", "Nothing was backed up. 23,695 errors.", "dialog-error-symbolic"},
+        {Status::error, 1, Reason::volumeGone, 1, "Stopped: the volume is gone", "Backup stopped: the volume is gone",
+         "1 item backed up, 10 bytes. 1 error.", "dialog-error-symbolic"},
+    };
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    VelloryApp &app = f.start();
+    QQuickWindow *backups = app.router().openWindow(QStringLiteral("backups"));
+    ASSERT_TRUE(backups && QTest::qWaitForWindowExposed(backups));
+    BackupScript script;
+    script.volumeName = QStringLiteral("STICK");
+    for (const Ending &ending : endings) {
+        SCOPED_TRACE(ending.line);
+        // A run that ends as the engine ends one: errors, totals, status.
+        auto job = BackupThread::create(script, IconDescription(), JobKind{{}, {}, [&ending](BackupThread &run) {
+            run.setErrorCount(ending.errors);
+            BackupOutcome outcome;
+            outcome.stopReason = ending.reason;
+            outcome.itemsBackedUp = ending.items;
+            outcome.bytesBackedUp = ending.items ? 10 : 0;
+            run.setOutcome(outcome);
+            run.setStatus(ending.status);
+        }});
+        app.controller()->threads()->prepend(job);
+        QSignalSpy finished(job.get(), &BackupThread::runFinished);
+        job->setStatus(Status::scanning);
+        job->start();
+        ASSERT_TRUE(finished.wait(5000));
+        QTest::qWait(20);
+
+        QQuickItem *row = AppFixture::item(backups->contentItem(), QStringLiteral("threadRow:") + job->id());
+        ASSERT_TRUE(row);
+        const QString line = AppFixture::text(row, QStringLiteral("threadEnding"));
+        EXPECT_TRUE(line.startsWith(QString::fromUtf8(ending.line) + QStringLiteral(" · \"STICK\" · "))) << line.toStdString();
+        EXPECT_TRUE(AppFixture::item(row, QStringLiteral("threadEndingBadge"))->isVisible());
+        EXPECT_EQ(job->endingIconName(), QString::fromUtf8(ending.icon));
+        EXPECT_TRUE(job->log().last().endsWith(QStringLiteral("  Result: ") + QString::fromUtf8(ending.line)));
+        EXPECT_EQ(BackupNotifications::endedSummary(*job), QString::fromUtf8(ending.summary));
+        EXPECT_EQ(BackupNotifications::endedBody(*job), QString::fromUtf8(ending.body));
+
+        job->cancel();
+        QTest::qWait(20);
+        EXPECT_EQ(job->status(), ending.status);
+    }
+    QLocale::setDefault(QLocale::system());
+}
+
+// Quit while a backup runs asks first; Enter takes the default, Cancel, and
+// the backup goes on; "Stop and Quit" cancels it and quits once its run ends.
+TEST_F(VelloryAppTest, QuitDuringABackupAsksAndCancelKeepsItRunning)
+{
+    VelloryApp &app = f.start();
+    ASSERT_TRUE(app.launch());
+    QSignalSpy quits(&app.quitGuard(), &QuitGuard::quitConfirmed);
+    AppFixture::trigger(f.mainWindow(), QStringLiteral("quitItem"));
+    EXPECT_EQ(quits.size(), 1) << "nothing runs: no question";
+
+    auto job = listJob(*app.controller());
+    applyStatus(*job, Status::backingUp);
+    // Answers the question box once it shows: its text, then `answer`.
+    QString asked;
+    const auto answerWith = [&asked](const std::function<void(QMessageBox *)> &answer) {
+        auto *poll = new QTimer;
+        QObject::connect(poll, &QTimer::timeout, poll, [poll, &asked, answer] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                asked = box->text();
+                poll->deleteLater();
+                answer(box);
+            }
+        });
+        poll->start(20);
+    };
+    answerWith([](QMessageBox *box) { QTest::keyClick(box, Qt::Key_Return); });
+    AppFixture::trigger(f.mainWindow(), QStringLiteral("quitItem"));
+    EXPECT_EQ(asked, QStringLiteral("A backup to \"STICK\" is running. Stop it and quit?"));
+    QTest::qWait(50);
+    EXPECT_EQ(quits.size(), 1);
+    EXPECT_TRUE(job->isRunning());
+
+    asked.clear();
+    answerWith([](QMessageBox *box) {
+        for (QAbstractButton *button : box->buttons()) {
+            if (button->text() == QStringLiteral("Stop and Quit")) {
+                button->click();
+            }
+        }
+    });
+    app.requestQuit();
+    EXPECT_FALSE(asked.isEmpty());
+    EXPECT_TRUE(waitUntil([&] { return job->status() == Status::cancelled; }));
+    EXPECT_EQ(quits.size(), 1) << "the run's closing steps come first";
+    emit job->runFinished();
+    EXPECT_EQ(quits.size(), 2);
 }
 
 // A manual check still runs; ending after the application is gone, it

@@ -24,6 +24,7 @@
 struct RunOutcome
 {
     QStringList messages; // log lines after the first, time stamps removed
+    QString result;       // the job's closing "Result: ..." line, kept apart from the run's
     BackupThreadStatusValue status = BackupThreadStatusValue::awaiting;
     quint64 errors = 0;
     float progress = 0;
@@ -56,6 +57,9 @@ inline RunOutcome runJob(const BackupScript &script,
     }
     for (const QString &line : job->log().mid(1)) {
         outcome.messages << line.mid(11);
+    }
+    if (!outcome.messages.isEmpty() && outcome.messages.last().startsWith(QStringLiteral("Result: "))) {
+        outcome.result = outcome.messages.takeLast();
     }
     outcome.status = job->status();
     outcome.errors = job->errorCount();

@@ -18,11 +18,13 @@
 #include <QClipboard>
 #include <QDir>
 #include <QIcon>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QGuiApplication>
 #include <QQmlComponent>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <malloc.h>
@@ -345,6 +347,16 @@ TEST(FileOrFolderDialog, OpenOnAFolderChoosesItAndOnAFileChoosesTheFile)
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
         EXPECT_EQ(dialog.chosenPath(), path);
     }
+    // A folder's path typed and Enter opens it instead.
+    FileOrFolderDialog dialog(QString(), dir.path());
+    auto *name = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    ASSERT_TRUE(name);
+    QTest::keyClicks(name, dir.path() + QStringLiteral("/Photos"));
+    QTest::keyClick(name, Qt::Key_Return);
+
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(dialog.chosenPath(), QString());
+    EXPECT_EQ(dialog.directory().absolutePath(), dir.path() + QStringLiteral("/Photos"));
 }
 TEST(DesktopFiles, NamesFoldersDropsAndTheRemovableMediaFolder)
 {

@@ -208,6 +208,6 @@ TEST(RealVolumes, TableValidatorAndEjectKnowVolumesTheirRightsAndTheirIdentity)
     LoopVolume fat(LoopVolume::Kind::Fat, QStringLiteral("FUSEFAT"), sizeMiB);
     REQUIRE_MOUNTED(fat);
     EXPECT_EQ(validator.validate(fat.mountPath()).errorMessage(),
-              QStringLiteral("The volume is not browsable, it can't be seen from the Finder. "
+              QStringLiteral("The volume is not browsable, it can't be seen from the file manager. "
                              "Please select a different volume."));
 }

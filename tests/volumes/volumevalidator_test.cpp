@@ -32,7 +32,7 @@ TEST(VolumeValidator, RefusesWithTheFirstFailingCheckInOrder)
         {[](MountedVolume &v) { v.readable = false; },
          QStringLiteral("You don't have permission to read from the volume. Please select a different volume.")},
         {[](MountedVolume &v) { v.browsable = false; },
-         QStringLiteral("The volume is not browsable, it can't be seen from the Finder. Please select a different volume.")},
+         QStringLiteral("The volume is not browsable, it can't be seen from the file manager. Please select a different volume.")},
     };
     MountedVolume volume = usableStick();
     volumes::FakeVolumeTable table;

@@ -22,6 +22,32 @@ Item {
         updates: root.updateServices
     }
 
+    // A round switch whose knob stands out from its track in a light and a
+    // dark palette alike, as the application's own switches are drawn.
+    component RoundSwitch: Switch {
+        id: control
+        readonly property bool darkPalette: palette.window.hslLightness < 0.5
+        indicator: Rectangle {
+            implicitWidth: 40
+            implicitHeight: 20
+            x: control.leftPadding
+            y: control.topPadding + (control.availableHeight - height) / 2
+            radius: height / 2
+            color: control.checked ? control.palette.highlight : control.darkPalette ? control.palette.mid : control.palette.dark
+            opacity: control.enabled ? 1 : 0.45
+
+            Rectangle {
+                width: parent.height - 4
+                height: width
+                radius: width / 2
+                y: 2
+                x: 2 + control.visualPosition * (parent.width - width - 4)
+                color: control.darkPalette ? Qt.darker(control.palette.windowText, 1.1) : control.palette.base
+                border.color: Qt.darker(color, 1.25)
+            }
+        }
+    }
+
     Component.onCompleted: settings.refresh()
     onVisibleChanged: if (visible) settings.refresh()
 
@@ -110,13 +136,13 @@ Item {
             Layout.fillWidth: true
 
             Label { text: "Debugging options"; font.bold: true }
-            Switch {
+            RoundSwitch {
                 objectName: "showDebuggingSwitch"
                 text: "Show Debugging options"
                 checked: settings.showMoreOptions
                 onToggled: settings.showMoreOptions = checked
             }
-            Switch {
+            RoundSwitch {
                 objectName: "ignoreMaintenanceSwitch"
                 text: "Ignore maintenance"
                 checked: settings.ignoreMaintenance
@@ -135,6 +161,8 @@ Item {
                 Layout.preferredHeight: 160
                 delegate: Label {
                     required property string modelData
+                    width: ListView.view.width
+                    wrapMode: Text.WrapAnywhere
                     text: modelData
                     font.family: "monospace"
                 }

@@ -118,7 +118,7 @@ void NIMBLite::fill(const HostFacts &facts)
     m_bundleIdentifier = facts.bundleIdentifier;
     const std::optional<OsVersion> os = OsVersion::fromKernelRelease(facts.kernelRelease);
     if (!os) {
-        logError(QStringLiteral("Unable to get the macOS version"), false);
+        logError(QStringLiteral("Unable to get the Linux version"), false);
         return;
     }
     m_OSVersion = *os;
@@ -576,7 +576,7 @@ void NIMBLite::showUpdatePage(const QString &urlString, const std::optional<QStr
     }
     const std::optional<QString> systemVersion = fullKernelVersion(m_facts.kernelRelease);
     if (!systemVersion) {
-        logError(QStringLiteral("Failed to get the macOS version."), true);
+        logError(QStringLiteral("Failed to get the Linux version."), true);
         openInBrowser(urlString);
         return;
     }

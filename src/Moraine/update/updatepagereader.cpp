@@ -78,7 +78,7 @@ private:
     void logApplication()
     {
         log(QStringLiteral("--- Application Information"));
-        log(QStringLiteral("build: %1; macOS: %2; processor: %3; %4")
+        log(QStringLiteral("build: %1; Linux: %2; processor: %3; %4")
                 .arg(m_context.appVersion)
                 .arg(m_context.osVersion.toString(), m_context.architecture, m_context.bundleIdentifier));
         log(QStringLiteral("--- XML"));
@@ -247,12 +247,12 @@ private:
             return true;
         }
         if (m_context.osVersion < *group.minOS) {
-            log(QStringLiteral("Reject: Requires macOS ") + group.minOS->toString());
+            log(QStringLiteral("Reject: Requires Linux ") + group.minOS->toString());
             m_rejectedForSystem = true;
             return true;
         }
         if (group.maxOS && m_context.osVersion > *group.maxOS) {
-            log(QStringLiteral("Reject: incompatible with macOS ") + m_context.osVersion.toString());
+            log(QStringLiteral("Reject: incompatible with Linux ") + m_context.osVersion.toString());
             return true;
         }
         if (group.build == -1) {

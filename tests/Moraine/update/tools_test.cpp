@@ -132,8 +132,8 @@ TEST_F(PageTools, OnlyTheSignedUnchangedPagePassesTheCheckWithThePublishersKey)
     EXPECT_EQ(result.exitCode, 0) << result.out.toStdString();
     ASSERT_FALSE(result.lines().isEmpty());
     EXPECT_TRUE(result.lines().last().startsWith(QStringLiteral("Scan complete. Status: updateAvailable")));
-    EXPECT_TRUE(result.lines().contains(QStringLiteral("build: 100; macOS: 6.1; processor: x86; com.brindlewick.vellory2"))
-                || result.lines().contains(QStringLiteral("build: 100; macOS: 6.1; processor: ass; com.brindlewick.vellory2")));
+    EXPECT_TRUE(result.lines().contains(QStringLiteral("build: 100; Linux: 6.1; processor: x86; com.brindlewick.vellory2"))
+                || result.lines().contains(QStringLiteral("build: 100; Linux: 6.1; processor: ass; com.brindlewick.vellory2")));
     // The check never writes the application's preferences.
     EXPECT_FALSE(QDir(dir.filePath(QStringLiteral("config"))).exists());
 

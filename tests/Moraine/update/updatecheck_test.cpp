@@ -266,7 +266,7 @@ TEST(UpdateWebPage, EncodesEverythingButLettersAndDigitsAndNamesTheMachineOrSays
     EXPECT_TRUE(noBuild.bundleIdentifier().isEmpty());
 
     NIMBLite noKernel(none, facts(QStringLiteral("100"), QStringLiteral("unknown")));
-    EXPECT_EQ(noKernel.errorMessage(), QStringLiteral("Unable to get the macOS version"));
+    EXPECT_EQ(noKernel.errorMessage(), QStringLiteral("Unable to get the Linux version"));
     EXPECT_TRUE(noKernel.architecture().isEmpty());
 }
 

@@ -89,7 +89,7 @@ TEST_F(UpdatePage, EachPageEndsInItsStatusAndStoresOnlyAnUpdate)
         {"newest build for this system", downloads, S::noUpdateForThisMac, {QStringLiteral("Build 120 <  appVersion 120")}, {}, {}, QStringLiteral("120")},
         // The group for a later system is passed over; the first archive of build 120 is taken.
         {"between the groups", downloads, S::updateAvailable,
-         {QStringLiteral("Reject: Requires macOS 99.0"), QStringLiteral("Update: x86 https://downloads.brindlewick.example/vellory2-2.2.0-x86_64.tar.gz"),
+         {QStringLiteral("Reject: Requires Linux 99.0"), QStringLiteral("Update: x86 https://downloads.brindlewick.example/vellory2-2.2.0-x86_64.tar.gz"),
           QStringLiteral("Scan complete. Status: updateAvailable [\"buildNumber\": 120, \"displayVersion\": \"2.2.0\", \"groupID\": \"v220\"]")},
          {}, {}, QStringLiteral("110")},
         {"newer than every group", downloads, S::noUpdateForThisMac, {QStringLiteral("Reject: 100 <  appVersion 140")}, {}, {}, QStringLiteral("140")},
@@ -104,14 +104,14 @@ TEST_F(UpdatePage, EachPageEndsInItsStatusAndStoresOnlyAnUpdate)
          {scanError}, QStringLiteral("Group bare invalid NIMBArchive"), {QStringLiteral("Build 100 <  appVersion 100")}},
         // System versions compare as versions (10.10 is after 10.9), both bounds inclusive.
         {"10.8 is before 10.9", signPage(pageTemplate(group120("10.9"))), S::noUpdateForThisMac,
-         {QStringLiteral("Reject: Requires macOS 10.9")}, {}, {}, QStringLiteral("100"), QStringLiteral("10.8.0")},
+         {QStringLiteral("Reject: Requires Linux 10.9")}, {}, {}, QStringLiteral("100"), QStringLiteral("10.8.0")},
         {"equal to minOS", signPage(pageTemplate(group120("10.9"))), S::updateAvailable,
          {QStringLiteral("--- Version 2.1; 20250101 (120) { minOS 10.9 }")}, {}, {}, QStringLiteral("100"), QStringLiteral("10.9.0-1-amd64")},
         {"equal to maxOS", bounded("10.10"), S::updateAvailable,
          {QStringLiteral("--- Version 2.1; 20250101 (120) { minOS 10.9, maxOS 10.10 }")}, {}, {}, QStringLiteral("100"), QStringLiteral("10.10.0")},
         {"equal to minOS and maxOS", bounded("10.9"), S::updateAvailable, {v120}, {}, {}, QStringLiteral("100"), QStringLiteral("10.9.4")},
         {"after maxOS", bounded("10.10"), S::noUpdateAtThisTime,
-         {QStringLiteral("Reject: incompatible with macOS 10.11")}, {}, {}, QStringLiteral("100"), QStringLiteral("10.11.0")},
+         {QStringLiteral("Reject: incompatible with Linux 10.11")}, {}, {}, QStringLiteral("100"), QStringLiteral("10.11.0")},
         // Hidden groups and look-alike class tokens are not offered.
         {"hidden", signPage(pageTemplate(hidden)), S::noUpdateAtThisTime,
          {QStringLiteral("Reject: hidden"), QStringLiteral("Reject: 99 <  appVersion 100")}, {}, {QStringLiteral("(125)")}},
