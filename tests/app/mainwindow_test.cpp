@@ -363,7 +363,7 @@ TEST(MainWindow, EveryClickCountsAndAvailableFollowsARun)
     AppFixture f;
     QTemporaryDir stick;
     f.storeSet(setWithDestination(kUuid, QStringLiteral("STICK"), stick.path(), 64'000'000'000));
-    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+    f.settings->setAutoBackupOnConnect(false);
     f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), stick.path(), 64'000'000'000, 16'000'000'000));
     ASSERT_TRUE(f.start().launch());
     QQuickWindow *window = f.mainWindow();
@@ -395,5 +395,4 @@ TEST(MainWindow, EveryClickCountsAndAvailableFollowsARun)
         [&] { return AppFixture::text(window, QStringLiteral("availableLabel")).startsWith(QStringLiteral("10.0 GB")); },
         3000))
         << AppFixture::text(window, QStringLiteral("availableLabel")).toStdString();
-    platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
 }
