@@ -42,6 +42,16 @@ VelloryWindow {
                 enabled: window.controller.volumeStatus === BackupController.Connected
                 onTriggered: DesktopFiles.revealInFileManager(window.controller.backupFolderPath())
             }
+            // With no destination set, the window offers the volumes that
+            // hold backups (a new computer's first step).
+            MenuItem {
+                objectName: "restoreItem"
+                text: qsTr("Restore…")
+                icon.name: "document-revert-symbolic"
+                icon.color: palette.windowText
+                enabled: window.controller.volumeStatus !== BackupController.NotConnected
+                onTriggered: window.commands.showRestore()
+            }
             MenuSeparator {}
             MenuItem {
                 objectName: "settingsItem"

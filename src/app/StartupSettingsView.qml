@@ -10,6 +10,7 @@ Pane {
     objectName: "startupSettingsView"
 
     LoginStart { id: loginStart }
+    ReminderSetting { id: reminder }
 
     ColumnLayout {
         anchors.fill: parent
@@ -26,6 +27,26 @@ Pane {
             wrapMode: Text.WordWrap
             opacity: 0.7
             text: "Runs in the background from login on, so that connecting the destination starts a backup while \"Auto Backup on Connect\" is on."
+        }
+        RowLayout {
+            spacing: 8
+
+            Label {
+                text: qsTr("Remind me after")
+            }
+            ComboBox {
+                objectName: "remindAfterBox"
+                Accessible.name: qsTr("Remind me after")
+                model: [qsTr("1 week"), qsTr("2 weeks"), qsTr("1 month"), qsTr("Never")]
+                currentIndex: reminder.choice
+                onActivated: index => reminder.choice = index
+            }
+        }
+        Label {
+            Layout.fillWidth: true
+            wrapMode: Text.WordWrap
+            opacity: 0.7
+            text: qsTr("When the last backup is older than this and the destination is not connected, a notification reminds you, at most once a day.")
         }
         Label {
             objectName: "startAtLoginError"

@@ -25,6 +25,7 @@ class AppCommands : public QObject
 
 public:
     static constexpr const char *kSettingsWindow = "settings";
+    static constexpr const char *kRestoreWindow = "restore";
 
     AppCommands(UpdateChecks &checks, WindowRouter &router, QObject *parent = nullptr);
 
@@ -46,6 +47,8 @@ public:
     Q_INVOKABLE static void stayUpToDate();
     /// Shows the settings window (one only).
     Q_INVOKABLE void showSettings();
+    /// "Restore…": shows the Restore window (one only).
+    Q_INVOKABLE void showRestore();
 
 private:
     static void openAddress(const QString &address);

@@ -1,5 +1,6 @@
 #include "app/backgroundmode.h"
 
+#include "app/backupreminder.h"
 #include "app/statusicon.h"
 #include "platform/preferences.h"
 
@@ -16,7 +17,12 @@ BackgroundMode::BackgroundMode(StatusIcon &icon, std::function<bool()> iconAvail
 
 bool BackgroundMode::staysInBackground() const
 {
-    return platform::boolPreference(QStringLiteral("autoBackupOnConnect"), true) && m_iconAvailable();
+    return hasWorkInBackground() && m_iconAvailable();
+}
+
+bool BackgroundMode::hasWorkInBackground()
+{
+    return platform::boolPreference(QStringLiteral("autoBackupOnConnect"), true) || BackupReminder::isOn();
 }
 
 void BackgroundMode::lastWindowClosed()
@@ -30,7 +36,7 @@ void BackgroundMode::lastWindowClosed()
 
 void BackgroundMode::startInBackground()
 {
-    if (!platform::boolPreference(QStringLiteral("autoBackupOnConnect"), true)) {
+    if (!hasWorkInBackground()) {
         emit quitRequested();
         return;
     }

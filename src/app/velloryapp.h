@@ -14,6 +14,7 @@
 #include <memory>
 
 class BackgroundMode;
+class BackupReminder;
 class BackupNotifications;
 class ScriptStoreWatcher;
 class SleepWhileBackingUp;
@@ -88,6 +89,7 @@ private:
     std::unique_ptr<ScriptStoreWatcher> m_storeWatcher;
     std::unique_ptr<platform::DesktopNotifier> m_notifier;
     std::unique_ptr<BackupNotifications> m_notifications;
+    std::unique_ptr<BackupReminder> m_reminder;
     std::unique_ptr<platform::SleepInhibitor> m_inhibitor;
     std::unique_ptr<SleepWhileBackingUp> m_sleepGuard;
     std::unique_ptr<StatusIcon> m_statusIcon;

@@ -160,6 +160,10 @@ public:
     /// set's lastBackup. No check is made that the destination is there: a
     /// job without its volume fails inside the job.
     Q_INVOKABLE void startBackup();
+    /// When a backup started here last completed (cancelled ones do not
+    /// count); invalid when none has. Kept in the preferences.
+    [[nodiscard]] static QDateTime lastCompletedBackup();
+    static constexpr const char *kLastCompletedBackupKey = "lastCompletedBackup";
     /// Starts a job of another kind (verify, restore) over the set as it is:
     /// flips showWindow, puts the job first in `threads` and starts it. The
     /// set is not changed. Returns the job.
