@@ -1,6 +1,7 @@
 #include "backup/restorerun.h"
 
 #include "backup/displayformat.h"
+#include "backup/restorecopier.h"
 #include "backup/runreport.h"
 #include "platform/directoryops.h"
 #include "platform/directoryreader.h"
@@ -24,9 +25,6 @@ using displayformat::count;
 
 namespace {
 
-constexpr int kBesideAttempts = 99;
-constexpr qsizetype kLongestName = 255;
-
 QByteArray joined(const QByteArray &folder, QByteArrayView name)
 {
     if (folder.isEmpty()) {
@@ -41,20 +39,14 @@ bool isUsableName(QByteArrayView name)
     return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') && !name.contains('\0');
 }
 
-// File systems that keep no permission bits of their own: what their files
-// show is the mount's default, not the person's.
+// File systems that keep no permission bits of their own (the FAT family,
+// NTFS, and sticks mounted through FUSE's block-device mode): what their
+// files show is the mount's default, not the person's.
 bool keepsPermissions(const QString &fileSystemType)
 {
-    static const QStringList withoutBits = {QStringLiteral("vfat"), QStringLiteral("msdos"), QStringLiteral("exfat"),
-                                            QStringLiteral("fuseblk"), QStringLiteral("ntfs"),
-                                            QStringLiteral("ntfs3"), QStringLiteral("fuse.exfat"),
-                                            QStringLiteral("fuse.fusefat")};
-    return !withoutBits.contains(fileSystemType);
-}
-
-bool stopsTheRun(int error)
-{
-    return error == ENOSPC || error == EDQUOT || error == EROFS;
+    const QString type = fileSystemType.toLower();
+    return !(type.contains(QLatin1String("fat")) || type.contains(QLatin1String("msdos"))
+             || type.contains(QLatin1String("ntfs")) || type.startsWith(QLatin1String("fuseblk")));
 }
 
 } // namespace
@@ -86,32 +78,9 @@ JobKind RestoreRun::jobKind(const RestoreRequest &request)
     return kind;
 }
 
-QByteArray RestoreRun::besideName(const QByteArray &name, int attempt)
-{
-    const QByteArray mark = attempt <= 1 ? QByteArray(" (restored)") : " (restored " + QByteArray::number(attempt) + ")";
-    // The extension stays last so that the file still opens the same way;
-    // a leading dot (a hidden file) is no extension.
-    const qsizetype dot = name.lastIndexOf('.');
-    if (dot <= 0) {
-        return name + mark;
-    }
-    return name.left(dot) + mark + name.mid(dot);
-}
-
 QString RestoreRun::volumeDisplay() const
 {
     return QLatin1Char('"') + m_request.volumeName + QLatin1Char('"');
-}
-
-QString RestoreRun::localPathOf(const Folder &folder, const QByteArray &name) const
-{
-    QByteArray path = m_bases[folder.base];
-    for (const QByteArray &part : {folder.localPath, name}) {
-        if (!part.isEmpty()) {
-            path = path.endsWith('/') ? path + part : path + '/' + part;
-        }
-    }
-    return QFile::decodeName(path);
 }
 
 void RestoreRun::execute()
@@ -122,19 +91,22 @@ void RestoreRun::execute()
     try {
         if (scan(report)) {
             const QString summary = QStringLiteral("Items checked %1, %2 to restore, requires %3")
-                                        .arg(count(m_itemsChecked), count(m_entries.size()),
-                                             byteCount(m_bytesToRestore));
+                                        .arg(count(m_itemsChecked), count(m_plan.entries.size()),
+                                             byteCount(m_plan.bytes));
             m_job.setProgressMessage(summary);
             report.log(summary);
-            if (!m_entries.empty() && !m_cancelSeen && report.cancelRequested()) {
+            if (!m_plan.entries.empty() && !m_cancelSeen && report.cancelRequested()) {
                 m_cancelSeen = true;
             }
-            if (!m_entries.empty() && !m_cancelSeen) {
+            if (!m_plan.entries.empty() && !m_cancelSeen) {
                 m_job.setStatus(BackupThreadStatusValue::backingUp);
-                report.log(QStringLiteral("Restoring %1 items.").arg(count(m_entries.size())));
-                restorePlan(report);
+                report.log(QStringLiteral("Restoring %1 items.").arg(count(m_plan.entries.size())));
+                RestoreCopier copier(report, m_plan, m_root.get(), m_request.volumePath,
+                                     m_request.difference == RestoreRequest::Difference::beside, m_keepPermissions);
+                copier.run();
+                m_cancelSeen = copier.cancelSeen();
                 const QString restored = QStringLiteral("Items restored %1, %2. Errors %3")
-                                             .arg(count(m_itemsRestored), byteCount(m_bytesRestored),
+                                             .arg(count(copier.itemsRestored()), byteCount(copier.bytesRestored()),
                                                   count(report.errorCount()));
                 m_job.setProgressMessage(restored);
                 report.log(restored);
@@ -209,8 +181,8 @@ void RestoreRun::scanPath(RunReport &report, const QString &path)
     // folder, under its own name only.
     QByteArray base = m_request.targetFolder.isEmpty() ? (slash == 0 ? QByteArray("/") : native.left(slash))
                                                        : QFile::encodeName(QDir::cleanPath(m_request.targetFolder));
-    m_bases.push_back(base);
-    const auto baseIndex = std::uint32_t(m_bases.size() - 1);
+    m_plan.bases.push_back(base);
+    const auto baseIndex = std::uint32_t(m_plan.bases.size() - 1);
 
     const QString scanning = QStringLiteral("Scanning ") + clean + QStringLiteral("...");
     report.log(scanning);
@@ -253,53 +225,56 @@ void RestoreRun::scanPath(RunReport &report, const QString &path)
             local = m_writer->openLocalFolder(localBase.get(), name, false, error);
             if (!local && error != ENOENT) {
                 report.error(QStringLiteral("Not restored: %1: %2")
-                                 .arg(localPathOf(Folder{{}, baseIndex, name}), platform::describeFileError(error)));
+                                 .arg(m_plan.localPathOf(RestorePlan::Folder{{}, baseIndex, name}), platform::describeFileError(error)));
                 return;
             }
         }
-        m_folders.push_back(Folder{volumePath, baseIndex, name});
-        scanFolder(report, source.get(), std::uint32_t(m_folders.size() - 1), local.get());
+        m_plan.folders.push_back(RestorePlan::Folder{volumePath, baseIndex, name});
+        scanFolder(report, source.get(), std::uint32_t(m_plan.folders.size() - 1), local.get());
         return;
     }
-    m_folders.push_back(Folder{volumeParent, baseIndex, QByteArray()});
-    const auto folder = std::uint32_t(m_folders.size() - 1);
+    m_plan.folders.push_back(RestorePlan::Folder{volumeParent, baseIndex, QByteArray()});
     if (attributes.type != platform::FileType::Regular && attributes.type != platform::FileType::Symlink) {
         report.error(QStringLiteral("Not restored: %1 is not a file, folder or link").arg(clean));
         return;
     }
+    consider(report, std::uint32_t(m_plan.folders.size() - 1), volumeFolder.get(), name, attributes, localBase.get());
+}
+
+void RestoreRun::consider(RunReport &report, std::uint32_t folder, int volumeFd, const QByteArray &name,
+                          const platform::FileAttributes &copy, int localFd)
+{
     platform::FileAttributes local;
-    error = localBase ? platform::attributesAt(localBase.get(), name.constData(), local) : ENOENT;
-    if (error == ENOENT) {
-        m_entries.push_back(Entry{folder, attributes.type, false, attributes.size, name});
-        m_bytesToRestore += std::uint64_t(attributes.size);
+    const int error = localFd >= 0 ? platform::attributesAt(localFd, name.constData(), local) : ENOENT;
+    bool differs = false;
+    if (error == 0) {
+        ++m_itemsChecked;
+        if (RestorePlan::sameAsCopy(copy, local, volumeFd, name.constData(), localFd, name.constData())) {
+            return;
+        }
+        if (m_request.difference == RestoreRequest::Difference::skip) {
+            report.log(QStringLiteral("Kept %1: it differs from the backup")
+                           .arg(m_plan.localPathOf(m_plan.folders[folder], name)));
+            return;
+        }
+        if (RestorePlan::alreadyBeside(copy, volumeFd, name.constData(), localFd)) {
+            return;
+        }
+        differs = true;
+    } else if (error != ENOENT) {
+        report.error(QStringLiteral("Can't get information from ") + m_plan.localPathOf(m_plan.folders[folder], name));
         return;
     }
-    if (error != 0) {
-        report.error(QStringLiteral("Can't get information from ") + localPathOf(m_folders[folder], name));
-        return;
-    }
-    ++m_itemsChecked;
-    if (sameAsCopy(attributes, local, volumeFolder.get(), name.constData(), localBase.get(), name.constData())) {
-        return;
-    }
-    if (m_request.difference == RestoreRequest::Difference::skip) {
-        report.log(QStringLiteral("Kept %1: it differs from the backup").arg(localPathOf(m_folders[folder], name)));
-        return;
-    }
-    if (alreadyBeside(attributes, volumeFolder.get(), name.constData(), localBase.get())) {
-        return;
-    }
-    m_entries.push_back(Entry{folder, attributes.type, true, attributes.size, name});
-    m_bytesToRestore += std::uint64_t(attributes.size);
+    m_plan.entries.push_back(RestorePlan::Entry{folder, copy.type, differs, copy.size, name});
+    m_plan.bytes += std::uint64_t(std::max<std::int64_t>(copy.size, 0));
 }
 
 void RestoreRun::scanFolder(RunReport &report, int volumeFd, std::uint32_t folder, int localFd)
 {
-    platform::DirectoryReader reader;
     platform::DirectoryListing listing;
-    if (const int error = reader.read(volumeFd, listing); error != 0) {
+    if (const int error = m_reader.read(volumeFd, listing); error != 0) {
         report.error(QStringLiteral("Unable to scan %1: %2")
-                         .arg(localPathOf(m_folders[folder]), platform::describeFileError(error)));
+                         .arg(m_plan.localPathOf(m_plan.folders[folder]), platform::describeFileError(error)));
         return;
     }
     listing.sortByName();
@@ -320,13 +295,13 @@ void RestoreRun::scanFolder(RunReport &report, int volumeFd, std::uint32_t folde
         }
         if (!isUsableName(name)) {
             report.error(QStringLiteral("Not restored: a name in %1 cannot be used here")
-                             .arg(localPathOf(m_folders[folder])));
+                             .arg(m_plan.localPathOf(m_plan.folders[folder])));
             continue;
         }
         platform::FileAttributes attributes;
         if (platform::attributesAt(volumeFd, cName, attributes) != 0) {
             report.error(QStringLiteral("Can't get information from ")
-                         + localPathOf(m_folders[folder], name.toByteArray()));
+                         + m_plan.localPathOf(m_plan.folders[folder], name.toByteArray()));
             continue;
         }
         if (attributes.isDirectory()) {
@@ -334,7 +309,7 @@ void RestoreRun::scanFolder(RunReport &report, int volumeFd, std::uint32_t folde
             platform::UniqueFd source = m_writer->openVolumeSubfolder(volumeFd, cName, error);
             if (!source) {
                 report.error(QStringLiteral("Unable to scan %1: %2")
-                                 .arg(localPathOf(m_folders[folder], name.toByteArray()),
+                                 .arg(m_plan.localPathOf(m_plan.folders[folder], name.toByteArray()),
                                       platform::describeFileError(error)));
                 continue;
             }
@@ -343,15 +318,15 @@ void RestoreRun::scanFolder(RunReport &report, int volumeFd, std::uint32_t folde
                 local = m_writer->openLocalFolder(localFd, name.toByteArray(), false, error);
                 if (!local && error != ENOENT) {
                     report.error(QStringLiteral("Not restored: %1: %2")
-                                     .arg(localPathOf(m_folders[folder], name.toByteArray()),
+                                     .arg(m_plan.localPathOf(m_plan.folders[folder], name.toByteArray()),
                                           platform::describeFileError(error)));
                     continue;
                 }
             }
-            Folder sub{joined(m_folders[folder].volumePath, name), m_folders[folder].base,
-                       joined(m_folders[folder].localPath, name)};
-            m_folders.push_back(std::move(sub));
-            scanFolder(report, source.get(), std::uint32_t(m_folders.size() - 1), local.get());
+            RestorePlan::Folder sub{joined(m_plan.folders[folder].volumePath, name), m_plan.folders[folder].base,
+                                    joined(m_plan.folders[folder].localPath, name)};
+            m_plan.folders.push_back(std::move(sub));
+            scanFolder(report, source.get(), std::uint32_t(m_plan.folders.size() - 1), local.get());
             if (m_cancelSeen) {
                 return;
             }
@@ -359,192 +334,10 @@ void RestoreRun::scanFolder(RunReport &report, int volumeFd, std::uint32_t folde
         }
         if (attributes.type != platform::FileType::Regular && attributes.type != platform::FileType::Symlink) {
             report.error(QStringLiteral("Not restored: %1 is not a file, folder or link")
-                             .arg(localPathOf(m_folders[folder], name.toByteArray())));
+                             .arg(m_plan.localPathOf(m_plan.folders[folder], name.toByteArray())));
             continue;
         }
-        platform::FileAttributes local;
-        const int error = localFd >= 0 ? platform::attributesAt(localFd, cName, local) : ENOENT;
-        if (error == ENOENT) {
-            m_entries.push_back(Entry{folder, attributes.type, false, attributes.size, name.toByteArray()});
-            m_bytesToRestore += std::uint64_t(attributes.size);
-            continue;
-        }
-        if (error != 0) {
-            report.error(QStringLiteral("Can't get information from ")
-                         + localPathOf(m_folders[folder], name.toByteArray()));
-            continue;
-        }
-        ++m_itemsChecked;
-        if (sameAsCopy(attributes, local, volumeFd, cName, localFd, cName)) {
-            continue;
-        }
-        if (m_request.difference == RestoreRequest::Difference::skip) {
-            report.log(QStringLiteral("Kept %1: it differs from the backup")
-                           .arg(localPathOf(m_folders[folder], name.toByteArray())));
-            continue;
-        }
-        if (alreadyBeside(attributes, volumeFd, cName, localFd)) {
-            continue;
-        }
-        m_entries.push_back(Entry{folder, attributes.type, true, attributes.size, name.toByteArray()});
-        m_bytesToRestore += std::uint64_t(attributes.size);
+        consider(report, folder, volumeFd, name.toByteArray(), attributes, localFd);
     }
 }
 
-bool RestoreRun::alreadyBeside(const platform::FileAttributes &copy, int volumeFd, const char *name, int localFd)
-{
-    for (int attempt = 1; attempt <= kBesideAttempts; ++attempt) {
-        const QByteArray beside = besideName(name, attempt);
-        platform::FileAttributes local;
-        if (platform::attributesAt(localFd, beside.constData(), local) != 0) {
-            return false;
-        }
-        if (sameAsCopy(copy, local, volumeFd, name, localFd, beside.constData())) {
-            return true;
-        }
-    }
-    return false;
-}
-
-bool RestoreRun::sameAsCopy(const platform::FileAttributes &copy, const platform::FileAttributes &local,
-                            int volumeFd, const char *name, int localFd, const char *localName)
-{
-    if (copy.type != local.type) {
-        return false;
-    }
-    if (copy.type == platform::FileType::Regular) {
-        // The backup's own rule: more than 10 seconds apart is a change.
-        return copy.size == local.size && std::fabs(local.secondsNewerThan(copy)) <= 10.0;
-    }
-    if (copy.type == platform::FileType::Symlink) {
-        QByteArray copyText;
-        QByteArray localText;
-        return platform::RestoreWriter::readLink(volumeFd, name, copyText)
-            && platform::RestoreWriter::readLink(localFd, localName, localText) && copyText == localText;
-    }
-    return false;
-}
-
-void RestoreRun::restorePlan(RunReport &report)
-{
-    std::vector<platform::UniqueFd> bases(m_bases.size());
-    std::int64_t current = -1;
-    platform::UniqueFd volumeFolder;
-    platform::UniqueFd localFolder;
-    int volumeError = 0;
-    int localError = 0;
-    for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        if (report.cancelRequested()) {
-            m_cancelSeen = true;
-            return;
-        }
-        const Entry &entry = m_entries[i];
-        const Folder &folder = m_folders[entry.folder];
-        if (std::int64_t(entry.folder) != current) {
-            current = entry.folder;
-            volumeFolder = m_writer->openVolumeFolder(m_root.get(), folder.volumePath, volumeError);
-            if (!volumeFolder && !platform::isMountPoint(m_request.volumePath)) {
-                report.error(QStringLiteral("Volume not connected"));
-                return;
-            }
-            localFolder.reset();
-            platform::UniqueFd &base = bases[folder.base];
-            if (!base) {
-                base = platform::RestoreWriter::openLocalBase(m_bases[folder.base], true, localError);
-            }
-            if (base) {
-                localFolder = m_writer->openLocalFolder(base.get(), folder.localPath, true, localError);
-            }
-            if (!localFolder && stopsTheRun(localError)) {
-                report.error(QStringLiteral("Failed to create folder %1: %2")
-                                 .arg(localPathOf(folder), platform::describeFileError(localError)));
-                return;
-            }
-        }
-        if (!volumeFolder) {
-            report.error(QStringLiteral("Failed to restore %1: %2")
-                             .arg(localPathOf(folder, entry.name), platform::describeFileError(volumeError)));
-        } else if (!localFolder) {
-            report.error(QStringLiteral("Failed to create folder %1: %2")
-                             .arg(localPathOf(folder), platform::describeFileError(localError)));
-        } else if (!restoreEntry(report, entry, volumeFolder.get(), localFolder.get())) {
-            return;
-        }
-        m_job.setProgressValue(float(i + 1) / float(m_entries.size()));
-    }
-}
-
-bool RestoreRun::restoreEntry(RunReport &report, const Entry &entry, int volumeFd, int localFd)
-{
-    const Folder &folder = m_folders[entry.folder];
-    platform::RestoreResult result;
-    bool differs = entry.differs;
-    if (!differs) {
-        result = m_writer->restore(volumeFd, entry.name.constData(), entry.type, localFd, entry.name.constData());
-        // Something took the name since the scan: treated as a difference.
-        differs = result.stage == platform::RestoreResult::Stage::Exists;
-    }
-    if (differs) {
-        platform::FileAttributes copy;
-        platform::FileAttributes local;
-        if (platform::attributesAt(volumeFd, entry.name.constData(), copy) != 0) {
-            result = platform::RestoreResult{platform::RestoreResult::Stage::ReadSource, errno, 0};
-        } else if (!entry.differs
-                   && (platform::attributesAt(localFd, entry.name.constData(), local) == 0
-                       && sameAsCopy(copy, local, volumeFd, entry.name.constData(), localFd, entry.name.constData()))) {
-            return true;
-        } else if (!entry.differs && m_request.difference == RestoreRequest::Difference::skip) {
-            report.log(QStringLiteral("Kept %1: it differs from the backup").arg(localPathOf(folder, entry.name)));
-            return true;
-        } else {
-            for (int attempt = 1; attempt <= kBesideAttempts; ++attempt) {
-                const QByteArray beside = besideName(entry.name, attempt);
-                if (beside.size() > kLongestName) {
-                    result = platform::RestoreResult{platform::RestoreResult::Stage::Create, ENAMETOOLONG, 0};
-                    break;
-                }
-                result = m_writer->restore(volumeFd, entry.name.constData(), entry.type, localFd, beside.constData());
-                if (result.ok()) {
-                    report.log(QStringLiteral("Kept %1 and restored the backup's version beside it as \"%2\"")
-                                   .arg(localPathOf(folder, entry.name), QFile::decodeName(beside)));
-                    break;
-                }
-                if (result.stage != platform::RestoreResult::Stage::Exists) {
-                    break;
-                }
-                // Restored beside it by an earlier restore already.
-                if (platform::attributesAt(localFd, beside.constData(), local) == 0
-                    && sameAsCopy(copy, local, volumeFd, entry.name.constData(), localFd, beside.constData())) {
-                    return true;
-                }
-            }
-        }
-    }
-    if (result.ok()) {
-        ++m_itemsRestored;
-        m_bytesRestored += std::uint64_t(result.bytes);
-        return true;
-    }
-    const QString path = localPathOf(folder, entry.name);
-    using Stage = platform::RestoreResult::Stage;
-    switch (result.stage) {
-    case Stage::ReadSource:
-        if (!platform::isMountPoint(m_request.volumePath)) {
-            report.error(QStringLiteral("Volume not connected"));
-            return false;
-        }
-        report.error(QStringLiteral("Failed to read the backup of %1: %2")
-                         .arg(path, platform::describeFileError(result.error)));
-        return true;
-    case Stage::Unsupported:
-        report.error(QStringLiteral("Not restored: %1 is not a file, folder or link").arg(path));
-        return true;
-    case Stage::Exists:
-        report.error(QStringLiteral("Not restored: %1: no free name beside it").arg(path));
-        return true;
-    default:
-        report.error(QStringLiteral("Failed to restore %1: %2").arg(path, platform::describeFileError(result.error)));
-        // A full or read-only disk fails every later item the same way.
-        return !stopsTheRun(result.error);
-    }
-}

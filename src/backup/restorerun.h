@@ -1,6 +1,8 @@
 #pragma once
 
 #include "backup/backupthread.h"
+#include "backup/restoreplan.h"
+#include "platform/directoryreader.h"
 #include "platform/fileattributes.h"
 #include "platform/uniquefd.h"
 
@@ -47,8 +49,8 @@ struct RestoreRequest
 /// volume cannot make it read or write outside the backup tree and the
 /// target; such items are error lines.
 ///
-/// It scans first (status `scanning`), then restores the plan (`backingUp`)
-/// and ends `completed`, or stops at a cancel.
+/// It scans first (status `scanning`), then restores the plan (`backingUp`,
+/// see RestoreCopier) and ends `completed`, or stops at a cancel.
 class RestoreRun
 {
 public:
@@ -59,56 +61,25 @@ public:
 
     /// The request as a job: a restore job's kind.
     [[nodiscard]] static JobKind jobKind(const RestoreRequest &request);
-    /// "report (restored).odt" for "report.odt"; with `attempt` > 1,
-    /// "report (restored 2).odt" and so on.
-    [[nodiscard]] static QByteArray besideName(const QByteArray &name, int attempt = 1);
 
 private:
-    // A folder of the plan: where it is on the volume and locally.
-    struct Folder
-    {
-        QByteArray volumePath; // below the computer's folder
-        std::uint32_t base;    // index into m_bases
-        QByteArray localPath;  // below that base
-    };
-    // A file or link to restore.
-    struct Entry
-    {
-        std::uint32_t folder;
-        platform::FileType type;
-        bool differs; // a local item of this name differs from the copy
-        std::int64_t size;
-        QByteArray name;
-    };
-
     bool scan(RunReport &report);
     void scanPath(RunReport &report, const QString &path);
     void scanFolder(RunReport &report, int volumeFd, std::uint32_t folder, int localFd);
-    void restorePlan(RunReport &report);
-    /// Restores one entry into `localFd`; false when the run must stop.
-    bool restoreEntry(RunReport &report, const Entry &entry, int volumeFd, int localFd);
-    /// Whether the local item `localName` in `localFd` (attributes `local`)
-    /// equals the copy `name` (attributes `copy`) in `volumeFd`.
-    [[nodiscard]] static bool sameAsCopy(const platform::FileAttributes &copy, const platform::FileAttributes &local,
-                                         int volumeFd, const char *name, int localFd, const char *localName);
-    /// Whether an earlier restore put the copy beside its differing local
-    /// counterpart already.
-    [[nodiscard]] static bool alreadyBeside(const platform::FileAttributes &copy, int volumeFd, const char *name,
-                                            int localFd);
-    [[nodiscard]] QString localPathOf(const Folder &folder, const QByteArray &name = QByteArray()) const;
+    /// Plans the file or link `name` of `volumeFd` (attributes `copy`) for
+    /// the local folder `localFd` (invalid: missing), unless it is there
+    /// already or, differing, to be skipped.
+    void consider(RunReport &report, std::uint32_t folder, int volumeFd, const QByteArray &name,
+                  const platform::FileAttributes &copy, int localFd);
     [[nodiscard]] QString volumeDisplay() const;
 
     RestoreRequest m_request;
     BackupThread &m_job;
     platform::UniqueFd m_root; // the computer's folder on the volume
-    std::vector<QByteArray> m_bases;
-    std::vector<Folder> m_folders;
-    std::vector<Entry> m_entries;
-    std::uint64_t m_bytesToRestore = 0;
+    RestorePlan m_plan;
     std::uint64_t m_itemsChecked = 0;
-    std::uint64_t m_itemsRestored = 0;
-    std::uint64_t m_bytesRestored = 0;
     bool m_cancelSeen = false;
     bool m_keepPermissions = true;
     platform::RestoreWriter *m_writer = nullptr;
+    platform::DirectoryReader m_reader; // one buffer for every folder read
 };

@@ -62,9 +62,10 @@ void blockingReads(int fd)
 
 } // namespace
 
-RestoreWriter::RestoreWriter()
+RestoreWriter::RestoreWriter(std::shared_ptr<RestoredLinks> links)
     : m_random(std::random_device{}() | (std::uint64_t(std::random_device{}()) << 32) | 1)
     , m_umask(currentUmask())
+    , m_restoredLinks(links ? std::move(links) : std::make_shared<RestoredLinks>())
 {
 }
 
@@ -299,6 +300,13 @@ RestoreResult RestoreWriter::restoreFile(int volumeDirFd, const char *name, int 
     RestoreResult placed;
     if (temporary.isEmpty()) {
         placed = placeUnnamed(target.get(), localDirFd, localName);
+        if (placed.stage == RestoreResult::Stage::Create && placed.error == ENOENT) {
+            // Without /proc an unnamed file cannot be given a name: write
+            // under a temporary name from now on.
+            m_tryUnnamed = false;
+            target.reset();
+            return restoreFile(volumeDirFd, name, localDirFd, localName);
+        }
     } else {
         // Never over an existing item: rename without replacing, or (where
         // the file system cannot) a hard link, which fails when the name
@@ -354,7 +362,7 @@ RestoreResult RestoreWriter::restoreLink(int volumeDirFd, const char *name, int 
     RestoreResult result;
     FileAttributes made;
     if (attributesAt(localDirFd, localName, made) == 0) {
-        m_restoredLinks.insert({made.device, made.inode});
+        m_restoredLinks->add(made.device, made.inode);
     }
     if (::utimensat(localDirFd, localName, times, AT_SYMLINK_NOFOLLOW) != 0) {
         result = failure(RestoreResult::Stage::SetTimes, errno);
@@ -390,7 +398,7 @@ UniqueFd RestoreWriter::openLocalFolder(int baseFd, const QByteArray &relativePa
             const int refused = errno;
             FileAttributes link;
             if (attributesAt(current.get(), part.constData(), link) == 0 && link.type == FileType::Symlink
-                && !m_restoredLinks.count({link.device, link.inode})) {
+                && !m_restoredLinks->contains(link.device, link.inode)) {
                 fd = ::openat(current.get(), part.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
             } else {
                 errno = refused;

@@ -6,11 +6,34 @@
 #include <QByteArray>
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <set>
 #include <utility>
 #include <vector>
 
 namespace platform {
+
+/// The links the writers of one restore made (device and inode), shared by
+/// them: a folder walk never follows one of these.
+class RestoredLinks
+{
+public:
+    void add(std::uint64_t device, std::uint64_t inode)
+    {
+        const std::lock_guard lock(m_lock);
+        m_links.insert({device, inode});
+    }
+    [[nodiscard]] bool contains(std::uint64_t device, std::uint64_t inode) const
+    {
+        const std::lock_guard lock(m_lock);
+        return m_links.count({device, inode}) > 0;
+    }
+
+private:
+    mutable std::mutex m_lock;
+    std::set<std::pair<std::uint64_t, std::uint64_t>> m_links;
+};
 
 /// How bringing one item back from a backup volume went.
 struct RestoreResult
@@ -39,7 +62,8 @@ struct RestoreResult
 class RestoreWriter
 {
 public:
-    RestoreWriter();
+    /// `links` is shared with the other writers of the same restore.
+    explicit RestoreWriter(std::shared_ptr<RestoredLinks> links = {});
 
     /// Whether the volume keeps permission bits; without them new files get
     /// the user's defaults (the umask) instead of the copy's bits.
@@ -84,7 +108,7 @@ private:
     std::uint64_t m_random;
     unsigned int m_umask;
     std::vector<char> m_buffer;
-    std::set<std::pair<std::uint64_t, std::uint64_t>> m_restoredLinks; // device, inode
+    std::shared_ptr<RestoredLinks> m_restoredLinks;
 };
 
 } // namespace platform

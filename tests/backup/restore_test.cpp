@@ -3,6 +3,7 @@
 #include "runtesting.h"
 
 #include "backup/backupbrowser.h"
+#include "backup/restoreplan.h"
 #include "backup/restorerun.h"
 
 #include <sys/stat.h>
@@ -241,12 +242,27 @@ TEST_F(RestoreTest, WithoutTheVolumeNothingIsWrittenAndACancelLeavesOnlyComplete
     }
 }
 
+TEST_F(RestoreTest, FromAVolumeWithoutPermissionBitsTheUsersDefaultsApply)
+{
+    LoopVolume volume(LoopVolume::Kind::ExFat, u"STICK"_s);
+    SKIP_WITHOUT(volume);
+    const QString file = m_source.write(u"docs/run.sh"_s, "echo hi");
+    ASSERT_EQ(chmod(QFile::encodeName(file).constData(), 0700), 0);
+    ASSERT_EQ(runJob(scriptFor(volume.mountPath(), {m_source.filePath(u"docs"_s)})).errors, 0u);
+    QTemporaryDir target;
+    ASSERT_EQ(runRestore(requestFor(volume, {file}, target.path())).errors, 0u);
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(modeOf(target.filePath(u"run.sh"_s)), 0666u & ~mask);
+    EXPECT_EQ(contentOf(target.filePath(u"run.sh"_s)), "echo hi");
+}
+
 TEST(RestoreNames, TheBackupsVersionKeepsItsExtensionBesideTheLocalFile)
 {
-    EXPECT_EQ(RestoreRun::besideName("report.odt"), "report (restored).odt");
-    EXPECT_EQ(RestoreRun::besideName("archive.tar.gz", 2), "archive.tar (restored 2).gz");
-    EXPECT_EQ(RestoreRun::besideName(".bashrc"), ".bashrc (restored)");
-    EXPECT_EQ(RestoreRun::besideName("Makefile"), "Makefile (restored)");
+    EXPECT_EQ(RestorePlan::besideName("report.odt"), "report (restored).odt");
+    EXPECT_EQ(RestorePlan::besideName("archive.tar.gz", 2), "archive.tar (restored 2).gz");
+    EXPECT_EQ(RestorePlan::besideName(".bashrc"), ".bashrc (restored)");
+    EXPECT_EQ(RestorePlan::besideName("Makefile"), "Makefile (restored)");
 }
 
 } // namespace
