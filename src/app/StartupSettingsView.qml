@@ -4,7 +4,8 @@ import QtQuick.Layouts
 import Vellory.App
 
 // The settings window's "General" tab: whether the application starts at
-// login, in the background, to back up when the destination is connected.
+// login, in the background, to back up when the destination is connected,
+// and after how long an overdue backup is reminded of.
 Pane {
     id: view
     objectName: "startupSettingsView"

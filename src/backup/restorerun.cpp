@@ -4,7 +4,6 @@
 #include "backup/restorecopier.h"
 #include "backup/runreport.h"
 #include "platform/directoryops.h"
-#include "platform/directoryreader.h"
 #include "platform/filecopier.h"
 #include "platform/fileerror.h"
 #include "platform/mountpoint.h"
@@ -16,7 +15,6 @@
 #include <QFile>
 
 #include <cerrno>
-#include <cmath>
 #include <exception>
 #include <new>
 

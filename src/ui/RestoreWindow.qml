@@ -18,6 +18,12 @@ VelloryWindow {
     minimumWidth: 480
     minimumHeight: 380
     visible: false
+    // Shown again later, it starts from the destination as it is then.
+    onVisibleChanged: {
+        if (visible && restore.controller) {
+            restore.refresh()
+        }
+    }
 
     RestoreModel {
         id: restore

@@ -63,19 +63,35 @@ void RestoreModel::setController(BackupController *controller)
         return;
     }
     m_controller = controller;
+    refresh();
+}
+
+void RestoreModel::refresh()
+{
+    ++m_generation; // what is still being read is of no use now
+    beginResetModel();
+    m_items.clear();
+    endResetModel();
+    m_volumePaths.clear();
+    m_volumePath.clear();
+    m_computers.clear();
+    m_computer.clear();
+    m_folder.clear();
+    m_picked.clear();
+    m_message.clear();
     emit changed();
-    if (!controller) {
+    if (!m_controller) {
         return;
     }
-    switch (controller->volumeStatus()) {
+    switch (m_controller->volumeStatus()) {
     case BackupController::VolumeStatusValue::Connected:
-        setVolumePath(controller->volumePath());
+        setVolumePath(m_controller->volumePath());
         break;
     case BackupController::VolumeStatusValue::NotSpecified:
         findVolumes();
         break;
     case BackupController::VolumeStatusValue::NotConnected:
-        setMessage(tr("The backup volume \"%1\" is not connected.").arg(controller->volumeName()));
+        setMessage(tr("The backup volume \"%1\" is not connected.").arg(m_controller->volumeName()));
         break;
     }
 }

@@ -72,6 +72,9 @@ public:
     /// Why nothing can be shown, or empty text.
     [[nodiscard]] QString message() const { return m_message; }
 
+    /// Starts afresh from the destination's state (the window was shown
+    /// again): nothing picked, the top of this computer's folder.
+    Q_INVOKABLE void refresh();
     /// Browses into the folder `path`.
     Q_INVOKABLE void open(const QString &path);
     Q_INVOKABLE void goUp();
