@@ -199,6 +199,9 @@ void RestoreCopier::enterFolder(std::uint32_t index, platform::RestoreWriter &wr
     if (base) {
         folders.local = writer.openLocalFolder(base.get(), folder.localPath, true, folders.localError);
     }
+    if (folders.local) {
+        writer.enterLocalFolder(folders.local.get());
+    }
 }
 
 bool RestoreCopier::restoreEntry(Stretch &stretch, const RestorePlan::Entry &entry, platform::RestoreWriter &writer,

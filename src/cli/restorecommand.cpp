@@ -134,7 +134,13 @@ int RestoreCommand::execute(const QStringList &arguments, CliConsole &console)
     }
     const bool destination = options.volume.isEmpty();
     request.volumeUUID = destination ? script->volumeUUID : QString();
-    request.volumeName = destination ? script->volumeName : QDir(request.volumePath).dirName();
+    if (destination) {
+        request.volumeName = script->volumeName;
+    } else if (const auto mounted = volumes::LinuxVolumeTable().volumeAt(request.volumePath)) {
+        request.volumeName = mounted->localizedName;
+    } else {
+        request.volumeName = QDir(request.volumePath).dirName();
+    }
     request.computer = options.from.isEmpty() ? platform::computerName() : options.from;
     request.paths = options.paths;
     request.targetFolder = options.to.isEmpty() ? QString() : absolute(options.to);

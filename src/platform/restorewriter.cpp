@@ -10,6 +10,7 @@
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace platform {
@@ -157,9 +158,14 @@ RestoreResult RestoreWriter::restore(int volumeDirFd, const char *name, FileType
     }
 }
 
-int RestoreWriter::copyData(int in, int out, std::int64_t &copied)
+int RestoreWriter::copyData(int in, int out, std::int64_t expected, std::int64_t &copied)
 {
     for (;;) {
+        // The size read when the file was opened is what gets copied: no
+        // call to find the end.
+        if (expected >= 0 && copied >= expected) {
+            return 0;
+        }
         if (m_tryCopyFileRange) {
             const ssize_t moved = copy_file_range(in, nullptr, out, nullptr, kChunk, 0);
             if (moved > 0) {
@@ -248,12 +254,15 @@ RestoreResult RestoreWriter::restoreFile(int volumeDirFd, const char *name, int 
     // Only the permission bits: set-user-ID and the like from a volume are
     // never carried over.
     const unsigned int mode = m_keepPermissions ? (attributes.mode & 0777) : (0666 & ~m_umask);
+    // Given at creation when the umask takes nothing away from it (and no
+    // default ACL in the folder decides instead), saving a call per file.
+    const bool modeAtCreation = m_folderKeepsCreationMode && (mode & m_umask) == 0;
 
     // Written without a name, the file appears complete or not at all.
     UniqueFd target;
     QByteArray temporary;
     if (m_tryUnnamed) {
-        target.reset(::openat(localDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+        target.reset(::openat(localDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, modeAtCreation ? mode : 0600));
         if (!target && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
             m_tryUnnamed = false;
         } else if (!target) {
@@ -267,7 +276,7 @@ RestoreResult RestoreWriter::restoreFile(int volumeDirFd, const char *name, int 
             m_random ^= m_random << 17;
             temporary = ".vellory-restore-" + QByteArray::number(quint64(m_random), 16) + ".tmp";
             target.reset(::openat(localDirFd, temporary.constData(),
-                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, modeAtCreation ? mode : 0600));
             if (!target && errno != EEXIST) {
                 break;
             }
@@ -285,10 +294,10 @@ RestoreResult RestoreWriter::restoreFile(int volumeDirFd, const char *name, int 
     };
 
     std::int64_t copied = 0;
-    if (const int error = copyData(source.get(), target.get(), copied); error != 0) {
+    if (const int error = copyData(source.get(), target.get(), attributes.size, copied); error != 0) {
         return abandon(RestoreResult::Stage::Write, error);
     }
-    if (::fchmod(target.get(), mode) != 0) {
+    if (!modeAtCreation && ::fchmod(target.get(), mode) != 0) {
         return abandon(RestoreResult::Stage::Write, errno);
     }
     const timespec times[2] = {toTimespec(attributes.atimeSeconds, attributes.atimeNanoseconds),
@@ -369,6 +378,13 @@ RestoreResult RestoreWriter::restoreLink(int volumeDirFd, const char *name, int 
     }
     result.bytes = text.size();
     return result;
+}
+
+void RestoreWriter::enterLocalFolder(int localDirFd)
+{
+    const QByteArray path = "/proc/self/fd/" + QByteArray::number(localDirFd);
+    const ssize_t size = ::getxattr(path.constData(), "system.posix_acl_default", nullptr, 0);
+    m_folderKeepsCreationMode = size < 0 && (errno == ENODATA || errno == EOPNOTSUPP);
 }
 
 UniqueFd RestoreWriter::openLocalFolder(int baseFd, const QByteArray &relativePath, bool create, int &error) const

@@ -74,6 +74,11 @@ public:
     /// text) and modification time.
     RestoreResult restore(int volumeDirFd, const char *name, FileType type, int localDirFd, const char *localName);
 
+    /// Tells the writer which local folder the next items go into, so that
+    /// it knows once per folder whether new files there get exactly the
+    /// permission bits they are created with (no default ACL).
+    void enterLocalFolder(int localDirFd);
+
     /// Opens (and with `create` makes) the folder `relativePath` below the
     /// local folder `baseFd` as a path-only handle. The person's own links
     /// on the way are followed; a link this writer restored is not (ELOOP),
@@ -95,12 +100,13 @@ public:
 private:
     RestoreResult restoreFile(int volumeDirFd, const char *name, int localDirFd, const char *localName);
     RestoreResult restoreLink(int volumeDirFd, const char *name, int localDirFd, const char *localName);
-    int copyData(int in, int out, std::int64_t &copied);
+    int copyData(int in, int out, std::int64_t expected, std::int64_t &copied);
     /// Gives the written file `fd` its real name unless something has it.
     RestoreResult placeUnnamed(int fd, int localDirFd, const char *localName);
     [[nodiscard]] int openSource(int dirFd, const char *name, int flags) const;
 
     bool m_keepPermissions = true;
+    bool m_folderKeepsCreationMode = false;
     mutable bool m_tryNoAtime = true;
     bool m_tryUnnamed = true;
     bool m_tryCopyFileRange = true;
