@@ -202,7 +202,7 @@ TEST_F(RestoreTest, AHostileVolumeCannotLeadARestoreOutsideTheBackupAndTheTarget
     EXPECT_EQ(treeOf(outside.path()), QStringList{u"secret.txt"_s});
 }
 
-TEST_F(RestoreTest, WithoutTheVolumeNothingIsWrittenAndACancelLeavesOnlyCompleteFiles)
+TEST_F(RestoreTest, WithoutTheVolumeNothingIsWrittenAndACancelOrAFullDiskLeavesOnlyCompleteFiles)
 {
     QTemporaryDir nowhere;
     QTemporaryDir target;
@@ -238,6 +238,21 @@ TEST_F(RestoreTest, WithoutTheVolumeNothingIsWrittenAndACancelLeavesOnlyComplete
     EXPECT_LT(restored.size(), 3000);
     for (const QString &name : restored) {
         EXPECT_EQ(contentOf(target.filePath(u"docs/"_s + name)), patterned(8 * 1024, name.mid(1, 4).toInt()))
+            << name.toStdString();
+    }
+
+    // A local disk that fills up ends the restore with one line, not one
+    // per file, and what is there is complete.
+    LoopVolume small(LoopVolume::Kind::Ext4, u"SMALL"_s, 8);
+    SKIP_WITHOUT(small);
+    const RunOutcome full = runRestore(requestFor(absent, {docs}, small.mountPath()));
+    ASSERT_EQ(full.errorLines().size(), 1) << full.errorLines().join(u'\n').toStdString();
+    EXPECT_TRUE(full.errorLines().constFirst().endsWith(u"there is not enough space left on the volume"_s));
+    EXPECT_EQ(full.status, BackupThreadStatusValue::completed);
+    const QStringList partial = treeOf(small.mountPath() + u"/docs"_s);
+    EXPECT_GT(partial.size(), 0);
+    for (const QString &name : partial) {
+        EXPECT_EQ(contentOf(small.mountPath() + u"/docs/"_s + name), patterned(8 * 1024, name.mid(1, 4).toInt()))
             << name.toStdString();
     }
 }
