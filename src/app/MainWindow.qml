@@ -47,6 +47,7 @@ VelloryWindow {
             MenuItem {
                 objectName: "restoreItem"
                 text: qsTr("Restore…")
+                Accessible.name: qsTr("Restore")
                 icon.name: "document-revert-symbolic"
                 icon.color: palette.windowText
                 enabled: window.controller.volumeStatus !== BackupController.NotConnected

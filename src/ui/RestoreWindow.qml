@@ -169,6 +169,7 @@ VelloryWindow {
         RadioButton {
             objectName: "originalPlaceButton"
             text: qsTr("The original location")
+            Accessible.name: text
             enabled: restore.canRestoreInPlace
             checked: restore.inPlace
             onToggled: restore.inPlace = checked
@@ -179,6 +180,7 @@ VelloryWindow {
             RadioButton {
                 objectName: "chosenFolderButton"
                 text: qsTr("This folder:")
+                Accessible.name: qsTr("Restore to this folder")
                 checked: !restore.inPlace
                 onToggled: restore.inPlace = !checked
             }
@@ -194,6 +196,7 @@ VelloryWindow {
             Button {
                 objectName: "chooseFolderButton"
                 text: qsTr("Choose...")
+                Accessible.name: qsTr("Choose a folder to restore to")
                 enabled: !restore.inPlace
                 onClicked: chooser.open(window)
             }
@@ -220,11 +223,13 @@ VelloryWindow {
             Button {
                 objectName: "closeButton"
                 text: qsTr("Close")
+                Accessible.name: text
                 onClicked: window.close()
             }
             Button {
                 objectName: "restoreButton"
                 text: qsTr("Restore")
+                Accessible.name: qsTr("Restore the picked items")
                 highlighted: true
                 enabled: restore.canRestore
                 onClicked: {
