@@ -187,9 +187,22 @@ void RestoreModel::setComputer(const QString &computer)
     }
     m_computer = computer;
     m_picked.clear();
-    m_folder = canRestoreInPlace() ? QString() : QStringLiteral("/");
+    m_folder = topFolder();
     emit changed();
     readFolder();
+}
+
+QString RestoreModel::topFolder() const
+{
+    // This computer's backups start from the set's sources; another's (or
+    // this one's without a set) from its root.
+    const bool sources = m_controller && !m_controller->sourcePaths().isEmpty();
+    return canRestoreInPlace() && sources ? QString() : QStringLiteral("/");
+}
+
+bool RestoreModel::canGoUp() const
+{
+    return m_folder != topFolder();
 }
 
 bool RestoreModel::canRestoreInPlace() const
@@ -239,15 +252,11 @@ void RestoreModel::open(const QString &path)
 
 void RestoreModel::goUp()
 {
-    if (m_folder.isEmpty()) {
+    if (!canGoUp()) {
         return;
     }
-    const bool atTop = m_folder == QLatin1String("/")
-        || (canRestoreInPlace() && m_controller && m_controller->sourcePaths().contains(m_folder));
-    if (atTop && !canRestoreInPlace()) {
-        return;
-    }
-    open(atTop ? QString() : QDir::cleanPath(m_folder + QStringLiteral("/..")));
+    const bool isSource = topFolder().isEmpty() && m_controller->sourcePaths().contains(m_folder);
+    open(isSource ? QString() : QDir::cleanPath(m_folder + QStringLiteral("/..")));
 }
 
 void RestoreModel::setPicked(const QString &path, bool picked)

@@ -54,9 +54,10 @@ public:
     [[nodiscard]] QStringList computers() const { return m_computers; }
     [[nodiscard]] QString computer() const { return m_computer; }
     void setComputer(const QString &computer);
-    /// The original path of the folder browsed; empty at the top.
+    /// The original path of the folder browsed; empty while the set's
+    /// sources are shown.
     [[nodiscard]] QString folder() const { return m_folder; }
-    [[nodiscard]] bool canGoUp() const { return !m_folder.isEmpty(); }
+    [[nodiscard]] bool canGoUp() const;
     [[nodiscard]] QStringList picked() const { return m_picked; }
     /// Only this computer's own items can go back where they were.
     [[nodiscard]] bool canRestoreInPlace() const;
@@ -95,6 +96,8 @@ private:
     template <typename Result>
     void readInBackground(std::function<Result()> read, std::function<void(const Result &)> apply);
     [[nodiscard]] QString thisComputer() const;
+    /// Where browsing starts: the sources (empty text) or "/".
+    [[nodiscard]] QString topFolder() const;
     void setMessage(const QString &message);
 
     QPointer<BackupController> m_controller;
