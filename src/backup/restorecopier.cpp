@@ -118,7 +118,7 @@ void RestoreCopier::report(const Stretch &stretch)
 
 void RestoreCopier::work()
 {
-    platform::RestoreWriter writer(m_links);
+    platform::RestoreWriter writer;
     writer.setKeepPermissions(m_keepPermissions);
     Folders folders;
     folders.bases.resize(m_plan.bases.size());
@@ -197,7 +197,7 @@ void RestoreCopier::enterFolder(std::uint32_t index, platform::RestoreWriter &wr
         base = platform::RestoreWriter::openLocalBase(m_plan.bases[folder.base], true, folders.localError);
     }
     if (base) {
-        folders.local = writer.openLocalFolder(base.get(), folder.localPath, true, folders.localError);
+        folders.local = platform::RestoreWriter::openLocalFolder(base.get(), folder.localPath, true, folders.localError);
     }
     if (folders.local) {
         writer.enterLocalFolder(folders.local.get());

@@ -85,7 +85,6 @@ private:
     const bool m_beside;
     const bool m_keepPermissions;
     const int m_workers;
-    std::shared_ptr<platform::RestoredLinks> m_links = std::make_shared<platform::RestoredLinks>();
 
     std::vector<Stretch> m_stretches;
     std::mutex m_lock;

@@ -218,16 +218,20 @@ void RestoreRun::scanPath(RunReport &report, const QString &path)
             report.error(QStringLiteral("Unable to scan %1: %2").arg(clean, platform::describeFileError(error)));
             return;
         }
-        platform::UniqueFd local;
-        if (localBase) {
-            local = m_writer->openLocalFolder(localBase.get(), name, false, error);
-            if (!local && error != ENOENT) {
-                report.error(QStringLiteral("Not restored: %1: %2")
-                                 .arg(m_plan.localPathOf(RestorePlan::Folder{{}, baseIndex, name}), platform::describeFileError(error)));
-                return;
-            }
+        // The picked folder's own place is part of the target path: a link
+        // there is the person's and is followed, as for the folders above
+        // it; below it no link is.
+        if (!name.isEmpty()) {
+            m_plan.bases.push_back(base.endsWith('/') ? base + name : base + '/' + name);
         }
-        m_plan.folders.push_back(RestorePlan::Folder{volumePath, baseIndex, name});
+        const auto folderBase = std::uint32_t(m_plan.bases.size() - 1);
+        platform::UniqueFd local = platform::RestoreWriter::openLocalBase(m_plan.bases[folderBase], false, error);
+        if (!local && error != ENOENT) {
+            report.error(QStringLiteral("Not restored: %1: %2")
+                             .arg(QFile::decodeName(m_plan.bases[folderBase]), platform::describeFileError(error)));
+            return;
+        }
+        m_plan.folders.push_back(RestorePlan::Folder{volumePath, folderBase, QByteArray()});
         scanFolder(report, source.get(), std::uint32_t(m_plan.folders.size() - 1), local.get());
         return;
     }
@@ -313,7 +317,7 @@ void RestoreRun::scanFolder(RunReport &report, int volumeFd, std::uint32_t folde
             }
             platform::UniqueFd local;
             if (localFd >= 0) {
-                local = m_writer->openLocalFolder(localFd, name.toByteArray(), false, error);
+                local = platform::RestoreWriter::openLocalFolder(localFd, name.toByteArray(), false, error);
                 if (!local && error != ENOENT) {
                     report.error(QStringLiteral("Not restored: %1: %2")
                                      .arg(m_plan.localPathOf(m_plan.folders[folder], name.toByteArray()),

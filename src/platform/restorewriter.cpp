@@ -63,10 +63,9 @@ void blockingReads(int fd)
 
 } // namespace
 
-RestoreWriter::RestoreWriter(std::shared_ptr<RestoredLinks> links)
+RestoreWriter::RestoreWriter()
     : m_random(std::random_device{}() | (std::uint64_t(std::random_device{}()) << 32) | 1)
     , m_umask(currentUmask())
-    , m_restoredLinks(links ? std::move(links) : std::make_shared<RestoredLinks>())
 {
 }
 
@@ -369,10 +368,6 @@ RestoreResult RestoreWriter::restoreLink(int volumeDirFd, const char *name, int 
     const timespec times[2] = {toTimespec(attributes.atimeSeconds, attributes.atimeNanoseconds),
                                toTimespec(attributes.mtimeSeconds, attributes.mtimeNanoseconds)};
     RestoreResult result;
-    FileAttributes made;
-    if (attributesAt(localDirFd, localName, made) == 0) {
-        m_restoredLinks->add(made.device, made.inode);
-    }
     if (::utimensat(localDirFd, localName, times, AT_SYMLINK_NOFOLLOW) != 0) {
         result = failure(RestoreResult::Stage::SetTimes, errno);
     }
@@ -387,7 +382,7 @@ void RestoreWriter::enterLocalFolder(int localDirFd)
     m_folderKeepsCreationMode = size < 0 && (errno == ENODATA || errno == EOPNOTSUPP);
 }
 
-UniqueFd RestoreWriter::openLocalFolder(int baseFd, const QByteArray &relativePath, bool create, int &error) const
+UniqueFd RestoreWriter::openLocalFolder(int baseFd, const QByteArray &relativePath, bool create, int &error)
 {
     UniqueFd current(::fcntl(baseFd, F_DUPFD_CLOEXEC, 0));
     error = current ? 0 : errno;
@@ -410,15 +405,11 @@ UniqueFd RestoreWriter::openLocalFolder(int baseFd, const QByteArray &relativePa
             }
             fd = ::openat(current.get(), part.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         }
-        if (fd < 0 && (errno == ELOOP || errno == ENOTDIR)) {
-            const int refused = errno;
-            FileAttributes link;
-            if (attributesAt(current.get(), part.constData(), link) == 0 && link.type == FileType::Symlink
-                && !m_restoredLinks->contains(link.device, link.inode)) {
-                fd = ::openat(current.get(), part.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-            } else {
-                errno = refused;
-            }
+        if (fd < 0 && errno == ENOTDIR) {
+            // Say which: a link and a file are both "not a folder" here.
+            FileAttributes item;
+            errno = attributesAt(current.get(), part.constData(), item) == 0 && item.type == FileType::Symlink ? ELOOP
+                                                                                                            : ENOTDIR;
         }
         if (fd < 0) {
             error = errno;

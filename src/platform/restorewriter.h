@@ -6,34 +6,9 @@
 #include <QByteArray>
 
 #include <cstdint>
-#include <memory>
-#include <mutex>
-#include <set>
-#include <utility>
 #include <vector>
 
 namespace platform {
-
-/// The links the writers of one restore made (device and inode), shared by
-/// them: a folder walk never follows one of these.
-class RestoredLinks
-{
-public:
-    void add(std::uint64_t device, std::uint64_t inode)
-    {
-        const std::lock_guard lock(m_lock);
-        m_links.insert({device, inode});
-    }
-    [[nodiscard]] bool contains(std::uint64_t device, std::uint64_t inode) const
-    {
-        const std::lock_guard lock(m_lock);
-        return m_links.count({device, inode}) > 0;
-    }
-
-private:
-    mutable std::mutex m_lock;
-    std::set<std::pair<std::uint64_t, std::uint64_t>> m_links;
-};
 
 /// How bringing one item back from a backup volume went.
 struct RestoreResult
@@ -62,8 +37,7 @@ struct RestoreResult
 class RestoreWriter
 {
 public:
-    /// `links` is shared with the other writers of the same restore.
-    explicit RestoreWriter(std::shared_ptr<RestoredLinks> links = {});
+    RestoreWriter();
 
     /// Whether the volume keeps permission bits; without them new files get
     /// the user's defaults (the umask) instead of the copy's bits.
@@ -80,10 +54,12 @@ public:
     void enterLocalFolder(int localDirFd);
 
     /// Opens (and with `create` makes) the folder `relativePath` below the
-    /// local folder `baseFd` as a path-only handle. The person's own links
-    /// on the way are followed; a link this writer restored is not (ELOOP),
-    /// so that nothing read off a volume can lead a later write elsewhere.
-    [[nodiscard]] UniqueFd openLocalFolder(int baseFd, const QByteArray &relativePath, bool create, int &error) const;
+    /// local folder `baseFd` as a path-only handle. No link on the way is
+    /// followed (ELOOP or ENOTDIR): below the target a link may have come
+    /// off a volume, in this restore or an earlier one, and must not lead a
+    /// write elsewhere.
+    [[nodiscard]] static UniqueFd openLocalFolder(int baseFd, const QByteArray &relativePath, bool create,
+                                                  int &error);
     /// Opens (and with `create` makes, with its parents) a local folder by
     /// its absolute path, following links as any program would.
     [[nodiscard]] static UniqueFd openLocalBase(const QByteArray &path, bool create, int &error);
@@ -114,7 +90,6 @@ private:
     std::uint64_t m_random;
     unsigned int m_umask;
     std::vector<char> m_buffer;
-    std::shared_ptr<RestoredLinks> m_restoredLinks;
 };
 
 } // namespace platform

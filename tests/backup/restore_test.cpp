@@ -194,6 +194,15 @@ TEST_F(RestoreTest, AHostileVolumeCannotLeadARestoreOutsideTheBackupAndTheTarget
     EXPECT_EQ(linkText(target.filePath(u"data/escape"_s)), QFile::encodeName(outside.path()));
     EXPECT_EQ(treeOf(outside.path()), QStringList{u"secret.txt"_s});
 
+    // A second restore into the same folder, of a computer whose "escape"
+    // is a real folder, does not write through the link the first brought.
+    plant(volume.mountPath(), u"OTHER/data/escape/planted.txt"_s, "planted");
+    RestoreRequest other = requestFor(volume, {u"/data"_s}, target.path());
+    other.computer = u"OTHER"_s;
+    EXPECT_EQ(runRestore(other).errorLines(),
+              QStringList{u"Error: Not restored: %1: a symbolic link is in the way"_s.arg(target.filePath(u"data/escape"_s))});
+    EXPECT_EQ(treeOf(outside.path()), QStringList{u"secret.txt"_s});
+
     RestoreRequest elsewhere = requestFor(volume, {u"/secret.txt"_s}, target.path());
     elsewhere.computer = u"ELSEWHERE"_s;
     EXPECT_EQ(runRestore(elsewhere).errorLines(),
