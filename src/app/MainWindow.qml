@@ -49,8 +49,19 @@ VelloryWindow {
                 text: qsTr("Verify Backup")
                 icon.name: "emblem-ok-symbolic"
                 icon.color: palette.windowText
-                enabled: window.controller.volumeStatus === BackupController.Connected
+                enabled: window.controller.isConnected
                 onTriggered: window.controller.startVerify()
+            }
+            // With no destination set, the window offers the volumes that
+            // hold backups (a new computer's first step).
+            MenuItem {
+                objectName: "restoreItem"
+                text: qsTr("Restore…")
+                Accessible.name: qsTr("Restore")
+                icon.name: "document-revert-symbolic"
+                icon.color: palette.windowText
+                enabled: window.controller.volumeStatus !== BackupController.NotConnected
+                onTriggered: window.commands.showRestore()
             }
             MenuSeparator {}
             MenuItem {

@@ -74,6 +74,11 @@ void AppCommands::showSettings()
     m_router.openWindow(QString::fromLatin1(kSettingsWindow));
 }
 
+void AppCommands::showRestore()
+{
+    m_router.openWindow(QString::fromLatin1(kRestoreWindow));
+}
+
 void AppCommands::openAddress(const QString &address)
 {
     // Fixed addresses; whether the desktop could open one is not reported.

@@ -30,6 +30,7 @@ class AppCommands : public QObject
 
 public:
     static constexpr const char *kSettingsWindow = "settings";
+    static constexpr const char *kRestoreWindow = "restore";
 
     AppCommands(UpdateChecks &checks, WindowRouter &router, moraine::KitServices &kit, QObject *parent = nullptr);
 
@@ -52,6 +53,8 @@ public:
     Q_INVOKABLE void stayUpToDate();
     /// Shows the settings window (one only).
     Q_INVOKABLE void showSettings();
+    /// "Restore…": shows the Restore window (one only).
+    Q_INVOKABLE void showRestore();
 
 private:
     void openAddress(const QString &address);

@@ -1,5 +1,6 @@
 #include "app/backgroundmode.h"
 
+#include "app/backupreminder.h"
 #include "app/statusicon.h"
 #include "platform/buildinfo.h"
 #include "platform/settings.h"
@@ -20,7 +21,7 @@ BackgroundMode::BackgroundMode(StatusIcon &icon, const platform::Settings &setti
 
 bool BackgroundMode::hasBackgroundWork() const
 {
-    return m_settings.autoBackupOnConnect();
+    return m_settings.autoBackupOnConnect() || BackupReminder::isOn();
 }
 
 bool BackgroundMode::staysInBackground() const

@@ -10,7 +10,8 @@ class Settings;
 }
 
 /// Decides what closing the last window means. While there is work to do in
-/// the background (automatic backup is on) the application keeps running, so
+/// the background (automatic backup or the
+/// backup reminder is on) the application keeps running, so
 /// that connecting the destination still starts a backup: with its status
 /// icon where the desktop shows one, and without one when it was started in
 /// the background (at login), saying so once by notification; otherwise it
@@ -35,12 +36,14 @@ public:
     [[nodiscard]] bool hasBackgroundWork() const;
     /// Whether closing the last window now keeps the application running.
     [[nodiscard]] bool staysInBackground() const;
+    /// Automatic backup or the backup reminder is on: there is something to
+    /// do without a window.
 
 public slots:
     /// The last window was closed: go to the background or quit.
     void lastWindowClosed();
     /// Launched at login: start in the background (quits when there is
-    /// nothing to do there: automatic backup is off).
+    /// nothing to do there: automatic backup and the reminder are off).
     void startInBackground();
     /// The main window was shown or hidden. While it is hidden (closed
     /// with the Backups window still open, say) the status icon, where the

@@ -88,5 +88,9 @@ void BackupNotifications::jobEnded(BackupThread *job)
     if (job->errorCount() > 0) {
         actions.append({QString::fromLatin1(kShowLogAction), tr("Show Log")});
     }
-    m_notifier.notify(endedSummary(*job), endedBody(*job), actions, job->id());
+    QString body = endedBody(*job);
+    if (const QString note = m_endNote ? m_endNote(*job) : QString(); !note.isEmpty()) {
+        body += QLatin1Char(' ') + note;
+    }
+    m_notifier.notify(endedSummary(*job), body, actions, job->id());
 }

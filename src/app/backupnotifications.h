@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class BackupController;
 class BackupThread;
 
@@ -28,6 +30,10 @@ public:
     [[nodiscard]] static QString endedSummary(const BackupThread &job);
     [[nodiscard]] static QString endedBody(const BackupThread &job);
 
+    /// A sentence added to an ended backup's notification when `note` gives
+    /// one (the first backup's word on "Start at login").
+    void setEndNote(std::function<QString(const BackupThread &job)> note) { m_endNote = std::move(note); }
+
 signals:
     /// The person asked to see the log of the job `jobId`.
     void showLogRequested(const QString &jobId);
@@ -38,4 +44,5 @@ private:
 
     BackupController &m_controller;
     platform::DesktopNotifier &m_notifier;
+    std::function<QString(const BackupThread &job)> m_endNote;
 };

@@ -2,6 +2,7 @@
 
 #include "app/backgroundmode.h"
 #include "app/backupnotifications.h"
+#include "app/backupreminder.h"
 #include "app/desktopurlopener.h"
 #include "app/quitguard.h"
 #include "app/sleepwhilebackingup.h"
@@ -107,6 +108,8 @@ void VelloryApp::buildScenes()
     m_router->setSharedProperty(QStringLiteral("updateServices"), QVariant::fromValue(&m_updateServices));
     m_router->setWindowSource(QString::fromLatin1(AppCommands::kSettingsWindow),
                               QUrl(QStringLiteral("qrc:/Vellory/App/SettingsWindow.qml")));
+    m_router->setWindowSource(QString::fromLatin1(AppCommands::kRestoreWindow),
+                              QUrl(QStringLiteral("qrc:/Vellory/RestoreWindow.qml")));
     m_commands = std::make_unique<AppCommands>(m_updateChecks, *m_router, m_kit);
     m_quitGuard = std::make_unique<QuitGuard>(*m_controller);
     connect(m_quitGuard.get(), &QuitGuard::quitConfirmed, QCoreApplication::instance(), &QCoreApplication::quit,
@@ -155,6 +158,11 @@ void VelloryApp::followDesktop()
     m_notifications = std::make_unique<BackupNotifications>(*m_controller, *m_notifier);
     connect(m_notifications.get(), &BackupNotifications::showLogRequested, this,
             [this](const QString &jobId) { m_router->openLogWindow(jobId); });
+    m_reminder = std::make_unique<BackupReminder>(*m_controller);
+    m_notifications->setEndNote(&BackupReminder::firstBackupNote);
+    connect(m_reminder.get(), &BackupReminder::reminderDue, m_notifier.get(),
+            [this](const QString &summary, const QString &body) { m_notifier->notify(summary, body); });
+    m_reminder->start();
 
     m_inhibitor = std::make_unique<platform::SleepInhibitor>();
     m_sleepGuard = std::make_unique<SleepWhileBackingUp>(*m_controller, *m_inhibitor);

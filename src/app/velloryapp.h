@@ -17,6 +17,7 @@
 #include <memory>
 
 class BackgroundMode;
+class BackupReminder;
 class BackupNotifications;
 class QuitGuard;
 class ScriptStoreWatcher;
@@ -107,6 +108,7 @@ private:
     std::unique_ptr<ScriptStoreWatcher> m_storeWatcher;
     std::unique_ptr<platform::DesktopNotifier> m_notifier;
     std::unique_ptr<BackupNotifications> m_notifications;
+    std::unique_ptr<BackupReminder> m_reminder;
     std::unique_ptr<platform::SleepInhibitor> m_inhibitor;
     std::unique_ptr<SleepWhileBackingUp> m_sleepGuard;
     std::unique_ptr<StatusIcon> m_statusIcon;

@@ -389,6 +389,13 @@ void BackupController::startBackup()
     script.lastBackup = QLocale().toString(m_clock(), QLocale::ShortFormat);
     setScript(script);
     scriptSave();
+    // The reminder needs the time a backup last went through, as a value a
+    // program can compare; lastBackup is display text stamped at the start.
+    connect(job.get(), &BackupThread::runFinished, this, [this, ran = job.get()] {
+        if (ran->status() == BackupThreadStatusValue::completed) {
+            platform::preferences()->setValue(QLatin1String(kLastCompletedBackupKey), m_clock().toUTC());
+        }
+    });
     emit backupStarted(job.get());
 }
 
@@ -410,6 +417,11 @@ void BackupController::cancelOrClose(BackupThread *job)
     if (m_threads->count() == 0) {
         emit lastJobClosed();
     }
+}
+
+QDateTime BackupController::lastCompletedBackup()
+{
+    return platform::preferences()->value(QLatin1String(kLastCompletedBackupKey)).toDateTime();
 }
 
 std::shared_ptr<BackupThread> BackupController::startJob(JobKind kind)

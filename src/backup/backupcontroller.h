@@ -183,6 +183,10 @@ public:
     /// its row (every job with its id leaves `threads`); lastJobClosed tells
     /// when that emptied the list.
     Q_INVOKABLE void cancelOrClose(BackupThread *job);
+    /// When a backup started here last completed (cancelled ones do not
+    /// count); invalid when none has. Kept in the preferences.
+    [[nodiscard]] static QDateTime lastCompletedBackup();
+    static constexpr const char *kLastCompletedBackupKey = "lastCompletedBackup";
     /// Starts a job of another kind (verify, restore) over the set as it is:
     /// flips showWindow, puts the job first in `threads` and starts it. The
     /// set is not changed. Returns the job.

@@ -3,6 +3,7 @@
 #include "cli/commanddispatcher.h"
 #include "cli/controllercommands.h"
 #include "cli/reportcommand.h"
+#include "cli/restorecommand.h"
 #include "cli/runcommand.h"
 #include "cli/watchcommand.h"
 #include "platform/buildinfo.h"
@@ -35,5 +36,7 @@ int main(int argc, char **argv)
     dispatcher.add(std::make_unique<EjectCommand>());
     dispatcher.add(std::make_unique<WatchCommand>());
     dispatcher.add(std::make_unique<ReportCommand>());
+    dispatcher.add(std::make_unique<RestoreCommand>());
+    dispatcher.add(std::make_unique<ComputersCommand>());
     return dispatcher.dispatch(QCoreApplication::arguments().mid(1), console);
 }

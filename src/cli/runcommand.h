@@ -28,7 +28,6 @@ public:
     [[nodiscard]] QString summary() const override;
     int execute(const QStringList &arguments, CliConsole &console) override;
 
-private:
     /// The set from `file`, or from the store when `file` is empty; on
     /// failure, the reason in `error`.
     static std::optional<BackupScript> loadSet(const QString &file, QString *error);

@@ -10,6 +10,7 @@ target_sources(vellory_engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/fileerror.h ${CMAKE_CURRENT_LIST_DIR}/fileerror.cpp
   ${CMAKE_CURRENT_LIST_DIR}/interruptnotifier.h ${CMAKE_CURRENT_LIST_DIR}/interruptnotifier.cpp
   ${CMAKE_CURRENT_LIST_DIR}/memoryarenas.h ${CMAKE_CURRENT_LIST_DIR}/memoryarenas.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/restorewriter.h ${CMAKE_CURRENT_LIST_DIR}/restorewriter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/systemclock.h ${CMAKE_CURRENT_LIST_DIR}/systemclock.cpp
   ${CMAKE_CURRENT_LIST_DIR}/uniquefd.h
   ${CMAKE_CURRENT_LIST_DIR}/volumelimits.h ${CMAKE_CURRENT_LIST_DIR}/volumelimits.cpp

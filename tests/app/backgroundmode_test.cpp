@@ -1,7 +1,11 @@
 // Running without a window: when closing the last window keeps the
-// application in the background, and the "Start at login" entry.
+// application in the background, the "Start at login" entry, and the
+// reminder of an overdue backup.
 #include "app/backgroundmode.h"
+#include "app/backupnotifications.h"
+#include "app/backupreminder.h"
 #include "app/loginstart.h"
+#include "app/remindersetting.h"
 #include "app/statusicon.h"
 #include "controllertesting.h"
 #include "platform/autostartentry.h"
@@ -24,6 +28,8 @@ protected:
 // hidden and found again through the status icon.
 TEST_F(BackgroundModeTest, TheApplicationStaysInTheBackgroundOnlyWithAutoBackupAndAPanel)
 {
+    // The reminder, on by default, keeps a login launch too (see below).
+    ReminderSetting().setChoice(3);
     const std::tuple<std::optional<bool>, bool, bool> cases[] = {
         {std::nullopt, true, true}, {true, true, true},    {false, true, false},
         {std::nullopt, false, false}, {true, false, false}, {false, false, false},
@@ -57,6 +63,75 @@ TEST_F(BackgroundModeTest, TheApplicationStaysInTheBackgroundOnlyWithAutoBackupA
         EXPECT_EQ(open.size(), 1);
         mode.mainWindowVisibilityChanged(true);
     }
+
+    // With automatic backup off, the reminder alone keeps a login launch.
+    ReminderSetting().setChoice(0);
+    BackgroundMode mode(icon, [] { return false; });
+    QSignalSpy quit(&mode, &BackgroundMode::quitRequested);
+    mode.startInBackground();
+    EXPECT_EQ(quit.size(), 0);
+    platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
+    platform::preferences()->remove(QLatin1String(BackupReminder::kIntervalKey));
+}
+
+// A clock the test turns: no reminder after a fresh backup, while the stick
+// is connected, or with "Never"; one when the interval has passed with the
+// stick away, and no second one that day. The first completed backup turns
+// "Start at login" on once and its notification says so.
+TEST(BackupReminderTest, RemindsOnceADayWhenTheLastBackupIsOverdueAndTheStickIsAway)
+{
+    for (const char *key : {"lastCompletedBackup", "lastReminderDay", "loginStartTurnedOnAfterFirstBackup",
+                            "remindAfterDays"}) {
+        platform::preferences()->remove(QString::fromLatin1(key));
+    }
+    LoginStart().setEnabled(false);
+    ControllerFixture fixture;
+    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+    const auto stick = fakeStick(QStringLiteral("UUID-1"), QStringLiteral("STICK"), QStringLiteral("/media/ann/STICK"));
+    fixture.storeSet(setWithDestination(stick.uuid, stick.label, stick.mountPath));
+    BackupController &controller = fixture.start();
+    QDateTime now = fixture.now;
+    BackupReminder reminder(controller, [&now] { return now; });
+    QSignalSpy due(&reminder, &BackupReminder::reminderDue);
+
+    controller.startBackup();
+    const std::shared_ptr<BackupThread> job = controller.threads()->jobAt(0);
+    ASSERT_TRUE(waitUntil([&] { return job->status() == BackupThreadStatusValue::completed; }, 30000));
+    ASSERT_TRUE(waitUntil([&] { return BackupController::lastCompletedBackup().isValid(); }));
+    EXPECT_EQ(BackupController::lastCompletedBackup(), fixture.now.toUTC());
+    EXPECT_EQ(BackupReminder::firstBackupNote(*job),
+              QStringLiteral("Vellory 2 now starts at login to remind you when a backup is due; "
+                             "you can turn this off in Settings."));
+    EXPECT_TRUE(LoginStart().enabled());
+    LoginStart().setEnabled(false);
+    EXPECT_TRUE(BackupReminder::firstBackupNote(*job).isEmpty()) << "said once, and never turned on again";
+    EXPECT_FALSE(LoginStart().enabled());
+
+    now = fixture.now.addSecs(2 * 3600);
+    reminder.check();
+    EXPECT_EQ(due.size(), 0) << "a fresh backup";
+
+    now = fixture.now.addDays(9);
+    fixture.monitor.mount(stick);
+    fixture.settle();
+    ASSERT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
+    reminder.check();
+    EXPECT_EQ(due.size(), 0) << "the stick is connected";
+    ReminderSetting().setChoice(3);
+    fixture.monitor.unmount(stick.mountPath);
+    fixture.settle();
+    reminder.check();
+    EXPECT_EQ(due.size(), 0) << "Never";
+
+    ReminderSetting().setChoice(0);
+    reminder.check();
+    ASSERT_EQ(due.size(), 1);
+    EXPECT_EQ(due.at(0).at(1).toString(),
+              QStringLiteral("Your last backup to \"STICK\" was 9 days ago. Connect it to back up your files."));
+    now = now.addSecs(60 * 60);
+    reminder.check();
+    EXPECT_EQ(due.size(), 1) << "once a day";
+    platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
 }
 
 // Started at login on a desktop without a panel: a window opened from it
