@@ -4,6 +4,7 @@
 #include "backup/verifyrun.h"
 #include "volumes/volumereader.h"
 #include "platform/computername.h"
+#include "platform/preferences.h"
 #include "volumes/volumeejector.h"
 #include "volumes/volumemonitor.h"
 #include "volumes/volumetable.h"

@@ -9,6 +9,8 @@
 #include "app/statusicon.h"
 #include "controllertesting.h"
 #include "platform/autostartentry.h"
+#include "platform/preferences.h"
+#include "platform/settings.h"
 
 #include <QSignalSpy>
 
@@ -66,11 +68,12 @@ TEST_F(BackgroundModeTest, TheApplicationStaysInTheBackgroundOnlyWithAutoBackupA
 
     // With automatic backup off, the reminder alone keeps a login launch.
     ReminderSetting().setChoice(0);
-    BackgroundMode mode(icon, [] { return false; });
+    platform::Settings off(fixture.dataDir.filePath(QStringLiteral("off.conf")));
+    off.setAutoBackupOnConnect(false);
+    BackgroundMode mode(icon, off, [] { return false; });
     QSignalSpy quit(&mode, &BackgroundMode::quitRequested);
     mode.startInBackground();
     EXPECT_EQ(quit.size(), 0);
-    platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
     platform::preferences()->remove(QLatin1String(BackupReminder::kIntervalKey));
 }
 
@@ -86,7 +89,7 @@ TEST(BackupReminderTest, RemindsOnceADayWhenTheLastBackupIsOverdueAndTheStickIsA
     }
     LoginStart().setEnabled(false);
     ControllerFixture fixture;
-    platform::preferences()->setValue(QStringLiteral("autoBackupOnConnect"), false);
+    fixture.settings->setAutoBackupOnConnect(false);
     const auto stick = fakeStick(QStringLiteral("UUID-1"), QStringLiteral("STICK"), QStringLiteral("/media/ann/STICK"));
     fixture.storeSet(setWithDestination(stick.uuid, stick.label, stick.mountPath));
     BackupController &controller = fixture.start();
@@ -131,7 +134,6 @@ TEST(BackupReminderTest, RemindsOnceADayWhenTheLastBackupIsOverdueAndTheStickIsA
     now = now.addSecs(60 * 60);
     reminder.check();
     EXPECT_EQ(due.size(), 1) << "once a day";
-    platform::preferences()->remove(QStringLiteral("autoBackupOnConnect"));
 }
 
 // Started at login on a desktop without a panel: a window opened from it

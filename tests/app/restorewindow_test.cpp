@@ -24,7 +24,7 @@ TEST(RestoreWindow, PickingAFileChoosingAFolderAndRunningRestoresItThere)
     ASSERT_EQ(runJob(script).errors, 0u);
     fixture.storeSet(script);
     fixture.table.mount(fakeStick(script.volumeUUID, u"STICK"_s, volume.mountPath()));
-    platform::preferences()->setValue(u"autoBackupOnConnect"_s, false);
+    fixture.settings->setAutoBackupOnConnect(false);
     VelloryApp &app = fixture.start();
     ASSERT_TRUE(app.launch());
     QQuickWindow *main = fixture.mainWindow();
