@@ -78,7 +78,7 @@ Scan scanAndCopy(const BackupVolume &volume, const QStringList &sources, int wor
 
 Scan scanAndCopy(const QString &volumePath, const QStringList &sources, int workers = 0)
 {
-    return scanAndCopy(BackupVolume(volumePath, platform::computerName()), sources, workers);
+    return scanAndCopy(BackupVolume(volumePath, RunServices::system()), sources, workers);
 }
 
 } // namespace
@@ -142,7 +142,7 @@ TEST_F(EngineTest, ThePlanFollowsThePlainWalkEverythingBelowAFolderMissingOnTheV
     // A volume detached before the scan reaches files missing on it: one
     // refusal, nothing copied. The run holds the volume open.
     const QStringList before = treeOf(targetOf(mount, m_source.path()));
-    BackupVolume held(mount, platform::computerName());
+    BackupVolume held(mount, RunServices::system());
     ASSERT_TRUE(held.isOpen());
     ASSERT_EQ(QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), mount}), 0);
     const Scan detached = scanAndCopy(held, {m_source.path()}, 4);
@@ -385,7 +385,7 @@ TEST_F(EngineTest, WorkersThatCannotBeStartedLeaveTheWorkToTheRunItself)
     const BackupScript script = scriptFor(volume.mountPath(), {m_source.path()});
     const auto direct = BackupThread::create(script, IconDescription());
     if (threadRefused) {
-        BackupRun(script, *direct).execute();
+        BackupRun(script, *direct, RunServices::system()).execute();
     }
     // A job asked to start now has no thread for its run at all.
     const RunOutcome refused = threadRefused ? runJob(script) : RunOutcome();
