@@ -330,9 +330,10 @@ TEST(RunRules, AFirstRunCopiesTheTreeThenOnlyWhatIsMissingOrChangedRefusingWhatC
     inside.autoEject = true;
     const QStringList before = treeOf(inside.path());
     home.write(u"home/b.txt"_s, "b");
+    QDir().mkpath(home.filePath(u"empty/inner"_s)); // nothing in it to refuse
     for (const bool attached : {true, false}) {
         inside.attached = attached;
-        BackupScript script = inside.script({home.filePath(u"home"_s)});
+        BackupScript script = inside.script({home.filePath(u"empty"_s), home.filePath(u"home"_s)});
         script.volumeUUID = attached ? u"ANOTHER-UUID"_s : QString();
         const RunOutcome refused = inside.run(script);
         EXPECT_EQ(refused.messages.filter(QRegularExpression(u"^(?!Scanning )"_s)),
