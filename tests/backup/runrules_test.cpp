@@ -33,12 +33,10 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // A temporary folder standing for the volume: a mount point while `attached`
-// holds, carrying kUuid. Ejects are recorded, never carried out.
+// holds, carrying the UUID "FOLDER-UUID". Ejects are recorded, never made.
 class FolderVolume
 {
 public:
-    static constexpr auto kUuid = "FOLDER-UUID";
-
     // A new temporary folder, or the folder `at`.
     explicit FolderVolume(const QString &at = QString())
         : m_path(at.isEmpty() ? m_dir.path() : at)
@@ -56,7 +54,7 @@ public:
     {
         BackupScript script;
         script.volumeName = u"STICK"_s;
-        script.volumeUUID = QString::fromLatin1(kUuid);
+        script.volumeUUID = u"FOLDER-UUID"_s;
         script.volumePath = path();
         script.sourcePaths = sources;
         return script;
@@ -71,7 +69,7 @@ public:
     {
         RunServices machine;
         machine.volumeCarriesUuid = [this](const QString &at, const QString &uuid) {
-            return attached && at == path() && uuid == QLatin1String(kUuid);
+            return attached && at == path() && uuid == u"FOLDER-UUID"_s;
         };
         machine.computerName = [] { return u"Test Computer"_s; };
         machine.autoEjectOnComplete = [this] { return autoEject.load(); };
@@ -107,8 +105,7 @@ public:
     }
     RunOutcome verify(const QStringList &sources)
     {
-        JobKind kind = VerifyRun::jobKind(u"STICK"_s, machine());
-        return runJob(script(sources), {}, std::move(kind));
+        return runJob(script(sources), {}, VerifyRun::jobKind(u"STICK"_s, machine()));
     }
 
     std::atomic<bool> attached{true};
