@@ -7,24 +7,21 @@
 #include "backup/plancopier.h"
 #include "backup/runreport.h"
 #include "backup/sourcescanner.h"
-#include "platform/computername.h"
 #include "platform/fileerror.h"
 #include "platform/memoryarenas.h"
-#include "volumes/linuxvolumetable.h"
-#include "platform/settings.h"
-#include "volumes/volumeeject.h"
-#include "volumes/volumevalidator.h"
 
 #include <exception>
 #include <memory>
 #include <new>
+#include <utility>
 
 using displayformat::byteCount;
 using displayformat::count;
 
-BackupRun::BackupRun(const BackupScript &script, BackupThread &job)
+BackupRun::BackupRun(const BackupScript &script, BackupThread &job, RunServices machine)
     : m_script(script)
     , m_job(job)
+    , m_machine(std::move(machine))
 {
 }
 
@@ -38,8 +35,8 @@ void BackupRun::execute()
         // its UUID: another stick mounted at the same path (with the same
         // label, say) counts as the destination not being connected.
         isDestination = m_script.volumeUUID.isEmpty()
-            || volumes::volumeCarriesUuid(volumes::LinuxVolumeTable(), m_script.volumePath, m_script.volumeUUID);
-        BackupVolume volume(isDestination ? m_script.volumePath : QString(), platform::computerName());
+            || m_machine.volumeCarriesUuid(m_script.volumePath, m_script.volumeUUID);
+        BackupVolume volume(isDestination ? m_script.volumePath : QString(), m_machine);
         cancelSeen = scanAndCopy(report, volume);
     } catch (const std::bad_alloc &) {
         report.error(QStringLiteral("The backup stopped early: there is not enough memory"));
@@ -160,7 +157,7 @@ void BackupRun::close(RunReport &report, bool isDestination)
     if (m_outcome.stopReason == BackupOutcome::StopReason::volumeGone) {
         // Nothing to eject, or a device that no longer answers.
         report.log(QStringLiteral("The volume was not ejected: it stopped accepting writes."));
-    } else if (platform::Settings().autoEjectOnComplete()) {
+    } else if (m_machine.autoEjectOnComplete()) {
         // Acts only on the destination itself, its UUID checked again right
         // before: the stick may have gone and another one taken its mount
         // point since the start. Its answer does not change the log; it is
@@ -168,10 +165,8 @@ void BackupRun::close(RunReport &report, bool isDestination)
         m_outcome.ejectTried = true;
         if (!isDestination) {
             m_outcome.ejectError = QStringLiteral("The backup volume is not connected.");
-        } else if (m_script.volumeUUID.isEmpty()) {
-            m_outcome.ejectError = volumes::unmountAndEject(m_script.volumePath);
         } else {
-            m_outcome.ejectError = volumes::unmountAndEjectVolume(m_script.volumePath, m_script.volumeUUID);
+            m_outcome.ejectError = m_machine.eject(m_script.volumePath, m_script.volumeUUID);
         }
         report.log(QStringLiteral("Ejected volume"));
     }

@@ -2,6 +2,7 @@
 
 #include "backup/backupscript.h"
 #include "backup/backupthread.h"
+#include "backup/runservices.h"
 
 class BackupThread;
 class BackupVolume;
@@ -13,10 +14,11 @@ class RunReport;
 /// summaries, the optional eject and the final title and status. It reports
 /// only through its job; errors are logged and counted. Only a volume that
 /// is full or stops accepting writes ends the copy early (status `error`).
+/// The volumes, computer name, eject setting and eject come from `machine`.
 class BackupRun
 {
 public:
-    BackupRun(const BackupScript &script, BackupThread &job);
+    BackupRun(const BackupScript &script, BackupThread &job, RunServices machine);
 
     /// Runs to the end on the calling thread. Never throws: a failure that
     /// stops the run early (memory exhausted, say) is logged as an error and
@@ -32,5 +34,6 @@ private:
 
     const BackupScript &m_script;
     BackupThread &m_job;
+    RunServices m_machine;
     BackupOutcome m_outcome;
 };

@@ -198,7 +198,7 @@ void BackupThread::runBackup()
         m_work(*this);
         return;
     }
-    BackupRun run(m_script, *this);
+    BackupRun run(m_script, *this, RunServices::system());
     run.execute();
 }
 

@@ -1,21 +1,21 @@
 #include "backup/backupvolume.h"
 
 #include "platform/directoryops.h"
-#include "platform/mountpoint.h"
 #include "platform/volumelimits.h"
 
 #include <QFile>
 
 #include <cerrno>
 
-BackupVolume::BackupVolume(const QString &volumePath, const QString &computerName)
+BackupVolume::BackupVolume(const QString &volumePath, const RunServices &machine)
     : m_path(volumePath)
-    , m_rootRelative("Vellory/" + QFile::encodeName(computerName))
+    , m_isMountPoint(machine.isMountPoint)
+    , m_rootRelative("Vellory/" + QFile::encodeName(machine.computerName()))
 {
-    if (!platform::isMountPoint(volumePath)) {
+    if (!m_isMountPoint(volumePath)) {
         return;
     }
-    platform::OpenResult root = platform::openMountRoot(QFile::encodeName(volumePath));
+    platform::OpenResult root = machine.openVolumeRoot(QFile::encodeName(volumePath));
     if (!root.fd || platform::attributesOfFd(root.fd.get(), m_root) != 0) {
         return;
     }
@@ -26,7 +26,7 @@ BackupVolume::BackupVolume(const QString &volumePath, const QString &computerNam
 
 bool BackupVolume::isReachable() const
 {
-    return m_fd.isValid() && platform::isMountPoint(m_path);
+    return m_fd.isValid() && m_isMountPoint(m_path);
 }
 
 QByteArray BackupVolume::nativePath() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backup/runservices.h"
 #include "platform/fileattributes.h"
 #include "platform/uniquefd.h"
 #include "platform/volumeflusher.h"
@@ -7,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 /// The destination of one run: the volume's root folder, held open so that
@@ -15,9 +17,10 @@
 class BackupVolume
 {
 public:
-    /// Opens `volumePath` when it is itself a mount point; otherwise the
-    /// volume counts as not connected.
-    BackupVolume(const QString &volumePath, const QString &computerName);
+    /// Opens `volumePath` when `machine` calls it a mount point; otherwise
+    /// the volume counts as not connected. The backup root is named after
+    /// `machine`'s computer name.
+    BackupVolume(const QString &volumePath, const RunServices &machine);
 
     [[nodiscard]] bool isOpen() const { return m_fd.isValid(); }
     /// Open, and still mounted at its path.
@@ -55,6 +58,7 @@ public:
 
 private:
     QString m_path;
+    std::function<bool(const QString &path)> m_isMountPoint;
     QByteArray m_rootRelative;
     platform::UniqueFd m_fd;
     std::unique_ptr<platform::VolumeFlusher> m_flusher;

@@ -7,11 +7,8 @@
 #include "backup/plancopier.h"
 #include "backup/runreport.h"
 #include "backup/sourcescanner.h"
-#include "platform/computername.h"
 #include "platform/directoryops.h"
 #include "platform/fileerror.h"
-#include "volumes/linuxvolumetable.h"
-#include "volumes/volumevalidator.h"
 
 #include <QFile>
 
@@ -20,6 +17,7 @@
 #include <exception>
 #include <new>
 #include <thread>
+#include <utility>
 
 using displayformat::byteCount;
 using displayformat::count;
@@ -37,18 +35,19 @@ QString display(const QByteArray &path)
 
 } // namespace
 
-VerifyRun::VerifyRun(const BackupScript &script, BackupThread &job)
+VerifyRun::VerifyRun(const BackupScript &script, BackupThread &job, RunServices machine)
     : m_script(script)
     , m_job(job)
+    , m_machine(std::move(machine))
 {
 }
 
-JobKind VerifyRun::jobKind(const QString &volumeName)
+JobKind VerifyRun::jobKind(const QString &volumeName, RunServices machine)
 {
     JobKind kind;
     kind.title = QStringLiteral("Verifying \"%1\"").arg(volumeName);
     kind.firstLogLine = QStringLiteral("Verify Initialized on ") + volumeName;
-    kind.work = [](BackupThread &job) { VerifyRun(job.script(), job).execute(); };
+    kind.work = [machine = std::move(machine)](BackupThread &job) { VerifyRun(job.script(), job, machine).execute(); };
     return kind;
 }
 
@@ -58,8 +57,8 @@ void VerifyRun::execute()
     try {
         // Only the volume carrying the set's UUID is the destination.
         const bool isDestination = m_script.volumeUUID.isEmpty()
-            || volumes::volumeCarriesUuid(volumes::LinuxVolumeTable(), m_script.volumePath, m_script.volumeUUID);
-        BackupVolume volume(isDestination ? m_script.volumePath : QString(), platform::computerName());
+            || m_machine.volumeCarriesUuid(m_script.volumePath, m_script.volumeUUID);
+        BackupVolume volume(isDestination ? m_script.volumePath : QString(), m_machine);
         verify(report, volume);
     } catch (const std::bad_alloc &) {
         report.error(QStringLiteral("The verify stopped early: there is not enough memory"));

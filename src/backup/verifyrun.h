@@ -1,6 +1,7 @@
 #pragma once
 
 #include "backup/backupscript.h"
+#include "backup/runservices.h"
 #include "platform/contentcomparer.h"
 
 #include <QString>
@@ -29,13 +30,13 @@ struct JobKind;
 class VerifyRun
 {
 public:
-    VerifyRun(const BackupScript &script, BackupThread &job);
+    VerifyRun(const BackupScript &script, BackupThread &job, RunServices machine);
 
     /// Runs to the end on the calling thread (the job's own).
     void execute();
 
-    /// The job kind that runs a verify of the job's set.
-    [[nodiscard]] static JobKind jobKind(const QString &volumeName);
+    /// The job kind that runs a verify of the job's set on `machine`.
+    [[nodiscard]] static JobKind jobKind(const QString &volumeName, RunServices machine = RunServices::system());
 
     /// More differing copies than this and the volume is not trusted.
     static constexpr int kMostToRecopy = 10;
@@ -52,6 +53,7 @@ private:
 
     const BackupScript &m_script;
     BackupThread &m_job;
+    RunServices m_machine;
 
     // Shared with the comparing workers.
     std::mutex m_lock;

@@ -37,11 +37,12 @@ struct RunOutcome
 };
 
 // Starts a job as the controller does and waits for its run to end.
-// `whileRunning` is called on the main thread for each applied change.
+// `whileRunning` is called on the main thread for each applied change;
+// `kind` gives the job other work than a backup on this machine.
 inline RunOutcome runJob(const BackupScript &script,
-                         const std::function<void(BackupThread &)> &whileRunning = {})
+                         const std::function<void(BackupThread &)> &whileRunning = {}, JobKind kind = {})
 {
-    const auto job = BackupThread::create(script, IconDescription());
+    const auto job = BackupThread::create(script, IconDescription(), std::move(kind));
     RunOutcome outcome;
     QObject::connect(job.get(), &BackupThread::runFinished, [&] { outcome.finished = true; });
     if (whileRunning) {
