@@ -509,7 +509,7 @@ TEST(RunRules, ACancelStopsTheScanBeforeAnyCopyAndTheCopyWithOnlyWholeCopiesAndS
         }
         QElapsedTimer waited;
         waited.start();
-        while (volume.running.load()->statusForRun() != BackupThreadStatusValue::cancelled && waited.elapsed() < 30000) {
+        while (volume.running.load()->status() != BackupThreadStatusValue::cancelled && waited.elapsed() < 30000) {
             QThread::msleep(1);
         }
     };
