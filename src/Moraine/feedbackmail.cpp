@@ -71,11 +71,13 @@ void openMail(const QString &to, const QString &subject, const QString &body)
     const MailUrlResult mail = mailUrl(to, subject, body);
     switch (mail.error) {
     case MailUrlError::invalidBase:
-        showAlert(QStringLiteral("Unable to generate e-mail"), QStringLiteral("Unable to create base URL."), QString(),
+        showAlert(QCoreApplication::translate("KitAlert", "Unable to generate e-mail"),
+                  QCoreApplication::translate("KitAlert", "Unable to create base URL."), QString(),
                   true);
         return;
     case MailUrlError::invalidResult:
-        showAlert(QStringLiteral("Unable to generate e-mail"), QStringLiteral("Resulting URL is invalid."), QString(),
+        showAlert(QCoreApplication::translate("KitAlert", "Unable to generate e-mail"),
+                  QCoreApplication::translate("KitAlert", "Resulting URL is invalid."), QString(),
                   true);
         return;
     case MailUrlError::none:

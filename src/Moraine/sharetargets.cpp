@@ -4,11 +4,14 @@
 #include "platform/buildinfo.h"
 #include "platform/urlopener.h"
 
+#include <QCoreApplication>
+
 namespace moraine {
 
 QString shareText(const QString &message, const QString &appName, const QString &targetURL)
 {
-    return message + QStringLiteral("\n\nTry ") + appName + QStringLiteral(" Today ") + targetURL
+    // The invitation is read by the person's friends, in the person's language.
+    return message + QStringLiteral("\n\n") + QCoreApplication::translate("SharePanel", "Try %1 Today %2").arg(appName, targetURL)
            + QStringLiteral("\n\n#indiedMacDev #indieDev");
 }
 

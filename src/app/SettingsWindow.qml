@@ -11,7 +11,7 @@ VelloryWindow {
     id: window
     objectName: "settingsWindow"
 
-    title: "Settings"
+    title: qsTr("Settings")
     width: 450
     minimumWidth: 450
     maximumWidth: 450
@@ -36,7 +36,7 @@ VelloryWindow {
             }
             TabButton {
                 objectName: "generalTab"
-                text: "General"
+                text: qsTr("General")
                 icon.name: "preferences-system-symbolic"
                 icon.color: palette.windowText
             }

@@ -7,6 +7,8 @@
 #include "app/updatechecks.h"
 #include "platform/buildinfo.h"
 
+#include <QCoreApplication>
+
 AppDelegate::AppDelegate(UpdateChecks &checks, QObject *parent)
     : QObject(parent)
     , m_checks(checks)
@@ -24,7 +26,7 @@ void AppDelegate::applicationDidFinishLaunching()
     moraine::NIMBLite::setUpdatePageURL(platform::buildinfo::updatePageUrl());
     const moraine::KeyImport imported = moraine::importPEMKey(m_publicKeySource(), moraine::KeyClass::Public);
     if (!imported.key) {
-        moraine::showAlert(QString::fromLatin1(kKeyAlertTitle), imported.error, QString(), true);
+        moraine::showAlert(QCoreApplication::translate("KitAlert", kKeyAlertTitle), imported.error, QString(), true);
         emit launchTasksStarted();
         return;
     }

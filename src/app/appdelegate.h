@@ -17,7 +17,7 @@ class AppDelegate : public QObject
     Q_OBJECT
 
 public:
-    static constexpr const char *kKeyAlertTitle = "Couldn't configure update system";
+    static constexpr const char *kKeyAlertTitle = QT_TRANSLATE_NOOP("KitAlert", "Couldn't configure update system");
 
     explicit AppDelegate(UpdateChecks &checks, QObject *parent = nullptr);
 

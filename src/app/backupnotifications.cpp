@@ -4,6 +4,7 @@
 #include "backup/backupthread.h"
 #include "backup/displayformat.h"
 #include "platform/desktopnotifier.h"
+#include "ui/enginetexts.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ QString quoted(const QString &name)
 
 QString volumeName(const BackupThread &job)
 {
-    return job.script().volumeName.isEmpty() ? QStringLiteral("The backup volume") : quoted(job.script().volumeName);
+    return job.script().volumeName.isEmpty() ? BackupNotifications::tr("The backup volume") : quoted(job.script().volumeName);
 }
 
 } // namespace
@@ -27,11 +28,11 @@ BackupNotifications::BackupNotifications(BackupController &controller, platform:
 {
     connect(&controller, &BackupController::backupStarted, this, &BackupNotifications::follow);
     connect(&controller, &BackupController::automaticBackupStarted, this, [this](BackupThread *job) {
-        m_notifier.notify(QStringLiteral("Automatic backup started"),
-                          QStringLiteral("Backing up to %1.").arg(volumeName(*job)));
+        m_notifier.notify(BackupNotifications::tr("Automatic backup started"),
+                          BackupNotifications::tr("Backing up to %1.").arg(volumeName(*job)));
     });
     connect(&controller, &BackupController::ejectFailed, this, [this](const QString &name, const QString &reason) {
-        m_notifier.notify(QStringLiteral("Could not eject %1").arg(name.isEmpty() ? QStringLiteral("the volume") : quoted(name)),
+        m_notifier.notify(BackupNotifications::tr("Could not eject %1").arg(name.isEmpty() ? BackupNotifications::tr("the volume") : quoted(name)),
                           reason);
     });
     connect(&notifier, &platform::DesktopNotifier::actionInvoked, this, [this](const QString &tag, const QString &key) {
@@ -49,10 +50,10 @@ void BackupNotifications::follow(BackupThread *job)
 QString BackupNotifications::endedSummary(const BackupThread &job)
 {
     switch (job.status()) {
-    case BackupThreadStatusValue::cancelled: return QStringLiteral("Backup cancelled");
+    case BackupThreadStatusValue::cancelled: return tr("Backup cancelled");
     case BackupThreadStatusValue::completed:
-        return job.errorCount() == 0 ? QStringLiteral("Backup finished") : QStringLiteral("Backup finished with errors");
-    default: return QStringLiteral("Backup failed");
+        return job.errorCount() == 0 ? tr("Backup finished") : tr("Backup finished with errors");
+    default: return tr("Backup failed");
     }
 }
 
@@ -62,24 +63,24 @@ QString BackupNotifications::endedBody(const BackupThread &job)
     QStringList sentences;
     if (job.status() == BackupThreadStatusValue::completed || job.status() == BackupThreadStatusValue::cancelled) {
         if (outcome.itemsBackedUp == 0) {
-            sentences << QStringLiteral("Nothing needed backing up.");
+            sentences << tr("Nothing needed backing up.");
         } else {
             const QString items = outcome.itemsBackedUp == 1
-                ? QStringLiteral("1 item")
-                : QStringLiteral("%1 items").arg(displayformat::count(outcome.itemsBackedUp));
-            sentences << QStringLiteral("%1 backed up, %2.").arg(items, displayformat::byteCount(outcome.bytesBackedUp));
+                ? tr("1 item")
+                : tr("%1 items").arg(displayformat::count(outcome.itemsBackedUp));
+            sentences << tr("%1 backed up, %2.").arg(items, EngineTexts::translate(displayformat::byteCount(outcome.bytesBackedUp)));
         }
     } else if (!job.progressMessage().isEmpty()) {
-        sentences << job.progressMessage();
+        sentences << EngineTexts::translate(job.progressMessage());
     }
     if (job.errorCount() > 0) {
-        sentences << (job.errorCount() == 1 ? QStringLiteral("1 error.")
-                                            : QStringLiteral("%1 errors.").arg(displayformat::count(job.errorCount())));
+        sentences << (job.errorCount() == 1 ? tr("1 error.")
+                                            : tr("%1 errors.").arg(displayformat::count(job.errorCount())));
     }
     if (outcome.ejectTried) {
         sentences << (outcome.ejectError.isEmpty()
-                          ? QStringLiteral("%1 was ejected and can now be removed safely.").arg(volumeName(job))
-                          : QStringLiteral("%1 could not be ejected: %2").arg(volumeName(job), outcome.ejectError));
+                          ? tr("%1 was ejected and can now be removed safely.").arg(volumeName(job))
+                          : tr("%1 could not be ejected: %2").arg(volumeName(job), outcome.ejectError));
     }
     return sentences.join(QLatin1Char(' '));
 }
@@ -88,7 +89,7 @@ void BackupNotifications::jobEnded(BackupThread *job)
 {
     QList<platform::DesktopNotifier::Action> actions;
     if (job->errorCount() > 0) {
-        actions.append({QString::fromLatin1(kShowLogAction), QStringLiteral("Show Log")});
+        actions.append({QString::fromLatin1(kShowLogAction), tr("Show Log")});
     }
     m_notifier.notify(endedSummary(*job), endedBody(*job), actions, job->id());
 }

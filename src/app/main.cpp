@@ -1,4 +1,5 @@
 // vellory: the desktop application.
+#include "app/apptranslations.h"
 #include "app/demojobs.h"
 #include "app/desktopstyle.h"
 #include "app/launchoptions.h"
@@ -60,6 +61,8 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(platform::buildinfo::applicationName());
     QApplication::setApplicationVersion(platform::buildinfo::shortVersion());
     QGuiApplication::setDesktopFileName(platform::buildinfo::bundleIdentifier());
+    // Before any window or text is made.
+    const AppTranslations translations;
 
     useIconThemeFallback();
     QApplication::setWindowIcon(QIcon::fromTheme(platform::buildinfo::bundleIdentifier(),

@@ -20,7 +20,7 @@ void SleepWhileBackingUp::jobStarted(BackupThread *job)
     connect(job, &QObject::destroyed, this, [this, job] { jobEnded(job); });
     m_running.insert(job);
     if (m_running.size() == 1) {
-        m_inhibitor.acquire(QStringLiteral("A backup is running"));
+        m_inhibitor.acquire(tr("A backup is running"));
     }
 }
 

@@ -15,6 +15,14 @@ Item {
 
     readonly property bool isRunning: thread.isRunning
     readonly property int status: thread.status
+    // The job's texts come from the engine in English: shown translated.
+    readonly property string titleText: EngineTexts.translate(thread.progressTitle)
+    readonly property string messageText: EngineTexts.translate(thread.progressMessage)
+
+    // The row reads as one item: its title and message, then its buttons.
+    Accessible.role: Accessible.ListItem
+    Accessible.name: titleText
+    Accessible.description: messageText
 
     implicitHeight: row.implicitHeight + 16
     implicitWidth: row.implicitWidth + 24
@@ -56,6 +64,7 @@ Item {
             smooth: true
             mipmap: true
             source: DesktopFiles.jobIconSource(root.thread.id)
+            Accessible.ignored: true
         }
 
         ColumnLayout {
@@ -74,7 +83,7 @@ Item {
                 elide: Text.ElideRight
                 maximumLineCount: 1
                 textFormat: Text.PlainText
-                text: root.thread.progressTitle
+                text: root.titleText
             }
             ThinProgressBar {
                 objectName: "threadProgress"
@@ -83,6 +92,7 @@ Item {
                 visible: root.status === BackupThread.Scanning || root.status === BackupThread.BackingUp
                 indeterminate: root.status === BackupThread.Scanning
                 value: root.thread.progressValue
+                Accessible.name: root.titleText
             }
             Label {
                 objectName: "threadMessage"
@@ -92,7 +102,8 @@ Item {
                 maximumLineCount: 1
                 textFormat: Text.PlainText
                 opacity: 0.8
-                text: root.thread.progressMessage
+                text: root.messageText
+                Accessible.ignored: text.length === 0
             }
         }
 
@@ -104,13 +115,15 @@ Item {
 
         Button {
             objectName: "logButton"
-            text: "Log"
+            text: qsTr("Log")
+            Accessible.description: root.titleText
             Layout.alignment: Qt.AlignVCenter
             onClicked: root.openLog()
         }
         Button {
             objectName: "cancelCloseButton"
-            text: root.isRunning ? " Cancel " : " Close "
+            text: root.isRunning ? qsTr(" Cancel ") : qsTr(" Close ")
+            Accessible.description: root.titleText
             Layout.alignment: Qt.AlignVCenter
             Layout.leftMargin: 1
             Layout.rightMargin: 1

@@ -47,6 +47,11 @@ QUrl DesktopFiles::firstLocalUrl(const QList<QUrl> &urls)
     return QUrl();
 }
 
+void DesktopFiles::open(const QString &path)
+{
+    platform::urlOpener().openUrl(QUrl::fromLocalFile(path));
+}
+
 QString DesktopFiles::fileName(const QString &path)
 {
     const QString clean = withoutTrailingSlashes(path);

@@ -34,6 +34,8 @@ public:
     Q_INVOKABLE static QString parentPath(const QString &path);
     /// Shows the item in the desktop's file manager.
     Q_INVOKABLE static void revealInFileManager(const QString &path);
+    /// Opens the file or folder with the desktop's application for it.
+    Q_INVOKABLE static void open(const QString &path);
 
     /// Where the system mounts this user's removable volumes: /media/$USER
     /// or /run/media/$USER, whichever exists, else /media.

@@ -8,7 +8,7 @@ import Moraine.Update
 Item {
     id: root
 
-    readonly property string tabTitle: "Updates"
+    readonly property string tabTitle: qsTr("Updates")
     readonly property string tabIconName: "system-software-update"
     readonly property alias model: settings
 
@@ -34,7 +34,7 @@ Item {
         objectName: "contextMenu"
         MenuItem {
             objectName: "showDebuggingOptionsItem"
-            text: "Show debugging options"
+            text: qsTr("Show debugging options")
             onTriggered: settings.showDebuggingOptions()
         }
     }
@@ -50,9 +50,10 @@ Item {
             columnSpacing: 12
             Layout.fillWidth: true
 
-            Label { text: settings.kCaptionCheckFreqency }
+            Label { id: frequencyCaption; text: settings.kCaptionCheckFreqency }
             ComboBox {
                 objectName: "checkFrequency"
+                Accessible.name: frequencyCaption.text
                 model: settings.periodLabels
                 currentIndex: settings.periodIndex
                 onActivated: (index) => settings.periodIndex = index
@@ -106,22 +107,22 @@ Item {
             visible: settings.showMoreOptions
             Layout.fillWidth: true
 
-            Label { text: "Debugging options"; font.bold: true }
+            Label { text: qsTr("Debugging options"); font.bold: true }
             Switch {
                 objectName: "showDebuggingSwitch"
-                text: "Show Debugging options"
+                text: qsTr("Show Debugging options")
                 checked: settings.showMoreOptions
                 onToggled: settings.showMoreOptions = checked
             }
             Switch {
                 objectName: "ignoreMaintenanceSwitch"
-                text: "Ignore maintenance"
+                text: qsTr("Ignore maintenance")
                 checked: settings.ignoreMaintenance
                 onToggled: settings.ignoreMaintenance = checked
             }
             Button {
                 objectName: "testSilentCheckButton"
-                text: "Test silent check"
+                text: qsTr("Test silent check")
                 onClicked: settings.testSilentCheck()
             }
             ListView {
@@ -144,13 +145,13 @@ Item {
             Layout.fillWidth: true
             Button {
                 objectName: "resetSettingsButton"
-                text: " Reset Settings "
+                text: qsTr(" Reset Settings ")
                 onClicked: settings.resetSettings()
             }
             Item { Layout.fillWidth: true }
             Button {
                 objectName: "checkNowButton"
-                text: " Check Now "
+                text: qsTr(" Check Now ")
                 onClicked: settings.checkNow()
             }
         }

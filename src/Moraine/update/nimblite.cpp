@@ -9,6 +9,7 @@
 #include "platform/preferences.h"
 #include "platform/urlopener.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QDateTime>
 #include <QLocale>
@@ -45,7 +46,11 @@ std::optional<RsaKey> &publicKeySetting()
 const QString kSilentSender = QStringLiteral("silentUpdateCheck");
 const QString kManualSender = QStringLiteral("manualUpdateCheck");
 const QString kValidateSender = QStringLiteral("validateOnlinePage");
-const QString kUnableToCheck = QStringLiteral("Unable to check for update");
+// The alert's title, in the person's language.
+QString unableToCheck()
+{
+    return QCoreApplication::translate("KitAlert", "Unable to check for update");
+}
 
 // A dictionary the way log lines show it: ["key": value, ...], keys sorted.
 QString describe(const QVariantMap &map)
@@ -349,7 +354,7 @@ void NIMBLite::performManualCheck()
     if (!url || !isValidUrlText(*url)) {
         const QString message = QStringLiteral("Invalid URL ") + url.value_or(QStringLiteral("None"));
         logError(message, true);
-        showAlert(kUnableToCheck, message, QString(), false);
+        showAlert(unableToCheck(), message, QString(), false);
         return;
     }
     const std::function<void()> previous = m_onCompletion;
@@ -359,7 +364,7 @@ void NIMBLite::performManualCheck()
             progressWindow().dismiss();
         }
         if (m_status == NIMBLiteStatus::error) {
-            showAlert(kUnableToCheck, m_errorMessage.value_or(QStringLiteral("Unknown Error")), QString(), false);
+            showAlert(unableToCheck(), m_errorMessage.value_or(QStringLiteral("Unknown Error")), QString(), false);
         } else if (!cancelled()) {
             showUpdatePage(updatePageURL().value_or(QString()), kManualSender);
         }

@@ -4,6 +4,7 @@
 #include "Moraine/update/osversion.h"
 #include "platform/urlopener.h"
 
+#include <QCoreApplication>
 #include <QUrl>
 
 namespace moraine {
@@ -40,11 +41,11 @@ void checkForUpdatePageShow(const QString &pageURL)
     QString problem;
     const std::optional<QString> address = downloadsPageAddress(pageURL, HostFacts::current(), &problem);
     if (!address) {
-        showAlert(QStringLiteral("Unable to obtain the CPU Type"), problem, QString(), false);
+        showAlert(QCoreApplication::translate("KitAlert", "Unable to obtain the CPU Type"), problem, QString(), false);
         return;
     }
     if (!isValidUrlText(*address)) {
-        showAlert(QStringLiteral("Unable to check for update"), QStringLiteral("Invalid URL ") + *address, QString(),
+        showAlert(QCoreApplication::translate("KitAlert", "Unable to check for update"), QStringLiteral("Invalid URL ") + *address, QString(),
                   false);
         return;
     }
