@@ -267,6 +267,10 @@
         <source>%1 EB</source>
         <translation>%1 EB</translation>
     </message>
+    <message>
+        <source>Preparing...</source>
+        <translation>Wird vorbereitet …</translation>
+    </message>
 </context>
 <context>
     <name>IconSizeControl</name>
@@ -617,7 +621,7 @@
     </message>
     <message>
         <source>Runs in the background from login on, so that connecting the destination starts a backup while &quot;Auto Backup on Connect&quot; is on.</source>
-        <translation>Läuft ab der Anmeldung im Hintergrund, damit das Anschließen des Ziels eine Sicherung startet, solange „Beim Anschließen automatisch sichern“ eingeschaltet ist.</translation>
+        <translation>Läuft ab der Anmeldung im Hintergrund, damit das Anschließen des Ziels eine Sicherung startet, solange „Beim Anschließen sichern“ eingeschaltet ist.</translation>
     </message>
 </context>
 <context>
@@ -705,11 +709,11 @@
     </message>
     <message>
         <source>Auto Backup on Connect</source>
-        <translation>Beim Anschließen automatisch sichern</translation>
+        <translation>Beim Anschließen sichern</translation>
     </message>
     <message>
         <source>Auto Eject on Completion</source>
-        <translation>Nach Abschluss automatisch auswerfen</translation>
+        <translation>Nach Abschluss auswerfen</translation>
     </message>
     <message>
         <source> Backup Now </source>

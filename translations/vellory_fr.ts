@@ -267,6 +267,10 @@
         <source>%1 EB</source>
         <translation>%1 Eo</translation>
     </message>
+    <message>
+        <source>Preparing...</source>
+        <translation>Préparation…</translation>
+    </message>
 </context>
 <context>
     <name>IconSizeControl</name>
@@ -617,7 +621,7 @@
     </message>
     <message>
         <source>Runs in the background from login on, so that connecting the destination starts a backup while &quot;Auto Backup on Connect&quot; is on.</source>
-        <translation>S’exécute en arrière-plan dès l’ouverture de session, pour que le branchement de la destination lance une sauvegarde tant que « Sauvegarde automatique au branchement » est activé.</translation>
+        <translation>S’exécute en arrière-plan dès l’ouverture de session, pour que le branchement de la destination lance une sauvegarde tant que « Sauvegarder au branchement » est activé.</translation>
     </message>
 </context>
 <context>
@@ -705,11 +709,11 @@
     </message>
     <message>
         <source>Auto Backup on Connect</source>
-        <translation>Sauvegarde automatique au branchement</translation>
+        <translation>Sauvegarder au branchement</translation>
     </message>
     <message>
         <source>Auto Eject on Completion</source>
-        <translation>Éjection automatique à la fin</translation>
+        <translation>Éjecter à la fin</translation>
     </message>
     <message>
         <source> Backup Now </source>

@@ -165,14 +165,17 @@ VelloryWindow {
 
     // Written out rather than as standard keys: the desktop's key scheme
     // gives Preferences no key outside KDE.
+    // Quitting and the settings work from every window of the application.
     Shortcut {
         id: quitShortcut
         sequence: "Ctrl+Q"
+        context: Qt.ApplicationShortcut
         onActivated: Qt.quit()
     }
     Shortcut {
         id: settingsShortcut
         sequence: "Ctrl+,"
+        context: Qt.ApplicationShortcut
         onActivated: window.commands.showSettings()
     }
     Shortcut {
@@ -220,7 +223,9 @@ VelloryWindow {
         padding: 24
         standardButtons: Dialog.Ok
         focus: true
-        Accessible.name: aboutName.text
+        // Names the dialog for a screen reader; the labels show the name.
+        title: qsTr("About Vellory 2")
+        header: null
 
         // Enter closes it too; Escape does by the dialog's close policy.
         Shortcut {

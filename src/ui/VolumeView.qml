@@ -201,6 +201,9 @@ Item {
                     objectName: "lastBackupLabel"
                     Layout.fillWidth: true
                     horizontalAlignment: Text.AlignHCenter
+                    // Two lines where a language and its date format need them.
+                    wrapMode: Text.Wrap
+                    maximumLineCount: 2
                     elide: Text.ElideRight
                     textFormat: Text.PlainText
                     text: root.lastBackupText
@@ -334,9 +337,10 @@ Item {
         standardButtons: Dialog.Ok
         onClosed: root.showError = false
         focus: true
-        Accessible.role: Accessible.AlertMessage
-        Accessible.name: root.alertTitle
-        Accessible.description: root.alertMessage
+        // The title names the dialog for a screen reader; the bold label
+        // below shows it, so the dialog draws no title bar of its own.
+        title: root.alertTitle
+        header: null
 
         // Enter dismisses it like its button; Escape by the close policy.
         Shortcut {

@@ -16,6 +16,7 @@ const char *const kSentences[] = {
     QT_TRANSLATE_NOOP("EngineText", "Backing up to Demo volume"),
     QT_TRANSLATE_NOOP("EngineText", "Backup Process finished"),
     QT_TRANSLATE_NOOP("EngineText", "Backup Initialized"),
+    QT_TRANSLATE_NOOP("EngineText", "Preparing..."),
     QT_TRANSLATE_NOOP("EngineText", "Scanning %1..."),
     QT_TRANSLATE_NOOP("EngineText", "Backing up \"%1\"..."),
     QT_TRANSLATE_NOOP("EngineText", "Items checked %1, %2 to copy, requires %3"),

@@ -52,8 +52,18 @@ Item {
 
             Label { id: frequencyCaption; text: settings.kCaptionCheckFreqency }
             ComboBox {
+                id: frequency
                 objectName: "checkFrequency"
                 Accessible.name: frequencyCaption.text
+                // The choice as plain text: the combo box itself tells it to
+                // a screen reader, not a second, unnamed text field.
+                contentItem: Label {
+                    leftPadding: 6
+                    verticalAlignment: Text.AlignVCenter
+                    elide: Text.ElideRight
+                    text: frequency.displayText
+                    Accessible.ignored: true
+                }
                 model: settings.periodLabels
                 currentIndex: settings.periodIndex
                 onActivated: (index) => settings.periodIndex = index
