@@ -396,6 +396,10 @@
         <source>Version %1</source>
         <translation>Version %1</translation>
     </message>
+    <message>
+        <source>Help us to spread the word</source>
+        <translation>Helfen Sie uns, es weiterzusagen</translation>
+    </message>
 </context>
 <context>
     <name>NIMBProgressWindow</name>

@@ -187,13 +187,17 @@ VelloryWindow {
 
     // The share sheet: a panel made afresh each time it is shown, so edits
     // to its message last only as long as the sheet.
-    Popup {
+    // A dialog, so that a screen reader names it by its title; the panel
+    // shows the title itself.
+    Dialog {
         id: shareSheet
         objectName: "shareSheet"
         parent: Overlay.overlay
         anchors.centerIn: parent
         modal: true
         padding: 0
+        title: qsTr("Help us to spread the word")
+        header: null
         closePolicy: Popup.CloseOnEscape
         focus: true
         visible: window.app.showShareSheet

@@ -71,7 +71,10 @@ constexpr int kKeySpace = 0x20;
 constexpr int kKeyMenu = 0xff67;
 constexpr int kKeyEscape = 0xff1b;
 constexpr int kKeyDelete = 0xffff;
+constexpr int kKeyDown = 0xff54;
+constexpr int kKeyReturn = 0xff0d;
 constexpr int kControlMask = 1 << 2;
+constexpr int kAltMask = 1 << 3;
 constexpr int kKeySymEvent = 3; // ATSPI_KEY_SYM: press and release a keysym
 
 // Roles a person acts on; each needs a name a screen reader can speak.
@@ -207,12 +210,12 @@ public:
         return sent;
     }
 
-    /// The same with Control held down.
-    bool pressWithControl(int keysym) const
+    /// The same with modifiers (an X modifier mask) held down.
+    bool pressWith(int modifiers, int keysym) const
     {
         constexpr uint kLockModifiers = 5;
         constexpr uint kUnlockModifiers = 6;
-        return generate(kControlMask, kLockModifiers) && press(keysym) && generate(kControlMask, kUnlockModifiers);
+        return generate(modifiers, kLockModifiers) && press(keysym) && generate(modifiers, kUnlockModifiers);
     }
 
 private:
@@ -463,6 +466,29 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesAndBackupNow
     EXPECT_TRUE(find(seen, [](const Seen &s) { return s.name.startsWith(QLatin1String("Last Backup: ")); }));
     EXPECT_TRUE(find(seen, [](const Seen &s) { return s.name.endsWith(QLatin1String(" Available")); }));
 
+    // The first Tab reaches "Share", Space opens the share panel, a dialog
+    // named by its title; Escape closes it. Alt+H, Down to "About Vellory 2"
+    // and Enter open the About dialog, which Enter closes.
+    auto dialogNamed = [&](const QString &name) {
+        QTest::qWait(600);
+        const QList<Seen> now = everything();
+        check(now);
+        return find(now, [&](const Seen &s) { return s.role == QLatin1String("dialog") && s.name == name; }).has_value();
+    };
+    ASSERT_TRUE(reader.press(kKeyTab));
+    ASSERT_TRUE(reader.press(kKeySpace));
+    EXPECT_TRUE(dialogNamed(QStringLiteral("Help us to spread the word"))) << "the share panel is not a named dialog";
+    ASSERT_TRUE(reader.press(kKeyEscape));
+    EXPECT_FALSE(dialogNamed(QStringLiteral("Help us to spread the word"))) << "Escape left the share panel open";
+    ASSERT_TRUE(reader.pressWith(kAltMask, 'h'));
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_TRUE(reader.press(kKeyDown));
+    }
+    ASSERT_TRUE(reader.press(kKeyReturn));
+    EXPECT_TRUE(dialogNamed(QStringLiteral("About Vellory 2"))) << "the About dialog is not a named dialog";
+    ASSERT_TRUE(reader.press(kKeyReturn));
+    EXPECT_FALSE(dialogNamed(QStringLiteral("About Vellory 2"))) << "Enter left the About dialog open";
+
     // Tab goes round every control; it must reach a source and "Backup Now".
     QStringList focusOrder;
     bool reachedSource = false;
@@ -539,7 +565,7 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesAndBackupNow
     EXPECT_TRUE(onLog) << "Tab did not reach a job's Log button";
     ASSERT_TRUE(reader.press(kKeySpace));
     EXPECT_TRUE(waitForWindow(QStringLiteral("Backup Log")));
-    ASSERT_TRUE(reader.pressWithControl(kKeyComma));
+    ASSERT_TRUE(reader.pressWith(kControlMask, kKeyComma));
     EXPECT_TRUE(waitForWindow(QStringLiteral("Settings")));
     QTest::qWait(1500);
     seen = everything();
