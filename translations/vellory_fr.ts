@@ -366,7 +366,7 @@
     </message>
     <message>
         <source>Contact Brindlewick for support or feedback...</source>
-        <translation>Contacter Brindlewick pour obtenir de l’aide ou donner votre avis…</translation>
+        <translation>Contacter Brindlewick pour obtenir de l&apos;aide ou donner votre avis…</translation>
     </message>
     <message>
         <source>Visit Brindlewick&apos;s Website...</source>
@@ -413,7 +413,7 @@
     </message>
     <message>
         <source>Checking for a &lt;b&gt;%1&lt;/b&gt; update...</source>
-        <translation>Recherche d’une mise à jour de &lt;b&gt;%1&lt;/b&gt;…</translation>
+        <translation>Recherche d&apos;une mise à jour de &lt;b&gt;%1&lt;/b&gt;…</translation>
     </message>
     <message>
         <source> Cancel </source>
@@ -545,7 +545,7 @@
     <name>SharePanel</name>
     <message>
         <source>Try %1 Today %2</source>
-        <translation>Essayez %1 dès aujourd’hui : %2</translation>
+        <translation>Essayez %1 dès aujourd&apos;hui : %2</translation>
     </message>
 </context>
 <context>
@@ -556,7 +556,7 @@
     </message>
     <message>
         <source>We need your help to get %1 into the hands of other people who could benefit from it. Please use the field and buttons below to share a short message on your favorite social media.</source>
-        <translation>Nous avons besoin de votre aide pour faire connaître %1 à d’autres personnes à qui il pourrait être utile. Utilisez le champ et les boutons ci-dessous pour partager un court message sur vos réseaux sociaux préférés.</translation>
+        <translation>Nous avons besoin de votre aide pour faire connaître %1 à d&apos;autres personnes à qui il pourrait être utile. Utilisez le champ et les boutons ci-dessous pour partager un court message sur vos réseaux sociaux préférés.</translation>
     </message>
     <message>
         <source>Message</source>
@@ -621,11 +621,11 @@
     <name>StartupSettingsView</name>
     <message>
         <source>Start at login</source>
-        <translation>Lancer à l’ouverture de session</translation>
+        <translation>Lancer à l&apos;ouverture de session</translation>
     </message>
     <message>
         <source>Runs in the background from login on, so that connecting the destination starts a backup while &quot;Auto Backup on Connect&quot; is on.</source>
-        <translation>S’exécute en arrière-plan dès l’ouverture de session, pour que le branchement de la destination lance une sauvegarde tant que « Sauvegarder au branchement » est activé.</translation>
+        <translation>S&apos;exécute en arrière-plan dès l&apos;ouverture de session, pour que le branchement de la destination lance une sauvegarde tant que « Sauvegarder au branchement » est activé.</translation>
     </message>
 </context>
 <context>
@@ -669,7 +669,7 @@
     <name>VolumeView</name>
     <message>
         <source>Unable to use &quot;%1&quot;</source>
-        <translation>Impossible d’utiliser « %1 »</translation>
+        <translation>Impossible d&apos;utiliser « %1 »</translation>
     </message>
     <message>
         <source>Unknown item</source>
