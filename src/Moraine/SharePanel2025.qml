@@ -24,6 +24,10 @@ Pane {
         Qt.callLater(root.closeRequested)
     }
 
+    // A dialog to a screen reader, named by its title.
+    Accessible.role: Accessible.Dialog
+    Accessible.name: titleLabel.text
+
     implicitWidth: 600
     implicitHeight: 331
     width: 600
@@ -62,6 +66,7 @@ Pane {
                 text: "\u2665"
                 color: "red"
                 font.pixelSize: root.largeTitleSize
+                Accessible.ignored: true
             }
 
             ColumnLayout {
@@ -77,9 +82,11 @@ Pane {
                     spacing: 6
 
                     Label {
+                        id: titleLabel
                         objectName: "titleLabel"
                         width: parent.width
-                        text: "Help us to spread the word"
+                        wrapMode: Text.WordWrap
+                        text: qsTr("Help us to spread the word")
                         font.pixelSize: root.largeTitleSize
                     }
 
@@ -88,8 +95,7 @@ Pane {
                         width: parent.width
                         wrapMode: Text.WordWrap
                         font.pixelSize: root.bodySize
-                        text: "We need your help to get " + root.appName
-                              + " into the hands of other people who could benefit from it. Please use the field and buttons below to share a short message on your favorite social media."
+                        text: qsTr("We need your help to get %1 into the hands of other people who could benefit from it. Please use the field and buttons below to share a short message on your favorite social media.").arg(root.appName)
                     }
 
                     ScrollView {
@@ -115,6 +121,7 @@ Pane {
                             font.pixelSize: root.bodySize
                             rightPadding: editorScroll.ScrollBar.vertical.visible
                                 ? editorScroll.ScrollBar.vertical.width + 4 : padding
+                            Accessible.name: qsTr("Message")
                             background: null
                         }
                     }
@@ -125,17 +132,17 @@ Pane {
 
                     Button {
                         objectName: "shareByMailButton"
-                        text: " Share via e-mail "
+                        text: qsTr(" Share via e-mail ")
                         onClicked: shareModel.shareByMail()
                     }
                     Button {
                         objectName: "shareOnFacebookButton"
-                        text: " Share on Facebook "
+                        text: qsTr(" Share on Facebook ")
                         onClicked: shareModel.shareOnFacebook()
                     }
                     Button {
                         objectName: "shareOnThreadsButton"
-                        text: " Share on Threads "
+                        text: qsTr(" Share on Threads ")
                         onClicked: shareModel.shareWithIntent(shareModel.threadsIntentURL)
                     }
                 }
@@ -145,12 +152,12 @@ Pane {
 
                     Button {
                         objectName: "shareOnXButton"
-                        text: " Share on X "
+                        text: qsTr(" Share on X ")
                         onClicked: shareModel.shareWithIntent(shareModel.xIntentURL)
                     }
                     Button {
                         objectName: "copyMessageButton"
-                        text: "Copy Message "
+                        text: qsTr("Copy Message ")
                         icon.name: "edit-copy"
                         display: AbstractButton.TextBesideIcon
                         onClicked: shareModel.copyMessage()
@@ -177,7 +184,7 @@ Pane {
 
                 Button {
                     objectName: "closeButton"
-                    text: " Close "
+                    text: qsTr(" Close ")
                     DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
                 }
             }

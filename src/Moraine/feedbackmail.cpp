@@ -67,12 +67,12 @@ void openMail(KitServices &kit, const QString &to, const QString &subject, const
     const MailUrlResult mail = mailUrl(to, subject, body);
     switch (mail.error) {
     case MailUrlError::invalidBase:
-        kit.showAlert(QStringLiteral("Unable to generate e-mail"), QStringLiteral("Unable to create base URL."),
-                      QString(), true);
+        kit.showAlert(QCoreApplication::translate("KitAlert", "Unable to generate e-mail"),
+                      QCoreApplication::translate("KitAlert", "Unable to create base URL."), QString(), true);
         return;
     case MailUrlError::invalidResult:
-        kit.showAlert(QStringLiteral("Unable to generate e-mail"), QStringLiteral("Resulting URL is invalid."),
-                      QString(), true);
+        kit.showAlert(QCoreApplication::translate("KitAlert", "Unable to generate e-mail"),
+                      QCoreApplication::translate("KitAlert", "Resulting URL is invalid."), QString(), true);
         return;
     case MailUrlError::none:
         break;

@@ -39,8 +39,10 @@ KitAlertContent makeKitAlert(const QString &title, const QString &message, const
 {
     KitAlertContent alert;
     alert.title = title;
-    alert.informativeText = message + QStringLiteral("\n") + detail + QStringLiteral("\n\nVersion: ")
-                            + version.value_or(QStringLiteral("Unknown")) + QStringLiteral("\n") + systemVersion;
+    alert.informativeText = message + QStringLiteral("\n") + detail + QStringLiteral("\n\n")
+                            + QCoreApplication::translate("KitAlert", "Version: %1")
+                                  .arg(version.value_or(QCoreApplication::translate("KitAlert", "Unknown")))
+                            + QStringLiteral("\n") + systemVersion;
     alert.beep = beep;
     return alert;
 }

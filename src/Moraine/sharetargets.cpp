@@ -3,11 +3,14 @@
 #include "Moraine/urlquery.h"
 #include "platform/buildinfo.h"
 
+#include <QCoreApplication>
+
 namespace moraine {
 
 QString shareText(const QString &message, const QString &appName, const QString &targetURL)
 {
-    return message + QStringLiteral("\n\nTry ") + appName + QStringLiteral(" Today ") + targetURL
+    // The invitation is read by the person's friends, in the person's language.
+    return message + QStringLiteral("\n\n") + QCoreApplication::translate("SharePanel", "Try %1 Today %2").arg(appName, targetURL)
            + QStringLiteral("\n\n#indieDev");
 }
 

@@ -29,18 +29,32 @@ VelloryWindow {
     menuBar: MenuBar {
         objectName: "menuBar"
 
+        // The "&" marks the access key; a screen reader reads the title without it.
+        delegate: MenuBarItem {
+            Accessible.name: text.replace(/&(.)/g, "$1")
+        }
+
         FittedMenu {
             objectName: "fileMenu"
-            title: "&File"
+            title: qsTr("&File")
 
             // People who lost a file look at the backup first.
             MenuItem {
                 objectName: "openBackupFolderItem"
-                text: "Open Backup Folder"
+                text: qsTr("Open Backup Folder")
                 icon.name: "folder-open-symbolic"
                 icon.color: palette.windowText
                 enabled: window.controller.isConnected
                 onTriggered: DesktopFiles.revealInFileManager(window.controller.backupFolderPath())
+            }
+            CommandMenuItem {
+                objectName: "backupNowItem"
+                text: qsTr("Backup Now")
+                shortcutText: backupShortcut.nativeText
+                icon.name: "document-save-symbolic"
+                icon.color: palette.windowText
+                enabled: backupShortcut.enabled
+                onTriggered: window.controller.startBackup()
             }
             // Reads every copy back: a worn or counterfeit stick shows here
             // before the day a file is needed.
@@ -64,17 +78,19 @@ VelloryWindow {
                 onTriggered: window.commands.showRestore()
             }
             MenuSeparator {}
-            MenuItem {
+            CommandMenuItem {
                 objectName: "settingsItem"
-                text: "Settings..."
+                text: qsTr("Settings...")
+                shortcutText: settingsShortcut.nativeText
                 icon.name: "preferences-system-symbolic"
                 icon.color: palette.windowText
                 onTriggered: window.commands.showSettings()
             }
             MenuSeparator {}
-            MenuItem {
+            CommandMenuItem {
                 objectName: "quitItem"
-                text: "Quit"
+                text: qsTr("Quit")
+                shortcutText: quitShortcut.nativeText
                 icon.name: "application-exit-symbolic"
                 icon.color: palette.windowText
                 onTriggered: window.app.requestQuit()
@@ -83,12 +99,12 @@ VelloryWindow {
 
         FittedMenu {
             objectName: "helpMenu"
-            title: "&Help"
+            title: qsTr("&Help")
 
             // The maker's group comes before the standard items.
             MenuItem {
                 objectName: "contactItem"
-                text: "Contact Brindlewick for support or feedback..."
+                text: qsTr("Contact Brindlewick for support or feedback...")
                 icon.name: "help-browser-symbolic"
                 icon.color: palette.windowText
                 onTriggered: window.commands.contactSupport()
@@ -96,21 +112,21 @@ VelloryWindow {
             MenuSeparator {}
             MenuItem {
                 objectName: "websiteItem"
-                text: "Visit Brindlewick's Website..."
+                text: qsTr("Visit Brindlewick's Website...")
                 icon.name: "web-browser-symbolic"
                 icon.color: palette.windowText
                 onTriggered: window.commands.visitWebsite()
             }
             MenuItem {
                 objectName: "newsItem"
-                text: "Stay Up To Date"
+                text: qsTr("Stay Up To Date")
                 icon.name: "mail-unread-symbolic"
                 icon.color: palette.windowText
                 onTriggered: window.commands.stayUpToDate()
             }
             MenuItem {
                 objectName: "shareLoveItem"
-                text: "Share the Vellory 2 love..."
+                text: qsTr("Share the Vellory 2 love...")
                 icon.name: "emblem-favorite-symbolic"
                 icon.color: palette.windowText
                 onTriggered: window.app.showShareSheet = true
@@ -119,7 +135,7 @@ VelloryWindow {
 
             MenuItem {
                 objectName: "aboutItem"
-                text: "About Vellory 2"
+                text: qsTr("About Vellory 2")
                 icon.name: "help-about-symbolic"
                 icon.color: palette.windowText
                 onTriggered: aboutDialog.open()
@@ -127,7 +143,7 @@ VelloryWindow {
             MenuSeparator {}
             MenuItem {
                 objectName: "checkForUpdatesItem"
-                text: "Check for updates..."
+                text: qsTr("Check for updates...")
                 // An icon like its neighbours', so the texts line up.
                 icon.name: "software-update-available-symbolic"
                 icon.color: palette.windowText
@@ -149,7 +165,7 @@ VelloryWindow {
 
             ToolButton {
                 objectName: "shareButton"
-                text: "Share"
+                text: qsTr("Share")
                 display: AbstractButton.TextBesideIcon
                 icon.name: "emblem-favorite-symbolic"
                 icon.color: palette.buttonText
@@ -171,25 +187,43 @@ VelloryWindow {
         router: window.router
     }
 
+    // Written out rather than as standard keys: the desktop's key scheme
+    // gives Preferences no key outside KDE.
+    // Quitting and the settings work from every window of the application.
     Shortcut {
-        sequence: StandardKey.Quit
+        id: quitShortcut
+        sequence: "Ctrl+Q"
+        context: Qt.ApplicationShortcut
         onActivated: window.app.requestQuit()
     }
     Shortcut {
-        sequence: StandardKey.Preferences
+        id: settingsShortcut
+        sequence: "Ctrl+,"
+        context: Qt.ApplicationShortcut
         onActivated: window.commands.showSettings()
+    }
+    Shortcut {
+        id: backupShortcut
+        sequence: "Ctrl+B"
+        enabled: window.controller.volumeStatus === BackupController.Connected
+        onActivated: window.controller.startBackup()
     }
 
     // The share sheet: a panel made afresh each time it is shown, so edits
     // to its message last only as long as the sheet.
-    Popup {
+    // A dialog, so that a screen reader names it by its title; the panel
+    // shows the title itself.
+    Dialog {
         id: shareSheet
         objectName: "shareSheet"
         parent: Overlay.overlay
         anchors.centerIn: parent
         modal: true
         padding: 0
+        title: qsTr("Help us to spread the word")
+        header: null
         closePolicy: Popup.CloseOnEscape
+        focus: true
         visible: window.app.showShareSheet
         onClosed: window.app.showShareSheet = false
 
@@ -219,6 +253,17 @@ VelloryWindow {
         standardButtons: Dialog.Ok
         // OK is the default button: Enter presses it.
         onOpened: standardButton(Dialog.Ok).forceActiveFocus()
+        focus: true
+        // Names the dialog for a screen reader; the labels show the name.
+        title: qsTr("About Vellory 2")
+        header: null
+
+        // Enter closes it too; Escape does by the dialog's close policy.
+        Shortcut {
+            sequences: ["Return", "Enter"]
+            enabled: aboutDialog.opened
+            onActivated: aboutDialog.accept()
+        }
 
         ColumnLayout {
             anchors.horizontalCenter: parent.horizontalCenter
@@ -230,8 +275,10 @@ VelloryWindow {
                 Layout.preferredHeight: 96
                 sourceSize: Qt.size(96, 96)
                 source: DesktopFiles.themeIconSource("drive-removable-media", 96)
+                Accessible.ignored: true
             }
             Label {
+                id: aboutName
                 objectName: "aboutName"
                 Layout.alignment: Qt.AlignHCenter
                 font: TextStyles.title
@@ -240,7 +287,7 @@ VelloryWindow {
             Label {
                 objectName: "aboutVersion"
                 Layout.alignment: Qt.AlignHCenter
-                text: window.commands ? "Version " + window.commands.versionText : ""
+                text: window.commands ? qsTr("Version %1").arg(window.commands.versionText) : ""
             }
         }
     }

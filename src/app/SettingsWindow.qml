@@ -13,7 +13,7 @@ VelloryWindow {
 
     required property UpdateServices updateServices
 
-    title: "Settings"
+    title: qsTr("Settings")
     width: 450
     minimumWidth: 450
     maximumWidth: 450
@@ -38,7 +38,7 @@ VelloryWindow {
             }
             TabButton {
                 objectName: "generalTab"
-                text: "General"
+                text: qsTr("General")
                 icon.name: "preferences-system-symbolic"
                 icon.color: palette.windowText
             }

@@ -33,14 +33,14 @@ QString AppCommands::shareAppName()
 
 QString AppCommands::shareEmailSubject()
 {
-    return QStringLiteral("Vellory 2 - Your important files, safely copied to a stick or card whenever you plug it in");
+    return tr("Vellory 2 - Your important files, safely copied to a stick or card whenever you plug it in");
 }
 
 QString AppCommands::shareMessage()
 {
-    return QStringLiteral("I keep copies of my important files on a USB drive with Vellory, and it backs them up by "
-                          "itself as soon as I plug the drive in. Vellory works just as well with an SD card, so "
-                          "there is no excuse left for not having a backup.");
+    return tr("I keep copies of my important files on a USB drive with Vellory, and it backs them up by "
+              "itself as soon as I plug the drive in. Vellory works just as well with an SD card, so "
+              "there is no excuse left for not having a backup.");
 }
 
 QString AppCommands::shareTargetURL()
@@ -55,8 +55,7 @@ void AppCommands::checkForUpdates()
 
 void AppCommands::contactSupport()
 {
-    moraine::sendFeedback(m_kit, QStringLiteral("<appName> Feedback"),
-                          QStringLiteral("Please enter your message below:\n"));
+    moraine::sendFeedback(m_kit, tr("<appName> Feedback"), tr("Please enter your message below:\n"));
 }
 
 void AppCommands::visitWebsite()

@@ -6,6 +6,8 @@
 #include "app/updatechecks.h"
 #include "platform/buildinfo.h"
 
+#include <QCoreApplication>
+
 AppDelegate::AppDelegate(UpdateChecks &checks, moraine::UpdateServices &services, QObject *parent)
     : QObject(parent)
     , m_checks(checks)
@@ -26,8 +28,8 @@ void AppDelegate::applicationDidFinishLaunching()
         moraine::importPEMKey(m_publicKeySource(), moraine::KeyClass::Public);
     if (!imported.ok()) {
         if (m_services.kit()) {
-            m_services.kit()->showAlert(QString::fromLatin1(kKeyAlertTitle), imported.error().domain, QString(),
-                                        true);
+            m_services.kit()->showAlert(QCoreApplication::translate("KitAlert", kKeyAlertTitle),
+                                        imported.error().domain, QString(), true);
         }
         emit launchTasksStarted();
         return;

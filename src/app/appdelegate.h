@@ -21,7 +21,7 @@ class AppDelegate : public QObject
     Q_OBJECT
 
 public:
-    static constexpr const char *kKeyAlertTitle = "Couldn't configure update system";
+    static constexpr const char *kKeyAlertTitle = QT_TRANSLATE_NOOP("KitAlert", "Couldn't configure update system");
 
     /// Configures `services` and starts the silent check with `checks`.
     AppDelegate(UpdateChecks &checks, moraine::UpdateServices &services, QObject *parent = nullptr);

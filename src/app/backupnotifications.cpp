@@ -5,6 +5,7 @@
 #include "backup/displayformat.h"
 #include "backup/jobending.h"
 #include "platform/desktopnotifier.h"
+#include "ui/enginetexts.h"
 
 #include <QCoreApplication>
 
@@ -62,7 +63,7 @@ QString BackupNotifications::endedBody(const BackupThread &job)
         const QString items = outcome.itemsBackedUp == 1
             ? tr("1 item")
             : tr("%1 items").arg(displayformat::count(outcome.itemsBackedUp));
-        sentences << tr("%1 backed up, %2.").arg(items, displayformat::byteCount(outcome.bytesBackedUp));
+        sentences << tr("%1 backed up, %2.").arg(items, EngineTexts::translate(displayformat::byteCount(outcome.bytesBackedUp)));
     } else if (job.ending() == BackupThread::Ending::EndedCompleted) {
         sentences << tr("Nothing needed backing up.");
     } else {

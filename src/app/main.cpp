@@ -1,4 +1,5 @@
 // vellory: the desktop application.
+#include "app/apptranslations.h"
 #include "app/demojobs.h"
 #include "app/desktopstyle.h"
 #include "app/launchoptions.h"
@@ -61,6 +62,8 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(platform::buildinfo::applicationName());
     QApplication::setApplicationVersion(platform::buildinfo::shortVersion());
     QGuiApplication::setDesktopFileName(platform::buildinfo::bundleIdentifier());
+    // Before any window or text is made.
+    const AppTranslations translations;
 
     // Drawn in software unless the person asks for a graphics backend: a
     // window drawn through OpenGL first makes a context of its own, which

@@ -10,14 +10,14 @@ StatusIcon::StatusIcon(BackupController &controller, QObject *parent)
     , m_controller(controller)
     , m_menu(std::make_unique<QMenu>())
 {
-    QAction *open = m_menu->addAction(QStringLiteral("Open Vellory 2"));
+    QAction *open = m_menu->addAction(tr("Open Vellory 2"));
     open->setObjectName(QStringLiteral("openAction"));
     connect(open, &QAction::triggered, this, &StatusIcon::openRequested);
-    m_backupAction = m_menu->addAction(QStringLiteral("Backup Now"));
+    m_backupAction = m_menu->addAction(tr("Backup Now"));
     m_backupAction->setObjectName(QStringLiteral("backupNowAction"));
     connect(m_backupAction, &QAction::triggered, &m_controller, &BackupController::startBackup);
     m_menu->addSeparator();
-    QAction *quit = m_menu->addAction(QStringLiteral("Quit"));
+    QAction *quit = m_menu->addAction(tr("Quit"));
     quit->setObjectName(QStringLiteral("quitAction"));
     connect(quit, &QAction::triggered, this, &StatusIcon::quitRequested);
 

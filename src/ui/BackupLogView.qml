@@ -23,6 +23,14 @@ FocusScope {
     implicitWidth: 640
     implicitHeight: 400
 
+    // Read as one text: the lines are the job's log, the selection keys work on it.
+    activeFocusOnTab: true
+    Accessible.role: Accessible.EditableText
+    Accessible.name: qsTr("Backup Log")
+    Accessible.readOnly: true
+    Accessible.multiLine: true
+    Accessible.focusable: true
+
     function text() {
         return logModel.text()
     }
@@ -180,12 +188,23 @@ FocusScope {
         }
     }
 
+    // Keyboard focus, drawn over the edge of the text.
+    Rectangle {
+        objectName: "logFocusRing"
+        anchors.fill: parent
+        color: "transparent"
+        border.width: 2
+        // Lighter on a dark base, so the ring keeps 3:1 against it.
+        border.color: palette.window.hslLightness < 0.5 ? Qt.lighter(palette.highlight, 1.5) : palette.highlight
+        visible: root.activeFocus
+    }
+
     FittedMenu {
         id: contextMenu
         objectName: "logMenu"
         MenuItem {
             objectName: "copyItem"
-            text: "Copy"
+            text: qsTr("Copy")
             icon.name: "edit-copy-symbolic"
             icon.color: palette.windowText
             enabled: root.hasSelection
@@ -193,7 +212,7 @@ FocusScope {
         }
         MenuItem {
             objectName: "selectAllItem"
-            text: "Select All"
+            text: qsTr("Select All")
             icon.name: "edit-select-all-symbolic"
             icon.color: palette.windowText
             onTriggered: root.selectAll()

@@ -12,7 +12,7 @@ VelloryWindow {
     required property string jobId
     readonly property BackupThread job: controller.threads.holdJob(jobId, window)
 
-    title: "Backup Log"
+    title: qsTr("Backup Log")
     width: 720
     height: 420
     minimumWidth: 320

@@ -10,7 +10,7 @@ VelloryWindow {
     required property BackupController controller
     required property WindowRouter router
 
-    title: "Backups"
+    title: qsTr("Backups")
     width: 600
     height: 340
     minimumWidth: 420

@@ -11,6 +11,8 @@ Item {
     required property string cellPath
     required property BackupController controller
     required property int iconSize
+    /// The grid's current source, the one the keys act on.
+    property bool isCurrent: false
 
     readonly property string itemName: DesktopFiles.fileName(cellPath)
     readonly property string folderPath: DesktopFiles.parentPath(cellPath)
@@ -21,6 +23,35 @@ Item {
 
     function remove() {
         root.controller.removeSourcePath(root.cellPath)
+    }
+
+    function open() {
+        DesktopFiles.open(root.cellPath)
+    }
+
+    // The menu at the cell, for the Menu key and Shift+F10.
+    function showMenuHere() {
+        root.ensureMenu().popup(root, root.width / 2, root.height / 2)
+    }
+
+    Accessible.role: Accessible.ListItem
+    Accessible.name: root.itemName
+    Accessible.description: root.folderPath
+    Accessible.focusable: true
+    Accessible.focused: root.activeFocus
+    Accessible.selectable: true
+    Accessible.selected: root.isCurrent
+    Accessible.onPressAction: root.open()
+
+    Keys.onReturnPressed: root.open()
+    Keys.onEnterPressed: root.open()
+    Keys.onDeletePressed: root.remove()
+    Keys.onMenuPressed: root.showMenuHere()
+    Keys.onPressed: (event) => {
+        if (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier)) {
+            root.showMenuHere()
+            event.accepted = true
+        }
     }
 
     // The menu is made when first asked for: thousands of cells scroll by,
@@ -39,8 +70,22 @@ Item {
         anchors.margins: 2
         radius: 6
         color: palette.highlight
-        opacity: hover.hovered || root.menuVisible ? 0.12 : 0
+        opacity: hover.hovered || root.menuVisible ? 0.12 : root.isCurrent ? 0.08 : 0
         Behavior on opacity { NumberAnimation { duration: 120 } }
+    }
+
+    // The keyboard focus: a ring in the highlight colour, which stands out
+    // from the base in the light and the dark palette alike.
+    Rectangle {
+        objectName: "cellFocusRing"
+        anchors.fill: parent
+        anchors.margins: 2
+        radius: 6
+        color: "transparent"
+        border.width: 2
+        // Lighter on a dark base, so the ring keeps 3:1 against it.
+        border.color: palette.window.hslLightness < 0.5 ? Qt.lighter(palette.highlight, 1.5) : palette.highlight
+        visible: root.activeFocus
     }
 
     Column {
@@ -59,6 +104,7 @@ Item {
             fillMode: Image.PreserveAspectFit
             smooth: true
             source: DesktopFiles.fileIconSource(root.cellPath, root.iconSize)
+            Accessible.ignored: true
         }
         Label {
             objectName: "cellName"
@@ -69,6 +115,7 @@ Item {
             textFormat: Text.PlainText
             font: root.iconSize === 64 ? TextStyles.callout : root.iconSize === 32 ? TextStyles.footnote : TextStyles.body
             text: root.itemName
+            Accessible.ignored: true
         }
         Label {
             objectName: "cellFolder"
@@ -80,6 +127,7 @@ Item {
             font: TextStyles.footnote
             opacity: 0.65
             text: root.folderPath
+            Accessible.ignored: true
         }
     }
 
@@ -113,7 +161,7 @@ Item {
             }
             MenuItem {
                 objectName: "removeItem"
-                text: "Remove"
+                text: qsTr("Remove")
                 icon.name: "list-remove-symbolic"
                 icon.color: palette.windowText
                 onTriggered: root.remove()

@@ -9,7 +9,8 @@ Row {
     property int value: 100
     signal chosen(int value)
 
-    Accessible.name: "Icon Size"
+    Accessible.name: qsTr("Icon Size")
+    Accessible.role: Accessible.Grouping
     width: 100
     spacing: 0
 
@@ -17,9 +18,9 @@ Row {
 
     Repeater {
         model: [
-            { name: "largeIconsButton", title: "Large Icons", value: 100, columns: 2, rows: 2, tip: "Display large icons" },
-            { name: "mediumIconsButton", title: "Medium", value: 64, columns: 3, rows: 2, tip: "Display medium sized icons" },
-            { name: "smallIconsButton", title: "Small Icons", value: 32, columns: 3, rows: 3, tip: "Display small sized icons" }
+            { name: "largeIconsButton", title: qsTr("Large Icons"), value: 100, columns: 2, rows: 2, tip: qsTr("Display large icons") },
+            { name: "mediumIconsButton", title: qsTr("Medium"), value: 64, columns: 3, rows: 2, tip: qsTr("Display medium sized icons") },
+            { name: "smallIconsButton", title: qsTr("Small Icons"), value: 32, columns: 3, rows: 3, tip: qsTr("Display small sized icons") }
         ]
 
         ToolButton {
@@ -32,6 +33,7 @@ Row {
             checked: root.value === modelData.value
             ButtonGroup.group: choices
             Accessible.name: modelData.title
+            Accessible.description: modelData.tip
             ToolTip.visible: hovered
             ToolTip.delay: 600
             ToolTip.text: modelData.tip

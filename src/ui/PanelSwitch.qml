@@ -20,6 +20,19 @@ Switch {
         border.color: Qt.darker(color, control.darkPalette ? 1.3 : 1.15)
         opacity: control.enabled ? 1 : 0.45
 
+        // Keyboard focus: a ring around the track in the highlight colour,
+        // apart from the track so it shows when the switch is on too.
+        Rectangle {
+            objectName: "switchFocusRing"
+            anchors.fill: parent
+            anchors.margins: -3
+            radius: height / 2
+            color: "transparent"
+            border.width: 2
+            border.color: control.darkPalette ? Qt.lighter(control.palette.highlight, 1.5) : control.palette.highlight
+            visible: control.visualFocus
+        }
+
         Rectangle {
             objectName: "switchKnob"
             width: parent.height - 4

@@ -39,7 +39,7 @@ Item {
     ItemChooser {
         id: chooser
         objectName: "sourceChooser"
-        title: "Add"
+        title: qsTr("Add")
         onChosen: (url) => root.addPaths(DesktopFiles.localPaths([url]))
     }
 
@@ -56,12 +56,12 @@ Item {
             id: header
             objectName: "sourceHeader"
             sharedHeight: root.headerHeight
-            title: "Raverizavu"
+            title: qsTr("Raverizavu")
             Layout.fillWidth: true
 
             Button {
                 objectName: "addButton"
-                text: "Add..."
+                text: qsTr("Add...")
                 icon.name: "list-add-symbolic"
                 icon.color: palette.buttonText
                 onClicked: root.chooseItem()
@@ -104,6 +104,7 @@ Item {
                                 sourceSize: Qt.size(100, 100)
                                 source: DesktopFiles.themeIconSource(modelData, 100, palette.highlight)
                                 opacity: 0.85
+                                Accessible.ignored: true
                             }
                         }
                     }
@@ -118,7 +119,7 @@ Item {
                             horizontalAlignment: Text.AlignHCenter
                             wrapMode: Text.WordWrap
                             textFormat: Text.PlainText
-                            text: "Drag and drop files & folders here to back them up, "
+                            text: qsTr("Drag and drop files & folders here to back them up, ")
                         }
                         Label {
                             objectName: "sourcePlaceholderLine2"
@@ -127,8 +128,13 @@ Item {
                             wrapMode: Text.WordWrap
                             textFormat: Text.StyledText
                             readonly property int glyph: Math.round(font.pixelSize > 0 ? font.pixelSize : font.pointSize * 4 / 3)
-                            text: "or click on the \"<img src=\"" + DesktopFiles.themeIconSource("list-add-symbolic", glyph, palette.windowText)
-                                  + "\" width=\"" + glyph + "\" height=\"" + glyph + "\" align=\"middle\"> Add...\" button above to select files or folders."
+                            // The sentence with the plus symbol inline where %1 stands;
+                            // read out as plain words.
+                            readonly property string sentence: qsTr("or click on the \"%1 Add...\" button above to select files or folders.")
+                            text: sentence.replace(/&/g, "&amp;").replace(/</g, "&lt;")
+                                  .arg("<img src=\"" + DesktopFiles.themeIconSource("list-add-symbolic", glyph, palette.windowText)
+                                       + "\" width=\"" + glyph + "\" height=\"" + glyph + "\" align=\"middle\">")
+                            Accessible.name: sentence.arg("").replace(/ {2,}/g, " ").replace("\" ", "\"")
                         }
                     }
                 }
@@ -142,6 +148,18 @@ Item {
                 visible: sources.count > 0
                 clip: true
                 boundsBehavior: Flickable.StopAtBounds
+
+                // Tab stops at the grid, on its current source; the arrow
+                // keys move between sources, the cell answers the rest.
+                activeFocusOnTab: true
+                keyNavigationEnabled: true
+                onActiveFocusChanged: {
+                    if (activeFocus && currentIndex < 0 && count > 0) {
+                        currentIndex = 0
+                    }
+                }
+                Accessible.role: Accessible.List
+                Accessible.name: header.title
 
                 // Adaptive columns: as many as fit at their narrowest, then
                 // widened to share the row, up to their widest.
@@ -159,6 +177,8 @@ Item {
                     cellPath: path
                     controller: root.controller
                     iconSize: root.iconSize
+                    isCurrent: GridView.isCurrentItem
+                    focus: GridView.isCurrentItem
                     width: grid.cellWidth
                     height: grid.cellHeight
                 }

@@ -17,6 +17,14 @@ Item {
     readonly property bool isRunning: thread ? thread.isRunning : false
     readonly property int status: thread ? thread.status : BackupThread.Awaiting
     readonly property bool hasEnded: thread ? thread.ending !== BackupThread.NotEnded : false
+    // The job's texts come from the engine in English: shown translated.
+    readonly property string titleText: thread ? EngineTexts.translate(thread.progressTitle) : ""
+    readonly property string messageText: thread ? EngineTexts.translate(thread.progressMessage) : ""
+
+    // The row reads as one item: its title and message, then its buttons.
+    Accessible.role: Accessible.ListItem
+    Accessible.name: titleText
+    Accessible.description: messageText
 
     implicitHeight: row.implicitHeight + 16
     implicitWidth: row.implicitWidth + 24
@@ -48,6 +56,7 @@ Item {
             smooth: true
             mipmap: true
             source: root.thread ? DesktopFiles.jobIconSource(root.thread.id) : ""
+            Accessible.ignored: true
 
             // How the job ended, in the corner of its volume's icon.
             Rectangle {
@@ -97,7 +106,7 @@ Item {
                 elide: Text.ElideRight
                 maximumLineCount: 1
                 textFormat: Text.PlainText
-                text: root.thread ? root.thread.progressTitle : ""
+                text: root.titleText
             }
             ThinProgressBar {
                 objectName: "threadProgress"
@@ -106,6 +115,7 @@ Item {
                 visible: root.status === BackupThread.Scanning || root.status === BackupThread.BackingUp
                 indeterminate: root.status === BackupThread.Scanning
                 value: root.thread ? root.thread.progressValue : 0
+                Accessible.name: root.titleText
             }
             Label {
                 objectName: "threadMessage"
@@ -115,7 +125,8 @@ Item {
                 maximumLineCount: 1
                 textFormat: Text.PlainText
                 opacity: 0.8
-                text: root.thread ? root.thread.progressMessage : ""
+                text: root.messageText
+                Accessible.ignored: text.length === 0
             }
             // How it ended, on which volume and when: rows of several runs
             // tell apart, and the error count shows at any width.
@@ -128,7 +139,7 @@ Item {
                 maximumLineCount: 2
                 elide: Text.ElideRight
                 textFormat: Text.PlainText
-                text: root.thread ? root.thread.endingLine : ""
+                text: root.thread ? EngineTexts.translate(root.thread.endingLine) : ""
             }
         }
 
@@ -140,13 +151,15 @@ Item {
 
         Button {
             objectName: "logButton"
-            text: "Log"
+            text: qsTr("Log")
+            Accessible.description: root.titleText
             Layout.alignment: Qt.AlignVCenter
             onClicked: root.openLog()
         }
         Button {
             objectName: "cancelCloseButton"
-            text: root.isRunning ? " Cancel " : " Close "
+            text: root.isRunning ? qsTr(" Cancel ") : qsTr(" Close ")
+            Accessible.description: root.titleText
             Layout.alignment: Qt.AlignVCenter
             Layout.leftMargin: 1
             Layout.rightMargin: 1

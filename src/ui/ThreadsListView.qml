@@ -25,6 +25,9 @@ Item {
         clip: true
         boundsBehavior: Flickable.StopAtBounds
         model: root.controller.threads
+        activeFocusOnTab: false
+        Accessible.role: Accessible.List
+        Accessible.name: qsTr("Backups")
         ScrollBar.vertical: ScrollBar {}
 
         delegate: ThreadView {

@@ -7,6 +7,34 @@ import QtQuick.Controls
 ApplicationWindow {
     id: window
 
+    // Relative luminance and contrast ratio (1 to 21), as WCAG measures them.
+    function luminance(c) {
+        const channel = (v) => v <= 0.03928 ? v / 12.92 : Math.pow((v + 0.055) / 1.055, 2.4)
+        return 0.2126 * channel(c.r) + 0.7152 * channel(c.g) + 0.0722 * channel(c.b)
+    }
+    function contrast(a, b) {
+        const la = window.luminance(a)
+        const lb = window.luminance(b)
+        return (Math.max(la, lb) + 0.05) / (Math.min(la, lb) + 0.05)
+    }
+    // `back` moved away from `front` until `front` on it reads at 4.5:1
+    // (WCAG AA): the desktop's highlight blue carries white text at only
+    // about 3.7:1.
+    function readableBehind(back, front) {
+        const darken = window.luminance(front) > window.luminance(back)
+        let colour = back
+        for (let i = 0; i < 16 && window.contrast(colour, front) < 4.5; ++i) {
+            colour = darken ? Qt.darker(colour, 1.06) : Qt.lighter(colour, 1.06)
+        }
+        return colour
+    }
+
+    // Ctrl+W closes any of the application's windows, as on the desktop.
+    Shortcut {
+        sequence: "Ctrl+W"
+        onActivated: window.close()
+    }
+
     // Ids that differ from the palette's group names: inside the `palette`
     // block "disabled" and "inactive" name the palette's own groups.
     SystemPalette { id: systemActive; colorGroup: SystemPalette.Active }
@@ -24,7 +52,7 @@ ApplicationWindow {
             button: systemActive.button
             buttonText: systemActive.buttonText
             dark: systemActive.dark
-            highlight: systemActive.highlight
+            highlight: window.readableBehind(systemActive.highlight, systemActive.highlightedText)
             highlightedText: systemActive.highlightedText
             light: systemActive.light
             mid: systemActive.mid
@@ -43,7 +71,7 @@ ApplicationWindow {
             button: systemInactive.button
             buttonText: systemInactive.buttonText
             dark: systemInactive.dark
-            highlight: systemInactive.highlight
+            highlight: window.readableBehind(systemInactive.highlight, systemInactive.highlightedText)
             highlightedText: systemInactive.highlightedText
             light: systemInactive.light
             mid: systemInactive.mid

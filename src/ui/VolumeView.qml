@@ -21,8 +21,13 @@ Item {
     readonly property bool isDropTargeted: dropArea.containsDrag
     readonly property bool isConnected: controller.isConnected
     readonly property bool hasDestination: controller.hasDestination
-    readonly property string alertTitle: controller.refusalTitle(errorItemName)
-    readonly property string alertMessage: controller.refusalMessage(errorMessage)
+    readonly property string alertTitle: EngineTexts.translate(controller.refusalTitle(errorItemName))
+    readonly property string alertMessage: EngineTexts.translate(controller.refusalMessage(errorMessage))
+    // What the panel says of the volume, in the person's language.
+    readonly property string lastBackupText: qsTr("Last Backup: %1").arg(EngineTexts.translate(controller.lastBackup))
+    readonly property string capacityText: EngineTexts.translate(controller.volumeLabelCapacity)
+    readonly property string availableText: EngineTexts.translate(controller.volumeLabelAvailable)
+    readonly property int usedPercent: Math.round(Math.max(0, Math.min(1, controller.volumeUsage)) * 100)
 
     // Offers `url` as the destination once the current event is done.
     function chooseVolume(url) {
@@ -46,7 +51,7 @@ Item {
 
     ItemChooser {
         id: chooser
-        title: "Select"
+        title: qsTr("Select")
         startFolder: DesktopFiles.removableMediaFolder()
         onChosen: (url) => root.chooseVolume(url)
     }
@@ -73,20 +78,20 @@ Item {
             id: header
             objectName: "volumeHeader"
             sharedHeight: root.headerHeight
-            title: "Destination"
+            title: qsTr("Destination")
             Layout.fillWidth: true
 
             Button {
                 objectName: "selectButton"
                 // Sized to the label: the header shares 280 points with its title.
                 implicitWidth: implicitContentWidth + leftPadding + rightPadding
-                text: " Select... "
+                text: qsTr(" Select... ")
                 onClicked: root.selectByDialog()
             }
             Button {
                 objectName: "ejectButton"
                 implicitWidth: implicitContentWidth + leftPadding + rightPadding
-                text: "Eject"
+                text: qsTr("Eject")
                 icon.name: "media-eject-symbolic"
                 icon.color: palette.buttonText
                 enabled: root.isConnected
@@ -121,6 +126,7 @@ Item {
                     sourceSize: Qt.size(100, 100)
                     source: DesktopFiles.themeIconSource("drive-removable-media-symbolic", 100, palette.windowText)
                     opacity: 0.75
+                    Accessible.ignored: true
                 }
                 Column {
                     width: parent.width
@@ -132,7 +138,7 @@ Item {
                         horizontalAlignment: Text.AlignHCenter
                         wrapMode: Text.WordWrap
                         textFormat: Text.PlainText
-                        text: "Drag and drop a volume here, "
+                        text: qsTr("Drag and drop a volume here, ")
                     }
                     Label {
                         objectName: "volumePlaceholderLine2"
@@ -140,7 +146,7 @@ Item {
                         horizontalAlignment: Text.AlignHCenter
                         wrapMode: Text.WordWrap
                         textFormat: Text.PlainText
-                        text: "or click \"Select...\" to choose a destination volume"
+                        text: qsTr("or click \"Select...\" to choose a destination volume")
                     }
                 }
             }
@@ -166,6 +172,7 @@ Item {
                     smooth: true
                     mipmap: true
                     source: root.controller.volumeIconSource
+                    Accessible.ignored: true
                 }
                 Label {
                     objectName: "volumeNameLabel"
@@ -187,14 +194,18 @@ Item {
                     ToolTip.visible: truncated && descriptionHover.hovered
                     ToolTip.text: text
                     HoverHandler { id: descriptionHover }
+                    Accessible.ignored: text.length === 0
                 }
                 Label {
                     objectName: "lastBackupLabel"
                     Layout.fillWidth: true
                     horizontalAlignment: Text.AlignHCenter
+                    // Two lines where a language and its date format need them.
+                    wrapMode: Text.Wrap
+                    maximumLineCount: 2
                     elide: Text.ElideRight
                     textFormat: Text.PlainText
-                    text: "Last Backup: " + root.controller.lastBackup
+                    text: root.lastBackupText
                 }
 
                 // A margin, not a spacer item: a spacer would add the
@@ -208,6 +219,8 @@ Item {
                     UsageGauge {
                         objectName: "usageGauge"
                         value: root.controller.volumeUsage
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: root.isConnected ? qsTr("%1% used").arg(root.usedPercent) : root.availableText
                         Layout.preferredWidth: 44
                         Layout.preferredHeight: 44
                     }
@@ -219,14 +232,14 @@ Item {
                             Layout.fillWidth: true
                             elide: Text.ElideRight
                             textFormat: Text.PlainText
-                            text: root.controller.volumeLabelCapacity
+                            text: root.capacityText
                         }
                         Label {
                             objectName: "availableLabel"
                             Layout.fillWidth: true
                             elide: Text.ElideRight
                             textFormat: Text.PlainText
-                            text: root.controller.volumeLabelAvailable
+                            text: root.availableText
                         }
                     }
                 }
@@ -236,14 +249,14 @@ Item {
                 PanelSwitch {
                     objectName: "autoBackupSwitch"
                     Layout.fillWidth: true
-                    text: "Auto Backup on Connect"
+                    text: qsTr("Auto Backup on Connect")
                     checked: preferences.autoBackupOnConnect
                     onToggled: preferences.autoBackupOnConnect = checked
                 }
                 PanelSwitch {
                     objectName: "autoEjectSwitch"
                     Layout.fillWidth: true
-                    text: "Auto Eject on Completion"
+                    text: qsTr("Auto Eject on Completion")
                     enabled: preferences.autoBackupOnConnect
                     checked: preferences.autoEjectOnComplete
                     onToggled: preferences.autoEjectOnComplete = checked
@@ -253,7 +266,7 @@ Item {
                     objectName: "backupButton"
                     Layout.alignment: Qt.AlignHCenter
                     Layout.topMargin: 6 - parent.spacing
-                    text: " Backup Now "
+                    text: qsTr(" Backup Now ")
                     highlighted: root.controller.canStartBackup
                     enabled: root.controller.canStartBackup
                     onClicked: root.controller.startBackup()
@@ -269,13 +282,21 @@ Item {
         acceptedButtons: Qt.RightButton
         onTapped: panelMenu.popup()
     }
+    // The panel's menu from the keyboard, while one of its controls has the focus.
+    Keys.onMenuPressed: panelMenu.popup(root, root.width / 2, header.height)
+    Keys.onPressed: (event) => {
+        if (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier)) {
+            panelMenu.popup(root, root.width / 2, header.height)
+            event.accepted = true
+        }
+    }
 
     FittedMenu {
         id: panelMenu
         objectName: "volumeMenu"
         MenuItem {
             objectName: "removeVolumeItem"
-            text: "Remove Volume"
+            text: qsTr("Remove Volume")
             icon.name: "list-remove-symbolic"
             icon.color: palette.windowText
             onTriggered: root.removeVolume()
@@ -320,6 +341,18 @@ Item {
         onClosed: root.showError = false
         // OK is the default button: Enter presses it.
         onOpened: standardButton(Dialog.Ok).forceActiveFocus()
+        focus: true
+        // The title names the dialog for a screen reader; the bold label
+        // below shows it, so the dialog draws no title bar of its own.
+        title: root.alertTitle
+        header: null
+
+        // Enter dismisses it like its button; Escape by the close policy.
+        Shortcut {
+            sequences: ["Return", "Enter"]
+            enabled: refusalAlert.opened
+            onActivated: refusalAlert.accept()
+        }
 
         // The warning sign beside the title and reason, as the other alerts
         // have it.

@@ -39,6 +39,13 @@ QStringList DesktopFiles::localPaths(const QList<QUrl> &urls)
     return paths;
 }
 
+void DesktopFiles::open(const QString &path) const
+{
+    if (m_urlOpener) {
+        m_urlOpener->openUrl(QUrl::fromLocalFile(path));
+    }
+}
+
 QString DesktopFiles::fileName(const QString &path)
 {
     const QString clean = withoutTrailingSlashes(path);

@@ -42,6 +42,8 @@ public:
     void setUrlOpener(platform::UrlOpener &opener) { m_urlOpener = &opener; }
     /// The instance the views of `engine` use.
     [[nodiscard]] static DesktopFiles *forEngine(QQmlEngine &engine);
+    /// Opens the file or folder with the desktop's application for it.
+    Q_INVOKABLE void open(const QString &path) const;
 
     /// Where the system mounts this user's removable volumes: /media/$USER
     /// or /run/media/$USER, whichever exists, else /media.

@@ -8,7 +8,7 @@ import Moraine.Update
 Item {
     id: root
 
-    readonly property string tabTitle: "Updates"
+    readonly property string tabTitle: qsTr("Updates")
     readonly property string tabIconName: "system-software-update"
     readonly property alias model: settings
     // What the checks started here are made with.
@@ -63,7 +63,7 @@ Item {
         objectName: "contextMenu"
         MenuItem {
             objectName: "showDebuggingOptionsItem"
-            text: "Show debugging options"
+            text: qsTr("Show debugging options")
             onTriggered: settings.showDebuggingOptions()
         }
     }
@@ -79,9 +79,20 @@ Item {
             columnSpacing: 12
             Layout.fillWidth: true
 
-            Label { text: settings.kCaptionCheckFreqency }
+            Label { id: frequencyCaption; text: settings.kCaptionCheckFreqency }
             ComboBox {
+                id: frequency
                 objectName: "checkFrequency"
+                Accessible.name: frequencyCaption.text
+                // The choice as plain text: the combo box itself tells it to
+                // a screen reader, not a second, unnamed text field.
+                contentItem: Label {
+                    leftPadding: 6
+                    verticalAlignment: Text.AlignVCenter
+                    elide: Text.ElideRight
+                    text: frequency.displayText
+                    Accessible.ignored: true
+                }
                 model: settings.periodLabels
                 currentIndex: settings.periodIndex
                 onActivated: (index) => settings.periodIndex = index
@@ -135,22 +146,22 @@ Item {
             visible: settings.showMoreOptions
             Layout.fillWidth: true
 
-            Label { text: "Debugging options"; font.bold: true }
+            Label { text: qsTr("Debugging options"); font.bold: true }
             RoundSwitch {
                 objectName: "showDebuggingSwitch"
-                text: "Show Debugging options"
+                text: qsTr("Show Debugging options")
                 checked: settings.showMoreOptions
                 onToggled: settings.showMoreOptions = checked
             }
             RoundSwitch {
                 objectName: "ignoreMaintenanceSwitch"
-                text: "Ignore maintenance"
+                text: qsTr("Ignore maintenance")
                 checked: settings.ignoreMaintenance
                 onToggled: settings.ignoreMaintenance = checked
             }
             Button {
                 objectName: "testSilentCheckButton"
-                text: "Test silent check"
+                text: qsTr("Test silent check")
                 onClicked: settings.testSilentCheck()
             }
             ListView {
@@ -175,13 +186,13 @@ Item {
             Layout.fillWidth: true
             Button {
                 objectName: "resetSettingsButton"
-                text: " Reset Settings "
+                text: qsTr(" Reset Settings ")
                 onClicked: settings.resetSettings()
             }
             Item { Layout.fillWidth: true }
             Button {
                 objectName: "checkNowButton"
-                text: " Check Now "
+                text: qsTr(" Check Now ")
                 onClicked: settings.checkNow()
             }
         }

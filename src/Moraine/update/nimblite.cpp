@@ -7,6 +7,8 @@
 #include "platform/buildinfo.h"
 #include "platform/preferences.h"
 
+#include <QCoreApplication>
+#include <QDate>
 #include <QDateTime>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -23,7 +25,11 @@ namespace {
 const QString kSilentSender = QStringLiteral("silentUpdateCheck");
 const QString kManualSender = QStringLiteral("manualUpdateCheck");
 const QString kValidateSender = QStringLiteral("validateOnlinePage");
-const QString kUnableToCheck = QStringLiteral("Unable to check for update");
+// The alert's title, in the person's language.
+QString unableToCheck()
+{
+    return QCoreApplication::translate("KitAlert", "Unable to check for update");
+}
 
 QString describe(const QDateTime &date)
 {
@@ -338,7 +344,7 @@ void NIMBLite::showProgressWindow()
 void NIMBLite::alert(const QString &message)
 {
     if (m_kit) {
-        m_kit->showAlert(kUnableToCheck, message, QString(), false);
+        m_kit->showAlert(unableToCheck(), message, QString(), false);
     }
 }
 

@@ -16,7 +16,7 @@ namespace {
 QString applicationName()
 {
     const QString name = QGuiApplication::applicationDisplayName();
-    return name.isEmpty() ? QStringLiteral("Unknown") : name;
+    return name.isEmpty() ? QCoreApplication::translate("NIMBProgressWindow", "Unknown") : name;
 }
 
 } // namespace
@@ -28,11 +28,10 @@ NIMBProgressWindow::NIMBProgressWindow(NIMBLite *check)
     setAttribute(Qt::WA_DeleteOnClose);
     // No minimise or maximise buttons: only a title and the close box.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setWindowTitle(applicationName() + QStringLiteral(" Updates"));
+    setWindowTitle(QCoreApplication::translate("NIMBProgressWindow", "%1 Updates").arg(applicationName()));
     setFixedSize(500, 150);
 
-    auto *text = new QLabel(QStringLiteral("Checking for a <b>%1</b> update...").arg(applicationName().toHtmlEscaped()),
-                            this);
+    auto *text = new QLabel(QCoreApplication::translate("NIMBProgressWindow", "Checking for a <b>%1</b> update...").arg(applicationName().toHtmlEscaped()), this);
     text->setObjectName(QStringLiteral("progressText"));
     text->setTextFormat(Qt::RichText);
     QFont font = text->font();
@@ -45,9 +44,10 @@ NIMBProgressWindow::NIMBProgressWindow(NIMBLite *check)
     bar->setRange(0, 0); // indeterminate
     bar->setTextVisible(false);
 
-    auto *cancel = new QPushButton(QStringLiteral(" Cancel "), this);
+    auto *cancel = new QPushButton(QCoreApplication::translate("NIMBProgressWindow", " Cancel "), this);
     cancel->setObjectName(QStringLiteral("cancelButton"));
-    cancel->setAutoDefault(false);
+    // Enter and Escape both cancel: it is the window's only button.
+    cancel->setDefault(true);
     connect(cancel, &QPushButton::clicked, this, &NIMBProgressWindow::reject);
 
     auto *layout = new QVBoxLayout(this);

@@ -4,6 +4,7 @@
 #include "Moraine/update/updatepreferences.h"
 #include "platform/preferences.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 
 namespace moraine {
@@ -18,8 +19,12 @@ NIMBSettingsModel::NIMBSettingsModel(QObject *parent)
 
 QStringList NIMBSettingsModel::periodLabels()
 {
-    return {QStringLiteral("Never"),  QStringLiteral("Default"), QStringLiteral("Every launch"),
-            QStringLiteral("Daily"),  QStringLiteral("Weekly"),  QStringLiteral("Monthly")};
+    return {QCoreApplication::translate("NIMBSettings", "Never"),
+            QCoreApplication::translate("NIMBSettings", "Default"),
+            QCoreApplication::translate("NIMBSettings", "Every launch"),
+            QCoreApplication::translate("NIMBSettings", "Daily"),
+            QCoreApplication::translate("NIMBSettings", "Weekly"),
+            QCoreApplication::translate("NIMBSettings", "Monthly")};
 }
 
 QList<double> NIMBSettingsModel::periodSeconds()

@@ -2,6 +2,7 @@
 
 #include "Moraine/update/updateservices.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QObject>
 #include <QPointer>
@@ -72,12 +73,20 @@ public:
     [[nodiscard]] UpdateServices *updates() const { return m_updates; }
     void setUpdates(UpdateServices *updates);
 
-    [[nodiscard]] static QString captionCheckFrequency() { return QStringLiteral("Check frequency"); }
-    [[nodiscard]] static QString captionNextCheck() { return QStringLiteral("Next check"); }
-    [[nodiscard]] static QString captionNotScheduled() { return QStringLiteral("Not scheduled"); }
-    [[nodiscard]] static QString captionAvailableUpdate() { return QStringLiteral("Available update"); }
-    [[nodiscard]] static QString captionIgnore() { return QStringLiteral(" Ignore "); }
-    [[nodiscard]] static QString captionCancel() { return QStringLiteral(" Cancel "); }
+    [[nodiscard]] static QString captionCheckFrequency() { return caption(QT_TRANSLATE_NOOP("NIMBSettings", "Check frequency")); }
+    [[nodiscard]] static QString captionNextCheck() { return caption(QT_TRANSLATE_NOOP("NIMBSettings", "Next check")); }
+    [[nodiscard]] static QString captionNotScheduled() { return caption(QT_TRANSLATE_NOOP("NIMBSettings", "Not scheduled")); }
+    [[nodiscard]] static QString captionAvailableUpdate()
+    {
+        return caption(QT_TRANSLATE_NOOP("NIMBSettings", "Available update"));
+    }
+    [[nodiscard]] static QString captionIgnore() { return caption(QT_TRANSLATE_NOOP("NIMBSettings", " Ignore ")); }
+    [[nodiscard]] static QString captionCancel() { return caption(QT_TRANSLATE_NOOP("NIMBSettings", " Cancel ")); }
+    /// A caption in the person's language.
+    [[nodiscard]] static QString caption(const char *english)
+    {
+        return QCoreApplication::translate("NIMBSettings", english);
+    }
 
     /// Re-reads every value from the preferences (the view calls it when it appears).
     Q_INVOKABLE void refresh();

@@ -1,5 +1,7 @@
 #include "Moraine/update/updatepreferences.h"
 
+#include <QCoreApplication>
+
 namespace moraine::updateprefs {
 
 double checkPeriod(const QSettings &settings)
@@ -95,22 +97,24 @@ QString availableUpdateText(const QSettings &settings)
 {
     const auto info = dictionary(settings, kCurrentUpdateInfo);
     if (!info) {
-        return QStringLiteral("Version Update Info missing");
+        return QCoreApplication::translate("NIMBSettings", "Version Update Info missing");
     }
     const QVariant version = info->value(kDisplayVersion);
-    return QStringLiteral("Version ")
-           + (version.typeId() == QMetaType::QString ? version.toString() : QStringLiteral("No Display Version"));
+    return QCoreApplication::translate("NIMBSettings", "Version %1")
+        .arg(version.typeId() == QMetaType::QString ? version.toString()
+                                                    : QCoreApplication::translate("NIMBSettings", "No Display Version"));
 }
 
 QString ignoredVersionText(const QSettings &settings)
 {
     const auto info = dictionary(settings, kIgnoreVersionInfo);
     if (!info) {
-        return QStringLiteral("Ignoring version None");
+        return QCoreApplication::translate("NIMBSettings", "Ignoring version None");
     }
     const QVariant version = info->value(kDisplayVersion);
-    return QStringLiteral("Ignoring version ")
-           + (version.typeId() == QMetaType::QString ? version.toString() : QStringLiteral("Ignore Info missing"));
+    return QCoreApplication::translate("NIMBSettings", "Ignoring version %1")
+        .arg(version.typeId() == QMetaType::QString ? version.toString()
+                                                    : QCoreApplication::translate("NIMBSettings", "Ignore Info missing"));
 }
 
 } // namespace moraine::updateprefs

@@ -2,6 +2,7 @@
 
 #include "Moraine/update/osversion.h"
 
+#include <QCoreApplication>
 #include <QUrl>
 
 namespace moraine {
@@ -34,12 +35,13 @@ void checkForUpdatePageShow(KitServices &kit, const QString &pageURL)
 {
     const KMResult<QString> address = downloadsPageAddress(pageURL, HostFacts::current());
     if (!address.ok()) {
-        kit.showAlert(QStringLiteral("Unable to obtain the CPU Type"), address.error().domain, QString(), false);
+        kit.showAlert(QCoreApplication::translate("KitAlert", "Unable to obtain the CPU Type"), address.error().domain,
+                      QString(), false);
         return;
     }
     if (!isValidUrlText(address.value())) {
-        kit.showAlert(QStringLiteral("Unable to check for update"), QStringLiteral("Invalid URL ") + address.value(),
-                      QString(), false);
+        kit.showAlert(QCoreApplication::translate("KitAlert", "Unable to check for update"),
+                      QStringLiteral("Invalid URL ") + address.value(), QString(), false);
         return;
     }
     kit.urlOpener().openUrl(QUrl(address.value(), QUrl::StrictMode));

@@ -1,0 +1,731 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="fr" sourcelanguage="en">
+<context>
+    <name>AppCommands</name>
+    <message>
+        <source>Vellory 2 - Your important files, safely copied to a stick or card whenever you plug it in</source>
+        <translation>Vellory 2 – vos fichiers importants, copiés en toute sécurité sur une clé ou une carte dès que vous la branchez</translation>
+    </message>
+    <message>
+        <source>I keep copies of my important files on a USB drive with Vellory, and it backs them up by itself as soon as I plug the drive in. Vellory works just as well with an SD card, so there is no excuse left for not having a backup.</source>
+        <translation>Je garde des copies de mes fichiers importants sur une clé USB avec Vellory, qui les sauvegarde tout seul dès que je branche la clé. Vellory fonctionne tout aussi bien avec une carte SD : plus aucune excuse pour ne pas avoir de sauvegarde.</translation>
+    </message>
+    <message>
+        <source>&lt;appName&gt; Feedback</source>
+        <translation>Commentaires sur &lt;appName&gt;</translation>
+    </message>
+    <message>
+        <source>Please enter your message below:
+</source>
+        <translation>Veuillez saisir votre message ci-dessous :
+</translation>
+    </message>
+</context>
+<context>
+    <name>BackupLogView</name>
+    <message>
+        <source>Backup Log</source>
+        <translation>Journal de sauvegarde</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>Copier</translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation>Tout sélectionner</translation>
+    </message>
+</context>
+<context>
+    <name>BackupLogWindow</name>
+    <message>
+        <source>Backup Log</source>
+        <translation>Journal de sauvegarde</translation>
+    </message>
+</context>
+<context>
+    <name>BackupNotifications</name>
+    <message>
+        <source>The backup volume</source>
+        <translation>Le volume de sauvegarde</translation>
+    </message>
+    <message>
+        <source>Automatic backup started</source>
+        <translation>Sauvegarde automatique démarrée</translation>
+    </message>
+    <message>
+        <source>Backing up to %1.</source>
+        <translation>Sauvegarde sur %1.</translation>
+    </message>
+    <message>
+        <source>Could not eject %1</source>
+        <translation>Impossible d&apos;éjecter %1</translation>
+    </message>
+    <message>
+        <source>the volume</source>
+        <translation>le volume</translation>
+    </message>
+    <message>
+        <source>Backup cancelled</source>
+        <translation>Sauvegarde annulée</translation>
+    </message>
+    <message>
+        <source>Backup finished</source>
+        <translation>Sauvegarde terminée</translation>
+    </message>
+    <message>
+        <source>Backup finished with errors</source>
+        <translation>Sauvegarde terminée avec des erreurs</translation>
+    </message>
+    <message>
+        <source>Backup failed</source>
+        <translation>Échec de la sauvegarde</translation>
+    </message>
+    <message>
+        <source>Nothing needed backing up.</source>
+        <translation>Il n&apos;y avait rien à sauvegarder.</translation>
+    </message>
+    <message>
+        <source>1 item</source>
+        <translation>1 élément</translation>
+    </message>
+    <message>
+        <source>%1 items</source>
+        <translation>%1 éléments</translation>
+    </message>
+    <message>
+        <source>%1 backed up, %2.</source>
+        <translation>%1 sauvegardé(s), %2.</translation>
+    </message>
+    <message>
+        <source>1 error.</source>
+        <translation>1 erreur.</translation>
+    </message>
+    <message>
+        <source>%1 errors.</source>
+        <translation>%1 erreurs.</translation>
+    </message>
+    <message>
+        <source>%1 was ejected and can now be removed safely.</source>
+        <translation>%1 a été éjecté et peut maintenant être retiré en toute sécurité.</translation>
+    </message>
+    <message>
+        <source>%1 could not be ejected: %2</source>
+        <translation>%1 n&apos;a pas pu être éjecté : %2</translation>
+    </message>
+    <message>
+        <source>Show Log</source>
+        <translation>Afficher le journal</translation>
+    </message>
+</context>
+<context>
+    <name>BackupsWindow</name>
+    <message>
+        <source>Backups</source>
+        <translation>Sauvegardes</translation>
+    </message>
+</context>
+<context>
+    <name>CellView</name>
+    <message>
+        <source>Show In Finder</source>
+        <translation>Afficher dans le gestionnaire de fichiers</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Retirer</translation>
+    </message>
+</context>
+<context>
+    <name>EngineText</name>
+    <message>
+        <source>Backing up to &quot;%1&quot;</source>
+        <translation>Sauvegarde sur « %1 »</translation>
+    </message>
+    <message>
+        <source>Backing up to Demo volume</source>
+        <translation>Sauvegarde sur le volume de démonstration</translation>
+    </message>
+    <message>
+        <source>Backup Process finished</source>
+        <translation>Sauvegarde terminée</translation>
+    </message>
+    <message>
+        <source>Backup Initialized</source>
+        <translation>Sauvegarde initialisée</translation>
+    </message>
+    <message>
+        <source>Scanning %1...</source>
+        <translation>Analyse de %1…</translation>
+    </message>
+    <message>
+        <source>Backing up &quot;%1&quot;...</source>
+        <translation>Sauvegarde de « %1 »…</translation>
+    </message>
+    <message>
+        <source>Items checked %1, %2 to copy, requires %3</source>
+        <translation>%1 éléments vérifiés, %2 à copier, %3 nécessaires</translation>
+    </message>
+    <message>
+        <source>Items backed up %1, %2. Errors %3</source>
+        <translation>%1 éléments sauvegardés, %2. Erreurs : %3</translation>
+    </message>
+    <message>
+        <source>Volume not connected</source>
+        <translation>Volume non connecté</translation>
+    </message>
+    <message>
+        <source>Never</source>
+        <translation>Jamais</translation>
+    </message>
+    <message>
+        <source>No volume selected</source>
+        <translation>Aucun volume sélectionné</translation>
+    </message>
+    <message>
+        <source>Not connected</source>
+        <translation>Non connecté</translation>
+    </message>
+    <message>
+        <source>%1 Capacity</source>
+        <translation>%1 de capacité</translation>
+    </message>
+    <message>
+        <source>%1 Available</source>
+        <translation>%1 disponibles</translation>
+    </message>
+    <message>
+        <source>Zero KB</source>
+        <translation>Zéro Ko</translation>
+    </message>
+    <message>
+        <source>1 byte</source>
+        <translation>1 octet</translation>
+    </message>
+    <message>
+        <source>%1 bytes</source>
+        <translation>%1 octets</translation>
+    </message>
+    <message>
+        <source>Untitled</source>
+        <translation>Sans titre</translation>
+    </message>
+    <message>
+        <source>Unknown name</source>
+        <translation>Nom inconnu</translation>
+    </message>
+    <message>
+        <source>The item is not a volume. Please try again with a volume.</source>
+        <translation>L&apos;élément n&apos;est pas un volume. Veuillez réessayer avec un volume.</translation>
+    </message>
+    <message>
+        <source>The volume is not browsable, it can&apos;t be seen from the Finder. Please select a different volume.</source>
+        <translation>Le volume n&apos;est pas consultable : il n&apos;est pas visible dans le gestionnaire de fichiers. Veuillez choisir un autre volume.</translation>
+    </message>
+    <message>
+        <source>The volume is not browsable, it can&apos;t be seen from the file manager. Please select a different volume.</source>
+        <translation>Le volume n&apos;est pas consultable : il n&apos;est pas visible dans le gestionnaire de fichiers. Veuillez choisir un autre volume.</translation>
+    </message>
+    <message>
+        <source>You don&apos;t have permission to read from the volume. Please select a different volume.</source>
+        <translation>Vous n&apos;avez pas l&apos;autorisation de lire ce volume. Veuillez choisir un autre volume.</translation>
+    </message>
+    <message>
+        <source>You don&apos;t have permission to write to the volume. Either unlock this volume or select a different volume.</source>
+        <translation>Vous n&apos;avez pas l&apos;autorisation d&apos;écrire sur ce volume. Déverrouillez-le ou choisissez un autre volume.</translation>
+    </message>
+    <message>
+        <source>Unable to obtain the volume&apos;s identifier. Please select a different volume.</source>
+        <translation>Impossible d&apos;obtenir l&apos;identifiant du volume. Veuillez choisir un autre volume.</translation>
+    </message>
+    <message>
+        <source>The item &quot;%1&quot; is not on this computer&apos;s file system.</source>
+        <translation>L&apos;élément « %1 » ne se trouve pas sur le système de fichiers de cet ordinateur.</translation>
+    </message>
+    <message>
+        <source>%1 KB</source>
+        <translation>%1 Ko</translation>
+    </message>
+    <message>
+        <source>%1 MB</source>
+        <translation>%1 Mo</translation>
+    </message>
+    <message>
+        <source>%1 GB</source>
+        <translation>%1 Go</translation>
+    </message>
+    <message>
+        <source>%1 TB</source>
+        <translation>%1 To</translation>
+    </message>
+    <message>
+        <source>%1 PB</source>
+        <translation>%1 Po</translation>
+    </message>
+    <message>
+        <source>%1 EB</source>
+        <translation>%1 Eo</translation>
+    </message>
+    <message>
+        <source>Preparing...</source>
+        <translation>Préparation…</translation>
+    </message>
+</context>
+<context>
+    <name>IconSizeControl</name>
+    <message>
+        <source>Icon Size</source>
+        <translation>Taille des icônes</translation>
+    </message>
+    <message>
+        <source>Large Icons</source>
+        <translation>Grandes icônes</translation>
+    </message>
+    <message>
+        <source>Display large icons</source>
+        <translation>Afficher de grandes icônes</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>Moyennes</translation>
+    </message>
+    <message>
+        <source>Display medium sized icons</source>
+        <translation>Afficher des icônes moyennes</translation>
+    </message>
+    <message>
+        <source>Small Icons</source>
+        <translation>Petites icônes</translation>
+    </message>
+    <message>
+        <source>Display small sized icons</source>
+        <translation>Afficher de petites icônes</translation>
+    </message>
+</context>
+<context>
+    <name>KitAlert</name>
+    <message>
+        <source>Couldn&apos;t configure update system</source>
+        <translation>Impossible de configurer le système de mise à jour</translation>
+    </message>
+    <message>
+        <source>Unable to generate e-mail</source>
+        <translation>Impossible de créer l&apos;e-mail</translation>
+    </message>
+    <message>
+        <source>Unable to create base URL.</source>
+        <translation>Impossible de créer l&apos;adresse de base.</translation>
+    </message>
+    <message>
+        <source>Resulting URL is invalid.</source>
+        <translation>L&apos;adresse obtenue n&apos;est pas valide.</translation>
+    </message>
+    <message>
+        <source>Unable to obtain the CPU Type</source>
+        <translation>Impossible de déterminer le type de processeur</translation>
+    </message>
+    <message>
+        <source>Unable to check for update</source>
+        <translation>Impossible de rechercher une mise à jour</translation>
+    </message>
+    <message>
+        <source>Version: %1</source>
+        <translation>Version : %1</translation>
+    </message>
+    <message>
+        <source>Unknown</source>
+        <translation>Inconnue</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Fichier</translation>
+    </message>
+    <message>
+        <source>Open Backup Folder</source>
+        <translation>Ouvrir le dossier de sauvegarde</translation>
+    </message>
+    <message>
+        <source>Backup Now</source>
+        <translation>Sauvegarder maintenant</translation>
+    </message>
+    <message>
+        <source>Settings...</source>
+        <translation>Paramètres…</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Quitter</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Aide</translation>
+    </message>
+    <message>
+        <source>Contact Brindlewick for support or feedback...</source>
+        <translation>Contacter Brindlewick pour obtenir de l&apos;aide ou donner votre avis…</translation>
+    </message>
+    <message>
+        <source>Visit Brindlewick&apos;s Website...</source>
+        <translation>Visiter le site web de Brindlewick…</translation>
+    </message>
+    <message>
+        <source>Stay Up To Date</source>
+        <translation>Rester informé</translation>
+    </message>
+    <message>
+        <source>Share the Vellory 2 love...</source>
+        <translation>Faire connaître Vellory 2…</translation>
+    </message>
+    <message>
+        <source>About Vellory 2</source>
+        <translation>À propos de Vellory 2</translation>
+    </message>
+    <message>
+        <source>Check for updates...</source>
+        <translation>Rechercher des mises à jour…</translation>
+    </message>
+    <message>
+        <source>Share</source>
+        <translation>Partager</translation>
+    </message>
+    <message>
+        <source>Version %1</source>
+        <translation>Version %1</translation>
+    </message>
+    <message>
+        <source>Help us to spread the word</source>
+        <translation>Aidez-nous à faire passer le mot</translation>
+    </message>
+</context>
+<context>
+    <name>NIMBProgressWindow</name>
+    <message>
+        <source>Unknown</source>
+        <translation>Inconnu</translation>
+    </message>
+    <message>
+        <source>%1 Updates</source>
+        <translation>Mises à jour de %1</translation>
+    </message>
+    <message>
+        <source>Checking for a &lt;b&gt;%1&lt;/b&gt; update...</source>
+        <translation>Recherche d&apos;une mise à jour de &lt;b&gt;%1&lt;/b&gt;…</translation>
+    </message>
+    <message>
+        <source> Cancel </source>
+        <translation> Annuler </translation>
+    </message>
+</context>
+<context>
+    <name>NIMBSettings</name>
+    <message>
+        <source>Check frequency</source>
+        <translation>Fréquence de vérification</translation>
+    </message>
+    <message>
+        <source>Next check</source>
+        <translation>Prochaine vérification</translation>
+    </message>
+    <message>
+        <source>Not scheduled</source>
+        <translation>Non planifiée</translation>
+    </message>
+    <message>
+        <source>Available update</source>
+        <translation>Mise à jour disponible</translation>
+    </message>
+    <message>
+        <source> Ignore </source>
+        <translation> Ignorer </translation>
+    </message>
+    <message>
+        <source> Cancel </source>
+        <translation> Annuler </translation>
+    </message>
+    <message>
+        <source>Version Update Info missing</source>
+        <translation>Version : informations de mise à jour manquantes</translation>
+    </message>
+    <message>
+        <source>Version %1</source>
+        <translation>Version %1</translation>
+    </message>
+    <message>
+        <source>No Display Version</source>
+        <translation>Aucune version affichée</translation>
+    </message>
+    <message>
+        <source>Ignoring version None</source>
+        <translation>Version ignorée : aucune</translation>
+    </message>
+    <message>
+        <source>Ignoring version %1</source>
+        <translation>Version %1 ignorée</translation>
+    </message>
+    <message>
+        <source>Ignore Info missing</source>
+        <translation>Informations sur la version ignorée manquantes</translation>
+    </message>
+    <message>
+        <source>Never</source>
+        <translation>Jamais</translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation>Par défaut</translation>
+    </message>
+    <message>
+        <source>Every launch</source>
+        <translation>À chaque lancement</translation>
+    </message>
+    <message>
+        <source>Daily</source>
+        <translation>Tous les jours</translation>
+    </message>
+    <message>
+        <source>Weekly</source>
+        <translation>Toutes les semaines</translation>
+    </message>
+    <message>
+        <source>Monthly</source>
+        <translation>Tous les mois</translation>
+    </message>
+</context>
+<context>
+    <name>NIMBSettingsView</name>
+    <message>
+        <source>Updates</source>
+        <translation>Mises à jour</translation>
+    </message>
+    <message>
+        <source>Show debugging options</source>
+        <translation>Afficher les options de débogage</translation>
+    </message>
+    <message>
+        <source>Debugging options</source>
+        <translation>Options de débogage</translation>
+    </message>
+    <message>
+        <source>Show Debugging options</source>
+        <translation>Afficher les options de débogage</translation>
+    </message>
+    <message>
+        <source>Ignore maintenance</source>
+        <translation>Ignorer la maintenance</translation>
+    </message>
+    <message>
+        <source>Test silent check</source>
+        <translation>Tester la vérification silencieuse</translation>
+    </message>
+    <message>
+        <source> Reset Settings </source>
+        <translation> Réinitialiser les paramètres </translation>
+    </message>
+    <message>
+        <source> Check Now </source>
+        <translation> Vérifier maintenant </translation>
+    </message>
+</context>
+<context>
+    <name>SettingsWindow</name>
+    <message>
+        <source>Settings</source>
+        <translation>Paramètres</translation>
+    </message>
+    <message>
+        <source>General</source>
+        <translation>Général</translation>
+    </message>
+</context>
+<context>
+    <name>SharePanel</name>
+    <message>
+        <source>Try %1 Today %2</source>
+        <translation>Essayez %1 dès aujourd&apos;hui : %2</translation>
+    </message>
+</context>
+<context>
+    <name>SharePanel2025</name>
+    <message>
+        <source>Help us to spread the word</source>
+        <translation>Aidez-nous à faire passer le mot</translation>
+    </message>
+    <message>
+        <source>We need your help to get %1 into the hands of other people who could benefit from it. Please use the field and buttons below to share a short message on your favorite social media.</source>
+        <translation>Nous avons besoin de votre aide pour faire connaître %1 à d&apos;autres personnes à qui il pourrait être utile. Utilisez le champ et les boutons ci-dessous pour partager un court message sur vos réseaux sociaux préférés.</translation>
+    </message>
+    <message>
+        <source>Message</source>
+        <translation>Message</translation>
+    </message>
+    <message>
+        <source> Share via e-mail </source>
+        <translation> Partager par e-mail </translation>
+    </message>
+    <message>
+        <source> Share on Facebook </source>
+        <translation> Partager sur Facebook </translation>
+    </message>
+    <message>
+        <source> Share on Threads </source>
+        <translation> Partager sur Threads </translation>
+    </message>
+    <message>
+        <source> Share on X </source>
+        <translation> Partager sur X </translation>
+    </message>
+    <message>
+        <source>Copy Message </source>
+        <translation>Copier le message </translation>
+    </message>
+    <message>
+        <source> Close </source>
+        <translation> Fermer </translation>
+    </message>
+</context>
+<context>
+    <name>SleepWhileBackingUp</name>
+    <message>
+        <source>A backup is running</source>
+        <translation>Une sauvegarde est en cours</translation>
+    </message>
+</context>
+<context>
+    <name>SourcePathView</name>
+    <message>
+        <source>Add</source>
+        <translation>Ajouter</translation>
+    </message>
+    <message>
+        <source>Raverizavu</source>
+        <translation>Raverizavu</translation>
+    </message>
+    <message>
+        <source>Add...</source>
+        <translation>Ajouter…</translation>
+    </message>
+    <message>
+        <source>Drag and drop files &amp; folders here to back them up, </source>
+        <translation>Glissez-déposez ici des fichiers et des dossiers pour les sauvegarder, </translation>
+    </message>
+    <message>
+        <source>or click on the &quot;%1 Add...&quot; button above to select files or folders.</source>
+        <translation>ou cliquez sur le bouton « %1 Ajouter… » ci-dessus pour choisir des fichiers ou des dossiers.</translation>
+    </message>
+</context>
+<context>
+    <name>StartupSettingsView</name>
+    <message>
+        <source>Start at login</source>
+        <translation>Lancer à l&apos;ouverture de session</translation>
+    </message>
+    <message>
+        <source>Runs in the background from login on, so that connecting the destination starts a backup while &quot;Auto Backup on Connect&quot; is on.</source>
+        <translation>S&apos;exécute en arrière-plan dès l&apos;ouverture de session, pour que le branchement de la destination lance une sauvegarde tant que « Sauvegarder au branchement » est activé.</translation>
+    </message>
+</context>
+<context>
+    <name>StatusIcon</name>
+    <message>
+        <source>Open Vellory 2</source>
+        <translation>Ouvrir Vellory 2</translation>
+    </message>
+    <message>
+        <source>Backup Now</source>
+        <translation>Sauvegarder maintenant</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Quitter</translation>
+    </message>
+</context>
+<context>
+    <name>ThreadView</name>
+    <message>
+        <source>Log</source>
+        <translation>Journal</translation>
+    </message>
+    <message>
+        <source> Cancel </source>
+        <translation> Annuler </translation>
+    </message>
+    <message>
+        <source> Close </source>
+        <translation> Fermer </translation>
+    </message>
+</context>
+<context>
+    <name>ThreadsListView</name>
+    <message>
+        <source>Backups</source>
+        <translation>Sauvegardes</translation>
+    </message>
+</context>
+<context>
+    <name>VolumeView</name>
+    <message>
+        <source>Unable to use &quot;%1&quot;</source>
+        <translation>Impossible d&apos;utiliser « %1 »</translation>
+    </message>
+    <message>
+        <source>Unknown item</source>
+        <translation>Élément inconnu</translation>
+    </message>
+    <message>
+        <source>Unknown reason</source>
+        <translation>Raison inconnue</translation>
+    </message>
+    <message>
+        <source>Last Backup: %1</source>
+        <translation>Dernière sauvegarde : %1</translation>
+    </message>
+    <message>
+        <source>Select</source>
+        <translation>Choisir</translation>
+    </message>
+    <message>
+        <source>Destination</source>
+        <translation>Destination</translation>
+    </message>
+    <message>
+        <source> Select... </source>
+        <translation> Choisir… </translation>
+    </message>
+    <message>
+        <source>Eject</source>
+        <translation>Éjecter</translation>
+    </message>
+    <message>
+        <source>Drag and drop a volume here, </source>
+        <translation>Glissez-déposez un volume ici </translation>
+    </message>
+    <message>
+        <source>or click &quot;Select...&quot; to choose a destination volume</source>
+        <translation>ou cliquez sur « Choisir… » pour sélectionner un volume de destination</translation>
+    </message>
+    <message>
+        <source>%1% used</source>
+        <translation>%1 % utilisés</translation>
+    </message>
+    <message>
+        <source>Auto Backup on Connect</source>
+        <translation>Sauvegarder au branchement</translation>
+    </message>
+    <message>
+        <source>Auto Eject on Completion</source>
+        <translation>Éjecter à la fin</translation>
+    </message>
+    <message>
+        <source> Backup Now </source>
+        <translation> Sauvegarder maintenant </translation>
+    </message>
+    <message>
+        <source>Remove Volume</source>
+        <translation>Retirer le volume</translation>
+    </message>
+</context>
+</TS>
