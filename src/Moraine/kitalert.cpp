@@ -1,5 +1,7 @@
 #include "Moraine/kitalert.h"
 
+#include <QCoreApplication>
+
 #include "Moraine/systemreport.h"
 
 #include "platform/buildinfo.h"

@@ -205,7 +205,7 @@ VelloryWindow {
     Shortcut {
         id: backupShortcut
         sequence: "Ctrl+B"
-        enabled: window.controller.volumeStatus === BackupController.Connected
+        enabled: window.controller.canStartBackup
         onActivated: window.controller.startBackup()
     }
 
