@@ -23,6 +23,17 @@
     </message>
 </context>
 <context>
+    <name>BackgroundMode</name>
+    <message>
+        <source>Backups continue in the background</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>To quit, open %1 and choose Quit.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>BackupLogView</name>
     <message>
         <source>Backup Log</source>
@@ -67,22 +78,6 @@
         <translation>le volume</translation>
     </message>
     <message>
-        <source>Backup cancelled</source>
-        <translation>Sauvegarde annulée</translation>
-    </message>
-    <message>
-        <source>Backup finished</source>
-        <translation>Sauvegarde terminée</translation>
-    </message>
-    <message>
-        <source>Backup finished with errors</source>
-        <translation>Sauvegarde terminée avec des erreurs</translation>
-    </message>
-    <message>
-        <source>Backup failed</source>
-        <translation>Échec de la sauvegarde</translation>
-    </message>
-    <message>
         <source>Nothing needed backing up.</source>
         <translation>Il n&apos;y avait rien à sauvegarder.</translation>
     </message>
@@ -118,6 +113,29 @@
         <source>Show Log</source>
         <translation>Afficher le journal</translation>
     </message>
+    <message>
+        <source>Backup ended</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nothing was backed up.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>BackupReminder</name>
+    <message>
+        <source>Time for a backup</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Your last backup to &quot;%1&quot; was %2 days ago. Connect it to back up your files.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Vellory 2 now starts at login to remind you when a backup is due; you can turn this off in Settings.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>BackupsWindow</name>
@@ -129,12 +147,12 @@
 <context>
     <name>CellView</name>
     <message>
-        <source>Show In Finder</source>
-        <translation>Afficher dans le gestionnaire de fichiers</translation>
-    </message>
-    <message>
         <source>Remove</source>
         <translation>Retirer</translation>
+    </message>
+    <message>
+        <source>Open Containing Folder</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -400,6 +418,18 @@
         <source>Help us to spread the word</source>
         <translation>Aidez-nous à faire passer le mot</translation>
     </message>
+    <message>
+        <source>Verify Backup</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Restore…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Restore</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>NIMBProgressWindow</name>
@@ -531,6 +561,139 @@
     </message>
 </context>
 <context>
+    <name>QuitGuard</name>
+    <message>
+        <source>%1 backups are running. Stop them and quit?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A backup is running. Stop it and quit?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A backup to &quot;%1&quot; is running. Stop it and quit?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stop and Quit</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>RestoreModel</name>
+    <message>
+        <source>The backup volume &quot;%1&quot; is not connected.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No connected volume holds backups.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>There are no backups on this volume.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nothing backed up here.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>RestoreWindow</name>
+    <message>
+        <source>Restore</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Restore To</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Volume</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Computer</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Up</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Up one folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Backed-up items</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Open %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Pick %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 (link)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Restore to</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The original location</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This folder:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Restore to this folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Folder to restore to</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Choose a folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Choose...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Choose a folder to restore to</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>When a local file differs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keep it and restore the backup&apos;s version beside it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Keep it and skip the backup&apos;s version</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Restore the picked items</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>SettingsWindow</name>
     <message>
         <source>Settings</source>
@@ -627,6 +790,30 @@
         <source>Runs in the background from login on, so that connecting the destination starts a backup while &quot;Auto Backup on Connect&quot; is on.</source>
         <translation>S&apos;exécute en arrière-plan dès l&apos;ouverture de session, pour que le branchement de la destination lance une sauvegarde tant que « Sauvegarder au branchement » est activé.</translation>
     </message>
+    <message>
+        <source>Remind me after</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 week</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>2 weeks</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>1 month</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Never</source>
+        <translation type="unfinished">Jamais</translation>
+    </message>
+    <message>
+        <source>When the last backup is older than this and the destination is not connected, a notification reminds you, at most once a day.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>StatusIcon</name>
@@ -667,18 +854,6 @@
 </context>
 <context>
     <name>VolumeView</name>
-    <message>
-        <source>Unable to use &quot;%1&quot;</source>
-        <translation>Impossible d&apos;utiliser « %1 »</translation>
-    </message>
-    <message>
-        <source>Unknown item</source>
-        <translation>Élément inconnu</translation>
-    </message>
-    <message>
-        <source>Unknown reason</source>
-        <translation>Raison inconnue</translation>
-    </message>
     <message>
         <source>Last Backup: %1</source>
         <translation>Dernière sauvegarde : %1</translation>
