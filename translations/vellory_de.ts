@@ -26,11 +26,11 @@
     <name>BackgroundMode</name>
     <message>
         <source>Backups continue in the background</source>
-        <translation type="unfinished"></translation>
+        <translation>Sicherungen laufen im Hintergrund weiter</translation>
     </message>
     <message>
         <source>To quit, open %1 and choose Quit.</source>
-        <translation type="unfinished"></translation>
+        <translation>Zum Beenden öffnen Sie %1 und wählen „Beenden“.</translation>
     </message>
 </context>
 <context>
@@ -115,26 +115,26 @@
     </message>
     <message>
         <source>Backup ended</source>
-        <translation type="unfinished"></translation>
+        <translation>Sicherung beendet</translation>
     </message>
     <message>
         <source>Nothing was backed up.</source>
-        <translation type="unfinished"></translation>
+        <translation>Es wurde nichts gesichert.</translation>
     </message>
 </context>
 <context>
     <name>BackupReminder</name>
     <message>
         <source>Time for a backup</source>
-        <translation type="unfinished"></translation>
+        <translation>Zeit für eine Sicherung</translation>
     </message>
     <message>
         <source>Your last backup to &quot;%1&quot; was %2 days ago. Connect it to back up your files.</source>
-        <translation type="unfinished"></translation>
+        <translation>Ihre letzte Sicherung auf „%1“ ist %2 Tage her. Schließen Sie das Medium an, um Ihre Dateien zu sichern.</translation>
     </message>
     <message>
         <source>Vellory 2 now starts at login to remind you when a backup is due; you can turn this off in Settings.</source>
-        <translation type="unfinished"></translation>
+        <translation>Vellory 2 startet jetzt bei der Anmeldung, um Sie an fällige Sicherungen zu erinnern; Sie können das in den Einstellungen ausschalten.</translation>
     </message>
 </context>
 <context>
@@ -152,7 +152,7 @@
     </message>
     <message>
         <source>Open Containing Folder</source>
-        <translation type="unfinished"></translation>
+        <translation>Enthaltenden Ordner öffnen</translation>
     </message>
 </context>
 <context>
@@ -289,6 +289,98 @@
         <source>Preparing...</source>
         <translation>Wird vorbereitet …</translation>
     </message>
+    <message>
+        <source>The backup was cancelled before it finished.</source>
+        <translation>Die Sicherung wurde abgebrochen, bevor sie fertig war.</translation>
+    </message>
+    <message>
+        <source>The volume &quot;%1&quot; is full: %2 items (%3) were not copied.</source>
+        <translation>Das Medium „%1“ ist voll: %2 Objekte (%3) wurden nicht kopiert.</translation>
+    </message>
+    <message>
+        <source>The volume &quot;%1&quot; stopped accepting writes: %2 items were not copied.</source>
+        <translation>Das Medium „%1“ nimmt keine Schreibvorgänge mehr an: %2 Objekte wurden nicht kopiert.</translation>
+    </message>
+    <message>
+        <source>The volume was not ejected: it stopped accepting writes.</source>
+        <translation>Das Medium wurde nicht ausgeworfen: Es nimmt keine Schreibvorgänge mehr an.</translation>
+    </message>
+    <message>
+        <source>Verifying &quot;%1&quot;</source>
+        <translation>Überprüfung von „%1“</translation>
+    </message>
+    <message>
+        <source>Verify Initialized on %1</source>
+        <translation>Überprüfung vorbereitet auf %1</translation>
+    </message>
+    <message>
+        <source>Verify Process finished</source>
+        <translation>Überprüfung abgeschlossen</translation>
+    </message>
+    <message>
+        <source>Verifying %1 copies.</source>
+        <translation>%1 Kopien werden überprüft.</translation>
+    </message>
+    <message>
+        <source>Verifying &quot;%1&quot;...</source>
+        <translation>„%1“ wird überprüft …</translation>
+    </message>
+    <message>
+        <source>Items checked %1, %2 to verify (%3), %4 due for backup</source>
+        <translation>%1 Objekte geprüft, %2 zu überprüfen (%3), %4 zu sichern</translation>
+    </message>
+    <message>
+        <source>Items verified %1, %2. Errors %3. Due for backup %4</source>
+        <translation>%1 Objekte überprüft, %2. Fehler: %3. Zu sichern: %4</translation>
+    </message>
+    <message>
+        <source>Recopying %1 copies that differ.</source>
+        <translation>%1 abweichende Kopien werden neu kopiert.</translation>
+    </message>
+    <message>
+        <source>Recopied %1 of %2 copies.</source>
+        <translation>%1 von %2 Kopien neu kopiert.</translation>
+    </message>
+    <message>
+        <source>The verify was cancelled before it finished.</source>
+        <translation>Die Überprüfung wurde abgebrochen, bevor sie fertig war.</translation>
+    </message>
+    <message>
+        <source>Restoring from &quot;%1&quot;</source>
+        <translation>Wiederherstellung von „%1“</translation>
+    </message>
+    <message>
+        <source>Restore Initialized from %1</source>
+        <translation>Wiederherstellung vorbereitet von %1</translation>
+    </message>
+    <message>
+        <source>Items checked %1, %2 to restore, requires %3</source>
+        <translation>%1 Objekte geprüft, %2 wiederherzustellen, benötigt %3</translation>
+    </message>
+    <message>
+        <source>Restoring %1 items.</source>
+        <translation>%1 Objekte werden wiederhergestellt.</translation>
+    </message>
+    <message>
+        <source>Items restored %1, %2. Errors %3</source>
+        <translation>%1 Objekte wiederhergestellt, %2. Fehler: %3</translation>
+    </message>
+    <message>
+        <source>Restore Process finished</source>
+        <translation>Wiederherstellung abgeschlossen</translation>
+    </message>
+    <message>
+        <source>Unable to use &quot;%1&quot;</source>
+        <translation>„%1“ kann nicht verwendet werden</translation>
+    </message>
+    <message>
+        <source>Unknown item</source>
+        <translation>Unbekanntes Objekt</translation>
+    </message>
+    <message>
+        <source>Unknown reason</source>
+        <translation>Unbekannter Grund</translation>
+    </message>
 </context>
 <context>
     <name>IconSizeControl</name>
@@ -319,6 +411,13 @@
     <message>
         <source>Display small sized icons</source>
         <translation>Kleine Symbole anzeigen</translation>
+    </message>
+</context>
+<context>
+    <name>JobEnding</name>
+    <message>
+        <source>Result: %1</source>
+        <translation>Ergebnis: %1</translation>
     </message>
 </context>
 <context>
@@ -420,15 +519,15 @@
     </message>
     <message>
         <source>Verify Backup</source>
-        <translation type="unfinished"></translation>
+        <translation>Sicherung überprüfen</translation>
     </message>
     <message>
         <source>Restore…</source>
-        <translation type="unfinished"></translation>
+        <translation>Wiederherstellen …</translation>
     </message>
     <message>
         <source>Restore</source>
-        <translation type="unfinished"></translation>
+        <translation>Wiederherstellen</translation>
     </message>
 </context>
 <context>
@@ -564,133 +663,133 @@
     <name>QuitGuard</name>
     <message>
         <source>%1 backups are running. Stop them and quit?</source>
-        <translation type="unfinished"></translation>
+        <translation>Es laufen %1 Sicherungen. Anhalten und beenden?</translation>
     </message>
     <message>
         <source>A backup is running. Stop it and quit?</source>
-        <translation type="unfinished"></translation>
+        <translation>Eine Sicherung läuft. Anhalten und beenden?</translation>
     </message>
     <message>
         <source>A backup to &quot;%1&quot; is running. Stop it and quit?</source>
-        <translation type="unfinished"></translation>
+        <translation>Eine Sicherung auf „%1“ läuft. Anhalten und beenden?</translation>
     </message>
     <message>
         <source>Stop and Quit</source>
-        <translation type="unfinished"></translation>
+        <translation>Anhalten und beenden</translation>
     </message>
 </context>
 <context>
     <name>RestoreModel</name>
     <message>
         <source>The backup volume &quot;%1&quot; is not connected.</source>
-        <translation type="unfinished"></translation>
+        <translation>Das Sicherungsmedium „%1“ ist nicht angeschlossen.</translation>
     </message>
     <message>
         <source>No connected volume holds backups.</source>
-        <translation type="unfinished"></translation>
+        <translation>Kein angeschlossenes Medium enthält Sicherungen.</translation>
     </message>
     <message>
         <source>There are no backups on this volume.</source>
-        <translation type="unfinished"></translation>
+        <translation>Auf diesem Medium gibt es keine Sicherungen.</translation>
     </message>
     <message>
         <source>Nothing backed up here.</source>
-        <translation type="unfinished"></translation>
+        <translation>Hier wurde nichts gesichert.</translation>
     </message>
 </context>
 <context>
     <name>RestoreWindow</name>
     <message>
         <source>Restore</source>
-        <translation type="unfinished"></translation>
+        <translation>Wiederherstellen</translation>
     </message>
     <message>
         <source>Restore To</source>
-        <translation type="unfinished"></translation>
+        <translation>Wiederherstellen nach</translation>
     </message>
     <message>
         <source>Volume</source>
-        <translation type="unfinished"></translation>
+        <translation>Medium</translation>
     </message>
     <message>
         <source>Computer</source>
-        <translation type="unfinished"></translation>
+        <translation>Computer</translation>
     </message>
     <message>
         <source>Up</source>
-        <translation type="unfinished"></translation>
+        <translation>Nach oben</translation>
     </message>
     <message>
         <source>Up one folder</source>
-        <translation type="unfinished"></translation>
+        <translation>Einen Ordner nach oben</translation>
     </message>
     <message>
         <source>Backed-up items</source>
-        <translation type="unfinished"></translation>
+        <translation>Gesicherte Objekte</translation>
     </message>
     <message>
         <source>Open %1</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 öffnen</translation>
     </message>
     <message>
         <source>Pick %1</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 auswählen</translation>
     </message>
     <message>
         <source>%1 (link)</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 (Verknüpfung)</translation>
     </message>
     <message>
         <source>Restore to</source>
-        <translation type="unfinished"></translation>
+        <translation>Wiederherstellen nach</translation>
     </message>
     <message>
         <source>The original location</source>
-        <translation type="unfinished"></translation>
+        <translation>Ursprünglicher Ort</translation>
     </message>
     <message>
         <source>This folder:</source>
-        <translation type="unfinished"></translation>
+        <translation>Dieser Ordner:</translation>
     </message>
     <message>
         <source>Restore to this folder</source>
-        <translation type="unfinished"></translation>
+        <translation>In diesen Ordner wiederherstellen</translation>
     </message>
     <message>
         <source>Folder to restore to</source>
-        <translation type="unfinished"></translation>
+        <translation>Zielordner der Wiederherstellung</translation>
     </message>
     <message>
         <source>Choose a folder</source>
-        <translation type="unfinished"></translation>
+        <translation>Ordner wählen</translation>
     </message>
     <message>
         <source>Choose...</source>
-        <translation type="unfinished"></translation>
+        <translation>Wählen …</translation>
     </message>
     <message>
         <source>Choose a folder to restore to</source>
-        <translation type="unfinished"></translation>
+        <translation>Einen Ordner für die Wiederherstellung wählen</translation>
     </message>
     <message>
         <source>When a local file differs</source>
-        <translation type="unfinished"></translation>
+        <translation>Wenn eine lokale Datei abweicht</translation>
     </message>
     <message>
         <source>Keep it and restore the backup&apos;s version beside it</source>
-        <translation type="unfinished"></translation>
+        <translation>Behalten und die gesicherte Version daneben wiederherstellen</translation>
     </message>
     <message>
         <source>Keep it and skip the backup&apos;s version</source>
-        <translation type="unfinished"></translation>
+        <translation>Behalten und die gesicherte Version überspringen</translation>
     </message>
     <message>
         <source>Close</source>
-        <translation type="unfinished"></translation>
+        <translation>Schließen</translation>
     </message>
     <message>
         <source>Restore the picked items</source>
-        <translation type="unfinished"></translation>
+        <translation>Die ausgewählten Objekte wiederherstellen</translation>
     </message>
 </context>
 <context>
@@ -792,27 +891,27 @@
     </message>
     <message>
         <source>Remind me after</source>
-        <translation type="unfinished"></translation>
+        <translation>Erinnern nach</translation>
     </message>
     <message>
         <source>1 week</source>
-        <translation type="unfinished"></translation>
+        <translation>1 Woche</translation>
     </message>
     <message>
         <source>2 weeks</source>
-        <translation type="unfinished"></translation>
+        <translation>2 Wochen</translation>
     </message>
     <message>
         <source>1 month</source>
-        <translation type="unfinished"></translation>
+        <translation>1 Monat</translation>
     </message>
     <message>
         <source>Never</source>
-        <translation type="unfinished">Nie</translation>
+        <translation>Nie</translation>
     </message>
     <message>
         <source>When the last backup is older than this and the destination is not connected, a notification reminds you, at most once a day.</source>
-        <translation type="unfinished"></translation>
+        <translation>Ist die letzte Sicherung älter als diese Zeit und das Ziel nicht angeschlossen, erinnert Sie eine Benachrichtigung daran, höchstens einmal am Tag.</translation>
     </message>
 </context>
 <context>
@@ -901,6 +1000,65 @@
     <message>
         <source>Remove Volume</source>
         <translation>Medium entfernen</translation>
+    </message>
+</context>
+<context>
+    <name>jobending</name>
+    <message>
+        <source>Completed with 1 error</source>
+        <translation>Abgeschlossen mit 1 Fehler</translation>
+    </message>
+    <message>
+        <source>Completed with %1 errors</source>
+        <translation>Abgeschlossen mit %1 Fehlern</translation>
+    </message>
+    <message>
+        <source>Completed</source>
+        <translation>Abgeschlossen</translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation>Abgebrochen</translation>
+    </message>
+    <message>
+        <source>Stopped: the volume is full</source>
+        <translation>Angehalten: Das Medium ist voll</translation>
+    </message>
+    <message>
+        <source>Stopped: the volume is gone</source>
+        <translation>Angehalten: Das Medium ist nicht mehr verfügbar</translation>
+    </message>
+    <message>
+        <source>Stopped</source>
+        <translation>Angehalten</translation>
+    </message>
+    <message>
+        <source>Backup completed</source>
+        <translation>Sicherung abgeschlossen</translation>
+    </message>
+    <message>
+        <source>Backup completed with 1 error</source>
+        <translation>Sicherung mit 1 Fehler abgeschlossen</translation>
+    </message>
+    <message>
+        <source>Backup completed with %1 errors</source>
+        <translation>Sicherung mit %1 Fehlern abgeschlossen</translation>
+    </message>
+    <message>
+        <source>Backup cancelled</source>
+        <translation>Sicherung abgebrochen</translation>
+    </message>
+    <message>
+        <source>Backup stopped: the volume is full</source>
+        <translation>Sicherung angehalten: Das Medium ist voll</translation>
+    </message>
+    <message>
+        <source>Backup stopped: the volume is gone</source>
+        <translation>Sicherung angehalten: Das Medium ist nicht mehr verfügbar</translation>
+    </message>
+    <message>
+        <source>Backup stopped</source>
+        <translation>Sicherung angehalten</translation>
     </message>
 </context>
 </TS>

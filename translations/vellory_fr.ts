@@ -26,11 +26,11 @@
     <name>BackgroundMode</name>
     <message>
         <source>Backups continue in the background</source>
-        <translation type="unfinished"></translation>
+        <translation>Les sauvegardes continuent en arrière-plan</translation>
     </message>
     <message>
         <source>To quit, open %1 and choose Quit.</source>
-        <translation type="unfinished"></translation>
+        <translation>Pour quitter, ouvrez %1 et choisissez « Quitter ».</translation>
     </message>
 </context>
 <context>
@@ -115,26 +115,26 @@
     </message>
     <message>
         <source>Backup ended</source>
-        <translation type="unfinished"></translation>
+        <translation>Sauvegarde terminée</translation>
     </message>
     <message>
         <source>Nothing was backed up.</source>
-        <translation type="unfinished"></translation>
+        <translation>Rien n&apos;a été sauvegardé.</translation>
     </message>
 </context>
 <context>
     <name>BackupReminder</name>
     <message>
         <source>Time for a backup</source>
-        <translation type="unfinished"></translation>
+        <translation>Il est temps de faire une sauvegarde</translation>
     </message>
     <message>
         <source>Your last backup to &quot;%1&quot; was %2 days ago. Connect it to back up your files.</source>
-        <translation type="unfinished"></translation>
+        <translation>Votre dernière sauvegarde sur « %1 » date d&apos;il y a %2 jours. Branchez ce volume pour sauvegarder vos fichiers.</translation>
     </message>
     <message>
         <source>Vellory 2 now starts at login to remind you when a backup is due; you can turn this off in Settings.</source>
-        <translation type="unfinished"></translation>
+        <translation>Vellory 2 se lance désormais à l&apos;ouverture de session pour vous rappeler quand une sauvegarde est due ; vous pouvez désactiver cela dans les Paramètres.</translation>
     </message>
 </context>
 <context>
@@ -152,7 +152,7 @@
     </message>
     <message>
         <source>Open Containing Folder</source>
-        <translation type="unfinished"></translation>
+        <translation>Ouvrir le dossier contenant</translation>
     </message>
 </context>
 <context>
@@ -289,6 +289,98 @@
         <source>Preparing...</source>
         <translation>Préparation…</translation>
     </message>
+    <message>
+        <source>The backup was cancelled before it finished.</source>
+        <translation>La sauvegarde a été annulée avant la fin.</translation>
+    </message>
+    <message>
+        <source>The volume &quot;%1&quot; is full: %2 items (%3) were not copied.</source>
+        <translation>Le volume « %1 » est plein : %2 éléments (%3) n&apos;ont pas été copiés.</translation>
+    </message>
+    <message>
+        <source>The volume &quot;%1&quot; stopped accepting writes: %2 items were not copied.</source>
+        <translation>Le volume « %1 » n&apos;accepte plus d&apos;écritures : %2 éléments n&apos;ont pas été copiés.</translation>
+    </message>
+    <message>
+        <source>The volume was not ejected: it stopped accepting writes.</source>
+        <translation>Le volume n&apos;a pas été éjecté : il n&apos;accepte plus d&apos;écritures.</translation>
+    </message>
+    <message>
+        <source>Verifying &quot;%1&quot;</source>
+        <translation>Vérification de « %1 »</translation>
+    </message>
+    <message>
+        <source>Verify Initialized on %1</source>
+        <translation>Vérification initialisée sur %1</translation>
+    </message>
+    <message>
+        <source>Verify Process finished</source>
+        <translation>Vérification terminée</translation>
+    </message>
+    <message>
+        <source>Verifying %1 copies.</source>
+        <translation>Vérification de %1 copies.</translation>
+    </message>
+    <message>
+        <source>Verifying &quot;%1&quot;...</source>
+        <translation>Vérification de « %1 »…</translation>
+    </message>
+    <message>
+        <source>Items checked %1, %2 to verify (%3), %4 due for backup</source>
+        <translation>%1 éléments examinés, %2 à vérifier (%3), %4 à sauvegarder</translation>
+    </message>
+    <message>
+        <source>Items verified %1, %2. Errors %3. Due for backup %4</source>
+        <translation>%1 éléments vérifiés, %2. Erreurs : %3. À sauvegarder : %4</translation>
+    </message>
+    <message>
+        <source>Recopying %1 copies that differ.</source>
+        <translation>Recopie des %1 copies qui diffèrent.</translation>
+    </message>
+    <message>
+        <source>Recopied %1 of %2 copies.</source>
+        <translation>%1 copies sur %2 recopiées.</translation>
+    </message>
+    <message>
+        <source>The verify was cancelled before it finished.</source>
+        <translation>La vérification a été annulée avant la fin.</translation>
+    </message>
+    <message>
+        <source>Restoring from &quot;%1&quot;</source>
+        <translation>Restauration depuis « %1 »</translation>
+    </message>
+    <message>
+        <source>Restore Initialized from %1</source>
+        <translation>Restauration initialisée depuis %1</translation>
+    </message>
+    <message>
+        <source>Items checked %1, %2 to restore, requires %3</source>
+        <translation>%1 éléments vérifiés, %2 à restaurer, %3 nécessaires</translation>
+    </message>
+    <message>
+        <source>Restoring %1 items.</source>
+        <translation>Restauration de %1 éléments.</translation>
+    </message>
+    <message>
+        <source>Items restored %1, %2. Errors %3</source>
+        <translation>%1 éléments restaurés, %2. Erreurs : %3</translation>
+    </message>
+    <message>
+        <source>Restore Process finished</source>
+        <translation>Restauration terminée</translation>
+    </message>
+    <message>
+        <source>Unable to use &quot;%1&quot;</source>
+        <translation>Impossible d&apos;utiliser « %1 »</translation>
+    </message>
+    <message>
+        <source>Unknown item</source>
+        <translation>Élément inconnu</translation>
+    </message>
+    <message>
+        <source>Unknown reason</source>
+        <translation>Raison inconnue</translation>
+    </message>
 </context>
 <context>
     <name>IconSizeControl</name>
@@ -319,6 +411,13 @@
     <message>
         <source>Display small sized icons</source>
         <translation>Afficher de petites icônes</translation>
+    </message>
+</context>
+<context>
+    <name>JobEnding</name>
+    <message>
+        <source>Result: %1</source>
+        <translation>Résultat : %1</translation>
     </message>
 </context>
 <context>
@@ -420,15 +519,15 @@
     </message>
     <message>
         <source>Verify Backup</source>
-        <translation type="unfinished"></translation>
+        <translation>Vérifier la sauvegarde</translation>
     </message>
     <message>
         <source>Restore…</source>
-        <translation type="unfinished"></translation>
+        <translation>Restaurer…</translation>
     </message>
     <message>
         <source>Restore</source>
-        <translation type="unfinished"></translation>
+        <translation>Restaurer</translation>
     </message>
 </context>
 <context>
@@ -564,133 +663,133 @@
     <name>QuitGuard</name>
     <message>
         <source>%1 backups are running. Stop them and quit?</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 sauvegardes sont en cours. Les arrêter et quitter ?</translation>
     </message>
     <message>
         <source>A backup is running. Stop it and quit?</source>
-        <translation type="unfinished"></translation>
+        <translation>Une sauvegarde est en cours. L&apos;arrêter et quitter ?</translation>
     </message>
     <message>
         <source>A backup to &quot;%1&quot; is running. Stop it and quit?</source>
-        <translation type="unfinished"></translation>
+        <translation>Une sauvegarde sur « %1 » est en cours. L&apos;arrêter et quitter ?</translation>
     </message>
     <message>
         <source>Stop and Quit</source>
-        <translation type="unfinished"></translation>
+        <translation>Arrêter et quitter</translation>
     </message>
 </context>
 <context>
     <name>RestoreModel</name>
     <message>
         <source>The backup volume &quot;%1&quot; is not connected.</source>
-        <translation type="unfinished"></translation>
+        <translation>Le volume de sauvegarde « %1 » n&apos;est pas connecté.</translation>
     </message>
     <message>
         <source>No connected volume holds backups.</source>
-        <translation type="unfinished"></translation>
+        <translation>Aucun volume connecté ne contient de sauvegardes.</translation>
     </message>
     <message>
         <source>There are no backups on this volume.</source>
-        <translation type="unfinished"></translation>
+        <translation>Ce volume ne contient aucune sauvegarde.</translation>
     </message>
     <message>
         <source>Nothing backed up here.</source>
-        <translation type="unfinished"></translation>
+        <translation>Rien n&apos;a été sauvegardé ici.</translation>
     </message>
 </context>
 <context>
     <name>RestoreWindow</name>
     <message>
         <source>Restore</source>
-        <translation type="unfinished"></translation>
+        <translation>Restaurer</translation>
     </message>
     <message>
         <source>Restore To</source>
-        <translation type="unfinished"></translation>
+        <translation>Restaurer vers</translation>
     </message>
     <message>
         <source>Volume</source>
-        <translation type="unfinished"></translation>
+        <translation>Volume</translation>
     </message>
     <message>
         <source>Computer</source>
-        <translation type="unfinished"></translation>
+        <translation>Ordinateur</translation>
     </message>
     <message>
         <source>Up</source>
-        <translation type="unfinished"></translation>
+        <translation>Remonter</translation>
     </message>
     <message>
         <source>Up one folder</source>
-        <translation type="unfinished"></translation>
+        <translation>Remonter d&apos;un dossier</translation>
     </message>
     <message>
         <source>Backed-up items</source>
-        <translation type="unfinished"></translation>
+        <translation>Éléments sauvegardés</translation>
     </message>
     <message>
         <source>Open %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Ouvrir %1</translation>
     </message>
     <message>
         <source>Pick %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Sélectionner %1</translation>
     </message>
     <message>
         <source>%1 (link)</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 (lien)</translation>
     </message>
     <message>
         <source>Restore to</source>
-        <translation type="unfinished"></translation>
+        <translation>Restaurer vers</translation>
     </message>
     <message>
         <source>The original location</source>
-        <translation type="unfinished"></translation>
+        <translation>L&apos;emplacement d&apos;origine</translation>
     </message>
     <message>
         <source>This folder:</source>
-        <translation type="unfinished"></translation>
+        <translation>Ce dossier :</translation>
     </message>
     <message>
         <source>Restore to this folder</source>
-        <translation type="unfinished"></translation>
+        <translation>Restaurer dans ce dossier</translation>
     </message>
     <message>
         <source>Folder to restore to</source>
-        <translation type="unfinished"></translation>
+        <translation>Dossier où restaurer</translation>
     </message>
     <message>
         <source>Choose a folder</source>
-        <translation type="unfinished"></translation>
+        <translation>Choisissez un dossier</translation>
     </message>
     <message>
         <source>Choose...</source>
-        <translation type="unfinished"></translation>
+        <translation>Choisir…</translation>
     </message>
     <message>
         <source>Choose a folder to restore to</source>
-        <translation type="unfinished"></translation>
+        <translation>Choisir un dossier où restaurer</translation>
     </message>
     <message>
         <source>When a local file differs</source>
-        <translation type="unfinished"></translation>
+        <translation>Quand un fichier local diffère</translation>
     </message>
     <message>
         <source>Keep it and restore the backup&apos;s version beside it</source>
-        <translation type="unfinished"></translation>
+        <translation>Le garder et restaurer la version sauvegardée à côté</translation>
     </message>
     <message>
         <source>Keep it and skip the backup&apos;s version</source>
-        <translation type="unfinished"></translation>
+        <translation>Le garder et ignorer la version sauvegardée</translation>
     </message>
     <message>
         <source>Close</source>
-        <translation type="unfinished"></translation>
+        <translation>Fermer</translation>
     </message>
     <message>
         <source>Restore the picked items</source>
-        <translation type="unfinished"></translation>
+        <translation>Restaurer les éléments sélectionnés</translation>
     </message>
 </context>
 <context>
@@ -792,27 +891,27 @@
     </message>
     <message>
         <source>Remind me after</source>
-        <translation type="unfinished"></translation>
+        <translation>Me le rappeler après</translation>
     </message>
     <message>
         <source>1 week</source>
-        <translation type="unfinished"></translation>
+        <translation>1 semaine</translation>
     </message>
     <message>
         <source>2 weeks</source>
-        <translation type="unfinished"></translation>
+        <translation>2 semaines</translation>
     </message>
     <message>
         <source>1 month</source>
-        <translation type="unfinished"></translation>
+        <translation>1 mois</translation>
     </message>
     <message>
         <source>Never</source>
-        <translation type="unfinished">Jamais</translation>
+        <translation>Jamais</translation>
     </message>
     <message>
         <source>When the last backup is older than this and the destination is not connected, a notification reminds you, at most once a day.</source>
-        <translation type="unfinished"></translation>
+        <translation>Si la dernière sauvegarde est plus ancienne que ce délai et que la destination n&apos;est pas connectée, une notification vous le rappelle, au plus une fois par jour.</translation>
     </message>
 </context>
 <context>
@@ -901,6 +1000,65 @@
     <message>
         <source>Remove Volume</source>
         <translation>Retirer le volume</translation>
+    </message>
+</context>
+<context>
+    <name>jobending</name>
+    <message>
+        <source>Completed with 1 error</source>
+        <translation>Terminée avec 1 erreur</translation>
+    </message>
+    <message>
+        <source>Completed with %1 errors</source>
+        <translation>Terminée avec %1 erreurs</translation>
+    </message>
+    <message>
+        <source>Completed</source>
+        <translation>Terminée</translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation>Annulée</translation>
+    </message>
+    <message>
+        <source>Stopped: the volume is full</source>
+        <translation>Arrêtée : le volume est plein</translation>
+    </message>
+    <message>
+        <source>Stopped: the volume is gone</source>
+        <translation>Arrêtée : le volume n&apos;est plus disponible</translation>
+    </message>
+    <message>
+        <source>Stopped</source>
+        <translation>Arrêtée</translation>
+    </message>
+    <message>
+        <source>Backup completed</source>
+        <translation>Sauvegarde terminée</translation>
+    </message>
+    <message>
+        <source>Backup completed with 1 error</source>
+        <translation>Sauvegarde terminée avec 1 erreur</translation>
+    </message>
+    <message>
+        <source>Backup completed with %1 errors</source>
+        <translation>Sauvegarde terminée avec %1 erreurs</translation>
+    </message>
+    <message>
+        <source>Backup cancelled</source>
+        <translation>Sauvegarde annulée</translation>
+    </message>
+    <message>
+        <source>Backup stopped: the volume is full</source>
+        <translation>Sauvegarde arrêtée : le volume est plein</translation>
+    </message>
+    <message>
+        <source>Backup stopped: the volume is gone</source>
+        <translation>Sauvegarde arrêtée : le volume n&apos;est plus disponible</translation>
+    </message>
+    <message>
+        <source>Backup stopped</source>
+        <translation>Sauvegarde arrêtée</translation>
     </message>
 </context>
 </TS>

@@ -8,9 +8,11 @@ namespace jobending {
 
 namespace {
 
+// The context is the one lupdate gives a tr() in this namespace, so the
+// translations it lists are the ones found here.
 QString tr(const char *text)
 {
-    return QCoreApplication::translate("JobEnding", text);
+    return QCoreApplication::translate("jobending", text);
 }
 
 QString errors(quint64 count)

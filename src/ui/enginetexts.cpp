@@ -22,6 +22,29 @@ const char *const kSentences[] = {
     QT_TRANSLATE_NOOP("EngineText", "Items checked %1, %2 to copy, requires %3"),
     QT_TRANSLATE_NOOP("EngineText", "Items backed up %1, %2. Errors %3"),
     QT_TRANSLATE_NOOP("EngineText", "Volume not connected"),
+    // The end of a backup that did not copy everything.
+    QT_TRANSLATE_NOOP("EngineText", "The backup was cancelled before it finished."),
+    QT_TRANSLATE_NOOP("EngineText", "The volume \"%1\" is full: %2 items (%3) were not copied."),
+    QT_TRANSLATE_NOOP("EngineText", "The volume \"%1\" stopped accepting writes: %2 items were not copied."),
+    QT_TRANSLATE_NOOP("EngineText", "The volume was not ejected: it stopped accepting writes."),
+    // Job rows of a verify.
+    QT_TRANSLATE_NOOP("EngineText", "Verifying \"%1\""),
+    QT_TRANSLATE_NOOP("EngineText", "Verify Initialized on %1"),
+    QT_TRANSLATE_NOOP("EngineText", "Verify Process finished"),
+    QT_TRANSLATE_NOOP("EngineText", "Verifying %1 copies."),
+    QT_TRANSLATE_NOOP("EngineText", "Verifying \"%1\"..."),
+    QT_TRANSLATE_NOOP("EngineText", "Items checked %1, %2 to verify (%3), %4 due for backup"),
+    QT_TRANSLATE_NOOP("EngineText", "Items verified %1, %2. Errors %3. Due for backup %4"),
+    QT_TRANSLATE_NOOP("EngineText", "Recopying %1 copies that differ."),
+    QT_TRANSLATE_NOOP("EngineText", "Recopied %1 of %2 copies."),
+    QT_TRANSLATE_NOOP("EngineText", "The verify was cancelled before it finished."),
+    // Job rows of a restore.
+    QT_TRANSLATE_NOOP("EngineText", "Restoring from \"%1\""),
+    QT_TRANSLATE_NOOP("EngineText", "Restore Initialized from %1"),
+    QT_TRANSLATE_NOOP("EngineText", "Items checked %1, %2 to restore, requires %3"),
+    QT_TRANSLATE_NOOP("EngineText", "Restoring %1 items."),
+    QT_TRANSLATE_NOOP("EngineText", "Items restored %1, %2. Errors %3"),
+    QT_TRANSLATE_NOOP("EngineText", "Restore Process finished"),
     // The volume panel.
     QT_TRANSLATE_NOOP("EngineText", "Never"),
     QT_TRANSLATE_NOOP("EngineText", "No volume selected"),
@@ -38,7 +61,10 @@ const char *const kSentences[] = {
     QT_TRANSLATE_NOOP("EngineText", "%1 PB"),
     QT_TRANSLATE_NOOP("EngineText", "%1 EB"),
     QT_TRANSLATE_NOOP("EngineText", "Untitled"),
-    // Refusals of an offered volume.
+    // Refusals of an offered volume: the alert's title, its fallbacks, the reasons.
+    QT_TRANSLATE_NOOP("EngineText", "Unable to use \"%1\""),
+    QT_TRANSLATE_NOOP("EngineText", "Unknown item"),
+    QT_TRANSLATE_NOOP("EngineText", "Unknown reason"),
     QT_TRANSLATE_NOOP("EngineText", "Unknown name"),
     QT_TRANSLATE_NOOP("EngineText", "The item is not a volume. Please try again with a volume."),
     QT_TRANSLATE_NOOP("EngineText",
