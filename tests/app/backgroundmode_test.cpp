@@ -157,8 +157,10 @@ TEST_F(BackgroundModeTest, ABackgroundInstanceOutlivesItsWindowWithoutAPanelAndS
     EXPECT_EQ(told, QStringList{QStringLiteral("Backups continue in the background / To quit, open Vellory 2 and choose Quit.")});
 
     settings.setAutoBackupOnConnect(false);
+    ReminderSetting().setChoice(3); // Never
     mode.lastWindowClosed();
     EXPECT_EQ(quit.size(), 1);
+    platform::preferences()->remove(QLatin1String(BackupReminder::kIntervalKey));
 }
 
 TEST(AutostartEntryTest, StartAtLoginWritesAnExecLineThatKeepsEveryArgumentWholeAndRemovesIt)

@@ -113,7 +113,10 @@ bool hasUntranslatedWords(const QString &text)
     // Innermost first: a translated sentence may hold translated values.
     static const QRegularExpression marked(QStringLiteral("\u27e6[^\u27e6\u27e7]*\u27e7"));
     static const QRegularExpression words(QStringLiteral("[A-Za-z]{2,}"));
+    // A quoted name (a volume's, a file's) is the person's data.
+    static const QRegularExpression quoted(QStringLiteral("\"[^\"]*\""));
     QString rest = text;
+    rest.remove(quoted);
     for (qsizetype before = -1; before != rest.size();) {
         before = rest.size();
         rest.remove(marked);

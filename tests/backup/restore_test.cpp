@@ -33,6 +33,9 @@ RunOutcome runRestore(const RestoreRequest &request, const std::function<void(Ba
     for (const QString &line : job->log().mid(1)) {
         outcome.messages << line.mid(11);
     }
+    if (!outcome.messages.isEmpty() && outcome.messages.last().startsWith(u"Result: "_s)) {
+        outcome.result = outcome.messages.takeLast();
+    }
     outcome.status = job->status();
     outcome.errors = job->errorCount();
     outcome.progress = job->progressValue();
