@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -78,13 +79,10 @@ constexpr int kAltMask = 1 << 3;
 constexpr int kKeySymEvent = 3; // ATSPI_KEY_SYM: press and release a keysym
 
 // Roles a person acts on; each needs a name a screen reader can speak.
-const QStringList kInteractiveRoles{
-    QStringLiteral("push button"), QStringLiteral("toggle button"), QStringLiteral("check box"),
-    QStringLiteral("radio button"), QStringLiteral("menu item"), QStringLiteral("check menu item"),
-    QStringLiteral("radio menu item"), QStringLiteral("combo box"), QStringLiteral("list item"),
-    QStringLiteral("page tab"), QStringLiteral("text"), QStringLiteral("entry"), QStringLiteral("spin button"),
-    QStringLiteral("slider"), QStringLiteral("link"), QStringLiteral("list"), QStringLiteral("dialog"),
-    QStringLiteral("alert"), QStringLiteral("menu")};
+const QStringList kInteractiveRoles =
+    QStringLiteral("push button,toggle button,check box,radio button,menu item,check menu item,radio menu item,"
+                   "combo box,list item,page tab,text,entry,spin button,slider,link,list,dialog,alert,menu")
+        .split(u',');
 
 // One object as read: what a screen reader announces of it.
 struct Seen
@@ -130,11 +128,8 @@ public:
 
     [[nodiscard]] QString name(const AtSpiRef &ref) const
     {
-        QDBusMessage get = QDBusMessage::createMethodCall(ref.service, ref.path.path(),
-                                                          QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                          QStringLiteral("Get"));
-        get << QString::fromLatin1(kAccessible) << QStringLiteral("Name");
-        const QDBusMessage reply = m_bus.call(get, QDBus::Block, 5000);
+        const QDBusMessage reply = call(ref, "org.freedesktop.DBus.Properties", QStringLiteral("Get"),
+                                        {QString::fromLatin1(kAccessible), QStringLiteral("Name")});
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
             return {};
         }
@@ -200,11 +195,7 @@ public:
     /// Presses and releases a key through the registry's keyboard.
     bool press(int keysym) const
     {
-        QDBusMessage message = QDBusMessage::createMethodCall(
-            QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("/org/a11y/atspi/registry/deviceeventcontroller"),
-            QStringLiteral("org.a11y.atspi.DeviceEventController"), QStringLiteral("GenerateKeyboardEvent"));
-        message << keysym << QString() << uint(kKeySymEvent);
-        const bool sent = m_bus.call(message, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
+        const bool sent = generate(keysym, kKeySymEvent);
         QTest::qWait(150);
         return sent;
     }
@@ -220,11 +211,12 @@ public:
 private:
     bool generate(int code, uint type) const
     {
-        QDBusMessage message = QDBusMessage::createMethodCall(
-            QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("/org/a11y/atspi/registry/deviceeventcontroller"),
-            QStringLiteral("org.a11y.atspi.DeviceEventController"), QStringLiteral("GenerateKeyboardEvent"));
-        message << code << QString() << type;
-        return m_bus.call(message, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
+        const AtSpiRef keyboard{QStringLiteral("org.a11y.atspi.Registry"),
+                                QDBusObjectPath(QStringLiteral("/org/a11y/atspi/registry/deviceeventcontroller"))};
+        return call(keyboard, "org.a11y.atspi.DeviceEventController", QStringLiteral("GenerateKeyboardEvent"),
+                    {code, QString(), type})
+                   .type()
+            == QDBusMessage::ReplyMessage;
     }
 
     QDBusMessage call(const AtSpiRef &ref, const char *interface, const QString &method,
@@ -317,10 +309,7 @@ protected:
 
         // The X server says which display it took.
         m_x.process.setProcessEnvironment(m_env);
-        m_x.process.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                                   QStringLiteral("-screen"), QStringLiteral("0"),
-                                                   QStringLiteral("1280x900x24"), QStringLiteral("-nolisten"),
-                                                   QStringLiteral("tcp")});
+        m_x.process.start(QStringLiteral("Xvfb"), QStringLiteral("-displayfd 1 -screen 0 1280x900x24 -nolisten tcp").split(u' '));
         ASSERT_TRUE(m_x.process.waitForStarted(10000));
         ASSERT_TRUE(m_x.process.waitForReadyRead(20000)) << "Xvfb gave no display";
         m_env.insert(QStringLiteral("DISPLAY"), QLatin1Char(':') + QString::fromLatin1(m_x.process.readLine()).trimmed());
@@ -428,12 +417,12 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesAndBackupNow
         return std::nullopt;
     };
     auto find = [&](const QList<Seen> &seen, const std::function<bool(const Seen &)> &what) -> std::optional<Seen> {
-        for (const Seen &each : seen) {
-            if (what(each)) {
-                return each;
-            }
-        }
-        return std::nullopt;
+        const auto found = std::find_if(seen.cbegin(), seen.cend(), what);
+        return found == seen.cend() ? std::nullopt : std::optional<Seen>(*found);
+    };
+    // An object of `role`, named `name` (any name when empty).
+    auto is = [](const char *role, const QString &name = {}) {
+        return [role, name](const Seen &s) { return s.role == QLatin1String(role) && (name.isEmpty() || s.name == name); };
     };
     // Presses `key` and reads where the focus went, once it has moved on
     // from `from` (the machine may be slow to deliver the key).
@@ -453,11 +442,11 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesAndBackupNow
     QStringList problems;
     auto check = [&](const QList<Seen> &seen) {
         for (const Seen &each : seen) {
-            const QString problem = nameProblem(each);
-            if (!problem.isEmpty() && !problems.contains(problem + each.describe())) {
+            if (const QString problem = nameProblem(each); !problem.isEmpty()) {
                 problems.append(problem + each.describe());
             }
         }
+        problems.removeDuplicates();
     };
 
     // The main window: its grid of sources is a list of items named after them.
@@ -465,15 +454,13 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesAndBackupNow
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < 20000
-           && !(find(seen, [](const Seen &s) { return s.role == QLatin1String("list item"); })
-                && find(seen, [](const Seen &s) { return s.name.endsWith(QLatin1String(" Available")); }))) {
+           && !(find(seen, is("list item")) && find(seen, [](const Seen &s) { return s.name.endsWith(QLatin1String(" Available")); }))) {
         QTest::qWait(300);
         seen = everything();
     }
     check(seen);
-    const auto letters = find(seen, [](const Seen &s) { return s.role == QLatin1String("list item") && s.name == QLatin1String("Letters"); });
-    const auto note = find(seen, [](const Seen &s) { return s.role == QLatin1String("list item") && s.name == QLatin1String("Notes.txt"); });
-    EXPECT_TRUE(letters && note) << "the sources are not items of a list named after them";
+    EXPECT_TRUE(find(seen, is("list item", QStringLiteral("Letters"))) && find(seen, is("list item", QStringLiteral("Notes.txt"))))
+        << "the sources are not items of a list named after them";
     EXPECT_TRUE(find(seen, [](const Seen &s) { return s.role == QLatin1String("list") && !s.name.isEmpty(); }))
         << "the source grid is not a named list";
     // The volume panel's state reads as text.
@@ -487,7 +474,7 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesAndBackupNow
         QTest::qWait(600);
         const QList<Seen> now = everything();
         check(now);
-        return find(now, [&](const Seen &s) { return s.role == QLatin1String("dialog") && s.name == name; }).has_value();
+        return find(now, is("dialog", name)).has_value();
     };
     ASSERT_TRUE(reader.press(kKeyTab));
     ASSERT_TRUE(reader.press(kKeySpace));
@@ -526,7 +513,7 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesAndBackupNow
             // The Menu key opens the source's menu, Escape closes it.
             ASSERT_TRUE(reader.press(kKeyMenu));
             QTest::qWait(300);
-            EXPECT_TRUE(find(everything(), [](const Seen &s) { return s.role == QLatin1String("menu item") && s.name == QLatin1String("Remove"); }))
+            EXPECT_TRUE(find(everything(), is("menu item", QStringLiteral("Remove"))))
                 << "the Menu key opened no menu with Remove";
             ASSERT_TRUE(reader.press(kKeyEscape));
             // Delete removes the sources; the hint that takes their place is
@@ -535,7 +522,7 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesAndBackupNow
             ASSERT_TRUE(reader.press(kKeyDelete));
             QTest::qWait(600);
             const QList<Seen> emptied = everything();
-            EXPECT_FALSE(find(emptied, [](const Seen &s) { return s.role == QLatin1String("list item"); }))
+            EXPECT_FALSE(find(emptied, is("list item")))
                 << "Delete did not remove the sources";
             EXPECT_TRUE(find(emptied, [](const Seen &s) { return s.name.startsWith(QLatin1String("or click on the")); }))
                 << "the hint for an empty set is not read";
@@ -584,11 +571,8 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesAndBackupNow
     seen = everything();
     check(seen);
     QStringList windows;
-    for (const Seen &each : seen) {
-        if (!windows.contains(each.window)) {
-            windows.append(each.window);
-        }
-    }
+    std::transform(seen.cbegin(), seen.cend(), std::back_inserter(windows), [](const Seen &s) { return s.window; });
+    windows.removeDuplicates();
     for (const QString &window : {QStringLiteral("Backups"), QStringLiteral("Backup Log"), QStringLiteral("Settings")}) {
         EXPECT_TRUE(windows.contains(window)) << "not read: window " << window.toStdString() << "; read "
                                               << windows.join(QStringLiteral(", ")).toStdString();
