@@ -74,12 +74,8 @@ bool visible(QObject *object)
 class VelloryAppTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { resetUpdateSystem(); }
-    void TearDown() override { resetUpdateSystem(); }
-    static void resetUpdateSystem()
-    {
-        clearUpdatePreferences();
-    }
+    void SetUp() override { clearUpdatePreferences(); }
+    void TearDown() override { clearUpdatePreferences(); }
 
     AppFixture f;
     RecordingAlertPresenter &alerts = f.alerts;
@@ -214,14 +210,15 @@ TEST_F(VelloryAppTest, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPa
     ASSERT_TRUE(jobRow && bar && button);
     EXPECT_EQ(AppFixture::text(jobRow, QStringLiteral("threadTitle")), QStringLiteral("Backing up to \"STICK\""));
     // Awaiting: no bar, " Close ", buttons pushed to the trailing edge.
-    EXPECT_FALSE(bar->isVisible());
-    EXPECT_EQ(button->property("text").toString(), QStringLiteral(" Close "));
-    EXPECT_TRUE(AppFixture::item(jobRow, QStringLiteral("threadSpacer"))->isVisible());
+    const auto rowShows = [&](bool barShown, const char *buttonText) {
+        EXPECT_EQ(bar->isVisible(), barShown);
+        EXPECT_EQ(button->property("text").toString(), QString::fromLatin1(buttonText));
+        EXPECT_EQ(AppFixture::item(jobRow, QStringLiteral("threadSpacer"))->isVisible(), !barShown);
+    };
+    rowShows(false, " Close ");
     applyStatus(*job, Status::scanning);
-    EXPECT_TRUE(bar->isVisible());
+    rowShows(true, " Cancel ");
     EXPECT_TRUE(bar->property("indeterminate").toBool());
-    EXPECT_EQ(button->property("text").toString(), QStringLiteral(" Cancel "));
-    EXPECT_FALSE(AppFixture::item(jobRow, QStringLiteral("threadSpacer"))->isVisible());
     job->setProgressValue(0.4f);
     job->setProgressMessage(QStringLiteral("Copying a.txt"));
     applyStatus(*job, Status::backingUp);
@@ -233,8 +230,7 @@ TEST_F(VelloryAppTest, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPa
     AppFixture::click(button);
     ASSERT_TRUE(waitUntil([&] { return job->status() == Status::cancelled; }));
     QTest::qWait(20);
-    EXPECT_EQ(button->property("text").toString(), QStringLiteral(" Close "));
-    EXPECT_FALSE(bar->isVisible());
+    rowShows(false, " Close ");
     EXPECT_EQ(job->log().size(), 1);
 
     // One log window per job, built afresh once closed, and a placeholder
