@@ -165,11 +165,11 @@ void collectEnglish(QObject *object, QStringList &english, QSet<QObject *> &seen
 
 QStringList englishIn(QQuickWindow *window)
 {
-    QStringList english;
-    QSet<QObject *> seen;
     if (!window) {
         return {QStringLiteral("<no window>")};
     }
+    QStringList english;
+    QSet<QObject *> seen;
     if (hasUntranslatedWords(window->title()) && !kNames.contains(window->title())) {
         english.append(QStringLiteral("window title \"%1\"").arg(window->title()));
     }
@@ -260,22 +260,19 @@ TEST(Translation, PseudoLocaleLeavesNoEnglishAndGermanAndFrenchAreComplete)
     english += englishIn(main);
 
     // Texts made in C++: notifications, the status icon's menu, kit alerts.
-    for (const QString &text : {BackupNotifications::endedSummary(*job), BackupNotifications::endedBody(*job)}) {
-        if (hasUntranslatedWords(text)) {
-            english.append(QStringLiteral("notification \"%1\"").arg(text));
-        }
-    }
+    QStringList made{BackupNotifications::endedSummary(*job), BackupNotifications::endedBody(*job)};
     StatusIcon icon(*app.controller());
     for (const QAction *action : icon.menu().actions()) {
-        if (hasUntranslatedWords(action->text())) {
-            english.append(QStringLiteral("status icon menu \"%1\"").arg(action->text()));
-        }
+        made.append(action->text());
     }
     const moraine::KitAlertContent alert = moraine::makeKitAlert(
         QCoreApplication::translate("KitAlert", "Unable to check for update"), QString(), QString(), false, std::nullopt,
         QString());
-    if (hasUntranslatedWords(alert.title + alert.informativeText)) {
-        english.append(QStringLiteral("alert \"%1 %2\"").arg(alert.title, alert.informativeText));
+    made << alert.title << alert.informativeText;
+    for (const QString &text : made) {
+        if (hasUntranslatedWords(text)) {
+            english.append(QStringLiteral("made in C++: \"%1\"").arg(text));
+        }
     }
     english.removeDuplicates();
     EXPECT_TRUE(english.isEmpty()) << "not translated:\n" << english.join(QLatin1Char('\n')).toStdString();
