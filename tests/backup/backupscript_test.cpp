@@ -1,16 +1,10 @@
 // The backup set: its JSON form, the merge of two programs' changes, and the
 // store that keeps it in the user's data folder.
-#include "backup/backupscript.h"
 #include "backup/scriptstore.h"
 #include "runtesting.h"
 
-#include <QDir>
-#include <QFile>
 #include <QMap>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 #include <functional>
-#include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
 

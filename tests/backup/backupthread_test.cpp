@@ -155,9 +155,7 @@ TEST(BackupThread, AJobLivesWhileAHolderRemainsAndIsDeletedAfterTheLast)
 TEST(BackupThread, JobsRunOnThreadsOfTheirOwnAndLeaveTheSharedPoolToShortTasks)
 {
     HangingShare share;
-    if (!share.isMounted()) {
-        GTEST_SKIP() << share.skipReason().toStdString();
-    }
+    SKIP_WITHOUT(share);
     platform::Settings().setAutoEjectOnComplete(false);
     // The shared pool of a two-core machine: two threads free (beside any
     // that earlier tests' runs still hold).

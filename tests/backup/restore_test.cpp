@@ -15,31 +15,10 @@ using namespace Qt::Literals::StringLiterals;
 
 using RestoreTest = RunTest;
 
+// A restore runs as a job of its own kind, as the restore window starts it.
 RunOutcome runRestore(const RestoreRequest &request, const std::function<void(BackupThread &)> &whileRunning = {})
 {
-    const auto job = BackupThread::create(BackupScript(), IconDescription(), RestoreRun::jobKind(request));
-    RunOutcome outcome;
-    QObject::connect(job.get(), &BackupThread::runFinished, [&] { outcome.finished = true; });
-    if (whileRunning) {
-        QObject::connect(job.get(), &BackupThread::progressValueChanged, [&] { whileRunning(*job); });
-    }
-    job->setStatus(BackupThreadStatusValue::scanning);
-    job->start();
-    if (!waitUntil([&] { return outcome.finished; }, 180000)) {
-        ADD_FAILURE() << "the restore did not finish";
-        return outcome;
-    }
-    EXPECT_EQ(job->log().constFirst(), u"Restore Initialized from STICK"_s);
-    for (const QString &line : job->log().mid(1)) {
-        outcome.messages << line.mid(11);
-    }
-    if (!outcome.messages.isEmpty() && outcome.messages.last().startsWith(u"Result: "_s)) {
-        outcome.result = outcome.messages.takeLast();
-    }
-    outcome.status = job->status();
-    outcome.errors = job->errorCount();
-    outcome.progress = job->progressValue();
-    return outcome;
+    return runJob(BackupScript(), whileRunning, RestoreRun::jobKind(request));
 }
 
 RestoreRequest requestFor(const LoopVolume &volume, const QStringList &paths, const QString &target = QString())

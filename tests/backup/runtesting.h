@@ -198,8 +198,3 @@ inline QByteArray patterned(qsizetype size, int seed)
     }
     return content;
 }
-
-#define SKIP_WITHOUT(volume)                                                                                           \
-    if (!(volume).isMounted()) {                                                                                       \
-        GTEST_SKIP() << (volume).skipReason().toStdString();                                                          \
-    }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "skipwithout.h"
+
 #include <QString>
 #include <QTemporaryDir>
 

@@ -171,9 +171,7 @@ TEST(RealStorageService, TheMonitorSeesItsMountsAndTheEjectUnmountsThenPowersOff
     // Everything in this process that asks the system bus reaches the private one.
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", service.busAddress().toUtf8());
     LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("VTEST"), 16);
-    if (!volume.isMounted()) {
-        GTEST_SKIP() << volume.skipReason().toStdString();
-    }
+    SKIP_WITHOUT(volume);
     // A mount the service made of the test's device goes with the test, also
     // when the test ended before it learnt where.
     const auto removeServiceMounts = qScopeGuard([&volume] {

@@ -161,9 +161,7 @@ TEST(LinuxVolumeMonitor, FollowsAStickAndTheServiceEjectsThroughItAndGivesUpARea
     ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.followsStorageService(); }, eventTimeoutMs));
 
     LoopVolume stick(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), 16);
-    if (!stick.isMounted()) {
-        GTEST_SKIP() << stick.skipReason().toStdString();
-    }
+    SKIP_WITHOUT(stick);
     service.deviceNode = stick.device();
     const QList<QVariant> mount = waitForEventAt(mounted, stick.mountPath());
     ASSERT_FALSE(mount.isEmpty()) << "no mount event";
@@ -242,9 +240,7 @@ TEST(LinuxVolumeMonitor, FollowsAStickAndTheServiceEjectsThroughItAndGivesUpARea
     monitor.setStallBound(std::chrono::milliseconds(200));
     ASSERT_TRUE(stick.unmount());
     HangingShare share(HangingShare::Source::SourceInside);
-    if (!share.isMounted()) {
-        GTEST_SKIP() << share.skipReason().toStdString();
-    }
+    SKIP_WITHOUT(share);
     QTemporaryDir place;
     const QByteArray device = QFile::encodeName(stick.device());
     ASSERT_EQ(::mount(device.constData(), QFile::encodeName(place.path()).constData(), "ext4", 0, nullptr), 0);
