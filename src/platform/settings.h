@@ -33,8 +33,9 @@ namespace platform {
 /// controller shows it to the views). The update service's keys live with
 /// the update service (Moraine/update/updatepreferences.h).
 ///
-/// A new key: a property with its getter, setter and signal here, the key
-/// and its default in settings.cpp, nothing anywhere else.
+/// A new key: its getter and setter here (a property with a signal where a
+/// view shows it), the key and its default in settings.cpp, nothing
+/// anywhere else.
 class Settings : public QObject
 {
     Q_OBJECT
