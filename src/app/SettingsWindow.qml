@@ -12,6 +12,7 @@ VelloryWindow {
     objectName: "settingsWindow"
 
     required property UpdateServices updateServices
+    required property BackupController controller
 
     title: qsTr("Settings")
     width: 450
@@ -61,7 +62,9 @@ VelloryWindow {
                 }
             }
 
-            StartupSettingsView {}
+            StartupSettingsView {
+                settings: window.controller.settings
+            }
         }
     }
 }

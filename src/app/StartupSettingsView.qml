@@ -11,8 +11,13 @@ Pane {
     id: view
     objectName: "startupSettingsView"
 
+    required property Settings settings
+
     LoginStart { id: loginStart }
-    ReminderSetting { id: reminder }
+    ReminderSetting {
+        id: reminder
+        settings: view.settings
+    }
 
     // At the top, however tall the window: a filled column would spread
     // its few lines over the whole tab.

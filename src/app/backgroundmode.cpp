@@ -1,6 +1,5 @@
 #include "app/backgroundmode.h"
 
-#include "app/backupreminder.h"
 #include "app/statusicon.h"
 #include "platform/buildinfo.h"
 #include "platform/settings.h"
@@ -21,7 +20,7 @@ BackgroundMode::BackgroundMode(StatusIcon &icon, const platform::Settings &setti
 
 bool BackgroundMode::hasBackgroundWork() const
 {
-    return m_settings.autoBackupOnConnect() || BackupReminder::isOn();
+    return m_settings.autoBackupOnConnect() || m_settings.remindAfterDays() > 0;
 }
 
 bool BackgroundMode::staysInBackground() const

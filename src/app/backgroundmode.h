@@ -24,7 +24,7 @@ public:
     /// Shows a notification: summary and body.
     using Tell = std::function<void(const QString &summary, const QString &body)>;
 
-    /// `settings` tell whether automatic backup is on; `iconAvailable` says
+    /// `settings` tell whether automatic backup and the reminder are on; `iconAvailable` says
     /// whether the desktop shows status icons (null:
     /// StatusIcon::isAvailable()); `tell` shows a notification. Takes over
     /// the application's quitting on the last window closed.

@@ -3,7 +3,7 @@
 #include "app/loginstart.h"
 #include "backup/backupcontroller.h"
 #include "backup/backupthread.h"
-#include "platform/preferences.h"
+#include "platform/settings.h"
 
 #include <QCoreApplication>
 
@@ -12,15 +12,14 @@ namespace {
 constexpr qint64 kSecondsPerDay = 24 * 60 * 60;
 // A backup that just ended (even a failed one) means the person is at it.
 constexpr qint64 kQuietAfterJobSeconds = 60 * 60;
-constexpr int kDefaultDays = 7;
-const QString kLastReminderDayKey = QStringLiteral("lastReminderDay");
-const QString kLoginStartOfferedKey = QStringLiteral("loginStartTurnedOnAfterFirstBackup");
 
 } // namespace
 
-BackupReminder::BackupReminder(BackupController &controller, std::function<QDateTime()> clock, QObject *parent)
+BackupReminder::BackupReminder(BackupController &controller, platform::Settings &settings,
+                               std::function<QDateTime()> clock, QObject *parent)
     : QObject(parent)
     , m_controller(controller)
+    , m_settings(settings)
     , m_clock(clock ? std::move(clock) : [] { return QDateTime::currentDateTime(); })
 {
     m_timer.setSingleShot(true);
@@ -36,13 +35,6 @@ void BackupReminder::start()
     m_timer.start(kFirstCheckMs);
 }
 
-int BackupReminder::intervalDays()
-{
-    bool ok = false;
-    const int days = platform::preferences()->value(QLatin1String(kIntervalKey)).toInt(&ok);
-    return ok && days >= 0 ? days : kDefaultDays;
-}
-
 void BackupReminder::follow(BackupThread *job)
 {
     connect(job, &BackupThread::runFinished, this, [this] { m_lastJobEnded = m_clock(); });
@@ -50,8 +42,8 @@ void BackupReminder::follow(BackupThread *job)
 
 void BackupReminder::check()
 {
-    const int days = intervalDays();
-    const QDateTime last = BackupController::lastCompletedBackup();
+    const int days = m_settings.remindAfterDays();
+    const QDateTime last = m_settings.lastCompletedBackup();
     if (days == 0 || !last.isValid()
         || m_controller.volumeStatus() != BackupController::VolumeStatusValue::NotConnected) {
         return;
@@ -69,12 +61,10 @@ void BackupReminder::check()
     if (age < qint64(days) * kSecondsPerDay) {
         return;
     }
-    auto preferences = platform::preferences();
-    const QString today = now.date().toString(Qt::ISODate);
-    if (preferences->value(kLastReminderDayKey).toString() == today) {
+    if (m_settings.lastReminderDay() == now.date()) {
         return;
     }
-    preferences->setValue(kLastReminderDayKey, today);
+    m_settings.setLastReminderDay(now.date());
     emit reminderDue(reminderSummary(), reminderBody(m_controller.volumeName(), age / kSecondsPerDay));
 }
 
@@ -96,11 +86,10 @@ QString BackupReminder::firstBackupNote(const BackupThread &job)
     if (job.status() != BackupThreadStatusValue::completed) {
         return QString();
     }
-    auto preferences = platform::preferences();
-    if (preferences->value(kLoginStartOfferedKey).toBool()) {
+    if (m_settings.loginStartTurnedOnAfterFirstBackup()) {
         return QString();
     }
-    preferences->setValue(kLoginStartOfferedKey, true);
+    m_settings.setLoginStartTurnedOnAfterFirstBackup(true);
     LoginStart login;
     if (login.enabled()) {
         return QString();

@@ -9,6 +9,9 @@
 
 class BackupController;
 class BackupThread;
+namespace platform {
+class Settings;
+}
 
 /// Reminds the person when the last backup is older than the chosen interval
 /// ("Remind me after") and the destination is not connected: at most once a
@@ -25,25 +28,21 @@ class BackupReminder : public QObject
 public:
     static constexpr int kFirstCheckMs = 5 * 1000;
     static constexpr int kCheckIntervalMs = 60 * 60 * 1000;
-    static constexpr const char *kIntervalKey = "remindAfterDays";
 
-    /// `clock` gives the current time (null: the system's).
-    explicit BackupReminder(BackupController &controller, std::function<QDateTime()> clock = {},
-                            QObject *parent = nullptr);
+    /// `settings` hold the interval and what was last reminded; `clock`
+    /// gives the current time (null: the system's).
+    BackupReminder(BackupController &controller, platform::Settings &settings, std::function<QDateTime()> clock = {},
+                   QObject *parent = nullptr);
 
     /// Starts looking: within seconds, then hourly.
     void start();
     /// Looks now, and reminds when one is due.
     void check();
 
-    /// Days after which a backup is overdue; 0 for never. 7 until chosen.
-    [[nodiscard]] static int intervalDays();
-    [[nodiscard]] static bool isOn() { return intervalDays() > 0; }
-
     /// Called as a completed backup is told: after the first one, turns
     /// "Start at login" on and returns the sentence that says so; empty
     /// text every other time.
-    [[nodiscard]] static QString firstBackupNote(const BackupThread &job);
+    [[nodiscard]] QString firstBackupNote(const BackupThread &job);
 
     [[nodiscard]] static QString reminderSummary();
     [[nodiscard]] static QString reminderBody(const QString &volumeName, qint64 days);
@@ -56,6 +55,7 @@ private:
     void follow(BackupThread *job);
 
     BackupController &m_controller;
+    platform::Settings &m_settings;
     std::function<QDateTime()> m_clock;
     QTimer m_timer;
     QDateTime m_lastJobEnded;

@@ -1,7 +1,6 @@
 #include "app/remindersetting.h"
 
-#include "app/backupreminder.h"
-#include "platform/preferences.h"
+#include "platform/settings.h"
 
 #include <iterator>
 
@@ -17,9 +16,25 @@ ReminderSetting::ReminderSetting(QObject *parent)
 {
 }
 
+void ReminderSetting::setSettings(platform::Settings *settings)
+{
+    if (settings == m_settings) {
+        return;
+    }
+    if (m_settings) {
+        disconnect(m_settings, nullptr, this, nullptr);
+    }
+    m_settings = settings;
+    if (m_settings) {
+        connect(m_settings, &platform::Settings::remindAfterDaysChanged, this, &ReminderSetting::choiceChanged);
+    }
+    emit settingsChanged();
+    emit choiceChanged();
+}
+
 int ReminderSetting::choice() const
 {
-    const int days = BackupReminder::intervalDays();
+    const int days = m_settings ? m_settings->remindAfterDays() : kDayChoices[0];
     for (int i = 0; i < int(std::size(kDayChoices)); ++i) {
         if (kDayChoices[i] == days) {
             return i;
@@ -30,9 +45,8 @@ int ReminderSetting::choice() const
 
 void ReminderSetting::setChoice(int choice)
 {
-    if (choice < 0 || choice >= int(std::size(kDayChoices)) || choice == this->choice()) {
+    if (!m_settings || choice < 0 || choice >= int(std::size(kDayChoices)) || choice == this->choice()) {
         return;
     }
-    platform::preferences()->setValue(QLatin1String(BackupReminder::kIntervalKey), kDayChoices[choice]);
-    emit choiceChanged();
+    m_settings->setRemindAfterDays(kDayChoices[choice]);
 }

@@ -158,8 +158,8 @@ void VelloryApp::followDesktop()
     m_notifications = std::make_unique<BackupNotifications>(*m_controller, *m_notifier);
     connect(m_notifications.get(), &BackupNotifications::showLogRequested, this,
             [this](const QString &jobId) { m_router->openLogWindow(jobId); });
-    m_reminder = std::make_unique<BackupReminder>(*m_controller);
-    m_notifications->setEndNote(&BackupReminder::firstBackupNote);
+    m_reminder = std::make_unique<BackupReminder>(*m_controller, *m_controller->settings());
+    m_notifications->setEndNote([this](const BackupThread &job) { return m_reminder->firstBackupNote(job); });
     connect(m_reminder.get(), &BackupReminder::reminderDue, m_notifier.get(),
             [this](const QString &summary, const QString &body) { m_notifier->notify(summary, body); });
     m_reminder->start();

@@ -4,7 +4,6 @@
 #include "backup/verifyrun.h"
 #include "volumes/volumereader.h"
 #include "platform/computername.h"
-#include "platform/preferences.h"
 #include "volumes/volumeejector.h"
 #include "volumes/volumemonitor.h"
 #include "volumes/volumetable.h"
@@ -394,7 +393,7 @@ void BackupController::startBackup()
     // program can compare; lastBackup is display text stamped at the start.
     connect(job.get(), &BackupThread::runFinished, this, [this, ran = job.get()] {
         if (ran->status() == BackupThreadStatusValue::completed) {
-            platform::preferences()->setValue(QLatin1String(kLastCompletedBackupKey), m_clock().toUTC());
+            m_settings->setLastCompletedBackup(m_clock());
         }
     });
     emit backupStarted(job.get());
@@ -418,11 +417,6 @@ void BackupController::cancelOrClose(BackupThread *job)
     if (m_threads->count() == 0) {
         emit lastJobClosed();
     }
-}
-
-QDateTime BackupController::lastCompletedBackup()
-{
-    return platform::preferences()->value(QLatin1String(kLastCompletedBackupKey)).toDateTime();
 }
 
 std::shared_ptr<BackupThread> BackupController::startJob(JobKind kind)

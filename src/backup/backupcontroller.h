@@ -177,16 +177,13 @@ public:
     /// Starts a backup job of the set: flips showWindow, puts the job first
     /// in `threads` (backupStarted tells of it), starts it and stamps the
     /// set's lastBackup. No check is made that the destination is there: a
-    /// job without its volume fails inside the job.
+    /// job without its volume fails inside the job. When the job completes,
+    /// the settings' lastCompletedBackup is stamped.
     Q_INVOKABLE void startBackup();
     /// The job row's button: cancels `job` while it runs, otherwise closes
     /// its row (every job with its id leaves `threads`); lastJobClosed tells
     /// when that emptied the list.
     Q_INVOKABLE void cancelOrClose(BackupThread *job);
-    /// When a backup started here last completed (cancelled ones do not
-    /// count); invalid when none has. Kept in the preferences.
-    [[nodiscard]] static QDateTime lastCompletedBackup();
-    static constexpr const char *kLastCompletedBackupKey = "lastCompletedBackup";
     /// Starts a job of another kind (verify, restore) over the set as it is:
     /// flips showWindow, puts the job first in `threads` and starts it. The
     /// set is not changed. Returns the job.

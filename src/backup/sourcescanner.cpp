@@ -405,32 +405,36 @@ SourceScanner::park(std::shared_ptr<platform::UniqueFd> &source, std::shared_ptr
     return {parked, target};
 }
 
-void SourceScanner::readFolder(FolderJob &job, platform::DirectoryReader &reader, platform::DirectoryListing &listing)
+void SourceScanner::fail(FolderFindings &out, Finding::Kind kind, const QString &message)
 {
-    FolderFindings &out = slot(job.slot);
-    auto fail = [&out](Finding::Kind kind, const QString &message = QString()) {
-        if (!message.isEmpty()) {
-            out.errors << message;
-        }
-        out.findings.push_back(Finding{kind, CopyFileReason::none, 0, std::uint32_t(out.errors.size() - 1), 0, 0});
-    };
-    // Left unread once a folder found the volume gone or the job cancelled;
-    // should the walk reach this folder first, it ends here the same way.
-    auto abandon = [&](Finding::Kind why) {
-        std::uint8_t none = 0;
-        m_abandon.compare_exchange_strong(none, std::uint8_t(why));
-        fail(why);
-    };
-    auto abandoned = [&] {
-        const std::uint8_t why = m_abandon.load(std::memory_order_relaxed);
-        if (why != 0) {
-            fail(Finding::Kind(why));
-        }
-        return why != 0;
-    };
-    if (abandoned()) {
-        return;
+    if (!message.isEmpty()) {
+        out.errors << message;
     }
+    out.findings.push_back(Finding{kind, CopyFileReason::none, 0, std::uint32_t(out.errors.size() - 1), 0, 0});
+}
+
+// Left unread once a folder found the volume gone or the job cancelled;
+// should the walk reach this folder first, it ends here the same way.
+void SourceScanner::abandon(FolderFindings &out, Finding::Kind why)
+{
+    std::uint8_t none = 0;
+    m_abandon.compare_exchange_strong(none, std::uint8_t(why));
+    fail(out, why);
+}
+
+bool SourceScanner::abandoned(FolderFindings &out)
+{
+    const std::uint8_t why = m_abandon.load(std::memory_order_relaxed);
+    if (why != 0) {
+        fail(out, Finding::Kind(why));
+    }
+    return why != 0;
+}
+
+bool SourceScanner::openFolder(FolderJob &job, FolderFindings &out, platform::DirectoryReader &reader,
+                               platform::DirectoryListing &listing, platform::UniqueFd &sourceFd,
+                               std::shared_ptr<platform::UniqueFd> &target)
+{
     // Without its parent's handles (the budget was spent when it was found)
     // a folder is opened by its path below the source.
     const bool byPath = !job.parentSource;
@@ -439,11 +443,10 @@ void SourceScanner::readFolder(FolderJob &job, platform::DirectoryReader &reader
         : platform::openSubdirectory(job.parentSource->get(), job.name.constData());
     if (!source.fd) {
         // An unreadable folder is an error, not a silent gap.
-        fail(Finding::Kind::Error, QStringLiteral("Unable to scan ") + display(out.sourcePath));
-        return;
+        fail(out, Finding::Kind::Error, QStringLiteral("Unable to scan ") + display(out.sourcePath));
+        return false;
     }
-    std::shared_ptr<platform::UniqueFd> target = job.name == "." ? job.parentTarget
-                                                                 : std::make_shared<platform::UniqueFd>();
+    target = job.name == "." ? job.parentTarget : std::make_shared<platform::UniqueFd>();
     if (job.name != ".") {
         if (byPath && m_rootTarget->isValid()) {
             *target = platform::openDirectoryBeneath(m_rootTarget->get(), belowSource(out.sourcePath)).fd;
@@ -452,13 +455,68 @@ void SourceScanner::readFolder(FolderJob &job, platform::DirectoryReader &reader
         }
     }
     if (reader.read(source.fd.get(), listing) != 0) {
-        fail(Finding::Kind::Error, QStringLiteral("Unable to scan ") + display(out.sourcePath));
-        return;
+        fail(out, Finding::Kind::Error, QStringLiteral("Unable to scan ") + display(out.sourcePath));
+        return false;
     }
     listing.sortByName();
+    sourceFd = std::move(source.fd);
+    return true;
+}
+
+std::size_t SourceScanner::addSubfolder(FolderFindings &parent, QByteArrayView name)
+{
+    std::size_t childSlot = 0;
+    {
+        std::lock_guard<std::mutex> locker(m_lock);
+        childSlot = m_slots.size();
+        m_slots.emplace_back();
+        m_slots.back().sourcePath = joinPath(parent.sourcePath, name);
+        m_slots.back().targetPath = joinPath(parent.targetPath, name);
+        m_slots.back().foldsCase = parent.foldsCase;
+    }
+    parent.findings.push_back(Finding{Finding::Kind::Folder, CopyFileReason::none, 0, std::uint32_t(childSlot), 0, 0});
+    return childSlot;
+}
+
+void SourceScanner::addPlanned(FolderFindings &out, QByteArrayView name, const platform::FileAttributes &item,
+                               CopyFileReason reason)
+{
+    out.findings.push_back(Finding{Finding::Kind::Planned, reason, std::uint8_t(item.type),
+                                   std::uint32_t(out.names.size()), std::uint32_t(name.size()), item.size});
+    out.names.append(name);
+    out.names.append('\0');
+}
+
+void SourceScanner::queueChildren(FolderFindings &out, std::shared_ptr<platform::UniqueFd> &sourceFolder,
+                                  std::shared_ptr<platform::UniqueFd> &target,
+                                  std::vector<std::pair<std::size_t, QByteArray>> &children)
+{
+    const auto [parkedSource, parkedTarget] = park(sourceFolder, target);
+    sourceFolder.reset();
+    target.reset();
+    std::lock_guard<std::mutex> locker(m_lock);
+    m_jobs.reserve(m_jobs.size() + children.size());
+    // Last pushed is taken first: the walk goes on with the first sub-folder.
+    for (auto child = children.rbegin(); child != children.rend(); ++child) {
+        m_jobs.push_back(FolderJob{child->first, parkedSource, parkedTarget, std::move(child->second)});
+    }
+    out.childrenQueued = true;
+}
+
+void SourceScanner::readFolder(FolderJob &job, platform::DirectoryReader &reader, platform::DirectoryListing &listing)
+{
+    FolderFindings &out = slot(job.slot);
+    if (abandoned(out)) {
+        return;
+    }
+    platform::UniqueFd opened;
+    std::shared_ptr<platform::UniqueFd> target;
+    if (!openFolder(job, out, reader, listing, opened, target)) {
+        return;
+    }
     job.parentSource.reset();
     job.parentTarget.reset();
-    auto sourceFolder = std::make_shared<platform::UniqueFd>(std::move(source.fd));
+    auto sourceFolder = std::make_shared<platform::UniqueFd>(std::move(opened));
     const int sourceFd = sourceFolder->get();
     const int targetFd = target->isValid() ? target->get() : -1;
     bool volumeChecked = false;
@@ -470,19 +528,19 @@ void SourceScanner::readFolder(FolderJob &job, platform::DirectoryReader &reader
     }
 
     for (std::size_t i = 0; i < listing.size(); ++i) {
-        if (abandoned()) {
+        if (abandoned(out)) {
             break;
         }
         const char *name = listing.cName(i);
         platform::FileAttributes item;
         if (platform::attributesAt(sourceFd, name, item) != 0) {
-            fail(Finding::Kind::Error,
+            fail(out, Finding::Kind::Error,
                  QStringLiteral("Can't get information from ") + display(joinPath(out.sourcePath, listing.name(i))));
             continue;
         }
         if (!twins.empty() && twins[i]) {
             // Both would land on one copy, each run overwriting the other.
-            fail(Finding::Kind::Error,
+            fail(out, Finding::Kind::Error,
                  QStringLiteral("Failed to copy file ") + display(joinPath(out.sourcePath, listing.name(i)))
                      + QStringLiteral(": another file in this folder has the same name on this volume's file "
                                       "system, which does not tell upper from lower case"));
@@ -492,17 +550,7 @@ void SourceScanner::readFolder(FolderJob &job, platform::DirectoryReader &reader
             if (m_volume.isVolumeRoot(item)) {
                 continue;
             }
-            std::size_t childSlot = 0;
-            {
-                std::lock_guard<std::mutex> locker(m_lock);
-                childSlot = m_slots.size();
-                m_slots.emplace_back();
-                m_slots.back().sourcePath = joinPath(out.sourcePath, listing.name(i));
-                m_slots.back().targetPath = joinPath(out.targetPath, listing.name(i));
-                m_slots.back().foldsCase = out.foldsCase;
-            }
-            out.findings.push_back(Finding{Finding::Kind::Folder, CopyFileReason::none, 0, std::uint32_t(childSlot), 0, 0});
-            children.emplace_back(childSlot, QByteArray(name));
+            children.emplace_back(addSubfolder(out, listing.name(i)), QByteArray(name));
             continue;
         }
         if (isDsStore(name)) {
@@ -510,7 +558,7 @@ void SourceScanner::readFolder(FolderJob &job, platform::DirectoryReader &reader
         }
         CopyFileReason reason = CopyFileReason::none;
         if (!compare(targetFd, name, item, volumeChecked, reason)) {
-            abandon(Finding::Kind::VolumeGone);
+            abandon(out, Finding::Kind::VolumeGone);
             break;
         }
         if (reason != CopyFileReason::doesNotExist) {
@@ -518,30 +566,17 @@ void SourceScanner::readFolder(FolderJob &job, platform::DirectoryReader &reader
         }
         // Read for every file, so that a cancel is seen during a first run too.
         if (m_report.cancelRequested()) {
-            abandon(Finding::Kind::Cancelled);
+            abandon(out, Finding::Kind::Cancelled);
             break;
         }
         if (!wanted(reason)) {
             continue;
         }
-        const QByteArrayView itemName = listing.name(i);
-        out.findings.push_back(Finding{Finding::Kind::Planned, reason, std::uint8_t(item.type),
-                                       std::uint32_t(out.names.size()), std::uint32_t(itemName.size()), item.size});
-        out.names.append(itemName);
-        out.names.append('\0');
+        addPlanned(out, listing.name(i), item, reason);
     }
     m_checked.fetch_add(checked, std::memory_order_relaxed);
     if (!children.empty()) {
-        const auto [parkedSource, parkedTarget] = park(sourceFolder, target);
-        sourceFolder.reset();
-        target.reset();
-        std::lock_guard<std::mutex> locker(m_lock);
-        m_jobs.reserve(m_jobs.size() + children.size());
-        // Last pushed is taken first: the walk goes on with the first sub-folder.
-        for (auto child = children.rbegin(); child != children.rend(); ++child) {
-            m_jobs.push_back(FolderJob{child->first, parkedSource, parkedTarget, std::move(child->second)});
-        }
-        out.childrenQueued = true;
+        queueChildren(out, sourceFolder, target, children);
     }
     m_jobReady.notify_all();
 }

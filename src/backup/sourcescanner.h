@@ -117,6 +117,30 @@ private:
     bool compare(int targetFd, const char *name, const platform::FileAttributes &item, bool &volumeChecked,
                  CopyFileReason &reason);
     void readFolder(FolderJob &job, platform::DirectoryReader &reader, platform::DirectoryListing &listing);
+    /// Adds an error (with `message`, when there is one) or an ending to the
+    /// findings of `out`.
+    static void fail(FolderFindings &out, Finding::Kind kind, const QString &message = QString());
+    /// Skips the rest of the source for `why`, unless it is already skipped.
+    void abandon(FolderFindings &out, Finding::Kind why);
+    /// Whether the rest of the source is skipped; says so in `out` when it is.
+    bool abandoned(FolderFindings &out);
+    /// Opens the folder of `job` and its copy (`target`, not valid when
+    /// there is none) and reads its names into `listing`, sorted; false, with
+    /// an error in `out`, when it cannot be read.
+    bool openFolder(FolderJob &job, FolderFindings &out, platform::DirectoryReader &reader,
+                    platform::DirectoryListing &listing, platform::UniqueFd &sourceFd,
+                    std::shared_ptr<platform::UniqueFd> &target);
+    /// A new slot for the sub-folder `name` of `parent`, noted in its
+    /// findings.
+    std::size_t addSubfolder(FolderFindings &parent, QByteArrayView name);
+    /// Adds the file `name` to copy for `reason` to the findings of `out`.
+    static void addPlanned(FolderFindings &out, QByteArrayView name, const platform::FileAttributes &item,
+                           CopyFileReason reason);
+    /// Puts the sub-folders of `out` on the stack, with their parent's
+    /// handles when the budget lets them keep them.
+    void queueChildren(FolderFindings &out, std::shared_ptr<platform::UniqueFd> &sourceFolder,
+                       std::shared_ptr<platform::UniqueFd> &target,
+                       std::vector<std::pair<std::size_t, QByteArray>> &children);
     /// Marks the names of `listing` that fold onto an earlier one.
     static void findCaseTwins(const platform::DirectoryListing &listing, std::vector<bool> &twins);
     /// Whether the copy of source folder `path` would fold case.

@@ -84,9 +84,12 @@ QString RestoreCommand::summary() const
     return QStringLiteral("Restores backed-up files and folders without changing any local file, and prints its log.");
 }
 
-int RestoreCommand::execute(const QStringList &arguments, CliConsole &console)
+namespace {
+
+// Reads the command's arguments into `options`; false, with the reason
+// printed, when they are not a valid request.
+bool parseOptions(const QStringList &arguments, const QString &usage, CliConsole &console, Options &options)
 {
-    Options options;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
         if (takeValue(arguments, i, QStringLiteral("--set"), options.setFile)
@@ -99,20 +102,56 @@ int RestoreCommand::execute(const QStringList &arguments, CliConsole &console)
             options.skipDiffering = true;
         } else if (argument.startsWith(QLatin1String("--"))) {
             console.printError(QStringLiteral("vellory-cli restore: unexpected argument \"%1\"; usage: vellory-cli restore %2")
-                                   .arg(argument, this->arguments()));
-            return CommandDispatcher::kUsageError;
+                                   .arg(argument, usage));
+            return false;
         } else {
             options.paths << absolute(argument);
         }
     }
     if (options.paths.isEmpty()) {
         console.printError(QStringLiteral("vellory-cli restore: name at least one PATH; usage: vellory-cli restore %1")
-                               .arg(this->arguments()));
-        return CommandDispatcher::kUsageError;
+                               .arg(usage));
+        return false;
     }
     if (!options.from.isEmpty() && options.to.isEmpty()) {
         console.printError(QStringLiteral("vellory-cli restore: --from needs --to FOLDER: another computer's paths "
                                           "belong to that computer"));
+        return false;
+    }
+    return true;
+}
+
+// Runs the restore of `request` as a job, printing its log, until it ends;
+// an interrupt cancels it, a second one ends the program.
+int runRestore(const BackupScript &script, const RestoreRequest &request, CliConsole &console)
+{
+    platform::InterruptNotifier interrupts;
+    const auto job = BackupThread::create(script, IconDescription(), RestoreRun::jobKind(request));
+    console.printLine(job->log().constFirst());
+    QObject::connect(job.get(), &BackupThread::logLineAppended, job.get(),
+                     [&console](const QString &line) { console.printLine(line); });
+    QEventLoop loop;
+    QObject::connect(job.get(), &BackupThread::runFinished, &loop, &QEventLoop::quit);
+    QObject::connect(&interrupts, &platform::InterruptNotifier::interrupted, &loop, [&] {
+        if (job->status() == BackupThreadStatusValue::cancelled) {
+            std::_Exit(RestoreCommand::kFailed);
+        }
+        job->cancel();
+    });
+    job->setStatus(BackupThreadStatusValue::scanning);
+    job->start();
+    loop.exec();
+    QObject::disconnect(job.get(), nullptr, nullptr, nullptr);
+    const bool clean = job->status() == BackupThreadStatusValue::completed && job->errorCount() == 0;
+    return clean ? RestoreCommand::kRestored : RestoreCommand::kFailed;
+}
+
+} // namespace
+
+int RestoreCommand::execute(const QStringList &arguments, CliConsole &console)
+{
+    Options options;
+    if (!parseOptions(arguments, this->arguments(), console, options)) {
         return CommandDispatcher::kUsageError;
     }
 
@@ -145,26 +184,7 @@ int RestoreCommand::execute(const QStringList &arguments, CliConsole &console)
     request.paths = options.paths;
     request.targetFolder = options.to.isEmpty() ? QString() : absolute(options.to);
     request.difference = options.skipDiffering ? RestoreRequest::Difference::skip : RestoreRequest::Difference::beside;
-
-    platform::InterruptNotifier interrupts;
-    const auto job = BackupThread::create(*script, IconDescription(), RestoreRun::jobKind(request));
-    console.printLine(job->log().constFirst());
-    QObject::connect(job.get(), &BackupThread::logLineAppended, job.get(),
-                     [&console](const QString &line) { console.printLine(line); });
-    QEventLoop loop;
-    QObject::connect(job.get(), &BackupThread::runFinished, &loop, &QEventLoop::quit);
-    QObject::connect(&interrupts, &platform::InterruptNotifier::interrupted, &loop, [&] {
-        if (job->status() == BackupThreadStatusValue::cancelled) {
-            std::_Exit(kFailed);
-        }
-        job->cancel();
-    });
-    job->setStatus(BackupThreadStatusValue::scanning);
-    job->start();
-    loop.exec();
-    QObject::disconnect(job.get(), nullptr, nullptr, nullptr);
-    const bool clean = job->status() == BackupThreadStatusValue::completed && job->errorCount() == 0;
-    return clean ? kRestored : kFailed;
+    return runRestore(*script, request, console);
 }
 
 QString ComputersCommand::summary() const

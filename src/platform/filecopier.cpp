@@ -207,16 +207,14 @@ int FileCopier::copyData(int in, int out, std::int64_t expected, std::int64_t &c
     }
 }
 
-CopyResult FileCopier::copyRegular(int sourceDirFd, const char *name, int targetDirFd, const char *targetName,
-                                   bool replacing)
+CopyResult FileCopier::openSourceFile(int sourceDirFd, const char *name, UniqueFd &source, FileAttributes &attributes)
 {
     // O_NONBLOCK: should the item have turned into a pipe since the scan,
     // opening it still does not wait for a writer.
-    UniqueFd source(::openat(sourceDirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    source.reset(::openat(sourceDirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!source) {
         return failure(CopyStage::ReadSource, errno);
     }
-    FileAttributes attributes;
     if (const int error = attributesOfFd(source.get(), attributes); error != 0) {
         return failure(CopyStage::ReadSource, error);
     }
@@ -229,19 +227,17 @@ CopyResult FileCopier::copyRegular(int sourceDirFd, const char *name, int target
     // O_NONBLOCK stays: reading a regular file never waits for it, so no
     // call is spent per file on clearing it (copyData does, should a file
     // system answer EAGAIN after all).
+    return CopyResult();
+}
 
-    // Permission bits where the file system keeps them (FAT does not): given
-    // at creation when nothing takes any away, else set once written.
-    const unsigned int mode = attributes.mode & 0777;
-    const bool modeAtCreation = m_folderKeepsCreationMode && (mode & m_creationMask) == 0;
-    QByteArray temporary;
-    std::uint64_t token = 0;
-    UniqueFd target;
+CopyResult FileCopier::createTemporary(int targetDirFd, unsigned int mode, UniqueFd &target, QByteArray &temporary,
+                                       std::uint64_t &token)
+{
     for (int attempt = 0; attempt < kTemporaryAttempts && !target; ++attempt) {
         token = nextToken();
         temporary = temporaryName(token);
-        target.reset(::openat(targetDirFd, temporary.constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, modeAtCreation ? mode : 0600));
+        target.reset(::openat(targetDirFd, temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                              mode));
         if (!target && errno != EEXIST) {
             break;
         }
@@ -252,6 +248,29 @@ CopyResult FileCopier::copyRegular(int sourceDirFd, const char *name, int target
     // Held while the copy is unfinished, so a cleanup by another run leaves
     // this file alone.
     ::flock(target.get(), LOCK_EX | LOCK_NB);
+    return CopyResult();
+}
+
+CopyResult FileCopier::copyRegular(int sourceDirFd, const char *name, int targetDirFd, const char *targetName,
+                                   bool replacing)
+{
+    UniqueFd source;
+    FileAttributes attributes;
+    if (const CopyResult opened = openSourceFile(sourceDirFd, name, source, attributes); !opened.ok()) {
+        return opened;
+    }
+
+    // Permission bits where the file system keeps them (FAT does not): given
+    // at creation when nothing takes any away, else set once written.
+    const unsigned int mode = attributes.mode & 0777;
+    const bool modeAtCreation = m_folderKeepsCreationMode && (mode & m_creationMask) == 0;
+    QByteArray temporary;
+    std::uint64_t token = 0;
+    UniqueFd target;
+    if (const CopyResult created = createTemporary(targetDirFd, modeAtCreation ? mode : 0600, target, temporary, token);
+        !created.ok()) {
+        return created;
+    }
 
     auto abandon = [&](CopyStage stage, int error) {
         target.reset();

@@ -2,6 +2,7 @@
 
 #include "platform/directoryreader.h"
 #include "platform/fileattributes.h"
+#include "platform/uniquefd.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -92,6 +93,12 @@ public:
 
 private:
     CopyResult copyRegular(int sourceDirFd, const char *name, int targetDirFd, const char *targetName, bool replacing);
+    /// Opens the regular file `name` to copy and reads its attributes.
+    CopyResult openSourceFile(int sourceDirFd, const char *name, UniqueFd &source, FileAttributes &attributes);
+    /// Makes a new temporary file in `targetDirFd` with `mode`, locked while
+    /// it is written; `token` names it.
+    CopyResult createTemporary(int targetDirFd, unsigned int mode, UniqueFd &target, QByteArray &temporary,
+                               std::uint64_t &token);
     CopyResult copySymlink(int sourceDirFd, const char *name, int targetDirFd, const char *targetName);
     int copyData(int in, int out, std::int64_t expected, std::int64_t &copied);
     std::uint64_t nextToken();

@@ -235,6 +235,54 @@ int RestoreWriter::copyData(int in, int out, std::int64_t expected, std::int64_t
     }
 }
 
+RestoreResult RestoreWriter::createTarget(int localDirFd, unsigned int mode, UniqueFd &target, QByteArray &temporary)
+{
+    // Written without a name, the file appears complete or not at all.
+    if (m_tryUnnamed) {
+        target.reset(::openat(localDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+        if (!target && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+            m_tryUnnamed = false;
+        } else if (!target) {
+            return failure(RestoreResult::Stage::Create, errno);
+        }
+    }
+    if (!target) {
+        for (int attempt = 0; attempt < kTemporaryAttempts && !target; ++attempt) {
+            m_random ^= m_random << 13;
+            m_random ^= m_random >> 7;
+            m_random ^= m_random << 17;
+            temporary = ".vellory-restore-" + QByteArray::number(quint64(m_random), 16) + ".tmp";
+            target.reset(::openat(localDirFd, temporary.constData(),
+                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+            if (!target && errno != EEXIST) {
+                break;
+            }
+        }
+        if (!target) {
+            return failure(RestoreResult::Stage::Create, errno);
+        }
+    }
+    return RestoreResult();
+}
+
+RestoreResult RestoreWriter::placeTemporary(int localDirFd, const QByteArray &temporary, const char *localName)
+{
+    // Never over an existing item: rename without replacing, or (where the
+    // file system cannot) a hard link, which fails when the name is taken.
+    int error = 0;
+    if (::renameat2(localDirFd, temporary.constData(), localDirFd, localName, RENAME_NOREPLACE) != 0) {
+        error = errno;
+        if (error == EINVAL || error == ENOSYS) {
+            error = ::linkat(localDirFd, temporary.constData(), localDirFd, localName, 0) == 0 ? 0 : errno;
+            ::unlinkat(localDirFd, temporary.constData(), 0);
+        } else {
+            ::unlinkat(localDirFd, temporary.constData(), 0);
+        }
+    }
+    return error == 0 ? RestoreResult()
+                      : failure(error == EEXIST ? RestoreResult::Stage::Exists : RestoreResult::Stage::Create, error);
+}
+
 RestoreResult RestoreWriter::restoreFile(int volumeDirFd, const char *name, int localDirFd, const char *localName)
 {
     // O_NONBLOCK: an item that turned into a pipe since it was listed does
@@ -257,32 +305,11 @@ RestoreResult RestoreWriter::restoreFile(int volumeDirFd, const char *name, int 
     // default ACL in the folder decides instead), saving a call per file.
     const bool modeAtCreation = m_folderKeepsCreationMode && (mode & m_umask) == 0;
 
-    // Written without a name, the file appears complete or not at all.
     UniqueFd target;
     QByteArray temporary;
-    if (m_tryUnnamed) {
-        target.reset(::openat(localDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, modeAtCreation ? mode : 0600));
-        if (!target && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-            m_tryUnnamed = false;
-        } else if (!target) {
-            return failure(RestoreResult::Stage::Create, errno);
-        }
-    }
-    if (!target) {
-        for (int attempt = 0; attempt < kTemporaryAttempts && !target; ++attempt) {
-            m_random ^= m_random << 13;
-            m_random ^= m_random >> 7;
-            m_random ^= m_random << 17;
-            temporary = ".vellory-restore-" + QByteArray::number(quint64(m_random), 16) + ".tmp";
-            target.reset(::openat(localDirFd, temporary.constData(),
-                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, modeAtCreation ? mode : 0600));
-            if (!target && errno != EEXIST) {
-                break;
-            }
-        }
-        if (!target) {
-            return failure(RestoreResult::Stage::Create, errno);
-        }
+    if (const RestoreResult created = createTarget(localDirFd, modeAtCreation ? mode : 0600, target, temporary);
+        !created.ok()) {
+        return created;
     }
     auto abandon = [&](RestoreResult::Stage stage, int error) {
         target.reset();
@@ -316,22 +343,7 @@ RestoreResult RestoreWriter::restoreFile(int volumeDirFd, const char *name, int 
             return restoreFile(volumeDirFd, name, localDirFd, localName);
         }
     } else {
-        // Never over an existing item: rename without replacing, or (where
-        // the file system cannot) a hard link, which fails when the name
-        // is taken.
-        int error = 0;
-        if (::renameat2(localDirFd, temporary.constData(), localDirFd, localName, RENAME_NOREPLACE) != 0) {
-            error = errno;
-            if (error == EINVAL || error == ENOSYS) {
-                error = ::linkat(localDirFd, temporary.constData(), localDirFd, localName, 0) == 0 ? 0 : errno;
-                ::unlinkat(localDirFd, temporary.constData(), 0);
-            } else {
-                ::unlinkat(localDirFd, temporary.constData(), 0);
-            }
-        }
-        placed = error == 0 ? RestoreResult()
-                            : failure(error == EEXIST ? RestoreResult::Stage::Exists : RestoreResult::Stage::Create,
-                                      error);
+        placed = placeTemporary(localDirFd, temporary, localName);
     }
     if (const int error = target.close(); error != 0 && placed.ok()) {
         return failure(RestoreResult::Stage::Write, error);

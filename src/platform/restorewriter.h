@@ -77,6 +77,12 @@ private:
     RestoreResult restoreFile(int volumeDirFd, const char *name, int localDirFd, const char *localName);
     RestoreResult restoreLink(int volumeDirFd, const char *name, int localDirFd, const char *localName);
     int copyData(int in, int out, std::int64_t expected, std::int64_t &copied);
+    /// Makes the file to write into in `localDirFd` with `mode`: unnamed
+    /// where the file system can, else under a new `temporary` name.
+    RestoreResult createTarget(int localDirFd, unsigned int mode, UniqueFd &target, QByteArray &temporary);
+    /// Gives the file written as `temporary` its real name unless something
+    /// has it; the temporary name goes either way.
+    RestoreResult placeTemporary(int localDirFd, const QByteArray &temporary, const char *localName);
     /// Gives the written file `fd` its real name unless something has it.
     RestoreResult placeUnnamed(int fd, int localDirFd, const char *localName);
     [[nodiscard]] int openSource(int dirFd, const char *name, int flags) const;

@@ -9,6 +9,10 @@ namespace {
 const QString kAutoBackupOnConnect = QStringLiteral("autoBackupOnConnect");
 const QString kAutoEjectOnComplete = QStringLiteral("autoEjectOnComplete");
 const QString kIconSize = QStringLiteral("iconSize");
+const QString kRemindAfterDays = QStringLiteral("remindAfterDays");
+const QString kLastReminderDay = QStringLiteral("lastReminderDay");
+const QString kLoginStartTurnedOnAfterFirstBackup = QStringLiteral("loginStartTurnedOnAfterFirstBackup");
+const QString kLastCompletedBackup = QStringLiteral("lastCompletedBackup");
 
 } // namespace
 
@@ -86,6 +90,55 @@ void Settings::setIconSize(int size)
     if (size != was) {
         emit iconSizeChanged();
     }
+}
+
+int Settings::remindAfterDays() const
+{
+    bool ok = false;
+    const int days = open()->value(kRemindAfterDays).toInt(&ok);
+    return ok && days >= 0 ? days : kDefaultRemindAfterDays;
+}
+
+void Settings::setRemindAfterDays(int days)
+{
+    if (days < 0) {
+        return;
+    }
+    const int was = remindAfterDays();
+    write(kRemindAfterDays, days);
+    if (days != was) {
+        emit remindAfterDaysChanged();
+    }
+}
+
+QDate Settings::lastReminderDay() const
+{
+    return QDate::fromString(open()->value(kLastReminderDay).toString(), Qt::ISODate);
+}
+
+void Settings::setLastReminderDay(QDate day)
+{
+    write(kLastReminderDay, day.toString(Qt::ISODate));
+}
+
+bool Settings::loginStartTurnedOnAfterFirstBackup() const
+{
+    return boolValue(kLoginStartTurnedOnAfterFirstBackup, false);
+}
+
+void Settings::setLoginStartTurnedOnAfterFirstBackup(bool done)
+{
+    write(kLoginStartTurnedOnAfterFirstBackup, done);
+}
+
+QDateTime Settings::lastCompletedBackup() const
+{
+    return open()->value(kLastCompletedBackup).toDateTime();
+}
+
+void Settings::setLastCompletedBackup(const QDateTime &when)
+{
+    write(kLastCompletedBackup, when.toUTC());
 }
 
 } // namespace platform

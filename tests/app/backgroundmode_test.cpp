@@ -9,7 +9,6 @@
 #include "app/statusicon.h"
 #include "controllertesting.h"
 #include "platform/autostartentry.h"
-#include "platform/preferences.h"
 #include "platform/settings.h"
 
 #include <QSignalSpy>
@@ -31,7 +30,6 @@ protected:
 TEST_F(BackgroundModeTest, TheApplicationStaysInTheBackgroundOnlyWithAutoBackupAndAPanel)
 {
     // The reminder, on by default, keeps a login launch too (see below).
-    ReminderSetting().setChoice(3);
     const std::tuple<std::optional<bool>, bool, bool> cases[] = {
         {std::nullopt, true, true}, {true, true, true},    {false, true, false},
         {std::nullopt, false, false}, {true, false, false}, {false, false, false},
@@ -40,6 +38,7 @@ TEST_F(BackgroundModeTest, TheApplicationStaysInTheBackgroundOnlyWithAutoBackupA
     for (const auto &[autoBackup, panel, stays] : cases) {
         SCOPED_TRACE(std::string(autoBackup ? (*autoBackup ? "on" : "off") : "absent") + (panel ? " panel" : " no panel"));
         platform::Settings settings(fixture.dataDir.filePath(QStringLiteral("settings-%1.conf").arg(i++)));
+        settings.setRemindAfterDays(0);
         if (autoBackup) {
             settings.setAutoBackupOnConnect(*autoBackup);
         }
@@ -66,15 +65,14 @@ TEST_F(BackgroundModeTest, TheApplicationStaysInTheBackgroundOnlyWithAutoBackupA
         mode.mainWindowVisibilityChanged(true);
     }
 
-    // With automatic backup off, the reminder alone keeps a login launch.
-    ReminderSetting().setChoice(0);
+    // With automatic backup off, the reminder alone (on until chosen
+    // otherwise) keeps a login launch.
     platform::Settings off(fixture.dataDir.filePath(QStringLiteral("off.conf")));
     off.setAutoBackupOnConnect(false);
     BackgroundMode mode(icon, off, [] { return false; });
     QSignalSpy quit(&mode, &BackgroundMode::quitRequested);
     mode.startInBackground();
     EXPECT_EQ(quit.size(), 0);
-    platform::preferences()->remove(QLatin1String(BackupReminder::kIntervalKey));
 }
 
 // A clock the test turns: no reminder after a fresh backup, while the stick
@@ -83,31 +81,30 @@ TEST_F(BackgroundModeTest, TheApplicationStaysInTheBackgroundOnlyWithAutoBackupA
 // "Start at login" on once and its notification says so.
 TEST(BackupReminderTest, RemindsOnceADayWhenTheLastBackupIsOverdueAndTheStickIsAway)
 {
-    for (const char *key : {"lastCompletedBackup", "lastReminderDay", "loginStartTurnedOnAfterFirstBackup",
-                            "remindAfterDays"}) {
-        platform::preferences()->remove(QString::fromLatin1(key));
-    }
     LoginStart().setEnabled(false);
     ControllerFixture fixture;
-    fixture.settings->setAutoBackupOnConnect(false);
+    platform::Settings &settings = *fixture.settings;
+    settings.setAutoBackupOnConnect(false);
+    ReminderSetting choice;
+    choice.setSettings(&settings);
     const auto stick = fakeStick(QStringLiteral("UUID-1"), QStringLiteral("STICK"), QStringLiteral("/media/ann/STICK"));
     fixture.storeSet(setWithDestination(stick.uuid, stick.label, stick.mountPath));
     BackupController &controller = fixture.start();
     QDateTime now = fixture.now;
-    BackupReminder reminder(controller, [&now] { return now; });
+    BackupReminder reminder(controller, settings, [&now] { return now; });
     QSignalSpy due(&reminder, &BackupReminder::reminderDue);
 
     controller.startBackup();
     const std::shared_ptr<BackupThread> job = controller.threads()->jobAt(0);
     ASSERT_TRUE(waitUntil([&] { return job->status() == BackupThreadStatusValue::completed; }, 30000));
-    ASSERT_TRUE(waitUntil([&] { return BackupController::lastCompletedBackup().isValid(); }));
-    EXPECT_EQ(BackupController::lastCompletedBackup(), fixture.now.toUTC());
-    EXPECT_EQ(BackupReminder::firstBackupNote(*job),
+    ASSERT_TRUE(waitUntil([&] { return settings.lastCompletedBackup().isValid(); }));
+    EXPECT_EQ(settings.lastCompletedBackup(), fixture.now.toUTC());
+    EXPECT_EQ(reminder.firstBackupNote(*job),
               QStringLiteral("Vellory 2 now starts at login to remind you when a backup is due; "
                              "you can turn this off in Settings."));
     EXPECT_TRUE(LoginStart().enabled());
     LoginStart().setEnabled(false);
-    EXPECT_TRUE(BackupReminder::firstBackupNote(*job).isEmpty()) << "said once, and never turned on again";
+    EXPECT_TRUE(reminder.firstBackupNote(*job).isEmpty()) << "said once, and never turned on again";
     EXPECT_FALSE(LoginStart().enabled());
 
     now = fixture.now.addSecs(2 * 3600);
@@ -120,13 +117,15 @@ TEST(BackupReminderTest, RemindsOnceADayWhenTheLastBackupIsOverdueAndTheStickIsA
     ASSERT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
     reminder.check();
     EXPECT_EQ(due.size(), 0) << "the stick is connected";
-    ReminderSetting().setChoice(3);
+    choice.setChoice(3);
+    EXPECT_EQ(settings.remindAfterDays(), 0);
     fixture.monitor.unmount(stick.mountPath);
     fixture.settle();
     reminder.check();
     EXPECT_EQ(due.size(), 0) << "Never";
 
-    ReminderSetting().setChoice(0);
+    choice.setChoice(0);
+    EXPECT_EQ(settings.remindAfterDays(), 7);
     reminder.check();
     ASSERT_EQ(due.size(), 1);
     EXPECT_EQ(due.at(0).at(1).toString(),
@@ -157,10 +156,9 @@ TEST_F(BackgroundModeTest, ABackgroundInstanceOutlivesItsWindowWithoutAPanelAndS
     EXPECT_EQ(told, QStringList{QStringLiteral("Backups continue in the background / To quit, open Vellory 2 and choose Quit.")});
 
     settings.setAutoBackupOnConnect(false);
-    ReminderSetting().setChoice(3); // Never
+    settings.setRemindAfterDays(0);
     mode.lastWindowClosed();
     EXPECT_EQ(quit.size(), 1);
-    platform::preferences()->remove(QLatin1String(BackupReminder::kIntervalKey));
 }
 
 TEST(AutostartEntryTest, StartAtLoginWritesAnExecLineThatKeepsEveryArgumentWholeAndRemovesIt)
