@@ -3,6 +3,7 @@
 target_sources(vellory_engine PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/computername.h ${CMAKE_CURRENT_LIST_DIR}/computername.cpp
   ${CMAKE_CURRENT_LIST_DIR}/contentcomparer.h ${CMAKE_CURRENT_LIST_DIR}/contentcomparer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/datacopier.h ${CMAKE_CURRENT_LIST_DIR}/datacopier.cpp
   ${CMAKE_CURRENT_LIST_DIR}/directoryops.h ${CMAKE_CURRENT_LIST_DIR}/directoryops.cpp
   ${CMAKE_CURRENT_LIST_DIR}/directoryreader.h ${CMAKE_CURRENT_LIST_DIR}/directoryreader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/fileattributes.h ${CMAKE_CURRENT_LIST_DIR}/fileattributes.cpp

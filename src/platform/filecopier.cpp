@@ -19,7 +19,6 @@ namespace platform {
 
 namespace {
 
-constexpr std::size_t kChunk = 1 << 30;
 constexpr int kTemporaryAttempts = 16;
 
 CopyResult failure(CopyStage stage, int error)
@@ -36,16 +35,6 @@ timespec toTimespec(std::int64_t seconds, std::uint32_t nanoseconds)
     value.tv_sec = seconds;
     value.tv_nsec = long(nanoseconds);
     return value;
-}
-
-// The source was opened with O_NONBLOCK; a file system that honours it for
-// regular files gets a blocking descriptor instead of a busy loop.
-void blockingReads(int fd)
-{
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0 && (flags & O_NONBLOCK) != 0) {
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    }
 }
 
 // The process's umask, read without changing it (another thread may be
@@ -127,85 +116,6 @@ CopyResult FileCopier::copy(int sourceDirFd, const char *name, FileType type, in
     }
 }
 
-int FileCopier::copyData(int in, int out, std::int64_t expected, std::int64_t &copied)
-{
-    for (;;) {
-        // The size read when the file was opened is what gets copied (and
-        // its time is what the copy gets): no call to find the end. A file
-        // that grew since differs in size and is copied again next run.
-        if (expected > 0 && copied >= expected) {
-            return 0;
-        }
-        if (m_tryCopyFileRange) {
-            const ssize_t moved = copy_file_range(in, nullptr, out, nullptr, kChunk, 0);
-            if (moved > 0) {
-                copied += moved;
-                continue;
-            }
-            if (moved == 0) {
-                return 0;
-            }
-            if (errno == EINTR) {
-                continue;
-            }
-            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EBADF) {
-                return errno;
-            }
-            // Across file systems (the usual case for a backup) the kernel
-            // refuses; remember that for the rest of the run.
-            m_tryCopyFileRange = false;
-        }
-        if (m_trySendfile) {
-            const ssize_t moved = sendfile(out, in, nullptr, kChunk);
-            if (moved > 0) {
-                copied += moved;
-                continue;
-            }
-            if (moved == 0) {
-                return 0;
-            }
-            if (errno == EINTR) {
-                continue;
-            }
-            if (errno == EAGAIN) {
-                blockingReads(in);
-                continue;
-            }
-            if (errno != EINVAL && errno != ENOSYS) {
-                return errno;
-            }
-            m_trySendfile = false;
-        }
-        if (m_buffer.empty()) {
-            m_buffer.resize(1 << 20);
-        }
-        const ssize_t got = ::read(in, m_buffer.data(), m_buffer.size());
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            if (errno == EAGAIN) {
-                blockingReads(in);
-                continue;
-            }
-            return errno;
-        }
-        if (got == 0) {
-            return 0;
-        }
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t written = ::write(out, m_buffer.data() + done, std::size_t(got - done));
-            if (written < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return errno;
-            }
-            done += written;
-        }
-        copied += got;
-    }
-}
 
 CopyResult FileCopier::openSourceFile(int sourceDirFd, const char *name, UniqueFd &source, FileAttributes &attributes)
 {
@@ -225,7 +135,7 @@ CopyResult FileCopier::openSourceFile(int sourceDirFd, const char *name, UniqueF
         return failure(CopyStage::TooLarge, EFBIG);
     }
     // O_NONBLOCK stays: reading a regular file never waits for it, so no
-    // call is spent per file on clearing it (copyData does, should a file
+    // call is spent per file on clearing it (the data copier does, should a file
     // system answer EAGAIN after all).
     return CopyResult();
 }
@@ -279,7 +189,7 @@ CopyResult FileCopier::copyRegular(int sourceDirFd, const char *name, int target
     };
 
     std::int64_t copied = 0;
-    if (const int error = copyData(source.get(), target.get(), attributes.size, copied); error != 0) {
+    if (const int error = m_data.copy(source.get(), target.get(), attributes.size > 0 ? attributes.size : -1, copied); error != 0) {
         return abandon(CopyStage::Write, error);
     }
     if (!modeAtCreation) {

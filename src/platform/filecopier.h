@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/datacopier.h"
+
 #include "platform/directoryreader.h"
 #include "platform/fileattributes.h"
 #include "platform/uniquefd.h"
@@ -100,12 +102,10 @@ private:
     CopyResult createTemporary(int targetDirFd, unsigned int mode, UniqueFd &target, QByteArray &temporary,
                                std::uint64_t &token);
     CopyResult copySymlink(int sourceDirFd, const char *name, int targetDirFd, const char *targetName);
-    int copyData(int in, int out, std::int64_t expected, std::int64_t &copied);
     std::uint64_t nextToken();
 
     std::int64_t m_maximumFileSize = std::numeric_limits<std::int64_t>::max();
     bool m_deferPlacement = false;
-    std::vector<char> m_buffer;
     std::uint64_t m_random;
     // Permission bits the process's umask takes away at creation; a file
     // whose bits it leaves alone is created with them, without an fchmod.
@@ -113,8 +113,7 @@ private:
     bool m_folderKeepsCreationMode = false; // no default ACL in the target folder
     DirectoryReader m_reader;
     DirectoryListing m_listing;
-    bool m_tryCopyFileRange = true;
-    bool m_trySendfile = true;
+    DataCopier m_data;
 };
 
 } // namespace platform

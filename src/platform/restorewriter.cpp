@@ -17,7 +17,6 @@ namespace platform {
 
 namespace {
 
-constexpr std::size_t kChunk = 1 << 30;
 constexpr int kTemporaryAttempts = 16;
 
 RestoreResult failure(RestoreResult::Stage stage, int error)
@@ -51,14 +50,6 @@ unsigned int currentUmask()
         }
     }
     return 022;
-}
-
-void blockingReads(int fd)
-{
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0 && (flags & O_NONBLOCK) != 0) {
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    }
 }
 
 } // namespace
@@ -157,84 +148,6 @@ RestoreResult RestoreWriter::restore(int volumeDirFd, const char *name, FileType
     }
 }
 
-int RestoreWriter::copyData(int in, int out, std::int64_t expected, std::int64_t &copied)
-{
-    for (;;) {
-        // The size read when the file was opened is what gets copied: no
-        // call to find the end.
-        if (expected >= 0 && copied >= expected) {
-            return 0;
-        }
-        if (m_tryCopyFileRange) {
-            const ssize_t moved = copy_file_range(in, nullptr, out, nullptr, kChunk, 0);
-            if (moved > 0) {
-                copied += moved;
-                continue;
-            }
-            if (moved == 0) {
-                return 0;
-            }
-            if (errno == EINTR) {
-                continue;
-            }
-            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EBADF) {
-                return errno;
-            }
-            // From a stick to the computer's disk the kernel refuses.
-            m_tryCopyFileRange = false;
-        }
-        if (m_trySendfile) {
-            const ssize_t moved = sendfile(out, in, nullptr, kChunk);
-            if (moved > 0) {
-                copied += moved;
-                continue;
-            }
-            if (moved == 0) {
-                return 0;
-            }
-            if (errno == EINTR) {
-                continue;
-            }
-            if (errno == EAGAIN) {
-                blockingReads(in);
-                continue;
-            }
-            if (errno != EINVAL && errno != ENOSYS) {
-                return errno;
-            }
-            m_trySendfile = false;
-        }
-        if (m_buffer.empty()) {
-            m_buffer.resize(1 << 20);
-        }
-        const ssize_t got = ::read(in, m_buffer.data(), m_buffer.size());
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            if (errno == EAGAIN) {
-                blockingReads(in);
-                continue;
-            }
-            return errno;
-        }
-        if (got == 0) {
-            return 0;
-        }
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t written = ::write(out, m_buffer.data() + done, std::size_t(got - done));
-            if (written < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return errno;
-            }
-            done += written;
-        }
-        copied += got;
-    }
-}
-
 RestoreResult RestoreWriter::createTarget(int localDirFd, unsigned int mode, UniqueFd &target, QByteArray &temporary)
 {
     // Written without a name, the file appears complete or not at all.
@@ -320,7 +233,7 @@ RestoreResult RestoreWriter::restoreFile(int volumeDirFd, const char *name, int 
     };
 
     std::int64_t copied = 0;
-    if (const int error = copyData(source.get(), target.get(), attributes.size, copied); error != 0) {
+    if (const int error = m_data.copy(source.get(), target.get(), attributes.size, copied); error != 0) {
         return abandon(RestoreResult::Stage::Write, error);
     }
     if (!modeAtCreation && ::fchmod(target.get(), mode) != 0) {

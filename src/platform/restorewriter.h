@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/datacopier.h"
+
 #include "platform/fileattributes.h"
 #include "platform/uniquefd.h"
 
@@ -76,7 +78,6 @@ public:
 private:
     RestoreResult restoreFile(int volumeDirFd, const char *name, int localDirFd, const char *localName);
     RestoreResult restoreLink(int volumeDirFd, const char *name, int localDirFd, const char *localName);
-    int copyData(int in, int out, std::int64_t expected, std::int64_t &copied);
     /// Makes the file to write into in `localDirFd` with `mode`: unnamed
     /// where the file system can, else under a new `temporary` name.
     RestoreResult createTarget(int localDirFd, unsigned int mode, UniqueFd &target, QByteArray &temporary);
@@ -91,11 +92,9 @@ private:
     bool m_folderKeepsCreationMode = false;
     mutable bool m_tryNoAtime = true;
     bool m_tryUnnamed = true;
-    bool m_tryCopyFileRange = true;
-    bool m_trySendfile = true;
+    DataCopier m_data;
     std::uint64_t m_random;
     unsigned int m_umask;
-    std::vector<char> m_buffer;
 };
 
 } // namespace platform
