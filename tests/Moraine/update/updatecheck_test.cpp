@@ -72,14 +72,6 @@ protected:
         server.page(kPage, signPage(fixture(QStringLiteral("downloads-page.xhtml"))));
     }
 
-    // A fresh check of a program with this build, started by `start` and run to its completion.
-    std::unique_ptr<NIMBLite> ran(const std::function<void(NIMBLite &)> &start, const QString &build = QStringLiteral("100"))
-    {
-        auto check = makeCheck(build);
-        runToCompletion(*check, [&] { start(*check); });
-        return check;
-    }
-
     LoopbackServer server;
     RecordingUrlOpener &browser = kit.browser;
     RecordingAlertPresenter &alerts = kit.alertPresenter;
