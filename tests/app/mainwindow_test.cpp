@@ -295,8 +295,9 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
     EXPECT_EQ(AppFixture::text(cell, QStringLiteral("cellFolder")), QStringLiteral("/home/ann"));
 
     // A double-click on " Backup Now " starts one backup; space taken by
-    // others meanwhile shows once it has ended. "Eject" ejects; auto eject
-    // comes back with auto backup and writes its choice.
+    // others meanwhile shows once it has ended, before the 10 s refresh.
+    // "Eject" ejects; auto eject comes back with auto backup and writes its
+    // choice.
     f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kStickPath, 64'000'000'000, 10'000'000'000));
     const QQuickItem *backupButton = AppFixture::item(window, QStringLiteral("backupButton"));
     QTest::mouseDClick(window, Qt::LeftButton, Qt::NoModifier,
@@ -305,7 +306,7 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
     EXPECT_EQ(f.app->controller()->threads()->count(), 1);
     EXPECT_EQ(text(QStringLiteral("lastBackupLabel")),
               QStringLiteral("Last Backup: ") + QLocale().toString(f.now, QLocale::ShortFormat));
-    EXPECT_TRUE(waitUntil([&] { return text(QStringLiteral("availableLabel")).startsWith(QStringLiteral("10.0 GB")); }))
+    EXPECT_TRUE(waitUntil([&] { return text(QStringLiteral("availableLabel")).startsWith(QStringLiteral("10.0 GB")); }, 3000))
         << text(QStringLiteral("availableLabel")).toStdString();
     click(window, QStringLiteral("ejectButton"));
     EXPECT_EQ(f.ejector.requests(), QStringList{kStickPath});
