@@ -50,11 +50,15 @@ private:
 
 } // namespace
 
-AppFixture::AppFixture() = default;
+AppFixture::AppFixture()
+{
+    clearUpdatePreferences();
+}
 
 AppFixture::~AppFixture()
 {
     app.reset();
+    clearUpdatePreferences();
 }
 
 VelloryApp &AppFixture::start()
@@ -75,6 +79,17 @@ VelloryApp &AppFixture::start()
     return *app;
 }
 
+QQuickWindow *AppFixture::launch()
+{
+    if (!app) {
+        start();
+    }
+    EXPECT_TRUE(app->launch());
+    QQuickWindow *window = mainWindow();
+    EXPECT_TRUE(window && QTest::qWaitForWindowExposed(window));
+    return window;
+}
+
 QQuickWindow *AppFixture::mainWindow() const
 {
     return app ? app->router().window(QString::fromLatin1(VelloryApp::kMainWindow)) : nullptr;
@@ -84,6 +99,18 @@ QString AppFixture::text(QObject *root, const QString &name)
 {
     QObject *object = find(root, name);
     return object ? object->property("text").toString() : QStringLiteral("<missing %1>").arg(name);
+}
+
+bool AppFixture::visible(QObject *root, const QString &name)
+{
+    QObject *object = find(root, name);
+    return object && object->property("visible").toBool();
+}
+
+bool AppFixture::enabled(QObject *root, const QString &name)
+{
+    QObject *object = find(root, name);
+    return object && object->property("enabled").toBool();
 }
 
 void AppFixture::trigger(QQuickWindow *window, const QString &name)

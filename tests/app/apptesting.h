@@ -14,7 +14,8 @@
 #include <memory>
 
 // The application over fake volumes and a private store (see
-// ControllerFixture), with update checks that contact nobody.
+// ControllerFixture), with update checks that contact nobody and no update
+// preferences before or after.
 class AppFixture : public ControllerFixture
 {
 public:
@@ -23,6 +24,8 @@ public:
 
     // Makes the application (after the table and store are arranged).
     VelloryApp &start();
+    // Makes and launches it; its main window once shown.
+    QQuickWindow *launch();
     [[nodiscard]] QQuickWindow *mainWindow() const;
 
     // The object named `name` below `root`, popups, menu bars and headers included.
@@ -33,10 +36,14 @@ public:
     }
     // Its "text" property, or a note that it is missing.
     [[nodiscard]] static QString text(QObject *root, const QString &name);
+    // Whether it is there and visible, or enabled.
+    [[nodiscard]] static bool visible(QObject *root, const QString &name);
+    [[nodiscard]] static bool enabled(QObject *root, const QString &name);
     // Triggers a menu entry by object name.
     static void trigger(QQuickWindow *window, const QString &name);
     // Clicks the middle of `item` and lets the window follow.
     static void click(QQuickItem *item);
+    static void click(QObject *root, const QString &name) { click(item(root, name)); }
     // Runs a QML expression in the scope of `object` (for Qt's private types).
     [[nodiscard]] static QVariant evaluate(QObject *object, const QString &expression);
 

@@ -25,10 +25,9 @@ TEST(RestoreWindow, PickingAFileChoosingAFolderAndRunningRestoresItThere)
     fixture.storeSet(script);
     fixture.table.mount(fakeStick(script.volumeUUID, u"STICK"_s, volume.mountPath()));
     fixture.settings->setAutoBackupOnConnect(false);
-    VelloryApp &app = fixture.start();
-    ASSERT_TRUE(app.launch());
-    QQuickWindow *main = fixture.mainWindow();
+    QQuickWindow *main = fixture.launch();
     ASSERT_NE(main, nullptr);
+    VelloryApp &app = *fixture.app;
     ASSERT_TRUE(AppFixture::item(main, u"restoreItem"_s)->isEnabled());
 
     AppFixture::trigger(main, u"restoreItem"_s);

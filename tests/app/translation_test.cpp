@@ -6,8 +6,6 @@
 
 #include "app/backupnotifications.h"
 #include "app/statusicon.h"
-#include "fakevolumes.h"
-#include "recordingalertpresenter.h"
 
 #include "Moraine/kitalert.h"
 
@@ -221,7 +219,6 @@ TEST(Translation, PseudoLocaleLeavesNoEnglishAndGermanAndFrenchAreComplete)
     // connected destination and a finished backup.
     PseudoTranslator pseudo;
     QCoreApplication::installTranslator(&pseudo);
-    RecordingAlertPresenter alerts;
     AppFixture f;
     QTemporaryDir stick;
     QTemporaryDir home;
@@ -233,10 +230,8 @@ TEST(Translation, PseudoLocaleLeavesNoEnglishAndGermanAndFrenchAreComplete)
     script.lastBackup = QStringLiteral("Never");
     f.storeSet(script);
     f.table.mount(fakeStick(QStringLiteral("1A2B-3C4D"), QStringLiteral("STICK"), stick.path()));
-    VelloryApp &app = f.start();
-    ASSERT_TRUE(app.launch());
-    QQuickWindow *main = f.mainWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+    QQuickWindow *main = f.launch();
+    VelloryApp &app = *f.app;
     ASSERT_TRUE(waitUntil([&] { return !app.controller()->isReadingVolumes(); }));
     QStringList english = englishIn(main);
 

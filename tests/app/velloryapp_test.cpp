@@ -4,23 +4,18 @@
 #include "apptesting.h"
 
 #include "Moraine/kitalert.h"
-#include "Moraine/update/nimbprogresswindow.h"
 #include "app/backupnotifications.h"
 #include "app/desktopstyle.h"
 #include "app/quitguard.h"
 #include "app/launchoptions.h"
 #include "backup/backupthread.h"
-#include "backup/backupthreadlistmodel.h"
 #include "platform/buildinfo.h"
 #include "platform/computername.h"
-#include "recordingalertpresenter.h"
-#include "recordingurlopener.h"
-#include "updatetestsupport.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QAbstractButton>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QDir>
 #include <QGuiApplication>
 #include <QPixmapCache>
@@ -71,24 +66,15 @@ bool visible(QObject *object)
     return object && object->property("visible").toBool();
 }
 
-class VelloryAppTest : public ::testing::Test
-{
-protected:
-    void SetUp() override { clearUpdatePreferences(); }
-    void TearDown() override { clearUpdatePreferences(); }
-
-    AppFixture f;
-    RecordingAlertPresenter &alerts = f.alerts;
-    RecordingUrlOpener &browser = f.browser;
-};
-
 } // namespace
 
 // One launched application: its launch tasks, the maker's pages, the
 // feedback mail, the share sheet, the About box, the settings window, "Open
 // Backup Folder", the Backups window and its rows, and the log windows.
-TEST_F(VelloryAppTest, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPage)
+TEST(VelloryApp, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPage)
 {
+    AppFixture f;
+    RecordingUrlOpener &browser = f.browser;
     QTemporaryDir stick;
     const QString uuid = QStringLiteral("1A2B-3C4D");
     f.storeSet(setWithDestination(uuid, QStringLiteral("STICK"), stick.path()));
@@ -308,13 +294,14 @@ TEST_F(VelloryAppTest, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPa
     router.setWindowSource(QStringLiteral("broken"), QUrl::fromLocalFile(broken.fileName()));
     EXPECT_EQ(router.openWindow(QStringLiteral("broken")), nullptr);
     EXPECT_EQ(router.window(QStringLiteral("broken")), nullptr);
-    EXPECT_TRUE(alerts.alerts.isEmpty());
+    EXPECT_TRUE(f.alerts.alerts.isEmpty());
 }
 
 // How each run ended, told alike by the row (its line and the badge on its
 // icon), the log's last line and the notification; an ended job stays ended.
-TEST_F(VelloryAppTest, EachEndingIsToldAlikeByTheRowTheLogAndTheNotification)
+TEST(VelloryApp, EachEndingIsToldAlikeByTheRowTheLogAndTheNotification)
 {
+    AppFixture f;
     using Reason = BackupOutcome::StopReason;
     struct Ending
     {
@@ -383,8 +370,9 @@ TEST_F(VelloryAppTest, EachEndingIsToldAlikeByTheRowTheLogAndTheNotification)
 
 // Quit while a backup runs asks first; Enter takes the default, Cancel, and
 // the backup goes on; "Stop and Quit" cancels it and quits once its run ends.
-TEST_F(VelloryAppTest, QuitDuringABackupAsksAndCancelKeepsItRunning)
+TEST(VelloryApp, QuitDuringABackupAsksAndCancelKeepsItRunning)
 {
+    AppFixture f;
     VelloryApp &app = f.start();
     ASSERT_TRUE(app.launch());
     QSignalSpy quits(&app.quitGuard(), &QuitGuard::quitConfirmed);
@@ -431,8 +419,10 @@ TEST_F(VelloryAppTest, QuitDuringABackupAsksAndCancelKeepsItRunning)
 
 // A manual check still runs; ending after the application is gone, it
 // still deletes itself quietly.
-TEST_F(VelloryAppTest, AKeyThatCannotBeReadShowsOneAlertAndNoCheckButAManualCheckStillRuns)
+TEST(VelloryApp, AKeyThatCannotBeReadShowsOneAlertAndNoCheckButAManualCheckStillRuns)
 {
+    AppFixture f;
+    RecordingAlertPresenter &alerts = f.alerts;
     f.start().delegate().setPublicKeySource([] { return QStringLiteral("-----BEGIN RSA PUBLIC KEY-----\nbroken\n"); });
     ASSERT_TRUE(f.app->launch());
     // The alert is queued on the main thread.

@@ -41,11 +41,9 @@ void LoopbackServer::route(const QString &path, Response response)
 
 void LoopbackServer::page(const QString &path, const QByteArray &body)
 {
-    Response response;
-    response.headers = {{"Content-Type", "application/xhtml+xml"}, {"Last-Modified", "Wed, 01 Jan 2025 10:00:00 GMT"},
-                        {"Etag", "\"fixture\""}};
-    response.body = body;
-    route(path, response);
+    route(path, {.headers = {{"Content-Type", "application/xhtml+xml"}, {"Last-Modified", "Wed, 01 Jan 2025 10:00:00 GMT"},
+                             {"Etag", "\"fixture\""}},
+                 .body = body});
 }
 
 void LoopbackServer::release()
@@ -87,15 +85,7 @@ void LoopbackServer::readRequest(QTcpSocket *socket)
     buffer.clear();
     const QString path = requestLine.size() >= 2 ? QString::fromLatin1(requestLine.at(1)) : QString();
     m_requests[path] += 1;
-    Response response;
-    if (m_routes.contains(path)) {
-        response = m_routes.value(path);
-    } else {
-        response.status = 404;
-        response.reason = "Not Found";
-        response.body = "<html><body>missing</body></html>";
-    }
-    answer(socket, response);
+    answer(socket, m_routes.value(path, {.status = 404, .reason = "Not Found", .body = "<html><body>missing</body></html>"}));
 }
 
 void LoopbackServer::answer(QTcpSocket *socket, const Response &response)

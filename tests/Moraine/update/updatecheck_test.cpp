@@ -23,21 +23,9 @@ namespace {
 
 const QString kPage = QStringLiteral("/downloads.html");
 
-Response withMode(Response::Mode mode, const QByteArray &body = {})
-{
-    Response response;
-    response.mode = mode;
-    response.body = body;
-    return response;
-}
-
 Response redirectTo(const QString &url)
 {
-    Response moved;
-    moved.status = 302;
-    moved.reason = "Found";
-    moved.headers = {{"Location", url.toLatin1()}};
-    return moved;
+    return {.status = 302, .reason = "Found", .headers = {{"Location", url.toLatin1()}}};
 }
 
 
@@ -70,14 +58,6 @@ protected:
         ASSERT_TRUE(server.isListening());
         services.setUpdatePageURL(server.url(kPage));
         server.page(kPage, signPage(fixture(QStringLiteral("downloads-page.xhtml"))));
-    }
-
-    // A fresh check of a program with this build, started by `start` and run to its completion.
-    std::unique_ptr<NIMBLite> ran(const std::function<void(NIMBLite &)> &start, const QString &build = QStringLiteral("100"))
-    {
-        auto check = makeCheck(build);
-        runToCompletion(*check, [&] { start(*check); });
-        return check;
     }
 
     LoopbackServer server;
@@ -139,15 +119,13 @@ TEST_F(UpdateCheck, SilentChecksFollowTheScheduleAndTheStoredUpdateAndFetchOnlyW
 TEST_F(UpdateCheck, ServerAndNetworkFailuresEndTheCheckOnceWithAnError)
 {
     server.page(QStringLiteral("/empty.html"), QByteArray());
-    server.route(QStringLiteral("/hang.html"), withMode(Response::Mode::Hang));
-    Response trickle = withMode(Response::Mode::Trickle); // a byte now and then restarts the stall time-out
-    trickle.streamBytes = 1'000'000;
-    server.route(QStringLiteral("/trickle.html"), trickle);
-    Response huge = withMode(Response::Mode::Stream);
-    huge.streamBytes = 50LL * 1024 * 1024;
-    server.route(QStringLiteral("/huge.html"), huge);
-    huge.declareLength = false;
-    server.route(QStringLiteral("/huge-undeclared.html"), huge);
+    using Mode = Response::Mode;
+    server.route(QStringLiteral("/hang.html"), {.mode = Mode::Hang});
+    // A byte now and then restarts the stall time-out.
+    server.route(QStringLiteral("/trickle.html"), {.mode = Mode::Trickle, .streamBytes = 1'000'000});
+    server.route(QStringLiteral("/huge.html"), {.mode = Mode::Stream, .streamBytes = 50LL * 1024 * 1024});
+    server.route(QStringLiteral("/huge-undeclared.html"),
+                 {.mode = Mode::Stream, .streamBytes = 50LL * 1024 * 1024, .declareLength = false});
     QString closedUrl; // nothing listens on the port of a closed server
     {
         LoopbackServer closed;
@@ -218,7 +196,7 @@ TEST_F(UpdateCheck, ManualCheckOpensTheWebPageWithTheStateAndTheUpdateOrShowsThe
 // its check without a completion and the answer is ignored.
 TEST_F(UpdateCheck, OneProgressWindowServesOverlappingManualChecksAndCancelIgnoresTheAnswer)
 {
-    server.route(kPage, withMode(Response::Mode::Hold, signPage(fixture(QStringLiteral("downloads-page.xhtml")))));
+    server.route(kPage, {.body = signPage(fixture(QStringLiteral("downloads-page.xhtml"))), .mode = Response::Mode::Hold});
     NIMBLite first(services, facts());
     NIMBLite second(services, facts());
     const auto firstDone = countCompletions(first);

@@ -22,21 +22,15 @@ QByteArray group120(const QByteArray &minOS = "5.0", const QByteArray &extraAttr
     return groupElement("g120", "120", minOS, "2.1", kArchive120, extraAttributes);
 }
 
+// Processing a page handed in directly, as a tool or a test does.
+std::function<void(NIMBLite &)> process(const QByteArray &page)
+{
+    return [page](NIMBLite &check) { check.processHTML(page, std::nullopt); };
+}
+
 } // namespace
 
-// Processing a page handed in directly, as a tool or a test does.
-class UpdatePage : public UpdateTest
-{
-protected:
-    // Runs the page through a fresh check of a program with this build on this kernel.
-    std::unique_ptr<NIMBLite> process(const QByteArray &page, const QString &build = QStringLiteral("100"),
-                                      const QString &kernel = QStringLiteral("6.1.0-18-amd64"))
-    {
-        auto check = makeCheck(build, kernel);
-        runToCompletion(*check, [&] { check->processHTML(page, std::nullopt); });
-        return check;
-    }
-};
+using UpdatePage = UpdateTest;
 
 // Each page ends the check in its status with its log lines; only an update
 // is stored, and only an update or a newer format sets the update flag.
@@ -150,7 +144,7 @@ TEST_F(UpdatePage, EachPageEndsInItsStatusAndStoresOnlyAnUpdate)
             platform::preferences()->setValue(prefs::kIgnoreVersionInfo, QVariantMap{{prefs::kBuildNumber, row.ignoredBuild}});
         }
         platform::preferences()->setValue(prefs::kIgnoreMaintenance, row.ignoreMaintenance);
-        const auto check = process(row.page, row.build, row.kernel);
+        const auto check = ran(process(row.page), row.build, row.kernel);
         EXPECT_EQ(check->status(), row.status);
         for (const QString &line : row.lines) {
             EXPECT_TRUE(logHas(*check, line));
@@ -171,5 +165,5 @@ TEST_F(UpdatePage, EachPageEndsInItsStatusAndStoresOnlyAnUpdate)
         EXPECT_EQ(pref(prefs::kUpdateAvailable).toBool(), row.status == S::updateAvailable || row.status == S::formatInvalid);
     }
     services.setPublicKey(std::nullopt);
-    EXPECT_EQ(process(signPage(pageTemplate(group120())))->errorMessage(), QStringLiteral("Signature invalid, public key is missing"));
+    EXPECT_EQ(ran(process(signPage(pageTemplate(group120()))))->errorMessage(), QStringLiteral("Signature invalid, public key is missing"));
 }

@@ -79,11 +79,15 @@ protected:
     }
     void TearDown() override { clearUpdatePreferences(); }
 
-    /// A fresh check of a program with this build on this kernel.
-    [[nodiscard]] std::unique_ptr<moraine::NIMBLite> makeCheck(const QString &build = QStringLiteral("100"),
-                                                               const QString &kernel = QStringLiteral("6.1.0-18-amd64"))
+    /// A fresh check of a program with this build on this kernel, started
+    /// by `start` and run to its completion.
+    std::unique_ptr<moraine::NIMBLite> ran(const std::function<void(moraine::NIMBLite &)> &start,
+                                           const QString &build = QStringLiteral("100"),
+                                           const QString &kernel = QStringLiteral("6.1.0-18-amd64"))
     {
-        return std::make_unique<moraine::NIMBLite>(services, facts(build, kernel));
+        auto check = std::make_unique<moraine::NIMBLite>(services, facts(build, kernel));
+        runToCompletion(*check, [&] { start(*check); });
+        return check;
     }
 
     static QVariant pref(const QString &key) { return platform::preferences()->value(key); }
