@@ -3,9 +3,7 @@
 #include "backup/backupthread.h"
 #include "backup/displayformat.h"
 
-#include "hangingshare.h"
 #include "jobtesting.h"
-#include "platform/settings.h"
 
 #include <QLocale>
 #include <QPointer>
@@ -14,6 +12,7 @@
 #include <QThreadPool>
 #include <gtest/gtest.h>
 
+#include <future>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -154,25 +153,22 @@ TEST(BackupThread, AJobLivesWhileAHolderRemainsAndIsDeletedAfterTheLast)
 
 TEST(BackupThread, JobsRunOnThreadsOfTheirOwnAndLeaveTheSharedPoolToShortTasks)
 {
-    HangingShare share;
-    SKIP_WITHOUT(share);
-    platform::Settings().setAutoEjectOnComplete(false);
     // The shared pool of a two-core machine: two threads free (beside any
     // that earlier tests' runs still hold).
     QThreadPool *pool = QThreadPool::globalInstance();
     const int poolThreads = pool->maxThreadCount();
     pool->setMaxThreadCount(pool->activeThreadCount() + 2);
 
-    // Two jobs held in their scan by a share that does not answer, and a third.
-    BackupScript held;
-    held.sourcePaths = {share.hangingFolder()};
-    QTemporaryDir quickSource;
-    BackupScript quick;
-    quick.sourcePaths = {quickSource.path()};
+    // Two jobs whose work waits until released, and a third.
+    std::promise<void> release;
+    JobKind held;
+    held.work = [released = release.get_future().share()](BackupThread &) { released.wait(); };
+    JobKind quick;
+    quick.work = [](BackupThread &) {};
     std::vector<std::shared_ptr<BackupThread>> jobs;
     std::vector<std::unique_ptr<QSignalSpy>> finished;
-    for (const BackupScript &script : {held, held, quick}) {
-        jobs.push_back(BackupThread::create(script, IconDescription()));
+    for (const JobKind &kind : {held, held, quick}) {
+        jobs.push_back(BackupThread::create(BackupScript(), IconDescription(), kind));
         finished.push_back(std::make_unique<QSignalSpy>(jobs.back().get(), &BackupThread::runFinished));
         jobs.back()->start();
     }
@@ -180,13 +176,12 @@ TEST(BackupThread, JobsRunOnThreadsOfTheirOwnAndLeaveTheSharedPoolToShortTasks)
     std::atomic<bool> shortTaskRan = false;
     pool->start([&shortTaskRan] { shortTaskRan = true; });
     EXPECT_TRUE(waitUntil([&] { return shortTaskRan.load(); })) << "the shared pool was full of jobs";
-    EXPECT_TRUE(finished[0]->isEmpty() && finished[1]->isEmpty()) << "the share did not hold the jobs";
+    EXPECT_TRUE(finished[0]->isEmpty() && finished[1]->isEmpty()) << "the jobs were not held";
 
-    share.release();
+    release.set_value();
     EXPECT_TRUE(waitUntil([&] { return !finished[0]->isEmpty() && !finished[1]->isEmpty(); }));
     pool->waitForDone();
     pool->setMaxThreadCount(poolThreads);
-    platform::Settings().setAutoEjectOnComplete(true);
 }
 
 TEST(DisplayFormat, CountsBytesAndLogLinesFollowTheLocale)

@@ -113,7 +113,7 @@ TEST_F(RestoreTest, InPlaceBringsBackDeletedFilesAndFoldersAndNeverChangesALocal
     EXPECT_EQ(contentOf(docs + u"/same.txt"_s), "changed");
 }
 
-TEST_F(RestoreTest, IntoAFolderAndFromAnotherComputersFolderEachItemLandsUnderItsOwnName)
+TEST_F(RestoreTest, IntoAFolderAndFromAnotherComputersFolderEachItemLandsUnderItsOwnNameAndAHostileVolumeLeadsNothingOutside)
 {
     LoopVolume volume(LoopVolume::Kind::Ext4, u"STICK"_s);
     SKIP_WITHOUT(volume);
@@ -147,17 +147,12 @@ TEST_F(RestoreTest, IntoAFolderAndFromAnotherComputersFolderEachItemLandsUnderIt
     EXPECT_EQ(contentOf(target.filePath(u"notes.txt"_s)), "notes");
     // Nothing was written where the other computer kept them.
     EXPECT_FALSE(QFileInfo::exists(u"/home/ann/notes.txt"_s));
-}
 
-TEST_F(RestoreTest, AHostileVolumeCannotLeadARestoreOutsideTheBackupAndTheTarget)
-{
-    LoopVolume volume(LoopVolume::Kind::Ext4, u"STICK"_s);
-    SKIP_WITHOUT(volume);
+    // A hostile volume: links planted on it lead to a folder outside, as a
+    // computer's folder, and as a folder on the way to a requested path.
     QTemporaryDir outside;
     writeFile(outside.filePath(u"secret.txt"_s), "secret");
     const QString host = platform::computerName();
-    // Links planted on the volume: one to a folder outside, one as a
-    // computer's folder, one as a folder on the way to a requested path.
     plant(volume.mountPath(), host + u"/data/plain.txt"_s, "plain");
     const QString data = volume.mountPath() + u"/Vellory/"_s + host + u"/data"_s;
     ASSERT_EQ(symlink(QFile::encodeName(outside.path()).constData(), QFile::encodeName(data + u"/escape"_s).constData()), 0);
@@ -165,14 +160,13 @@ TEST_F(RestoreTest, AHostileVolumeCannotLeadARestoreOutsideTheBackupAndTheTarget
                       QFile::encodeName(volume.mountPath() + u"/Vellory/ELSEWHERE"_s).constData()), 0);
     ASSERT_EQ(mkfifo(QFile::encodeName(data + u"/pipe"_s).constData(), 0600), 0);
 
-    QTemporaryDir target;
     const RunOutcome run = runRestore(requestFor(volume, {u"/data"_s, u"/data/escape/secret.txt"_s}, target.path()));
     EXPECT_EQ(run.status, BackupThreadStatusValue::completed);
     EXPECT_EQ(run.errorLines(),
               (QStringList{u"Error: Not restored: %1 is not a file, folder or link"_s.arg(target.filePath(u"data/pipe"_s)),
                            u"Error: Not restored: /data/escape/secret.txt: a symbolic link is in the way"_s}));
     // The link comes back as a link; nothing behind it was read.
-    EXPECT_EQ(treeOf(target.path()), (QStringList{u"data"_s, u"data/escape"_s, u"data/plain.txt"_s}));
+    EXPECT_EQ(treeOf(target.filePath(u"data"_s)), (QStringList{u"escape"_s, u"plain.txt"_s}));
     EXPECT_EQ(linkText(target.filePath(u"data/escape"_s)), QFile::encodeName(outside.path()));
     EXPECT_EQ(treeOf(outside.path()), QStringList{u"secret.txt"_s});
 

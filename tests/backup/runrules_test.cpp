@@ -105,14 +105,36 @@ public:
     }
     RunOutcome verify(const QStringList &sources)
     {
-        return runJob(script(sources), {}, VerifyRun::jobKind(u"STICK"_s, machine()));
+        JobKind kind = VerifyRun::jobKind(u"STICK"_s, machine());
+        kind.work = [this, work = kind.work](BackupThread &job) {
+            running = &job;
+            work(job);
+        };
+        return runJob(script(sources), {}, std::move(kind));
+    }
+
+    // The run's `nth` mount check cancels its job and waits until the cancel
+    // is applied: the run cannot finish before it, however late it comes.
+    void cancelAtCheck(int nth)
+    {
+        mountCheck = [this, nth, checks = std::make_shared<std::atomic<int>>(0)] {
+            if (++*checks != nth) {
+                return;
+            }
+            running.load()->cancel();
+            QElapsedTimer waited;
+            waited.start();
+            while (running.load()->status() != BackupThreadStatusValue::cancelled && waited.elapsed() < 30000) {
+                QThread::msleep(1);
+            }
+        };
     }
 
     std::atomic<bool> attached{true};
     std::atomic<bool> autoEject{false};
     // Called at every mount check, on the run's threads.
     std::function<void()> mountCheck;
-    // The job whose backup runs here.
+    // The job whose run goes here.
     std::atomic<BackupThread *> running{nullptr};
 
 private:
@@ -500,21 +522,10 @@ TEST(RunRules, ACancelStopsTheScanBeforeAnyCopyAndTheCopyWithOnlyWholeCopiesAndS
     for (int i = 0; i < 4000; ++i) {
         files << source.write(u"c/d%1/e%2/f%3"_s.arg(i / 100).arg(i % 9).arg(i), QByteArray(i % 3000, char('0' + i % 10)));
     }
-    // The scan's first look at the volume waits until the job is cancelled:
-    // the scan cannot finish before the cancel, however late it comes.
-    std::atomic<int> checks{0};
-    volume.mountCheck = [&] {
-        if (++checks != 2) {
-            return;
-        }
-        QElapsedTimer waited;
-        waited.start();
-        while (volume.running.load()->status() != BackupThreadStatusValue::cancelled && waited.elapsed() < 30000) {
-            QThread::msleep(1);
-        }
-    };
+    // Cancelled at the scan's first look at the volume.
+    volume.cancelAtCheck(2);
     const QStringList sources{source.filePath(u"c"_s), source.path(), source.path()};
-    const RunOutcome scan = volume.backUp(sources, [](BackupThread &job) { job.cancel(); });
+    const RunOutcome scan = volume.backUp(sources);
     EXPECT_EQ(scan.status, BackupThreadStatusValue::cancelled);
     ASSERT_GE(scan.messages.size(), 4);
     EXPECT_EQ(scan.messages[0], u"Scanning %1..."_s.arg(sources[0]));
@@ -560,7 +571,7 @@ TEST(RunRules, ACancelStopsTheScanBeforeAnyCopyAndTheCopyWithOnlyWholeCopiesAndS
 
 // ---- Verify ----------------------------------------------------------------
 
-TEST(RunRules, AVerifyFindsACopyChangedBehindTheRunsBackMendsItAndCountsWhatIsDue)
+TEST(RunRules, AVerifyFindsACopyChangedBehindTheRunsBackMendsItCountsWhatIsDueAndStopsAtACancel)
 {
     FolderVolume volume;
     SourceTree source;
@@ -587,6 +598,11 @@ TEST(RunRules, AVerifyFindsACopyChangedBehindTheRunsBackMendsItAndCountsWhatIsDu
     EXPECT_EQ(contentOf(volume.targetOf(changed)), QByteArray("original"));
     EXPECT_EQ(contentOf(volume.targetOf(due)), QByteArray("old")) << "a verify copies nothing due";
     EXPECT_EQ(volume.verify({folder}).messages.value(3), u"Items verified 2, 12 bytes. Errors 0. Due for backup 1"_s);
+    volume.cancelAtCheck(1);
+    const RunOutcome cancelled = volume.verify({folder});
+    EXPECT_EQ(cancelled.status, BackupThreadStatusValue::cancelled);
+    EXPECT_EQ(cancelled.messages.mid(2),
+              (QStringList{u"The verify was cancelled before it finished."_s, u"Verify Process finished"_s}));
 }
 
 // ---- A machine short of threads ------------------------------------------

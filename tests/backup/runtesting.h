@@ -174,21 +174,6 @@ protected:
     SourceTree m_source;
 };
 
-// A detached or ejected volume's device mounted read-only for a look.
-class ReadOnlyMount
-{
-public:
-    explicit ReadOnlyMount(const QString &device)
-    {
-        EXPECT_EQ(QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("ro"), device, m_dir.path()}), 0);
-    }
-    ~ReadOnlyMount() { QProcess::execute(QStringLiteral("umount"), {m_dir.path()}); }
-    [[nodiscard]] QString path() const { return m_dir.path(); }
-
-private:
-    QTemporaryDir m_dir;
-};
-
 // `size` bytes in a pattern that shifts with `seed`.
 inline QByteArray patterned(qsizetype size, int seed)
 {

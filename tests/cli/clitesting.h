@@ -24,7 +24,15 @@ protected:
             }
             return result;
         }
+        [[nodiscard]] QStringList errorLines() const { return messages().filter(QRegularExpression(QStringLiteral("^Error: "))); }
     };
+
+    // Runs end without the eject the preferences otherwise ask for.
+    void noAutoEject() const
+    {
+        QSettings(m_home.path() + QStringLiteral("/config/Brindlewick/Vellory 2.conf"), QSettings::IniFormat)
+            .setValue(QStringLiteral("autoEjectOnComplete"), false);
+    }
 
     [[nodiscard]] QString storeFile() const
     {

@@ -3,12 +3,10 @@
 #include "Moraine/feedbackmail.h"
 #include "Moraine/kitalert.h"
 #include "clitesting.h"
-#include "syscalltrace.h"
 #include "platform/buildinfo.h"
 #include "platform/mountpoint.h"
 
 #include <QElapsedTimer>
-#include <QStandardPaths>
 
 #include <csignal>
 #include <memory>
@@ -62,14 +60,13 @@ TEST_F(CliTest, UsageMistakesAndSetsThatCannotBeLoadedAreRefusedAndHelpAndVersio
     }
 }
 
-// One volume: the stored set, a set file, a deep tree, an interrupt and the
-// order of flushes and renames.
-TEST_F(CliTest, RunsTheStoredSetAsTheWindowRunsItAndASetFileAndExitsOneOnErrorsOrAnInterrupt)
+// One volume: the stored set, a set file, a deep tree, an interrupt, and
+// restores from it.
+TEST_F(CliTest, RunsAndRestoresTheStoredSetAsTheWindowsDoAndASetFileAndExitsOneOnErrorsOrAnInterrupt)
 {
     LoopVolume volume(LoopVolume::Kind::Ext4, u"STICK"_s);
     SKIP_WITHOUT(volume);
-    QSettings(m_home.path() + u"/config/Brindlewick/Vellory 2.conf"_s, QSettings::IniFormat)
-        .setValue(u"autoEjectOnComplete"_s, false);
+    noAutoEject();
     QTemporaryDir sources;
     const QString file = sources.filePath(u"changed.txt"_s);
     writeFile(file, "payload");
@@ -120,34 +117,37 @@ TEST_F(CliTest, RunsTheStoredSetAsTheWindowRunsItAndASetFileAndExitsOneOnErrorsO
     EXPECT_TRUE(cancelled.messages().contains(u"Backup Process finished"_s));
     EXPECT_FALSE(cancelled.messages().contains(u"Items backed up 3,000, Zero KB. Errors 0"_s));
 
-    // Every copy, new or replacing, is flushed before its rename, the
-    // volume before the run finishes.
-    const QString strace = QStandardPaths::findExecutable(u"strace"_s);
-    if (strace.isEmpty()) {
-        GTEST_SKIP() << "the order of flushes and renames needs strace";
-    }
-    ASSERT_TRUE(QDir(sources.filePath(u"many"_s)).removeRecursively());
-    writeFile(file, "version 2");
-    writeFile(sources.filePath(u"new.txt"_s), "new");
-    const QString trace = m_home.path() + u"/trace"_s;
-    const Result traced = run({u"run"_s, u"--set"_s, writeSet(volume.mountPath(), {sources.path()})},
-                              {strace, u"-f"_s, u"-qq"_s, u"-s"_s, u"200"_s, u"-o"_s, trace, u"-e"_s,
-                               u"trace=fdatasync,fsync,syncfs,rename,renameat,renameat2,write,openat,close"_s});
-    ASSERT_EQ(traced.exitCode, 0) << traced.out.join(u'\n').toStdString();
-    const QStringList calls = QString::fromUtf8(contentOf(trace)).split(u'\n');
-    const RenameCheck renames = checkRenamesAreCovered(calls);
-    EXPECT_EQ(renames.renames, 2);
-    EXPECT_EQ(renames.uncovered, QStringList()) << "named before a flush carried their data";
-    // The lists match whole lines.
-    const qsizetype replace = calls.indexOf(QRegularExpression(u".*rename.*\"changed\\.txt\".*"_s));
-    const qsizetype finished = calls.indexOf(QRegularExpression(u".*write\\(1,.*Backup Process finished.*"_s));
-    const qsizetype lastSync = calls.lastIndexOf(QRegularExpression(u".*syncfs\\(.*"_s));
-    ASSERT_GE(replace, 0);
-    ASSERT_GE(finished, 0);
-    EXPECT_TRUE(calls.filter(u"fdatasync("_s).isEmpty()) << "one flush of the volume, not one per file";
-    EXPECT_GT(lastSync, replace) << "the renames are synced too";
-    EXPECT_LT(lastSync, finished) << "the volume is synced before the run says it finished";
-    EXPECT_EQ(contentOf(targetOf(volume.mountPath(), file)), QByteArray("version 2"));
+    // Restores: in place, from the stored set's destination, the deleted
+    // file comes back and the whole run's log is printed.
+    writeFile(volume.mountPath() + u"/Vellory/OLD LAPTOP/home/ann/cv.txt"_s, "old cv");
+    const Result computers = run({u"computers"_s});
+    EXPECT_EQ(computers.exitCode, 0);
+    EXPECT_EQ(computers.out, (QStringList{u"OLD LAPTOP"_s, platform::computerName()}));
+    QFile::remove(file);
+    const Result inPlace = run({u"restore"_s, file});
+    EXPECT_EQ(inPlace.exitCode, 0) << inPlace.out.join(u'\n').toStdString();
+    EXPECT_EQ(inPlace.out.value(0), u"Restore Initialized from STICK"_s);
+    EXPECT_EQ(inPlace.messages().mid(inPlace.messages().size() - 2),
+              (QStringList{u"Restore Process finished"_s, u"Result: Completed"_s}));
+    EXPECT_EQ(contentOf(file), "payload");
+    // The destination unplugged: a clear message, nothing written.
+    ASSERT_TRUE(volume.unmount());
+    QFile::remove(file);
+    const Result away = run({u"restore"_s, file});
+    EXPECT_EQ(away.exitCode, 1);
+    EXPECT_EQ(away.err, QStringList{u"vellory-cli restore: The backup volume \"STICK\" is not connected; nothing was restored."_s});
+    EXPECT_FALSE(QFileInfo::exists(file));
+    EXPECT_EQ(run({u"computers"_s}).exitCode, 1);
+    // Another computer's file needs a folder to go to; it is read from a
+    // volume named on the command line, with no set at all.
+    ASSERT_TRUE(volume.mount());
+    QTemporaryDir target;
+    EXPECT_EQ(run({u"restore"_s, u"--from"_s, u"OLD LAPTOP"_s, u"/home/ann/cv.txt"_s}).exitCode, 64);
+    QFile::remove(storeFile());
+    const Result theirs = run({u"restore"_s, u"--volume"_s, volume.mountPath(), u"--from"_s, u"OLD LAPTOP"_s,
+                               u"--to"_s, target.path(), u"/home/ann/cv.txt"_s, u"/home/ann/gone.txt"_s});
+    EXPECT_EQ(theirs.exitCode, 1) << "one of the two was not in the backup";
+    EXPECT_EQ(contentOf(target.filePath(u"cv.txt"_s)), "old cv");
 }
 
 // The same three lines as the feedback e-mail's body ends with, and nothing

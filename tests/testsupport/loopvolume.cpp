@@ -10,15 +10,40 @@
 
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The tools of each kind: format (label option), mount, label.
+struct Tools
+{
+    QString mkfs;
+    QString labelOption;
+    QString mount;
+    QString label;
+};
+
+Tools toolsOf(LoopVolume::Kind kind)
+{
+    switch (kind) {
+    case LoopVolume::Kind::Ext4: return {u"mkfs.ext4"_s, u"-L"_s, u"mount"_s, u"e2label"_s};
+    case LoopVolume::Kind::ExFat: return {u"mkfs.exfat"_s, u"-L"_s, u"mount.exfat-fuse"_s, u"exfatlabel"_s};
+    case LoopVolume::Kind::Fat: return {u"mkfs.vfat"_s, u"-n"_s, u"fusefat"_s, u"fatlabel"_s};
+    }
+    return {};
+}
+
+} // namespace
+
 bool LoopVolume::available(QString *reason)
 {
     QString why;
     if (geteuid() != 0) {
-        why = QStringLiteral("needs root to mount loop devices");
-    } else if (!QFile::exists(QStringLiteral("/dev/loop-control"))) {
-        why = QStringLiteral("no loop devices on this machine");
-    } else if (QStandardPaths::findExecutable(QStringLiteral("losetup")).isEmpty()) {
-        why = QStringLiteral("losetup is not installed");
+        why = u"needs root to mount loop devices"_s;
+    } else if (!QFile::exists(u"/dev/loop-control"_s)) {
+        why = u"no loop devices on this machine"_s;
+    } else if (QStandardPaths::findExecutable(u"losetup"_s).isEmpty()) {
+        why = u"losetup is not installed"_s;
     }
     if (reason) {
         *reason = why;
@@ -32,37 +57,26 @@ LoopVolume::LoopVolume(Kind kind, const QString &label, int sizeMiB, bool readOn
     if (!available(&m_reason)) {
         return;
     }
-    m_image = m_dir.filePath(QStringLiteral("volume.img"));
-    {
-        QFile image(m_image);
-        if (!m_dir.isValid() || !image.open(QIODevice::WriteOnly) || !image.resize(qint64(sizeMiB) * 1024 * 1024)) {
-            m_reason = QStringLiteral("cannot make the image file");
-            return;
-        }
+    m_image = m_dir.filePath(u"volume.img"_s);
+    QFile image(m_image);
+    if (!m_dir.isValid() || !image.open(QIODevice::WriteOnly) || !image.resize(qint64(sizeMiB) * 1024 * 1024)) {
+        m_reason = u"cannot make the image file"_s;
+        return;
     }
-    bool made = false;
-    switch (kind) {
-    case Kind::Ext4:
-        made = run(QStringLiteral("mkfs.ext4"), {QStringLiteral("-q"), QStringLiteral("-F"), QStringLiteral("-L"), label, m_image});
-        break;
-    case Kind::ExFat:
-        made = run(QStringLiteral("mkfs.exfat"), {QStringLiteral("-L"), label, m_image});
-        break;
-    case Kind::Fat:
-        made = run(QStringLiteral("mkfs.vfat"), {QStringLiteral("-n"), label, m_image});
-        break;
-    }
-    if (!made) {
-        m_reason = QStringLiteral("cannot format the image: ") + m_reason;
+    image.close();
+    const Tools tools = toolsOf(kind);
+    const QStringList quiet = kind == Kind::Ext4 ? QStringList{u"-q"_s, u"-F"_s} : QStringList();
+    if (!run(tools.mkfs, quiet + QStringList{tools.labelOption, label, m_image})) {
+        m_reason = u"cannot format the image: "_s + m_reason;
         return;
     }
     QString device;
-    if (!run(QStringLiteral("losetup"), {QStringLiteral("--find"), QStringLiteral("--show"), m_image}, &device)) {
-        m_reason = QStringLiteral("no free loop device: ") + m_reason;
+    if (!run(u"losetup"_s, {u"--find"_s, u"--show"_s, m_image}, &device)) {
+        m_reason = u"no free loop device: "_s + m_reason;
         return;
     }
     m_device = device.trimmed();
-    mount(m_dir.filePath(QStringLiteral("mnt")), readOnly);
+    mount(m_dir.filePath(u"mnt"_s), readOnly);
 }
 
 bool LoopVolume::mount(const QString &mountPath, bool readOnly)
@@ -74,20 +88,12 @@ bool LoopVolume::mount(const QString &mountPath, bool readOnly)
         m_mountPath = mountPath;
     }
     QDir().mkpath(m_mountPath);
-    const QString options = readOnly ? QStringLiteral("ro") : QStringLiteral("rw");
-    switch (m_kind) {
-    case Kind::Ext4:
-        m_mounted = run(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("ext4"), QStringLiteral("-o"), options, m_device, m_mountPath});
-        break;
-    case Kind::ExFat:
-        m_mounted = run(QStringLiteral("mount.exfat-fuse"), {QStringLiteral("-o"), options, m_device, m_mountPath});
-        break;
-    case Kind::Fat:
-        m_mounted = run(QStringLiteral("fusefat"), {QStringLiteral("-o"), readOnly ? QStringLiteral("ro") : QStringLiteral("rw+"), m_device, m_mountPath});
-        break;
-    }
+    // fusefat writes only when asked with "rw+".
+    const QString options = readOnly ? u"ro"_s : m_kind == Kind::Fat ? u"rw+"_s : u"rw"_s;
+    const QStringList type = m_kind == Kind::Ext4 ? QStringList{u"-t"_s, u"ext4"_s} : QStringList();
+    m_mounted = run(toolsOf(m_kind).mount, type + QStringList{u"-o"_s, options, m_device, m_mountPath});
     if (!m_mounted) {
-        m_reason = QStringLiteral("cannot mount the image: ") + m_reason;
+        m_reason = u"cannot mount the image: "_s + m_reason;
     }
     return m_mounted;
 }
@@ -107,33 +113,24 @@ bool LoopVolume::unmount()
         if (attempt > 0) {
             QThread::msleep(100);
         }
-        m_mounted = !(fuse ? run(QStringLiteral("fusermount"), {QStringLiteral("-u"), m_mountPath})
-                           : run(QStringLiteral("umount"), {m_mountPath}));
+        m_mounted = !(fuse ? run(u"fusermount"_s, {u"-u"_s, m_mountPath}) : run(u"umount"_s, {m_mountPath}));
     }
     return !m_mounted;
 }
 
 bool LoopVolume::relabel(const QString &label)
 {
-    switch (m_kind) {
-    case Kind::Ext4:
-        return run(QStringLiteral("e2label"), {m_device, label});
-    case Kind::ExFat:
-        return run(QStringLiteral("exfatlabel"), {m_device, label});
-    case Kind::Fat:
-        return run(QStringLiteral("fatlabel"), {m_device, label});
-    }
-    return false;
+    return run(toolsOf(m_kind).label, {m_device, label});
 }
 
 LoopVolume::~LoopVolume()
 {
     if (!unmount()) {
         // A test left a file open: detach lazily so the next test starts clean.
-        run(QStringLiteral("umount"), {QStringLiteral("-l"), m_mountPath});
+        run(u"umount"_s, {u"-l"_s, m_mountPath});
     }
     if (!m_device.isEmpty()) {
-        run(QStringLiteral("losetup"), {QStringLiteral("-d"), m_device});
+        run(u"losetup"_s, {u"-d"_s, m_device});
     }
 }
 
@@ -142,7 +139,7 @@ bool LoopVolume::run(const QString &program, const QStringList &args, QString *o
     QProcess process;
     process.start(program, args);
     if (!process.waitForFinished(60000)) {
-        m_reason = program + QStringLiteral(" did not finish");
+        m_reason = program + u" did not finish"_s;
         process.kill();
         return false;
     }
@@ -150,7 +147,7 @@ bool LoopVolume::run(const QString &program, const QStringList &args, QString *o
         *output = QString::fromLocal8Bit(process.readAllStandardOutput());
     }
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        m_reason = program + QStringLiteral(": ") + QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+        m_reason = program + u": "_s + QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
         return false;
     }
     return true;
