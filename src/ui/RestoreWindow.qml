@@ -135,6 +135,8 @@ VelloryWindow {
 
                     objectName: "row:" + path
                     width: ListView.view.width
+                    // A Tab stop, so that Enter opens a folder from the keyboard.
+                    focusPolicy: Qt.StrongFocus
                     Accessible.name: isFolder ? qsTr("Open %1").arg(name) : name
                     onClicked: {
                         if (isFolder) {
@@ -156,13 +158,16 @@ VelloryWindow {
                             elide: Text.ElideMiddle
                             text: row.isFolder ? row.name + "/" : (row.isLink ? qsTr("%1 (link)").arg(row.name) : row.name)
                         }
+                        // A folder has no size: no empty text for a screen reader.
                         Label {
                             opacity: 0.7
                             text: row.sizeText
+                            Accessible.ignored: text.length === 0
                         }
                         Label {
                             opacity: 0.7
                             text: row.timeText
+                            Accessible.ignored: text.length === 0
                         }
                     }
                 }
