@@ -378,9 +378,11 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
     // and the Restore window has items to show.
     QDir sources(m_home.filePath(QStringLiteral("home")));
     ASSERT_TRUE(sources.mkpath(QStringLiteral("Letters")));
-    QFile notes(sources.filePath(QStringLiteral("Notes.txt")));
-    ASSERT_TRUE(notes.open(QIODevice::WriteOnly) && notes.write("milk\n") == 5);
-    notes.close();
+    QFile notes(sources.filePath(QStringLiteral("Notes.txt"))), letter(sources.filePath(QStringLiteral("Letters/ann.txt")));
+    for (QFile *file : {&notes, &letter}) {
+        ASSERT_TRUE(file->open(QIODevice::WriteOnly) && file->write("milk\n") == 5);
+        file->close();
+    }
     ASSERT_TRUE(cli({QStringLiteral("add"), sources.filePath(QStringLiteral("Letters"))}));
     ASSERT_TRUE(cli({QStringLiteral("add"), notes.fileName()}));
     ASSERT_TRUE(cli({QStringLiteral("select-volume"), volume.mountPath()}));
@@ -488,10 +490,7 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
     // The first Tab reaches "Share", Space opens the share panel, a dialog
     // named by its title; Escape closes it. Help > About opens the About
     // dialog, which Enter closes, and once more Escape.
-    auto dialogNamed = [&](const QString &name) {
-        QTest::qWait(600);
-        return find(everything(), is(QStringLiteral("dialog"), name)).has_value();
-    };
+    auto dialogNamed = [&](const QString &name) { QTest::qWait(600); return find(everything(), is(QStringLiteral("dialog"), name)).has_value(); };
     ASSERT_TRUE(reader.press(kKeyTab));
     ASSERT_TRUE(reader.press(kKeySpace));
     EXPECT_TRUE(dialogNamed(QStringLiteral("Help us to spread the word"))) << "the share panel is not a named dialog";
@@ -505,14 +504,14 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
     }
 
     // File > Restore: each control of the Restore window named for what it
-    // does; Tab reaches a file's check box (Space picks it) and then the
-    // window's main action. Ctrl+W closes the window.
+    // does; Tab reaches a folder (Enter opens it), a file's check box (Space
+    // picks it) and then the window's main action. Ctrl+W closes the window.
     choose('f', QStringLiteral("Restore"));
-    const QString pickNotes = QStringLiteral("Pick ") + notes.fileName();
+    const QString pickNotes = QStringLiteral("Pick ") + notes.fileName(), openLetters = QStringLiteral("Open ") + QFileInfo(letter).path();
     seen = waitFor(is(QStringLiteral("check box"), pickNotes));
     for (const auto &[role, name] : std::initializer_list<std::pair<QString, QString>>{
              {QStringLiteral("combo box"), QStringLiteral("Computer")}, {QStringLiteral("push button"), QStringLiteral("Up one folder")},
-             {QStringLiteral("list"), QStringLiteral("Backed-up items")}, {QStringLiteral("list item"), notes.fileName()},
+             {QStringLiteral("list"), QStringLiteral("Backed-up items")}, {QStringLiteral("list item"), openLetters},
              {QStringLiteral("check box"), pickNotes}, {QStringLiteral("radio button"), QStringLiteral("The original location")},
              {QStringLiteral("radio button"), QStringLiteral("Restore to this folder")}, {QStringLiteral("text"), QStringLiteral("Folder to restore to")},
              {QStringLiteral("push button"), QStringLiteral("Choose a folder to restore to")},
@@ -521,12 +520,13 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
         EXPECT_TRUE(find(seen, [&](const Seen &s) { return s.window == QLatin1String("Restore") && is(role, name)(s); }))
             << "the Restore window has no " << role.toStdString() << " named \"" << name.toStdString() << "\"";
     }
-    bool picked = false;
+    bool opened = false, picked = false;
     const QString missed = tabUntil(30, [&](const Seen &at) {
-        picked = picked || (at.name == pickNotes && reader.press(kKeySpace));
+        opened = opened || (at.name == openLetters && reader.press(kKeyReturn));
+        picked = picked || (opened && at.name == QLatin1String("Pick ann.txt") && reader.press(kKeySpace));
         return at.role == QLatin1String("push button") && at.name == QLatin1String("Restore the picked items");
     });
-    EXPECT_TRUE(picked && missed.isEmpty()) << "Tab did not pick a file and reach Restore; focus went " << missed.toStdString();
+    EXPECT_TRUE(picked && missed.isEmpty()) << "Tab did not open a folder, pick a file in it and reach Restore; focus went " << missed.toStdString();
     ASSERT_TRUE(reader.pressWith(kControlMask, 'w'));
     for (const AtSpiRef &window : reader.children(*app)) {
         ASSERT_TRUE(reader.name(window) != QLatin1String("Vellory 2") || reader.click(window));
