@@ -25,6 +25,19 @@ VelloryWindow {
         }
     }
 
+    // A combo box that shows its choice as plain text: the combo box itself
+    // tells it to a screen reader, not a second, unnamed text field.
+    component ChoiceBox: ComboBox {
+        id: box
+        contentItem: Label {
+            leftPadding: 6
+            verticalAlignment: Text.AlignVCenter
+            elide: Text.ElideRight
+            text: box.displayText
+            Accessible.ignored: true
+        }
+    }
+
     RestoreModel {
         id: restore
         objectName: "restoreModel"
@@ -49,7 +62,7 @@ VelloryWindow {
                 visible: restore.offersVolumes
                 text: qsTr("Volume")
             }
-            ComboBox {
+            ChoiceBox {
                 objectName: "volumeBox"
                 visible: restore.offersVolumes
                 Accessible.name: qsTr("Volume")
@@ -60,7 +73,7 @@ VelloryWindow {
             Label {
                 text: qsTr("Computer")
             }
-            ComboBox {
+            ChoiceBox {
                 objectName: "computerBox"
                 Layout.fillWidth: true
                 Accessible.name: qsTr("Computer")
@@ -104,6 +117,8 @@ VelloryWindow {
                 id: items
                 objectName: "itemList"
                 anchors.fill: parent
+                Accessible.role: Accessible.List
+                Accessible.name: qsTr("Backed-up items")
                 clip: true
                 model: restore
                 ScrollBar.vertical: ScrollBar {}
@@ -120,6 +135,8 @@ VelloryWindow {
 
                     objectName: "row:" + path
                     width: ListView.view.width
+                    // A Tab stop, so that Enter opens a folder from the keyboard.
+                    focusPolicy: Qt.StrongFocus
                     Accessible.name: isFolder ? qsTr("Open %1").arg(name) : name
                     onClicked: {
                         if (isFolder) {
@@ -141,13 +158,16 @@ VelloryWindow {
                             elide: Text.ElideMiddle
                             text: row.isFolder ? row.name + "/" : (row.isLink ? qsTr("%1 (link)").arg(row.name) : row.name)
                         }
+                        // A folder has no size: no empty text for a screen reader.
                         Label {
                             opacity: 0.7
                             text: row.sizeText
+                            Accessible.ignored: text.length === 0
                         }
                         Label {
                             opacity: 0.7
                             text: row.timeText
+                            Accessible.ignored: text.length === 0
                         }
                     }
                 }
@@ -208,7 +228,7 @@ VelloryWindow {
             Label {
                 text: qsTr("When a local file differs")
             }
-            ComboBox {
+            ChoiceBox {
                 objectName: "differenceBox"
                 Layout.fillWidth: true
                 Accessible.name: qsTr("When a local file differs")

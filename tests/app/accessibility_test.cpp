@@ -1,7 +1,9 @@
 // What a screen reader reads: the application started on a private X server
 // and a private accessibility bus (at-spi2-core's bus launcher and registry),
-// its tree read and its keyboard driven over AT-SPI, as Orca does.
+// its tree read and its keyboard driven over AT-SPI, as a screen reader does.
 #include "loopvolume.h"
+#include "platform/buildinfo.h"
+#include "platform/settings.h"
 #include "privatebus.h"
 
 #include <gtest/gtest.h>
@@ -59,23 +61,11 @@ namespace {
 
 constexpr auto kAccessible = "org.a11y.atspi.Accessible";
 // AT-SPI state bits (AtspiStateType).
-constexpr int kStateFocusable = 11;
-constexpr int kStateFocused = 12;
-constexpr int kStateSelected = 23;
-constexpr int kStateShowing = 25;
-constexpr int kStateVisible = 30;
-// X keysyms for the keyboard the registry synthesises.
-constexpr int kKeyTab = 0xff09;
-constexpr int kKeyRight = 0xff53;
-constexpr int kKeyComma = 0x2c;
-constexpr int kKeySpace = 0x20;
-constexpr int kKeyMenu = 0xff67;
-constexpr int kKeyEscape = 0xff1b;
-constexpr int kKeyDelete = 0xffff;
-constexpr int kKeyDown = 0xff54;
-constexpr int kKeyReturn = 0xff0d;
-constexpr int kControlMask = 1 << 2;
-constexpr int kAltMask = 1 << 3;
+constexpr int kStateFocusable = 11, kStateFocused = 12, kStateSelected = 23, kStateShowing = 25, kStateVisible = 30;
+// X keysyms for the keyboard the registry synthesises, and modifier masks.
+constexpr int kKeyTab = 0xff09, kKeyRight = 0xff53, kKeyComma = 0x2c, kKeySpace = 0x20, kKeyMenu = 0xff67;
+constexpr int kKeyEscape = 0xff1b, kKeyDelete = 0xffff, kKeyDown = 0xff54, kKeyReturn = 0xff0d;
+constexpr int kControlMask = 1 << 2, kAltMask = 1 << 3;
 constexpr int kKeySymEvent = 3; // ATSPI_KEY_SYM: press and release a keysym
 
 // Roles a person acts on; each needs a name a screen reader can speak.
@@ -119,35 +109,20 @@ public:
 
     [[nodiscard]] QList<AtSpiRef> children(const AtSpiRef &ref) const
     {
-        const QDBusMessage reply = call(ref, kAccessible, QStringLiteral("GetChildren"));
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-            return {};
-        }
-        return qdbus_cast<QList<AtSpiRef>>(reply.arguments().first());
+        return qdbus_cast<QList<AtSpiRef>>(answer(ref, kAccessible, QStringLiteral("GetChildren")));
     }
 
     [[nodiscard]] QString name(const AtSpiRef &ref) const
     {
-        const QDBusMessage reply = call(ref, "org.freedesktop.DBus.Properties", QStringLiteral("Get"),
-                                        {QString::fromLatin1(kAccessible), QStringLiteral("Name")});
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-            return {};
-        }
-        return qdbus_cast<QDBusVariant>(reply.arguments().first()).variant().toString();
+        const QVariant name = answer(ref, "org.freedesktop.DBus.Properties", QStringLiteral("Get"),
+                                     {QString::fromLatin1(kAccessible), QStringLiteral("Name")});
+        return qdbus_cast<QDBusVariant>(name).variant().toString();
     }
 
     [[nodiscard]] Seen read(const AtSpiRef &ref, const QString &window) const
     {
-        Seen seen{{}, name(ref), {}, window};
-        const QDBusMessage role = call(ref, kAccessible, QStringLiteral("GetRoleName"));
-        if (role.type() == QDBusMessage::ReplyMessage && !role.arguments().isEmpty()) {
-            seen.role = role.arguments().first().toString();
-        }
-        const QDBusMessage state = call(ref, kAccessible, QStringLiteral("GetState"));
-        if (state.type() == QDBusMessage::ReplyMessage && !state.arguments().isEmpty()) {
-            seen.states = qdbus_cast<QList<uint>>(state.arguments().first());
-        }
-        return seen;
+        return Seen{answer(ref, kAccessible, QStringLiteral("GetRoleName")).toString(), name(ref),
+                    qdbus_cast<QList<uint>>(answer(ref, kAccessible, QStringLiteral("GetState"))), window};
     }
 
     /// Every object below `ref` that shows, depth first; `window` names the
@@ -208,15 +183,26 @@ public:
         return generate(modifiers, kLockModifiers) && press(keysym) && generate(modifiers, kUnlockModifiers);
     }
 
+    /// Clicks the top middle of `window` (its menu bar): a window that lost
+    /// the focus when another closed takes it back, with no window manager here.
+    bool click(const AtSpiRef &window) const
+    {
+        int x = 0, y = 0, width = 0, height = 0;
+        const auto extents = answer(window, "org.a11y.atspi.Component", QStringLiteral("GetExtents"), {0U}).value<QDBusArgument>();
+        extents.beginStructure();
+        extents >> x >> y >> width >> height;
+        extents.endStructure();
+        return width > 0 && call(kDevices, "org.a11y.atspi.DeviceEventController", QStringLiteral("GenerateMouseEvent"),
+                                 {x + width / 2, y + 8, QStringLiteral("b1c")}).type() == QDBusMessage::ReplyMessage;
+    }
+
 private:
+    static inline const AtSpiRef kDevices{QStringLiteral("org.a11y.atspi.Registry"),
+                                          QDBusObjectPath(QStringLiteral("/org/a11y/atspi/registry/deviceeventcontroller"))};
     bool generate(int code, uint type) const
     {
-        const AtSpiRef keyboard{QStringLiteral("org.a11y.atspi.Registry"),
-                                QDBusObjectPath(QStringLiteral("/org/a11y/atspi/registry/deviceeventcontroller"))};
-        return call(keyboard, "org.a11y.atspi.DeviceEventController", QStringLiteral("GenerateKeyboardEvent"),
-                    {code, QString(), type})
-                   .type()
-            == QDBusMessage::ReplyMessage;
+        return call(kDevices, "org.a11y.atspi.DeviceEventController", QStringLiteral("GenerateKeyboardEvent"), {code, QString(), type})
+                   .type() == QDBusMessage::ReplyMessage;
     }
 
     QDBusMessage call(const AtSpiRef &ref, const char *interface, const QString &method,
@@ -226,6 +212,12 @@ private:
             QDBusMessage::createMethodCall(ref.service, ref.path.path(), QString::fromLatin1(interface), method);
         message.setArguments(arguments);
         return m_bus.call(message, QDBus::Block, 5000);
+    }
+    // The first value of the answer; none on an error.
+    QVariant answer(const AtSpiRef &ref, const char *interface, const QString &method, const QVariantList &arguments = {}) const
+    {
+        const QDBusMessage reply = call(ref, interface, method, arguments);
+        return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0) : QVariant();
     }
 
     QDBusConnection m_bus;
@@ -237,12 +229,10 @@ class Child
 public:
     ~Child()
     {
-        if (process.state() != QProcess::NotRunning) {
-            process.terminate();
-            if (!process.waitForFinished(3000)) {
-                process.kill();
-                process.waitForFinished(3000);
-            }
+        process.terminate();
+        if (!process.waitForFinished(3000)) {
+            process.kill();
+            process.waitForFinished(3000);
         }
     }
     QProcess process;
@@ -378,21 +368,36 @@ protected:
     QString m_a11yAddress;
 };
 
-TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesAndBackupNow)
+TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBackupNow)
 {
     LoopVolume volume(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), 16);
     if (!volume.isMounted()) {
         GTEST_SKIP() << volume.skipReason().toStdString();
     }
-    // Two sources, and the stick as the destination, so "Backup Now" can be used.
+    // Two sources, backed up once to the stick, so "Backup Now" can be used
+    // and the Restore window has items to show.
     QDir sources(m_home.filePath(QStringLiteral("home")));
     ASSERT_TRUE(sources.mkpath(QStringLiteral("Letters")));
-    QFile notes(sources.filePath(QStringLiteral("Notes.txt")));
-    ASSERT_TRUE(notes.open(QIODevice::WriteOnly) && notes.write("milk\n") == 5);
-    notes.close();
+    QFile notes(sources.filePath(QStringLiteral("Notes.txt"))), letter(sources.filePath(QStringLiteral("Letters/ann.txt")));
+    for (QFile *file : {&notes, &letter}) {
+        ASSERT_TRUE(file->open(QIODevice::WriteOnly) && file->write("milk\n") == 5);
+        file->close();
+    }
     ASSERT_TRUE(cli({QStringLiteral("add"), sources.filePath(QStringLiteral("Letters"))}));
     ASSERT_TRUE(cli({QStringLiteral("add"), notes.fileName()}));
     ASSERT_TRUE(cli({QStringLiteral("select-volume"), volume.mountPath()}));
+    // The stick stays mounted after the run (the application's own settings file).
+    const QString settings = QStringLiteral("config/%1/%2.conf").arg(platform::buildinfo::organizationName(), platform::buildinfo::applicationName());
+    platform::Settings(m_home.filePath(settings)).setAutoEjectOnComplete(false);
+    ASSERT_TRUE(cli({QStringLiteral("run")}));
+    // The desktop's opener, as the application finds it on the PATH: it
+    // writes down what it was asked to open.
+    QFile opener(m_home.filePath(QStringLiteral("bin/xdg-open")));
+    ASSERT_TRUE(QDir(m_home.path()).mkpath(QStringLiteral("bin")) && opener.open(QIODevice::WriteOnly));
+    opener.write("#!/bin/sh\necho \"$1\" >> \"$0.log\"\n");
+    opener.close();
+    ASSERT_TRUE(opener.setPermissions(opener.permissions() | QFile::ExeOwner));
+    m_env.insert(QStringLiteral("PATH"), m_home.filePath(QStringLiteral("bin:")) + m_env.value(QStringLiteral("PATH")));
 
     startApp();
     ScreenReader reader(m_a11yAddress);
@@ -401,181 +406,178 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesAndBackupNow
     ASSERT_TRUE(app) << "the application never appeared on the accessibility bus; there were: "
                      << QStringList(reader.seenNames.values()).join(QStringLiteral(", ")).toStdString();
 
+    QStringList problems;
     auto everything = [&] {
         QList<Seen> seen;
         reader.walk(*app, QString(), seen);
-        return seen;
-    };
-    // The focus is on the innermost focused object: the focus scopes around
-    // it (a tool bar, the grid) say they hold it too.
-    auto focusedIn = [](const QList<Seen> &seen) -> std::optional<Seen> {
-        for (auto it = seen.crbegin(); it != seen.crend(); ++it) {
-            if (it->has(kStateFocused)) {
-                return *it;
-            }
-        }
-        return std::nullopt;
-    };
-    auto find = [&](const QList<Seen> &seen, const std::function<bool(const Seen &)> &what) -> std::optional<Seen> {
-        const auto found = std::find_if(seen.cbegin(), seen.cend(), what);
-        return found == seen.cend() ? std::nullopt : std::optional<Seen>(*found);
-    };
-    // An object of `role`, named `name` (any name when empty).
-    auto is = [](const char *role, const QString &name = {}) {
-        return [role, name](const Seen &s) { return s.role == QLatin1String(role) && (name.isEmpty() || s.name == name); };
-    };
-    // Presses `key` and reads where the focus went, once it has moved on
-    // from `from` (the machine may be slow to deliver the key).
-    auto focusAfter = [&](int key, const std::optional<Seen> &from) -> std::optional<Seen> {
-        EXPECT_TRUE(reader.press(key));
-        QElapsedTimer waited;
-        waited.start();
-        for (;;) {
-            const std::optional<Seen> focused = focusedIn(everything());
-            const bool moved = focused && !(from && focused->name == from->name && focused->role == from->role);
-            if (moved || waited.elapsed() > 3000) {
-                return focused;
-            }
-            QTest::qWait(100);
-        }
-    };
-    QStringList problems;
-    auto check = [&](const QList<Seen> &seen) {
         for (const Seen &each : seen) {
-            if (const QString problem = nameProblem(each); !problem.isEmpty()) {
+            if (const QString problem = nameProblem(each); !problem.isEmpty() && !problems.contains(problem + each.describe())) {
                 problems.append(problem + each.describe());
             }
         }
-        problems.removeDuplicates();
+        return seen;
+    };
+    using Match = std::function<bool(const Seen &)>;
+    auto find = [&](const QList<Seen> &seen, const Match &what) -> std::optional<Seen> {
+        const auto found = std::find_if(seen.cbegin(), seen.cend(), what);
+        return found == seen.cend() ? std::nullopt : std::optional<Seen>(*found);
+    };
+    // Reads the tree until something matches `what` (a window may take a while).
+    auto waitFor = [&](const Match &what) {
+        QList<Seen> seen;
+        (void)QTest::qWaitFor([&] { return find(seen = everything(), what).has_value(); }, 20000);
+        return seen;
+    };
+    auto shows = [&](const Match &what) { return find(waitFor(what), what).has_value(); };
+    // An object of `role` (any when empty) named `name` (any when empty).
+    auto is = [](const QString &role, const QString &name = {}) {
+        return [role, name](const Seen &s) { return (role.isEmpty() || s.role == role) && (name.isEmpty() || s.name == name); };
+    };
+    auto nameWith = [](const QString &start, const QString &end = {}) {
+        return [start, end](const Seen &s) { return s.name.startsWith(start) && s.name.endsWith(end); };
+    };
+    auto inWindow = [](const QString &title) { return [title](const Seen &s) { return s.window == title; }; };
+    // Presses `key` and reads where the focus went, once it has moved on
+    // from `from` (the machine may be slow to deliver the key). The focus is
+    // on the innermost focused object: the scopes around it hold it too.
+    auto focusAfter = [&](int key, const std::optional<Seen> &from) -> std::optional<Seen> {
+        EXPECT_TRUE(reader.press(key));
+        std::optional<Seen> focused;
+        (void)QTest::qWaitFor([&] {
+            const QList<Seen> seen = everything();
+            const auto it = std::find_if(seen.crbegin(), seen.crend(), [](const Seen &s) { return s.has(kStateFocused); });
+            focused = it == seen.crend() ? std::nullopt : std::optional<Seen>(*it);
+            return focused && !(from && focused->name == from->name && focused->role == from->role);
+        }, 3000);
+        return focused;
+    };
+    // Tabs (at most `limit` times) until `visit`, called at each stop, is
+    // done; returns the focus order when it never was.
+    auto tabUntil = [&](int limit, const Match &visit) {
+        QStringList order;
+        for (std::optional<Seen> at; limit-- > 0;) {
+            at = focusAfter(kKeyTab, at);
+            if (at && visit(*at)) {
+                return QString();
+            }
+            order.append(at ? at->role + QLatin1Char(' ') + at->name : QStringLiteral("(nothing)"));
+        }
+        return order.join(QStringLiteral(", "));
+    };
+    // Opens the menu of access key `menu` and picks `item` with Down and Enter.
+    auto choose = [&](char menu, const QString &item) {
+        EXPECT_TRUE(reader.pressWith(kAltMask, menu));
+        std::optional<Seen> at;
+        for (int i = 0; i < 10 && !(at && at->name == item); ++i) {
+            at = focusAfter(kKeyDown, at);
+        }
+        ASSERT_TRUE(at && at->role == QLatin1String("menu item") && at->name == item) << "Down never reached " << item.toStdString();
+        EXPECT_TRUE(reader.press(kKeyReturn));
     };
 
-    // The main window: its grid of sources is a list of items named after them.
-    QList<Seen> seen;
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 20000
-           && !(find(seen, is("list item")) && find(seen, [](const Seen &s) { return s.name.endsWith(QLatin1String(" Available")); }))) {
-        QTest::qWait(300);
-        seen = everything();
+    // The main window: its grid of sources is a named list of items named
+    // after them; the volume panel's state reads as text.
+    waitFor(is(QStringLiteral("list item")));
+    QList<Seen> seen = waitFor(nameWith(QString(), QStringLiteral(" Available")));
+    for (const Match &what : std::initializer_list<Match>{is(QStringLiteral("list item"), QStringLiteral("Letters")),
+                                                          is(QStringLiteral("list item"), QStringLiteral("Notes.txt")),
+                                                          [](const Seen &s) { return s.role == QLatin1String("list") && !s.name.isEmpty(); },
+                                                          nameWith(QStringLiteral("Last Backup: ")),
+                                                          nameWith(QString(), QStringLiteral(" Available"))}) {
+        EXPECT_TRUE(find(seen, what)) << "the main window lacks a named list of the sources or the volume's state";
     }
-    check(seen);
-    EXPECT_TRUE(find(seen, is("list item", QStringLiteral("Letters"))) && find(seen, is("list item", QStringLiteral("Notes.txt"))))
-        << "the sources are not items of a list named after them";
-    EXPECT_TRUE(find(seen, [](const Seen &s) { return s.role == QLatin1String("list") && !s.name.isEmpty(); }))
-        << "the source grid is not a named list";
-    // The volume panel's state reads as text.
-    EXPECT_TRUE(find(seen, [](const Seen &s) { return s.name.startsWith(QLatin1String("Last Backup: ")); }));
-    EXPECT_TRUE(find(seen, [](const Seen &s) { return s.name.endsWith(QLatin1String(" Available")); }));
 
     // The first Tab reaches "Share", Space opens the share panel, a dialog
-    // named by its title; Escape closes it. Alt+H, Down to "About Vellory 2"
-    // and Enter open the About dialog, which Enter closes.
-    auto dialogNamed = [&](const QString &name) {
-        QTest::qWait(600);
-        const QList<Seen> now = everything();
-        check(now);
-        return find(now, is("dialog", name)).has_value();
-    };
+    // named by its title; Escape closes it. Help > About opens the About
+    // dialog, which Enter closes, and once more Escape.
+    auto dialogNamed = [&](const QString &name) { QTest::qWait(600); return find(everything(), is(QStringLiteral("dialog"), name)).has_value(); };
     ASSERT_TRUE(reader.press(kKeyTab));
     ASSERT_TRUE(reader.press(kKeySpace));
     EXPECT_TRUE(dialogNamed(QStringLiteral("Help us to spread the word"))) << "the share panel is not a named dialog";
     ASSERT_TRUE(reader.press(kKeyEscape));
     EXPECT_FALSE(dialogNamed(QStringLiteral("Help us to spread the word"))) << "Escape left the share panel open";
-    ASSERT_TRUE(reader.pressWith(kAltMask, 'h'));
-    for (int i = 0; i < 5; ++i) {
-        ASSERT_TRUE(reader.press(kKeyDown));
+    for (const int key : {kKeyReturn, kKeyEscape}) {
+        choose('h', QStringLiteral("About Vellory 2"));
+        EXPECT_TRUE(dialogNamed(QStringLiteral("About Vellory 2"))) << "the About dialog is not a named dialog";
+        ASSERT_TRUE(reader.press(key));
+        EXPECT_FALSE(dialogNamed(QStringLiteral("About Vellory 2"))) << (key == kKeyEscape ? "Escape" : "Enter") << " left the About dialog open";
     }
-    ASSERT_TRUE(reader.press(kKeyReturn));
-    EXPECT_TRUE(dialogNamed(QStringLiteral("About Vellory 2"))) << "the About dialog is not a named dialog";
-    ASSERT_TRUE(reader.press(kKeyReturn));
-    EXPECT_FALSE(dialogNamed(QStringLiteral("About Vellory 2"))) << "Enter left the About dialog open";
+
+    // File > Restore: each control of the Restore window named for what it
+    // does; Tab reaches a folder (Enter opens it), a file's check box (Space
+    // picks it) and then the window's main action. Ctrl+W closes the window.
+    choose('f', QStringLiteral("Restore"));
+    const QString pickNotes = QStringLiteral("Pick ") + notes.fileName(), openLetters = QStringLiteral("Open ") + QFileInfo(letter).path();
+    seen = waitFor(is(QStringLiteral("check box"), pickNotes));
+    for (const auto &[role, name] : std::initializer_list<std::pair<QString, QString>>{
+             {QStringLiteral("combo box"), QStringLiteral("Computer")}, {QStringLiteral("push button"), QStringLiteral("Up one folder")},
+             {QStringLiteral("list"), QStringLiteral("Backed-up items")}, {QStringLiteral("list item"), openLetters},
+             {QStringLiteral("check box"), pickNotes}, {QStringLiteral("radio button"), QStringLiteral("The original location")},
+             {QStringLiteral("radio button"), QStringLiteral("Restore to this folder")}, {QStringLiteral("text"), QStringLiteral("Folder to restore to")},
+             {QStringLiteral("push button"), QStringLiteral("Choose a folder to restore to")},
+             {QStringLiteral("combo box"), QStringLiteral("When a local file differs")}, {QStringLiteral("push button"), QStringLiteral("Close")},
+             {QStringLiteral("push button"), QStringLiteral("Restore the picked items")}}) {
+        EXPECT_TRUE(find(seen, [&](const Seen &s) { return s.window == QLatin1String("Restore") && is(role, name)(s); }))
+            << "the Restore window has no " << role.toStdString() << " named \"" << name.toStdString() << "\"";
+    }
+    bool opened = false, picked = false;
+    const QString missed = tabUntil(30, [&](const Seen &at) {
+        opened = opened || (at.name == openLetters && reader.press(kKeyReturn));
+        picked = picked || (opened && at.name == QLatin1String("Pick ann.txt") && reader.press(kKeySpace));
+        return at.role == QLatin1String("push button") && at.name == QLatin1String("Restore the picked items");
+    });
+    EXPECT_TRUE(picked && missed.isEmpty()) << "Tab did not open a folder, pick a file in it and reach Restore; focus went " << missed.toStdString();
+    ASSERT_TRUE(reader.pressWith(kControlMask, 'w'));
+    for (const AtSpiRef &window : reader.children(*app)) {
+        ASSERT_TRUE(reader.name(window) != QLatin1String("Vellory 2") || reader.click(window));
+    }
 
     // Tab goes round every control; it must reach a source and "Backup Now".
-    QStringList focusOrder;
-    bool reachedSource = false;
-    bool reachedBackupNow = false;
+    // On a source Right moves to the next, Enter opens it, the Menu key
+    // opens its menu, Delete removes it.
     std::optional<Seen> focusedSource;
-    std::optional<Seen> lastFocused;
-    for (int i = 0; i < 40 && !(reachedSource && reachedBackupNow); ++i) {
-        const auto focused = focusAfter(kKeyTab, lastFocused);
-        lastFocused = focused;
-        if (!focused) {
-            continue;
-        }
-        focusOrder.append(focused->role + QLatin1Char(' ') + focused->name);
-        if (focused->role == QLatin1String("list item") && !reachedSource) {
-            reachedSource = true;
-            focusedSource = focused;
-            // The arrow keys move to the next source.
-            const auto next = focusAfter(kKeyRight, focused);
-            EXPECT_TRUE(next && next->role == QLatin1String("list item") && next->name != focused->name)
-                << "Right did not move to the next source";
-            // The Menu key opens the source's menu, Escape closes it.
-            ASSERT_TRUE(reader.press(kKeyMenu));
-            QTest::qWait(300);
-            EXPECT_TRUE(find(everything(), is("menu item", QStringLiteral("Remove"))))
-                << "the Menu key opened no menu with Remove";
-            ASSERT_TRUE(reader.press(kKeyEscape));
-            // Delete removes the sources; the hint that takes their place is
-            // read (and checked) like the rest.
-            ASSERT_TRUE(reader.press(kKeyDelete));
-            ASSERT_TRUE(reader.press(kKeyDelete));
-            QTest::qWait(600);
-            const QList<Seen> emptied = everything();
-            EXPECT_FALSE(find(emptied, is("list item")))
-                << "Delete did not remove the sources";
-            EXPECT_TRUE(find(emptied, [](const Seen &s) { return s.name.startsWith(QLatin1String("or click on the")); }))
-                << "the hint for an empty set is not read";
-            check(emptied);
-        }
-        if (focused->role == QLatin1String("push button") && focused->name.trimmed() == QLatin1String("Backup Now")) {
-            reachedBackupNow = true;
-        }
-    }
-    EXPECT_TRUE(reachedSource) << "Tab never reached a source; focus went " << focusOrder.join(QStringLiteral(", ")).toStdString();
-    EXPECT_TRUE(reachedBackupNow) << "Tab never reached Backup Now; focus went " << focusOrder.join(QStringLiteral(", ")).toStdString();
-    if (focusedSource) {
-        EXPECT_TRUE(focusedSource->has(kStateSelected) && focusedSource->has(kStateFocusable))
-            << "the focused source is not exposed as selected";
-    }
-
-    // "Backup Now" brings the Backups window; a row's "Log" its log window;
-    // the toolbar's "Share" the share panel; the menu the settings.
-    // The focus is on "Backup Now" now: Space presses it.
-    ASSERT_TRUE(reader.press(kKeySpace));
-    // In the Backups window, Tab goes to the row's "Log" and Space opens the
-    // job's log; Ctrl+, opens the settings from there.
-    auto waitForWindow = [&](const QString &title) {
-        QElapsedTimer waited;
-        waited.start();
-        while (waited.elapsed() < 20000) {
-            if (find(everything(), [&](const Seen &s) { return s.window == title; })) {
-                return true;
-            }
-            QTest::qWait(300);
-        }
-        return false;
+    bool reachedBackupNow = false;
+    auto openedBy = [&](const QString &name) {
+        return QTest::qWaitFor([&] {
+            QFile log(opener.fileName() + QStringLiteral(".log"));
+            return log.open(QIODevice::ReadOnly) && QUrl(QString::fromUtf8(log.readAll()).trimmed()).toLocalFile() == sources.filePath(name);
+        }, 5000);
     };
-    ASSERT_TRUE(waitForWindow(QStringLiteral("Backups")));
-    bool onLog = false;
-    for (int i = 0; i < 6 && !onLog; ++i) {
-        const auto focused = focusAfter(kKeyTab, std::nullopt);
-        onLog = focused && focused->window == QLatin1String("Backups") && focused->name == QLatin1String("Log");
-    }
-    EXPECT_TRUE(onLog) << "Tab did not reach a job's Log button";
+    const QString missedSources = tabUntil(40, [&](const Seen &focused) {
+        if (focused.role == QLatin1String("list item") && !focusedSource) {
+            focusedSource = focused;
+            const auto next = focusAfter(kKeyRight, focused);
+            EXPECT_TRUE(next && next->role == QLatin1String("list item") && next->name != focused.name) << "Right did not move to the next source";
+            EXPECT_TRUE(reader.press(kKeyReturn) && next && openedBy(next->name)) << "Enter did not open the source";
+            EXPECT_TRUE(reader.press(kKeyMenu));
+            EXPECT_TRUE(shows(is(QStringLiteral("menu item"), QStringLiteral("Remove")))) << "the Menu key opened no menu with Remove";
+            // The hint that takes the sources' place is read like the rest.
+            EXPECT_TRUE(reader.press(kKeyEscape) && reader.press(kKeyDelete) && reader.press(kKeyDelete));
+            const QList<Seen> emptied = waitFor(nameWith(QStringLiteral("or click on the")));
+            EXPECT_FALSE(find(emptied, is(QStringLiteral("list item")))) << "Delete did not remove the sources";
+            EXPECT_TRUE(find(emptied, nameWith(QStringLiteral("or click on the")))) << "the hint for an empty set is not read";
+        }
+        reachedBackupNow = reachedBackupNow || (focused.role == QLatin1String("push button") && focused.name.trimmed() == QLatin1String("Backup Now"));
+        return focusedSource && reachedBackupNow;
+    });
+    EXPECT_TRUE(missedSources.isEmpty()) << "Tab did not reach a source and Backup Now; focus went " << missedSources.toStdString();
+    EXPECT_TRUE(focusedSource && focusedSource->has(kStateSelected) && focusedSource->has(kStateFocusable))
+        << "the focused source is not exposed as selected";
+
+    // Space presses "Backup Now": the Backups window comes; Tab reaches a
+    // job's "Log" and Space opens its log; Ctrl+, opens the settings.
     ASSERT_TRUE(reader.press(kKeySpace));
-    EXPECT_TRUE(waitForWindow(QStringLiteral("Backup Log")));
+    ASSERT_TRUE(shows(inWindow(QStringLiteral("Backups"))));
+    const QString missedLog = tabUntil(6, is(QString(), QStringLiteral("Log")));
+    EXPECT_TRUE(missedLog.isEmpty()) << "Tab did not reach a job's Log button; focus went " << missedLog.toStdString();
+    ASSERT_TRUE(reader.press(kKeySpace));
+    EXPECT_TRUE(shows(inWindow(QStringLiteral("Backup Log"))));
     ASSERT_TRUE(reader.pressWith(kControlMask, kKeyComma));
-    EXPECT_TRUE(waitForWindow(QStringLiteral("Settings")));
+    EXPECT_TRUE(shows(inWindow(QStringLiteral("Settings"))));
     QTest::qWait(1500);
     seen = everything();
-    check(seen);
-    QStringList windows;
-    std::transform(seen.cbegin(), seen.cend(), std::back_inserter(windows), [](const Seen &s) { return s.window; });
-    windows.removeDuplicates();
     for (const QString &window : {QStringLiteral("Backups"), QStringLiteral("Backup Log"), QStringLiteral("Settings")}) {
-        EXPECT_TRUE(windows.contains(window)) << "not read: window " << window.toStdString() << "; read "
-                                              << windows.join(QStringLiteral(", ")).toStdString();
+        EXPECT_TRUE(find(seen, inWindow(window))) << "not read: window " << window.toStdString();
     }
     EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
 }
