@@ -322,7 +322,7 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
     EXPECT_FALSE(visible(window, QStringLiteral("volumeDetails")) || visible(window, QStringLiteral("backupButton")));
 
     // A refusal is told in an alert titled with the item's name; closed with
-    // Enter, the next click counts.
+    // Enter or Escape, the next click counts.
     QObject *alert = AppFixture::find(window, QStringLiteral("refusalAlert"));
     auto *chooser = qobject_cast<ItemChooser *>(AppFixture::find(window, QStringLiteral("sourceChooser")));
     ASSERT_TRUE(alert && chooser);
@@ -334,6 +334,10 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
     ASSERT_TRUE(waitUntil([&] { return window->isActive(); }));
     QTest::keyClick(window, Qt::Key_Return);
     ASSERT_TRUE(waitUntil([&] { return !alert->property("visible").toBool(); }));
+    emit f.app->controller()->volumeRefused(QStringLiteral("Holiday Photos"), QStringLiteral("Not a volume."));
+    ASSERT_TRUE(waitUntil([&] { return alert->property("opened").toBool(); }));
+    QTest::keyClick(window, Qt::Key_Escape);
+    ASSERT_TRUE(waitUntil([&] { return !alert->property("visible").toBool(); })) << "Escape left the alert open";
     click(window, QStringLiteral("addButton"));
     EXPECT_TRUE(chooser->isOpen());
     if (chooser->dialog()) {
