@@ -177,6 +177,14 @@ void expectDisabledControlsLookDisabled(QQuickWindow *window, const QPalette &pa
     const QColor tipText = AppFixture::evaluate(window, QStringLiteral("palette.toolTipText")).value<QColor>();
     EXPECT_EQ(tipBase.lightnessF() < 0.5, dark) << tipBase.name().toStdString();
     EXPECT_GE(contrast(tipBase, tipText), 4.5);
+    // Text reads at 4.5:1 on every background the windows draw it on; the
+    // desktop's highlight is made darker or lighter until it does.
+    for (const auto &[back, front] : {std::pair{"highlight", "highlightedText"}, {"base", "text"}, {"window", "windowText"}}) {
+        const auto colour = [window](const char *role) {
+            return AppFixture::evaluate(window, QStringLiteral("palette.") + QLatin1StringView(role)).value<QColor>();
+        };
+        EXPECT_GE(contrast(colour(back), colour(front)), 4.5) << back;
+    }
 }
 
 
