@@ -185,6 +185,14 @@ void expectDisabledControlsLookDisabled(QQuickWindow *window, const QPalette &pa
         };
         EXPECT_GE(contrast(colour(back), colour(front)), 4.5) << back;
     }
+    // A source with the keyboard focus shows a ring that stands out (3:1).
+    QQuickItem *ring = AppFixture::item(window, QStringLiteral("cellFocusRing"));
+    ASSERT_TRUE(ring && ring->parentItem());
+    ring->parentItem()->forceActiveFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(ring->isVisible());
+    const QColor ringColour = ring->property("border").value<QObject *>()->property("color").value<QColor>();
+    EXPECT_GE(contrast(ringColour, AppFixture::evaluate(window, QStringLiteral("palette.base")).value<QColor>()), 3.0);
+    EXPECT_GE(contrast(ringColour, AppFixture::evaluate(window, QStringLiteral("palette.window")).value<QColor>()), 3.0);
 }
 
 
