@@ -1,5 +1,7 @@
 #include "platform/fileattributes.h"
 
+#include <QFile>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -66,6 +68,34 @@ int attributesOfPath(const char *path, bool followLink, FileAttributes &out)
 int attributesOfFd(int fd, FileAttributes &out)
 {
     return fill(fd, "", AT_EMPTY_PATH, out);
+}
+
+std::array<timespec, 2> timesOf(const FileAttributes &attributes)
+{
+    timespec access {};
+    access.tv_sec = attributes.atimeSeconds;
+    access.tv_nsec = long(attributes.atimeNanoseconds);
+    timespec modification {};
+    modification.tv_sec = attributes.mtimeSeconds;
+    modification.tv_nsec = long(attributes.mtimeNanoseconds);
+    return {access, modification};
+}
+
+std::optional<unsigned int> processUmask()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
+            if (line.startsWith("Umask:")) {
+                bool ok = false;
+                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+                if (ok) {
+                    return mask & 0777;
+                }
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace platform

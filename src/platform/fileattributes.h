@@ -1,6 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <ctime>
+#include <optional>
 
 namespace platform {
 
@@ -47,5 +50,13 @@ int attributesOfPath(const char *path, bool followLink, FileAttributes &out);
 
 /// Attributes of an open descriptor. Returns 0 or an errno value.
 int attributesOfFd(int fd, FileAttributes &out);
+
+/// The access and modification times of `attributes`, as futimens and
+/// utimensat take them.
+[[nodiscard]] std::array<timespec, 2> timesOf(const FileAttributes &attributes);
+
+/// The process's umask, read without changing it (another thread may be
+/// creating files); nothing when it cannot be read.
+[[nodiscard]] std::optional<unsigned int> processUmask();
 
 } // namespace platform

@@ -2,7 +2,6 @@
 
 #include "platform/uniquefd.h"
 
-#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -29,39 +28,13 @@ CopyResult failure(CopyStage stage, int error)
     return result;
 }
 
-timespec toTimespec(std::int64_t seconds, std::uint32_t nanoseconds)
-{
-    timespec value {};
-    value.tv_sec = seconds;
-    value.tv_nsec = long(nanoseconds);
-    return value;
-}
-
-// The process's umask, read without changing it (another thread may be
-// creating files); all bits when it cannot be read, so that every copy gets
-// its bits set explicitly.
-unsigned int creationMask()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
-            if (line.startsWith("Umask:")) {
-                bool ok = false;
-                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
-                if (ok) {
-                    return mask & 0777;
-                }
-            }
-        }
-    }
-    return 0777;
-}
-
 } // namespace
 
 FileCopier::FileCopier()
     : m_random(std::random_device{}() | (std::uint64_t(std::random_device{}()) << 32) | 1)
-    , m_creationMask(creationMask())
+    // All bits when the umask cannot be read: every copy then gets its bits
+    // set explicitly.
+    , m_creationMask(processUmask().value_or(0777))
 {
 }
 
@@ -195,9 +168,8 @@ CopyResult FileCopier::copyRegular(int sourceDirFd, const char *name, int target
     if (!modeAtCreation) {
         ::fchmod(target.get(), mode);
     }
-    const timespec times[2] = {toTimespec(attributes.atimeSeconds, attributes.atimeNanoseconds),
-                               toTimespec(attributes.mtimeSeconds, attributes.mtimeNanoseconds)};
-    if (::futimens(target.get(), times) != 0) {
+    const std::array<timespec, 2> times = timesOf(attributes);
+    if (::futimens(target.get(), times.data()) != 0) {
         return abandon(CopyStage::SetTimes, errno);
     }
     // A copy must not carry its name (and the source's size and time) before
@@ -254,9 +226,8 @@ CopyResult FileCopier::copySymlink(int sourceDirFd, const char *name, int target
     if (error != 0) {
         return failure(CopyStage::CreateTemporary, error);
     }
-    const timespec times[2] = {toTimespec(attributes.atimeSeconds, attributes.atimeNanoseconds),
-                               toTimespec(attributes.mtimeSeconds, attributes.mtimeNanoseconds)};
-    if (::utimensat(targetDirFd, temporary.constData(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+    const std::array<timespec, 2> times = timesOf(attributes);
+    if (::utimensat(targetDirFd, temporary.constData(), times.data(), AT_SYMLINK_NOFOLLOW) != 0) {
         const int timeError = errno;
         ::unlinkat(targetDirFd, temporary.constData(), 0);
         return failure(CopyStage::SetTimes, timeError);

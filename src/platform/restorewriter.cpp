@@ -1,6 +1,6 @@
 #include "platform/restorewriter.h"
 
-#include <QFile>
+#include <QList>
 
 #include <cerrno>
 #include <climits>
@@ -27,36 +27,11 @@ RestoreResult failure(RestoreResult::Stage stage, int error)
     return result;
 }
 
-timespec toTimespec(std::int64_t seconds, std::uint32_t nanoseconds)
-{
-    timespec value {};
-    value.tv_sec = seconds;
-    value.tv_nsec = long(nanoseconds);
-    return value;
-}
-
-unsigned int currentUmask()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine()) {
-            if (line.startsWith("Umask:")) {
-                bool ok = false;
-                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
-                if (ok) {
-                    return mask & 0777;
-                }
-            }
-        }
-    }
-    return 022;
-}
-
 } // namespace
 
 RestoreWriter::RestoreWriter()
     : m_random(std::random_device{}() | (std::uint64_t(std::random_device{}()) << 32) | 1)
-    , m_umask(currentUmask())
+    , m_umask(processUmask().value_or(022))
 {
 }
 
@@ -239,9 +214,8 @@ RestoreResult RestoreWriter::restoreFile(int volumeDirFd, const char *name, int 
     if (!modeAtCreation && ::fchmod(target.get(), mode) != 0) {
         return abandon(RestoreResult::Stage::Write, errno);
     }
-    const timespec times[2] = {toTimespec(attributes.atimeSeconds, attributes.atimeNanoseconds),
-                               toTimespec(attributes.mtimeSeconds, attributes.mtimeNanoseconds)};
-    if (::futimens(target.get(), times) != 0) {
+    const std::array<timespec, 2> times = timesOf(attributes);
+    if (::futimens(target.get(), times.data()) != 0) {
         return abandon(RestoreResult::Stage::SetTimes, errno);
     }
 
@@ -290,10 +264,9 @@ RestoreResult RestoreWriter::restoreLink(int volumeDirFd, const char *name, int 
         const int error = errno;
         return failure(error == EEXIST ? RestoreResult::Stage::Exists : RestoreResult::Stage::Create, error);
     }
-    const timespec times[2] = {toTimespec(attributes.atimeSeconds, attributes.atimeNanoseconds),
-                               toTimespec(attributes.mtimeSeconds, attributes.mtimeNanoseconds)};
+    const std::array<timespec, 2> times = timesOf(attributes);
     RestoreResult result;
-    if (::utimensat(localDirFd, localName, times, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::utimensat(localDirFd, localName, times.data(), AT_SYMLINK_NOFOLLOW) != 0) {
         result = failure(RestoreResult::Stage::SetTimes, errno);
     }
     result.bytes = text.size();
