@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <functional>
 #include <fcntl.h>
 #include <random>
+#include <string_view>
 #include <sys/file.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
@@ -134,6 +136,24 @@ CopyResult FileCopier::createTemporary(int targetDirFd, unsigned int mode, Uniqu
     return CopyResult();
 }
 
+bool FileCopier::createUnnamed(int targetDirFd, unsigned int mode, UniqueFd &target)
+{
+    if (!m_unnamedCopies) {
+        return false;
+    }
+    target.reset(::openat(targetDirFd, ".", O_WRONLY | O_TMPFILE | O_CLOEXEC, mode));
+    if (target) {
+        return true;
+    }
+    // A file system without unnamed files (the FAT family, exFAT, most user
+    // space ones) says so on every try; other failures show again, and are
+    // reported, with the named file this copy falls back to.
+    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
+        m_unnamedCopies = false;
+    }
+    return false;
+}
+
 CopyResult FileCopier::copyRegular(int sourceDirFd, const char *name, int targetDirFd, const char *targetName,
                                    bool replacing)
 {
@@ -147,17 +167,25 @@ CopyResult FileCopier::copyRegular(int sourceDirFd, const char *name, int target
     // at creation when nothing takes any away, else set once written.
     const unsigned int mode = attributes.mode & 0777;
     const bool modeAtCreation = m_folderKeepsCreationMode && (mode & m_creationMask) == 0;
+    const unsigned int creationMode = modeAtCreation ? mode : 0600;
     QByteArray temporary;
     std::uint64_t token = 0;
     UniqueFd target;
-    if (const CopyResult created = createTemporary(targetDirFd, modeAtCreation ? mode : 0600, target, temporary, token);
-        !created.ok()) {
-        return created;
+    // A replacing copy keeps the rename: it must take the old copy's place
+    // in one step.
+    const bool unnamed = m_deferPlacement && !replacing && createUnnamed(targetDirFd, creationMode, target);
+    if (!unnamed) {
+        if (const CopyResult created = createTemporary(targetDirFd, creationMode, target, temporary, token);
+            !created.ok()) {
+            return created;
+        }
     }
 
     auto abandon = [&](CopyStage stage, int error) {
         target.reset();
-        ::unlinkat(targetDirFd, temporary.constData(), 0);
+        if (!unnamed) {
+            ::unlinkat(targetDirFd, temporary.constData(), 0);
+        }
         return failure(stage, error);
     };
 
@@ -171,6 +199,12 @@ CopyResult FileCopier::copyRegular(int sourceDirFd, const char *name, int target
     const std::array<timespec, 2> times = timesOf(attributes);
     if (::futimens(target.get(), times.data()) != 0) {
         return abandon(CopyStage::SetTimes, errno);
+    }
+    if (unnamed) {
+        CopyResult pending;
+        pending.bytesCopied = copied;
+        pending.pendingFd = target.release();
+        return pending;
     }
     // A copy must not carry its name (and the source's size and time) before
     // its data is on the medium: its data is flushed first, here or,
@@ -264,6 +298,39 @@ CopyResult FileCopier::placeTemporary(int targetDirFd, const QByteArray &tempora
     }
     ::unlinkat(targetDirFd, temporary.constData(), 0);
     return failure(CopyStage::Rename, error);
+}
+
+CopyResult FileCopier::placeUnnamed(int fd, int targetDirFd, const char *targetName)
+{
+    UniqueFd file(fd);
+    // Linking a descriptor by an empty path needs a privilege on older
+    // kernels (they answer ENOENT); its /proc entry links the same file
+    // without.
+    auto link = [&](const char *name) {
+        if (::linkat(fd, "", targetDirFd, name, AT_EMPTY_PATH) == 0) {
+            return 0;
+        }
+        if (errno != ENOENT) {
+            return errno;
+        }
+        const QByteArray viaProc = "/proc/self/fd/" + QByteArray::number(fd);
+        return ::linkat(AT_FDCWD, viaProc.constData(), targetDirFd, name, AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+    };
+    int error = link(targetName);
+    if (error == EEXIST) {
+        // Something took the name since the scan: the copy replaces it in
+        // one step, as a waiting named copy's rename would.
+        const std::uint64_t token = (std::uint64_t(fd) << 32) ^ std::hash<std::string_view>{}(targetName);
+        QByteArray temporary;
+        for (int attempt = 0; attempt < kTemporaryAttempts && error == EEXIST; ++attempt) {
+            temporary = temporaryName((token + std::uint64_t(attempt)) | 1);
+            error = link(temporary.constData());
+        }
+        if (error == 0) {
+            return placeTemporary(targetDirFd, temporary, targetName);
+        }
+    }
+    return error == 0 ? CopyResult() : failure(CopyStage::Rename, error);
 }
 
 int FileCopier::removeStaleTemporaries(int targetDirFd, int sourceDirFd)

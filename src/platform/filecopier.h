@@ -36,13 +36,18 @@ struct CopyResult
     /// With deferred placement: the complete copy waits under the temporary
     /// name of this token (FileCopier::temporaryName) in the target folder.
     std::uint64_t pendingToken = 0; // never 0 for a waiting copy
+    /// With deferred placement of a new copy where the file system can: the
+    /// complete copy is an unnamed file open on this descriptor, which the
+    /// caller now owns (FileCopier::placeUnnamed gives it its name).
+    int pendingFd = -1;
 
     [[nodiscard]] bool ok() const { return stage == CopyStage::None; }
 };
 
 /// Copies one item onto a volume atomically: the data goes to a temporary
 /// name in the target folder, gets the source's permission bits and
-/// modification time, and only then is renamed over the real name. A failed
+/// modification time, and only then is renamed over the real name (or, for a
+/// new copy written unnamed, linked under it). A failed
 /// copy leaves the old copy as it was and removes its temporary file.
 /// Regular files are copied in the kernel (copy_file_range, else sendfile,
 /// else read/write); symbolic links are copied as links; named pipes,
@@ -67,6 +72,12 @@ public:
 
     void setDeferPlacement(bool defer) { m_deferPlacement = defer; }
 
+    /// With deferred placement, new copies are written as unnamed files
+    /// (O_TMPFILE) where the file system has them: a copy then takes one
+    /// folder entry, its name, instead of a temporary one renamed later, and
+    /// a cut run leaves nothing behind. Each waits on an open descriptor.
+    void setUnnamedCopies(bool unnamed) { m_unnamedCopies = unnamed; }
+
     /// Tells the copier which target folder the next copies go into, so it
     /// knows once per folder whether a new file there gets exactly the
     /// permission bits it is created with (no default ACL in the folder).
@@ -79,6 +90,11 @@ public:
     /// system will not, removes the old copy first); on failure the
     /// temporary is removed.
     static CopyResult placeTemporary(int targetDirFd, const QByteArray &temporary, const char *targetName);
+
+    /// Gives the unnamed file open on `fd` the name `targetName` in
+    /// `targetDirFd` (replacing a file that appeared there since) and closes
+    /// `fd`; on failure nothing is left behind.
+    static CopyResult placeUnnamed(int fd, int targetDirFd, const char *targetName);
 
     /// Removes temporary files left in `targetDirFd` by an interrupted copy;
     /// one that another running copy still holds, and one whose name the
@@ -101,11 +117,15 @@ private:
     /// it is written; `token` names it.
     CopyResult createTemporary(int targetDirFd, unsigned int mode, UniqueFd &target, QByteArray &temporary,
                                std::uint64_t &token);
+    /// Makes a new unnamed file in `targetDirFd`; false where the file
+    /// system has none (then no later copy tries).
+    bool createUnnamed(int targetDirFd, unsigned int mode, UniqueFd &target);
     CopyResult copySymlink(int sourceDirFd, const char *name, int targetDirFd, const char *targetName);
     std::uint64_t nextToken();
 
     std::int64_t m_maximumFileSize = std::numeric_limits<std::int64_t>::max();
     bool m_deferPlacement = false;
+    bool m_unnamedCopies = false;
     std::uint64_t m_random;
     // Permission bits the process's umask takes away at creation; a file
     // whose bits it leaves alone is created with them, without an fchmod.

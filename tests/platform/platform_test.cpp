@@ -1,12 +1,16 @@
 // The engine's platform pieces that work on names alone.
 #include "platform/computername.h"
+#include "platform/filecopier.h"
 #include "platform/fileerror.h"
 #include "platform/settings.h"
+#include "platform/uniquefd.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
 
 using namespace Qt::StringLiterals;
 
@@ -32,6 +36,34 @@ TEST(ComputerName, ReadsThePrettyHostnameInItsShellQuotedFormsAndIsAlwaysOneSafe
     }
     EXPECT_FALSE(platform::computerName().isEmpty());
     EXPECT_FALSE(platform::computerName().contains(u'/'));
+}
+
+// A new copy waits unnamed until it is linked under its name: a file that
+// took the name meanwhile is replaced whole, and a copy never linked leaves
+// nothing behind.
+TEST(FileCopier, AnUnnamedCopyTakesItsNameOverALateComerOrVanishes)
+{
+    QTemporaryDir folder;
+    QFile source(folder.filePath(u"source"_s));
+    ASSERT_TRUE(source.open(QIODevice::WriteOnly) && source.write("the copy") == 8);
+    source.close();
+    const platform::UniqueFd dir(::open(QFile::encodeName(folder.path()).constData(), O_RDONLY | O_DIRECTORY));
+    platform::FileCopier copier;
+    copier.setDeferPlacement(true);
+    copier.setUnnamedCopies(true);
+    const platform::CopyResult kept = copier.copy(dir.get(), "source", platform::FileType::Regular, dir.get(), "copy");
+    const platform::CopyResult dropped = copier.copy(dir.get(), "source", platform::FileType::Regular, dir.get(), "copy");
+    ASSERT_GE(kept.pendingFd, 0) << "this folder's file system has unnamed files";
+    ASSERT_GE(dropped.pendingFd, 0);
+    QFile lateComer(folder.filePath(u"copy"_s));
+    ASSERT_TRUE(lateComer.open(QIODevice::WriteOnly) && lateComer.write("written since the scan, longer") > 0);
+    lateComer.close();
+    EXPECT_TRUE(platform::FileCopier::placeUnnamed(kept.pendingFd, dir.get(), "copy").ok());
+    ::close(dropped.pendingFd);
+    ASSERT_TRUE(lateComer.open(QIODevice::ReadOnly));
+    EXPECT_EQ(lateComer.readAll(), QByteArray("the copy"));
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList({u"copy"_s, u"source"_s}));
 }
 
 // Names a FAT volume refuses, beyond the two the runs on a real one meet.
