@@ -3,25 +3,57 @@
 #include "backup/backupvolume.h"
 #include "backup/copyplan.h"
 #include "platform/directoryops.h"
+#include "platform/uniquefd.h"
 
 #include <algorithm>
 #include <system_error>
 #include <thread>
 
-NamePlacer::NamePlacer(const BackupVolume &volume, const CopyPlan &plan, std::size_t capacity)
+namespace {
+
+// How many of `copies` wait as unnamed files, each holding a descriptor.
+template<typename Copies>
+std::size_t unnamedIn(const Copies &copies)
+{
+    return std::size_t(std::count_if(copies.begin(), copies.end(), [](const auto &copy) { return copy.fd >= 0; }));
+}
+
+} // namespace
+
+NamePlacer::NamePlacer(const BackupVolume &volume, const CopyPlan &plan, std::size_t capacity,
+                       std::size_t unnamedCapacity)
     : m_volume(volume)
     , m_plan(plan)
     , m_capacity(std::max<std::size_t>(capacity, 1))
+    , m_unnamedCapacity(unnamedCapacity)
 {
 }
 
-void NamePlacer::add(std::size_t index, std::uint64_t token, std::int64_t bytes)
+NamePlacer::~NamePlacer()
+{
+    (void)abandon();
+}
+
+std::size_t NamePlacer::unnamedCapacityFor(int openFiles)
+{
+    // A thousand descriptors stay for the workers and the rest of the
+    // process; fewer than a few thousand waiting copies would flush the
+    // volume more often than the pacer does.
+    constexpr int kKept = 1024;
+    constexpr int kLeast = 4096;
+    constexpr int kMost = 65536;
+    const int left = std::min(openFiles - kKept, kMost);
+    return left < kLeast ? 0 : std::size_t(left);
+}
+
+void NamePlacer::add(std::size_t index, const platform::CopyResult &pending)
 {
     bool full = false;
     {
         std::lock_guard<std::mutex> locker(m_lock);
-        m_waiting.push_back(Waiting{index, token, bytes, m_epoch});
-        full = m_waiting.size() >= m_capacity;
+        m_waiting.push_back(Waiting{index, pending.pendingToken, pending.bytesCopied, m_epoch, pending.pendingFd});
+        m_unnamed += pending.pendingFd >= 0 ? 1 : 0;
+        full = m_waiting.size() >= m_capacity || (m_unnamed > 0 && m_unnamed >= m_unnamedCapacity);
     }
     if (full) {
         // A failure shows at the run's own flushes; here only room is made.
@@ -85,7 +117,10 @@ void NamePlacer::place(std::vector<Waiting> &batch)
     for (std::thread &helper : helpers) {
         helper.join();
     }
+    // Their descriptors are closed only now: until here they counted.
+    const std::size_t unnamed = unnamedIn(batch);
     std::lock_guard<std::mutex> locker(m_lock);
+    m_unnamed -= unnamed;
     for (const std::vector<Failure> &some : failures) {
         m_failures.insert(m_failures.end(), some.begin(), some.end());
     }
@@ -106,8 +141,11 @@ void NamePlacer::placeRange(const std::vector<Waiting> &batch, std::size_t begin
         }
         platform::CopyResult result;
         if (!folder.fd) {
+            platform::UniqueFd unnamed(copy.fd);
             result.stage = platform::CopyStage::Rename;
             result.error = folder.error;
+        } else if (copy.fd >= 0) {
+            result = platform::FileCopier::placeUnnamed(copy.fd, folder.fd.get(), m_plan.cName(copy.index));
         } else {
             result = platform::FileCopier::placeTemporary(folder.fd.get(),
                                                           platform::FileCopier::temporaryName(copy.token),
@@ -125,8 +163,10 @@ std::vector<NamePlacer::Failure> NamePlacer::abandon()
     std::vector<Failure> left;
     left.reserve(m_waiting.size());
     for (const Waiting &copy : m_waiting) {
+        platform::UniqueFd unnamed(copy.fd);
         left.push_back(Failure{copy.index, platform::CopyResult(), copy.bytes});
     }
+    m_unnamed -= unnamedIn(m_waiting);
     m_waiting.clear();
     return left;
 }

@@ -20,8 +20,9 @@ class CopyPlan;
 /// moment leaves each copy absent, under its temporary name, or complete
 /// under its name.
 ///
-/// At most `capacity` copies wait: the copy that would exceed it flushes and
-/// places the waiting ones itself before it goes on.
+/// At most `capacity` copies wait, and at most `unnamedCapacity` of them as
+/// unnamed files on open descriptors: the copy that would exceed either
+/// flushes and places the waiting ones itself before it goes on.
 class NamePlacer
 {
 public:
@@ -32,11 +33,16 @@ public:
         std::int64_t bytes;
     };
 
-    NamePlacer(const BackupVolume &volume, const CopyPlan &plan, std::size_t capacity = defaultCapacity());
+    NamePlacer(const BackupVolume &volume, const CopyPlan &plan, std::size_t capacity = defaultCapacity(),
+               std::size_t unnamedCapacity = 0);
+    ~NamePlacer();
+    NamePlacer(const NamePlacer &) = delete;
+    NamePlacer &operator=(const NamePlacer &) = delete;
 
-    /// The copy of plan entry `index` (`bytes` long) waits under the
-    /// temporary name of `token`. Any thread.
-    void add(std::size_t index, std::uint64_t token, std::int64_t bytes);
+    /// The copy of plan entry `index` (`bytes` long) waits as `pending`
+    /// says: under the temporary name of its token, or as the unnamed file
+    /// on its descriptor, which the placer now owns. Any thread.
+    void add(std::size_t index, const platform::CopyResult &pending);
 
     /// Flushes the volume and names every copy that waited when the flush
     /// began; 0 or the flush's errno value (then nothing is named). One at a
@@ -44,15 +50,21 @@ public:
     int flushAndPlace();
 
     /// No flush will come (the volume failed): the waiting copies keep their
-    /// temporary names. Returns them.
+    /// temporary names, and unnamed ones vanish. Returns them.
     std::vector<Failure> abandon();
 
     /// Copies that could not take their name, since the last call.
     [[nodiscard]] std::vector<Failure> takeFailures();
     [[nodiscard]] std::size_t waiting() const;
+    /// Whether copies may wait as unnamed files.
+    [[nodiscard]] bool takesUnnamed() const { return m_unnamedCapacity > 0; }
 
     /// A million: a few tens of MiB however large the plan.
     [[nodiscard]] static std::size_t defaultCapacity() { return 1'000'000; }
+
+    /// How many unnamed copies may wait on a process allowed `openFiles`
+    /// descriptors: none where too few are left to make it pay.
+    [[nodiscard]] static std::size_t unnamedCapacityFor(int openFiles);
 
 private:
     struct Waiting
@@ -61,6 +73,7 @@ private:
         std::uint64_t token;
         std::int64_t bytes;
         std::uint64_t epoch; // flushes begun before it waited
+        int fd;              // the unnamed copy's descriptor, else -1
     };
 
     void place(std::vector<Waiting> &batch);
@@ -70,10 +83,12 @@ private:
     const BackupVolume &m_volume;
     const CopyPlan &m_plan;
     const std::size_t m_capacity;
+    const std::size_t m_unnamedCapacity;
 
     mutable std::mutex m_lock;
     std::deque<Waiting> m_waiting; // in epoch order
     std::uint64_t m_epoch = 0;
+    std::size_t m_unnamed = 0; // descriptors of unnamed copies still open
     std::vector<Failure> m_failures;
     std::mutex m_flushing; // one flush and placement at a time
 };

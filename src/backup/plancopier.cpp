@@ -66,7 +66,9 @@ PlanCopier::PlanCopier(RunReport &report, const BackupVolume &volume, const Copy
     // A worker holds its folder pair, the file pair and, while it clears a
     // folder of stale temporaries, two more: within the descriptor limit.
     , m_workers(std::clamp((platform::openFileLimit() - 24) / 8, 1, std::max(1, workers)))
-    , m_placer(std::make_unique<NamePlacer>(volume, plan))
+    // New copies wait for their flush as unnamed files, each on a descriptor.
+    , m_placer(std::make_unique<NamePlacer>(volume, plan, NamePlacer::defaultCapacity(),
+                                            NamePlacer::unnamedCapacityFor(platform::raiseOpenFileLimit())))
 {
 }
 
@@ -285,6 +287,7 @@ void PlanCopier::work()
     platform::FileCopier copier;
     copier.setMaximumFileSize(m_volume.maximumFileSize());
     copier.setDeferPlacement(true);
+    copier.setUnnamedCopies(m_placer->takesUnnamed());
     FolderHandles folder;
     for (;;) {
         Stretch *stretch = nullptr;
@@ -440,8 +443,8 @@ void PlanCopier::copyStretch(Stretch &stretch, FolderHandles &folder, platform::
             m_pacer->written(result.bytesCopied);
             m_outcomes[index] = Outcome::Copied;
             stretch.bytesCopied += std::max<std::int64_t>(result.bytesCopied, 0);
-            if (result.pendingToken != 0) {
-                m_placer->add(index, result.pendingToken, result.bytesCopied);
+            if (result.pendingToken != 0 || result.pendingFd >= 0) {
+                m_placer->add(index, result);
             }
             continue;
         }

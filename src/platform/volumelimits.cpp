@@ -11,6 +11,7 @@
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <algorithm>
 #include <limits>
 #include <linux/magic.h>
 #include <sys/stat.h>
@@ -144,6 +145,16 @@ int openFileLimit()
         return 1 << 20;
     }
     return int(limit.rlim_cur);
+}
+
+int raiseOpenFileLimit()
+{
+    struct rlimit limit {};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 1u << 20);
+        (void)setrlimit(RLIMIT_NOFILE, &limit);
+    }
+    return openFileLimit();
 }
 
 std::int64_t availableBytes(int fd)

@@ -31,4 +31,8 @@ namespace platform {
 /// How many descriptors this process may have open (its soft limit).
 [[nodiscard]] int openFileLimit();
 
+/// Raises the process's soft limit on open descriptors to its hard limit (at
+/// most 2^20) and returns the limit then in force, as openFileLimit does.
+int raiseOpenFileLimit();
+
 } // namespace platform

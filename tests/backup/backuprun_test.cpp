@@ -233,8 +233,15 @@ TEST_F(BackupRunTest, AfterACancelEachCopyWorkerStopsAtItsNextFileWhileTheReport
     ASSERT_EQ(plan.size(), std::size_t(kFiles + 1));
     const QString copies = targetOf(volume.mountPath(), m_source.filePath(QStringLiteral("t")));
     auto copied = [&copies] {
-        // Named, or complete and waiting for the flush that names them.
-        return treeOf(copies).filter(QRegularExpression(QStringLiteral("/(f[0-9]+|\\.vellory-partial-[0-9a-f]{16}\\.tmp)$"))).size();
+        // Named, or waiting for the flush that names them: under a temporary
+        // name, or unnamed on a descriptor of this process.
+        qsizetype unnamed = 0;
+        for (const QFileInfo &fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::AllEntries | QDir::System)) {
+            char target[4096];
+            const ssize_t length = ::readlink(QFile::encodeName(fd.filePath()).constData(), target, sizeof target);
+            unnamed += length > 0 && QString::fromUtf8(target, length).startsWith(copies) ? 1 : 0;
+        }
+        return unnamed + treeOf(copies).filter(QRegularExpression(QStringLiteral("/(f[0-9]+|\\.vellory-partial-[0-9a-f]{16}\\.tmp)$"))).size();
     };
     constexpr int kWorkers = 4;
     std::thread copying([&] { PlanCopier(report, target, plan, kWorkers).run(); });

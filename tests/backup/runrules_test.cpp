@@ -511,6 +511,29 @@ TEST(RunRules, ManyWorkersCopyLogAndCountAsOneDoesKeepingContentTimesAndPermissi
     EXPECT_TRUE(temporariesBelow(volume.path()).isEmpty());
 }
 
+// New copies wait for their flush on descriptors of their own: more of them
+// than the process may open still wait within its limit.
+TEST(RunRules, MoreNewCopiesThanTheProcessHasDescriptorsWaitWithinItsLimit)
+{
+    FolderVolume volume;
+    SourceTree source;
+    constexpr int kFiles = 6000;
+    for (int i = 0; i < kFiles; ++i) {
+        source.write(u"t/d%1/f%2"_s.arg(i / 100).arg(i), "x");
+    }
+    rlimit before {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
+    const rlimit tight {5200, 5200};
+    if (before.rlim_max < tight.rlim_max) {
+        GTEST_SKIP() << "the descriptor limit is lower already";
+    }
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    const Scan scan = scanAndCopy(volume, {source.filePath(u"t"_s)}, 4);
+    ::setrlimit(RLIMIT_NOFILE, &before);
+    EXPECT_EQ(scan.log.filter(u"Error: "_s), QStringList());
+    EXPECT_EQ(scan.backedUp, quint64(kFiles));
+}
+
 // ---- Cancel ----------------------------------------------------------------
 
 TEST(RunRules, ACancelStopsTheScanBeforeAnyCopyAndTheCopyWithOnlyWholeCopiesAndStillEjects)

@@ -99,7 +99,8 @@ TEST_F(DurabilityTest, EveryCopyIsNamedAfterAFlushAndTheVolumeIsFlushedBeforeThe
         const QString trace = m_home.path() + u"/trace"_s;
         const Result traced = run({u"run"_s, u"--set"_s, set},
                                   {strace, u"-f"_s, u"-ttt"_s, u"-qq"_s, u"-s"_s, u"200"_s, u"-o"_s, trace, u"-e"_s,
-                                   u"trace=fdatasync,fsync,syncfs,rename,renameat,renameat2,write,openat,close"_s});
+                                   u"trace=fdatasync,fsync,syncfs,rename,renameat,renameat2,linkat,write,sendfile,utimensat,fchmod,openat,"
+                                         "close"_s});
         if (tracer.state() != QProcess::NotRunning) {
             ::kill(pid_t(tracer.processId()), SIGINT);
             tracer.waitForFinished();
@@ -107,23 +108,23 @@ TEST_F(DurabilityTest, EveryCopyIsNamedAfterAFlushAndTheVolumeIsFlushedBeforeThe
         ASSERT_EQ(traced.exitCode, 0) << traced.out.join(u'\n').toStdString();
 
         const QStringList calls = QString::fromUtf8(contentOf(trace)).split(u'\n');
-        const RenameCheck renames = checkRenamesAreCovered(calls);
-        EXPECT_EQ(renames.renames, 2) << "a new copy and a replacing one";
-        EXPECT_EQ(renames.uncovered, QStringList()) << "named before a flush carried their data";
+        const NamingCheck names = checkNamesAreCovered(calls);
+        EXPECT_EQ(names.named, 2) << "a new copy and a replacing one";
+        EXPECT_EQ(names.uncovered, QStringList()) << "named before a flush carried their data";
         EXPECT_TRUE(calls.filter(u"fdatasync("_s).isEmpty()) << "one flush of the volume, not one per file";
         // The lists match whole lines.
-        const qsizetype lastRename = calls.lastIndexOf(QRegularExpression(u".*rename.*vellory-partial.*"_s));
+        const qsizetype lastNaming = names.lastNaming;
         const qsizetype finished = calls.indexOf(QRegularExpression(u".*write\\(1,.*Backup Process finished.*"_s));
         const qsizetype lastSync = calls.lastIndexOf(QRegularExpression(u".*syncfs\\(.*"_s));
-        ASSERT_GE(lastRename, 0);
+        ASSERT_GE(lastNaming, 0);
         ASSERT_GE(finished, 0);
-        EXPECT_GT(lastSync, lastRename) << "the renames are synced too";
+        EXPECT_GT(lastSync, lastNaming) << "the names are synced too";
         EXPECT_LT(lastSync, finished) << "the volume is synced before the run says it finished";
         if (kind == LoopVolume::Kind::ExFat) {
             auto timeOf = [](const QString &line) { return line.section(u' ', 1, 1, QString::SectionSkipEmpty).toDouble(); };
             const QStringList daemonFlushes = QString::fromUtf8(contentOf(daemonTrace)).split(u'\n').filter(u"fsync("_s);
             EXPECT_TRUE(std::any_of(daemonFlushes.begin(), daemonFlushes.end(), [&](const QString &line) {
-                return timeOf(line) > timeOf(calls[lastRename]) && timeOf(line) < timeOf(calls[finished]);
+                return timeOf(line) > timeOf(calls[lastNaming]) && timeOf(line) < timeOf(calls[finished]);
             })) << daemonFlushes.join(u'\n').toStdString();
         }
         EXPECT_EQ(contentOf(targetOf(volume.mountPath(), sources.filePath(u"d0/f0"_s))), QByteArray("changed"));
