@@ -108,7 +108,7 @@ void PlanCopier::splitPlan()
 void PlanCopier::run()
 {
     splitPlan();
-    m_outcomes.assign(m_plan.size(), Outcome::NotAttempted);
+    m_outcomes = std::vector<std::atomic<Outcome>>(m_plan.size()); // all NotAttempted
     WritebackPacer pacer(m_volume, *m_placer, [this](int error) {
         stopForVolume(error == ENOSPC || error == EDQUOT ? VolumeStop::full : VolumeStop::gone);
     });
@@ -455,8 +455,14 @@ void PlanCopier::copyStretch(Stretch &stretch, FolderHandles &folder, platform::
             return;
         }
         if (outcome == Outcome::NoRoom) {
+            // One such failure at a time: once the volume is found full, the
+            // copies that ran out of room beside it are told by that one line.
+            std::lock_guard<std::mutex> noRoom(m_noRoomLock);
+            if (m_volumeStop.load() == VolumeStop::full) {
+                return;
+            }
             stretch.errors.emplace_back(index, QStringLiteral("Failed to copy file ") + describeFailure(index, result));
-            if (noRoomLeft(index)) {
+            if (noRoomLeft()) {
                 stopForVolume(VolumeStop::full);
                 return;
             }
@@ -520,7 +526,7 @@ bool PlanCopier::lacksRoomFor(std::int64_t bytes) const
     return available >= 0 && available < std::max<std::int64_t>(bytes, 1);
 }
 
-bool PlanCopier::noRoomLeft(std::size_t index)
+bool PlanCopier::noRoomLeft()
 {
     if (m_noRoomInARow.fetch_add(1, std::memory_order_relaxed) + 1 >= kNoRoomInARow) {
         return true;
@@ -529,25 +535,38 @@ bool PlanCopier::noRoomLeft(std::size_t index)
     if (available < 0) {
         return false;
     }
-    std::lock_guard<std::mutex> locker(m_lock);
-    const std::size_t from = index + 1;
-    if (from >= m_plan.size()) {
-        return false; // nothing is left to copy
+    auto fits = [&](std::size_t i) {
+        return m_outcomes[i].load(std::memory_order_relaxed) == Outcome::NotAttempted
+            && m_plan.entry(i).size() <= available;
+    };
+    if (m_fitsAt < m_plan.size() && fits(m_fitsAt)) {
+        return false;
     }
-    // The smallest of what is left; found again only once the copy has gone
-    // past the one it was.
-    if (m_minSize < 0 || from < m_minFrom || m_minAt < from) {
-        m_minFrom = from;
-        m_minAt = from;
-        m_minSize = m_plan.entry(from).size();
-        for (std::size_t i = from + 1; i < m_plan.size() && m_minSize > 0; ++i) {
-            if (m_plan.entry(i).size() < m_minSize) {
-                m_minSize = m_plan.entry(i).size();
-                m_minAt = i;
-            }
+    // Still to copy: what no worker has finished, in the stretches not yet
+    // done; the other workers' files in hand count too. Everything before
+    // the first open stretch has been tried.
+    std::size_t from = m_plan.size();
+    {
+        std::lock_guard<std::mutex> locker(m_lock);
+        while (m_firstOpenStretch < m_stretches.size() && m_stretches[m_firstOpenStretch].done) {
+            ++m_firstOpenStretch;
+        }
+        if (m_firstOpenStretch < m_stretches.size()) {
+            from = m_stretches[m_firstOpenStretch].begin;
         }
     }
-    return available < m_minSize;
+    bool anyLeft = false; // with nothing left the run ends by itself
+    for (std::size_t i = from; i < m_plan.size(); ++i) {
+        if (m_outcomes[i].load(std::memory_order_relaxed) != Outcome::NotAttempted) {
+            continue;
+        }
+        anyLeft = true;
+        if (m_plan.entry(i).size() <= available) {
+            m_fitsAt = i;
+            return false;
+        }
+    }
+    return anyLeft;
 }
 
 QString PlanCopier::describeFailure(std::size_t index, const platform::CopyResult &result) const

@@ -111,8 +111,9 @@ private:
     void showProgress(std::size_t index, bool force);
     /// A copy of entry `index` failed: what it says of the volume.
     [[nodiscard]] Outcome classify(std::size_t index, const platform::CopyResult &result) const;
-    /// A copy found no room: whether the volume is to be taken for full.
-    [[nodiscard]] bool noRoomLeft(std::size_t index);
+    /// A copy found no room: whether the volume is to be taken for full,
+    /// that is whether nothing still to copy, in any stretch, fits.
+    [[nodiscard]] bool noRoomLeft();
     [[nodiscard]] bool lacksRoomFor(std::int64_t bytes) const;
     void stopForVolume(VolumeStop why);
     /// Counts what a volume stop left uncopied (failed for it, or never tried).
@@ -124,7 +125,9 @@ private:
     const int m_workers;
 
     std::vector<Stretch> m_stretches;
-    std::vector<Outcome> m_outcomes;
+    // Written by the worker that copies the entry, read by the reporting
+    // thread after the stretch is done and by a worker judging the room left.
+    std::vector<std::atomic<Outcome>> m_outcomes;
     // Stale temporaries removed from this folder (device, inode); guarded by m_lock.
     std::map<std::pair<std::uint64_t, std::uint64_t>, std::shared_ptr<std::once_flag>> m_cleaned;
     std::mutex m_lock;
@@ -133,10 +136,11 @@ private:
     std::atomic<bool> m_stop{false}; // written under m_lock
     std::atomic<VolumeStop> m_volumeStop{VolumeStop::none};
     std::atomic<int> m_noRoomInARow{0};
-    // The smallest planned size from m_minFrom on, found at m_minAt (guarded by m_lock).
-    std::size_t m_minFrom = 0;
-    std::size_t m_minAt = 0;
-    std::int64_t m_minSize = -1;
+    std::mutex m_noRoomLock; // a no-room failure's line and the full stop, one at a time
+    // Guarded by m_noRoomLock: the first stretch not yet done, and an entry
+    // still to copy that fitted in the room left when last looked at.
+    std::size_t m_firstOpenStretch = 0;
+    std::size_t m_fitsAt = SIZE_MAX;
     WritebackPacer *m_pacer = nullptr; // while the workers copy
     std::unique_ptr<NamePlacer> m_placer;
     // Lines of copies that found no room: the first few are logged, the
