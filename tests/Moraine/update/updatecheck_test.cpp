@@ -247,7 +247,7 @@ TEST_F(UpdateCheck, OnlyATrustedServerIsReadOverTlsAndItIsNeverLeftForPlainHttp)
     if (!QSslSocket::supportsSsl()) {
         GTEST_SKIP() << "no TLS backend";
     }
-    const QSslCertificate certificate(loopbackCertificatePem(), QSsl::Pem);
+    const QSslCertificate certificate(loopbackCertificateDer(), QSsl::Der);
     ASSERT_FALSE(certificate.isNull());
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     tls.setLocalCertificate(certificate);

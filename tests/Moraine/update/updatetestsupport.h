@@ -33,8 +33,8 @@ TestKey makeKey(unsigned bits);
 const TestKey &publisherKey();
 const TestKey &otherKey();
 
-/// A self-signed certificate for 127.0.0.1 (PEM) made with otherKey().
-QByteArray loopbackCertificatePem();
+/// A self-signed certificate for 127.0.0.1 (DER) made with otherKey().
+QByteArray loopbackCertificateDer();
 
 QByteArray fixture(const QString &name);
 
