@@ -1,8 +1,6 @@
-// The volume monitor and the eject against the real storage service
-// (udisksd) on a private system bus, with the test's own loop device made
-// into a drive that can be powered off. Needs root and the dbus, udev and
-// udisks2 packages; skipped with the reason otherwise. One scenario, as the
-// process's system bus connection is made once and then kept.
+// The volume monitor and the eject against the real storage service. Needs
+// root and the dbus, udev and udisks2 packages; skipped with the reason
+// otherwise. One scenario: the process's system bus connection is made once.
 #include "loopvolume.h"
 #include "privatebus.h"
 #include "systemcommands.h"
