@@ -33,7 +33,7 @@ void checkRows(const std::vector<Row> &rows, const std::function<QString(const K
 
 TEST(KMSystemInfoModel, FallsBackFromMarketingNameToModelIdentifierAndFromProductToBoard)
 {
-    FakeSystemFacts facts; // the marketing name: SystemReportLayout
+    FakeSystemFacts facts; // the marketing name: SystemReport
     // Revisions and template texts in the version field are not names (an empty one: the recorded desktop).
     for (const QString version : {QStringLiteral("1.0"), QStringLiteral("System Version")}) {
         facts.firmware[QStringLiteral("product_version")] = SystemText{version, 0};
