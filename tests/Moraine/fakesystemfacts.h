@@ -10,17 +10,6 @@
 class FakeSystemFacts final : public platform::SystemFacts
 {
 public:
-    FakeSystemFacts()
-    {
-        firmware = {
-            {QStringLiteral("product_name"), {QStringLiteral("20XW0055GE"), 0}},
-            {QStringLiteral("product_version"), {QStringLiteral("ThinkPad X1 Carbon Gen 9"), 0}},
-            {QStringLiteral("board_name"), {QStringLiteral("20XW0055GE"), 0}},
-            {QStringLiteral("sys_vendor"), {QStringLiteral("LENOVO"), 0}},
-            {QStringLiteral("product_serial"), {QStringLiteral("PF3ABCDE"), 0}},
-        };
-    }
-
     /// Removes the whole firmware table, as on machines without DMI.
     void dropFirmware()
     {
@@ -63,7 +52,13 @@ public:
     }
 
     bool firmwareTable = true;
-    QHash<QString, platform::SystemText> firmware;
+    QHash<QString, platform::SystemText> firmware{
+        {QStringLiteral("product_name"), {QStringLiteral("20XW0055GE"), 0}},
+        {QStringLiteral("product_version"), {QStringLiteral("ThinkPad X1 Carbon Gen 9"), 0}},
+        {QStringLiteral("board_name"), {QStringLiteral("20XW0055GE"), 0}},
+        {QStringLiteral("sys_vendor"), {QStringLiteral("LENOVO"), 0}},
+        {QStringLiteral("product_serial"), {QStringLiteral("PF3ABCDE"), 0}},
+    };
     platform::SystemText brand{QStringLiteral("11th Gen Intel(R) Core(TM) i7-1165G7 @ 2.80GHz"), 0};
     platform::ClockRate clock{platform::ClockRate::Outcome::known, 2'800'000'000ULL};
     std::optional<quint64> memory = 16ULL * 1024 * 1024 * 1024;

@@ -15,13 +15,9 @@
 
 using moraine::MailUrlError;
 
-namespace {
-
 const QString prompt = QStringLiteral("Please enter your message below:\n");
 
-} // namespace
-
-TEST(FeedbackMailText, SubjectReplacesEveryAppNameAndTheBodyIsThePromptTwoEmptyLinesAndTheReport)
+TEST(FeedbackMail, SubjectBodyAndAddressCarryTheirTextExactly)
 {
     const std::tuple<const char *, QString, const char *> rows[] = {
         {"<appName> Feedback", QStringLiteral("V 2"), "V 2 Feedback"},
@@ -34,11 +30,9 @@ TEST(FeedbackMailText, SubjectReplacesEveryAppNameAndTheBodyIsThePromptTwoEmptyL
     const moraine::SystemReport report{QStringLiteral("L1a, L1b"), QStringLiteral("L2a, L2b"), QStringLiteral("L3a L3b")};
     EXPECT_EQ(moraine::feedbackBody(prompt, report),
               QStringLiteral("Please enter your message below:\n\n\nL1a, L1b\nL2a, L2b\nL3a L3b\n"));
-}
 
-TEST(FeedbackMailUrl, HasTheRecipientAndExactlySubjectThenBodyAndRefusesAddressesWithTheirOwnParts)
-{
-    // Text that a careless encoder would cut, merge or mangle.
+    // The address: the recipient, then exactly subject and body in text that a careless
+    // encoder would cut, merge or mangle; a recipient with parts of its own is refused.
     const QString awkward = QStringLiteral("Tom & Jerry + 50% off #1?\nsecond line\r\nder Bär = 熊 ✓ a=b;c/d");
     const auto mail = moraine::mailUrl(QStringLiteral("support@brindlewick.com"), awkward, awkward + awkward);
     ASSERT_EQ(mail.error, MailUrlError::none);

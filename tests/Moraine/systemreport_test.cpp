@@ -9,20 +9,10 @@ using moraine::buildSystemReport;
 using moraine::KMSystemInfo;
 using moraine::SystemReport;
 using platform::ClockRate;
-using platform::SystemText;
-
-namespace {
 
 const std::optional<QString> version = QStringLiteral("2.0.1 (57)");
 
-SystemReport reportOf(const FakeSystemFacts &facts, const std::optional<QString> &appVersion = version)
-{
-    return buildSystemReport(KMSystemInfo(facts), appVersion);
-}
-
-} // namespace
-
-TEST(SystemReportFormat, DurationsMemoryClockAndLanguage)
+TEST(SystemReport, FormatsDurationsMemoryAndClockAndEveryLineKeepsItsShapeAsFactsGoMissing)
 {
     EXPECT_EQ(moraine::shortDurationPhrase(0), QStringLiteral("0 sec"));
     EXPECT_EQ(moraine::shortDurationPhrase(86400), QStringLiteral("1 day"));
@@ -39,12 +29,9 @@ TEST(SystemReportFormat, DurationsMemoryClockAndLanguage)
     EXPECT_EQ(moraine::gigahertzText(3.0), QStringLiteral("3.0"));
 
     EXPECT_FALSE(moraine::englishLanguageName(QStringLiteral("zz")).has_value());
-}
 
-// Each change to a fully described machine and the report line it changes;
-// optional items leave with their separators, and the serial is never reported.
-TEST(SystemReportLayout, EveryLineKeepsItsShapeAsFactsGoMissing)
-{
+    // Each change to a fully described machine and the report line it changes; optional items leave with their
+    // separators, and the serial is never reported.
     using Change = std::function<void(FakeSystemFacts &)>;
     const std::tuple<const char *, Change, int, QString> rows[] = {
         {"nothing", [](FakeSystemFacts &) {}, 1, QStringLiteral("2.0.1 (57), 1 min, 5 sec, Package vellory2 2.0.0-1")},
@@ -71,7 +58,7 @@ TEST(SystemReportLayout, EveryLineKeepsItsShapeAsFactsGoMissing)
         SCOPED_TRACE(what);
         FakeSystemFacts facts;
         change(facts);
-        const SystemReport report = reportOf(facts, line == 0 ? std::nullopt : version);
+        const SystemReport report = buildSystemReport(KMSystemInfo(facts), line == 0 ? std::nullopt : version);
         const QString lines[] = {report.line1, report.line1, report.line2, report.line3};
         EXPECT_EQ(lines[line], expected);
         EXPECT_FALSE(moraine::reportText(report).contains(QStringLiteral("PF3ABCDE")));
@@ -166,8 +153,7 @@ TEST(LinuxSystemFactsParsers, ThisMachineAnswersEveryQueryInShape)
     EXPECT_EQ(info.isTranslated(), 0) << "a native test build reads as translated";
     const std::optional<qint64> launched = facts.secondsSinceLaunch();
     const std::optional<qint64> uptime = facts.uptimeSeconds();
-    ASSERT_TRUE(launched.has_value());
-    ASSERT_TRUE(uptime.has_value());
+    ASSERT_TRUE(launched && uptime);
     EXPECT_GE(*launched, 0);
     EXPECT_LE(*launched, *uptime);
     // The test program belongs to no package, whether or not dpkg exists.

@@ -21,7 +21,7 @@ const QString usbSdd = QStringLiteral("devices/pci0000:00/0000:00:14.0/usb3/3-1/
 // A small sysfs tree in a temporary folder, shaped like the kernel's: drives
 // with partitions, a write-protected card and a mapped device. (A loop
 // device's backing file, and reading ro afresh, are seen on real loop volumes.)
-TEST(BlockDeviceInfo, DescribesTheDriveUnderEachDevice)
+TEST(BlockDeviceInfo, DescribesTheDriveUnderEachDeviceAndAUsbBridgeWinsOverTheBusBehindIt)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -76,16 +76,14 @@ TEST(BlockDeviceInfo, DescribesTheDriveUnderEachDevice)
         EXPECT_EQ(info.protocol, row.protocol);
         EXPECT_EQ(info.readOnly, row.readOnly);
     }
-}
 
-TEST(BlockDeviceProtocol, AUsbBridgeWinsOverTheBusBehindIt)
-{
-    const std::pair<const char *, QString> rows[] = {
+    // From the device path alone: a USB bridge wins over the bus behind it.
+    const std::pair<const char *, QString> paths[] = {
         {"/devices/pci0000:00/0000:00:14.0/usb2/2-3/2-3:1.0/host0/target0:0:0/0:0:0:0/block/sda", QStringLiteral("USB")},
         {"/devices/pci0000:00/0000:00:14.0/usb4/4-1/4-1:1.0/mmc_host/mmc2/mmc2:0001/block/mmcblk2", QStringLiteral("USB")},
         {"/devices/pci0000:00/0000:00:04.0/virtio1/block/vda", QStringLiteral("Virtual")},
         {"/devices/platform/something/block/xyz", QString()}};
-    for (const auto &[devicePath, protocol] : rows) {
+    for (const auto &[devicePath, protocol] : paths) {
         EXPECT_EQ(volumes::protocolFromDevicePath(QString::fromLatin1(devicePath)), protocol) << devicePath;
     }
 }

@@ -37,7 +37,7 @@ const MountInfoEntry &byId(const QList<MountInfoEntry> &entries, int id)
 
 } // namespace
 
-TEST(MountInfo, ReadsEveryFieldEscapeAndOptionalFieldOfADesktopTable)
+TEST(MountInfo, ReadsEveryFieldAndLeavesOutMalformedOrCutLines)
 {
     ASSERT_EQ(desktopTable().size(), 22);
     const QStringList stickOptions = QStringLiteral("rw uid=1000 gid=1000 fmask=0022 dmask=0022 codepage=437 iocharset=utf8 "
@@ -54,10 +54,8 @@ TEST(MountInfo, ReadsEveryFieldEscapeAndOptionalFieldOfADesktopTable)
     EXPECT_EQ(byId(desktopTable(), 37), (MountInfoEntry{37, 22, 8, 48, "/", "/mnt/tab\tand\\slash\nnl", {"rw", "relatime"},
                                                         {}, "ext4", "/dev/sdd1", {"rw"}}));
     EXPECT_EQ(byId(desktopTable(), 38).optionalFields, (QStringList{"shared:460", "master:3", "propagate_from:2", "unbindable"}));
-}
 
-TEST(MountInfo, LeavesOutMalformedLinesAndEveryTruncationKeepsTheCompleteOnes)
-{
+    // Malformed lines are left out; every truncation keeps the complete lines.
     const QList<MountInfoEntry> entries = volumes::parseMountInfo(fixture("malformed.txt"));
     QList<int> ids;
     for (const MountInfoEntry &entry : entries) {
@@ -161,10 +159,8 @@ TEST(MountVisibility, ShowsDevicesAndSharesOutsideSystemFoldersUnlessTheUserOpti
     // Showing is for devices and shares only: a pseudo file system stays hidden.
     entry.fileSystemType = QStringLiteral("tmpfs");
     EXPECT_FALSE(volumes::isShownByFileManager(entry, false, {QStringLiteral("x-gvfs-show")}));
-}
 
-TEST(MountVisibility, TellsSystemFoldersAndNetworkFileSystems)
-{
+    // System folders and network file systems by name.
     for (const char *system : {"/boot", "/boot/efi", "/var/lib/docker", "/run", "/run/user/1000/doc", "/home", "/tmp",
                                "/proc/sys/fs/binfmt_misc", "/snap/x/1", "/usr"}) {
         EXPECT_TRUE(volumes::isSystemMountPoint(QString::fromUtf8(system))) << system;

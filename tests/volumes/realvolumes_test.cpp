@@ -1,11 +1,8 @@
 // The volume table, validation, monitor and eject on real file systems on
-// loop devices. The monitor and the eject meet a stand-in for the system's
-// storage service on a private message bus, for what the real one (see
-// realstorageservice_test) cannot be made to do: start after the monitor,
-// signal a new label, show a drive that is both ejectable and can be powered
-// off, refuse an unmount, unmount another place of the volume, not know a
-// device. Needs root (loop volumes, FUSE) and dbus-daemon; skipped with the
-// reason otherwise.
+// loop devices; the monitor and the eject also meet a stand-in storage service
+// on a private bus, for what the real one (realstorageservice_test) cannot be
+// made to do. Needs root (loop volumes, FUSE) and dbus-daemon; skipped with
+// the reason otherwise.
 #include "hangingshare.h"
 #include "loopvolume.h"
 #include "privatebus.h"
@@ -167,8 +164,7 @@ TEST(RealVolumes, TableValidatorAndEjectKnowVolumesTheirRightsAndTheirIdentity)
     // A mount path with a blank reaches the table escaped.
     const QString place = QFileInfo(ext4.mountPath()).path();
     const QString root = place + QStringLiteral("/my stick");
-    ASSERT_TRUE(ext4.unmount());
-    ASSERT_TRUE(ext4.mount(root));
+    ASSERT_TRUE(ext4.unmount() && ext4.mount(root));
 
     const std::tuple<LoopVolume *, QString, QString> rows[] = {
         {&ext4, QStringLiteral("EXT STICK"), QStringLiteral("ext4")},
@@ -200,11 +196,9 @@ TEST(RealVolumes, TableValidatorAndEjectKnowVolumesTheirRightsAndTheirIdentity)
         const auto fuller = table.volumeAt(path);
         ASSERT_TRUE(fuller.has_value());
         EXPECT_LE(*fuller->availableBytes, *volume.availableBytes - 3 * 1024 * 1024);
-        EXPECT_EQ(fuller->uuid, volume.uuid);
 
         const auto accepted = validator.validate(path);
         ASSERT_TRUE(accepted.isAccepted()) << accepted.errorMessage().toStdString();
-        EXPECT_EQ(accepted.volumeUUID(), volume.uuid);
         EXPECT_TRUE(volumes::volumeCarriesUuid(table, path, volume.uuid));
     }
     const QString uuid = blkidValue(ext4.device(), QStringLiteral("UUID"));
@@ -217,9 +211,7 @@ TEST(RealVolumes, TableValidatorAndEjectKnowVolumesTheirRightsAndTheirIdentity)
     EXPECT_FALSE(missing.errorMessage().isEmpty());
     EXPECT_FALSE(missing.hasItemName());
     ASSERT_TRUE(QFile::link(root, place + QStringLiteral("/link")));
-    const auto throughLink = table.volumeAt(place + QStringLiteral("/link"));
-    ASSERT_TRUE(throughLink.has_value());
-    EXPECT_EQ(throughLink->mountPath, root);
+    EXPECT_EQ(table.volumeAt(place + QStringLiteral("/link")).value_or(MountedVolume()).mountPath, root);
 
     // An ordinary user sees the label from the kernel although the device
     // cannot be read, and only that user's rights (the root is root's).
@@ -234,8 +226,7 @@ TEST(RealVolumes, TableValidatorAndEjectKnowVolumesTheirRightsAndTheirIdentity)
     ASSERT_TRUE(protectedCard.has_value());
     EXPECT_FALSE(protectedCard->writable) << "sysfs ro of the device was not taken into account";
     EXPECT_TRUE(protectedCard->readable);
-    ASSERT_TRUE(ext4.unmount());
-    ASSERT_TRUE(ext4.mount(root, /*readOnly=*/true));
+    ASSERT_TRUE(ext4.unmount() && ext4.mount(root, /*readOnly=*/true));
     const auto locked = table.volumeAt(root);
     ASSERT_TRUE(locked.has_value());
     EXPECT_TRUE(locked->readable);
@@ -276,8 +267,7 @@ TEST(RealVolumes, TableValidatorAndEjectKnowVolumesTheirRightsAndTheirIdentity)
     // Another stick with the same label at the same path is not the destination.
     LoopVolume twin(LoopVolume::Kind::Ext4, QStringLiteral("EXT STICK"), sizeMiB);
     SKIP_WITHOUT(twin);
-    ASSERT_TRUE(twin.unmount());
-    ASSERT_TRUE(twin.mount(root));
+    ASSERT_TRUE(twin.unmount() && twin.mount(root));
     EXPECT_FALSE(volumes::volumeCarriesUuid(table, root, uuid));
     EXPECT_TRUE(volumes::volumeCarriesUuid(table, root, blkidValue(twin.device(), QStringLiteral("UUID"))));
     ASSERT_TRUE(twin.unmount());

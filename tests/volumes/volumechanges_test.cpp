@@ -20,7 +20,9 @@ MountedVolume volume(int id, const char *path, const char *name, const char *uui
 
 } // namespace
 
-TEST(VolumeChanges, ReportsMountsUnmountsAndRenamesButNotSpaceOrFlags)
+// Unmounts come first, then the changes in the new order; a replug (another
+// mount) or a move is an unmount and a mount.
+TEST(VolumeChanges, ReportsMountsUnmountsAndRenamesInOrderButNotSpaceOrFlags)
 {
     const MountedVolume root = volume(1, "/", "");
     const MountedVolume stick = volume(40, "/media/a/STICK", "STICK", "AAAA-1111");
@@ -33,6 +35,9 @@ TEST(VolumeChanges, ReportsMountsUnmountsAndRenamesButNotSpaceOrFlags)
     // Without a label the name is the folder's; a label equal to it changes nothing visible.
     MountedVolume unlabelled = stick;
     unlabelled.label.clear();
+    const MountedVolume replugged = volume(57, "/media/a/STICK", "STICK", "CCCC-3333");
+    MountedVolume moved = stick;
+    moved.mountPath = QStringLiteral("/mnt/stick");
 
     EXPECT_EQ(volumes::volumeChanges({root}, {root, stick}), (QList<VolumeChange>{{Kind::Mounted, stick, QString()}}));
     EXPECT_EQ(volumes::volumeChanges({root, stick, card}, {root, renamed, card}),
@@ -43,25 +48,12 @@ TEST(VolumeChanges, ReportsMountsUnmountsAndRenamesButNotSpaceOrFlags)
     EXPECT_TRUE(volumes::volumeChanges({root, stick, card}, {root, stick, card}).isEmpty());
     EXPECT_TRUE(volumes::volumeChanges({card}, {fuller}).isEmpty());
     EXPECT_TRUE(volumes::volumeChanges({unlabelled}, {stick}).isEmpty());
-}
 
-TEST(VolumeChanges, UnmountsComeFirstThenTheNewOrderAndAReplugIsUnmountThenMount)
-{
-    const MountedVolume before = volume(40, "/media/a/STICK", "STICK", "AAAA-1111");
-    const MountedVolume replugged = volume(57, "/media/a/STICK", "STICK", "CCCC-3333");
-    MountedVolume moved = before;
-    moved.mountPath = QStringLiteral("/mnt/stick");
-    EXPECT_EQ(volumes::volumeChanges({before}, {replugged}),
-              (QList<VolumeChange>{{Kind::Unmounted, before, QString()}, {Kind::Mounted, replugged, QString()}}));
-    EXPECT_EQ(volumes::volumeChanges({before}, {moved}),
-              (QList<VolumeChange>{{Kind::Unmounted, before, QString()}, {Kind::Mounted, moved, QString()}}));
-
-    const MountedVolume a = volume(10, "/media/A", "A");
-    const MountedVolume b = volume(11, "/media/B", "B");
-    const MountedVolume c = volume(12, "/media/C", "C");
-    MountedVolume b2 = b;
-    b2.localizedName = QStringLiteral("B2");
-    EXPECT_EQ(volumes::volumeChanges({a, b}, {b2, c}),
-              (QList<VolumeChange>{{Kind::Unmounted, a, QString()}, {Kind::Renamed, b2, QStringLiteral("B")},
-                                   {Kind::Mounted, c, QString()}}));
+    EXPECT_EQ(volumes::volumeChanges({root, stick}, {card, renamed}),
+              (QList<VolumeChange>{{Kind::Unmounted, root, QString()}, {Kind::Mounted, card, QString()},
+                                   {Kind::Renamed, renamed, QStringLiteral("STICK")}}));
+    for (const MountedVolume &after : {replugged, moved}) {
+        EXPECT_EQ(volumes::volumeChanges({stick}, {after}),
+                  (QList<VolumeChange>{{Kind::Unmounted, stick, QString()}, {Kind::Mounted, after, QString()}}));
+    }
 }

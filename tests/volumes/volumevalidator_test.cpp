@@ -46,27 +46,23 @@ TEST(VolumeValidator, RefusesWithTheFirstFailingCheckInOrder)
     }
 }
 
-TEST(VolumeValidator, RefusesFoldersAndUnreadableItemsAndAcceptsAUsableVolumeFillingInWhatItDoesNotTell)
+TEST(VolumeValidator, RefusesFoldersAndUnreadableItemsAcceptsAUsableVolumeAndKnowsItByItsUuid)
 {
     volumes::FakeVolumeTable table;
     table.mount(usableStick());
     const VolumeValidator validator(table);
     const VolumeValidation folder = validator.validate(stickPath + QStringLiteral("/Photos/"));
-    EXPECT_FALSE(folder.isAccepted());
     EXPECT_EQ(folder.errorMessage(), QStringLiteral("The item is not a volume. Please try again with a volume."));
     EXPECT_EQ(folder.itemName(), QStringLiteral("Photos"));
 
     table.setUnreadable(QStringLiteral("/media/alice/GONE"), QStringLiteral("No such file or directory"));
     const VolumeValidation gone = validator.validate(QStringLiteral("/media/alice/GONE"));
-    EXPECT_FALSE(gone.isAccepted());
     EXPECT_EQ(gone.errorMessage(), QStringLiteral("No such file or directory"));
     EXPECT_FALSE(gone.hasItemName()) << "the caller's previous item name must be kept";
 
     const VolumeValidation remote = validator.validate(QUrl(QStringLiteral("https://example.com/x")));
-    EXPECT_FALSE(remote.isAccepted());
     EXPECT_FALSE(remote.errorMessage().isEmpty());
     const VolumeValidation empty = validator.validate(QString());
-    EXPECT_FALSE(empty.isAccepted());
     EXPECT_EQ(empty.itemName(), QStringLiteral("Unknown name"));
 
     const VolumeValidation accepted = validator.validate(QUrl::fromLocalFile(stickPath));
@@ -91,20 +87,14 @@ TEST(VolumeValidator, RefusesFoldersAndUnreadableItemsAndAcceptsAUsableVolumeFil
     EXPECT_EQ(nas.volumeName(), QStringLiteral("Untitled"));
     EXPECT_EQ(nas.volumeCapacity(), 0);
     EXPECT_EQ(nas.volumeDescription(), QStringLiteral(", Network"));
-}
 
-TEST(VolumeCarriesUuid, OnlyTheNamedVolumeAtThePathCounts)
-{
-    volumes::FakeVolumeTable table;
-    MountedVolume stick = usableStick();
-    table.mount(stick);
+    // Only the volume at the path carries its UUID, in any case; an empty one
+    // never matches one without (another stick at the path: RealVolumes).
     EXPECT_TRUE(volumes::volumeCarriesUuid(table, stickPath, QStringLiteral("2F1C-9A0B")));
     EXPECT_TRUE(volumes::volumeCarriesUuid(table, stickPath, QStringLiteral("2f1c-9a0b")));
     EXPECT_FALSE(volumes::volumeCarriesUuid(table, stickPath, QString()));
     EXPECT_FALSE(volumes::volumeCarriesUuid(table, QStringLiteral("/media/alice"), QStringLiteral("2F1C-9A0B")));
-
-    // One without UUID never matches an empty one (another stick at the path: RealVolumes).
-    stick.uuid.clear();
-    table.mount(stick);
-    EXPECT_FALSE(volumes::volumeCarriesUuid(table, stickPath, QString()));
+    share.uuid.clear();
+    table.mount(share);
+    EXPECT_FALSE(volumes::volumeCarriesUuid(table, share.mountPath, QString()));
 }

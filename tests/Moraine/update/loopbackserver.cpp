@@ -1,8 +1,6 @@
 #include "loopbackserver.h"
 
 #include <QSslServer>
-#include <QSslSocket>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -21,22 +19,12 @@ LoopbackServer::LoopbackServer(const QSslConfiguration &tls, QObject *parent)
     m_server->listen(QHostAddress::LocalHost, 0);
 }
 
-bool LoopbackServer::isListening() const
-{
-    return m_server->isListening();
-}
-
 QString LoopbackServer::url(const QString &path) const
 {
     return QStringLiteral("%1://127.0.0.1:%2%3")
         .arg(m_tls ? QStringLiteral("https") : QStringLiteral("http"))
         .arg(m_server->serverPort())
         .arg(path);
-}
-
-void LoopbackServer::route(const QString &path, Response response)
-{
-    m_routes.insert(path, std::move(response));
 }
 
 void LoopbackServer::page(const QString &path, const QByteArray &body)

@@ -8,8 +8,8 @@
 #include <QPointer>
 #include <QSslConfiguration>
 #include <QString>
+#include <QTcpServer>
 
-class QTcpServer;
 class QTcpSocket;
 
 // A small HTTP/1.1 server on 127.0.0.1 that answers GET requests from a
@@ -40,11 +40,11 @@ public:
 
     explicit LoopbackServer(const QSslConfiguration &tls = {}, QObject *parent = nullptr);
 
-    [[nodiscard]] bool isListening() const;
+    [[nodiscard]] bool isListening() const { return m_server->isListening(); }
     /// "http://127.0.0.1:PORT" + path (or https).
     [[nodiscard]] QString url(const QString &path) const;
 
-    void route(const QString &path, Response response);
+    void route(const QString &path, Response response) { m_routes.insert(path, std::move(response)); }
     void page(const QString &path, const QByteArray &body);
     [[nodiscard]] int requestCount(const QString &path) const { return m_requests.value(path); }
     /// Sends the held answers.

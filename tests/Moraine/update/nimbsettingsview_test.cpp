@@ -16,31 +16,12 @@
 
 Q_IMPORT_QML_PLUGIN(Moraine_UpdatePlugin)
 
-using moraine::NIMBLite;
 namespace prefs = moraine::updateprefs;
 
 // The settings tab loaded offscreen and driven like a person would.
 class SettingsView : public UpdateTest
 {
 protected:
-    void SetUp() override
-    {
-        UpdateTest::SetUp();
-        QQuickStyle::setStyle(QStringLiteral("Basic"));
-        view.engine()->addImportPath(QStringLiteral("qrc:/"));
-    }
-
-    void load()
-    {
-        view.setResizeMode(QQuickView::SizeRootObjectToView);
-        view.resize(520, 640);
-        view.setInitialProperties({{QStringLiteral("updateServices"), QVariant::fromValue(&services)}});
-        view.setSource(QUrl(QStringLiteral("qrc:/Moraine/Update/NIMBSettingsView.qml")));
-        ASSERT_EQ(view.status(), QQuickView::Ready) << qPrintable(view.errors().value(0).toString());
-        view.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    }
-
     template<typename T = QQuickItem>
     T *find(const char *name)
     {
@@ -88,7 +69,15 @@ TEST_F(SettingsView, IgnoreDebuggingOptionsChecksAndPeriodsWorkThroughTheTab)
                                                    "<a class=\"NIMBArchive ub\" href=\"https://downloads.example/n.tar.gz\"/>"))));
     services.setUpdatePageURL(server.url(QStringLiteral("/downloads.html")));
     setPref(prefs::kRemoteFileModDate, QStringLiteral("x"));
-    load();
+    QQuickStyle::setStyle(QStringLiteral("Basic"));
+    view.engine()->addImportPath(QStringLiteral("qrc:/"));
+    view.setResizeMode(QQuickView::SizeRootObjectToView);
+    view.resize(520, 640);
+    view.setInitialProperties({{QStringLiteral("updateServices"), QVariant::fromValue(&services)}});
+    view.setSource(QUrl(QStringLiteral("qrc:/Moraine/Update/NIMBSettingsView.qml")));
+    ASSERT_EQ(view.status(), QQuickView::Ready) << qPrintable(view.errors().value(0).toString());
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
 
     // The debugging options appear only from the context menu.
     EXPECT_FALSE(shown("debuggingOptions"));

@@ -61,11 +61,13 @@ TEST(KeyImport, AcceptsEveryPemFormOfItsClassAndReportsEachFailureWithItsOwnText
 
     QString crlf = publisherKey().publicPkcs1Pem; // CRLF armour does not matter
     crlf.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    for (const QString &pem : {publisherKey().publicPkcs1Pem, publisherKey().publicSpkiPem, crlf}) {
+    const QString bundled = moraine::bundledPublicKeyPem();
+    for (const QString &pem : {publisherKey().publicPkcs1Pem, publisherKey().publicSpkiPem, crlf, bundled}) {
         const auto imported = importPEMKey(pem, KeyClass::Public);
         ASSERT_TRUE(imported.ok()) << imported.error().domain.toStdString();
         EXPECT_EQ(imported.value().bits(), 3072);
     }
+    EXPECT_EQ(importPEMKey(bundled, KeyClass::Public).value().publicKeyPkcs1Pem().trimmed(), bundled);
     for (const QString &pem : {publisherKey().privatePkcs1Pem, publisherKey().privatePkcs8Pem}) {
         const auto imported = importPEMKey(pem, KeyClass::Private);
         ASSERT_TRUE(imported.ok()) << imported.error().domain.toStdString();
@@ -74,15 +76,9 @@ TEST(KeyImport, AcceptsEveryPemFormOfItsClassAndReportsEachFailureWithItsOwnText
         ASSERT_TRUE(signature.ok());
         EXPECT_FALSE(verifyPageSignature("page", signature.value(), *publisherKey().publicKey).has_value());
     }
-
-    const QString bundled = moraine::bundledPublicKeyPem();
-    const auto imported = importPEMKey(bundled, KeyClass::Public);
-    ASSERT_TRUE(imported.ok()) << imported.error().domain.toStdString();
-    EXPECT_EQ(imported.value().bits(), 3072);
-    EXPECT_EQ(imported.value().publicKeyPkcs1Pem().trimmed(), bundled);
 }
 
-TEST(StrictBase64, RefusesAnythingButCanonicalStandardBase64)
+TEST(PageSignature, IsCanonicalBase64AndOnlyTheUnchangedPageSignedByThePublisherVerifies)
 {
     EXPECT_EQ(moraine::decodeStrictBase64(QStringLiteral("QUJD")), QByteArray("ABC"));
     EXPECT_EQ(moraine::decodeStrictBase64(QStringLiteral("QUI=")), QByteArray("AB"));
@@ -91,10 +87,7 @@ TEST(StrictBase64, RefusesAnythingButCanonicalStandardBase64)
                             "QUJD====", "QUJDé"}) {
         EXPECT_FALSE(moraine::decodeStrictBase64(QString::fromUtf8(bad)).has_value()) << bad;
     }
-}
 
-TEST(PageSignature, OnlyTheUnchangedPageSignedByThePublisherVerifies)
-{
     const QByteArray unsignedPage = fixture(QStringLiteral("downloads-page.xhtml"));
     const QByteArray signedPage = signPage(unsignedPage);
     EXPECT_TRUE(verifies(signedPage));

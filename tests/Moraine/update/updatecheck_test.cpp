@@ -15,7 +15,6 @@
 
 using moraine::NIMBLite;
 using moraine::NIMBLiteStatus;
-using moraine::NIMBProgressWindow;
 using Response = LoopbackServer::Response;
 namespace prefs = moraine::updateprefs;
 
@@ -40,10 +39,8 @@ std::function<void(NIMBLite &)> fetch(const QString &url)
 ::testing::AssertionResult failedWith(const NIMBLite &check, const QString &prefix)
 {
     const QString message = check.errorMessage().value_or(QStringLiteral("(none)"));
-    if (check.status() == NIMBLiteStatus::error && message.startsWith(prefix)) {
-        return ::testing::AssertionSuccess();
-    }
-    return ::testing::AssertionFailure() << "status " << static_cast<int>(check.status()) << ", error " << message.toStdString();
+    return ::testing::AssertionResult(check.status() == NIMBLiteStatus::error && message.startsWith(prefix))
+           << "status " << static_cast<int>(check.status()) << ", error " << message.toStdString();
 }
 
 } // namespace
@@ -126,11 +123,7 @@ TEST_F(UpdateCheck, ServerAndNetworkFailuresEndTheCheckOnceWithAnError)
     server.route(QStringLiteral("/huge.html"), {.mode = Mode::Stream, .streamBytes = 50LL * 1024 * 1024});
     server.route(QStringLiteral("/huge-undeclared.html"),
                  {.mode = Mode::Stream, .streamBytes = 50LL * 1024 * 1024, .declareLength = false});
-    QString closedUrl; // nothing listens on the port of a closed server
-    {
-        LoopbackServer closed;
-        closedUrl = closed.url(QStringLiteral("/x"));
-    }
+    const QString closedUrl = LoopbackServer().url(QStringLiteral("/x")); // nothing listens there once it is gone
     const std::pair<QString, QString> rows[] = {
         {server.url(QStringLiteral("/nothing.html")), QStringLiteral("Error: Server said 404 Not Found")},
         {server.url(QStringLiteral("/empty.html")), QStringLiteral("Response data invalid")},
@@ -202,7 +195,7 @@ TEST_F(UpdateCheck, OneProgressWindowServesOverlappingManualChecksAndCancelIgnor
     const auto firstDone = countCompletions(first);
     const auto secondDone = countCompletions(second);
     first.performManualCheck();
-    NIMBProgressWindow *window = progress.current();
+    moraine::NIMBProgressWindow *window = progress.current();
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
     second.performManualCheck();
@@ -254,7 +247,7 @@ TEST_F(UpdateCheck, OnlyATrustedServerIsReadOverTlsAndItIsNeverLeftForPlainHttp)
     if (!QSslSocket::supportsSsl()) {
         GTEST_SKIP() << "no TLS backend";
     }
-    const QSslCertificate certificate(loopbackCertificatePem(), QSsl::Pem);
+    const QSslCertificate certificate(loopbackCertificateDer(), QSsl::Der);
     ASSERT_FALSE(certificate.isNull());
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     tls.setLocalCertificate(certificate);

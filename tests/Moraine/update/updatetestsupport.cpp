@@ -9,7 +9,6 @@
 
 #include <openssl/encoder.h>
 #include <openssl/evp.h>
-#include <openssl/pem.h>
 #include <openssl/x509v3.h>
 
 namespace {
@@ -58,7 +57,7 @@ const TestKey &otherKey()
     return key;
 }
 
-QByteArray loopbackCertificatePem()
+QByteArray loopbackCertificateDer()
 {
     EVP_PKEY *key = otherKey().privateKey->get();
     X509 *certificate = X509_new();
@@ -80,35 +79,27 @@ QByteArray loopbackCertificatePem()
         X509_EXTENSION_free(extension);
     }
     X509_sign(certificate, key, EVP_sha256());
-    BIO *out = BIO_new(BIO_s_mem());
-    PEM_write_bio_X509(out, certificate);
-    char *data = nullptr;
-    const long length = BIO_get_mem_data(out, &data);
-    const QByteArray pem(data, static_cast<qsizetype>(length));
-    BIO_free(out);
+    unsigned char *data = nullptr;
+    const int length = i2d_X509(certificate, &data);
+    const QByteArray der(reinterpret_cast<const char *>(data), length);
+    OPENSSL_free(data);
     X509_free(certificate);
-    return pem;
+    return der;
 }
 
 QByteArray fixture(const QString &name)
 {
     QFile file(QStringLiteral(VELLORY_UPDATE_TEST_DATA "/") + name);
-    if (!file.open(QIODevice::ReadOnly)) {
-        ADD_FAILURE() << "missing fixture " << name.toStdString();
-        return {};
-    }
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << "missing fixture " << name.toStdString();
     return file.readAll();
 }
 
 QByteArray signPage(const QByteArray &pageWithPlaceholder, const TestKey &key)
 {
     const auto signature = moraine::signMessage(pageWithPlaceholder, *key.privateKey);
-    if (!signature.ok()) {
-        ADD_FAILURE() << "signing failed: " << signature.error().domain.toStdString();
-        return {};
-    }
-    QByteArray signedPage = pageWithPlaceholder;
-    return signedPage.replace(moraine::kSignaturePlaceholder, signature.value().toLatin1());
+    EXPECT_TRUE(signature.ok()) << "signing failed: " << signature.error().domain.toStdString();
+    return QByteArray(pageWithPlaceholder)
+        .replace(moraine::kSignaturePlaceholder, signature.toOptional().value_or(QString()).toLatin1());
 }
 
 QByteArray pageTemplate(const QByteArray &groups, const QByteArray &format, const QByteArray &extraHead)

@@ -31,13 +31,11 @@ TestKey makeKey(unsigned bits);
 
 /// The publisher's key (3072 bits, like the shipped one).
 const TestKey &publisherKey();
-/// A stranger's key.
 const TestKey &otherKey();
 
-/// A self-signed certificate for 127.0.0.1 (PEM) made with otherKey().
-QByteArray loopbackCertificatePem();
+/// A self-signed certificate for 127.0.0.1 (DER) made with otherKey().
+QByteArray loopbackCertificateDer();
 
-/// A fixture from tests/data/update.
 QByteArray fixture(const QString &name);
 
 /// Signs a page whose signature meta (and any other place) holds the
@@ -49,14 +47,11 @@ QByteArray signPage(const QByteArray &pageWithPlaceholder, const TestKey &key = 
 QByteArray pageTemplate(const QByteArray &groups, const QByteArray &format = "10",
                         const QByteArray &extraHead = QByteArray());
 
-/// A group element for pageTemplate().
 QByteArray groupElement(const QByteArray &id, const QByteArray &build, const QByteArray &minOS,
                         const QByteArray &version, const QByteArray &archives, const QByteArray &extraAttributes = {});
 
-/// Facts of a program with this build on a system of this kernel release.
 moraine::HostFacts facts(const QString &build = QStringLiteral("100"), const QString &kernel = QStringLiteral("6.1.0-18-amd64"));
 
-/// Removes every update preference.
 void clearUpdatePreferences();
 
 /// The number of completions of `check` so far, counted from now on.
