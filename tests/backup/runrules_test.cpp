@@ -209,9 +209,7 @@ Scan scanAndCopy(FolderVolume &volume, const QStringList &sources, int workers =
     // The first line, one per source and one per error.
     const qsizetype lines = 1 + qsizetype(sources.size()) + qsizetype(report.errorCount());
     EXPECT_TRUE(waitUntil([&] { return job->log().size() >= lines; }));
-    for (const QString &line : job->log().mid(1)) {
-        scan.log << line.mid(11);
-    }
+    scan.log = messagesOf(job->log());
     return scan;
 }
 
