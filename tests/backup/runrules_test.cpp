@@ -554,9 +554,9 @@ TEST(RunRules, ACancelStopsTheScanBeforeAnyCopyAndTheCopyWithOnlyWholeCopiesAndS
                                                 .match(scan.messages.at(scan.messages.size() - 4));
     ASSERT_TRUE(planned.hasMatch()) << scan.messages.join(u'\n').toStdString();
     EXPECT_LT(planned.captured(1).remove(u',').toInt(), 3 * files.size()) << "the scan stopped early";
-    EXPECT_EQ(scan.messages.mid(scan.messages.size() - 3),
-              (QStringList{u"The backup was cancelled before it finished."_s, u"Ejected volume"_s,
-                           u"Backup Process finished"_s}));
+    const QStringList cancelledEnd{u"The backup was cancelled before it finished."_s, u"Ejected volume"_s,
+                                   u"Backup Process finished"_s};
+    EXPECT_EQ(scan.messages.mid(scan.messages.size() - 3), cancelledEnd);
     EXPECT_EQ(volume.ejects().size(), 1) << "the eject still happens after a cancel";
     EXPECT_FALSE(QFileInfo::exists(volume.path() + u"/Vellory"_s)) << "nothing is copied";
 
@@ -568,9 +568,7 @@ TEST(RunRules, ACancelStopsTheScanBeforeAnyCopyAndTheCopyWithOnlyWholeCopiesAndS
         }
     });
     EXPECT_EQ(copy.status, BackupThreadStatusValue::cancelled);
-    EXPECT_EQ(copy.messages.mid(copy.messages.size() - 3),
-              (QStringList{u"The backup was cancelled before it finished."_s, u"Ejected volume"_s,
-                           u"Backup Process finished"_s}));
+    EXPECT_EQ(copy.messages.mid(copy.messages.size() - 3), cancelledEnd);
     // The count in the "Items backed up" line, grouped as the locale does ("1,021").
     const QRegularExpressionMatch summary = QRegularExpression(u"^Items backed up ([0-9,]+), .*\\. Errors 0$"_s)
                                                 .match(copy.messages.value(copy.messages.size() - 4));
