@@ -40,8 +40,7 @@ TEST_F(CliTest, UsageMistakesAndSetsThatCannotBeLoadedAreRefusedAndHelpAndVersio
         {{u"--version"_s}, 0, u"vellory-cli "_s + platform::buildinfo::shortVersion(),
          u"build "_s + platform::buildinfo::buildNumber()},
         // A set that cannot be loaded: one line on standard error.
-        {{u"run"_s, u"--set"_s, missing}, 2, {}, u"vellory-cli: cannot load the backup set: "_s},
-        {{u"run"_s, u"--set"_s, missing}, 2, {}, missing},
+        {{u"run"_s, u"--set"_s, missing}, 2, {}, u"vellory-cli: cannot load the backup set: Could not read "_s + missing},
         {{u"run"_s, u"--set="_s + broken}, 2, {}, u"volumeUUID"_s},
         {{u"run"_s}, 2, {}, u"vellory-cli: "_s}, // nothing stored: no init() line
     };
