@@ -318,7 +318,6 @@ TEST_F(CliControllerTest, WatchBacksUpTheDestinationWhenItIsMountedPrintsTheLogA
     Result result = finish(watch);
     result.out = (out + QString::fromUtf8(watch.readAllStandardOutput())).split(u'\n', Qt::SkipEmptyParts);
     EXPECT_EQ(result.exitCode, 0);
-    ASSERT_GE(result.out.size(), 2);
     EXPECT_EQ(result.out.mid(0, 2), (QStringList{u"We received the mount notification"_s, u"Backup Initialized to WATCHED"_s}));
     EXPECT_EQ(result.out.filter(u"Items backed up 1, "_s).size(), 1) << out.toStdString();
     EXPECT_EQ(result.out.filter(u"Backup Process finished"_s).size(), 1);
