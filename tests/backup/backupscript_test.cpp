@@ -109,7 +109,7 @@ TEST(BackupScriptJson, ReadsPlainAndEscapedSlashesAndIgnoresOtherKeysAndAbsentOp
     EXPECT_EQ(decoded->scriptName, QString::fromUtf8("é😀"));
 }
 
-TEST(BackupScriptJson, AMissingRequiredKeyOrAWrongValueFailsTheWholeDecoding)
+TEST(BackupScriptJson, AMissingRequiredKeyOrAWrongValueFailsTheWholeDecodingAndTheCapacityIsAWholeSixtyFourBitNumber)
 {
     for (const QString key : {u"scriptName"_s, u"scriptUUID"_s, u"sourcePaths"_s, u"volumeCapacity"_s,
                               u"volumeDescription"_s, u"volumeName"_s, u"volumeUUID"_s}) {
@@ -138,10 +138,7 @@ TEST(BackupScriptJson, AMissingRequiredKeyOrAWrongValueFailsTheWholeDecoding)
                                     QByteArray("{\"a\":1,}"), QByteArray("{'a':1}")}) {
         EXPECT_FALSE(decodeBackupScript(input).script.has_value()) << input.toStdString();
     }
-}
-
-TEST(BackupScriptJson, CapacityMustBeAWholeNumberThatFitsSixtyFourBits)
-{
+    // The capacity is a whole number that fits 64 bits, in any JSON form.
     const std::pair<QByteArray, std::optional<quint64>> cases[] = {
         {"-1", std::nullopt}, {"-0", 0}, {"1.5", std::nullopt}, {"0.5", std::nullopt}, {"1e-2", std::nullopt},
         {"12.0", 12}, {"1e3", 1000}, {"1.5E1", 15}, {"18446744073709551615", 18446744073709551615ULL},

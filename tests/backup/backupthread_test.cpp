@@ -8,7 +8,6 @@
 #include <QLocale>
 #include <QPointer>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QThreadPool>
 #include <gtest/gtest.h>
 

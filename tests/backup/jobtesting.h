@@ -1,5 +1,7 @@
 #pragma once
 
+#include "backup/backupscript.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QString>
@@ -12,6 +14,12 @@
 inline void PrintTo(const QString &text, std::ostream *out)
 {
     *out << '"' << text.toStdString() << '"';
+}
+
+// Readable sets, as their stored JSON.
+inline void PrintTo(const BackupScript &script, std::ostream *out)
+{
+    *out << encodeBackupScript(script).toStdString();
 }
 
 // Runs the event loop until `done` holds or `timeoutMs` passes.

@@ -52,7 +52,7 @@ void plant(const QString &volumePath, const QString &relative, const QByteArray 
     writeFile(volumePath + u"/Vellory/"_s + relative, content);
 }
 
-TEST_F(RestoreTest, InPlaceBringsBackDeletedFilesAndFoldersAndNeverChangesALocalFile)
+TEST_F(RestoreTest, IntoAFolderOrInPlaceItemsComeBackUnderTheirOwnNamesNoLocalFileChangesAndAHostileVolumeLeadsNothingOutside)
 {
     LoopVolume volume(LoopVolume::Kind::Ext4, u"STICK"_s);
     SKIP_WITHOUT(volume);
@@ -63,64 +63,11 @@ TEST_F(RestoreTest, InPlaceBringsBackDeletedFilesAndFoldersAndNeverChangesALocal
     m_source.write(u"docs/folder/deep/inner.txt"_s, "inner");
     ASSERT_EQ(chmod(QFile::encodeName(docs + u"/gone.txt"_s).constData(), 0750), 0);
     ASSERT_EQ(symlink("same.txt", QFile::encodeName(docs + u"/shortcut"_s).constData()), 0);
-    ASSERT_EQ(runJob(scriptFor(volume.mountPath(), {docs})).errors, 0u);
+    const QString work = m_source.filePath(u"work"_s);
+    m_source.write(u"work/a.txt"_s, "a");
+    m_source.write(u"work/sub/b.txt"_s, "bb");
+    ASSERT_EQ(runJob(scriptFor(volume.mountPath(), {docs, work})).errors, 0u);
     const timespec goneTime = SourceTree::modificationTime(QFile::encodeName(docs + u"/gone.txt"_s));
-
-    // The person deletes a file, a folder and a link, and changes a file.
-    QFile::remove(docs + u"/gone.txt"_s);
-    QFile::remove(docs + u"/shortcut"_s);
-    QDir(docs + u"/folder"_s).removeRecursively();
-    m_source.write(u"docs/report.odt"_s, "today's work", 0);
-    // A restore reads only: the volume is mounted read-only for it.
-    ASSERT_TRUE(volume.unmount());
-    ASSERT_TRUE(volume.mount(QString(), true));
-
-    const RunOutcome first = runRestore(requestFor(volume, {docs}));
-    EXPECT_EQ(first.status, BackupThreadStatusValue::completed);
-    EXPECT_EQ(first.errors, 0u) << first.messages.join(u'\n').toStdString();
-    EXPECT_EQ(first.progress, 1.0f);
-    EXPECT_EQ(first.messages.mid(0, 2), (QStringList{u"Scanning "_s + docs + u"..."_s,
-                                                     u"Items checked 2, 4 to restore, requires 33 bytes"_s}));
-    EXPECT_TRUE(first.messages.contains(u"Kept %1 and restored the backup's version beside it as \"report (restored).odt\""_s
-                                            .arg(docs + u"/report.odt"_s)));
-    EXPECT_EQ(first.messages.mid(first.messages.size() - 2),
-              (QStringList{u"Items restored 4, 33 bytes. Errors 0"_s, u"Restore Process finished"_s}));
-
-    EXPECT_EQ(contentOf(docs + u"/gone.txt"_s), "gone");
-    const timespec restoredTime = SourceTree::modificationTime(QFile::encodeName(docs + u"/gone.txt"_s));
-    EXPECT_EQ(restoredTime.tv_sec, goneTime.tv_sec);
-    EXPECT_EQ(restoredTime.tv_nsec, goneTime.tv_nsec);
-    EXPECT_EQ(modeOf(docs + u"/gone.txt"_s), 0750u);
-    EXPECT_EQ(contentOf(docs + u"/folder/deep/inner.txt"_s), "inner");
-    EXPECT_EQ(linkText(docs + u"/shortcut"_s), "same.txt");
-    EXPECT_EQ(contentOf(docs + u"/report.odt"_s), "today's work");
-    EXPECT_EQ(contentOf(docs + u"/report (restored).odt"_s), "backed-up report");
-    EXPECT_EQ(treeOf(docs).size(), 8);
-
-    // Again: everything is there or restored beside already. Then with
-    // differing files skipped, a newer change is only named.
-    const RunOutcome again = runRestore(requestFor(volume, {docs}));
-    EXPECT_TRUE(again.messages.value(1).startsWith(u"Items checked 5, 0 to restore"_s)) << again.messages.value(1).toStdString();
-    EXPECT_EQ(again.errors, 0u);
-    EXPECT_EQ(treeOf(docs).size(), 8) << treeOf(docs).join(u' ').toStdString();
-    m_source.write(u"docs/same.txt"_s, "changed", 0);
-    RestoreRequest skipping = requestFor(volume, {docs + u"/same.txt"_s});
-    skipping.difference = RestoreRequest::Difference::skip;
-    const RunOutcome skipped = runRestore(skipping);
-    EXPECT_TRUE(skipped.messages.contains(u"Kept %1: it differs from the backup"_s.arg(docs + u"/same.txt"_s)));
-    EXPECT_EQ(skipped.errors, 0u);
-    EXPECT_FALSE(QFileInfo::exists(docs + u"/same (restored).txt"_s));
-    EXPECT_EQ(contentOf(docs + u"/same.txt"_s), "changed");
-}
-
-TEST_F(RestoreTest, IntoAFolderAndFromAnotherComputersFolderEachItemLandsUnderItsOwnNameAndAHostileVolumeLeadsNothingOutside)
-{
-    LoopVolume volume(LoopVolume::Kind::Ext4, u"STICK"_s);
-    SKIP_WITHOUT(volume);
-    const QString docs = m_source.filePath(u"docs"_s);
-    m_source.write(u"docs/a.txt"_s, "a");
-    m_source.write(u"docs/sub/b.txt"_s, "bb");
-    ASSERT_EQ(runJob(scriptFor(volume.mountPath(), {docs})).errors, 0u);
     plant(volume.mountPath(), u"OLD LAPTOP/home/ann/notes.txt"_s, "notes");
     plant(volume.mountPath(), u"OLD LAPTOP/home/ann/photos/cat.jpg"_s, "meow");
 
@@ -134,7 +81,7 @@ TEST_F(RestoreTest, IntoAFolderAndFromAnotherComputersFolderEachItemLandsUnderIt
     EXPECT_EQ(items[1].size, 5);
 
     QTemporaryDir target;
-    const RunOutcome mine = runRestore(requestFor(volume, {docs + u"/sub"_s, docs + u"/a.txt"_s}, target.path()));
+    const RunOutcome mine = runRestore(requestFor(volume, {work + u"/sub"_s, work + u"/a.txt"_s}, target.path()));
     EXPECT_EQ(mine.errors, 0u);
     EXPECT_EQ(treeOf(target.path()), (QStringList{u"a.txt"_s, u"sub"_s, u"sub/b.txt"_s}));
 
@@ -185,6 +132,52 @@ TEST_F(RestoreTest, IntoAFolderAndFromAnotherComputersFolderEachItemLandsUnderIt
               QStringList{u"Error: There is no backup of \"ELSEWHERE\" on \"STICK\""_s});
     EXPECT_TRUE(BackupBrowser(volume.mountPath()).items(u"ELSEWHERE"_s, u"/"_s).isEmpty());
     EXPECT_EQ(treeOf(outside.path()), QStringList{u"secret.txt"_s});
+
+    // In place: the person deletes a file, a folder and a link, and changes
+    // a file. A restore reads only: the volume is mounted read-only for it.
+    QFile::remove(docs + u"/gone.txt"_s);
+    QFile::remove(docs + u"/shortcut"_s);
+    QDir(docs + u"/folder"_s).removeRecursively();
+    m_source.write(u"docs/report.odt"_s, "today's work", 0);
+    ASSERT_TRUE(volume.unmount());
+    ASSERT_TRUE(volume.mount(QString(), true));
+
+    const RunOutcome first = runRestore(requestFor(volume, {docs}));
+    EXPECT_EQ(first.status, BackupThreadStatusValue::completed);
+    EXPECT_EQ(first.errors, 0u) << first.messages.join(u'\n').toStdString();
+    EXPECT_EQ(first.progress, 1.0f);
+    EXPECT_EQ(first.messages.mid(0, 2), (QStringList{u"Scanning "_s + docs + u"..."_s,
+                                                     u"Items checked 2, 4 to restore, requires 33 bytes"_s}));
+    EXPECT_TRUE(first.messages.contains(u"Kept %1 and restored the backup's version beside it as \"report (restored).odt\""_s
+                                            .arg(docs + u"/report.odt"_s)));
+    EXPECT_EQ(first.messages.mid(first.messages.size() - 2),
+              (QStringList{u"Items restored 4, 33 bytes. Errors 0"_s, u"Restore Process finished"_s}));
+
+    EXPECT_EQ(contentOf(docs + u"/gone.txt"_s), "gone");
+    const timespec restoredTime = SourceTree::modificationTime(QFile::encodeName(docs + u"/gone.txt"_s));
+    EXPECT_EQ(restoredTime.tv_sec, goneTime.tv_sec);
+    EXPECT_EQ(restoredTime.tv_nsec, goneTime.tv_nsec);
+    EXPECT_EQ(modeOf(docs + u"/gone.txt"_s), 0750u);
+    EXPECT_EQ(contentOf(docs + u"/folder/deep/inner.txt"_s), "inner");
+    EXPECT_EQ(linkText(docs + u"/shortcut"_s), "same.txt");
+    EXPECT_EQ(contentOf(docs + u"/report.odt"_s), "today's work");
+    EXPECT_EQ(contentOf(docs + u"/report (restored).odt"_s), "backed-up report");
+    EXPECT_EQ(treeOf(docs).size(), 8);
+
+    // Again: everything is there or restored beside already. Then with
+    // differing files skipped, a newer change is only named.
+    const RunOutcome again = runRestore(requestFor(volume, {docs}));
+    EXPECT_TRUE(again.messages.value(1).startsWith(u"Items checked 5, 0 to restore"_s)) << again.messages.value(1).toStdString();
+    EXPECT_EQ(again.errors, 0u);
+    EXPECT_EQ(treeOf(docs).size(), 8) << treeOf(docs).join(u' ').toStdString();
+    m_source.write(u"docs/same.txt"_s, "changed", 0);
+    RestoreRequest skipping = requestFor(volume, {docs + u"/same.txt"_s});
+    skipping.difference = RestoreRequest::Difference::skip;
+    const RunOutcome skipped = runRestore(skipping);
+    EXPECT_TRUE(skipped.messages.contains(u"Kept %1: it differs from the backup"_s.arg(docs + u"/same.txt"_s)));
+    EXPECT_EQ(skipped.errors, 0u);
+    EXPECT_FALSE(QFileInfo::exists(docs + u"/same (restored).txt"_s));
+    EXPECT_EQ(contentOf(docs + u"/same.txt"_s), "changed");
 }
 
 TEST_F(RestoreTest, WithoutTheVolumeNothingIsWrittenAndACancelOrAFullDiskLeavesOnlyCompleteFiles)

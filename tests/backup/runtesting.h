@@ -20,6 +20,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+// A job's log lines after the first, without their time stamps.
+inline QStringList messagesOf(const QStringList &log)
+{
+    QStringList messages;
+    for (const QString &line : log.mid(1)) {
+        messages << line.mid(11);
+    }
+    return messages;
+}
+
 // What a finished job showed.
 struct RunOutcome
 {
@@ -56,9 +66,7 @@ inline RunOutcome runJob(const BackupScript &script,
         ADD_FAILURE() << "the run did not finish";
         return outcome;
     }
-    for (const QString &line : job->log().mid(1)) {
-        outcome.messages << line.mid(11);
-    }
+    outcome.messages = messagesOf(job->log());
     if (!outcome.messages.isEmpty() && outcome.messages.last().startsWith(QStringLiteral("Result: "))) {
         outcome.result = outcome.messages.takeLast();
     }

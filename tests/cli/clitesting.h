@@ -15,15 +15,7 @@ protected:
         int exitCode = -1;
         QStringList out;
         QStringList err;
-        // Standard-output lines after the first, without their time stamps.
-        [[nodiscard]] QStringList messages() const
-        {
-            QStringList result;
-            for (const QString &line : out.mid(1)) {
-                result << line.mid(11);
-            }
-            return result;
-        }
+        [[nodiscard]] QStringList messages() const { return messagesOf(out); }
         [[nodiscard]] QStringList errorLines() const { return messages().filter(QRegularExpression(QStringLiteral("^Error: "))); }
     };
 

@@ -207,7 +207,6 @@ TEST_F(DurabilityTest, VerifyReadsEveryCopyFromTheDeviceMendsOneChangedBehindThe
     EXPECT_EQ(mended.exitCode, 1);
     EXPECT_EQ(mended.errorLines(), QStringList{u"Error: The copy of %1 differs from the file"_s.arg(files[5])})
         << mended.out.join(u'\n').toStdString();
-    EXPECT_TRUE(mended.messages().contains(u"Recopied 1 of 1 copies."_s)) << mended.out.join(u'\n').toStdString();
     EXPECT_TRUE(mended.messages().contains(u"Items verified 39, 319.5 KB. Errors 1. Due for backup 1"_s))
         << mended.out.join(u'\n').toStdString();
     EXPECT_EQ(run({u"verify"_s}).exitCode, 0) << "the mended copy passes";

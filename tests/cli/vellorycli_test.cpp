@@ -40,8 +40,7 @@ TEST_F(CliTest, UsageMistakesAndSetsThatCannotBeLoadedAreRefusedAndHelpAndVersio
         {{u"--version"_s}, 0, u"vellory-cli "_s + platform::buildinfo::shortVersion(),
          u"build "_s + platform::buildinfo::buildNumber()},
         // A set that cannot be loaded: one line on standard error.
-        {{u"run"_s, u"--set"_s, missing}, 2, {}, u"vellory-cli: cannot load the backup set: "_s},
-        {{u"run"_s, u"--set"_s, missing}, 2, {}, missing},
+        {{u"run"_s, u"--set"_s, missing}, 2, {}, u"vellory-cli: cannot load the backup set: Could not read "_s + missing},
         {{u"run"_s, u"--set="_s + broken}, 2, {}, u"volumeUUID"_s},
         {{u"run"_s}, 2, {}, u"vellory-cli: "_s}, // nothing stored: no init() line
     };
@@ -319,7 +318,6 @@ TEST_F(CliControllerTest, WatchBacksUpTheDestinationWhenItIsMountedPrintsTheLogA
     Result result = finish(watch);
     result.out = (out + QString::fromUtf8(watch.readAllStandardOutput())).split(u'\n', Qt::SkipEmptyParts);
     EXPECT_EQ(result.exitCode, 0);
-    ASSERT_GE(result.out.size(), 2);
     EXPECT_EQ(result.out.mid(0, 2), (QStringList{u"We received the mount notification"_s, u"Backup Initialized to WATCHED"_s}));
     EXPECT_EQ(result.out.filter(u"Items backed up 1, "_s).size(), 1) << out.toStdString();
     EXPECT_EQ(result.out.filter(u"Backup Process finished"_s).size(), 1);

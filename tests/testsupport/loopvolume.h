@@ -6,10 +6,8 @@
 #include <QTemporaryDir>
 
 // A real, small file system on a loop device, mounted for one test and torn
-// down with it. Needs root and loop devices; skipReason() says why not.
-//
-//   LoopVolume vol(LoopVolume::Kind::Ext4, "STICK");
-//   if (!vol.isMounted()) GTEST_SKIP() << vol.skipReason();
+// down with it. Needs root and loop devices; SKIP_WITHOUT(volume) skips the
+// test with the reason otherwise.
 class LoopVolume
 {
 public:

@@ -26,11 +26,8 @@ QObject *search(QObject *object, const QString &name, QSet<QObject *> &seen)
         next.append(window->contentItem());
     }
     for (const char *property : {"contentItem", "popupItem", "menuBar", "header"}) {
-        const QVariant value = object->property(property);
-        if (value.isValid()) {
-            if (auto *content = value.value<QObject *>()) {
-                next.append(content);
-            }
+        if (auto *content = object->property(property).value<QObject *>()) {
+            next.append(content);
         }
     }
     for (QObject *child : next) {
