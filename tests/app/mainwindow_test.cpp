@@ -173,16 +173,14 @@ void expectDisabledControlsLookDisabled(QQuickWindow *window, const QPalette &pa
     ASSERT_TRUE(track && knob && !offSwitch->property("checked").toBool());
     EXPECT_GE(contrast(track->property("color").value<QColor>(), knob->property("color").value<QColor>()), 2.5);
 
-    const QColor tipBase = AppFixture::evaluate(window, QStringLiteral("palette.toolTipBase")).value<QColor>();
-    const QColor tipText = AppFixture::evaluate(window, QStringLiteral("palette.toolTipText")).value<QColor>();
-    EXPECT_EQ(tipBase.lightnessF() < 0.5, dark) << tipBase.name().toStdString();
-    EXPECT_GE(contrast(tipBase, tipText), 4.5);
-    // Text reads at 4.5:1 on every background the windows draw it on; the
-    // desktop's highlight is made darker or lighter until it does.
-    for (const auto &[back, front] : {std::pair{"highlight", "highlightedText"}, {"base", "text"}, {"window", "windowText"}}) {
-        const auto colour = [window](const char *role) {
-            return AppFixture::evaluate(window, QStringLiteral("palette.") + QLatin1StringView(role)).value<QColor>();
-        };
+    const auto colour = [window](const char *role) {
+        return AppFixture::evaluate(window, QStringLiteral("palette.") + QLatin1StringView(role)).value<QColor>();
+    };
+    EXPECT_EQ(colour("toolTipBase").lightnessF() < 0.5, dark) << colour("toolTipBase").name().toStdString();
+    // Text reads at 4.5:1 on every background the windows draw it on, tooltips
+    // included; the desktop's highlight is made darker or lighter until it does.
+    for (const auto &[back, front] : {std::pair{"toolTipBase", "toolTipText"}, {"highlight", "highlightedText"},
+                                      {"base", "text"}, {"window", "windowText"}}) {
         EXPECT_GE(contrast(colour(back), colour(front)), 4.5) << back;
     }
     // A source with the keyboard focus shows a ring that stands out (3:1).
@@ -191,8 +189,8 @@ void expectDisabledControlsLookDisabled(QQuickWindow *window, const QPalette &pa
     ring->parentItem()->forceActiveFocus(Qt::TabFocusReason);
     EXPECT_TRUE(ring->isVisible());
     const QColor ringColour = ring->property("border").value<QObject *>()->property("color").value<QColor>();
-    EXPECT_GE(contrast(ringColour, AppFixture::evaluate(window, QStringLiteral("palette.base")).value<QColor>()), 3.0);
-    EXPECT_GE(contrast(ringColour, AppFixture::evaluate(window, QStringLiteral("palette.window")).value<QColor>()), 3.0);
+    EXPECT_GE(contrast(ringColour, colour("base")), 3.0);
+    EXPECT_GE(contrast(ringColour, colour("window")), 3.0);
 }
 
 
