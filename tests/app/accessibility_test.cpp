@@ -104,12 +104,6 @@ public:
         return qdbus_cast<QDBusVariant>(name).variant().toString();
     }
 
-    [[nodiscard]] Seen read(const AtSpiRef &ref, const QString &window) const
-    {
-        return Seen{answer(ref, kAccessible, QStringLiteral("GetRoleName")).toString(), name(ref),
-                    qdbus_cast<QList<uint>>(answer(ref, kAccessible, QStringLiteral("GetState"))), window};
-    }
-
     /// Every object below `ref` that shows, depth first; `window` names the
     /// top-level window each lies in.
     void walk(const AtSpiRef &ref, const QString &window, QList<Seen> &into, int depth = 0) const
@@ -117,7 +111,8 @@ public:
         if (depth > 60) {
             return;
         }
-        const Seen seen = read(ref, window);
+        const Seen seen{answer(ref, kAccessible, QStringLiteral("GetRoleName")).toString(), name(ref),
+                        qdbus_cast<QList<uint>>(answer(ref, kAccessible, QStringLiteral("GetState"))), window};
         if (depth > 0 && !seen.has(kStateShowing) && !seen.has(kStateVisible)) {
             return;
         }

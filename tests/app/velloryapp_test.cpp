@@ -159,18 +159,17 @@ TEST(VelloryApp, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPage)
 
     // "Open Backup Folder" only while the destination is connected: the
     // volume before the first backup, then this computer's folder.
-    QObject *item = AppFixture::find(window, QStringLiteral("openBackupFolderItem"));
-    ASSERT_TRUE(item);
-    EXPECT_FALSE(item->property("enabled").toBool());
+    const auto canOpen = [window] { return AppFixture::enabled(window, QStringLiteral("openBackupFolderItem")); };
+    EXPECT_FALSE(canOpen());
     f.monitor.mount(fakeStick(uuid, QStringLiteral("STICK"), stick.path()));
-    ASSERT_TRUE(waitUntil([item] { return item->property("enabled").toBool(); }));
+    ASSERT_TRUE(waitUntil(canOpen));
     AppFixture::trigger(window, QStringLiteral("openBackupFolderItem"));
     const QString folder = stick.path() + QStringLiteral("/Vellory/") + platform::computerName();
     ASSERT_TRUE(QDir().mkpath(folder));
     AppFixture::trigger(window, QStringLiteral("openBackupFolderItem"));
     EXPECT_EQ(f.browser.revealed, (QStringList{stick.path(), folder}));
     ASSERT_TRUE(f.monitor.unmount(stick.path()));
-    EXPECT_TRUE(waitUntil([item] { return !item->property("enabled").toBool(); }));
+    EXPECT_TRUE(waitUntil([&] { return !canOpen(); }));
 
     // The Backups window: a row's bar follows its job's status, " Cancel "
     // turns into " Close " at once, and "Log" opens the job's log window.
