@@ -340,18 +340,17 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
     QObject *alert = AppFixture::find(window, QStringLiteral("refusalAlert"));
     auto *chooser = qobject_cast<ItemChooser *>(AppFixture::find(window, QStringLiteral("sourceChooser")));
     ASSERT_TRUE(alert && chooser);
-    emit f.app->controller()->volumeRefused(QStringLiteral("Holiday Photos"), QStringLiteral("Not a volume."));
-    ASSERT_TRUE(waitUntil([&] { return alert->property("opened").toBool(); }));
-    EXPECT_EQ(text(QStringLiteral("refusalAlertTitle")), QStringLiteral("Unable to use \"Holiday Photos\""));
-    EXPECT_EQ(text(QStringLiteral("refusalAlertMessage")), QStringLiteral("Not a volume."));
     window->requestActivate(); // the Backups window came up with the backup
     ASSERT_TRUE(waitUntil([&] { return window->isActive(); }));
-    QTest::keyClick(window, Qt::Key_Return);
-    ASSERT_TRUE(waitUntil([&] { return !alert->property("visible").toBool(); }));
-    emit f.app->controller()->volumeRefused(QStringLiteral("Holiday Photos"), QStringLiteral("Not a volume."));
-    ASSERT_TRUE(waitUntil([&] { return alert->property("opened").toBool(); }));
-    QTest::keyClick(window, Qt::Key_Escape);
-    ASSERT_TRUE(waitUntil([&] { return !alert->property("visible").toBool(); })) << "Escape left the alert open";
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        emit f.app->controller()->volumeRefused(QStringLiteral("Holiday Photos"), QStringLiteral("Not a volume."));
+        ASSERT_TRUE(waitUntil([&] { return alert->property("opened").toBool(); }));
+        EXPECT_EQ(text(QStringLiteral("refusalAlertTitle")), QStringLiteral("Unable to use \"Holiday Photos\""));
+        EXPECT_EQ(text(QStringLiteral("refusalAlertMessage")), QStringLiteral("Not a volume."));
+        QTest::keyClick(window, key);
+        ASSERT_TRUE(waitUntil([&] { return !alert->property("visible").toBool(); }))
+            << "key " << key << " left the alert open";
+    }
     click(window, QStringLiteral("addButton"));
     EXPECT_TRUE(chooser->isOpen());
     if (chooser->dialog()) {
