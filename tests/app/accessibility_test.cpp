@@ -394,14 +394,14 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
         return seen;
     };
     using Match = std::function<bool(const Seen &)>;
-    auto find = [](const QList<Seen> &seen, const Match &what) { return std::any_of(seen.cbegin(), seen.cend(), what); };
+    auto has = [](const QList<Seen> &seen, const Match &what) { return std::any_of(seen.cbegin(), seen.cend(), what); };
     // Reads the tree until something matches `what` (a window may take a while).
     auto waitFor = [&](const Match &what) {
         QList<Seen> seen;
-        (void)QTest::qWaitFor([&] { return find(seen = everything(), what); }, 20000);
+        (void)QTest::qWaitFor([&] { return has(seen = everything(), what); }, 20000);
         return seen;
     };
-    auto shows = [&](const Match &what) { return find(waitFor(what), what); };
+    auto shows = [&](const Match &what) { return has(waitFor(what), what); };
     // An object of `role` (any when empty) named `name` (any when empty).
     auto is = [](const QString &role, const QString &name = {}) {
         return [role, name](const Seen &s) { return (role.isEmpty() || s.role == role) && (name.isEmpty() || s.name == name); };
@@ -457,13 +457,13 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
                                                           [](const Seen &s) { return s.role == QLatin1String("list") && !s.name.isEmpty(); },
                                                           nameWith(QStringLiteral("Last Backup: ")),
                                                           nameWith(QString(), QStringLiteral(" Available"))}) {
-        EXPECT_TRUE(find(seen, what)) << "the main window lacks a named list of the sources or the volume's state";
+        EXPECT_TRUE(has(seen, what)) << "the main window lacks a named list of the sources or the volume's state";
     }
 
     // The first Tab reaches "Share", Space opens the share panel, a dialog
     // named by its title; Escape closes it. Help > About opens the About
     // dialog, which Enter closes, and once more Escape.
-    auto dialogNamed = [&](const QString &name) { QTest::qWait(600); return find(everything(), is(QStringLiteral("dialog"), name)); };
+    auto dialogNamed = [&](const QString &name) { QTest::qWait(600); return has(everything(), is(QStringLiteral("dialog"), name)); };
     ASSERT_TRUE(reader.press(kKeyTab));
     ASSERT_TRUE(reader.press(kKeySpace));
     EXPECT_TRUE(dialogNamed(QStringLiteral("Help us to spread the word"))) << "the share panel is not a named dialog";
@@ -490,7 +490,7 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
              {QStringLiteral("push button"), QStringLiteral("Choose a folder to restore to")},
              {QStringLiteral("combo box"), QStringLiteral("When a local file differs")}, {QStringLiteral("push button"), QStringLiteral("Close")},
              {QStringLiteral("push button"), QStringLiteral("Restore the picked items")}}) {
-        EXPECT_TRUE(find(seen, [&](const Seen &s) { return s.window == QLatin1String("Restore") && is(role, name)(s); }))
+        EXPECT_TRUE(has(seen, [&](const Seen &s) { return s.window == QLatin1String("Restore") && is(role, name)(s); }))
             << "the Restore window has no " << role.toStdString() << " named \"" << name.toStdString() << "\"";
     }
     bool opened = false, picked = false;
@@ -527,8 +527,8 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
             // The hint that takes the sources' place is read like the rest.
             EXPECT_TRUE(reader.press(kKeyEscape) && reader.press(kKeyDelete) && reader.press(kKeyDelete));
             const QList<Seen> emptied = waitFor(nameWith(QStringLiteral("or click on the")));
-            EXPECT_FALSE(find(emptied, is(QStringLiteral("list item")))) << "Delete did not remove the sources";
-            EXPECT_TRUE(find(emptied, nameWith(QStringLiteral("or click on the")))) << "the hint for an empty set is not read";
+            EXPECT_FALSE(has(emptied, is(QStringLiteral("list item")))) << "Delete did not remove the sources";
+            EXPECT_TRUE(has(emptied, nameWith(QStringLiteral("or click on the")))) << "the hint for an empty set is not read";
         }
         reachedBackupNow = reachedBackupNow || (focused.role == QLatin1String("push button") && focused.name.trimmed() == QLatin1String("Backup Now"));
         return focusedSource && reachedBackupNow;
@@ -550,7 +550,7 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
     QTest::qWait(1500);
     seen = everything();
     for (const QString &window : {QStringLiteral("Backups"), QStringLiteral("Backup Log"), QStringLiteral("Settings")}) {
-        EXPECT_TRUE(find(seen, inWindow(window))) << "not read: window " << window.toStdString();
+        EXPECT_TRUE(has(seen, inWindow(window))) << "not read: window " << window.toStdString();
     }
     EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
 }
