@@ -180,7 +180,7 @@ void expectDisabledControlsLookDisabled(QQuickWindow *window, const QPalette &pa
     // Text reads at 4.5:1 on every background the windows draw it on, tooltips
     // included; the desktop's highlight is made darker or lighter until it does.
     for (const auto &[back, front] : {std::pair{"toolTipBase", "toolTipText"}, {"highlight", "highlightedText"},
-                                      {"base", "text"}, {"window", "windowText"}}) {
+                                      {"base", "text"}, {"window", "windowText"}, {"button", "buttonText"}}) {
         EXPECT_GE(contrast(colour(back), colour(front)), 4.5) << back;
     }
     // A source with the keyboard focus shows a ring that stands out (3:1).
