@@ -219,7 +219,6 @@ TEST(VelloryApp, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPage)
     QQuickWindow *unknown = router.openLogWindow(QStringLiteral("00000000-0000-0000-0000-000000000000"));
     ASSERT_TRUE(one && unknown);
     EXPECT_EQ(router.openLogWindow(job->id()), one);
-    EXPECT_EQ(router.logWindowCount(), 2);
     QTest::qWait(50);
     EXPECT_EQ(logText(unknown), QStringLiteral("Backup Initialized"));
     one->close();
