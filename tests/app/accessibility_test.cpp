@@ -327,14 +327,6 @@ protected:
         return process.waitForFinished(30000) && process.exitCode() == 0;
     }
 
-    void startApp()
-    {
-        m_app.process.setProcessEnvironment(m_env);
-        m_app.process.setProcessChannelMode(QProcess::ForwardedChannels);
-        m_app.process.start(QStringLiteral(VELLORY_APP_PATH), {});
-        ASSERT_TRUE(m_app.process.waitForStarted(10000));
-    }
-
     PrivateBus m_bus;
     QTemporaryDir m_home{QDir::tempPath() + QStringLiteral("/vellory-a11y-XXXXXX")};
     QProcessEnvironment m_env;
@@ -375,7 +367,10 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
     ASSERT_TRUE(opener.setPermissions(opener.permissions() | QFile::ExeOwner));
     m_env.insert(QStringLiteral("PATH"), m_home.filePath(QStringLiteral("bin:")) + m_env.value(QStringLiteral("PATH")));
 
-    startApp();
+    m_app.process.setProcessEnvironment(m_env);
+    m_app.process.setProcessChannelMode(QProcess::ForwardedChannels);
+    m_app.process.start(QStringLiteral(VELLORY_APP_PATH), {});
+    ASSERT_TRUE(m_app.process.waitForStarted(10000));
     ScreenReader reader(m_a11yAddress);
     ASSERT_TRUE(reader.connected());
     const std::optional<AtSpiRef> app = reader.application(QStringLiteral("Vellory 2"), 30000);
