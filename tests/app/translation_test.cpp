@@ -61,8 +61,7 @@ Catalogue readTs(const QString &path)
     QString context;
     QString source;
     while (!xml.atEnd()) {
-        xml.readNext();
-        if (!xml.isStartElement()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) {
             continue;
         }
         if (xml.name() == QLatin1String("name")) {
