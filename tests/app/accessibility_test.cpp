@@ -11,7 +11,6 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusReply>
 #include <QDBusVariant>
@@ -36,28 +35,6 @@ struct AtSpiRef
     QString service;
     QDBusObjectPath path;
 };
-
-QDBusArgument &operator<<(QDBusArgument &argument, const AtSpiRef &ref)
-{
-    argument.beginStructure();
-    argument << ref.service << ref.path;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument &operator>>(const QDBusArgument &argument, AtSpiRef &ref)
-{
-    argument.beginStructure();
-    argument >> ref.service >> ref.path;
-    argument.endStructure();
-    return argument;
-}
-
-} // namespace
-
-Q_DECLARE_METATYPE(AtSpiRef)
-
-namespace {
 
 constexpr auto kAccessible = "org.a11y.atspi.Accessible";
 // AT-SPI state bits (AtspiStateType).
@@ -100,8 +77,6 @@ public:
     explicit ScreenReader(const QString &address)
         : m_bus(QDBusConnection::connectToBus(address, QStringLiteral("a11y")))
     {
-        qDBusRegisterMetaType<AtSpiRef>();
-        qDBusRegisterMetaType<QList<AtSpiRef>>();
     }
     ~ScreenReader() { QDBusConnection::disconnectFromBus(QStringLiteral("a11y")); }
 
@@ -109,7 +84,17 @@ public:
 
     [[nodiscard]] QList<AtSpiRef> children(const AtSpiRef &ref) const
     {
-        return qdbus_cast<QList<AtSpiRef>>(answer(ref, kAccessible, QStringLiteral("GetChildren")));
+        QList<AtSpiRef> found;
+        const auto list = answer(ref, kAccessible, QStringLiteral("GetChildren")).value<QDBusArgument>();
+        list.beginArray();
+        while (!list.atEnd()) {
+            found.append(AtSpiRef());
+            list.beginStructure();
+            list >> found.last().service >> found.last().path;
+            list.endStructure();
+        }
+        list.endArray();
+        return found;
     }
 
     [[nodiscard]] QString name(const AtSpiRef &ref) const
@@ -119,12 +104,6 @@ public:
         return qdbus_cast<QDBusVariant>(name).variant().toString();
     }
 
-    [[nodiscard]] Seen read(const AtSpiRef &ref, const QString &window) const
-    {
-        return Seen{answer(ref, kAccessible, QStringLiteral("GetRoleName")).toString(), name(ref),
-                    qdbus_cast<QList<uint>>(answer(ref, kAccessible, QStringLiteral("GetState"))), window};
-    }
-
     /// Every object below `ref` that shows, depth first; `window` names the
     /// top-level window each lies in.
     void walk(const AtSpiRef &ref, const QString &window, QList<Seen> &into, int depth = 0) const
@@ -132,7 +111,8 @@ public:
         if (depth > 60) {
             return;
         }
-        const Seen seen = read(ref, window);
+        const Seen seen{answer(ref, kAccessible, QStringLiteral("GetRoleName")).toString(), name(ref),
+                        qdbus_cast<QList<uint>>(answer(ref, kAccessible, QStringLiteral("GetState"))), window};
         if (depth > 0 && !seen.has(kStateShowing) && !seen.has(kStateVisible)) {
             return;
         }
@@ -334,12 +314,8 @@ protected:
 
     static QString launcherPath()
     {
-        for (const char *path : {"/usr/libexec/at-spi-bus-launcher", "/usr/lib/at-spi2-core/at-spi-bus-launcher"}) {
-            if (QFile::exists(QString::fromLatin1(path))) {
-                return QString::fromLatin1(path);
-            }
-        }
-        return QString::fromLatin1("/usr/libexec/at-spi-bus-launcher");
+        const QString libexec = QStringLiteral("/usr/libexec/at-spi-bus-launcher");
+        return QFile::exists(libexec) ? libexec : QStringLiteral("/usr/lib/at-spi2-core/at-spi-bus-launcher");
     }
 
     // Runs vellory-cli on the test's own backup set.
@@ -349,14 +325,6 @@ protected:
         process.setProcessEnvironment(m_env);
         process.start(QStringLiteral(VELLORY_CLI_PATH), arguments);
         return process.waitForFinished(30000) && process.exitCode() == 0;
-    }
-
-    void startApp()
-    {
-        m_app.process.setProcessEnvironment(m_env);
-        m_app.process.setProcessChannelMode(QProcess::ForwardedChannels);
-        m_app.process.start(QStringLiteral(VELLORY_APP_PATH), {});
-        ASSERT_TRUE(m_app.process.waitForStarted(10000));
     }
 
     PrivateBus m_bus;
@@ -399,7 +367,10 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
     ASSERT_TRUE(opener.setPermissions(opener.permissions() | QFile::ExeOwner));
     m_env.insert(QStringLiteral("PATH"), m_home.filePath(QStringLiteral("bin:")) + m_env.value(QStringLiteral("PATH")));
 
-    startApp();
+    m_app.process.setProcessEnvironment(m_env);
+    m_app.process.setProcessChannelMode(QProcess::ForwardedChannels);
+    m_app.process.start(QStringLiteral(VELLORY_APP_PATH), {});
+    ASSERT_TRUE(m_app.process.waitForStarted(10000));
     ScreenReader reader(m_a11yAddress);
     ASSERT_TRUE(reader.connected());
     const std::optional<AtSpiRef> app = reader.application(QStringLiteral("Vellory 2"), 30000);
@@ -418,17 +389,14 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
         return seen;
     };
     using Match = std::function<bool(const Seen &)>;
-    auto find = [&](const QList<Seen> &seen, const Match &what) -> std::optional<Seen> {
-        const auto found = std::find_if(seen.cbegin(), seen.cend(), what);
-        return found == seen.cend() ? std::nullopt : std::optional<Seen>(*found);
-    };
+    auto has = [](const QList<Seen> &seen, const Match &what) { return std::any_of(seen.cbegin(), seen.cend(), what); };
     // Reads the tree until something matches `what` (a window may take a while).
     auto waitFor = [&](const Match &what) {
         QList<Seen> seen;
-        (void)QTest::qWaitFor([&] { return find(seen = everything(), what).has_value(); }, 20000);
+        (void)QTest::qWaitFor([&] { return has(seen = everything(), what); }, 20000);
         return seen;
     };
-    auto shows = [&](const Match &what) { return find(waitFor(what), what).has_value(); };
+    auto shows = [&](const Match &what) { return has(waitFor(what), what); };
     // An object of `role` (any when empty) named `name` (any when empty).
     auto is = [](const QString &role, const QString &name = {}) {
         return [role, name](const Seen &s) { return (role.isEmpty() || s.role == role) && (name.isEmpty() || s.name == name); };
@@ -484,13 +452,13 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
                                                           [](const Seen &s) { return s.role == QLatin1String("list") && !s.name.isEmpty(); },
                                                           nameWith(QStringLiteral("Last Backup: ")),
                                                           nameWith(QString(), QStringLiteral(" Available"))}) {
-        EXPECT_TRUE(find(seen, what)) << "the main window lacks a named list of the sources or the volume's state";
+        EXPECT_TRUE(has(seen, what)) << "the main window lacks a named list of the sources or the volume's state";
     }
 
     // The first Tab reaches "Share", Space opens the share panel, a dialog
     // named by its title; Escape closes it. Help > About opens the About
     // dialog, which Enter closes, and once more Escape.
-    auto dialogNamed = [&](const QString &name) { QTest::qWait(600); return find(everything(), is(QStringLiteral("dialog"), name)).has_value(); };
+    auto dialogNamed = [&](const QString &name) { QTest::qWait(600); return has(everything(), is(QStringLiteral("dialog"), name)); };
     ASSERT_TRUE(reader.press(kKeyTab));
     ASSERT_TRUE(reader.press(kKeySpace));
     EXPECT_TRUE(dialogNamed(QStringLiteral("Help us to spread the word"))) << "the share panel is not a named dialog";
@@ -517,7 +485,7 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
              {QStringLiteral("push button"), QStringLiteral("Choose a folder to restore to")},
              {QStringLiteral("combo box"), QStringLiteral("When a local file differs")}, {QStringLiteral("push button"), QStringLiteral("Close")},
              {QStringLiteral("push button"), QStringLiteral("Restore the picked items")}}) {
-        EXPECT_TRUE(find(seen, [&](const Seen &s) { return s.window == QLatin1String("Restore") && is(role, name)(s); }))
+        EXPECT_TRUE(has(seen, [&](const Seen &s) { return s.window == QLatin1String("Restore") && is(role, name)(s); }))
             << "the Restore window has no " << role.toStdString() << " named \"" << name.toStdString() << "\"";
     }
     bool opened = false, picked = false;
@@ -554,8 +522,8 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
             // The hint that takes the sources' place is read like the rest.
             EXPECT_TRUE(reader.press(kKeyEscape) && reader.press(kKeyDelete) && reader.press(kKeyDelete));
             const QList<Seen> emptied = waitFor(nameWith(QStringLiteral("or click on the")));
-            EXPECT_FALSE(find(emptied, is(QStringLiteral("list item")))) << "Delete did not remove the sources";
-            EXPECT_TRUE(find(emptied, nameWith(QStringLiteral("or click on the")))) << "the hint for an empty set is not read";
+            EXPECT_FALSE(has(emptied, is(QStringLiteral("list item")))) << "Delete did not remove the sources";
+            EXPECT_TRUE(has(emptied, nameWith(QStringLiteral("or click on the")))) << "the hint for an empty set is not read";
         }
         reachedBackupNow = reachedBackupNow || (focused.role == QLatin1String("push button") && focused.name.trimmed() == QLatin1String("Backup Now"));
         return focusedSource && reachedBackupNow;
@@ -577,7 +545,7 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
     QTest::qWait(1500);
     seen = everything();
     for (const QString &window : {QStringLiteral("Backups"), QStringLiteral("Backup Log"), QStringLiteral("Settings")}) {
-        EXPECT_TRUE(find(seen, inWindow(window))) << "not read: window " << window.toStdString();
+        EXPECT_TRUE(has(seen, inWindow(window))) << "not read: window " << window.toStdString();
     }
     EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
 }

@@ -101,16 +101,10 @@ QString AppFixture::text(QObject *root, const QString &name)
     return object ? object->property("text").toString() : QStringLiteral("<missing %1>").arg(name);
 }
 
-bool AppFixture::visible(QObject *root, const QString &name)
+bool AppFixture::flag(QObject *root, const QString &name, const char *property)
 {
     QObject *object = find(root, name);
-    return object && object->property("visible").toBool();
-}
-
-bool AppFixture::enabled(QObject *root, const QString &name)
-{
-    QObject *object = find(root, name);
-    return object && object->property("enabled").toBool();
+    return object && object->property(property).toBool();
 }
 
 void AppFixture::trigger(QQuickWindow *window, const QString &name)

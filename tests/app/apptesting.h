@@ -36,9 +36,10 @@ public:
     }
     // Its "text" property, or a note that it is missing.
     [[nodiscard]] static QString text(QObject *root, const QString &name);
-    // Whether it is there and visible, or enabled.
-    [[nodiscard]] static bool visible(QObject *root, const QString &name);
-    [[nodiscard]] static bool enabled(QObject *root, const QString &name);
+    // Whether it is there and visible, or enabled, or has another such property set.
+    [[nodiscard]] static bool visible(QObject *root, const QString &name) { return flag(root, name, "visible"); }
+    [[nodiscard]] static bool enabled(QObject *root, const QString &name) { return flag(root, name, "enabled"); }
+    [[nodiscard]] static bool flag(QObject *root, const QString &name, const char *property);
     // Triggers a menu entry by object name.
     static void trigger(QQuickWindow *window, const QString &name);
     // Clicks the middle of `item` and lets the window follow.

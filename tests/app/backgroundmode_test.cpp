@@ -17,18 +17,13 @@
 
 namespace {
 
-class BackgroundModeTest : public ::testing::Test
-{
-protected:
-    ControllerFixture fixture;
-    StatusIcon icon{fixture.start()};
-};
-
 // For each automatic-backup preference (none: never written), with and
 // without a panel: closing the last window, a login launch, and a main window
 // hidden and found again through the status icon.
-TEST_F(BackgroundModeTest, TheApplicationStaysInTheBackgroundOnlyWithAutoBackupAndAPanel)
+TEST(BackgroundMode, TheApplicationStaysInTheBackgroundOnlyWithBackgroundWorkAndAPanelOrALoginLaunch)
 {
+    ControllerFixture fixture;
+    StatusIcon icon(fixture.start());
     // The reminder, on by default, keeps a login launch too (see below).
     const std::tuple<std::optional<bool>, bool, bool> cases[] = {
         {std::nullopt, true, true}, {true, true, true},    {false, true, false},
@@ -65,14 +60,29 @@ TEST_F(BackgroundModeTest, TheApplicationStaysInTheBackgroundOnlyWithAutoBackupA
         mode.mainWindowVisibilityChanged(true);
     }
 
-    // With automatic backup off, the reminder alone (on until chosen
-    // otherwise) keeps a login launch.
-    platform::Settings off(fixture.dataDir.filePath(QStringLiteral("off.conf")));
-    off.setAutoBackupOnConnect(false);
-    BackgroundMode mode(icon, off, [] { return false; });
+    // Started at login without a panel and with automatic backup off: the
+    // reminder alone (on until chosen otherwise) keeps it; a window opened
+    // from it closes back into the background, which is told once, until the
+    // reminder is turned off too.
+    platform::Settings settings(fixture.dataDir.filePath(QStringLiteral("login.conf")));
+    settings.setAutoBackupOnConnect(false);
+    QStringList told;
+    BackgroundMode mode(icon, settings, [] { return false; },
+                        [&told](const QString &summary, const QString &body) { told << summary + QStringLiteral(" / ") + body; });
     QSignalSpy quit(&mode, &BackgroundMode::quitRequested);
     mode.startInBackground();
+    mode.mainWindowVisibilityChanged(true);
+    for (int i = 0; i < 2; ++i) {
+        mode.mainWindowVisibilityChanged(false);
+        mode.lastWindowClosed();
+    }
     EXPECT_EQ(quit.size(), 0);
+    EXPECT_FALSE(icon.isVisible());
+    EXPECT_EQ(told, QStringList{QStringLiteral("Backups continue in the background / To quit, open Vellory 2 and choose Quit.")});
+
+    settings.setRemindAfterDays(0);
+    mode.lastWindowClosed();
+    EXPECT_EQ(quit.size(), 1);
 }
 
 // A clock the test turns: no reminder after a fresh backup, while the stick
@@ -133,32 +143,6 @@ TEST(BackupReminderTest, RemindsOnceADayWhenTheLastBackupIsOverdueAndTheStickIsA
     now = now.addSecs(60 * 60);
     reminder.check();
     EXPECT_EQ(due.size(), 1) << "once a day";
-}
-
-// Started at login on a desktop without a panel: a window opened from it
-// closes back into the background, which is told once, until automatic
-// backup is turned off.
-TEST_F(BackgroundModeTest, ABackgroundInstanceOutlivesItsWindowWithoutAPanelAndSaysSoOnce)
-{
-    platform::Settings settings(fixture.dataDir.filePath(QStringLiteral("login.conf")));
-    QStringList told;
-    BackgroundMode mode(icon, settings, [] { return false; },
-                        [&told](const QString &summary, const QString &body) { told << summary + QStringLiteral(" / ") + body; });
-    QSignalSpy quit(&mode, &BackgroundMode::quitRequested);
-    mode.startInBackground();
-    mode.mainWindowVisibilityChanged(true);
-    for (int i = 0; i < 2; ++i) {
-        mode.mainWindowVisibilityChanged(false);
-        mode.lastWindowClosed();
-    }
-    EXPECT_EQ(quit.size(), 0);
-    EXPECT_FALSE(icon.isVisible());
-    EXPECT_EQ(told, QStringList{QStringLiteral("Backups continue in the background / To quit, open Vellory 2 and choose Quit.")});
-
-    settings.setAutoBackupOnConnect(false);
-    settings.setRemindAfterDays(0);
-    mode.lastWindowClosed();
-    EXPECT_EQ(quit.size(), 1);
 }
 
 TEST(AutostartEntryTest, StartAtLoginWritesAnExecLineThatKeepsEveryArgumentWholeAndRemovesIt)

@@ -28,10 +28,8 @@ namespace {
 class PseudoTranslator : public QTranslator
 {
 public:
-    QString translate(const char *context, const char *sourceText, const char *disambiguation, int n) const override
+    QString translate(const char *context, const char *sourceText, const char *, int) const override
     {
-        Q_UNUSED(disambiguation)
-        Q_UNUSED(n)
         if (!sourceText || !*sourceText) {
             return {};
         }
@@ -63,8 +61,7 @@ Catalogue readTs(const QString &path)
     QString context;
     QString source;
     while (!xml.atEnd()) {
-        xml.readNext();
-        if (!xml.isStartElement()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) {
             continue;
         }
         if (xml.name() == QLatin1String("name")) {
@@ -168,9 +165,6 @@ QStringList englishIn(QQuickWindow *window)
     }
     QStringList english;
     QSet<QObject *> seen;
-    if (hasUntranslatedWords(window->title()) && !kNames.contains(window->title())) {
-        english.append(QStringLiteral("window title \"%1\"").arg(window->title()));
-    }
     collectEnglish(window, english, seen);
     // Menus of the menu bar are made once and kept; open and read each.
     if (QObject *bar = window->property("menuBar").value<QObject *>()) {

@@ -61,11 +61,6 @@ QString logText(QQuickWindow *window)
     return text.toString();
 }
 
-bool visible(QObject *object)
-{
-    return object && object->property("visible").toBool();
-}
-
 } // namespace
 
 // One launched application: its launch tasks, the maker's pages, the
@@ -74,7 +69,6 @@ bool visible(QObject *object)
 TEST(VelloryApp, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPage)
 {
     AppFixture f;
-    RecordingUrlOpener &browser = f.browser;
     QTemporaryDir stick;
     const QString uuid = QStringLiteral("1A2B-3C4D");
     f.storeSet(setWithDestination(uuid, QStringLiteral("STICK"), stick.path()));
@@ -114,20 +108,20 @@ TEST(VelloryApp, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPage)
     AppFixture::trigger(window, QStringLiteral("newsItem"));
     AppFixture::click(AppFixture::item(window, QStringLiteral("makerButton")));
     const QUrl website(platform::buildinfo::makerWebsite());
-    EXPECT_EQ(browser.opened, (QList<QUrl>{website, QUrl(platform::buildinfo::newsPage()), website}));
+    EXPECT_EQ(f.browser.opened, (QList<QUrl>{website, QUrl(platform::buildinfo::newsPage()), website}));
 
     // The feedback mail, made on a background task, to the support address.
-    browser.opened.clear();
+    f.browser.opened.clear();
     AppFixture::trigger(window, QStringLiteral("contactItem"));
-    ASSERT_TRUE(waitUntil([&] { return !browser.opened.isEmpty(); }, 15000));
-    EXPECT_EQ(browser.opened.first().path(), platform::buildinfo::supportEmail());
+    ASSERT_TRUE(waitUntil([&] { return !f.browser.opened.isEmpty(); }, 15000));
+    EXPECT_EQ(f.browser.opened.first().path(), platform::buildinfo::supportEmail());
 
     // The share sheet opens from the toolbar and the menu, fresh each time:
     // an edit lives only as long as the sheet.
     QObject *sheet = AppFixture::find(window, QStringLiteral("shareSheet"));
     ASSERT_TRUE(sheet);
     AppFixture::click(AppFixture::item(window, QStringLiteral("shareButton")));
-    ASSERT_TRUE(waitUntil([&] { return visible(sheet); }));
+    ASSERT_TRUE(waitUntil([&] { return sheet->property("visible").toBool(); }));
     QObject *panel = AppFixture::find(sheet, QStringLiteral("sharePanel"));
     ASSERT_TRUE(panel);
     EXPECT_EQ(panel->property("targetURL").toString(), platform::buildinfo::productPage());
@@ -137,13 +131,13 @@ TEST(VelloryApp, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPage)
     AppFixture::click(AppFixture::item(panel, QStringLiteral("closeButton")));
     ASSERT_TRUE(waitUntil([&] { return !app.showShareSheet(); }));
     AppFixture::trigger(window, QStringLiteral("shareLoveItem"));
-    ASSERT_TRUE(waitUntil([&] { return visible(sheet); }));
+    ASSERT_TRUE(waitUntil([&] { return sheet->property("visible").toBool(); }));
     EXPECT_EQ(AppFixture::text(sheet, QStringLiteral("messageEditor")), AppCommands::shareMessage());
     app.setShowShareSheet(false);
 
     AppFixture::trigger(window, QStringLiteral("aboutItem"));
     QObject *about = AppFixture::find(window, QStringLiteral("aboutDialog"));
-    ASSERT_TRUE(about && waitUntil([&] { return visible(about); }) && moraine::versionString());
+    ASSERT_TRUE(about && waitUntil([&] { return about->property("visible").toBool(); }) && moraine::versionString());
     EXPECT_TRUE(AppFixture::text(about, QStringLiteral("aboutVersion")).contains(*moraine::versionString()));
 
     // One settings window, whose "Start at login" switch writes the user's
@@ -165,18 +159,17 @@ TEST(VelloryApp, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPage)
 
     // "Open Backup Folder" only while the destination is connected: the
     // volume before the first backup, then this computer's folder.
-    QObject *item = AppFixture::find(window, QStringLiteral("openBackupFolderItem"));
-    ASSERT_TRUE(item);
-    EXPECT_FALSE(item->property("enabled").toBool());
+    const auto canOpen = [window] { return AppFixture::enabled(window, QStringLiteral("openBackupFolderItem")); };
+    EXPECT_FALSE(canOpen());
     f.monitor.mount(fakeStick(uuid, QStringLiteral("STICK"), stick.path()));
-    ASSERT_TRUE(waitUntil([item] { return item->property("enabled").toBool(); }));
+    ASSERT_TRUE(waitUntil(canOpen));
     AppFixture::trigger(window, QStringLiteral("openBackupFolderItem"));
     const QString folder = stick.path() + QStringLiteral("/Vellory/") + platform::computerName();
     ASSERT_TRUE(QDir().mkpath(folder));
     AppFixture::trigger(window, QStringLiteral("openBackupFolderItem"));
-    EXPECT_EQ(browser.revealed, (QStringList{stick.path(), folder}));
+    EXPECT_EQ(f.browser.revealed, (QStringList{stick.path(), folder}));
     ASSERT_TRUE(f.monitor.unmount(stick.path()));
-    EXPECT_TRUE(waitUntil([item] { return !item->property("enabled").toBool(); }));
+    EXPECT_TRUE(waitUntil([&] { return !canOpen(); }));
 
     // The Backups window: a row's bar follows its job's status, " Cancel "
     // turns into " Close " at once, and "Log" opens the job's log window.
@@ -226,7 +219,6 @@ TEST(VelloryApp, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPage)
     QQuickWindow *unknown = router.openLogWindow(QStringLiteral("00000000-0000-0000-0000-000000000000"));
     ASSERT_TRUE(one && unknown);
     EXPECT_EQ(router.openLogWindow(job->id()), one);
-    EXPECT_EQ(router.logWindowCount(), 2);
     QTest::qWait(50);
     EXPECT_EQ(logText(unknown), QStringLiteral("Backup Initialized"));
     one->close();
@@ -422,17 +414,16 @@ TEST(VelloryApp, QuitDuringABackupAsksAndCancelKeepsItRunning)
 TEST(VelloryApp, AKeyThatCannotBeReadShowsOneAlertAndNoCheckButAManualCheckStillRuns)
 {
     AppFixture f;
-    RecordingAlertPresenter &alerts = f.alerts;
     f.start().delegate().setPublicKeySource([] { return QStringLiteral("-----BEGIN RSA PUBLIC KEY-----\nbroken\n"); });
     ASSERT_TRUE(f.app->launch());
     // The alert is queued on the main thread.
-    ASSERT_TRUE(waitUntil([&] { return !alerts.alerts.isEmpty(); }));
-    EXPECT_TRUE(alerts.alerts.first().beep);
-    EXPECT_FALSE(alerts.alerts.first().informativeText.startsWith(QLatin1Char('\n'))) << "the error is the message";
+    ASSERT_TRUE(waitUntil([&] { return !f.alerts.alerts.isEmpty(); }));
+    EXPECT_TRUE(f.alerts.alerts.first().beep);
+    EXPECT_FALSE(f.alerts.alerts.first().informativeText.startsWith(QLatin1Char('\n'))) << "the error is the message";
     EXPECT_TRUE(f.checkKinds.isEmpty()) << "no silent check without a key";
     EXPECT_FALSE(f.app->updateServices().publicKey());
     QTest::qWait(100);
-    EXPECT_EQ(alerts.alerts.size(), 1);
+    EXPECT_EQ(f.alerts.alerts.size(), 1);
 
     AppFixture::trigger(f.mainWindow(), QStringLiteral("checkForUpdatesItem")); // its completion is still queued
     f.app.reset();
@@ -441,7 +432,7 @@ TEST(VelloryApp, AKeyThatCannotBeReadShowsOneAlertAndNoCheckButAManualCheckStill
     EXPECT_TRUE(waitUntil([&] { return f.checks.first().isNull(); }));
 }
 
-TEST(DesktopStyle, ADarkGtkThemeIsRecognisedAndTheDarkPaletteIsReadable)
+TEST(DesktopStyle, ADarkGtkThemeIsRecognisedAndTheDarkPaletteIsDark)
 {
     using Scheme = DesktopStyle::ColorScheme;
     EXPECT_EQ(DesktopStyle::schemeFromGtkTheme(QStringLiteral("Adwaita:dark")), Scheme::Dark);
@@ -449,13 +440,8 @@ TEST(DesktopStyle, ADarkGtkThemeIsRecognisedAndTheDarkPaletteIsReadable)
     EXPECT_EQ(DesktopStyle::schemeFromGtkTheme(QStringLiteral("Adwaita")), Scheme::Light);
     EXPECT_EQ(DesktopStyle::schemeFromGtkTheme(QString()), Scheme::NoPreference);
 
-    const QPalette dark = DesktopStyle::darkPalette();
-    EXPECT_TRUE(DesktopStyle::isDark(dark));
-    for (const auto &[text, background] : {std::pair(QPalette::WindowText, QPalette::Window),
-                                           std::pair(QPalette::Text, QPalette::Base),
-                                           std::pair(QPalette::ButtonText, QPalette::Button)}) {
-        EXPECT_GT(dark.color(text).lightness() - dark.color(background).lightness(), 100) << text;
-    }
+    // Its readability is checked on the main window (MainWindow tests).
+    EXPECT_TRUE(DesktopStyle::isDark(DesktopStyle::darkPalette()));
 }
 
 TEST(LaunchOptions, GnuAndQtOptionsAreReadAndUnknownOnesRefused)
