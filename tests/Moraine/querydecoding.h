@@ -15,14 +15,10 @@ using QueryList = QList<std::pair<QString, QString>>;
 inline QueryList formDecodedQuery(const QUrl &url)
 {
     QueryList items;
-    for (const QByteArray &pair : url.query(QUrl::FullyEncoded).toLatin1().split('&')) {
+    for (const QByteArray &pair : url.query(QUrl::FullyEncoded).toLatin1().replace('+', ' ').split('&')) {
         const qsizetype equals = pair.indexOf('=');
-        QByteArray key = equals < 0 ? pair : pair.left(equals);
-        QByteArray value = equals < 0 ? QByteArray() : pair.mid(equals + 1);
-        key.replace('+', ' ');
-        value.replace('+', ' ');
-        items.append({QString::fromUtf8(QByteArray::fromPercentEncoding(key)),
-                      QString::fromUtf8(QByteArray::fromPercentEncoding(value))});
+        items.append({QString::fromUtf8(QByteArray::fromPercentEncoding(pair.left(equals))),
+                      QString::fromUtf8(QByteArray::fromPercentEncoding(equals < 0 ? QByteArray() : pair.mid(equals + 1)))});
     }
     return items;
 }

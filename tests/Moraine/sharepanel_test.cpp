@@ -14,55 +14,12 @@
 
 Q_IMPORT_QML_PLUGIN(MorainePlugin)
 
-namespace {
-
 const QString product = QStringLiteral("https://www.brindlewick.com/vellory/?from=app&x=1");
 
-QString valueOf(const QUrl &url, const QString &key)
-{
-    for (const auto &[k, v] : formDecodedQuery(url)) {
-        if (k == key) {
-            return v;
-        }
-    }
-    return QStringLiteral("<missing>");
-}
-
-} // namespace
-
-TEST(ShareTargets, TheTextFollowsTheMessageAndEachTargetHasItsPathAndExactlyItsQueryItemsInOrderOrOpensNothing)
+TEST(ShareTargets, TheTextFollowsTheMessageAndAnAddressThatCannotBeFormedOpensNothing)
 {
     EXPECT_EQ(moraine::shareText(QStringLiteral("Hi"), QStringLiteral("Vellory"), QStringLiteral("https://p/")),
               QStringLiteral("Hi\n\nTry Vellory Today https://p/\n\n#indieDev"));
-    const QString text = QStringLiteral("50% + more & #tags\nnext ✓");
-
-    const auto mail = moraine::mailShareUrl(QStringLiteral("Sub & ject"), text);
-    ASSERT_TRUE(mail.has_value());
-    EXPECT_EQ(mail->scheme(), QStringLiteral("mailto"));
-    EXPECT_TRUE(mail->path().isEmpty()) << "the e-mail share has no recipient";
-    EXPECT_EQ(formDecodedQuery(*mail),
-              (QueryList{{QStringLiteral("subject"), QStringLiteral("Sub & ject")}, {QStringLiteral("body"), text}}));
-    EXPECT_EQ(strictDecodedQuery(*mail), formDecodedQuery(*mail));
-
-    const auto facebook = moraine::facebookShareUrl(QStringLiteral("https://www.facebook.com"), product);
-    ASSERT_TRUE(facebook.has_value());
-    EXPECT_EQ(facebook->host(), QStringLiteral("www.facebook.com"));
-    EXPECT_EQ(facebook->path(), QStringLiteral("/sharer/sharer.php"));
-    EXPECT_EQ(formDecodedQuery(*facebook),
-              (QueryList{{QStringLiteral("display"), QStringLiteral("page")}, {QStringLiteral("u"), product}}))
-        << "the product page's own '&' and '?' stay inside the value";
-
-    for (const auto &[intent, host, path] :
-         {std::tuple{moraine::threadsIntentURL(), platform::buildinfo::shareThreadsHost(), QStringLiteral("/intent/post")},
-          std::tuple{moraine::xIntentURL(), platform::buildinfo::shareXHost(), QStringLiteral("/intent/tweet")}}) {
-        const auto url = moraine::intentShareUrl(intent, text);
-        ASSERT_TRUE(url.has_value());
-        EXPECT_EQ(url->path(), path);
-        EXPECT_EQ(url->host(), QUrl(host).host());
-        EXPECT_EQ(formDecodedQuery(*url), (QueryList{{QStringLiteral("text"), text}}));
-    }
-
-    // An address that cannot be formed opens nothing.
     RecordingUrlOpener opener;
     EXPECT_FALSE(moraine::facebookShareUrl(QStringLiteral("not a host"), product).has_value());
     moraine::openComponents(opener, moraine::intentShareUrl(QString(), QStringLiteral("t")));
@@ -95,7 +52,8 @@ TEST(SharePanelView, AnEditedMessageReachesEveryShareButFacebookAndCloseAsksToDi
     ASSERT_TRUE(editor);
     EXPECT_EQ(editor->property("text").toString(), QStringLiteral("Initial text"));
 
-    const QString edited = QStringLiteral("Edited! #backup #linux");
+    // Text that a careless encoder would cut, merge or mangle.
+    const QString edited = QStringLiteral("Edited! 50% + more & #backup #linux\nnext ✓");
     editor->setProperty("text", edited);
     for (const char *button : {"shareByMailButton", "shareOnThreadsButton", "shareOnXButton", "copyMessageButton",
                                "shareOnFacebookButton"}) {
@@ -103,14 +61,24 @@ TEST(SharePanelView, AnEditedMessageReachesEveryShareButFacebookAndCloseAsksToDi
     }
     const QString expected = moraine::shareText(edited, QStringLiteral("Vellory"), product);
     ASSERT_EQ(opener.opened.size(), 4);
-    EXPECT_EQ(valueOf(opener.opened[3], QStringLiteral("u")), product);
-    EXPECT_FALSE(QString::fromUtf8(opener.opened[3].toEncoded()).contains(QStringLiteral("Edited")));
-    EXPECT_EQ(valueOf(opener.opened[0], QStringLiteral("subject")), QStringLiteral("Vellory 2 - Backups & more"));
-    EXPECT_EQ(valueOf(opener.opened[0], QStringLiteral("body")), expected);
-    EXPECT_EQ(opener.opened[1].host(), QUrl(platform::buildinfo::shareThreadsHost()).host());
-    EXPECT_EQ(valueOf(opener.opened[1], QStringLiteral("text")), expected);
-    EXPECT_EQ(opener.opened[2].host(), QUrl(platform::buildinfo::shareXHost()).host());
-    EXPECT_EQ(valueOf(opener.opened[2], QStringLiteral("text")), expected);
+    const QUrl &mail = opener.opened[0];
+    EXPECT_EQ(mail.scheme(), QStringLiteral("mailto"));
+    EXPECT_TRUE(mail.path().isEmpty()) << "the e-mail share has no recipient";
+    EXPECT_EQ(formDecodedQuery(mail), (QueryList{{QStringLiteral("subject"), QStringLiteral("Vellory 2 - Backups & more")},
+                                                 {QStringLiteral("body"), expected}}));
+    EXPECT_EQ(strictDecodedQuery(mail), formDecodedQuery(mail));
+    for (const auto &[url, host, path] :
+         {std::tuple{opener.opened[1], platform::buildinfo::shareThreadsHost(), QStringLiteral("/intent/post")},
+          std::tuple{opener.opened[2], platform::buildinfo::shareXHost(), QStringLiteral("/intent/tweet")}}) {
+        EXPECT_EQ(url.host(), QUrl(host).host());
+        EXPECT_EQ(url.path(), path);
+        EXPECT_EQ(formDecodedQuery(url), (QueryList{{QStringLiteral("text"), expected}}));
+    }
+    // The product page's own '&' and '?' stay inside the value.
+    EXPECT_EQ(opener.opened[3].host(), QUrl(platform::buildinfo::shareFacebookHost()).host());
+    EXPECT_EQ(opener.opened[3].path(), QStringLiteral("/sharer/sharer.php"));
+    EXPECT_EQ(formDecodedQuery(opener.opened[3]),
+              (QueryList{{QStringLiteral("display"), QStringLiteral("page")}, {QStringLiteral("u"), product}}));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
 
     QSignalSpy closeRequests(panel.get(), SIGNAL(closeRequested()));
