@@ -10,13 +10,6 @@
 class FakeSystemFacts final : public platform::SystemFacts
 {
 public:
-    /// Removes the whole firmware table, as on machines without DMI.
-    void dropFirmware()
-    {
-        firmwareTable = false;
-        firmware.clear();
-    }
-
     bool hasFirmwareTable() const override { return firmwareTable; }
     platform::SystemText firmwareField(const QString &field) const override
     {

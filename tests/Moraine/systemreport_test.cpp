@@ -65,7 +65,6 @@ TEST(SystemReport, FormatsDurationsMemoryAndClockAndEveryLineKeepsItsShapeAsFact
     }
 }
 
-// One case for each parsing rule of the system files.
 TEST(LinuxSystemFactsParsers, ProcessorOsReleaseStatLocaleClockAndHypervisor)
 {
     using namespace platform::linuxfacts;
@@ -109,16 +108,8 @@ TEST(LinuxSystemFactsParsers, ProcessorOsReleaseStatLocaleClockAndHypervisor)
 // that kind of machine offers (report lines are laid out as above).
 TEST(LinuxSystemFactsMachines, EveryKindOfMachineIsNamedWithItsProcessorAndClock)
 {
-    struct Machine
-    {
-        const char *folder;
-        QString signature;
-        QString model;
-        QString processor;
-        double gigahertz;
-        QString system;
-    };
-    const std::vector<Machine> machines{
+    // {folder, hypervisor signature, model, processor, gigahertz, system}
+    const std::tuple<const char *, QString, QString, QString, double, QString> machines[] = {
         {"x86-desktop", QString(), QStringLiteral("OptiPlex 7080"), QStringLiteral("i7"), 2.9,
          QStringLiteral("Ubuntu 22.04.4 LTS")},
         {"virtual-machine", QStringLiteral("KVMKVMKVM"), QStringLiteral("Virtual machine (KVM)"),
@@ -130,18 +121,17 @@ TEST(LinuxSystemFactsMachines, EveryKindOfMachineIsNamedWithItsProcessorAndClock
         {"raspberry-pi", QString(), QStringLiteral("Raspberry Pi 4 Model B Rev 1.4"), QStringLiteral("ARM Cortex-A72"),
          1.8, QStringLiteral("Debian GNU/Linux 12 (bookworm)")},
     };
-    for (const Machine &machine : machines) {
-        SCOPED_TRACE(std::string(machine.folder) + " " + machine.signature.toStdString());
-        const QString signature = machine.signature;
-        const platform::LinuxSystemFacts facts(QStringLiteral(VELLORY_MACHINE_DATA "/") + QLatin1String(machine.folder),
-                                               [signature] { return signature; });
+    for (const auto &[folder, signature, model, processor, gigahertz, system] : machines) {
+        SCOPED_TRACE(std::string(folder) + " " + signature.toStdString());
+        const platform::LinuxSystemFacts facts(QStringLiteral(VELLORY_MACHINE_DATA "/") + QLatin1String(folder),
+                                               [signature = signature] { return signature; });
         const KMSystemInfo info(facts);
-        EXPECT_EQ(info.modelName(), machine.model);
-        EXPECT_EQ(info.cpuName(true), machine.processor);
-        EXPECT_DOUBLE_EQ(info.cpuGigahertz(), machine.gigahertz);
+        EXPECT_EQ(info.modelName(), model);
+        EXPECT_EQ(info.cpuName(true), processor);
+        EXPECT_DOUBLE_EQ(info.cpuGigahertz(), gigahertz);
 
         const SystemReport report = buildSystemReport(info, version);
-        EXPECT_TRUE(report.line2.startsWith(machine.system + QStringLiteral(" with Linux "))) << report.line2.toStdString();
+        EXPECT_TRUE(report.line2.startsWith(system + QStringLiteral(" with Linux "))) << report.line2.toStdString();
     }
 }
 
