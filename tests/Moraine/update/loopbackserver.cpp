@@ -4,16 +4,14 @@
 #include <QTcpSocket>
 #include <QTimer>
 
-LoopbackServer::LoopbackServer(const QSslConfiguration &tls, QObject *parent)
-    : QObject(parent)
-    , m_tls(!tls.isNull())
+LoopbackServer::LoopbackServer(const QSslConfiguration &tls)
 {
-    if (m_tls) {
+    if (tls.isNull()) {
+        m_server = new QTcpServer(this);
+    } else {
         auto *server = new QSslServer(this);
         server->setSslConfiguration(tls);
         m_server = server;
-    } else {
-        m_server = new QTcpServer(this);
     }
     connect(m_server, &QTcpServer::pendingConnectionAvailable, this, &LoopbackServer::accept);
     m_server->listen(QHostAddress::LocalHost, 0);
@@ -22,7 +20,7 @@ LoopbackServer::LoopbackServer(const QSslConfiguration &tls, QObject *parent)
 QString LoopbackServer::url(const QString &path) const
 {
     return QStringLiteral("%1://127.0.0.1:%2%3")
-        .arg(m_tls ? QStringLiteral("https") : QStringLiteral("http"))
+        .arg(qobject_cast<QSslServer *>(m_server) ? QStringLiteral("https") : QStringLiteral("http"))
         .arg(m_server->serverPort())
         .arg(path);
 }
@@ -39,9 +37,7 @@ void LoopbackServer::release()
     const auto held = std::exchange(m_held, {});
     for (const auto &[socket, response] : held) {
         if (socket) {
-            Response normal = response;
-            normal.mode = Response::Mode::Normal;
-            answer(socket, normal);
+            answer(socket, response);
         }
     }
 }
@@ -65,13 +61,11 @@ void LoopbackServer::readRequest(QTcpSocket *socket)
 {
     QByteArray &buffer = m_pending[socket];
     buffer.append(socket->readAll());
-    const qsizetype end = buffer.indexOf("\r\n\r\n");
-    if (end < 0) {
+    if (!buffer.contains("\r\n\r\n")) {
         return;
     }
-    const QList<QByteArray> requestLine = buffer.left(buffer.indexOf("\r\n")).split(' ');
+    const QString path = QString::fromLatin1(buffer.left(buffer.indexOf("\r\n")).split(' ').value(1));
     buffer.clear();
-    const QString path = requestLine.size() >= 2 ? QString::fromLatin1(requestLine.at(1)) : QString();
     m_requests[path] += 1;
     answer(socket, m_routes.value(path, {.status = 404, .reason = "Not Found", .body = "<html><body>missing</body></html>"}));
 }
@@ -83,19 +77,10 @@ void LoopbackServer::answer(QTcpSocket *socket, const Response &response)
         return;
     case Response::Mode::Hold:
         m_held.append({socket, response});
+        m_held.last().second.mode = Response::Mode::Normal; // answered as it is on release()
         return;
-    case Response::Mode::Stream:
     case Response::Mode::Trickle: {
-        QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n";
-        if (response.declareLength) {
-            head += "Content-Length: " + QByteArray::number(response.streamBytes) + "\r\n";
-        }
-        if (response.mode == Response::Mode::Stream) {
-            socket->write(head + "Connection: close\r\n\r\n" + QByteArray(response.streamBytes, 'x'));
-            socket->disconnectFromHost();
-            return;
-        }
-        socket->write(head + "\r\n");
+        socket->write("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(response.streamBytes) + "\r\n\r\n");
         auto *timer = new QTimer(socket);
         connect(timer, &QTimer::timeout, socket, [socket] { socket->write(" "); });
         timer->start(50);
@@ -108,7 +93,10 @@ void LoopbackServer::answer(QTcpSocket *socket, const Response &response)
     for (const auto &[name, value] : response.headers) {
         head += name + ": " + value + "\r\n";
     }
-    head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\nConnection: close\r\n\r\n";
+    if (response.declareLength) {
+        head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    }
+    head += "Connection: close\r\n\r\n";
     socket->write(head + response.body);
     socket->disconnectFromHost();
 }

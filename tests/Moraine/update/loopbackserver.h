@@ -12,9 +12,8 @@
 
 class QTcpSocket;
 
-// A small HTTP/1.1 server on 127.0.0.1 that answers GET requests from a
-// route table, for real update checks in tests. With a TLS configuration it
-// speaks HTTPS.
+// An HTTP/1.1 server on 127.0.0.1 that answers GET requests from a route
+// table for real update checks; with a TLS configuration it speaks HTTPS.
 class LoopbackServer : public QObject
 {
     Q_OBJECT
@@ -23,10 +22,9 @@ public:
     struct Response
     {
         enum class Mode {
-            Normal, // status, headers, body, then close
+            Normal, // status, headers, Content-Length if declared, body, then close
             Hang,   // read the request, never answer
             Hold,   // answer only when release() is called
-            Stream, // send `streamBytes` of filler, with or without a Content-Length
             Trickle, // announce `streamBytes`, then send one byte every 50 ms
         };
         int status = 200;
@@ -38,7 +36,7 @@ public:
         bool declareLength = true;
     };
 
-    explicit LoopbackServer(const QSslConfiguration &tls = {}, QObject *parent = nullptr);
+    explicit LoopbackServer(const QSslConfiguration &tls = {});
 
     [[nodiscard]] bool isListening() const { return m_server->isListening(); }
     /// "http://127.0.0.1:PORT" + path (or https).
@@ -58,7 +56,6 @@ private:
     void answer(QTcpSocket *socket, const Response &response);
 
     QTcpServer *m_server;
-    bool m_tls;
     QHash<QString, Response> m_routes;
     QHash<QString, int> m_requests;
     QHash<QTcpSocket *, QByteArray> m_pending;

@@ -10,14 +10,14 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 #include <functional>
 
 #include <gtest/gtest.h>
 
-// An RSA key made with OpenSSL for this test process, in every PEM form;
-// nothing private is ever written to the repository. The imported halves
-// are there when the key is long enough to import.
+// An RSA key made for this test process (nothing private is ever in the repository),
+// in every PEM form; the imported halves are empty when the key is too short to import.
 struct TestKey
 {
     QString privatePkcs8Pem; // "PRIVATE KEY"
@@ -42,8 +42,7 @@ QByteArray fixture(const QString &name);
 /// placeholder: every placeholder becomes the signature.
 QByteArray signPage(const QByteArray &pageWithPlaceholder, const TestKey &key = publisherKey());
 
-/// The general page fixture with its markers filled in; the groups go into
-/// the body. Not signed.
+/// The unsigned general page fixture with `groups` in its body.
 QByteArray pageTemplate(const QByteArray &groups, const QByteArray &format = "10",
                         const QByteArray &extraHead = QByteArray());
 
@@ -57,12 +56,8 @@ void clearUpdatePreferences();
 /// The number of completions of `check` so far, counted from now on.
 std::shared_ptr<int> countCompletions(moraine::NIMBLite &check);
 
-/// Starts a check with `start` and runs the event loop to its one completion.
-void runToCompletion(moraine::NIMBLite &check, const std::function<void()> &start);
-
-// Each update test starts and ends without update preferences; its checks
-// are made with its own services: no page address, the publisher's key as
-// the trusted one, a progress window, and a desktop that records.
+// Each update test starts and ends without update preferences; its services trust the
+// publisher's key, have a progress window and a recording desktop, and no page address.
 class UpdateTest : public ::testing::Test
 {
 protected:
@@ -74,14 +69,17 @@ protected:
     }
     void TearDown() override { clearUpdatePreferences(); }
 
-    /// A fresh check of a program with this build on this kernel, started
-    /// by `start` and run to its completion.
+    /// A fresh check of this build on this kernel, started by `start` and run to its completion.
     std::unique_ptr<moraine::NIMBLite> ran(const std::function<void(moraine::NIMBLite &)> &start,
                                            const QString &build = QStringLiteral("100"),
                                            const QString &kernel = QStringLiteral("6.1.0-18-amd64"))
     {
         auto check = std::make_unique<moraine::NIMBLite>(services, facts(build, kernel));
-        runToCompletion(*check, [&] { start(*check); });
+        const auto completions = countCompletions(*check);
+        start(*check);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return *completions > 0; }, 20000)) << check->log().join('\n').toStdString();
+        QTest::qWait(100); // a second completion, which must not come, would arrive meanwhile
+        EXPECT_EQ(*completions, 1) << "a check ends with exactly one completion";
         return check;
     }
 
