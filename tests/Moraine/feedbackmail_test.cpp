@@ -45,16 +45,13 @@ TEST(FeedbackMail, SubjectAndBodyFollowTheirTemplatesAndARecipientWithPartsOfIts
 TEST(FeedbackMailOpen, AnUnusableAddressOnlyAlertsAndEachSentRequestOpensItsOwnMessageOnTheMainThread)
 {
     RecordingKit kit;
-    const RecordingUrlOpener &opener = kit.browser;
-    const RecordingAlertPresenter &alerts = kit.alertPresenter;
     moraine::openMail(kit.services, QStringLiteral("x@y?cc=z@w"), QStringLiteral("s"), QStringLiteral("b"));
     QCoreApplication::processEvents();
 
-    EXPECT_TRUE(opener.opened.isEmpty());
-    ASSERT_EQ(alerts.alerts.size(), 1);
-    EXPECT_EQ(alerts.alerts[0].title, QStringLiteral("Unable to generate e-mail"));
-    EXPECT_TRUE(alerts.alerts[0].informativeText.startsWith(QStringLiteral("Unable to create base URL.\n\n\nVersion: ")));
-    EXPECT_TRUE(alerts.alerts[0].beep);
+    ASSERT_EQ(kit.alertPresenter.alerts.size(), 1);
+    EXPECT_EQ(kit.alertPresenter.alerts[0].title, QStringLiteral("Unable to generate e-mail"));
+    EXPECT_TRUE(kit.alertPresenter.alerts[0].informativeText.startsWith(QStringLiteral("Unable to create base URL.\n\n\nVersion: ")));
+    EXPECT_TRUE(kit.alertPresenter.alerts[0].beep);
 
     // Each request is composed in the background and opened on the main thread.
     FakeSystemFacts facts;
@@ -65,13 +62,13 @@ TEST(FeedbackMailOpen, AnUnusableAddressOnlyAlertsAndEachSentRequestOpensItsOwnM
     QGuiApplication::setApplicationDisplayName(previousName);
     // With the background work done and the main loop not yet run, nothing is open.
     QThreadPool::globalInstance()->waitForDone();
-    EXPECT_TRUE(opener.opened.isEmpty()) << "the mail was opened off the main thread";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return opener.opened.size() == 2; }, 10000));
+    EXPECT_TRUE(kit.browser.opened.isEmpty()) << "the mail was opened off the main thread";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return kit.browser.opened.size() == 2; }, 10000));
 
     const QString body = moraine::feedbackBody(
         awkward, moraine::buildSystemReport(moraine::KMSystemInfo(facts), moraine::versionString()));
     QList<QueryList> mails;
-    for (const QUrl &url : opener.opened) {
+    for (const QUrl &url : kit.browser.opened) {
         EXPECT_EQ(url.scheme(), QStringLiteral("mailto"));
         EXPECT_EQ(url.path(), platform::buildinfo::supportEmail());
         EXPECT_EQ(strictDecodedQuery(url), formDecodedQuery(url));
@@ -82,7 +79,7 @@ TEST(FeedbackMailOpen, AnUnusableAddressOnlyAlertsAndEachSentRequestOpensItsOwnM
         return QueryList{{QStringLiteral("subject"), subject}, {QStringLiteral("body"), body}};
     };
     EXPECT_EQ(mails, (QList<QueryList>{mail(awkward), mail(QStringLiteral("Vellory 2 Feedback"))}));
-    EXPECT_EQ(alerts.alerts.size(), 1) << "a usable address does not alert";
+    EXPECT_EQ(kit.alertPresenter.alerts.size(), 1) << "a usable address does not alert";
 }
 
 TEST(KitAlert, InformativeTextNamesVersionAndSystemAndAlertsQueueOnTheMainThreadInOrder)

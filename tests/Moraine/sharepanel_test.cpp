@@ -32,7 +32,6 @@ TEST(ShareTargets, TheTextFollowsTheMessageAndAnAddressThatCannotBeFormedOpensNo
 TEST(SharePanelView, AnEditedMessageReachesEveryShareButFacebookAndCloseAsksToDismissLater)
 {
     RecordingKit kit;
-    const RecordingUrlOpener &opener = kit.browser;
     QQmlEngine engine;
     QQmlComponent component(&engine, QUrl(QStringLiteral("qrc:/Moraine/SharePanel2025.qml")));
     ASSERT_TRUE(component.isReady()) << component.errorString().toStdString();
@@ -60,24 +59,24 @@ TEST(SharePanelView, AnEditedMessageReachesEveryShareButFacebookAndCloseAsksToDi
         press(button);
     }
     const QString expected = moraine::shareText(edited, QStringLiteral("Vellory"), product);
-    ASSERT_EQ(opener.opened.size(), 4);
-    const QUrl &mail = opener.opened[0];
+    ASSERT_EQ(kit.browser.opened.size(), 4);
+    const QUrl &mail = kit.browser.opened[0];
     EXPECT_EQ(mail.scheme(), QStringLiteral("mailto"));
     EXPECT_TRUE(mail.path().isEmpty()) << "the e-mail share has no recipient";
     EXPECT_EQ(formDecodedQuery(mail), (QueryList{{QStringLiteral("subject"), QStringLiteral("Vellory 2 - Backups & more")},
                                                  {QStringLiteral("body"), expected}}));
     EXPECT_EQ(strictDecodedQuery(mail), formDecodedQuery(mail));
     for (const auto &[url, host, path] :
-         {std::tuple{opener.opened[1], platform::buildinfo::shareThreadsHost(), QStringLiteral("/intent/post")},
-          std::tuple{opener.opened[2], platform::buildinfo::shareXHost(), QStringLiteral("/intent/tweet")}}) {
+         {std::tuple{kit.browser.opened[1], platform::buildinfo::shareThreadsHost(), QStringLiteral("/intent/post")},
+          std::tuple{kit.browser.opened[2], platform::buildinfo::shareXHost(), QStringLiteral("/intent/tweet")}}) {
         EXPECT_EQ(url.host(), QUrl(host).host());
         EXPECT_EQ(url.path(), path);
         EXPECT_EQ(formDecodedQuery(url), (QueryList{{QStringLiteral("text"), expected}}));
     }
     // The product page's own '&' and '?' stay inside the value.
-    EXPECT_EQ(opener.opened[3].host(), QUrl(platform::buildinfo::shareFacebookHost()).host());
-    EXPECT_EQ(opener.opened[3].path(), QStringLiteral("/sharer/sharer.php"));
-    EXPECT_EQ(formDecodedQuery(opener.opened[3]),
+    EXPECT_EQ(kit.browser.opened[3].host(), QUrl(platform::buildinfo::shareFacebookHost()).host());
+    EXPECT_EQ(kit.browser.opened[3].path(), QStringLiteral("/sharer/sharer.php"));
+    EXPECT_EQ(formDecodedQuery(kit.browser.opened[3]),
               (QueryList{{QStringLiteral("display"), QStringLiteral("page")}, {QStringLiteral("u"), product}}));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
 
