@@ -143,9 +143,7 @@ TEST_F(DurabilityTest, AStickThatFailsMidRunStopsItWithOneLineAndARunOnItRepaire
     QProcess process;
     start(process, {u"run"_s, u"--set"_s, set});
     QString seen;
-    while (!seen.contains(u"Backing up 4,000 items."_s) && process.waitForReadyRead(30000)) {
-        seen += QString::fromUtf8(process.readAllStandardOutput());
-    }
+    readUntil(process, false, u"Backing up 4,000 items."_s, seen);
     // The device shrinks under the mounted file system: everything past
     // its new end fails.
     ASSERT_TRUE(runCommand(u"truncate"_s, {u"-s"_s, u"8M"_s, volume.image()}));

@@ -6,8 +6,6 @@
 #include "platform/buildinfo.h"
 #include "platform/mountpoint.h"
 
-#include <QElapsedTimer>
-
 #include <csignal>
 #include <memory>
 
@@ -166,33 +164,9 @@ TEST_F(CliTest, ReportPrintsTheFeedbackMailsThreeLines)
     EXPECT_EQ(result.out[2], expected.line3);
 }
 
-// ---- The controller commands ------------------------------------------------------
+// ---- The controller commands, without volumes ------------------------------------
 
-namespace {
-
-constexpr int kWaitMs = 30000;
-
-class CliControllerTest : public CliProcessTest
-{
-protected:
-    QString setFile() const { return m_home.path() + u"/sets/mine.json"_s; }
-
-    // Reads a running process's standard output or error until `line` shows up.
-    static bool readUntil(QProcess &process, bool errors, const QString &line, QString &seen)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!seen.contains(line) && timer.elapsed() < kWaitMs) {
-            process.waitForReadyRead(100);
-            seen += QString::fromUtf8(errors ? process.readAllStandardError() : process.readAllStandardOutput());
-        }
-        return seen.contains(line);
-    }
-};
-
-} // namespace
-
-// --- Without volumes --------------------------------------------------------------
+using CliControllerTest = CliProcessTest;
 
 TEST_F(CliControllerTest, EditsTheSetFileShowsTheStatusOfADestinationThatIsNotMountedAndSaysWhyItRefuses)
 {
