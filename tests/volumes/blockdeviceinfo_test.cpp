@@ -53,13 +53,7 @@ TEST(BlockDeviceInfo, DescribesTheDriveUnderEachDeviceAndAUsbBridgeWinsOverTheBu
         ASSERT_TRUE(QFile::link("../../" + device, path("dev/block/") + QLatin1String(number)));
     }
 
-    struct Row
-    {
-        unsigned major, minor;
-        QString model, protocol;
-        bool readOnly;
-    };
-    const Row rows[] = {
+    const std::tuple<unsigned, unsigned, QString, QString, bool> rows[] = { // major, minor, model, protocol, read-only
         {8, 17, QStringLiteral("SanDisk Cruzer Blade"), QStringLiteral("USB"), false},
         {8, 2, QStringLiteral("Samsung SSD 860 EVO"), QStringLiteral("SATA"), false}, // the generic ATA vendor is dropped
         {179, 1, QStringLiteral("SD32G"), QStringLiteral("Secure Digital"), false},
@@ -69,12 +63,12 @@ TEST(BlockDeviceInfo, DescribesTheDriveUnderEachDeviceAndAUsbBridgeWinsOverTheBu
         {253, 0, QStringLiteral("Kingston Flair"), QStringLiteral("USB"), false},
         {8, 99, QString(), QString(), false}, // unknown
     };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(testing::Message() << row.major << ':' << row.minor);
-        const volumes::BlockDeviceInfo info = volumes::readBlockDeviceInfo(row.major, row.minor, dir.path());
-        EXPECT_EQ(info.model, row.model);
-        EXPECT_EQ(info.protocol, row.protocol);
-        EXPECT_EQ(info.readOnly, row.readOnly);
+    for (const auto &[major, minor, model, protocol, readOnly] : rows) {
+        SCOPED_TRACE(testing::Message() << major << ':' << minor);
+        const volumes::BlockDeviceInfo info = volumes::readBlockDeviceInfo(major, minor, dir.path());
+        EXPECT_EQ(info.model, model);
+        EXPECT_EQ(info.protocol, protocol);
+        EXPECT_EQ(info.readOnly, readOnly);
     }
 
     // From the device path alone: a USB bridge wins over the bus behind it.
