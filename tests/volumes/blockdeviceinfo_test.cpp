@@ -18,13 +18,12 @@ const QString usbSdd = QStringLiteral("devices/pci0000:00/0000:00:14.0/usb3/3-1/
 
 } // namespace
 
-// A small sysfs tree in a temporary folder, shaped like the kernel's: drives
-// with partitions, a write-protected card and a mapped device. (A loop
-// device's backing file, and reading ro afresh, are seen on real loop volumes.)
+// A small sysfs tree shaped like the kernel's: drives with partitions, a
+// write-protected card and a mapped device (loop devices: RealVolumes).
 TEST(BlockDeviceInfo, DescribesTheDriveUnderEachDeviceAndAUsbBridgeWinsOverTheBusBehindIt)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(dir.isValid()); // else the tree would go below /
     const auto path = [&dir](const QString &relative) { return dir.path() + QLatin1Char('/') + relative; };
     const std::pair<QString, QByteArray> files[] = {
         {usbSdb + "/device/model", "Cruzer Blade    \n"}, {usbSdb + "/device/vendor", "SanDisk \n"},
