@@ -28,7 +28,7 @@ const QList<MountInfoEntry> &desktopTable()
 const MountInfoEntry &byId(const QList<MountInfoEntry> &entries, int id)
 {
     static const MountInfoEntry none;
-    const auto found = std::find_if(entries.begin(), entries.end(), [id](const auto &entry) { return entry.mountId == id; });
+    const auto found = std::ranges::find(entries, id, &MountInfoEntry::mountId);
     EXPECT_TRUE(found != entries.end()) << "no mount " << id;
     return found == entries.end() ? none : *found;
 }
@@ -54,7 +54,7 @@ TEST(MountInfo, ReadsEveryFieldAndLeavesOutMalformedOrCutLines)
     // Malformed lines are left out; every truncation keeps the complete lines.
     const QList<MountInfoEntry> entries = volumes::parseMountInfo(fixture("malformed.txt"));
     QList<int> ids(entries.size());
-    std::transform(entries.begin(), entries.end(), ids.begin(), [](const auto &entry) { return entry.mountId; });
+    std::ranges::transform(entries, ids.begin(), &MountInfoEntry::mountId);
     EXPECT_EQ(ids, (QList<int>{22, 25, 27, 28}));
     EXPECT_EQ(byId(entries, 25).mountPoint, QStringLiteral("/empty source"));
     EXPECT_TRUE(byId(entries, 25).source.isEmpty());
