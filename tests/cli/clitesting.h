@@ -2,6 +2,7 @@
 
 #include "../backup/runtesting.h"
 
+#include <QDeadlineTimer>
 #include <QProcessEnvironment>
 #include <QSettings>
 
@@ -66,6 +67,19 @@ protected:
     static BackupScript readSet(const QString &path)
     {
         return decodeBackupScript(contentOf(path)).script.value_or(BackupScript());
+    }
+
+    QString setFile() const { return m_home.path() + QStringLiteral("/sets/mine.json"); }
+
+    // Reads a running process's standard output or error until `line` shows up.
+    static bool readUntil(QProcess &process, bool errors, const QString &line, QString &seen)
+    {
+        const QDeadlineTimer deadline(30000);
+        while (!seen.contains(line) && !deadline.hasExpired()) {
+            process.waitForReadyRead(100);
+            seen += QString::fromUtf8(errors ? process.readAllStandardError() : process.readAllStandardOutput());
+        }
+        return seen.contains(line);
     }
 
     // A set for `volumePath` (see scriptFor) written to a file of its own.

@@ -1,7 +1,5 @@
-// What a run and a verify promise about the copies, seen from outside: the
-// order of flushes and renames in a trace (down to the exFAT daemon's own
-// flushes), a stick that fails under a mounted file system, and a verify
-// that finds and mends a copy changed behind the file system's back.
+// What a run and a verify promise about the copies, seen from outside: in a
+// trace, on a stick that fails, and on a copy changed behind the file system.
 #include "clitesting.h"
 #include "syscalltrace.h"
 #include "systemcommands.h"
@@ -44,8 +42,7 @@ protected:
         return m.hasMatch() ? m.captured(1).toLongLong() * 512 : -1;
     }
 
-    // Writes `bytes` at `offset` straight onto the device, past the file
-    // system and its cache.
+    // Writes `bytes` at `offset` onto the device, past the file system and its cache.
     static bool writeOnDevice(const QString &device, qint64 offset, const QByteArray &bytes)
     {
         QFile file(device);
@@ -62,10 +59,7 @@ protected:
 
 } // namespace
 
-// Every copy, new or replacing, is named only after a flush carried its
-// data; the volume is flushed once, not per file, after the last name is
-// taken and before the run says it finished; on exFAT its daemon flushes
-// the device in that window too.
+// On exFAT the daemon must flush the device too, between the last name and the end.
 TEST_F(DurabilityTest, EveryCopyIsNamedAfterAFlushAndTheVolumeIsFlushedBeforeTheRunFinishes)
 {
     const QString strace = QStandardPaths::findExecutable(u"strace"_s);
@@ -113,18 +107,17 @@ TEST_F(DurabilityTest, EveryCopyIsNamedAfterAFlushAndTheVolumeIsFlushedBeforeThe
         EXPECT_EQ(names.uncovered, QStringList()) << "named before a flush carried their data";
         EXPECT_TRUE(calls.filter(u"fdatasync("_s).isEmpty()) << "one flush of the volume, not one per file";
         // The lists match whole lines.
-        const qsizetype lastNaming = names.lastNaming;
         const qsizetype finished = calls.indexOf(QRegularExpression(u".*write\\(1,.*Backup Process finished.*"_s));
         const qsizetype lastSync = calls.lastIndexOf(QRegularExpression(u".*syncfs\\(.*"_s));
-        ASSERT_GE(lastNaming, 0);
+        ASSERT_GE(names.lastNaming, 0);
         ASSERT_GE(finished, 0);
-        EXPECT_GT(lastSync, lastNaming) << "the names are synced too";
+        EXPECT_GT(lastSync, names.lastNaming) << "the names are synced too";
         EXPECT_LT(lastSync, finished) << "the volume is synced before the run says it finished";
         if (kind == LoopVolume::Kind::ExFat) {
             auto timeOf = [](const QString &line) { return line.section(u' ', 1, 1, QString::SectionSkipEmpty).toDouble(); };
             const QStringList daemonFlushes = QString::fromUtf8(contentOf(daemonTrace)).split(u'\n').filter(u"fsync("_s);
             EXPECT_TRUE(std::any_of(daemonFlushes.begin(), daemonFlushes.end(), [&](const QString &line) {
-                return timeOf(line) > timeOf(calls[lastNaming]) && timeOf(line) < timeOf(calls[finished]);
+                return timeOf(line) > timeOf(calls[names.lastNaming]) && timeOf(line) < timeOf(calls[finished]);
             })) << daemonFlushes.join(u'\n').toStdString();
         }
         EXPECT_EQ(contentOf(targetOf(volume.mountPath(), sources.filePath(u"d0/f0"_s))), QByteArray("changed"));
@@ -143,11 +136,8 @@ TEST_F(DurabilityTest, AStickThatFailsMidRunStopsItWithOneLineAndARunOnItRepaire
     QProcess process;
     start(process, {u"run"_s, u"--set"_s, set});
     QString seen;
-    while (!seen.contains(u"Backing up 4,000 items."_s) && process.waitForReadyRead(30000)) {
-        seen += QString::fromUtf8(process.readAllStandardOutput());
-    }
-    // The device shrinks under the mounted file system: everything past
-    // its new end fails.
+    readUntil(process, false, u"Backing up 4,000 items."_s, seen);
+    // The device shrinks under the mounted file system: writes past its end fail.
     ASSERT_TRUE(runCommand(u"truncate"_s, {u"-s"_s, u"8M"_s, volume.image()}));
     ASSERT_TRUE(runCommand(u"losetup"_s, {u"-c"_s, volume.device()}));
     Result failed = finish(process);
@@ -196,8 +186,7 @@ TEST_F(DurabilityTest, VerifyReadsEveryCopyFromTheDeviceMendsOneChangedBehindThe
         << clean.out.join(u'\n').toStdString();
     EXPECT_GE((sectorsRead(volume.device()) - before) * 512, 40 * 8192) << "the copies came from the device";
 
-    // Same size and time, other bytes: found, recopied, and then it passes.
-    // A changed file is due, not wrong.
+    // Same size and time, other bytes: found and recopied. A changed file is due, not wrong.
     const QString copy = targetOf(volume.mountPath(), files[5]);
     ASSERT_EQ(contentOf(copy), QByteArray(8192, 'f')); // now in the page cache
     ASSERT_TRUE(writeOnDevice(volume.device(), physicalOffset(copy), QByteArray(1024, 'X')));

@@ -7,13 +7,12 @@
 #include <algorithm>
 #include <tuple>
 
-// Reads an `strace -f` trace of a run and finds each copy that took its
-// name with no flush covering it: a flush (syncfs or fsync) that began after
-// the copy was written and ended before the naming. A copy is named by the
-// rename of its temporary file (written once its descriptor was closed) or
-// by the link of its unnamed file (written at the last write, time or mode
-// call on its descriptor). A line's place in the trace is when its call
-// began; a call that another thread interrupts ends at its "resumed" line.
+// Reads an `strace -f` trace of a run and finds each copy named with no flush
+// covering it: a syncfs or fsync that began after the copy was written and
+// ended before the naming. A copy is named by the rename of its temporary
+// (written once closed) or the link of its unnamed file (written at its last
+// write, time or mode call). A call interrupted by another thread ends at its
+// "resumed" line.
 struct NamingCheck
 {
     int named = 0;            // renames of temporaries and links of unnamed copies

@@ -1,12 +1,9 @@
-// vellory-cli end to end: the real program as a child process with its own
-// data and preference folders; on real loop volumes when running as root.
+// vellory-cli end to end, on real loop volumes when running as root.
 #include "Moraine/feedbackmail.h"
 #include "Moraine/kitalert.h"
 #include "clitesting.h"
 #include "platform/buildinfo.h"
 #include "platform/mountpoint.h"
-
-#include <QElapsedTimer>
 
 #include <csignal>
 #include <memory>
@@ -59,8 +56,6 @@ TEST_F(CliTest, UsageMistakesAndSetsThatCannotBeLoadedAreRefusedAndHelpAndVersio
     }
 }
 
-// One volume: the stored set, a set file, a deep tree, an interrupt, and
-// restores from it.
 TEST_F(CliTest, RunsAndRestoresTheStoredSetAsTheWindowsDoAndASetFileAndExitsOneOnErrorsOrAnInterrupt)
 {
     LoopVolume volume(LoopVolume::Kind::Ext4, u"STICK"_s);
@@ -111,13 +106,11 @@ TEST_F(CliTest, RunsAndRestoresTheStoredSetAsTheWindowsDoAndASetFileAndExitsOneO
     ::kill(pid_t(process.processId()), SIGINT);
     const Result cancelled = finish(process);
     EXPECT_EQ(cancelled.exitCode, 1);
-    ASSERT_FALSE(cancelled.messages().isEmpty());
-    EXPECT_EQ(cancelled.messages().last(), u"Result: Cancelled"_s);
+    EXPECT_EQ(cancelled.messages().mid(cancelled.messages().size() - 1), QStringList{u"Result: Cancelled"_s});
     EXPECT_TRUE(cancelled.messages().contains(u"Backup Process finished"_s));
     EXPECT_FALSE(cancelled.messages().contains(u"Items backed up 3,000, Zero KB. Errors 0"_s));
 
-    // Restores: in place, from the stored set's destination, the deleted
-    // file comes back and the whole run's log is printed.
+    // A restore in place, from the stored set's destination, prints the whole log.
     writeFile(volume.mountPath() + u"/Vellory/OLD LAPTOP/home/ann/cv.txt"_s, "old cv");
     const Result computers = run({u"computers"_s});
     EXPECT_EQ(computers.exitCode, 0);
@@ -137,8 +130,7 @@ TEST_F(CliTest, RunsAndRestoresTheStoredSetAsTheWindowsDoAndASetFileAndExitsOneO
     EXPECT_EQ(away.err, QStringList{u"vellory-cli restore: The backup volume \"STICK\" is not connected; nothing was restored."_s});
     EXPECT_FALSE(QFileInfo::exists(file));
     EXPECT_EQ(run({u"computers"_s}).exitCode, 1);
-    // Another computer's file needs a folder to go to; it is read from a
-    // volume named on the command line, with no set at all.
+    // Another computer's file needs --to; --volume needs no set at all.
     ASSERT_TRUE(volume.mount());
     QTemporaryDir target;
     EXPECT_EQ(run({u"restore"_s, u"--from"_s, u"OLD LAPTOP"_s, u"/home/ann/cv.txt"_s}).exitCode, 64);
@@ -149,16 +141,13 @@ TEST_F(CliTest, RunsAndRestoresTheStoredSetAsTheWindowsDoAndASetFileAndExitsOneO
     EXPECT_EQ(contentOf(target.filePath(u"cv.txt"_s)), "old cv");
 }
 
-// The same three lines as the feedback e-mail's body ends with, and nothing
-// else on standard output.
 TEST_F(CliTest, ReportPrintsTheFeedbackMailsThreeLines)
 {
     const Result result = run({u"report"_s});
     EXPECT_EQ(result.exitCode, 0);
     ASSERT_EQ(result.out.size(), 3) << result.out.join(u'\n').toStdString();
     const moraine::SystemReport expected =
-        moraine::buildSystemReport(moraine::KMSystemInfo(platform::systemFacts()),
-                                   moraine::versionString());
+        moraine::buildSystemReport(moraine::KMSystemInfo(platform::systemFacts()), moraine::versionString());
     // Line 1 differs only in the time since each program started.
     EXPECT_TRUE(result.out[0].startsWith(moraine::versionString().value_or(u"Unknown"_s) + u", "_s));
     EXPECT_EQ(result.out[0].section(u", "_s, -1), expected.line1.section(u", "_s, -1));
@@ -166,33 +155,7 @@ TEST_F(CliTest, ReportPrintsTheFeedbackMailsThreeLines)
     EXPECT_EQ(result.out[2], expected.line3);
 }
 
-// ---- The controller commands ------------------------------------------------------
-
-namespace {
-
-constexpr int kWaitMs = 30000;
-
-class CliControllerTest : public CliProcessTest
-{
-protected:
-    QString setFile() const { return m_home.path() + u"/sets/mine.json"_s; }
-
-    // Reads a running process's standard output or error until `line` shows up.
-    static bool readUntil(QProcess &process, bool errors, const QString &line, QString &seen)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!seen.contains(line) && timer.elapsed() < kWaitMs) {
-            process.waitForReadyRead(100);
-            seen += QString::fromUtf8(errors ? process.readAllStandardError() : process.readAllStandardOutput());
-        }
-        return seen.contains(line);
-    }
-};
-
-} // namespace
-
-// --- Without volumes --------------------------------------------------------------
+using CliControllerTest = CliProcessTest;
 
 TEST_F(CliControllerTest, EditsTheSetFileShowsTheStatusOfADestinationThatIsNotMountedAndSaysWhyItRefuses)
 {
@@ -204,7 +167,6 @@ TEST_F(CliControllerTest, EditsTheSetFileShowsTheStatusOfADestinationThatIsNotMo
     QTemporaryDir work;
     ASSERT_TRUE(QDir(work.path()).mkpath(u"Notes"_s));
     writeFile(work.filePath(u"a b.txt"_s), QByteArray());
-    // Refusals say why.
     const Result folder = run({u"select-volume"_s, u"--set"_s, setFile(), work.filePath(u"Notes"_s)});
     EXPECT_EQ(folder.exitCode, 1);
     EXPECT_EQ(folder.err, QStringList{u"Unable to use \"Notes\": The item is not a volume. Please try again with a volume."_s});
@@ -229,11 +191,9 @@ TEST_F(CliControllerTest, EditsTheSetFileShowsTheStatusOfADestinationThatIsNotMo
     EXPECT_EQ(status.out, (QStringList{u"Destination: Travel"_s, u"Description: Ultra Fit, USB"_s, u"Status: Not connected"_s,
                                        u"Space: 64.0 GB Capacity, Not connected"_s, u"Last Backup: 1/2/24, 3:04 PM"_s,
                                        u"Sources:"_s, u"  "_s + expected.at(0)}));
-    // Nothing to eject: said so, and a failure.
     const Result eject = run({u"eject"_s, u"--set"_s, setFile()});
     EXPECT_EQ(eject.exitCode, 1);
     EXPECT_EQ(eject.err, QStringList{u"Unable to eject \"Travel\": Not connected"_s});
-    // clear-volume forgets it and resets the last backup.
     ASSERT_EQ(run({u"clear-volume"_s, u"--set"_s, setFile()}).exitCode, 0);
     EXPECT_EQ(run({u"status"_s, u"--set"_s, setFile()}).out,
               (QStringList{u"Destination: No volume selected"_s, u"Status: No volume selected"_s, u"Last Backup: Never"_s,
@@ -243,8 +203,6 @@ TEST_F(CliControllerTest, EditsTheSetFileShowsTheStatusOfADestinationThatIsNotMo
     EXPECT_TRUE(run({u"status"_s}).out.contains(u"Sources: none"_s));
     EXPECT_FALSE(QFile::exists(storeFile()));
 }
-
-// --- On real volumes ---------------------------------------------------------------
 
 TEST_F(CliControllerTest, ChoosesListsAndEjectsARealStickAndSaysWhyASetCannotBeSaved)
 {
@@ -256,7 +214,6 @@ TEST_F(CliControllerTest, ChoosesListsAndEjectsARealStickAndSaysWhyASetCannotBeS
     const Result chosen = run({u"select-volume"_s, stick.mountPath()});
     ASSERT_EQ(chosen.exitCode, 0) << chosen.err.join(u'\n').toStdString();
     const BackupScript stored = readSet(storeFile());
-    EXPECT_FALSE(stored.volumeUUID.isEmpty());
 
     const Result status = run({u"status"_s});
     EXPECT_TRUE(status.out.contains(u"Status: Connected"_s)) << status.out.join(u'\n').toStdString();
@@ -316,7 +273,7 @@ TEST_F(CliControllerTest, WatchBacksUpTheDestinationWhenItIsMountedPrintsTheLogA
     readUntil(watch, false, u"Backup Process finished"_s, out);
     ::kill(pid_t(watch.processId()), SIGTERM);
     Result result = finish(watch);
-    result.out = (out + QString::fromUtf8(watch.readAllStandardOutput())).split(u'\n', Qt::SkipEmptyParts);
+    result.out = out.split(u'\n', Qt::SkipEmptyParts) + result.out;
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out.mid(0, 2), (QStringList{u"We received the mount notification"_s, u"Backup Initialized to WATCHED"_s}));
     EXPECT_EQ(result.out.filter(u"Items backed up 1, "_s).size(), 1) << out.toStdString();

@@ -3,11 +3,9 @@
 #include "platform/mountpoint.h"
 #include "systemcommands.h"
 
-#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QThread>
 
 #include <unistd.h>
 
@@ -30,14 +28,12 @@ HangingShare::HangingShare(Source source)
         m_reason = QStringLiteral("hangfs did not start: ") + m_process.errorString();
         return;
     }
-    QElapsedTimer timer;
-    timer.start();
+    const QDeadlineTimer deadline(10000);
     while (!platform::isMountPoint(m_mountPath)) {
-        if (timer.elapsed() > 10000 || m_process.state() == QProcess::NotRunning) {
+        if (deadline.hasExpired() || m_process.waitForFinished(10)) {
             m_reason = QStringLiteral("hangfs did not mount");
             return;
         }
-        QThread::msleep(10);
     }
     m_mounted = true;
 }

@@ -6,11 +6,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A mounted share that stops answering: statfs and a look at the folder
-// "hang" below mountPath() block until release() (or the end of the
-// fixture). The destructor always releases, unmounts and ends the file
-// system, so no hung mount outlives a test, failed or not. Needs root and
-// /dev/fuse; skipReason() says why not.
+// A mounted share that stops answering: statfs and a look at its folder
+// "hang" block until release(). The destructor releases, unmounts and ends
+// it, so no hung mount outlives a test. Needs root and /dev/fuse.
 class HangingShare
 {
 public:

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QThread>
 
 #include <unistd.h>
@@ -35,26 +34,12 @@ Tools toolsOf(LoopVolume::Kind kind)
 
 } // namespace
 
-bool LoopVolume::available(QString *reason)
-{
-    QString why;
-    if (geteuid() != 0) {
-        why = u"needs root to mount loop devices"_s;
-    } else if (!QFile::exists(u"/dev/loop-control"_s)) {
-        why = u"no loop devices on this machine"_s;
-    } else if (QStandardPaths::findExecutable(u"losetup"_s).isEmpty()) {
-        why = u"losetup is not installed"_s;
-    }
-    if (reason) {
-        *reason = why;
-    }
-    return why.isEmpty();
-}
-
 LoopVolume::LoopVolume(Kind kind, const QString &label, int sizeMiB, bool readOnly)
     : m_kind(kind)
 {
-    if (!available(&m_reason)) {
+    // Without loop devices or losetup, the step that needs them says so.
+    if (geteuid() != 0) {
+        m_reason = u"needs root to mount loop devices"_s;
         return;
     }
     m_image = m_dir.filePath(u"volume.img"_s);
@@ -105,9 +90,8 @@ bool LoopVolume::unmount()
         m_mounted = false;
         return true;
     }
-    // Tests running beside this one read every volume's free space; on a
-    // FUSE mount such a statfs in flight makes the unmount busy for a moment,
-    // so a refused unmount is tried again briefly.
+    // Tests running beside this one read every volume's free space: on FUSE
+    // a statfs in flight makes the unmount busy for a moment.
     const bool fuse = m_kind != Kind::Ext4;
     for (int attempt = 0; attempt < 10 && m_mounted; ++attempt) {
         if (attempt > 0) {

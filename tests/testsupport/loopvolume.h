@@ -36,9 +36,6 @@ public:
     /// Changes the file system's label (ext4: e2label, exFAT: exfatlabel).
     bool relabel(const QString &label);
 
-    /// True when this machine can make loop volumes (root, loop devices).
-    static bool available(QString *reason = nullptr);
-
 private:
     bool run(const QString &program, const QStringList &args, QString *output = nullptr);
 

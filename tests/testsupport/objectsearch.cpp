@@ -18,9 +18,8 @@ QObject *search(QObject *object, const QString &name, QSet<QObject *> &seen)
     }
     QList<QObject *> next = object->children();
     if (auto *item = qobject_cast<QQuickItem *>(object)) {
-        for (QQuickItem *child : item->childItems()) {
-            next.append(child);
-        }
+        const QList<QQuickItem *> items = item->childItems();
+        next.append(QList<QObject *>(items.cbegin(), items.cend()));
     }
     if (auto *window = qobject_cast<QQuickWindow *>(object)) {
         next.append(window->contentItem());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "systemcommands.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -15,14 +17,10 @@ public:
     PrivateBus()
     {
         const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-        if (daemon.isEmpty() || !m_dir.isValid()) {
-            m_reason = QStringLiteral("dbus-daemon is not installed");
-            return;
-        }
         const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
         QFile file(config);
-        if (!file.open(QIODevice::WriteOnly)) {
-            m_reason = QStringLiteral("cannot write the bus configuration");
+        if (daemon.isEmpty() || !file.open(QIODevice::WriteOnly)) {
+            m_reason = QStringLiteral("dbus-daemon is not installed or its configuration cannot be written");
             return;
         }
         file.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
@@ -41,11 +39,7 @@ public:
         }
         m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
     }
-    ~PrivateBus()
-    {
-        m_daemon.kill();
-        m_daemon.waitForFinished();
-    }
+    ~PrivateBus() { stopProcess(m_daemon); }
 
     [[nodiscard]] QString address() const { return m_address; }
     [[nodiscard]] QString skipReason() const { return m_reason; }

@@ -8,10 +8,6 @@
 class RecordingAlertPresenter final : public moraine::AlertPresenter
 {
 public:
-    RecordingAlertPresenter() = default;
-    RecordingAlertPresenter(const RecordingAlertPresenter &) = delete;
-    RecordingAlertPresenter &operator=(const RecordingAlertPresenter &) = delete;
-
     void present(const moraine::KitAlertContent &alert, std::function<void()> done) override
     {
         alerts.append(alert);

@@ -11,6 +11,4 @@ struct RecordingKit
     RecordingAlertPresenter alertPresenter;
     moraine::KitAlerts alerts{alertPresenter};
     moraine::KitServices services{browser, alerts};
-
-    [[nodiscard]] const QList<moraine::KitAlertContent> &shownAlerts() const { return alertPresenter.alerts; }
 };

@@ -5,15 +5,10 @@
 #include <QStringList>
 #include <QList>
 
-// Stands in for the desktop: records every address and reveal instead of
-// starting a browser, mail program or file manager.
+// Stands in for the desktop: records addresses and reveals instead of opening them.
 class RecordingUrlOpener final : public platform::UrlOpener
 {
 public:
-    RecordingUrlOpener() = default;
-    RecordingUrlOpener(const RecordingUrlOpener &) = delete;
-    RecordingUrlOpener &operator=(const RecordingUrlOpener &) = delete;
-
     bool openUrl(const QUrl &url) override
     {
         opened.append(url);

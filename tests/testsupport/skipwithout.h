@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-// Skips the test, with the reason, when a loop volume or share of the test
-// could not be mounted (no root, no loop devices, no FUSE).
+// Skips the test with the reason when its loop volume or share could not be mounted.
 #define SKIP_WITHOUT(mounted)                                                                                          \
     if (!(mounted).isMounted()) {                                                                                      \
         GTEST_SKIP() << (mounted).skipReason().toStdString();                                                         \

@@ -24,8 +24,7 @@ inline void stopProcess(QProcess &process)
     }
 }
 
-// What blkid itself reports for a device's tag ("UUID", "LABEL"): an oracle
-// independent of the volume table's own code.
+// What blkid itself reports for a device's tag ("UUID"), apart from the volume table's code.
 inline QString blkidValue(const QString &device, const QString &tag)
 {
     QProcess process;

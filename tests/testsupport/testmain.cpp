@@ -1,7 +1,6 @@
 // Shared main for every test executable: the user's data and preference
-// folders point into a private temporary folder, so no test reads or writes
-// the real ones; a QApplication exists for the whole run (queued hand-offs,
-// icons and offscreen views need one), then GoogleTest runs.
+// folders point into a private temporary folder; a QApplication exists for
+// the whole run (queued hand-offs, icons and offscreen views need one).
 #include <QApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

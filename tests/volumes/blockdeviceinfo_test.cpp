@@ -18,13 +18,12 @@ const QString usbSdd = QStringLiteral("devices/pci0000:00/0000:00:14.0/usb3/3-1/
 
 } // namespace
 
-// A small sysfs tree in a temporary folder, shaped like the kernel's: drives
-// with partitions, a write-protected card and a mapped device. (A loop
-// device's backing file, and reading ro afresh, are seen on real loop volumes.)
+// A small sysfs tree shaped like the kernel's: drives with partitions, a
+// write-protected card and a mapped device (loop devices: RealVolumes).
 TEST(BlockDeviceInfo, DescribesTheDriveUnderEachDeviceAndAUsbBridgeWinsOverTheBusBehindIt)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(dir.isValid()); // else the tree would go below /
     const auto path = [&dir](const QString &relative) { return dir.path() + QLatin1Char('/') + relative; };
     const std::pair<QString, QByteArray> files[] = {
         {usbSdb + "/device/model", "Cruzer Blade    \n"}, {usbSdb + "/device/vendor", "SanDisk \n"},
@@ -53,13 +52,7 @@ TEST(BlockDeviceInfo, DescribesTheDriveUnderEachDeviceAndAUsbBridgeWinsOverTheBu
         ASSERT_TRUE(QFile::link("../../" + device, path("dev/block/") + QLatin1String(number)));
     }
 
-    struct Row
-    {
-        unsigned major, minor;
-        QString model, protocol;
-        bool readOnly;
-    };
-    const Row rows[] = {
+    const std::tuple<unsigned, unsigned, QString, QString, bool> rows[] = { // major, minor, model, protocol, read-only
         {8, 17, QStringLiteral("SanDisk Cruzer Blade"), QStringLiteral("USB"), false},
         {8, 2, QStringLiteral("Samsung SSD 860 EVO"), QStringLiteral("SATA"), false}, // the generic ATA vendor is dropped
         {179, 1, QStringLiteral("SD32G"), QStringLiteral("Secure Digital"), false},
@@ -69,12 +62,12 @@ TEST(BlockDeviceInfo, DescribesTheDriveUnderEachDeviceAndAUsbBridgeWinsOverTheBu
         {253, 0, QStringLiteral("Kingston Flair"), QStringLiteral("USB"), false},
         {8, 99, QString(), QString(), false}, // unknown
     };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(testing::Message() << row.major << ':' << row.minor);
-        const volumes::BlockDeviceInfo info = volumes::readBlockDeviceInfo(row.major, row.minor, dir.path());
-        EXPECT_EQ(info.model, row.model);
-        EXPECT_EQ(info.protocol, row.protocol);
-        EXPECT_EQ(info.readOnly, row.readOnly);
+    for (const auto &[major, minor, model, protocol, readOnly] : rows) {
+        SCOPED_TRACE(testing::Message() << major << ':' << minor);
+        const volumes::BlockDeviceInfo info = volumes::readBlockDeviceInfo(major, minor, dir.path());
+        EXPECT_EQ(info.model, model);
+        EXPECT_EQ(info.protocol, protocol);
+        EXPECT_EQ(info.readOnly, readOnly);
     }
 
     // From the device path alone: a USB bridge wins over the bus behind it.

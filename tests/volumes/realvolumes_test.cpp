@@ -1,8 +1,6 @@
-// The volume table, validation, monitor and eject on real file systems on
-// loop devices; the monitor and the eject also meet a stand-in storage service
-// on a private bus, for what the real one (realstorageservice_test) cannot be
-// made to do. Needs root (loop volumes, FUSE) and dbus-daemon; skipped with
-// the reason otherwise.
+// The volume table, validation, monitor and eject on loop devices, and a
+// stand-in storage service for what the real one (realstorageservice_test)
+// cannot be made to do. Needs root and dbus-daemon.
 #include "hangingshare.h"
 #include "loopvolume.h"
 #include "privatebus.h"
@@ -47,9 +45,8 @@ namespace {
 constexpr int eventTimeoutMs = 10000;
 constexpr int sizeMiB = 16;
 
-// What the table tells the user "nobody", who may not open the raw device,
-// about the volume at `path`, as bits: 1 its label is `label`, 2 readable,
-// 4 writable; 8 no volume there, -1 the child failed.
+// What the table tells the user "nobody" (who may not open the raw device) about the
+// volume at `path`, as bits: 1 its label is `label`, 2 readable, 4 writable; 8 none, -1 failed.
 int asNobody(const QString &path, const QString &label)
 {
     const pid_t child = fork();
@@ -73,9 +70,8 @@ const QString rootPath = QStringLiteral("/org/freedesktop/UDisks2");
 const QString blockPath = QStringLiteral("/org/freedesktop/UDisks2/block_devices/loop_test");
 const QString drivePath = QStringLiteral("/org/freedesktop/UDisks2/drives/Test_Stick");
 
-// Answers like the storage service for one block device on one drive, which
-// is both ejectable and can be powered off, and records what it was asked.
-// Lives on this thread: the code under test calls it from another one.
+// Answers like the storage service for one ejectable drive that can be powered
+// off, and records what it was asked; the code under test calls from another thread.
 class StandInStorageService : public QDBusVirtualObject
 {
 public:
@@ -113,31 +109,28 @@ public:
         return connection.send(message.createReply());
     }
 
-    // The one device it knows.
-    QString deviceNode;
-    // Unmount really unmounts the device at this place (the real service
-    // picks one of its mount points).
+    QString deviceNode; // the one device it knows
+    // Unmount unmounts the device here (the real service picks one of its places).
     QString unmountAt;
-    // Unmount is refused with this reason, as for a volume in use.
-    QString busy;
+    QString busy; // Unmount's refusal, as for a volume in use
     QStringList calls;
 };
 
-// Ejects on a thread of its own, as the code under test blocks on its calls,
-// while this thread runs the stand-in.
-QString ejectServed(const QString &mountPath, const QDBusConnection &bus)
+// Ejects on a thread of its own (it blocks on the stand-in this thread runs), clearing the calls.
+QString ejectServed(StandInStorageService &service, const QString &mountPath, const QDBusConnection &bus)
 {
+    service.calls.clear();
     auto ejected = std::async(std::launch::async, [&] { return volumes::unmountAndEject(mountPath, bus); });
     QTest::qWaitFor([&] { return ejected.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 30000);
     return ejected.get();
 }
 
 // Waits for the first event of `spy` about `mountPath` (other tests may be
-// mounting volumes at the same time); its arguments, or none after the timeout.
+// mounting volumes at the same time); its arguments, or a failure and none.
 QList<QVariant> waitForEventAt(QSignalSpy &spy, const QString &mountPath)
 {
     QList<QVariant> found;
-    QTest::qWaitFor([&] {
+    EXPECT_TRUE(QTest::qWaitFor([&] {
         for (const QList<QVariant> &event : spy) {
             if (event.value(0).value<MountedVolume>().mountPath == mountPath) {
                 found = event;
@@ -145,14 +138,12 @@ QList<QVariant> waitForEventAt(QSignalSpy &spy, const QString &mountPath)
             }
         }
         return false;
-    }, eventTimeoutMs);
+    }, eventTimeoutMs)) << "no event at " << mountPath.toStdString();
     return found;
 }
 
 } // namespace
 
-// One ext4 and one exFAT volume through the table, the validator and the
-// eject, then a twin and a nameless ext4 at the same place, and a FUSE FAT.
 TEST(RealVolumes, TableValidatorAndEjectKnowVolumesTheirRightsAndTheirIdentity)
 {
     const volumes::LinuxVolumeTable table;
@@ -176,16 +167,12 @@ TEST(RealVolumes, TableValidatorAndEjectKnowVolumesTheirRightsAndTheirIdentity)
         const auto listed = std::find_if(all.begin(), all.end(), [&](const auto &v) { return v.mountPath == path; });
         ASSERT_NE(listed, all.end()) << "not in the table";
         const MountedVolume volume = *listed;
-        EXPECT_FALSE(volume.uuid.isEmpty());
         EXPECT_EQ(volume.uuid, blkidValue(loop->device(), QStringLiteral("UUID")));
         EXPECT_EQ(volume.label, label);
-        EXPECT_EQ(volume.localizedName, label);
-        EXPECT_EQ(volume.device, loop->device());
         EXPECT_EQ(volume.fileSystemType, type);
         ASSERT_TRUE(volume.totalBytes && volume.availableBytes);
         EXPECT_GT(*volume.totalBytes, 8LL * 1024 * 1024);
         EXPECT_LE(*volume.totalBytes, qint64(sizeMiB) * 1024 * 1024);
-        EXPECT_LE(*volume.availableBytes, *volume.totalBytes);
         EXPECT_TRUE(volume.readable && volume.writable && volume.browsable && !volume.isNetwork);
         EXPECT_EQ(volume.description(), QStringLiteral("volume.img, Virtual"));
 
@@ -199,14 +186,11 @@ TEST(RealVolumes, TableValidatorAndEjectKnowVolumesTheirRightsAndTheirIdentity)
 
         const auto accepted = validator.validate(path);
         ASSERT_TRUE(accepted.isAccepted()) << accepted.errorMessage().toStdString();
-        EXPECT_TRUE(volumes::volumeCarriesUuid(table, path, volume.uuid));
     }
-    const QString uuid = blkidValue(ext4.device(), QStringLiteral("UUID"));
 
     // Only a mount root is a volume; a link to one leads to it.
     ASSERT_TRUE(QDir(root).mkdir(QStringLiteral("Photos")));
     EXPECT_FALSE(table.volumeAt(root + QStringLiteral("/Photos")).has_value());
-    // What cannot be read is refused with the reason, naming no item.
     const auto missing = validator.validate(root + QStringLiteral("/nothing"));
     EXPECT_FALSE(missing.errorMessage().isEmpty());
     EXPECT_FALSE(missing.hasItemName());
@@ -245,8 +229,7 @@ TEST(RealVolumes, TableValidatorAndEjectKnowVolumesTheirRightsAndTheirIdentity)
     EXPECT_EQ(volumes::unmountAndEject(root), QString());
     EXPECT_FALSE(platform::isMountPoint(root));
 
-    // The system ejector answers on the main thread, posted there: not before
-    // the event loop runs.
+    // The system ejector answers on the main thread, once the event loop runs.
     volumes::SystemVolumeEjector ejector;
     std::optional<QString> answer;
     bool onMainThread = false;
@@ -264,33 +247,26 @@ TEST(RealVolumes, TableValidatorAndEjectKnowVolumesTheirRightsAndTheirIdentity)
     ASSERT_TRUE(QTest::qWaitFor([&] { return answer.has_value(); }, eventTimeoutMs));
     EXPECT_FALSE(answer->isEmpty()) << "a second eject of a gone volume reported success";
 
-    // Another stick with the same label at the same path is not the destination.
-    LoopVolume twin(LoopVolume::Kind::Ext4, QStringLiteral("EXT STICK"), sizeMiB);
-    SKIP_WITHOUT(twin);
-    ASSERT_TRUE(twin.unmount() && twin.mount(root));
-    EXPECT_FALSE(volumes::volumeCarriesUuid(table, root, uuid));
-    EXPECT_TRUE(volumes::volumeCarriesUuid(table, root, blkidValue(twin.device(), QStringLiteral("UUID"))));
-    ASSERT_TRUE(twin.unmount());
-    EXPECT_FALSE(volumes::volumeCarriesUuid(table, root, uuid)) << "a bare folder matched";
-
     // An ext4 volume whose UUID was cleared has no identifier.
-    ASSERT_TRUE(runCommand(QStringLiteral("e2fsck"), {QStringLiteral("-fy"), twin.device()}));
-    ASSERT_TRUE(runCommand(QStringLiteral("tune2fs"), {QStringLiteral("-U"), QStringLiteral("clear"), twin.device()}));
-    ASSERT_TRUE(twin.mount(root));
+    LoopVolume other(LoopVolume::Kind::Ext4, QStringLiteral("EXT STICK"), sizeMiB);
+    SKIP_WITHOUT(other);
+    ASSERT_TRUE(other.unmount());
+    ASSERT_TRUE(runCommand(QStringLiteral("e2fsck"), {QStringLiteral("-fy"), other.device()}));
+    ASSERT_TRUE(runCommand(QStringLiteral("tune2fs"), {QStringLiteral("-U"), QStringLiteral("clear"), other.device()}));
+    ASSERT_TRUE(other.mount(root));
     EXPECT_EQ(validator.validate(root).errorMessage(),
               QStringLiteral("Unable to obtain the volume's identifier. Please select a different volume."));
 
-    // An ext3 volume mounted by the ext4 driver: the kernel names it ext4,
-    // libblkid ext3; its identity is read all the same.
-    ASSERT_TRUE(twin.unmount());
+    // ext3 mounted by the ext4 driver: the kernel says ext4, libblkid ext3.
+    ASSERT_TRUE(other.unmount());
     ASSERT_TRUE(runCommand(QStringLiteral("mkfs.ext3"),
-                           {QStringLiteral("-q"), QStringLiteral("-F"), QStringLiteral("-L"), QStringLiteral("OLD STICK"), twin.device()}));
-    ASSERT_TRUE(twin.mount(root));
+                           {QStringLiteral("-q"), QStringLiteral("-F"), QStringLiteral("-L"), QStringLiteral("OLD STICK"), other.device()}));
+    ASSERT_TRUE(other.mount(root));
     const auto ext3 = table.volumeAt(root);
     ASSERT_TRUE(ext3.has_value());
     EXPECT_EQ(ext3->fileSystemType, QStringLiteral("ext4"));
     EXPECT_EQ(ext3->label, QStringLiteral("OLD STICK"));
-    EXPECT_TRUE(volumes::volumeCarriesUuid(table, root, blkidValue(twin.device(), QStringLiteral("UUID"))));
+    EXPECT_TRUE(volumes::volumeCarriesUuid(table, root, blkidValue(other.device(), QStringLiteral("UUID"))));
 
     // FUSE FAT names no device as its source: not a volume a file manager shows.
     LoopVolume fat(LoopVolume::Kind::Fat, QStringLiteral("FUSEFAT"), sizeMiB);
@@ -300,16 +276,12 @@ TEST(RealVolumes, TableValidatorAndEjectKnowVolumesTheirRightsAndTheirIdentity)
                              "Please select a different volume."));
 }
 
-// One monitor follows a stick and a stand-in service that starts after it:
-// mount, renames, unmount and a relabelled remount, all on the main thread;
-// the eject goes through the service for the devices it knows; and a
-// reading stuck on a hung share is given up while mounts go on being reported.
+// Every event comes on the main thread.
 TEST(LinuxVolumeMonitor, FollowsAStickAndTheServiceEjectsThroughItAndGivesUpAReadingStuckOnAHungShare)
 {
-    QString reason;
-    if (!LoopVolume::available(&reason)) {
-        GTEST_SKIP() << reason.toStdString();
-    }
+    LoopVolume stick(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), 16);
+    SKIP_WITHOUT(stick);
+    ASSERT_TRUE(stick.unmount());
     PrivateBus bus;
     if (bus.address().isEmpty()) {
         GTEST_SKIP() << bus.skipReason().toStdString();
@@ -344,17 +316,13 @@ TEST(LinuxVolumeMonitor, FollowsAStickAndTheServiceEjectsThroughItAndGivesUpARea
     ASSERT_TRUE(serviceBus.registerService(serviceName));
     ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.followsStorageService(); }, eventTimeoutMs));
 
-    LoopVolume stick(LoopVolume::Kind::Ext4, QStringLiteral("STICK"), 16);
-    SKIP_WITHOUT(stick);
+    ASSERT_TRUE(stick.mount());
     service.deviceNode = stick.device();
-    const QList<QVariant> mount = waitForEventAt(mounted, stick.mountPath());
-    ASSERT_FALSE(mount.isEmpty()) << "no mount event";
-    const auto volume = mount[0].value<MountedVolume>();
+    const auto volume = waitForEventAt(mounted, stick.mountPath()).value(0).value<MountedVolume>();
     EXPECT_EQ(volume.uuid, blkidValue(stick.device(), QStringLiteral("UUID")));
     EXPECT_EQ(volume.localizedName, QStringLiteral("STICK"));
 
-    // e2label on a mounted volume: nothing in the mount table changes; the
-    // service's signal makes the monitor read the labels again...
+    // e2label leaves the mount table as it was: the service's signal makes the monitor read labels...
     ASSERT_TRUE(stick.relabel(QStringLiteral("OFFSITE")));
     QDBusMessage changed = QDBusMessage::createSignal(blockPath, QStringLiteral("org.freedesktop.DBus.Properties"),
                                                       QStringLiteral("PropertiesChanged"));
@@ -362,37 +330,32 @@ TEST(LinuxVolumeMonitor, FollowsAStickAndTheServiceEjectsThroughItAndGivesUpARea
             << QVariantMap{{QStringLiteral("IdLabel"), QStringLiteral("OFFSITE")}} << QStringList();
     ASSERT_TRUE(serviceBus.send(changed));
     const QList<QVariant> rename = waitForEventAt(renamed, stick.mountPath());
-    ASSERT_FALSE(rename.isEmpty()) << "the service's signal did not make the monitor read the labels again";
-    EXPECT_EQ(rename[0].value<MountedVolume>().localizedName, QStringLiteral("OFFSITE"));
-    EXPECT_EQ(rename[0].value<MountedVolume>().uuid, volume.uuid);
-    EXPECT_EQ(rename[1].toString(), QStringLiteral("STICK"));
+    EXPECT_EQ(rename.value(0).value<MountedVolume>().localizedName, QStringLiteral("OFFSITE"));
+    EXPECT_EQ(rename.value(0).value<MountedVolume>().uuid, volume.uuid);
+    EXPECT_EQ(rename.value(1).toString(), QStringLiteral("STICK"));
     // ...and without a signal, the label timer does.
     renamed.clear();
     monitor.setLabelPollInterval(std::chrono::milliseconds(100));
     ASSERT_TRUE(stick.relabel(QStringLiteral("ARCHIVE")));
-    const QList<QVariant> polled = waitForEventAt(renamed, stick.mountPath());
-    ASSERT_FALSE(polled.isEmpty()) << "no rename event from the label timer";
-    EXPECT_EQ(polled[0].value<MountedVolume>().localizedName, QStringLiteral("ARCHIVE"));
+    EXPECT_EQ(waitForEventAt(renamed, stick.mountPath()).value(0).value<MountedVolume>().localizedName,
+              QStringLiteral("ARCHIVE"));
     monitor.setLabelPollInterval(std::chrono::hours(1));
 
     ASSERT_TRUE(stick.unmount());
-    const QList<QVariant> unmount = waitForEventAt(unmounted, stick.mountPath());
-    ASSERT_FALSE(unmount.isEmpty()) << "no unmount event";
-    EXPECT_EQ(unmount[0].value<MountedVolume>().uuid, volume.uuid);
+    EXPECT_EQ(waitForEventAt(unmounted, stick.mountPath()).value(0).value<MountedVolume>().uuid, volume.uuid);
     // Relabelled while unmounted, the new name comes with the next mount.
     mounted.clear();
     ASSERT_TRUE(stick.relabel(QStringLiteral("HOLIDAY")));
     ASSERT_TRUE(stick.mount());
-    const QList<QVariant> remount = waitForEventAt(mounted, stick.mountPath());
-    ASSERT_FALSE(remount.isEmpty()) << "no mount event after the relabel";
-    EXPECT_EQ(remount[0].value<MountedVolume>().localizedName, QStringLiteral("HOLIDAY"));
+    EXPECT_EQ(waitForEventAt(mounted, stick.mountPath()).value(0).value<MountedVolume>().localizedName,
+              QStringLiteral("HOLIDAY"));
 
-    // The service unmounts a device, not a path: when it takes the volume's
-    // other place, the eject does not report success.
+    // The service unmounts a device, not a path: taking the other place is no success.
     QTemporaryDir second;
     ASSERT_EQ(QProcess::execute(QStringLiteral("mount"), {stick.device(), second.path()}), 0);
     service.unmountAt = second.path();
-    EXPECT_EQ(ejectServed(stick.mountPath(), clientBus), stick.mountPath() + QStringLiteral(" is still mounted"));
+    EXPECT_EQ(ejectServed(service, stick.mountPath(), clientBus),
+              stick.mountPath() + QStringLiteral(" is still mounted"));
     EXPECT_TRUE(platform::isMountPoint(stick.mountPath()));
     if (platform::isMountPoint(second.path())) {
         QProcess::execute(QStringLiteral("umount"), {second.path()});
@@ -400,34 +363,28 @@ TEST(LinuxVolumeMonitor, FollowsAStickAndTheServiceEjectsThroughItAndGivesUpARea
 
     // A volume the service does not know is unmounted directly.
     service.deviceNode = QStringLiteral("/dev/unknown");
-    service.calls.clear();
-    EXPECT_EQ(ejectServed(stick.mountPath(), clientBus), QString());
+    EXPECT_EQ(ejectServed(service, stick.mountPath(), clientBus), QString());
     EXPECT_FALSE(platform::isMountPoint(stick.mountPath()));
     EXPECT_EQ(service.calls, QStringList{QStringLiteral("ResolveDevice ") + stick.device()});
 
-    // One it knows and refuses to unmount keeps its drive powered: the
-    // service's reason is the answer.
+    // One it knows and refuses to unmount keeps its drive powered; the reason is the answer.
     service.deviceNode = stick.device();
     ASSERT_TRUE(stick.unmount() && stick.mount());
-    service.calls.clear();
     service.busy = QStringLiteral("Error unmounting: target is busy");
-    EXPECT_EQ(ejectServed(stick.mountPath(), clientBus), service.busy);
+    EXPECT_EQ(ejectServed(service, stick.mountPath(), clientBus), service.busy);
     EXPECT_TRUE(platform::isMountPoint(stick.mountPath()));
     EXPECT_EQ(service.calls, (QStringList{"ResolveDevice " + stick.device(), "Unmount " + blockPath}));
     // Otherwise it is unmounted through it, then the drive is powered off and not ejected.
     service.busy.clear();
-    service.calls.clear();
     service.unmountAt = stick.mountPath();
-    EXPECT_EQ(ejectServed(stick.mountPath(), clientBus), QString());
+    EXPECT_EQ(ejectServed(service, stick.mountPath(), clientBus), QString());
     EXPECT_FALSE(platform::isMountPoint(stick.mountPath()));
     EXPECT_EQ(service.calls, (QStringList{"ResolveDevice " + stick.device(), "Unmount " + blockPath,
                                           "Get CryptoBackingDevice " + blockPath, "Get Drive " + blockPath,
                                           "Get CanPowerOff " + drivePath, "PowerOff " + drivePath}));
 
-    // A share whose source lies inside it: the next reading waits on it for
-    // good, as the table itself never gives up here; only the monitor's bound
-    // can. So does every mount tool that reads the mount table: the stick is
-    // mounted with the system call.
+    // A share whose source lies inside it: only the monitor's bound gives up the reading
+    // (as would every mount tool that reads the table, hence the system call).
     monitor.setAnswerBound(std::chrono::hours(1));
     monitor.setStallBound(std::chrono::milliseconds(200));
     ASSERT_TRUE(stick.unmount());

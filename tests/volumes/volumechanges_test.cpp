@@ -20,8 +20,7 @@ MountedVolume volume(int id, const char *path, const char *name, const char *uui
 
 } // namespace
 
-// Unmounts come first, then the changes in the new order; a replug (another
-// mount) or a move is an unmount and a mount.
+// Unmounts first, then changes in the new order; a replug or a move is an unmount and a mount.
 TEST(VolumeChanges, ReportsMountsUnmountsAndRenamesInOrderButNotSpaceOrFlags)
 {
     const MountedVolume root = volume(1, "/", "");

@@ -24,9 +24,8 @@ VolumeReader::Reading reading(QStringList &published, const QString &name,
 
 } // namespace
 
-// Requests made while a reading runs are kept (the latest only) and run
-// after it; the one that ran is then older than what is asked for, and is
-// never published. A question asked beside them is always answered.
+// Of the requests made while a reading runs only the latest runs after it, and
+// the one overtaken is not published; a question asked beside them is answered.
 TEST(VolumeReader, AReadingOvertakenByANewerRequestIsDroppedNeverPublished)
 {
     VolumeReader reader;

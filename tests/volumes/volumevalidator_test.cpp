@@ -9,47 +9,12 @@ using volumes::MountedVolume;
 using volumes::VolumeValidation;
 using volumes::VolumeValidator;
 
-namespace {
-
-const QString stickPath = QStringLiteral("/media/alice/BACKUP");
-
-MountedVolume usableStick()
+TEST(VolumeValidator, RefusesWithTheFirstFailingCheckAndKnowsAUsableVolumeByItsUuid)
 {
-    return fakeStick(QStringLiteral("2F1C-9A0B"), QStringLiteral("BACKUP"), stickPath, 32'000'000'000);
-}
-
-} // namespace
-
-TEST(VolumeValidator, RefusesWithTheFirstFailingCheckInOrder)
-{
-    // Each row breaks one more property; the earliest check must answer.
-    const std::pair<std::function<void(MountedVolume &)>, QString> rows[] = {
-        {[](MountedVolume &v) { v.uuid.clear(); },
-         QStringLiteral("Unable to obtain the volume's identifier. Please select a different volume.")},
-        {[](MountedVolume &v) { v.writable = false; },
-         QStringLiteral("You don't have permission to write to the volume. Either unlock this volume or select a "
-                        "different volume.")},
-        {[](MountedVolume &v) { v.readable = false; },
-         QStringLiteral("You don't have permission to read from the volume. Please select a different volume.")},
-        {[](MountedVolume &v) { v.browsable = false; },
-         QStringLiteral("The volume is not browsable, it can't be seen from the file manager. Please select a different volume.")},
-    };
-    MountedVolume volume = usableStick();
+    const QString stickPath = QStringLiteral("/media/alice/BACKUP");
+    MountedVolume stick = fakeStick(QStringLiteral("2F1C-9A0B"), QStringLiteral("BACKUP"), stickPath, 32'000'000'000);
     volumes::FakeVolumeTable table;
-    for (const auto &[breakIt, expected] : rows) {
-        breakIt(volume);
-        table.mount(volume);
-        const VolumeValidation validation = VolumeValidator(table).validate(volume.mountPath);
-        EXPECT_FALSE(validation.isAccepted()) << expected.toStdString();
-        EXPECT_EQ(validation.errorMessage(), expected);
-        EXPECT_EQ(validation.itemName(), QStringLiteral("BACKUP"));
-    }
-}
-
-TEST(VolumeValidator, RefusesFoldersAndUnreadableItemsAcceptsAUsableVolumeAndKnowsItByItsUuid)
-{
-    volumes::FakeVolumeTable table;
-    table.mount(usableStick());
+    table.mount(stick);
     const VolumeValidator validator(table);
     const VolumeValidation folder = validator.validate(stickPath + QStringLiteral("/Photos/"));
     EXPECT_EQ(folder.errorMessage(), QStringLiteral("The item is not a volume. Please try again with a volume."));
@@ -74,7 +39,7 @@ TEST(VolumeValidator, RefusesFoldersAndUnreadableItemsAcceptsAUsableVolumeAndKno
     EXPECT_EQ(accepted.volumeDescription(), QStringLiteral("Cruzer Blade, USB"));
     EXPECT_TRUE(accepted.errorMessage().isEmpty());
 
-    MountedVolume share = usableStick();
+    MountedVolume share = stick;
     share.mountPath = QStringLiteral("/mnt/nas");
     share.localizedName.clear();
     share.totalBytes.reset();
@@ -89,7 +54,7 @@ TEST(VolumeValidator, RefusesFoldersAndUnreadableItemsAcceptsAUsableVolumeAndKno
     EXPECT_EQ(nas.volumeDescription(), QStringLiteral(", Network"));
 
     // Only the volume at the path carries its UUID, in any case; an empty one
-    // never matches one without (another stick at the path: RealVolumes).
+    // never matches one without (another stick at the path: BackupRunTest).
     EXPECT_TRUE(volumes::volumeCarriesUuid(table, stickPath, QStringLiteral("2F1C-9A0B")));
     EXPECT_TRUE(volumes::volumeCarriesUuid(table, stickPath, QStringLiteral("2f1c-9a0b")));
     EXPECT_FALSE(volumes::volumeCarriesUuid(table, stickPath, QString()));
@@ -97,4 +62,24 @@ TEST(VolumeValidator, RefusesFoldersAndUnreadableItemsAcceptsAUsableVolumeAndKno
     share.uuid.clear();
     table.mount(share);
     EXPECT_FALSE(volumes::volumeCarriesUuid(table, share.mountPath, QString()));
+
+    // Each row breaks one more property of the stick; the earliest check must answer.
+    const std::pair<std::function<void(MountedVolume &)>, QString> rows[] = {
+        {[](MountedVolume &v) { v.uuid.clear(); },
+         QStringLiteral("Unable to obtain the volume's identifier. Please select a different volume.")},
+        {[](MountedVolume &v) { v.writable = false; },
+         QStringLiteral("You don't have permission to write to the volume. Either unlock this volume or select a "
+                        "different volume.")},
+        {[](MountedVolume &v) { v.readable = false; },
+         QStringLiteral("You don't have permission to read from the volume. Please select a different volume.")},
+        {[](MountedVolume &v) { v.browsable = false; },
+         QStringLiteral("The volume is not browsable, it can't be seen from the file manager. Please select a different volume.")},
+    };
+    for (const auto &[breakIt, expected] : rows) {
+        breakIt(stick);
+        table.mount(stick);
+        const VolumeValidation validation = validator.validate(stickPath);
+        EXPECT_EQ(validation.errorMessage(), expected);
+        EXPECT_EQ(validation.itemName(), QStringLiteral("BACKUP"));
+    }
 }
