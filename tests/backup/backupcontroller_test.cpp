@@ -1,7 +1,5 @@
-// The controller over fake volumes: its start, the destination's published
-// state, sources and their icons, starting backups, choosing, removing and
-// ejecting the destination, another program's writes to the store, its
-// answers to volume events (through the fake monitor) and its job list.
+// The controller over fake volumes: the destination's state, sources and
+// icons, choosing and ejecting, the store, volume events and the job list.
 #include "controllertesting.h"
 
 #include "backup/displayformat.h"
@@ -16,7 +14,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The destination most tests use.
 const QString kUuid = u"5E1F-0A2B"_s;
 const QString kPath = u"/media/ann/STICK"_s;
 
@@ -40,7 +37,7 @@ TEST(BackupControllerStart, WritesTheStoreOnlyWhenTheDestinationWasFoundRenamedO
         ControllerFixture f;
         f.table.mount(fakeStick(QString(), u"NOID"_s, u"/media/ann/NOID"_s));
         BackupController &controller = f.start();
-        EXPECT_FALSE(f.storeFileExists()) << "a file was written without any change";
+        EXPECT_FALSE(QFile::exists(f.store().filePath())) << "a file was written without any change";
         EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::NotSpecified);
         EXPECT_EQ(controller.volumeLabelCapacity(), u"No volume selected"_s);
         EXPECT_EQ(controller.volumeLabelAvailable(), u"No volume selected"_s);
@@ -377,7 +374,7 @@ TEST(VolumeDidMount, AnotherVolumeOrOneWithoutUuidOrTheMonitorsFirstReadingWitho
         EXPECT_EQ(controller.threads()->count(), 0);
         EXPECT_EQ(status.size() + script.size(), 0);
         EXPECT_EQ(controller.script(), before);
-        EXPECT_EQ(f.storeFileExists(), withDestination);
+        EXPECT_EQ(QFile::exists(f.store().filePath()), withDestination);
     }
 }
 
@@ -490,10 +487,8 @@ TEST(VolumeDidRenameAndUnmount, OnlyChangesAreNotifiedTheNewNameIsSavedAnUnmount
 
 // --- Remounts -----------------------------------------------------------------------
 
-// A reading of the table that the destination's move to another folder
-// overtook never outlives what came after it: the monitor's first reading
-// (newer than the controller's own, done or on its way) and a rename's
-// answer held back until after the move.
+// A reading of the table that the destination's move overtook never outlives
+// the monitor's first reading or a rename's answer held back until after it.
 TEST(BackupControllerRemount, AReadingTakenBeforeTheDestinationMovedNeverLeavesTheOldPath)
 {
     const QString moved = u"/media/ann/STICK1"_s;
@@ -503,10 +498,8 @@ TEST(BackupControllerRemount, AReadingTakenBeforeTheDestinationMovedNeverLeavesT
         EXPECT_EQ(f.controller->volumePath(), path);
         EXPECT_EQ(f.stored().volumePath, path);
     };
-    // Moved (or plugged in) between the controller's reading and the
-    // monitor's first one: with the controller's reading applied, and with
-    // it still on its way. Only a destination plugged in meanwhile is new
-    // and backed up.
+    // Moved or plugged in between the controller's reading (applied or on its
+    // way) and the monitor's first one; only a new arrival is backed up.
     for (const auto &[applied, wasThere] :
          {std::pair{true, true}, std::pair{false, true}, std::pair{true, false}, std::pair{false, false}}) {
         SCOPED_TRACE(std::string(applied ? "applied" : "on its way") + (wasThere ? ", moved" : ", plugged in"));
@@ -548,10 +541,8 @@ TEST(BackupControllerRemount, AReadingTakenBeforeTheDestinationMovedNeverLeavesT
 
 // --- The job list -------------------------------------------------------------------
 
-// Rows follow their jobs. A row's button: " Cancel " while its job runs,
-// " Close " after; closing the last row (not another) is told, so that the
-// Backups window goes. A closed row's job lives on only while a log window
-// holds it.
+// Closing the last row (not another) is told, so that the Backups window
+// goes. A closed row's job lives on only while a log window holds it.
 TEST(BackupControllerJobRows, FollowTheirJobsCancelWhileRunningCloseAfterAndOnlyTheLastCloseEmptiesTheList)
 {
     ControllerFixture f;

@@ -68,7 +68,6 @@ TEST(ControllerOnRealVolumes, FollowsTheDestinationAsItComesGoesIsRenamedAndEjec
     EXPECT_EQ(controller.volumeUUID(), blkidValue(stick.device(), QStringLiteral("UUID")));
     controller.addSourcePath(source.filePath(QStringLiteral("Notes")));
 
-    // Unplugged: not connected.
     ASSERT_TRUE(stick.unmount());
     ASSERT_TRUE(reaches(controller, VolumeStatusValue::NotConnected));
 
@@ -87,14 +86,11 @@ TEST(ControllerOnRealVolumes, FollowsTheDestinationAsItComesGoesIsRenamedAndEjec
     EXPECT_EQ(job->errorCount(), 0u) << job->log().join(u'\n').toStdString();
     EXPECT_EQ(contentOf(targetOf(stick.mountPath(), file)), QByteArray("first"));
 
-    // A new label is picked up.
     ASSERT_TRUE(stick.relabel(QStringLiteral("OFFSITE")));
     ASSERT_TRUE(waitUntil([&] { return controller.volumeName() == QStringLiteral("OFFSITE"); }, kEventTimeoutMs));
 
-    // Mount cycles, automatic backup off, with the monitor reading the table
-    // on every change and every 100 ms, never find a volume busy: another
-    // volume unmounted the moment it is mounted, then the destination once
-    // the controller has looked at it.
+    // Mount cycles, with the monitor reading the table on every change and
+    // every 100 ms, never find a volume busy.
     real.settings->setAutoBackupOnConnect(false);
     for (int cycle = 0; cycle < 200; ++cycle) {
         ASSERT_TRUE(other.unmount()) << "another volume was busy";
@@ -108,7 +104,6 @@ TEST(ControllerOnRealVolumes, FollowsTheDestinationAsItComesGoesIsRenamedAndEjec
         ASSERT_TRUE(stick.mount());
     }
 
-    // Eject: the volume goes, and the controller follows.
     ASSERT_TRUE(reaches(controller, VolumeStatusValue::Connected));
     std::optional<QString> answer;
     controller.ejectVolume([&](const QString &error) { answer = error; });
