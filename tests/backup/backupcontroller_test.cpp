@@ -290,8 +290,6 @@ TEST(VolumeDidMount, TheDestinationStartsABackupOnTopFlippingShowWindowAndStampi
     // The key never written. Mounted somewhere new: recognised by its UUID,
     // its path taken over.
     f.monitor.mount(fakeStick(kUuid, u"STICK"_s, u"/media/ann/STICK1"_s));
-    EXPECT_EQ(f.output, QStringList{u"We received the mount notification"_s});
-    EXPECT_EQ(controller.volumeStatus(), VolumeStatusValue::Connected);
     EXPECT_EQ(f.stored().volumePath, u"/media/ann/STICK1"_s);
     ASSERT_EQ(controller.threads()->count(), 1);
     const std::shared_ptr<BackupThread> first = controller.threads()->jobAt(0);
