@@ -337,12 +337,6 @@ TEST(VolumeDidMount, TheDestinationStartsABackupOnTopFlippingShowWindowAndStampi
     EXPECT_EQ(controller.threads()->count(), 2);
     EXPECT_EQ(window.size(), 2);
     EXPECT_EQ(controller.lastBackup(), later);
-
-    // Switched on again (true, not merely absent): the next mount backs up.
-    f.settings->setAutoBackupOnConnect(true);
-    ASSERT_TRUE(f.monitor.unmount(kPath));
-    f.monitor.mount(fakeStick(kUuid, u"STICK"_s, kPath));
-    EXPECT_EQ(controller.threads()->count(), 3);
 }
 
 TEST(VolumeDidMount, AnotherVolumeOrOneWithoutUuidOrTheMonitorsFirstReadingWithoutItChangesNothingAndPrintsNothing)
