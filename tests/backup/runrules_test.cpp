@@ -589,7 +589,6 @@ TEST(RunRules, AVerifyFindsACopyChangedBehindTheRunsBackMendsItCountsWhatIsDueAn
     EXPECT_EQ(first.status, BackupThreadStatusValue::completed);
     EXPECT_EQ(contentOf(volume.targetOf(changed)), QByteArray("original"));
     EXPECT_EQ(contentOf(volume.targetOf(due)), QByteArray("old")) << "a verify copies nothing due";
-    EXPECT_EQ(volume.verify({folder}).messages.value(3), u"Items verified 2, 12 bytes. Errors 0. Due for backup 1"_s);
     volume.cancelAtCheck(1);
     const RunOutcome cancelled = volume.verify({folder});
     EXPECT_EQ(cancelled.status, BackupThreadStatusValue::cancelled);
