@@ -1,12 +1,11 @@
-// The job: its changes from the run's threads, its status and life, its
-// threads, and the counts and log lines it shows.
+// The job: its changes from the run's threads, its status, its threads,
+// and the counts and log lines it shows. Its life: BackupControllerJobRows.
 #include "backup/backupthread.h"
 #include "backup/displayformat.h"
 
 #include "jobtesting.h"
 
 #include <QLocale>
-#include <QPointer>
 #include <QSignalSpy>
 #include <QThreadPool>
 #include <gtest/gtest.h>
@@ -103,7 +102,6 @@ TEST(BackupThread, ChangesFromAWorkerThreadArriveInCallOrderAndNoLineIsLost)
                 job->setStatus(BackupThreadStatusValue::backingUp);
             }
         }
-        job->setErrorCount(7);
         job->setStatus(BackupThreadStatusValue::completed);
     });
     const bool arrived = waitUntil([&] { return job->status() == BackupThreadStatusValue::completed; });
@@ -118,8 +116,6 @@ TEST(BackupThread, ChangesFromAWorkerThreadArriveInCallOrderAndNoLineIsLost)
     EXPECT_EQ(statuses, (QList<BackupThreadStatusValue>{BackupThreadStatusValue::scanning, BackupThreadStatusValue::backingUp,
                                                          BackupThreadStatusValue::completed}));
     EXPECT_EQ(job->progressMessage(), u"message 999"_s);
-    EXPECT_EQ(job->progressValue(), 1.0f);
-    EXPECT_EQ(job->errorCount(), 7u);
 
     // Rapid progress updates are merged for the views.
     QSignalSpy values(job.get(), &BackupThread::progressValueChanged);
@@ -132,24 +128,6 @@ TEST(BackupThread, ChangesFromAWorkerThreadArriveInCallOrderAndNoLineIsLost)
     EXPECT_LT(values.count(), 2000);
 }
 
-TEST(BackupThread, AJobLivesWhileAHolderRemainsAndIsDeletedAfterTheLast)
-{
-    auto job = newJob();
-    QPointer<BackupThread> watched(job.get());
-    std::weak_ptr<BackupThread> weak = job;
-    std::shared_ptr<BackupThread> task = job; // as a running task would hold it
-    job.reset();                              // the list lets go
-    std::thread([task = std::move(task)]() mutable {
-        task->appendLog(u"from the task"_s);
-        task.reset(); // the task ends; the queued change still holds the job
-    }).join();
-    ASSERT_TRUE(waitUntil([&] { return weak.expired(); }));
-    ASSERT_TRUE(waitUntil([&] {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return watched.isNull();
-    }));
-}
-
 TEST(BackupThread, JobsRunOnThreadsOfTheirOwnAndLeaveTheSharedPoolToShortTasks)
 {
     // The shared pool of a two-core machine: two threads free (beside any
@@ -158,7 +136,6 @@ TEST(BackupThread, JobsRunOnThreadsOfTheirOwnAndLeaveTheSharedPoolToShortTasks)
     const int poolThreads = pool->maxThreadCount();
     pool->setMaxThreadCount(pool->activeThreadCount() + 2);
 
-    // Two jobs whose work waits until released, and a third.
     std::promise<void> release;
     JobKind held;
     held.work = [released = release.get_future().share()](BackupThread &) { released.wait(); };

@@ -75,7 +75,7 @@ public:
 
     [[nodiscard]] ScriptStore store() const
     {
-        return ScriptStore(dataDir.path(), [this](const QString &line) { storeLines.append(line); });
+        return ScriptStore(dataDir.path(), [](const QString &) {});
     }
 
     // Over this machine's volumes when `system` is given; then, or when
@@ -107,10 +107,8 @@ public:
     // The set as it is in the store file now; a default set when there is none.
     [[nodiscard]] BackupScript stored() const
     {
-        const auto read = store().read();
-        return read.script.value_or(BackupScript());
+        return store().read().script.value_or(BackupScript());
     }
-    [[nodiscard]] bool storeFileExists() const { return QFile::exists(store().filePath()); }
 
     void storeSet(const BackupScript &script) { ASSERT_TRUE(store().save(script)); }
 
@@ -122,7 +120,6 @@ public:
     /// The controller's preferences, in a file of the test's own.
     std::shared_ptr<platform::Settings> settings;
     QDateTime now = QDateTime(QDate(2024, 3, 9), QTime(14, 30));
-    mutable QStringList storeLines;
     QStringList output;
     std::unique_ptr<BackupController> controller;
 };

@@ -33,8 +33,7 @@ inline QStringList messagesOf(const QStringList &log)
 // What a finished job showed.
 struct RunOutcome
 {
-    QStringList messages; // log lines after the first, time stamps removed
-    QString result;       // the job's closing "Result: ..." line, kept apart from the run's
+    QStringList messages; // log lines after the first, time stamps and the closing "Result: ..." line removed
     BackupThreadStatusValue status = BackupThreadStatusValue::awaiting;
     quint64 errors = 0;
     float progress = 0;
@@ -68,7 +67,7 @@ inline RunOutcome runJob(const BackupScript &script,
     }
     outcome.messages = messagesOf(job->log());
     if (!outcome.messages.isEmpty() && outcome.messages.last().startsWith(QStringLiteral("Result: "))) {
-        outcome.result = outcome.messages.takeLast();
+        outcome.messages.removeLast();
     }
     outcome.status = job->status();
     outcome.errors = job->errorCount();
@@ -85,21 +84,15 @@ inline void writeFile(const QString &path, const QByteArray &content)
     file.write(content);
 }
 
-// A source tree in a temporary folder, with raw-byte helpers for names
-// that are not UTF-8.
-class SourceTree
+// A source tree in a temporary folder.
+class SourceTree : public QTemporaryDir
 {
 public:
-    [[nodiscard]] QString path() const { return m_dir.path(); }
-    [[nodiscard]] QString filePath(const QString &relative) const { return m_dir.path() + QLatin1Char('/') + relative; }
-
     QString write(const QString &relative, const QByteArray &content, qint64 secondsAgo = 3600) const
     {
         const QString full = filePath(relative);
         writeFile(full, content);
-        timespec now {};
-        clock_gettime(CLOCK_REALTIME, &now);
-        setTime(QFile::encodeName(full), double(now.tv_sec) - double(secondsAgo));
+        setTime(QFile::encodeName(full), double(::time(nullptr) - secondsAgo));
         return full;
     }
 
@@ -111,17 +104,15 @@ public:
         times[1] = times[0];
         EXPECT_EQ(utimensat(AT_FDCWD, path.constData(), times, AT_SYMLINK_NOFOLLOW), 0) << path.toStdString();
     }
-
-    static timespec modificationTime(const QByteArray &path)
-    {
-        struct stat info {};
-        lstat(path.constData(), &info);
-        return info.st_mtim;
-    }
-
-private:
-    QTemporaryDir m_dir;
 };
+
+// A file's modification time in seconds.
+inline double mtimeOf(const QString &path)
+{
+    struct stat info {};
+    lstat(QFile::encodeName(path).constData(), &info);
+    return double(info.st_mtim.tv_sec) + double(info.st_mtim.tv_nsec) / 1e9;
+}
 
 // Where the copy of `sourceFile` goes on `volumePath`.
 inline QString targetOf(const QString &volumePath, const QString &sourceFile)
