@@ -41,7 +41,7 @@ public:
     [[nodiscard]] static bool enabled(QObject *root, const QString &name) { return flag(root, name, "enabled"); }
     [[nodiscard]] static bool flag(QObject *root, const QString &name, const char *property);
     // Triggers a menu entry by object name.
-    static void trigger(QQuickWindow *window, const QString &name);
+    static void trigger(QObject *root, const QString &name);
     // Clicks the middle of `item` and lets the window follow.
     static void click(QQuickItem *item);
     static void click(QObject *root, const QString &name) { click(item(root, name)); }

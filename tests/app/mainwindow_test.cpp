@@ -151,10 +151,7 @@ void expectWholeMenus(QQuickWindow *window, const QStringList &contextMenus)
 void expectDisabledControlsLookDisabled(QQuickWindow *window, const QPalette &palette, bool dark)
 {
     auto textColour = [window](const QString &name) {
-        QQuickItem *control = AppFixture::item(window, name);
-        EXPECT_TRUE(control) << name.toStdString();
-        QObject *label = control ? control->property("contentItem").value<QObject *>() : nullptr;
-        return label ? label->property("color").value<QColor>() : QColor();
+        return AppFixture::evaluate(AppFixture::find(window, name), QStringLiteral("contentItem.color")).value<QColor>();
     };
     const QColor enabledButton = textColour(QStringLiteral("selectButton"));
     EXPECT_EQ(enabledButton, palette.color(QPalette::Active, QPalette::ButtonText));
@@ -221,22 +218,18 @@ void triggerCellItem(QQuickWindow *window, const QString &path, const QString &i
     QObject *cell = AppFixture::find(window, QStringLiteral("cell:") + path);
     ASSERT_TRUE(cell) << path.toStdString();
     QMetaObject::invokeMethod(cell, "ensureMenu"); // the menu is made on first use
-    QObject *entry = AppFixture::find(cell, item);
-    ASSERT_TRUE(entry) << item.toStdString();
-    QMetaObject::invokeMethod(entry, "triggered");
+    AppFixture::trigger(cell, item);
 }
 
 } // namespace
 
 // With a stored icon size, through every state: disconnected with both
 // switches never written (in the light and the dark palette), connected, the
-// volume removed and refused choices, every source removed, and a drop of
-// a volume.
+// volume removed and refused choices, every source removed, a volume dropped.
 TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDestinationAllows)
 {
     const QPalette light = QGuiApplication::palette();
     AppFixture f;
-    const RecordingUrlOpener &opener = f.browser;
     BackupScript script = setWithDestination(kUuid, QStringLiteral("STICK"), kStickPath, 64'000'000'000);
     const QString notes = QStringLiteral("/home/ann/Notes.txt");
     script.sourcePaths = {QStringLiteral("/home/ann/Documents"), QStringLiteral("/home/ann/Pictures"), notes,
@@ -277,12 +270,10 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
     expectTidyText(window);
     // The hairlines under the two panels' headers meet.
     auto lineY = [window](const char *header) {
-        QObject *line = AppFixture::find(AppFixture::find(window, QString::fromLatin1(header)),
-                                         QStringLiteral("panelHeaderLine"));
-        return line ? qobject_cast<QQuickItem *>(line)->mapToScene(QPointF(0, 0)).y() : -1;
+        QQuickItem *line = AppFixture::item(AppFixture::find(window, QString::fromLatin1(header)), QStringLiteral("panelHeaderLine"));
+        return line ? line->mapToScene(QPointF(0, 0)).y() : qQNaN();
     };
     EXPECT_EQ(lineY("sourceHeader"), lineY("volumeHeader"));
-    // A cell makes its menu on first use.
     QMetaObject::invokeMethod(AppFixture::find(window, QStringLiteral("cell:") + notes), "ensureMenu");
     expectWholeMenus(window, {QStringLiteral("volumeMenu"), QStringLiteral("cellMenu")});
 
@@ -294,7 +285,7 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
     triggerCellItem(window, notes, QStringLiteral("removeItem"));
     EXPECT_TRUE(waitUntil([&] { return !AppFixture::find(window, QStringLiteral("cell:") + notes); }));
     triggerCellItem(window, QStringLiteral("/home/ann/Music"), QStringLiteral("showInFinderItem"));
-    EXPECT_EQ(opener.revealed, QStringList{QStringLiteral("/home/ann/Music")});
+    EXPECT_EQ(f.browser.revealed, QStringList{QStringLiteral("/home/ann/Music")});
     const QString odd = QStringLiteral("/home/ann/My Notes #1");
     drop(window, QStringLiteral("sourcePathView"),
          {QUrl::fromLocalFile(odd), QUrl(QStringLiteral("https://example.com/x"))});
@@ -306,8 +297,7 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
 
     // A double-click on " Backup Now " starts one backup; space taken by
     // others meanwhile shows once it has ended, before the 10 s refresh.
-    // "Eject" ejects; auto eject comes back with auto backup and writes its
-    // choice.
+    // Auto eject comes back with auto backup and writes its choice.
     f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kStickPath, 64'000'000'000, 10'000'000'000));
     const QQuickItem *backupButton = AppFixture::item(window, QStringLiteral("backupButton"));
     QTest::mouseDClick(window, Qt::LeftButton, Qt::NoModifier,
@@ -326,7 +316,7 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
     EXPECT_FALSE(f.settings->autoEjectOnComplete());
 
     // "Remove Volume" forgets the destination and its last backup.
-    QMetaObject::invokeMethod(AppFixture::find(window, QStringLiteral("removeVolumeItem")), "triggered");
+    AppFixture::trigger(window, QStringLiteral("removeVolumeItem"));
     QTest::qWait(50);
     EXPECT_TRUE(visible(window, QStringLiteral("volumePlaceholder")) && enabled(window, QStringLiteral("selectButton")));
     EXPECT_FALSE(visible(window, QStringLiteral("volumeDetails")) || visible(window, QStringLiteral("backupButton")));
