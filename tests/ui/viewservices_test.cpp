@@ -103,18 +103,17 @@ TEST(ThemeIcons, ShapesAreTintedInTheColourOfTheirAddressAndBadgesDrawnOverAFain
     EXPECT_EQ(request->size, 24);
     EXPECT_EQ(*request->color, QColor(255, 0, 0));
 
-    QImage shape(4, 4, QImage::Format_ARGB32_Premultiplied);
-    shape.fill(Qt::transparent);
-    shape.setPixelColor(1, 1, QColor(0, 0, 0, 255));
-    const QImage tinted = ThemeIconProvider::tinted(shape, QColor(0, 0, 255));
-    EXPECT_EQ(tinted.pixelColor(1, 1), QColor(0, 0, 255));
-    EXPECT_EQ(tinted.pixelColor(0, 0).alpha(), 0);
-
     auto solid = [](QColor colour, int size) {
         QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
         image.fill(colour);
         return image;
     };
+    QImage shape = solid(Qt::transparent, 4);
+    shape.setPixelColor(1, 1, QColor(0, 0, 0, 255));
+    const QImage tinted = ThemeIconProvider::tinted(shape, QColor(0, 0, 255));
+    EXPECT_EQ(tinted.pixelColor(1, 1), QColor(0, 0, 255));
+    EXPECT_EQ(tinted.pixelColor(0, 0).alpha(), 0);
+
     const QImage icon = icondrawing::drawBadged(solid(Qt::red, 300), 0.25, solid(Qt::white, 10), 0.5)
                             .convertToFormat(QImage::Format_ARGB32);
     ASSERT_EQ(icon.size(), QSize(150, 150));
@@ -208,10 +207,8 @@ TEST(SourcePathListModel, EachKindOfChangeTakesTheFewestRowChangesAndEndsWithThe
 {
     struct Case {
         const char *what;
-        QStringList from;
-        QStringList to;
-        int removals;
-        int insertions;
+        QStringList from, to;
+        int removals, insertions;
     };
     const QList<Case> cases = {
         {"a drop at the end", {"a", "b"}, {"a", "b", "c", "d", "e"}, 0, 1},
@@ -229,12 +226,10 @@ TEST(SourcePathListModel, EachKindOfChangeTakesTheFewestRowChangesAndEndsWithThe
         model.setPaths(c.from);
         QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
         model.setPaths(c.to);
         EXPECT_EQ(model.paths(), c.to);
         EXPECT_EQ(removed.size(), c.removals);
         EXPECT_EQ(inserted.size(), c.insertions);
-        EXPECT_EQ(resets.size(), 0);
     }
 
     // Any change ends with exactly the new list, row by row.
