@@ -115,5 +115,5 @@ void AppFixture::click(QQuickItem *item)
 
 QVariant AppFixture::evaluate(QObject *object, const QString &expression)
 {
-    return QQmlExpression(qmlContext(object), object, expression).evaluate();
+    return object ? QQmlExpression(qmlContext(object), object, expression).evaluate() : QVariant();
 }

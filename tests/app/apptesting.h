@@ -45,7 +45,8 @@ public:
     // Clicks the middle of `item` and lets the window follow.
     static void click(QQuickItem *item);
     static void click(QObject *root, const QString &name) { click(item(root, name)); }
-    // Runs a QML expression in the scope of `object` (for Qt's private types).
+    // Runs a QML expression in the scope of `object` (for Qt's private types);
+    // nothing without an object.
     [[nodiscard]] static QVariant evaluate(QObject *object, const QString &expression);
 
     // Every update check made: its kind ("silent" or "manual") and the object,

@@ -151,7 +151,9 @@ void expectWholeMenus(QQuickWindow *window, const QStringList &contextMenus)
 void expectDisabledControlsLookDisabled(QQuickWindow *window, const QPalette &palette, bool dark)
 {
     auto textColour = [window](const QString &name) {
-        return AppFixture::evaluate(AppFixture::find(window, name), QStringLiteral("contentItem.color")).value<QColor>();
+        QObject *control = AppFixture::find(window, name);
+        EXPECT_TRUE(control) << name.toStdString();
+        return AppFixture::evaluate(control, QStringLiteral("contentItem.color")).value<QColor>();
     };
     const QColor enabledButton = textColour(QStringLiteral("selectButton"));
     EXPECT_EQ(enabledButton, palette.color(QPalette::Active, QPalette::ButtonText));
