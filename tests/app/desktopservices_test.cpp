@@ -197,7 +197,6 @@ TEST_F(DesktopServicesTest, SleepIsInhibitedWhileAJobRunsHoweverItEndsAndThePort
                   (QVariantList{"sleep:idle:shutdown", "Vellory 2", "A backup is running", "block"}));
         // Released, also when the grant arrives after the job has ended.
         EXPECT_TRUE(waitUntil([&] { return !desktop.inhibitorHeld(); }));
-        EXPECT_FALSE(inhibitor.isHeld());
     }
 
     // Through the portal the request is closed on release; on a bus without
