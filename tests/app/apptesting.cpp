@@ -16,21 +16,6 @@ Q_IMPORT_QML_PLUGIN(Moraine_UpdatePlugin)
 
 namespace {
 
-// Once for the run, before any window: software drawing, the application's
-// style and icon theme.
-class AppEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-        QQuickStyle::setStyle(QStringLiteral("Fusion"));
-        useIconThemeFallback();
-    }
-};
-
-[[maybe_unused]] ::testing::Environment *const appEnvironment = ::testing::AddGlobalTestEnvironment(new AppEnvironment);
-
 // Stands in for the update service without any network: records the kind
 // of check asked for, and completes at once.
 class RecordingCheck : public moraine::NIMBLite
@@ -52,6 +37,14 @@ private:
 
 AppFixture::AppFixture()
 {
+    // Once for the run, before any window: software drawing, the
+    // application's style and icon theme.
+    [[maybe_unused]] static const bool prepared = [] {
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+        QQuickStyle::setStyle(QStringLiteral("Fusion"));
+        useIconThemeFallback();
+        return true;
+    }();
     clearUpdatePreferences();
 }
 
@@ -81,9 +74,7 @@ VelloryApp &AppFixture::start()
 
 QQuickWindow *AppFixture::launch()
 {
-    if (!app) {
-        start();
-    }
+    start();
     EXPECT_TRUE(app->launch());
     QQuickWindow *window = mainWindow();
     EXPECT_TRUE(window && QTest::qWaitForWindowExposed(window));
@@ -107,9 +98,9 @@ bool AppFixture::flag(QObject *root, const QString &name, const char *property)
     return object && object->property(property).toBool();
 }
 
-void AppFixture::trigger(QQuickWindow *window, const QString &name)
+void AppFixture::trigger(QObject *root, const QString &name)
 {
-    QObject *item = find(window, name);
+    QObject *item = find(root, name);
     ASSERT_TRUE(item) << name.toStdString();
     QMetaObject::invokeMethod(item, "triggered");
 }
@@ -124,6 +115,5 @@ void AppFixture::click(QQuickItem *item)
 
 QVariant AppFixture::evaluate(QObject *object, const QString &expression)
 {
-    QQmlExpression run(qmlContext(object), object, expression);
-    return run.evaluate();
+    return object ? QQmlExpression(qmlContext(object), object, expression).evaluate() : QVariant();
 }

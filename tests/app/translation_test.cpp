@@ -3,6 +3,7 @@
 // any window, menu, alert or notification. And German and French translate
 // every text the sources hold.
 #include "apptesting.h"
+#include "runtesting.h"
 
 #include "app/backupnotifications.h"
 #include "app/statusicon.h"
@@ -54,9 +55,7 @@ Catalogue readTs(const QString &path)
 {
     Catalogue catalogue;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return catalogue;
-    }
+    file.open(QIODevice::ReadOnly); // a file that cannot be read is an error of the reader
     QXmlStreamReader xml(&file);
     QString context;
     QString source;
@@ -119,9 +118,8 @@ bool hasUntranslatedWords(const QString &text)
     return words.match(rest).hasMatch();
 }
 
-// Texts under `object` that are not translated: its own text, title,
-// display text and accessible name, and those of its children, popups and
-// menus included.
+// Texts under `object` that are not translated: its own and those of its
+// children, popups and menus included.
 void collectEnglish(QObject *object, QStringList &english, QSet<QObject *> &seen)
 {
     // A source's cell shows its name and path, its tooltip the whole path.
@@ -144,9 +142,8 @@ void collectEnglish(QObject *object, QStringList &english, QSet<QObject *> &seen
     }
     QList<QObject *> children = object->children();
     if (auto *item = qobject_cast<QQuickItem *>(object)) {
-        for (QQuickItem *child : item->childItems()) {
-            children.append(child);
-        }
+        const QList<QQuickItem *> items = item->childItems();
+        children.append(QList<QObject *>(items.cbegin(), items.cend()));
     }
     for (const char *property : {"contentItem", "menuBar", "header", "footer", "popup", "background"}) {
         if (auto *child = object->property(property).value<QObject *>()) {
@@ -216,11 +213,10 @@ TEST(Translation, PseudoLocaleLeavesNoEnglishAndGermanAndFrenchAreComplete)
     AppFixture f;
     QTemporaryDir stick;
     QTemporaryDir home;
-    QFile notes(home.filePath(QStringLiteral("Notes.txt")));
-    ASSERT_TRUE(notes.open(QIODevice::WriteOnly) && notes.write("milk\n") == 5);
-    notes.close();
+    const QString notes = home.filePath(QStringLiteral("Notes.txt"));
+    writeFile(notes, "milk\n");
     BackupScript script = setWithDestination(QStringLiteral("1A2B-3C4D"), QStringLiteral("STICK"), stick.path());
-    script.sourcePaths = {notes.fileName(), home.path()};
+    script.sourcePaths = {notes, home.path()};
     script.lastBackup = QStringLiteral("Never");
     f.storeSet(script);
     f.table.mount(fakeStick(QStringLiteral("1A2B-3C4D"), QStringLiteral("STICK"), stick.path()));
