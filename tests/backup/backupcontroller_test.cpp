@@ -269,8 +269,6 @@ TEST(BackupControllerSelectVolume, RefusalsLeaveTheSetAsItWasAnotherVolumeReplac
     EXPECT_FALSE(controller.hasDestination() || controller.isConnected() || controller.canStartBackup());
 }
 
-// --- Mount ------------------------------------------------------------------------
-
 TEST(VolumeDidMount, TheDestinationStartsABackupOnTopFlippingShowWindowAndStampingTheSetUnlessAutomaticBackupIsOff)
 {
     ControllerFixture f;
@@ -360,11 +358,8 @@ TEST(VolumeDidMount, AnotherVolumeOrOneWithoutUuidOrTheMonitorsFirstReadingWitho
     }
 }
 
-// --- Unmount and rename of a connected destination ----------------------------------
-
 TEST(VolumeDidRenameAndUnmount, OnlyChangesAreNotifiedTheNewNameIsSavedAnUnmountLeavesTheJobRunningAndOnlyTheDestinationIsEjected)
 {
-    // The destination connected, another volume beside it, automatic backup off.
     ControllerFixture f;
     f.settings->setAutoBackupOnConnect(false);
     f.storeSet(setWithDestination(kUuid, u"STICK"_s, kPath));
@@ -466,8 +461,6 @@ TEST(VolumeDidRenameAndUnmount, OnlyChangesAreNotifiedTheNewNameIsSavedAnUnmount
     EXPECT_FLOAT_EQ(controller.volumeUsage(), 0.75f);
 }
 
-// --- Remounts -----------------------------------------------------------------------
-
 // A reading of the table that the destination's move overtook never outlives
 // the monitor's first reading or a rename's answer held back until after it.
 TEST(BackupControllerRemount, AReadingTakenBeforeTheDestinationMovedNeverLeavesTheOldPath)
@@ -519,8 +512,6 @@ TEST(BackupControllerRemount, AReadingTakenBeforeTheDestinationMovedNeverLeavesT
     expectAt(f, moved);
     EXPECT_EQ(controller.volumeName(), u"OFFSITE"_s);
 }
-
-// --- The job list -------------------------------------------------------------------
 
 // Closing the last row (not another) is told, so that the Backups window
 // goes. A closed row's job lives on only while a log window holds it.

@@ -196,8 +196,6 @@ TEST(MergeBackupScripts, KeepsEachSidesOwnChanges)
     }
 }
 
-// ---- The store ---------------------------------------------------------------
-
 namespace {
 
 class ScriptStoreTest : public ::testing::Test
