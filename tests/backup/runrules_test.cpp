@@ -511,7 +511,6 @@ TEST_F(RunRules, ACancelStopsTheScanBeforeAnyCopyAndTheCopyWithOnlyWholeCopiesAn
     const RunOutcome scan = volume.backUp(sources);
     EXPECT_EQ(scan.status, BackupThreadStatusValue::cancelled);
     ASSERT_GE(scan.messages.size(), 4);
-    EXPECT_EQ(scan.messages[0], u"Scanning %1..."_s.arg(sources[0]));
     const QRegularExpressionMatch planned = QRegularExpression(u"^Items checked 0, ([0-9,]+) to copy, requires .*$"_s)
                                                 .match(scan.messages.at(scan.messages.size() - 4));
     ASSERT_TRUE(planned.hasMatch()) << scan.messages.join(u'\n').toStdString();
