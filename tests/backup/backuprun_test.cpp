@@ -233,10 +233,9 @@ TEST_F(BackupRunTest, AfterACancelEachCopyWorkerStopsAtItsNextFileWhileTheReport
 
 TEST(CopyPlan, KeepsEveryNameAndSizeAcrossItsNameBlocks)
 {
-    // Names of every length up to the longest a folder can hold, so that
-    // they fill several 64 KiB blocks and meet each block's end; sizes past
-    // 32 bits, and one past the 48 bits an entry keeps (it saturates there,
-    // while the sum to copy stays exact).
+    // Names of every length a folder can hold fill several 64 KiB blocks and
+    // meet each block's end; sizes pass 32 bits, and one the 48 bits an entry
+    // keeps (it saturates there; the sum to copy stays exact).
     CopyPlan plan;
     const std::uint32_t folder = plan.addFolder("/source", "copy");
     const std::int64_t sizes[] = {0, 1, (std::int64_t(5) << 30) + 7, (std::int64_t(1) << 48) - 1};

@@ -165,9 +165,8 @@ TEST(BackupScriptJson, EveryTruncationFailsCleanlyAndCorruptedBytesNeverCrashThe
     }
 }
 
-// Our change and the other program's change to a set that both read as
-// `base`: each part the one side changed survives. Sources both sides add:
-// through the controller (BackupControllerSources).
+// Each part that only one side changed since `base` survives the merge;
+// sources both sides add: BackupControllerSources.
 TEST(MergeBackupScripts, KeepsEachSidesOwnChanges)
 {
     BackupScript base;
