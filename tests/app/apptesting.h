@@ -30,10 +30,7 @@ public:
 
     // The object named `name` below `root`, popups, menu bars and headers included.
     [[nodiscard]] static QObject *find(QObject *root, const QString &name) { return findObjectNamed(root, name); }
-    [[nodiscard]] static QQuickItem *item(QObject *root, const QString &name)
-    {
-        return qobject_cast<QQuickItem *>(findObjectNamed(root, name));
-    }
+    [[nodiscard]] static QQuickItem *item(QObject *root, const QString &name) { return qobject_cast<QQuickItem *>(find(root, name)); }
     // Its "text" property, or a note that it is missing.
     [[nodiscard]] static QString text(QObject *root, const QString &name);
     // Whether it is there and visible, or enabled, or has another such property set.
