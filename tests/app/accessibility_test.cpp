@@ -153,13 +153,11 @@ public:
     /// the focus when another closed takes it back, with no window manager here.
     bool click(const AtSpiRef &window) const
     {
-        int x = 0, y = 0, width = 0, height = 0;
-        const auto extents = answer(window, "org.a11y.atspi.Component", QStringLiteral("GetExtents"), {0U}).value<QDBusArgument>();
-        extents.beginStructure();
-        extents >> x >> y >> width >> height;
-        extents.endStructure();
-        return width > 0 && call(kDevices, "org.a11y.atspi.DeviceEventController", QStringLiteral("GenerateMouseEvent"),
-                                 {x + width / 2, y + 8, QStringLiteral("b1c")}).type() == QDBusMessage::ReplyMessage;
+        // The extents (x, y, width, height) read as Qt reads a rectangle.
+        const auto extents = qdbus_cast<QRect>(answer(window, "org.a11y.atspi.Component", QStringLiteral("GetExtents"), {0U}));
+        return extents.width() > 0 && call(kDevices, "org.a11y.atspi.DeviceEventController", QStringLiteral("GenerateMouseEvent"),
+                                           {extents.x() + extents.width() / 2, extents.y() + 8, QStringLiteral("b1c")}).type()
+            == QDBusMessage::ReplyMessage;
     }
 
 private:
