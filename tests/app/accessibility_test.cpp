@@ -5,6 +5,7 @@
 #include "platform/buildinfo.h"
 #include "platform/settings.h"
 #include "privatebus.h"
+#include "runtesting.h"
 #include "skipwithout.h"
 #include "systemcommands.h"
 
@@ -311,14 +312,11 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
     // Two sources, backed up once to the stick, so "Backup Now" can be used
     // and the Restore window has items to show.
     QDir sources(m_home.filePath(QStringLiteral("home")));
-    ASSERT_TRUE(sources.mkpath(QStringLiteral("Letters")));
-    QFile notes(sources.filePath(QStringLiteral("Notes.txt"))), letter(sources.filePath(QStringLiteral("Letters/ann.txt")));
-    for (QFile *file : {&notes, &letter}) {
-        ASSERT_TRUE(file->open(QIODevice::WriteOnly) && file->write("milk\n") == 5);
-        file->close();
-    }
+    const QString notes = sources.filePath(QStringLiteral("Notes.txt")), letter = sources.filePath(QStringLiteral("Letters/ann.txt"));
+    writeFile(notes, "milk\n");
+    writeFile(letter, "milk\n");
     ASSERT_TRUE(cli({QStringLiteral("add"), sources.filePath(QStringLiteral("Letters"))}));
-    ASSERT_TRUE(cli({QStringLiteral("add"), notes.fileName()}));
+    ASSERT_TRUE(cli({QStringLiteral("add"), notes}));
     ASSERT_TRUE(cli({QStringLiteral("select-volume"), volume.mountPath()}));
     // The stick stays mounted after the run (the application's own settings file).
     const QString settings = QStringLiteral("config/%1/%2.conf").arg(platform::buildinfo::organizationName(), platform::buildinfo::applicationName());
@@ -327,9 +325,7 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
     // The desktop's opener, as the application finds it on the PATH: it
     // writes down what it was asked to open.
     QFile opener(m_home.filePath(QStringLiteral("bin/xdg-open")));
-    ASSERT_TRUE(QDir(m_home.path()).mkpath(QStringLiteral("bin")) && opener.open(QIODevice::WriteOnly));
-    opener.write("#!/bin/sh\necho \"$1\" >> \"$0.log\"\n");
-    opener.close();
+    writeFile(opener.fileName(), "#!/bin/sh\necho \"$1\" >> \"$0.log\"\n");
     ASSERT_TRUE(opener.setPermissions(opener.permissions() | QFile::ExeOwner));
     m_env.insert(QStringLiteral("PATH"), m_home.filePath(QStringLiteral("bin:")) + m_env.value(QStringLiteral("PATH")));
 
@@ -440,7 +436,7 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
     // does; Tab reaches a folder (Enter opens it), a file's check box (Space
     // picks it) and then the window's main action. Ctrl+W closes the window.
     choose('f', QStringLiteral("Restore"));
-    const QString pickNotes = QStringLiteral("Pick ") + notes.fileName(), openLetters = QStringLiteral("Open ") + QFileInfo(letter).path();
+    const QString pickNotes = QStringLiteral("Pick ") + notes, openLetters = QStringLiteral("Open ") + QFileInfo(letter).path();
     seen = waitFor(is(QStringLiteral("check box"), pickNotes));
     for (const auto &[role, name] : std::initializer_list<std::pair<QString, QString>>{
              {QStringLiteral("combo box"), QStringLiteral("Computer")}, {QStringLiteral("push button"), QStringLiteral("Up one folder")},

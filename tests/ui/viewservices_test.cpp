@@ -1,6 +1,7 @@
 // The C++ behind the views: image URLs and their providers, the row changes
 // of the source list, the log feed, the item dialog and the desktop helpers.
 #include "controllertesting.h"
+#include "runtesting.h"
 
 #include "backup/backupthread.h"
 #include "ui/icondrawing.h"
@@ -139,11 +140,8 @@ TEST(ThemeIcons, DrawingAnIconLetsTheThemesFullSizePictureGo)
     QTemporaryDir dir;
     const QString theme = dir.path() + QStringLiteral("/Large");
     ASSERT_TRUE(QDir().mkpath(theme + QStringLiteral("/2048x2048/places")));
-    QFile index(theme + QStringLiteral("/index.theme"));
-    ASSERT_TRUE(index.open(QIODevice::WriteOnly));
-    index.write("[Icon Theme]\nName=Large\nDirectories=2048x2048/places\n\n"
-                "[2048x2048/places]\nSize=2048\nType=Fixed\n");
-    index.close();
+    writeFile(theme + QStringLiteral("/index.theme"), "[Icon Theme]\nName=Large\nDirectories=2048x2048/places\n\n"
+                                                      "[2048x2048/places]\nSize=2048\nType=Fixed\n");
     QImage picture(2048, 2048, QImage::Format_ARGB32);
     picture.fill(Qt::green);
     for (const char *name : {"large-one", "large-two", "large-three"}) {
