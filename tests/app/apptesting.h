@@ -37,13 +37,11 @@ public:
     [[nodiscard]] static bool visible(QObject *root, const QString &name) { return flag(root, name, "visible"); }
     [[nodiscard]] static bool enabled(QObject *root, const QString &name) { return flag(root, name, "enabled"); }
     [[nodiscard]] static bool flag(QObject *root, const QString &name, const char *property);
-    // Triggers a menu entry by object name.
     static void trigger(QObject *root, const QString &name);
     // Clicks the middle of `item` and lets the window follow.
     static void click(QQuickItem *item);
     static void click(QObject *root, const QString &name) { click(item(root, name)); }
-    // Runs a QML expression in the scope of `object` (for Qt's private types);
-    // nothing without an object.
+    // Runs a QML expression on `object` (for Qt's private types); nothing without one.
     [[nodiscard]] static QVariant evaluate(QObject *object, const QString &expression);
 
     // Every update check made: its kind ("silent" or "manual") and the object,
