@@ -38,6 +38,14 @@ struct AtSpiRef
     QDBusObjectPath path;
 };
 
+const QDBusArgument &operator>>(const QDBusArgument &argument, AtSpiRef &ref)
+{
+    argument.beginStructure();
+    argument >> ref.service >> ref.path;
+    argument.endStructure();
+    return argument;
+}
+
 constexpr auto kAccessible = "org.a11y.atspi.Accessible";
 // AT-SPI state bits (AtspiStateType).
 constexpr int kStateFocusable = 11, kStateFocused = 12, kStateSelected = 23, kStateShowing = 25, kStateVisible = 30;
@@ -80,17 +88,7 @@ public:
 
     [[nodiscard]] QList<AtSpiRef> children(const AtSpiRef &ref) const
     {
-        QList<AtSpiRef> found;
-        const auto list = answer(ref, kAccessible, QStringLiteral("GetChildren")).value<QDBusArgument>();
-        list.beginArray();
-        while (!list.atEnd()) {
-            found.append(AtSpiRef());
-            list.beginStructure();
-            list >> found.last().service >> found.last().path;
-            list.endStructure();
-        }
-        list.endArray();
-        return found;
+        return qdbus_cast<QList<AtSpiRef>>(answer(ref, kAccessible, QStringLiteral("GetChildren")));
     }
 
     [[nodiscard]] QString name(const AtSpiRef &ref) const
