@@ -67,8 +67,7 @@ std::string describe(const ShownText &shown)
 
 constexpr qreal kSlack = 1.0;
 
-// The contrast ratio of two colours (1 to 21), as accessibility guides
-// measure it.
+// The contrast ratio of two colours (1 to 21), as accessibility guides measure it.
 double contrast(const QColor &a, const QColor &b)
 {
     auto luminance = [](const QColor &c) {
@@ -200,7 +199,6 @@ bool drop(QQuickWindow *window, const QString &panel, const QList<QUrl> &urls)
     return accepted.toBool();
 }
 
-// The paths of the source grid's cells, in grid order.
 QStringList gridPaths(QQuickWindow *window)
 {
     QQuickItem *grid = AppFixture::item(window, QStringLiteral("sourceGrid"));

@@ -176,7 +176,6 @@ QStringList englishIn(QQuickWindow *window)
 
 TEST(Translation, PseudoLocaleLeavesNoEnglishAndGermanAndFrenchAreComplete)
 {
-    // What lupdate finds in the sources now, and the two translations.
     const Catalogue extracted = readTs(QStringLiteral(VELLORY_EXTRACTED_TS));
     ASSERT_TRUE(extracted.read) << VELLORY_EXTRACTED_TS;
     ASSERT_GT(extracted.translations.size(), 100U);

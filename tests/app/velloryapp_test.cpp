@@ -225,7 +225,6 @@ TEST(VelloryApp, LaunchRunsItsTasksOnceAndEveryCommandReachesItsWindowOrPage)
     ASSERT_TRUE(view && lines);
     QGuiApplication::clipboard()->clear();
     log->requestActivate();
-    // A drag over the first line from its first character selects part of it.
     const qreal charWidth = view->property("charWidth").toReal();
     const qreal left = lines->mapToScene(QPointF(0, 0)).x() + view->property("padding").toInt();
     const int y = int(lines->mapToScene(QPointF(0, 0)).y() + lines->property("topMargin").toReal()
