@@ -5,6 +5,7 @@
 #include "platform/buildinfo.h"
 #include "platform/settings.h"
 #include "privatebus.h"
+#include "runtesting.h"
 #include "skipwithout.h"
 #include "systemcommands.h"
 
@@ -36,6 +37,14 @@ struct AtSpiRef
     QString service;
     QDBusObjectPath path;
 };
+
+const QDBusArgument &operator>>(const QDBusArgument &argument, AtSpiRef &ref)
+{
+    argument.beginStructure();
+    argument >> ref.service >> ref.path;
+    argument.endStructure();
+    return argument;
+}
 
 constexpr auto kAccessible = "org.a11y.atspi.Accessible";
 // AT-SPI state bits (AtspiStateType).
@@ -79,17 +88,7 @@ public:
 
     [[nodiscard]] QList<AtSpiRef> children(const AtSpiRef &ref) const
     {
-        QList<AtSpiRef> found;
-        const auto list = answer(ref, kAccessible, QStringLiteral("GetChildren")).value<QDBusArgument>();
-        list.beginArray();
-        while (!list.atEnd()) {
-            found.append(AtSpiRef());
-            list.beginStructure();
-            list >> found.last().service >> found.last().path;
-            list.endStructure();
-        }
-        list.endArray();
-        return found;
+        return qdbus_cast<QList<AtSpiRef>>(answer(ref, kAccessible, QStringLiteral("GetChildren")));
     }
 
     [[nodiscard]] QString name(const AtSpiRef &ref) const
@@ -153,13 +152,11 @@ public:
     /// the focus when another closed takes it back, with no window manager here.
     bool click(const AtSpiRef &window) const
     {
-        int x = 0, y = 0, width = 0, height = 0;
-        const auto extents = answer(window, "org.a11y.atspi.Component", QStringLiteral("GetExtents"), {0U}).value<QDBusArgument>();
-        extents.beginStructure();
-        extents >> x >> y >> width >> height;
-        extents.endStructure();
-        return width > 0 && call(kDevices, "org.a11y.atspi.DeviceEventController", QStringLiteral("GenerateMouseEvent"),
-                                 {x + width / 2, y + 8, QStringLiteral("b1c")}).type() == QDBusMessage::ReplyMessage;
+        // The extents (x, y, width, height) read as Qt reads a rectangle.
+        const auto extents = qdbus_cast<QRect>(answer(window, "org.a11y.atspi.Component", QStringLiteral("GetExtents"), {0U}));
+        return extents.width() > 0 && call(kDevices, "org.a11y.atspi.DeviceEventController", QStringLiteral("GenerateMouseEvent"),
+                                           {extents.x() + extents.width() / 2, extents.y() + 8, QStringLiteral("b1c")}).type()
+            == QDBusMessage::ReplyMessage;
     }
 
 private:
@@ -313,14 +310,11 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
     // Two sources, backed up once to the stick, so "Backup Now" can be used
     // and the Restore window has items to show.
     QDir sources(m_home.filePath(QStringLiteral("home")));
-    ASSERT_TRUE(sources.mkpath(QStringLiteral("Letters")));
-    QFile notes(sources.filePath(QStringLiteral("Notes.txt"))), letter(sources.filePath(QStringLiteral("Letters/ann.txt")));
-    for (QFile *file : {&notes, &letter}) {
-        ASSERT_TRUE(file->open(QIODevice::WriteOnly) && file->write("milk\n") == 5);
-        file->close();
-    }
+    const QString notes = sources.filePath(QStringLiteral("Notes.txt")), letter = sources.filePath(QStringLiteral("Letters/ann.txt"));
+    writeFile(notes, "milk\n");
+    writeFile(letter, "milk\n");
     ASSERT_TRUE(cli({QStringLiteral("add"), sources.filePath(QStringLiteral("Letters"))}));
-    ASSERT_TRUE(cli({QStringLiteral("add"), notes.fileName()}));
+    ASSERT_TRUE(cli({QStringLiteral("add"), notes}));
     ASSERT_TRUE(cli({QStringLiteral("select-volume"), volume.mountPath()}));
     // The stick stays mounted after the run (the application's own settings file).
     const QString settings = QStringLiteral("config/%1/%2.conf").arg(platform::buildinfo::organizationName(), platform::buildinfo::applicationName());
@@ -329,9 +323,7 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
     // The desktop's opener, as the application finds it on the PATH: it
     // writes down what it was asked to open.
     QFile opener(m_home.filePath(QStringLiteral("bin/xdg-open")));
-    ASSERT_TRUE(QDir(m_home.path()).mkpath(QStringLiteral("bin")) && opener.open(QIODevice::WriteOnly));
-    opener.write("#!/bin/sh\necho \"$1\" >> \"$0.log\"\n");
-    opener.close();
+    writeFile(opener.fileName(), "#!/bin/sh\necho \"$1\" >> \"$0.log\"\n");
     ASSERT_TRUE(opener.setPermissions(opener.permissions() | QFile::ExeOwner));
     m_env.insert(QStringLiteral("PATH"), m_home.filePath(QStringLiteral("bin:")) + m_env.value(QStringLiteral("PATH")));
 
@@ -442,7 +434,7 @@ TEST_F(Accessibility, EveryWindowIsNamedAndTheKeyboardReachesSourcesRestoreAndBa
     // does; Tab reaches a folder (Enter opens it), a file's check box (Space
     // picks it) and then the window's main action. Ctrl+W closes the window.
     choose('f', QStringLiteral("Restore"));
-    const QString pickNotes = QStringLiteral("Pick ") + notes.fileName(), openLetters = QStringLiteral("Open ") + QFileInfo(letter).path();
+    const QString pickNotes = QStringLiteral("Pick ") + notes, openLetters = QStringLiteral("Open ") + QFileInfo(letter).path();
     seen = waitFor(is(QStringLiteral("check box"), pickNotes));
     for (const auto &[role, name] : std::initializer_list<std::pair<QString, QString>>{
              {QStringLiteral("combo box"), QStringLiteral("Computer")}, {QStringLiteral("push button"), QStringLiteral("Up one folder")},

@@ -37,8 +37,7 @@ private:
 
 AppFixture::AppFixture()
 {
-    // Once for the run, before any window: software drawing, the
-    // application's style and icon theme.
+    // Once for the run, before any window.
     [[maybe_unused]] static const bool prepared = [] {
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
         QQuickStyle::setStyle(QStringLiteral("Fusion"));

@@ -30,23 +30,18 @@ public:
 
     // The object named `name` below `root`, popups, menu bars and headers included.
     [[nodiscard]] static QObject *find(QObject *root, const QString &name) { return findObjectNamed(root, name); }
-    [[nodiscard]] static QQuickItem *item(QObject *root, const QString &name)
-    {
-        return qobject_cast<QQuickItem *>(findObjectNamed(root, name));
-    }
+    [[nodiscard]] static QQuickItem *item(QObject *root, const QString &name) { return qobject_cast<QQuickItem *>(find(root, name)); }
     // Its "text" property, or a note that it is missing.
     [[nodiscard]] static QString text(QObject *root, const QString &name);
     // Whether it is there and visible, or enabled, or has another such property set.
     [[nodiscard]] static bool visible(QObject *root, const QString &name) { return flag(root, name, "visible"); }
     [[nodiscard]] static bool enabled(QObject *root, const QString &name) { return flag(root, name, "enabled"); }
     [[nodiscard]] static bool flag(QObject *root, const QString &name, const char *property);
-    // Triggers a menu entry by object name.
     static void trigger(QObject *root, const QString &name);
     // Clicks the middle of `item` and lets the window follow.
     static void click(QQuickItem *item);
     static void click(QObject *root, const QString &name) { click(item(root, name)); }
-    // Runs a QML expression in the scope of `object` (for Qt's private types);
-    // nothing without an object.
+    // Runs a QML expression on `object` (for Qt's private types); nothing without one.
     [[nodiscard]] static QVariant evaluate(QObject *object, const QString &expression);
 
     // Every update check made: its kind ("silent" or "manual") and the object,

@@ -67,8 +67,7 @@ std::string describe(const ShownText &shown)
 
 constexpr qreal kSlack = 1.0;
 
-// The contrast ratio of two colours (1 to 21), as accessibility guides
-// measure it.
+// The contrast ratio of two colours (1 to 21), as accessibility guides measure it.
 double contrast(const QColor &a, const QColor &b)
 {
     auto luminance = [](const QColor &c) {
@@ -85,7 +84,6 @@ void expectWholeText(QQuickWindow *window, const std::vector<ShownText> &texts)
     const QRectF windowRect(0, 0, window->width(), window->height());
     for (const ShownText &shown : texts) {
         SCOPED_TRACE(describe(shown));
-        // Inside the window and not hidden by a clipping parent.
         EXPECT_TRUE(windowRect.adjusted(-kSlack, -kSlack, kSlack, kSlack).contains(shown.rect))
             << "at " << shown.rect.x() << "," << shown.rect.y() << " " << shown.rect.width() << "x"
             << shown.rect.height();
@@ -118,8 +116,7 @@ void expectTidyText(QQuickWindow *window)
     }
 }
 
-// Opens each menu in turn (the menu bar's and the panels' context menus)
-// and checks that no item's text is cut.
+// No item's text cut in any menu: the menu bar's and `contextMenus`.
 void expectWholeMenus(QQuickWindow *window, const QStringList &contextMenus)
 {
     QList<QObject *> menus;
@@ -192,11 +189,6 @@ void expectDisabledControlsLookDisabled(QQuickWindow *window, const QPalette &pa
     EXPECT_GE(contrast(ringColour, colour("window")), 3.0);
 }
 
-
-constexpr auto &enabled = AppFixture::enabled;
-constexpr auto &visible = AppFixture::visible;
-void click(QObject *root, const QString &name) { AppFixture::click(root, name); }
-
 // Drops `urls` on the panel named `panel`; whether it took them.
 bool drop(QQuickWindow *window, const QString &panel, const QList<QUrl> &urls)
 {
@@ -207,7 +199,6 @@ bool drop(QQuickWindow *window, const QString &panel, const QList<QUrl> &urls)
     return accepted.toBool();
 }
 
-// The paths of the source grid's cells, in grid order.
 QStringList gridPaths(QQuickWindow *window)
 {
     QQuickItem *grid = AppFixture::item(window, QStringLiteral("sourceGrid"));
@@ -248,10 +239,9 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
     EXPECT_EQ(text(QStringLiteral("volumeNameLabel")), QStringLiteral("STICK"));
     // Never written: both switches on; auto eject only with auto backup,
     // keeping what it had and writing nothing while greyed out.
-    QQuickItem *autoBackup = AppFixture::item(window, QStringLiteral("autoBackupSwitch"));
     QQuickItem *autoEject = AppFixture::item(window, QStringLiteral("autoEjectSwitch"));
-    EXPECT_TRUE(autoBackup->property("checked").toBool() && autoEject->property("checked").toBool());
-    click(window, QStringLiteral("autoBackupSwitch"));
+    EXPECT_TRUE(AppFixture::flag(window, QStringLiteral("autoBackupSwitch"), "checked") && autoEject->property("checked").toBool());
+    AppFixture::click(window, QStringLiteral("autoBackupSwitch"));
     EXPECT_TRUE(autoEject->property("checked").toBool());
     EXPECT_TRUE(f.settings->autoEjectOnComplete());
     expectTidyText(window);
@@ -278,7 +268,7 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
 
     // The icon-size choice is stored and shown; a cell's menu removes or
     // reveals its item; a drop adds its files, not a web address.
-    click(window, QStringLiteral("smallIconsButton"));
+    AppFixture::click(window, QStringLiteral("smallIconsButton"));
     EXPECT_EQ(iconWidth(), 32);
     triggerCellItem(window, notes, QStringLiteral("removeItem"));
     triggerCellItem(window, QStringLiteral("/home/ann/Music"), QStringLiteral("showInFinderItem"));
@@ -305,17 +295,17 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
               QStringLiteral("Last Backup: ") + QLocale().toString(f.now, QLocale::ShortFormat));
     EXPECT_TRUE(waitUntil([&] { return text(QStringLiteral("availableLabel")).startsWith(QStringLiteral("10.0 GB")); }, 3000))
         << text(QStringLiteral("availableLabel")).toStdString();
-    click(window, QStringLiteral("ejectButton"));
+    AppFixture::click(window, QStringLiteral("ejectButton"));
     EXPECT_EQ(f.ejector.requests(), QStringList{kStickPath});
-    click(window, QStringLiteral("autoBackupSwitch"));
+    AppFixture::click(window, QStringLiteral("autoBackupSwitch"));
     EXPECT_TRUE(autoEject->isEnabled());
-    click(window, QStringLiteral("autoEjectSwitch"));
+    AppFixture::click(window, QStringLiteral("autoEjectSwitch"));
     EXPECT_FALSE(f.settings->autoEjectOnComplete());
 
     // "Remove Volume" forgets the destination and its last backup.
     AppFixture::trigger(window, QStringLiteral("removeVolumeItem"));
     QTest::qWait(50);
-    EXPECT_TRUE(visible(window, QStringLiteral("volumePlaceholder")) && enabled(window, QStringLiteral("selectButton")));
+    EXPECT_TRUE(AppFixture::visible(window, QStringLiteral("volumePlaceholder")) && AppFixture::enabled(window, QStringLiteral("selectButton")));
 
     // A refusal is told in an alert titled with the item's name; closed with
     // Enter or Escape, the next click counts.
@@ -333,7 +323,7 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
         ASSERT_TRUE(waitUntil([&] { return !alert->property("visible").toBool(); }))
             << "key " << key << " left the alert open";
     }
-    click(window, QStringLiteral("addButton"));
+    AppFixture::click(window, QStringLiteral("addButton"));
     EXPECT_TRUE(chooser->isOpen());
     if (chooser->dialog()) {
         chooser->dialog()->reject();
@@ -343,8 +333,8 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
     for (const QString &path : gridPaths(window)) {
         triggerCellItem(window, path, QStringLiteral("removeItem"));
     }
-    EXPECT_TRUE(waitUntil([&] { return visible(window, QStringLiteral("sourcePlaceholder")); }));
-    EXPECT_FALSE(visible(window, QStringLiteral("sourceGrid")));
+    EXPECT_TRUE(waitUntil([&] { return AppFixture::visible(window, QStringLiteral("sourcePlaceholder")); }));
+    EXPECT_FALSE(AppFixture::visible(window, QStringLiteral("sourceGrid")));
     QTest::qWait(400);
     expectTidyText(window);
 
@@ -352,6 +342,6 @@ TEST(MainWindow, EveryStateFitsTheSmallestWindowAndThePanelsShowAndDoWhatTheDest
     // stick is back after its eject).
     f.table.mount(fakeStick(kUuid, QStringLiteral("STICK"), kStickPath));
     EXPECT_TRUE(drop(window, QStringLiteral("volumeView"), {QUrl::fromLocalFile(kStickPath)}));
-    ASSERT_TRUE(waitUntil([&] { return visible(window, QStringLiteral("volumeDetails")); }));
-    EXPECT_TRUE(enabled(window, QStringLiteral("backupButton")));
+    ASSERT_TRUE(waitUntil([&] { return AppFixture::visible(window, QStringLiteral("volumeDetails")); }));
+    EXPECT_TRUE(AppFixture::enabled(window, QStringLiteral("backupButton")));
 }

@@ -48,8 +48,7 @@ TEST(RestoreWindow, PickingAFileChoosingAFolderAndRunningRestoresItThere)
 
     QTemporaryDir target;
     AppFixture::click(AppFixture::item(window, u"chosenFolderButton"_s));
-    QQuickItem *field = AppFixture::item(window, u"targetField"_s);
-    field->forceActiveFocus();
+    AppFixture::item(window, u"targetField"_s)->forceActiveFocus();
     for (const QChar c : target.path()) {
         QTest::keyClick(window, c.toLatin1());
     }
