@@ -25,9 +25,6 @@ TEST(SystemReport, FormatsDurationsMemoryAndClockAndEveryLineKeepsItsShapeAsFact
     EXPECT_EQ(moraine::memoryCountText(gib - 1024), QStringLiteral("1 GB")) << "1024 MB is shown as the next unit";
     EXPECT_EQ(moraine::memoryCountText(1000), QStringLiteral("1000 bytes"));
 
-    // A whole number of gigahertz keeps its ".0" (the report's rows show the others).
-    EXPECT_EQ(moraine::gigahertzText(3.0), QStringLiteral("3.0"));
-
     EXPECT_FALSE(moraine::englishLanguageName(QStringLiteral("zz")).has_value());
 
     // Each change to a fully described machine and the report line it changes; optional items leave with their
