@@ -33,7 +33,6 @@ TEST(SystemReport, FormatsDurationsMemoryAndClockAndEveryLineKeepsItsShapeAsFact
     const std::tuple<const char *, Change, int, QString> rows[] = {
         {"nothing", [](FakeSystemFacts &) {}, 1, QStringLiteral("2.0.1 (57), 1 min, 5 sec, Package vellory2 2.0.0-1")},
         {"nothing", [](FakeSystemFacts &) {}, 2, QStringLiteral("Debian GNU/Linux 12 (bookworm) with Linux 6.1.0-18-amd64, 3 days, German")},
-        {"nothing", [](FakeSystemFacts &) {}, 3, QStringLiteral("ThinkPad X1 Carbon Gen 9 i7 @ 2.8 Ghz, 16 GB")},
         {"no clock", [](FakeSystemFacts &f) { f.clock = ClockRate{ClockRate::Outcome::absent, 0}; },
          3, QStringLiteral("ThinkPad X1 Carbon Gen 9 i7 @ -1.0 Ghz, 16 GB")},
         {"unreadable clock", [](FakeSystemFacts &f) { f.clock = ClockRate{ClockRate::Outcome::unreadable, 0}; },
