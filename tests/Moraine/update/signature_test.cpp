@@ -24,7 +24,6 @@ QString failureOf(const QByteArray &page, const QString &signature)
     return verifyPageSignature(page, signature, *publisherKey().publicKey).value_or(QString());
 }
 
-// Whether the page verifies with its own signature meta.
 bool verifies(const QByteArray &page)
 {
     return !verifyPageSignature(page, signatureOf(page), *publisherKey().publicKey).has_value();
