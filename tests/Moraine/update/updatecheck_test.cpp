@@ -91,7 +91,6 @@ TEST_F(UpdateCheck, SilentChecksFollowTheScheduleAndTheStoredUpdateAndFetchOnlyW
     }
     EXPECT_EQ(server.requestCount(kPage), 0);
 
-    // A due check fetches the page and moves the schedule.
     setPref(prefs::kNextUpdateCheckPeriod, 86400.0);
     setPref(prefs::kNextUpdateCheck, QDateTime::currentDateTimeUtc().addSecs(-10));
     const auto check = ran(silent);
@@ -101,7 +100,6 @@ TEST_F(UpdateCheck, SilentChecksFollowTheScheduleAndTheStoredUpdateAndFetchOnlyW
     EXPECT_TRUE(logHas(*check, QStringLiteral("Server response: 200; Wed, 01 Jan 2025 10:00:00 GMT; size: "), true));
     EXPECT_NEAR(QDateTime::currentDateTimeUtc().secsTo(pref(prefs::kNextUpdateCheck).toDateTime()), 86400, 5);
 
-    // Redirects between plain addresses are followed.
     server.route(QStringLiteral("/old.html"), redirectTo(server.url(kPage)));
     const auto moved = ran([&](NIMBLite &c) { c.validateOnlinePage(server.url(QStringLiteral("/old.html"))); });
     EXPECT_EQ(moved->status(), NIMBLiteStatus::updateAvailable);
