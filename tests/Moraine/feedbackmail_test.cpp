@@ -33,7 +33,6 @@ TEST(FeedbackMail, SubjectAndBodyFollowTheirTemplatesAndARecipientWithPartsOfIts
     EXPECT_EQ(moraine::feedbackBody(prompt, report),
               QStringLiteral("Please enter your message below:\n\n\nL1a, L1b\nL2a, L2b\nL3a L3b\n"));
 
-    // A recipient with parts of its own is refused.
     for (const QString to : {QStringLiteral("support@brindlewick.com?bcc=someone@example.com"),
                              QStringLiteral("support@brindlewick.com#x"), QStringLiteral("//evil.example/x"),
                              QStringLiteral("sup port@brindlewick.com"), QStringLiteral("a%zz@b")}) {
@@ -53,7 +52,6 @@ TEST(FeedbackMailOpen, AnUnusableAddressOnlyAlertsAndEachSentRequestOpensItsOwnM
     EXPECT_TRUE(kit.alertPresenter.alerts[0].informativeText.startsWith(QStringLiteral("Unable to create base URL.\n\n\nVersion: ")));
     EXPECT_TRUE(kit.alertPresenter.alerts[0].beep);
 
-    // Each request is composed in the background and opened on the main thread.
     FakeSystemFacts facts;
     const QString previousName = QGuiApplication::applicationDisplayName();
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Vellory 2"));

@@ -12,7 +12,6 @@ using platform::SystemText;
 
 namespace {
 
-// One machine change and what a getter then answers.
 using Row = std::tuple<const char *, std::function<void(FakeSystemFacts &)>, QString>;
 
 void checkRows(const std::vector<Row> &rows, const std::function<QString(const KMSystemInfo &)> &getter)

@@ -177,7 +177,6 @@ TEST_F(DurabilityTest, VerifyReadsEveryCopyFromTheDeviceMendsOneChangedBehindThe
     writeFile(storeFile(), encodeBackupScript(scriptFor(volume.mountPath(), {sources.path()})));
     ASSERT_EQ(run({u"run"_s}).exitCode, 0);
 
-    // A clean backup passes, read from the device.
     const qint64 before = sectorsRead(volume.device());
     const Result clean = run({u"verify"_s});
     EXPECT_EQ(clean.exitCode, 0) << clean.out.join(u'\n').toStdString();

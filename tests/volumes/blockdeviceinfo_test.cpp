@@ -72,7 +72,6 @@ TEST(BlockDeviceInfo, DescribesTheDriveUnderEachDeviceAndAUsbBridgeWinsOverTheBu
 
     // From the device path alone: a USB bridge wins over the bus behind it.
     const std::pair<const char *, QString> paths[] = {
-        {"/devices/pci0000:00/0000:00:14.0/usb2/2-3/2-3:1.0/host0/target0:0:0/0:0:0:0/block/sda", QStringLiteral("USB")},
         {"/devices/pci0000:00/0000:00:14.0/usb4/4-1/4-1:1.0/mmc_host/mmc2/mmc2:0001/block/mmcblk2", QStringLiteral("USB")},
         {"/devices/pci0000:00/0000:00:04.0/virtio1/block/vda", QStringLiteral("Virtual")},
         {"/devices/platform/something/block/xyz", QString()}};

@@ -38,7 +38,6 @@ public:
 
     explicit LoopbackServer(const QSslConfiguration &tls = {});
 
-    [[nodiscard]] bool isListening() const { return m_server->isListening(); }
     /// "http://127.0.0.1:PORT" + path (or https).
     [[nodiscard]] QString url(const QString &path) const;
 

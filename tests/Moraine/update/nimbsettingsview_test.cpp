@@ -58,7 +58,6 @@ protected:
 TEST_F(SettingsView, IgnoreDebuggingOptionsChecksAndPeriodsWorkThroughTheTab)
 {
     LoopbackServer server;
-    const RecordingUrlOpener &browser = kit.browser;
     // The view's checks run as this program, so the update must be newer than its build.
     const QByteArray newer = QByteArray::number(platform::buildinfo::buildNumber().toInt() + 100);
     server.page(QStringLiteral("/downloads.html"),
@@ -94,7 +93,7 @@ TEST_F(SettingsView, IgnoreDebuggingOptionsChecksAndPeriodsWorkThroughTheTab)
     click("checkNowButton");
     ASSERT_TRUE(QTest::qWaitFor([&] { return finished == 2; }, 20000));
     EXPECT_EQ(server.requestCount(QStringLiteral("/downloads.html")), 1);
-    EXPECT_EQ(browser.opened.size(), 1);
+    EXPECT_EQ(kit.browser.opened.size(), 1);
     EXPECT_TRUE(shown("availableUpdateRow"));
     EXPECT_EQ(text("availableUpdateText"), QStringLiteral("Version 9.9.9"));
     EXPECT_EQ(find<QObject>("logList")->property("count").toInt(), model->log().size());

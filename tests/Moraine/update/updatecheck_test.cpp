@@ -51,7 +51,6 @@ protected:
     void SetUp() override
     {
         UpdateTest::SetUp();
-        ASSERT_TRUE(server.isListening());
         services.setUpdatePageURL(server.url(kPage));
         server.page(kPage, signPage(fixture(QStringLiteral("downloads-page.xhtml"))));
     }
@@ -92,7 +91,6 @@ TEST_F(UpdateCheck, SilentChecksFollowTheScheduleAndTheStoredUpdateAndFetchOnlyW
     }
     EXPECT_EQ(server.requestCount(kPage), 0);
 
-    // A due check fetches the page and moves the schedule.
     setPref(prefs::kNextUpdateCheckPeriod, 86400.0);
     setPref(prefs::kNextUpdateCheck, QDateTime::currentDateTimeUtc().addSecs(-10));
     const auto check = ran(silent);
@@ -102,7 +100,6 @@ TEST_F(UpdateCheck, SilentChecksFollowTheScheduleAndTheStoredUpdateAndFetchOnlyW
     EXPECT_TRUE(logHas(*check, QStringLiteral("Server response: 200; Wed, 01 Jan 2025 10:00:00 GMT; size: "), true));
     EXPECT_NEAR(QDateTime::currentDateTimeUtc().secsTo(pref(prefs::kNextUpdateCheck).toDateTime()), 86400, 5);
 
-    // Redirects between plain addresses are followed.
     server.route(QStringLiteral("/old.html"), redirectTo(server.url(kPage)));
     const auto moved = ran([&](NIMBLite &c) { c.validateOnlinePage(server.url(QStringLiteral("/old.html"))); });
     EXPECT_EQ(moved->status(), NIMBLiteStatus::updateAvailable);
@@ -247,7 +244,6 @@ TEST_F(UpdateCheck, OnlyATrustedServerIsReadOverTlsAndItIsNeverLeftForPlainHttp)
     tls.setPrivateKey(QSslKey(otherKey().privatePkcs8Pem.toLatin1(), QSsl::Rsa, QSsl::Pem, QSsl::PrivateKey));
     tls.setPeerVerifyMode(QSslSocket::VerifyNone);
     LoopbackServer secure(tls);
-    ASSERT_TRUE(secure.isListening());
     secure.page(kPage, signPage(fixture(QStringLiteral("downloads-page.xhtml"))));
 
     EXPECT_TRUE(failedWith(*ran(fetch(secure.url(kPage))), QStringLiteral("Error: ")));
