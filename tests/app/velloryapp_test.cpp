@@ -284,7 +284,10 @@ TEST(VelloryApp, EachEndingIsToldAlikeByTheRowTheLogAndTheNotification)
         quint64 errors;
         Reason reason;
         quint64 items;
-        const char *line, *summary, *body, *icon;
+        const char *line;
+        const char *summary;
+        const char *body;
+        const char *icon;
     };
     const Ending endings[] = {
         {Status::completed, 0, Reason::none, 0, "Completed", "Backup completed", "Nothing needed backing up.",

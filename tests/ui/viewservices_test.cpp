@@ -205,8 +205,10 @@ TEST(SourcePathListModel, EachKindOfChangeTakesTheFewestRowChangesAndEndsWithThe
 {
     struct Case {
         const char *what;
-        QStringList from, to;
-        int removals, insertions;
+        QStringList from;
+        QStringList to;
+        int removals;
+        int insertions;
     };
     const QList<Case> cases = {
         {"a drop at the end", {"a", "b"}, {"a", "b", "c", "d", "e"}, 0, 1},
